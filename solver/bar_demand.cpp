@@ -10,8 +10,8 @@ constexpr int kClasses = 99;
 }  // namespace
 
 extern "C" int32_t BarDemandBound(const int32_t* partLth, const int16_t* partQty, int32_t n,
-                                  double slack, int32_t gripLength, int32_t endZone,
-                                  int32_t kerf, int32_t stockLength) {
+                                  double slack, int32_t gripLength, int32_t endZone, int32_t kerf,
+                                  int32_t stockLength) {
   // Usable length: the last cut of a bar needs no kerf, the end zone is lost.
   const int64_t usable = int64_t{stockLength} + kerf - endZone;
   if (partLth == nullptr || partQty == nullptr || n <= 0 || usable <= 0) return 0;

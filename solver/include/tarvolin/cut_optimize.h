@@ -25,18 +25,16 @@ extern "C" {
 #endif
 
 TARVOLIN_API void CutOptimize(
-    int32_t* ErrorNumb, int32_t* ErrorMsgs,
-    int32_t CostOptim, int32_t IgnoreLast, int32_t EffortLev, int32_t ReduceLays,
-    int32_t PrefShort, int32_t DiffStocks, int32_t DiffPieces, int32_t MinReusable,
-    int32_t GapItIt, int32_t GapItEnd, int32_t GapGripEnd, int32_t OptimTime,
-    int32_t IterMult, int32_t LayByMark, int32_t RunMsgMode, int32_t MaxPieces,
+    int32_t* ErrorNumb, int32_t* ErrorMsgs, int32_t CostOptim, int32_t IgnoreLast,
+    int32_t EffortLev, int32_t ReduceLays, int32_t PrefShort, int32_t DiffStocks,
+    int32_t DiffPieces, int32_t MinReusable, int32_t GapItIt, int32_t GapItEnd, int32_t GapGripEnd,
+    int32_t OptimTime, int32_t IterMult, int32_t LayByMark, int32_t RunMsgMode, int32_t MaxPieces,
     const int32_t* StockGrLth, const int32_t* StockGrCst, const int16_t* StockGrQty,
     const int32_t* PartGrLth, const int32_t* PartGrMrkID, const int16_t* PartGrQty,
-    int32_t* CritValue, int32_t* UtilRate, int32_t* StockUsed, int32_t* PartsCut,
-    int32_t* LthUsed, int32_t* WasteSum, int32_t* CostUsed, int32_t* LastStock,
-    int32_t* LastParts, int32_t* LastLthUsed, int32_t* LastWaste, int32_t* LastCost,
-    int32_t* PatternNum, int32_t* LayoutNum, int32_t* LayoutCuts,
-    int32_t* Reserved1, int32_t* Reserved2,
+    int32_t* CritValue, int32_t* UtilRate, int32_t* StockUsed, int32_t* PartsCut, int32_t* LthUsed,
+    int32_t* WasteSum, int32_t* CostUsed, int32_t* LastStock, int32_t* LastParts,
+    int32_t* LastLthUsed, int32_t* LastWaste, int32_t* LastCost, int32_t* PatternNum,
+    int32_t* LayoutNum, int32_t* LayoutCuts, int32_t* Reserved1, int32_t* Reserved2,
     int16_t* StockItGr, int16_t* PartItGr, int16_t* PartItStock, int16_t* StockItLay,
     int16_t* StockItPat, int16_t* StockItParts, int32_t* StockItWaste);
 
@@ -44,8 +42,8 @@ TARVOLIN_API void CutOptimize(
  * (lengths partLth[1..n], quantities partQty[1..n]) can occupy at most,
  * multiplied by slack and rounded half to even. Pure; never fails. */
 TARVOLIN_API int32_t BarDemandBound(const int32_t* partLth, const int16_t* partQty, int32_t n,
-                                    double slack, int32_t gripLength, int32_t endZone,
-                                    int32_t kerf, int32_t stockLength);
+                                    double slack, int32_t gripLength, int32_t endZone, int32_t kerf,
+                                    int32_t stockLength);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,325 @@
+#include "consolidation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "solver_state.h"
+
+namespace solver {
+
+namespace {
+
+// round(sqrt(value / P * 2e9)) of a code or mark value, negatives taken as 0.
+int64_t RootTerm(int64_t value, int32_t items) {
+  const double v = static_cast<double>(std::max<int64_t>(value, 0));
+  return RoundEven(std::sqrt(v / std::max(items, 1) * 2e9));
+}
+
+// Running 64-bit sums of one signature; they wrap to 32 bits like the sums
+// they stand for.
+struct SignatureSums {
+  int64_t codes = 0, codeRoots = 0, marks = 0, markRoots = 0;
+
+  void Add(const LayoutPlan& plan, int32_t piece, bool withMarks) {
+    const int32_t code = plan.groupCode[plan.pieceGroup[piece]];
+    codes += code;
+    codeRoots += RootTerm(code, plan.codeItems);
+    if (withMarks && plan.pieceMark != nullptr) {
+      marks += plan.pieceMark[piece];
+      markRoots += RootTerm(plan.pieceMark[piece], plan.codeItems);
+    }
+  }
+
+  LayoutSignature Get() const {
+    const auto wrap = [](int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); };
+    return LayoutSignature{wrap(codes), wrap(codeRoots), wrap(marks), wrap(markRoots)};
+  }
+};
+
+bool SameBar(const LayoutPlan& plan, const LayoutSignature (&sig)[kItemSlots], int32_t a,
+             int32_t b) {
+  return plan.barGroup[a] == plan.barGroup[b] && sig[a] == sig[b];
+}
+
+}  // namespace
+
+LayoutPlan RunLayoutPlan(SolverState& st, int32_t lastBar, int32_t* barLayout,
+                         LayoutSignature* barSignature) {
+  RunTables& run = st.run;
+  LayoutPlan p;
+  p.pieceCount = run.pieceCount;
+  p.pieceGroup = run.pieceGroup;
+  p.pieceMark = nullptr;
+  p.stockOfPiece = run.stockOfPiece;
+  p.barCount = run.stockCount;
+  p.barGroup = run.stockGroup;
+  p.barLayout = barLayout;
+  p.barSignature = barSignature;
+  p.partGrLth = run.partGrLth;
+  p.stockGrLth = run.stockGrLth;
+  p.stockGrCst = run.stockGrCst;
+  p.groupCode = st.problem.partGroupWeight;
+  p.codeItems = st.problem.partCount;
+  p.kerf = st.settings.kerf;
+  p.lastBar = lastBar;
+  p.fixed = run.fixed.present ? &run.fixed : nullptr;
+  return p;
+}
+
+LayoutPlan RunLayoutPlan(SolverState& st, int32_t lastBar) {
+  return RunLayoutPlan(st, lastBar, st.run.barLayout, st.run.barSignature);
+}
+
+LayoutPlan ProblemLayoutPlan(SolverState& st, int32_t* barLayout) {
+  ProblemTables& pr = st.problem;
+  LayoutPlan p;
+  p.pieceCount = pr.partCount;
+  p.pieceGroup = pr.partGroup;
+  p.pieceMark = pr.partMark;
+  p.stockOfPiece = st.driver.resultStockOfPiece;
+  p.barCount = pr.stockCount;
+  p.barGroup = pr.stockGroup;
+  p.barLayout = barLayout;
+  p.barSignature = nullptr;
+  p.partGrLth = pr.partGrLth;
+  p.stockGrLth = pr.stockGrLth;
+  p.stockGrCst = pr.stockGrCst;
+  p.groupCode = pr.partGroupWeight;
+  p.codeItems = pr.partCount;
+  p.kerf = st.settings.kerf;
+  p.lastBar = st.driver.result.lastStock;
+  p.fixed = nullptr;
+  return p;
+}
+
+LayoutSignature BarSignature(const LayoutPlan& plan, int32_t bar, bool withMarks) {
+  SignatureSums sums;
+  for (int32_t i = 1; i <= plan.pieceCount; ++i) {
+    if (plan.stockOfPiece[i] == bar) sums.Add(plan, i, withMarks);
+  }
+  return sums.Get();
+}
+
+void NumberLayouts(LayoutPlan& plan, bool withCuts, bool withMarks) {
+  const int32_t n = std::clamp(plan.barCount, 0, kMaxItems);
+  int32_t pieces[kItemSlots] = {};
+  SignatureSums sums[kItemSlots];
+  for (int32_t i = 1; i <= plan.pieceCount; ++i) {
+    const int32_t bar = plan.stockOfPiece[i];
+    if (bar < 1 || bar > n) continue;
+    ++pieces[bar];
+    sums[bar].Add(plan, i, withMarks);
+  }
+
+  LayoutSignature sig[kItemSlots] = {};
+  for (int32_t bar = 1; bar <= n; ++bar) {
+    sig[bar] = sums[bar].Get();
+    plan.barLayout[bar] = 0;
+    if (plan.barSignature != nullptr) plan.barSignature[bar] = sig[bar];
+  }
+
+  // Layouts of the fixed part keep their numbers.
+  const FixedPart* fx = plan.fixed;
+  const int32_t fixedCount = fx != nullptr ? fx->layoutCount : 0;
+  for (int32_t c = 1; c <= fixedCount; ++c) {
+    int32_t first = 0;
+    for (int32_t f = 1; f <= fx->barCount && f < kItemSlots; ++f) {
+      if (fx->barLayout[f] == c) {
+        first = f;
+        break;
+      }
+    }
+    if (first == 0) continue;
+    for (int32_t bar = 1; bar <= n; ++bar) {
+      if (bar == plan.lastBar || pieces[bar] == 0 || plan.barLayout[bar] != 0) continue;
+      if (plan.barGroup[bar] == fx->barGroup[first] && sig[bar] == fx->barSignature[first]) {
+        plan.barLayout[bar] = c;
+      }
+    }
+  }
+
+  // New layouts in bar order; the last bar always has a number of its own.
+  int32_t next = fixedCount;
+  int32_t cuts = fx != nullptr ? fx->layoutCuts : 0;
+  for (int32_t bar = 1; bar <= n; ++bar) {
+    if (pieces[bar] == 0 || plan.barLayout[bar] != 0) continue;
+    plan.barLayout[bar] = ++next;
+    if (bar == plan.lastBar) continue;
+    cuts += pieces[bar];
+    for (int32_t other = bar + 1; other <= n; ++other) {
+      if (other == plan.lastBar || pieces[other] == 0 || plan.barLayout[other] != 0) continue;
+      if (SameBar(plan, sig, bar, other)) plan.barLayout[other] = next;
+    }
+  }
+
+  plan.layoutCount = next;
+  if (withCuts) plan.layoutCuts = cuts;
+}
+
+void GroupBarsByLayout(LayoutPlan& plan) {
+  const int32_t n = std::clamp(plan.barCount, 0, kMaxItems);
+  int16_t newOfOld[kItemSlots] = {};
+  int32_t order[kItemSlots];  // new position -> old bar, within the current block
+
+  int32_t start = 1;
+  while (start <= n) {
+    int32_t end = start;
+    while (end + 1 <= n && plan.barGroup[end + 1] == plan.barGroup[start]) ++end;
+
+    // Stable insertion sort of the block: used bars by layout, unused last.
+    int32_t count = 0;
+    for (int32_t bar = start; bar <= end; ++bar) {
+      const int32_t key = plan.barLayout[bar] > 0 ? plan.barLayout[bar] : INT32_MAX;
+      int32_t pos = count;
+      while (pos > 0) {
+        const int32_t prev = order[pos - 1];
+        const int32_t prevKey = plan.barLayout[prev] > 0 ? plan.barLayout[prev] : INT32_MAX;
+        if (prevKey <= key) break;
+        order[pos] = prev;
+        --pos;
+      }
+      order[pos] = bar;
+      ++count;
+    }
+
+    int32_t layouts[kItemSlots];
+    LayoutSignature sigs[kItemSlots];
+    for (int32_t j = 0; j < count; ++j) {
+      const int32_t old = order[j];
+      newOfOld[old] = static_cast<int16_t>(start + j);
+      layouts[j] = plan.barLayout[old];
+      if (plan.barSignature != nullptr) sigs[j] = plan.barSignature[old];
+    }
+    for (int32_t j = 0; j < count; ++j) {
+      plan.barLayout[start + j] = layouts[j];
+      if (plan.barSignature != nullptr) plan.barSignature[start + j] = sigs[j];
+    }
+    start = end + 1;
+  }
+
+  for (int32_t i = 1; i <= plan.pieceCount; ++i) {
+    const int32_t bar = plan.stockOfPiece[i];
+    if (bar >= 1 && bar <= n) plan.stockOfPiece[i] = newOfOld[bar];
+  }
+  if (plan.lastBar >= 1 && plan.lastBar <= n) plan.lastBar = newOfOld[plan.lastBar];
+}
+
+void TidyPieceBars(LayoutPlan& plan, bool byMark) {
+  const bool marks = byMark && plan.pieceMark != nullptr;
+  int32_t start = 1;
+  while (start <= plan.pieceCount) {
+    int32_t end = start;
+    while (end + 1 <= plan.pieceCount && plan.pieceGroup[end + 1] == plan.pieceGroup[start] &&
+           (!marks || plan.pieceMark[end + 1] == plan.pieceMark[start])) {
+      ++end;
+    }
+    // Ascending bar numbers, uncut pieces (bar 0) at the end of the run.
+    std::sort(plan.stockOfPiece + start, plan.stockOfPiece + end + 1, [](int16_t a, int16_t b) {
+      if (a == 0 || b == 0) return a != 0 && b == 0;
+      return a < b;
+    });
+    start = end + 1;
+  }
+}
+
+void CheckLayouts(const LayoutPlan& plan, int32_t* counters) {
+  const int32_t n = std::clamp(plan.barCount, 0, kMaxItems);
+  int32_t highest = 0;
+  for (int32_t bar = 1; bar <= n; ++bar) {
+    const int32_t c = plan.barLayout[bar];
+    if (c > plan.layoutCount) ++counters[11];
+    highest = std::max(highest, c);
+  }
+  for (int32_t bar = n + 1; bar <= kMaxItems; ++bar) {
+    if (plan.barLayout[bar] != 0) ++counters[12];
+  }
+  if (plan.lastBar != 0) {
+    const bool valid = plan.lastBar >= 1 && plan.lastBar <= n &&
+                       plan.barLayout[plan.lastBar] >= 1 &&
+                       plan.barLayout[plan.lastBar] <= plan.layoutCount;
+    if (!valid) ++counters[13];
+  }
+  const int32_t fixedCount = plan.fixed != nullptr ? plan.fixed->layoutCount : 0;
+  if (plan.layoutCount != std::max(highest, fixedCount)) ++counters[14];
+  for (int32_t i = 1; i <= plan.pieceCount; ++i) {
+    const int32_t bar = plan.stockOfPiece[i];
+    if (bar > n || bar < 0) {
+      ++counters[15];
+    } else if (bar >= 1 && plan.barLayout[bar] == 0) {
+      ++counters[16];
+    }
+  }
+}
+
+void FillSummary(RunRecord& record, const LayoutPlan& plan, const SummaryDetail* detail) {
+  const int32_t n = std::clamp(plan.barCount, 0, kMaxItems);
+  int32_t pieces[kItemSlots] = {};
+  int64_t partLength[kItemSlots] = {};
+  for (int32_t i = 1; i <= plan.pieceCount; ++i) {
+    const int32_t bar = plan.stockOfPiece[i];
+    if (bar < 1 || bar > n) continue;
+    ++pieces[bar];
+    partLength[bar] += plan.partGrLth[plan.pieceGroup[i]];
+  }
+
+  if (detail != nullptr && detail->stockGroupUsed != nullptr) {
+    std::fill(detail->stockGroupUsed + 1, detail->stockGroupUsed + detail->stockGroups + 1, 0);
+  }
+  int64_t parts = 0, length = 0, waste = 0, cost = 0, bars = 0;
+  int64_t maxRemainder = 0;
+  record.lastStock = plan.lastBar;
+  record.lastParts = record.lastLength = record.lastRemainder = record.lastCost = 0;
+  for (int32_t bar = 1; bar <= n; ++bar) {
+    if (detail != nullptr && detail->barParts != nullptr) detail->barParts[bar] = pieces[bar];
+    if (detail != nullptr && detail->barWaste != nullptr) detail->barWaste[bar] = 0;
+    if (pieces[bar] == 0) continue;
+    const int32_t group = plan.barGroup[bar];
+    const int64_t barLength = plan.stockGrLth[group];
+    const int64_t barWaste = barLength - partLength[bar];
+    const int64_t net = std::max<int64_t>(0, barWaste - int64_t{plan.kerf} * pieces[bar]);
+    maxRemainder = std::max(maxRemainder, net);
+    if (detail != nullptr && detail->barWaste != nullptr) {
+      detail->barWaste[bar] = static_cast<int32_t>(barWaste);
+    }
+    if (detail != nullptr && detail->stockGroupUsed != nullptr && group >= 1 &&
+        group <= detail->stockGroups) {
+      ++detail->stockGroupUsed[group];
+    }
+    if (bar == plan.lastBar) {
+      record.lastParts = pieces[bar];
+      record.lastLength = static_cast<int32_t>(barLength);
+      record.lastRemainder = static_cast<int32_t>(barWaste);
+      record.lastCost = plan.stockGrCst[group];
+      continue;
+    }
+    parts += pieces[bar];
+    length += barLength;
+    waste += barWaste;
+    cost += plan.stockGrCst[group];
+    ++bars;
+  }
+
+  if (detail != nullptr && detail->partGroupUsed != nullptr) {
+    std::fill(detail->partGroupUsed + 1, detail->partGroupUsed + detail->partGroups + 1, 0);
+    for (int32_t i = 1; i <= plan.pieceCount; ++i) {
+      const int32_t group = plan.pieceGroup[i];
+      if (plan.stockOfPiece[i] != 0 && group >= 1 && group <= detail->partGroups) {
+        ++detail->partGroupUsed[group];
+      }
+    }
+  }
+
+  record.layouts = plan.layoutCount;
+  record.layoutCuts = plan.layoutCuts;
+  record.parts = static_cast<int32_t>(parts);
+  record.length = static_cast<int32_t>(length);
+  record.waste = static_cast<int32_t>(waste);
+  record.cost = static_cast<int32_t>(cost);
+  record.bars = static_cast<int32_t>(bars);
+  record.maxRemainder = static_cast<int32_t>(maxRemainder);
+  record.utilization =
+      length > 0 ? static_cast<double>(length - waste) / static_cast<double>(length) : 0.0;
+}
+
+}  // namespace solver

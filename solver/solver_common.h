@@ -1,0 +1,54 @@
+// Small shared pieces of the solver: limits, rounding, the random generator
+// and the run record of a cutting plan.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace solver {
+
+inline constexpr int kMaxItems = 100;                         // part items and stock items per call
+inline constexpr int kMaxPartGroups = 20;                     // internal part groups
+inline constexpr int kMaxStockGroups = 10;                    // internal stock groups
+inline constexpr int kItemSlots = kMaxItems + 2;              // tables 0..101
+inline constexpr int kPartGroupSlots = kMaxPartGroups + 2;    // 0..21
+inline constexpr int kStockGroupSlots = kMaxStockGroups + 2;  // 0..11
+
+// Nearest integer, halves to the even neighbour.
+inline int64_t RoundEven(double x) {
+  return static_cast<int64_t>(std::nearbyint(x));
+}
+
+// The one 32-bit linear congruential generator of the search. Seeded from
+// loop counters, so the sequence of plans depends only on input and settings.
+struct Random {
+  uint32_t seed = 0;
+  void Seed(uint32_t s) { seed = s; }
+  // A draw in 0..n-1: advance, then the upper 32 bits of seed * n.
+  uint32_t Next(uint32_t n) {
+    seed = seed * 134775813u + 1u;
+    return static_cast<uint32_t>((uint64_t{seed} * n) >> 32);
+  }
+};
+
+// Figures of one cutting plan. "Last" is the bar reported separately.
+struct RunRecord {
+  double criterion = 0;    // larger is better
+  double utilization = 0;  // (used length - waste) / used length
+  int32_t lastStock = 0;   // internal stock item, 0 = none
+  int32_t patterns = 0;
+  int32_t layouts = 0;
+  int32_t layoutCuts = 0;
+  int32_t parts = 0;   // all bars but the last
+  int32_t length = 0;  // bar length used, all bars but the last
+  int32_t waste = 0;
+  int32_t cost = 0;
+  int32_t lastParts = 0;
+  int32_t lastLength = 0;
+  int32_t lastRemainder = 0;
+  int32_t bars = 0;          // bars used but the last
+  int32_t maxRemainder = 0;  // largest bar remainder net of kerf
+  int32_t lastCost = 0;
+};
+
+}  // namespace solver

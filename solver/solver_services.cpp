@@ -1,0 +1,185 @@
+#include "solver_services.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "solver_state.h"
+#include "tarvolin/solver_view.h"
+
+namespace solver {
+
+namespace {
+
+SolverView* registeredView = nullptr;
+
+// Work of one evaluation at each sub-level and cumulative work through each
+// level; any other index counts 1.
+constexpr int32_t kEvaluationWork[11] = {2, 3, 6, 9, 18, 32, 60, 40, 135, 220, 320};
+constexpr int32_t kCumulativeWork[11] = {6, 21, 33, 90, 144, 325, 481, 885, 1290, 2590, 3646};
+
+int32_t TableWork(const int32_t (&table)[11], int index) {
+  return index >= 0 && index <= 10 ? table[index] : 1;
+}
+
+int32_t ClampPosition(int64_t position) {
+  return static_cast<int32_t>(std::clamp<int64_t>(position, 0, 100));
+}
+
+// "12.3 sec": elapsed seconds since the call started, one decimal.
+void FormatElapsed(const SolverState& st, double now, char (&text)[48]) {
+  std::snprintf(text, sizeof text, "%.1f sec", (now - st.progress.callStartMs) / 1000.0);
+}
+
+void SetMultiPosition(SolverState& st, int64_t position) {
+  st.progress.multiPosition = ClampPosition(position);
+  SolverView* view = RegisteredView();
+  if (view == nullptr) return;
+  view->SetMultiPosition(st.progress.multiPosition);
+  if (st.progress.multiPosition == 100) view->Repaint();
+}
+
+}  // namespace
+
+void SolverView::FormKeyPress(char key) {
+  if (bound_ != nullptr) solver::FormKeyPress(*bound_, key);
+}
+
+void RegisterSolverView(SolverView* view) {
+  registeredView = view;
+}
+
+SolverView* RegisteredView() {
+  return registeredView;
+}
+
+void BindView(SolverView& view, SolverState* st) {
+  view.bound_ = st;
+}
+
+void RaiseError(SolverState& st, int number, const char* message) {
+  if (number != 0 && st.error.number == 0) st.error.number = number;
+  if (st.error.showBoxes) {
+    if (SolverView* view = RegisteredView()) {
+      char text[512];
+      std::snprintf(text, sizeof text, "Q5R: %s (#%d).", message != nullptr ? message : "", number);
+      view->ShowErrorBox(text);
+    }
+  }
+  if (number != 0) CloseProgressWindow(st);
+}
+
+double ClockMs() {
+  const auto since = std::chrono::steady_clock::now().time_since_epoch();
+  return std::chrono::duration<double, std::milli>(since).count();
+}
+
+double NowMs(const SolverState& st) {
+  return st.progress.clock != nullptr ? st.progress.clock() : ClockMs();
+}
+
+void OpenProgressWindow(SolverState& st) {
+  if (!st.settings.showProgress) return;
+  ProgressState& p = st.progress;
+  p.windowOpen = true;
+  p.abort = false;
+  p.multiPosition = 0;
+  p.packPosition = 0;
+  p.bestColour = kColourNavy;
+  SolverView* view = RegisteredView();
+  if (view == nullptr) return;
+  BindView(*view, &st);
+  view->OpenProgress(st.settings.escEnabled);
+  view->SetMultiPosition(0);
+  view->SetPackPosition(0);
+  view->SetBestTexts("0", "0 sec");
+  view->SetBestColour(p.bestColour);
+  view->SetTimeText("0 sec");
+  view->Repaint();
+}
+
+void CloseProgressWindow(SolverState& st) {
+  if (!st.progress.windowOpen) return;
+  st.progress.windowOpen = false;
+  SolverView* view = RegisteredView();
+  if (view == nullptr) return;
+  view->CloseProgress();
+  BindView(*view, nullptr);
+}
+
+void MultiProgressAdvance(SolverState& st, int subLevel) {
+  if (!st.progress.windowOpen) return;
+  const double step = TableWork(kEvaluationWork, subLevel) * 100.0 /
+                      TableWork(kCumulativeWork, st.settings.effortLev);
+  SetMultiPosition(st, st.progress.multiPosition + RoundEven(step));
+}
+
+void MultiProgressLevel(SolverState& st, int level) {
+  if (!st.progress.windowOpen) return;
+  const double position =
+      TableWork(kCumulativeWork, level) * 100.0 / TableWork(kCumulativeWork, st.settings.effortLev);
+  SetMultiPosition(st, RoundEven(position));
+}
+
+void ResetPackProgress(SolverState& st, int64_t expectedTicks) {
+  st.progress.packTicks = 0;
+  st.progress.packExpected = expectedTicks;
+}
+
+void PackProgressTick(SolverState& st) {
+  ProgressState& p = st.progress;
+  if (!p.windowOpen) return;
+  p.packTicks += 1;
+  const int64_t expected = std::max<int64_t>(p.packExpected, 1);
+  const int64_t step = std::max<int64_t>(1, p.packExpected / 50);
+  if ((p.packTicks - 1) % step != 0) return;
+  const double now = NowMs(st);
+  if (now - p.lastPackUpdateMs < 20.0) return;
+
+  const double share = static_cast<double>(p.packTicks) / static_cast<double>(expected) * 100.0;
+  p.packPosition = ClampPosition(std::min<int64_t>(p.packPosition + 4, RoundEven(share)));
+  char timeText[48];
+  FormatElapsed(st, now, timeText);
+  p.lastPackUpdateMs = now;
+
+  // The best-plan labels fade from navy towards grey while no better plan
+  // turns up.
+  const bool fade = p.bestColour < kColourGrey && RoundEven(now / 10.0) % 2 == 0;
+  if (fade) p.bestColour += 0x000101;
+
+  SolverView* view = RegisteredView();
+  if (view == nullptr) return;
+  view->SetPackPosition(p.packPosition);
+  view->SetTimeText(timeText);
+  if (fade) view->SetBestColour(p.bestColour);
+  view->PumpMessages();
+}
+
+void ShowBestPlan(SolverState& st, double bestCriterion) {
+  ProgressState& p = st.progress;
+  if (!p.windowOpen) return;
+  p.bestColour = kColourNavy;
+  SolverView* view = RegisteredView();
+  if (view == nullptr) return;
+  char critText[48];
+  const double scaled =
+      std::isfinite(bestCriterion) ? std::clamp(bestCriterion, -1e9, 1e9) * 100000.0 : 0.0;
+  std::snprintf(critText, sizeof critText, "%.15g",
+                static_cast<double>(RoundEven(scaled)) / 1000.0);
+  char timeText[48];
+  FormatElapsed(st, NowMs(st), timeText);
+  view->SetBestColour(p.bestColour);
+  view->SetBestTexts(critText, timeText);
+  view->PumpMessages();
+}
+
+void FormKeyPress(SolverState& st, char key) {
+  if (key == 27) st.progress.abort = true;
+}
+
+bool EscPressed(const SolverState& st) {
+  return st.progress.abort;
+}
+
+}  // namespace solver

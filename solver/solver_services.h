@@ -1,0 +1,50 @@
+// The solver's services: error reporter, millisecond clock and progress
+// window logic. The window itself is drawn by a view that the application
+// registers (solver_view.h); without one nothing is shown.
+#pragma once
+
+#include <cstdint>
+
+namespace solver {
+
+struct SolverState;
+
+// Error numbers of the call boundary that have no input check of their own.
+inline constexpr int kErrorNullArgument = 209;  // a pointer argument is null
+inline constexpr int kErrorUnexpected = 210;    // an unexpected internal failure
+
+// Records the first error number of the call, shows the box when error boxes
+// are on, and closes the progress window.
+void RaiseError(SolverState& st, int number, const char* message);
+
+// Monotonic milliseconds (steady clock).
+double ClockMs();
+// The clock of this state: ClockMs unless a test injected its own. All
+// solver timing (call start, time limit, elapsed displays) reads this.
+double NowMs(const SolverState& st);
+
+// Progress window: opened when the call shows progress (RunMsgMode > 0),
+// closed when it exists.
+void OpenProgressWindow(SolverState& st);
+void CloseProgressWindow(SolverState& st);
+
+// Progress of the whole optimization: after each evaluated candidate at a
+// sub-level, and after each finished level.
+void MultiProgressAdvance(SolverState& st, int subLevel);
+void MultiProgressLevel(SolverState& st, int level);
+
+// Progress of one search run: reset with the number of ticks expected, then
+// one tick per unit of work (throttled; pumps window messages).
+void ResetPackProgress(SolverState& st, int64_t expectedTicks);
+void PackProgressTick(SolverState& st);
+
+// A new best plan was found.
+void ShowBestPlan(SolverState& st, double bestCriterion);
+
+// A key pressed in the progress window: Esc (27) sets the abort flag.
+void FormKeyPress(SolverState& st, char key);
+
+// Esc was pressed in the progress window since it was opened.
+bool EscPressed(const SolverState& st);
+
+}  // namespace solver

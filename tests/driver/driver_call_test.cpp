@@ -1,0 +1,130 @@
+// Whole calls through the call boundary: the plans handed back are complete
+// and consistent, repeatable, and a reached target ends the search early.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+#include "call_harness.h"
+#include "driver.h"
+
+namespace solver {
+namespace {
+
+using testing::CallResult;
+using testing::CallSetup;
+
+struct Named {
+  const char* name;
+  CallSetup (*make)(int32_t);
+};
+
+const Named kInstances[] = {
+    {"twenty groups", testing::TwentyGroupsThreeStocks},
+    {"one length", testing::OneLength},
+    {"cost mode", testing::CostTenStockGroups},
+    {"kerf, end zone, grip", testing::KerfEndZoneGrip},
+};
+
+int32_t Sum(const int16_t* a, int n) {
+  int32_t s = 0;
+  for (int i = 0; i < n; ++i) s += a[i];
+  return s;
+}
+
+// Checks one returned plan against its input.
+void ExpectConsistentPlan(const CallSetup& in, const CallResult& out) {
+  const int parts = Sum(in.partQty + 1, in.partQty[0]);
+  const int bars = Sum(in.stockQty + 1, in.stockQty[0]);
+  ASSERT_EQ(out.error, 0);
+  ASSERT_EQ(out.partItStock[0], parts);
+  ASSERT_EQ(out.stockItLay[0], bars);
+  EXPECT_EQ(out.partsCut + out.lastParts, parts);  // every instance has stock enough
+
+  int32_t load[102] = {};
+  int32_t count[102] = {};
+  for (int p = 1; p <= parts; ++p) {
+    const int bar = out.partItStock[p];
+    ASSERT_GE(bar, 1);
+    ASSERT_LE(bar, bars);
+    load[bar] += in.partLth[out.partItGr[p]];
+    ++count[bar];
+  }
+  int32_t used = 0, length = 0, waste = 0, highest = 0;
+  for (int s = 1; s <= bars; ++s) {
+    const int32_t stockLength = in.stockLth[out.stockItGr[s]];
+    EXPECT_EQ(out.stockItParts[s], count[s]) << "bar " << s;
+    EXPECT_EQ(out.stockItLay[s] > 0, count[s] > 0) << "bar " << s;
+    EXPECT_EQ(out.stockItPat[s] > 0, count[s] > 0) << "bar " << s;
+    EXPECT_LE(out.stockItPat[s], out.patterns);
+    if (count[s] == 0) continue;
+    EXPECT_LE(load[s] + (count[s] - 1) * in.kerf + in.endZone, stockLength) << "bar " << s;
+    EXPECT_EQ(out.stockItWaste[s], stockLength - load[s]) << "bar " << s;
+    highest = std::max<int32_t>(highest, out.stockItLay[s]);
+    if (s == out.lastStock) continue;
+    ++used;
+    length += stockLength;
+    waste += stockLength - load[s];
+  }
+  EXPECT_EQ(out.layouts, highest);
+  EXPECT_EQ(out.stockUsed, used);
+  EXPECT_EQ(out.lthUsed, length);
+  EXPECT_EQ(out.waste, waste);
+  EXPECT_GT(out.crit, 0);
+  EXPECT_GT(out.util, 0);
+  EXPECT_LE(out.util, 100000);
+}
+
+TEST(DriverCall, PlansAreCompleteAndConsistent) {
+  for (const Named& inst : kInstances) {
+    SCOPED_TRACE(inst.name);
+    const CallSetup in = inst.make(1);
+    auto out = std::make_unique<CallResult>();
+    testing::Call(in, *out);
+    ExpectConsistentPlan(in, *out);
+  }
+}
+
+TEST(DriverCall, BundleCallCutsWholeBundles) {
+  CallSetup in = testing::OneLength(2);
+  in.diffPieces = -4;
+  auto out = std::make_unique<CallResult>();
+  testing::Call(in, *out);
+  ExpectConsistentPlan(in, *out);
+}
+
+TEST(DriverCall, RepeatedCallGivesTheSamePlan) {
+  const CallSetup in = testing::KerfEndZoneGrip(2);
+  auto first = std::make_unique<CallResult>();
+  auto second = std::make_unique<CallResult>();
+  testing::Call(in, *first);
+  testing::Call(in, *second);
+  ASSERT_EQ(first->error, 0);
+  EXPECT_EQ(std::memcmp(first.get(), second.get(), sizeof(CallResult)), 0);
+}
+
+TEST(DriverCall, TargetOfTheFirstPlanEndsTheSearchEarly) {
+  const CallSetup in = testing::TwentyGroupsThreeStocks(3);
+  auto probe = std::make_unique<SolverState>();
+  ASSERT_EQ(testing::PrepareState(in, *probe), 0);
+  RunOptimizationDriver(*probe);
+  ASSERT_EQ(probe->error.number, 0);
+  ASSERT_GE(probe->driver.bestTenCount, 1);
+  // The earliest plan still in the list once the search is over.
+  const BestTenEntry first = probe->driver.bestTen[1];
+
+  auto st = std::make_unique<SolverState>();
+  ASSERT_EQ(testing::PrepareState(in, *st), 0);
+  st->target = TargetSolution{first.utilization, first.stocks,  first.parts,
+                              first.cost,        first.layouts, first.layoutCuts};
+  RunOptimizationDriver(*st);
+  ASSERT_EQ(st->error.number, 0);
+  EXPECT_TRUE(st->driver.targetReached);
+  const BestTenEntry& last = st->driver.bestTen[st->driver.bestTenCount];
+  EXPECT_EQ(last.criterion, first.criterion);
+  EXPECT_EQ(last.stocks, first.stocks);
+  EXPECT_LT(st->driver.constructionCount, probe->driver.constructionCount);
+}
+
+}  // namespace
+}  // namespace solver
