@@ -1,0 +1,151 @@
+#include "input_text.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+
+#include "run_state.h"
+
+namespace tarvolin {
+
+namespace {
+
+bool IsSeparator(char c, char s1, char s2) {
+  return c == s1 || c == s2;
+}
+bool IsBlankOrControl(char c) {
+  return static_cast<unsigned char>(c) <= 0x20;
+}
+bool IsContinuation(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+}  // namespace
+
+FieldBounds SplitFields(std::string_view line, char separator1, char separator2) {
+  FieldBounds f;
+  const int length = static_cast<int>(line.size());
+  const auto add = [&f](int position) {
+    if (f.k == kMaxFields) {
+      f.tooMany = true;
+      return;
+    }
+    f.b[++f.k] = position;
+  };
+  for (int i = 1; i <= length && !f.tooMany; ++i) {
+    if (!IsSeparator(line[i - 1], separator1, separator2)) continue;
+    if (i > 1 && !IsSeparator(line[i - 2], separator1, separator2)) add(i);
+  }
+  if (!f.tooMany && length > 0 && !IsSeparator(line[length - 1], separator1, separator2))
+    add(length + 1);
+  return f;
+}
+
+std::string_view FieldText(std::string_view line, const FieldBounds& fields, int j) {
+  if (j < 1 || j > fields.k) return {};
+  const size_t start = static_cast<size_t>(fields.b[j - 1]);
+  const size_t end = static_cast<size_t>(fields.b[j] - 1);  // 0-based, exclusive
+  if (start >= line.size() || end <= start) return {};
+  return line.substr(start, end - start);
+}
+
+std::string_view TrimRightText(std::string_view text) {
+  size_t n = text.size();
+  while (n > 0 && IsBlankOrControl(text[n - 1])) --n;
+  return text.substr(0, n);
+}
+
+std::string_view TrimText(std::string_view text) {
+  text = TrimRightText(text);
+  size_t i = 0;
+  while (i < text.size() && IsBlankOrControl(text[i])) ++i;
+  return text.substr(i);
+}
+
+std::string CutToChars(std::string_view text, size_t chars) {
+  size_t i = 0;
+  for (size_t count = 0; i < text.size() && count < chars; ++count) {
+    ++i;
+    // A character is a byte and the (at most three) continuation bytes after it.
+    for (int extra = 0; extra < 3 && i < text.size() && IsContinuation(text[i]); ++extra) ++i;
+  }
+  return std::string(text.substr(0, i));
+}
+
+std::string ReplaceDecimalMarks(std::string_view text, char decimalSeparator) {
+  std::string r(text);
+  if (const size_t p = r.find('.'); p != std::string::npos) r[p] = decimalSeparator;
+  if (const size_t p = r.find(','); p != std::string::npos) r[p] = decimalSeparator;
+  return r;
+}
+
+bool ParseWholeNumber16(std::string_view text, int16_t& value) {
+  text = TrimText(text);
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return false;
+  int64_t v = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    v = v * 10 + (text[i] - '0');
+    if (v > 40000) return false;
+  }
+  if (negative) v = -v;
+  if (v < INT16_MIN || v > INT16_MAX) return false;
+  value = static_cast<int16_t>(v);
+  return true;
+}
+
+MaterialKeyResult MaterialKeyOf(std::string_view line, const FieldBounds& fields) {
+  MaterialKeyResult r;
+  r.key = CutToChars(TrimText(FieldText(line, fields, 1)), kMaterialKeyChars);
+  if (fields.k < 2) return r;
+  r.hasSecondField = true;
+  r.key += ' ';
+  r.key += TrimText(FieldText(line, fields, 2));
+  r.key = CutToChars(r.key, kMaterialKeyChars);
+  return r;
+}
+
+int ReadWholeFile(const std::string& path, std::string& content) {
+  content.clear();
+  errno = 0;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return errno != 0 ? errno : EIO;
+  int result = 0;
+  char buffer[8192];
+  for (;;) {
+    errno = 0;
+    const size_t got = std::fread(buffer, 1, sizeof buffer, f);
+    content.append(buffer, got);
+    if (got < sizeof buffer) {
+      if (std::ferror(f)) result = errno != 0 ? errno : EIO;
+      break;
+    }
+  }
+  errno = 0;
+  if (std::fclose(f) != 0 && result == 0) result = errno != 0 ? errno : EIO;
+  return result;
+}
+
+int64_t LimitInUserUnits(int scale) {
+  return static_cast<int64_t>(std::nearbyint(2000000000.0 / (scale > 0 ? scale : 1)));
+}
+
+std::vector<std::string_view> SplitLines(std::string_view content) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  while (start < content.size()) {
+    const size_t end = content.find('\n', start);
+    if (end == std::string_view::npos) {
+      lines.push_back(content.substr(start));
+      break;
+    }
+    lines.push_back(content.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace tarvolin

@@ -1,0 +1,64 @@
+// Reading helpers shared by the settings, order and stock readers: whole
+// files as bytes, lines, blank/tab separated fields, trimming, and cutting
+// texts to a number of UTF-8 characters.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvolin {
+
+inline constexpr int kMaxFields = 50;
+
+// Field boundaries of one line: b[0] = 0, field j (1..k) lies between the
+// 1-based positions b[j-1]+1 and b[j]-1. A line with more than kMaxFields
+// fields sets tooMany and keeps the first kMaxFields.
+struct FieldBounds {
+  std::array<int, kMaxFields + 1> b{};
+  int k = 0;
+  bool tooMany = false;
+};
+
+FieldBounds SplitFields(std::string_view line, char separator1 = ' ', char separator2 = '\t');
+
+// Field j (1..k) as it stands, with the separators that follow it in a run.
+std::string_view FieldText(std::string_view line, const FieldBounds& fields, int j);
+
+// Removes blanks and control characters (bytes up to 0x20) at both ends or
+// at the end only.
+std::string_view TrimText(std::string_view text);
+std::string_view TrimRightText(std::string_view text);
+
+// The first `chars` UTF-8 characters of the text; never splits a character.
+std::string CutToChars(std::string_view text, size_t chars);
+
+// Replaces the first "." and then the first "," by the decimal separator.
+std::string ReplaceDecimalMarks(std::string_view text, char decimalSeparator);
+
+// An optionally signed decimal whole number that fits 16 bits.
+bool ParseWholeNumber16(std::string_view text, int16_t& value);
+
+// Material key of a data line: field 1, one blank, field 2, cut to
+// kMaterialKeyChars characters. hasSecondField is false when field 2 is
+// missing; the key is then field 1 alone.
+struct MaterialKeyResult {
+  std::string key;
+  bool hasSecondField = false;
+};
+MaterialKeyResult MaterialKeyOf(std::string_view line, const FieldBounds& fields);
+
+// Reads a whole file. Returns 0 or the I/O result (errno) of the first
+// failing open, read or close.
+int ReadWholeFile(const std::string& path, std::string& content);
+
+// 2,000,000,000 scaled units in user units, rounded: the total limit that
+// messages name.
+int64_t LimitInUserUnits(int scale);
+
+// Lines without their LF; a final line end does not make an extra line.
+std::vector<std::string_view> SplitLines(std::string_view content);
+
+}  // namespace tarvolin

@@ -1,0 +1,31 @@
+// The error and warning logs, operator messages, the single-instance rule
+// and FinishRun, the one routine through which the program ends.
+#pragma once
+
+#include <string_view>
+
+#include "run_state.h"
+#include "toolkit.h"
+
+namespace tarvolin {
+
+inline constexpr const char* kAlreadyRunning = "Tarvolin is already running";
+
+// Single-instance test and creation of both logs. The running instance
+// holds a lock on its open warning log; when another instance holds it,
+// shows "Tarvolin is already running", requests termination and returns
+// false without touching any file.
+bool InitialiseLogs(RunState& run, Toolkit& toolkit);
+
+// Shows the text when ShowMessages is on, then appends it and an empty line
+// to the warning (error) log.
+void LogWarning(RunState& run, Toolkit& toolkit, std::string_view text);
+void LogError(RunState& run, Toolkit& toolkit, std::string_view text);
+
+// Ends the program: logs the text (when not blank), closes the outputs when
+// asked (deleting them when no material was processed), ends both logs with
+// "END", reports log write failures and requests termination. It
+// runs only once per run (a second instance has nothing to finish).
+void FinishRun(RunState& run, Toolkit& toolkit, bool closeOutputs, std::string_view text);
+
+}  // namespace tarvolin

@@ -1,0 +1,172 @@
+#include "order_input.h"
+
+#include <cmath>
+#include <string>
+
+#include "fract.h"
+#include "input_text.h"
+#include "logs.h"
+
+namespace tarvolin {
+
+namespace {
+
+constexpr int64_t kTotalLimit = 2000000000;
+
+std::string GroupTail(const RunState& run, int group) {
+  return "See part group: " + std::to_string(group) + "\r" + kMaterialHeader + ": " +
+         run.currentMaterial;
+}
+
+bool Fatal(RunState& run, Toolkit& toolkit, const std::string& message) {
+  FinishRun(run, toolkit, true, message);
+  return false;
+}
+
+bool IsChecked(const RunState& run, const std::string& key) {
+  for (int i = 1; i <= run.checked; ++i)
+    if (run.checkedMaterials[i] == key) return true;
+  return false;
+}
+
+}  // namespace
+
+void StartMaterialPass(RunState& run) {
+  run.pass = MaterialPass{};
+  run.currentMaterial = kUndefinedMaterial;
+}
+
+bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
+  MaterialPass& pass = run.pass;
+  pass.partQtySum = 0;
+  pass.partLthSum = 0;
+  int errors = 0;
+  int n = 0;
+  const char separator = fract::Settings().DecimalSeparator;
+  const int64_t lengthLimitText = LimitInUserUnits(fract::Settings().LengthScale);
+
+  std::string content;
+  if (ReadWholeFile(run.orderFile, content) != 0) ++errors;
+  bool headerSeen = false;
+  int lineNumber = 0;
+  for (const std::string_view raw : SplitLines(content)) {
+    if (errors != 0) break;
+    ++lineNumber;
+    const std::string_view line = TrimRightText(raw);
+    if (line.empty()) continue;
+    if (!headerSeen) {
+      headerSeen = true;
+      continue;
+    }
+    const FieldBounds f = SplitFields(line);
+    if (f.tooMany)
+      return Fatal(run, toolkit,
+                   "Error reading part input file.\rMore than " + std::to_string(kMaxFields) +
+                       " fields in one line.\rSee line: " + std::to_string(lineNumber));
+    const MaterialKeyResult key = MaterialKeyOf(line, f);
+    if (!key.hasSecondField) ++errors;
+    if (run.currentMaterial == kUndefinedMaterial && !IsChecked(run, key.key)) {
+      if (run.checked >= kMaxCheckedMaterials)
+        return Fatal(run, toolkit,
+                     "Materials total number exceeds \rprogram limit:  " +
+                         std::to_string(kMaxCheckedMaterials) + "\r" + kMaterialHeader + ": " +
+                         key.key);
+      run.checkedMaterials[++run.checked] = key.key;
+      run.currentMaterial = key.key;
+    }
+    if (key.key != run.currentMaterial) continue;
+    if (n >= kMaxPartGroups)
+      return Fatal(run, toolkit, "Too many part input lines/groups\r" + GroupTail(run, n + 1));
+
+    PartGroup& g = pass.partGroups[++n];
+    pass.partGroupCount = n;
+    g = PartGroup{};
+    g.sourceLine = CutToChars(line, kSourceLineChars);
+    g.materialKey = key.key;
+    if (f.k >= 3) {
+      const std::string text = ReplaceDecimalMarks(FieldText(line, f, 3), separator);
+      g.length = fract::ParseLengthUnits(TrimText(text), errors);
+    } else {
+      ++errors;
+    }
+    if (f.k < 4 || !ParseWholeNumber16(FieldText(line, f, 4), g.quantity)) {
+      g.quantity = 0;
+      ++errors;
+    }
+    if (f.k >= 5) g.mark = CutToChars(TrimText(FieldText(line, f, 5)), kMarkChars);
+
+    if (g.length <= 0)
+      return Fatal(run, toolkit,
+                   "Error reading part input file.\rAll part lengths must be positive\rand have "
+                   "proper format.\r" +
+                       GroupTail(run, n));
+    if (g.quantity <= 0)
+      return Fatal(run, toolkit,
+                   "Error reading part input file.\rAll part quantities must be positive "
+                   "integers.\r" +
+                       GroupTail(run, n));
+    if (pass.partQtySum + g.quantity > kMaxItems)
+      return Fatal(run, toolkit,
+                   "Parts total number exceeds \rprogram limit:  " + std::to_string(kMaxItems) +
+                       "\r" + GroupTail(run, n));
+    pass.partQtySum += g.quantity;
+    const int64_t total = int64_t{g.length} * g.quantity;
+    if (g.length >= kTotalLimit / g.quantity || total >= kTotalLimit - pass.partLthSum)
+      return Fatal(run, toolkit,
+                   "Part total length exceeds limit: \r" + std::to_string(lengthLimitText) + "\r" +
+                       GroupTail(run, n));
+    pass.partLthSum += total;
+  }
+  pass.partGroupCount = n;
+  if (errors > 0) return Fatal(run, toolkit, "Error open/read part input file");
+  AssignMarkIds(pass);
+  return true;
+}
+
+void AssignMarkIds(MaterialPass& pass) {
+  const int n = pass.partGroupCount;
+  for (int i = 1; i <= n; ++i) pass.partGroups[i].markId = 0;
+  int32_t next = 0;
+  for (int i = 1; i <= n; ++i) {
+    if (pass.partGroups[i].markId != 0) continue;
+    ++next;
+    for (int j = i; j <= n; ++j)
+      if (pass.partGroups[j].mark == pass.partGroups[i].mark) pass.partGroups[j].markId = next;
+  }
+}
+
+void PackSolverInput(MaterialPass& pass) {
+  const int np = pass.partGroupCount;
+  pass.PartGrLth.fill(0);
+  pass.PartGrMrkID.fill(0);
+  pass.PartGrQty.fill(0);
+  pass.PartGrLth[0] = np;
+  pass.PartGrMrkID[0] = np;
+  pass.PartGrQty[0] = static_cast<int16_t>(np);
+  for (int i = 1; i <= np; ++i) {
+    pass.PartGrLth[i] = pass.partGroups[i].length;
+    pass.PartGrMrkID[i] = pass.partGroups[i].markId;
+    pass.PartGrQty[i] = pass.partGroups[i].quantity;
+  }
+  pass.PartGrLth[np + 1] = kPartTrailer;
+  pass.PartGrMrkID[np + 1] = kPartTrailer;
+  pass.PartGrQty[np + 1] = static_cast<int16_t>(kPartTrailer);
+
+  const int ns = pass.stockGroupCount;
+  pass.StockGrLth.fill(0);
+  pass.StockGrCst.fill(0);
+  pass.StockGrQty.fill(0);
+  pass.StockGrLth[0] = ns;
+  pass.StockGrCst[0] = ns;
+  pass.StockGrQty[0] = static_cast<int16_t>(ns);
+  for (int i = 1; i <= ns; ++i) {
+    pass.StockGrLth[i] = pass.stockGroups[i].length;
+    pass.StockGrCst[i] = pass.stockGroups[i].cost;
+    pass.StockGrQty[i] = pass.stockGroups[i].quantity;
+  }
+  pass.StockGrLth[ns + 1] = kStockTrailer;
+  pass.StockGrCst[ns + 1] = kStockTrailer;
+  pass.StockGrQty[ns + 1] = static_cast<int16_t>(kStockTrailer);
+}
+
+}  // namespace tarvolin

@@ -1,0 +1,163 @@
+#include "settings.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "fract.h"
+#include "input_text.h"
+#include "logs.h"
+
+namespace tarvolin {
+
+namespace {
+
+constexpr int32_t kLengthLimit = 2000000000;
+constexpr int kEndMarker = 555;
+
+bool IsBlankOrControl(char c) {
+  return static_cast<unsigned char>(c) <= 0x20;
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// Asks to go on with defaults after a reading error; ends the run otherwise.
+bool OfferDefaults(RunState& run, Toolkit& toolkit, const char* question) {
+  if (run.init.ConfirmSteps && toolkit.Confirm(question, BoxButtons::OkCancel) == BoxResult::Ok)
+    return true;
+  FinishRun(run, toolkit, false, "");
+  return false;
+}
+
+}  // namespace
+
+void SettingsLineReader::SkipLine() {
+  const size_t end = text_.find('\n', pos_);
+  pos_ = end == std::string::npos ? text_.size() : end + 1;
+}
+
+int SettingsLineReader::IntegerLine(int lo, int hi) {
+  if (errors > 0) return 0;
+  while (pos_ < text_.size() && IsBlankOrControl(text_[pos_])) ++pos_;
+  int64_t value = 0;
+  if (pos_ < text_.size()) {
+    bool negative = false;
+    if (text_[pos_] == '+' || text_[pos_] == '-') negative = text_[pos_++] == '-';
+    if (pos_ >= text_.size() || !IsDigit(text_[pos_])) return Fail();
+    while (pos_ < text_.size() && IsDigit(text_[pos_])) {
+      value = value * 10 + (text_[pos_++] - '0');
+      if (value > INT32_MAX) return Fail();
+    }
+    if (pos_ < text_.size()) {
+      const char next = text_[pos_];
+      if (next != ' ' && next != '\t' && next != '\r' && next != '\n') return Fail();
+    }
+    if (negative) value = -value;
+    SkipLine();
+  }
+  if (value < lo || value > hi) return Fail();
+  return static_cast<int>(value);
+}
+
+int32_t SettingsLineReader::LengthLine() {
+  if (errors > 0) return 0;
+  const size_t end = std::min(text_.find('\n', pos_), text_.size());
+  std::string_view line(text_.data() + pos_, end - pos_);
+  pos_ = end < text_.size() ? end + 1 : end;
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  size_t start = 0;
+  while (start < line.size() && IsBlankOrControl(line[start])) ++start;
+  line.remove_prefix(start);
+  const size_t stop = line.find_first_of(" \t");
+  if (line.empty() || stop == std::string_view::npos) return Fail();
+  int parseErrors = 0;
+  const int32_t value = fract::ParseLengthUnits(line.substr(0, stop), parseErrors);
+  if (parseErrors > 0 || value < 0 || value > kLengthLimit) return Fail();
+  return value;
+}
+
+void LoadDefaultOptimizerSettings(OptimizerSettings& settings) {
+  settings = OptimizerSettings{};
+}
+
+bool ReadInitialSettings(RunState& run, Toolkit& toolkit) {
+  std::string content;
+  const bool readable = ReadWholeFile(run.configFile, content) == 0;
+  SettingsLineReader reader(std::move(content));
+  if (!readable) ++reader.errors;
+
+  // Ranges of lines 1..22 (element 0 unused); line 22 is the end marker.
+  static constexpr int kLow[23] = {0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0,         0,
+                                   0, 0, 0, 8, 6, 0, 0, -9, 0, 0, kEndMarker};
+  static constexpr int kHigh[23] = {0, 1, 1, 1,  1,  1, 1, 1, 1, 1, 1,         1,
+                                    1, 1, 1, 32, 24, 1, 2, 9, 1, 1, kEndMarker};
+  std::array<int, 23> v{};
+  for (int line = 1; line <= 22; ++line) v[line] = reader.IntegerLine(kLow[line], kHigh[line]);
+
+  if (reader.errors > 0) {
+    LogError(run, toolkit, "Initial Settings (Config) file reading error");
+    return OfferDefaults(run, toolkit, "Load default Initial Settings and go?");
+  }
+  InitialSettings& s = run.init;
+  s.ShowWindow = v[1] > 0;
+  s.AskInputFiles = v[2] > 0;
+  s.ConfirmSteps = v[3] > 0;
+  s.ShowMessages = v[4] > 0;
+  s.RunMsgMode = v[5];
+  s.ReportFrame = v[8] > 0;
+  s.ReportTotals = v[9] > 0;
+  s.ReportMaterialColumn = v[10] > 0;
+  s.ReportPartsMode = std::min(v[11], 1);
+  s.ReportCosts = v[12] > 0;
+  s.MaterialColumnWidth = v[15];
+  s.NumberColumnWidth = v[16];
+  s.LabelsFile = v[17] > 0;
+  s.PrintLabels = v[18];
+  return true;
+}
+
+bool ReadOptimizerSettings(RunState& run, Toolkit& toolkit) {
+  std::string content;
+  const bool readable = ReadWholeFile(run.optSetFile, content) == 0;
+  SettingsLineReader r(std::move(content));
+  OptimizerSettings& o = run.opt;
+  if (readable) {
+    o.CostOptim = r.IntegerLine(0, 1);
+    o.IgnoreLast = r.IntegerLine(0, 1);
+    o.PrefShort = r.IntegerLine(-5, 5);
+    o.ReduceLays = r.IntegerLine(0, 6);
+    o.EffortLev = r.IntegerLine(0, 10);
+    o.DiffStocks = r.IntegerLine(0, 10);
+    o.DiffPieces = r.IntegerLine(0, 100);
+    o.MinReusable = r.LengthLine();
+    o.GapItIt = r.LengthLine();
+    const int32_t endLength = r.LengthLine();
+    if (r.IntegerLine(0, 1) > 0) {  // the end length is a non-usable end zone
+      o.GapItEnd = endLength;
+      o.GapGripEnd = 0;
+    } else {  // the end length is a usable gripping length
+      o.GapGripEnd = endLength;
+      o.GapItEnd = 0;
+    }
+    o.MaxPieces = r.IntegerLine(0, 100);
+    const int bundle = r.IntegerLine(0, 100);
+    if (bundle > 0) o.DiffPieces = -bundle;
+    for (int line = 14; line <= 16; ++line) r.IntegerLine(0, 100);
+    r.IntegerLine(kEndMarker, kEndMarker);
+  } else {
+    ++r.errors;
+  }
+  o.OptimTime = 0;
+  o.IterMult = 20;
+  o.LayByMark = 0;
+
+  if (r.errors > 0) {
+    LogError(run, toolkit, "Optimizer Settings file reading error");
+    if (!OfferDefaults(run, toolkit, "Load default Optimizer Settings and go?")) return false;
+    LoadDefaultOptimizerSettings(run.opt);
+  }
+  return true;
+}
+
+}  // namespace tarvolin

@@ -1,0 +1,143 @@
+#include "stock_input.h"
+
+#include <array>
+#include <string>
+
+#include "fract.h"
+#include "input_text.h"
+#include "logs.h"
+#include "tarvolin/cut_optimize.h"
+
+namespace tarvolin {
+
+namespace {
+
+constexpr int64_t kTotalLimit = 2000000000;
+
+std::string GroupTail(const RunState& run, int group) {
+  return "See stock group: " + std::to_string(group) + "\r" + kMaterialHeader + ": " +
+         run.currentMaterial;
+}
+
+bool Fatal(RunState& run, Toolkit& toolkit, const std::string& message) {
+  FinishRun(run, toolkit, true, message);
+  return false;
+}
+
+// The most bars of this length the pass's parts can occupy, at least 1.
+int32_t BarDemand(const RunState& run, int32_t stockLength) {
+  std::array<int32_t, kMaxPartGroups + 2> lengths{};
+  std::array<int16_t, kMaxPartGroups + 2> quantities{};
+  const int n = run.pass.partGroupCount;
+  for (int i = 1; i <= n; ++i) {
+    lengths[i] = run.pass.partGroups[i].length;
+    quantities[i] = run.pass.partGroups[i].quantity;
+  }
+  const int32_t e =
+      BarDemandBound(lengths.data(), quantities.data(), n, kBarDemandSlack, run.opt.GapGripEnd,
+                     run.opt.GapItEnd, run.opt.GapItIt, stockLength);
+  return e < 1 ? 1 : e;
+}
+
+}  // namespace
+
+bool ReadStockPass(RunState& run, Toolkit& toolkit) {
+  MaterialPass& pass = run.pass;
+  pass.stockQtySum = 0;
+  pass.stockLthSum = 0;
+  pass.stockCostSum = 0;
+  int errors = 0;
+  int n = 0;
+  const char separator = fract::Settings().DecimalSeparator;
+
+  std::string content;
+  if (ReadWholeFile(run.stockFile, content) != 0) ++errors;
+  bool headerSeen = false;
+  int lineNumber = 0;
+  for (const std::string_view raw : SplitLines(content)) {
+    if (errors != 0) break;
+    ++lineNumber;
+    const std::string_view line = TrimRightText(raw);
+    if (line.empty()) continue;
+    if (!headerSeen) {
+      headerSeen = true;
+      continue;
+    }
+    const FieldBounds f = SplitFields(line);
+    if (f.tooMany)
+      return Fatal(run, toolkit,
+                   "Error reading stock input file.\rMore than " + std::to_string(kMaxFields) +
+                       " fields in one line.\rSee line: " + std::to_string(lineNumber));
+    const MaterialKeyResult key = MaterialKeyOf(line, f);
+    if (!key.hasSecondField) ++errors;
+    if (key.key != run.currentMaterial) continue;
+    if (n >= kMaxStockGroups)
+      return Fatal(run, toolkit, "Too many stock input lines/groups\r" + GroupTail(run, n + 1));
+
+    StockGroup& g = pass.stockGroups[++n];
+    pass.stockGroupCount = n;
+    g = StockGroup{};
+    g.sourceLine = CutToChars(line, kSourceLineChars);
+    g.materialKey = key.key;
+    if (f.k >= 3) {
+      const std::string text = ReplaceDecimalMarks(FieldText(line, f, 3), separator);
+      g.length = fract::ParseLengthUnits(TrimText(text), errors);
+    } else {
+      ++errors;
+    }
+    if (f.k >= 5) {
+      const std::string text = ReplaceDecimalMarks(FieldText(line, f, 5), separator);
+      g.cost =
+          fract::ParseNumberText(TrimText(text), fract::Settings().CostPrecision, fract::NoValue);
+      if (g.cost == fract::NoValue) ++errors;
+    }
+    if (f.k < 4 || !ParseWholeNumber16(FieldText(line, f, 4), g.quantity)) {
+      g.quantity = 0;
+      ++errors;
+    }
+
+    if (g.length <= 0)
+      return Fatal(run, toolkit,
+                   "Error reading stock input file.\rAll stock lengths must be positive\rand have "
+                   "proper format.\r" +
+                       GroupTail(run, n));
+    if (g.cost < 0)
+      return Fatal(run, toolkit,
+                   "Error reading stock input file.\rAll stock costs must be positive\rand have "
+                   "proper format.\r" +
+                       GroupTail(run, n));
+    if (g.quantity <= 0)
+      return Fatal(run, toolkit,
+                   "Error reading stock input file.\rAll stock quantities must be positive "
+                   "integers.\r" +
+                       GroupTail(run, n));
+
+    const int32_t demand = BarDemand(run, g.length);
+    if (demand < g.quantity) g.quantity = static_cast<int16_t>(demand);
+
+    if (pass.stockQtySum + g.quantity > kMaxItems)
+      return Fatal(run, toolkit,
+                   "Stocks total number exceeds \rprogram limit:  " + std::to_string(kMaxItems) +
+                       "\r" + GroupTail(run, n));
+    pass.stockQtySum += g.quantity;
+    const int64_t length = int64_t{g.length} * g.quantity;
+    if (g.length >= kTotalLimit / g.quantity || length >= kTotalLimit - pass.stockLthSum)
+      return Fatal(run, toolkit,
+                   "Stock total length exceeds limit: \r" +
+                       std::to_string(LimitInUserUnits(fract::Settings().LengthScale)) + "\r" +
+                       GroupTail(run, n));
+    pass.stockLthSum += length;
+    const int64_t cost = int64_t{g.cost} * g.quantity;
+    if (g.cost >= kTotalLimit / g.quantity || cost >= kTotalLimit - pass.stockCostSum)
+      return Fatal(run, toolkit,
+                   "Stock total cost exceeds limit: \r" +
+                       std::to_string(LimitInUserUnits(fract::Settings().CostScale)) + "\r" +
+                       GroupTail(run, n));
+    pass.stockCostSum += cost;
+  }
+  pass.stockGroupCount = n;
+  if (errors > 0) return Fatal(run, toolkit, "Error open/read stock input file");
+  return true;
+}
+
+}  // namespace tarvolin

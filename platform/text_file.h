@@ -1,0 +1,48 @@
+// Text output files that count their errors instead of stopping: every
+// operation returns its I/O result (0 = success, otherwise an errno value)
+// and adds it to the file's error counter, which callers inspect between
+// steps. Lines end with CR LF.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace tarvolin {
+
+class TextOutFile {
+ public:
+  TextOutFile() = default;
+  TextOutFile(const TextOutFile&) = delete;
+  TextOutFile& operator=(const TextOutFile&) = delete;
+  ~TextOutFile();
+
+  // Creates (truncates) the file for writing.
+  int Create(const std::string& path);
+  // Creates (truncates) the file for writing and holds an exclusive advisory
+  // lock (flock) on it until it is closed. When another open file holds the
+  // lock, returns EWOULDBLOCK without counting it and leaves the file as it
+  // was: the lock is tested before anything is truncated.
+  int CreateLocked(const std::string& path);
+  int Write(std::string_view text);
+  int WriteLine(std::string_view text);  // text followed by CR LF
+  int Flush();
+  int Close();
+
+  bool IsOpen() const { return file_ != nullptr; }
+  const std::string& Path() const { return path_; }
+  int fd() const;
+
+  // Sum of the I/O results of all operations so far.
+  long errors = 0;
+
+ private:
+  int Count(int result) {
+    errors += result;
+    return result;
+  }
+  std::FILE* file_ = nullptr;
+  std::string path_;
+};
+
+}  // namespace tarvolin

@@ -1,0 +1,258 @@
+#include "order_input.h"
+
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "frontend_fixture.h"
+
+namespace tarvolin {
+namespace {
+
+using test_support::FrontEndTest;
+using test_support::WriteFile;
+
+class OrderInputTest : public FrontEndTest {
+ protected:
+  void SetUp() override {
+    FrontEndTest::SetUp();
+    run.orderFile = "QM_Orders1.txt";
+  }
+  void WriteOrders(const std::string& content) { WriteFile(run.orderFile, content); }
+  bool Pass() {
+    StartMaterialPass(run);
+    return ReadOrderPass(run, tk);
+  }
+  const PartGroup& Group(int i) const { return run.pass.partGroups[i]; }
+};
+
+TEST_F(OrderInputTest, BlankTabSeparatorsAndDecimalCommaGiveTheSameGroup) {
+  WriteOrders(
+      "Material Profile Length Qty Mark\r\n"
+      "Steel 40x40 1250.5 12 A17\r\n"
+      "Steel  \t40x40\t\t1250,5  12 \tA17 extra fields\r\n");
+  ASSERT_TRUE(Pass());
+  EXPECT_EQ(run.currentMaterial, "Steel 40x40");
+  ASSERT_EQ(run.pass.partGroupCount, 2);
+  for (int i = 1; i <= 2; ++i) {
+    EXPECT_EQ(Group(i).materialKey, "Steel 40x40");
+    EXPECT_EQ(Group(i).length, 125050);
+    EXPECT_EQ(Group(i).quantity, 12);
+    EXPECT_EQ(Group(i).mark, "A17");
+    EXPECT_EQ(Group(i).markId, 1);
+  }
+  EXPECT_EQ(Group(2).sourceLine, "Steel  \t40x40\t\t1250,5  12 \tA17 extra fields");
+  EXPECT_EQ(run.pass.partQtySum, 24);
+  EXPECT_EQ(run.pass.partLthSum, 2 * 125050 * 12);
+  EXPECT_EQ(run.checked, 1);
+  EXPECT_TRUE(tk.boxes.empty());
+}
+
+TEST_F(OrderInputTest, MaterialsArePassedInOrderOfFirstAppearance) {
+  WriteOrders("header\nA x 10 1\nB x 20 2\nA x 30 3\n\n");
+  ASSERT_TRUE(Pass());
+  EXPECT_EQ(run.currentMaterial, "A x");
+  ASSERT_EQ(run.pass.partGroupCount, 2);
+  EXPECT_EQ(Group(1).length, 1000);
+  EXPECT_EQ(Group(2).length, 3000);
+  ASSERT_TRUE(Pass());
+  EXPECT_EQ(run.currentMaterial, "B x");
+  ASSERT_EQ(run.pass.partGroupCount, 1);
+  EXPECT_EQ(Group(1).quantity, 2);
+  ASSERT_TRUE(Pass());
+  EXPECT_EQ(run.pass.partGroupCount, 0);
+  EXPECT_EQ(run.currentMaterial, "?UnDefined?");
+  EXPECT_EQ(run.checked, 2);
+  EXPECT_EQ(run.checkedMaterials[1], "A x");
+  EXPECT_EQ(run.checkedMaterials[2], "B x");
+}
+
+TEST_F(OrderInputTest, MarkIdsFollowFirstAppearanceAndMissingMarksShareOne) {
+  WriteOrders("h\nM p 1 1 B\nM p 2 1\nM p 3 1 A\nM p 4 1 B\nM p 5 1\nM p 6 1 b\n");
+  ASSERT_TRUE(Pass());
+  const int expected[] = {0, 1, 2, 3, 1, 2, 4};
+  for (int i = 1; i <= 6; ++i) EXPECT_EQ(Group(i).markId, expected[i]) << i;
+  EXPECT_EQ(Group(2).mark, "");
+}
+
+TEST_F(OrderInputTest, HeaderIsTheFirstNonEmptyLineWhateverItHolds) {
+  WriteOrders("\r\n   \r\n\tA x 10 1\r\nA x 20 2\r\n");
+  ASSERT_TRUE(Pass());
+  ASSERT_EQ(run.pass.partGroupCount, 1);
+  EXPECT_EQ(Group(1).length, 2000);
+}
+
+TEST_F(OrderInputTest, KeysAreCutTo32CharactersAndCaseSensitive) {
+  WriteOrders(
+      "h\n"
+      "Aluminium-Profile-Series L-40x40x4-first 10 1\n"
+      "Aluminium-Profile-Series L-40x40x4-second 20 1\n"
+      "aluminium-Profile-Series L-40x40x4 30 1\n");
+  ASSERT_TRUE(Pass());
+  EXPECT_EQ(run.currentMaterial, "Aluminium-Profile-Series L-40x40");
+  EXPECT_EQ(run.pass.partGroupCount, 2);
+  ASSERT_TRUE(Pass());
+  EXPECT_EQ(run.currentMaterial, "aluminium-Profile-Series L-40x40");
+  EXPECT_EQ(run.pass.partGroupCount, 1);
+}
+
+TEST_F(OrderInputTest, TextsAreCutAtCharacterBoundaries) {
+  std::string mark;
+  for (int i = 0; i < 20; ++i) mark += "\xE2\x82\xAC";  // 20 euro signs
+  WriteOrders("h\n\xC3\x84rger x 10 1 " + mark + "\n");
+  ASSERT_TRUE(Pass());
+  EXPECT_EQ(run.currentMaterial, "\xC3\x84rger x");
+  EXPECT_EQ(Group(1).mark, mark.substr(0, 16 * 3));
+  std::string longLine = "A x 10 1 ";
+  for (int i = 0; i < 300; ++i) longLine += "\xC3\xA9";
+  WriteOrders("h\n" + longLine + "\n");
+  ASSERT_TRUE(Pass());
+  EXPECT_EQ(Group(1).sourceLine, longLine.substr(0, 9 + 245 * 2));
+}
+
+TEST_F(OrderInputTest, FractionsAndFeet) {
+  WriteOrders("h\nA x 12-1/2\" 1\nA x 1'6 1\n");
+  ASSERT_TRUE(Pass());
+  EXPECT_EQ(Group(1).length, 1250);
+  EXPECT_EQ(Group(2).length, 1800);
+}
+
+struct FatalCase {
+  const char* what;
+  std::string content;
+  std::string message;
+};
+
+void PrintTo(const FatalCase& c, std::ostream* os) {
+  *os << c.what;
+}
+
+class OrderFatalTest : public OrderInputTest, public ::testing::WithParamInterface<FatalCase> {};
+
+TEST_P(OrderFatalTest, EndsTheRunWithTheMessage) {
+  WriteOrders(GetParam().content);
+  EXPECT_FALSE(Pass());
+  ExpectEndedWith(GetParam().message);
+}
+
+std::string Lines(const std::string& line, int count) {
+  std::string s = "header\r\n";
+  for (int i = 0; i < count; ++i) s += line + "\r\n";
+  return s;
+}
+
+const std::string kQuantities =
+    "Error reading part input file.\rAll part quantities must be positive integers.\r"
+    "See part group: 1\rMater/Sect: A x";
+const std::string kLengths =
+    "Error reading part input file.\rAll part lengths must be positive\rand have proper "
+    "format.\rSee part group: ";
+
+std::string FiftyOneFields() {
+  std::string s = "B";
+  for (int i = 0; i < 50; ++i) s += " f";
+  return s + "\n";
+}
+
+std::string ManyMaterials(int count) {
+  std::string s = "h\n";
+  for (int i = 1; i <= count; ++i) s += "M" + std::to_string(i) + " x 10 1\n";
+  return s;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Order, OrderFatalTest,
+    ::testing::Values(
+        FatalCase{"quantity 0", "h\nA x 10 0\n", kQuantities},
+        FatalCase{"quantity -3", "h\nA x 10 -3\n", kQuantities},
+        FatalCase{"quantity 2.5", "h\nA x 10 2.5\n", kQuantities},
+        FatalCase{"quantity 40000", "h\nA x 10 40000\n", kQuantities},
+        FatalCase{"quantity missing", "h\nA x 10\n", kQuantities},
+        FatalCase{"length 0", "h\nA x 0 1\n", kLengths + "1\rMater/Sect: A x"},
+        FatalCase{"length negative", "h\nA x 5 1\nA x -5 1\n", kLengths + "2\rMater/Sect: A x"},
+        FatalCase{"length unreadable", "h\nA x 1.2.3 1\n", kLengths + "1\rMater/Sect: A x"},
+        FatalCase{"one-word line opens a material", "h\nLonely\nA x 10 1\n",
+                  kLengths + "1\rMater/Sect: Lonely"},
+        FatalCase{"one-word line among a taken material", "h\nA x 10 1\nLonely\nA x 20 1\n",
+                  "Error open/read part input file"},
+        FatalCase{"21 groups", Lines("A x 10 1", 21),
+                  "Too many part input lines/groups\rSee part group: 21\rMater/Sect: A x"},
+        FatalCase{"101 pieces", "h\nA x 10 60\nB y 10 99\nA x 10 41\n",
+                  "Parts total number exceeds \rprogram limit:  100\rSee part group: 2\r"
+                  "Mater/Sect: A x"},
+        FatalCase{"total length", "h\nA x 10000000 2\n",
+                  "Part total length exceeds limit: \r20000000\rSee part group: 1\r"
+                  "Mater/Sect: A x"},
+        FatalCase{"total length over groups", "h\nA x 10000000 1\nA x 10000000 1\n",
+                  "Part total length exceeds limit: \r20000000\rSee part group: 2\r"
+                  "Mater/Sect: A x"},
+        FatalCase{"more than 50 fields", "h\nA x 10 1\n" + FiftyOneFields(),
+                  "Error reading part input file.\rMore than 50 fields in one line.\r"
+                  "See line: 3"}),
+    [](const ::testing::TestParamInfo<FatalCase>& info) {
+      std::string name;
+      for (const char* p = info.param.what; *p != '\0'; ++p)
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+      return name;
+    });
+
+TEST_F(OrderInputTest, MissingFileIsAReadError) {
+  run.orderFile = "none.txt";
+  EXPECT_FALSE(Pass());
+  ExpectEndedWith("Error open/read part input file");
+}
+
+TEST_F(OrderInputTest, EachMaterialHasItsOwnPieceLimit) {
+  WriteOrders("h\nA x 10 60\nB y 10 99\nA x 10 40\n");
+  ASSERT_TRUE(Pass());
+  EXPECT_EQ(run.pass.partQtySum, 100);
+  ASSERT_TRUE(Pass());
+  EXPECT_EQ(run.pass.partQtySum, 99);
+}
+
+TEST_F(OrderInputTest, OtherMaterialsAreCheckedOnlyForTwoFields) {
+  WriteOrders("h\nA x 10 1\nB y nonsense -5 whatever\n");
+  ASSERT_TRUE(Pass());
+  EXPECT_EQ(run.pass.partGroupCount, 1);
+}
+
+TEST_F(OrderInputTest, AHundredAndOneMaterialsAreTheLimit) {
+  WriteOrders(ManyMaterials(101));
+  for (int i = 1; i <= 101; ++i) ASSERT_TRUE(Pass()) << i;
+  ASSERT_TRUE(Pass());
+  EXPECT_EQ(run.pass.partGroupCount, 0);
+  EXPECT_EQ(run.checked, 101);
+
+  WriteOrders(ManyMaterials(102));
+  run.checked = 0;
+  for (int i = 1; i <= 101; ++i) ASSERT_TRUE(Pass()) << i;
+  EXPECT_FALSE(Pass());
+  ExpectEndedWith("Materials total number exceeds \rprogram limit:  101\rMater/Sect: M102 x");
+}
+
+TEST_F(OrderInputTest, PackSolverInputWritesCountsGroupsAndTrailers) {
+  WriteOrders("h\nA x 10 2 m\nA x 20 3\n");
+  ASSERT_TRUE(Pass());
+  run.pass.stockGroupCount = 1;
+  run.pass.stockGroups[1].length = 600000;
+  run.pass.stockGroups[1].cost = 250;
+  run.pass.stockGroups[1].quantity = 4;
+  PackSolverInput(run.pass);
+  const MaterialPass& p = run.pass;
+  EXPECT_EQ((std::vector<int32_t>{p.PartGrLth[0], p.PartGrLth[1], p.PartGrLth[2], p.PartGrLth[3]}),
+            (std::vector<int32_t>{2, 1000, 2000, 777}));
+  EXPECT_EQ((std::vector<int32_t>{p.PartGrMrkID[0], p.PartGrMrkID[1], p.PartGrMrkID[2],
+                                  p.PartGrMrkID[3]}),
+            (std::vector<int32_t>{2, 1, 2, 777}));
+  EXPECT_EQ((std::vector<int16_t>{p.PartGrQty[0], p.PartGrQty[1], p.PartGrQty[2], p.PartGrQty[3]}),
+            (std::vector<int16_t>{2, 2, 3, 777}));
+  EXPECT_EQ((std::vector<int32_t>{p.StockGrLth[0], p.StockGrLth[1], p.StockGrLth[2]}),
+            (std::vector<int32_t>{1, 600000, 555}));
+  EXPECT_EQ((std::vector<int32_t>{p.StockGrCst[0], p.StockGrCst[1], p.StockGrCst[2]}),
+            (std::vector<int32_t>{1, 250, 555}));
+  EXPECT_EQ((std::vector<int16_t>{p.StockGrQty[0], p.StockGrQty[1], p.StockGrQty[2]}),
+            (std::vector<int16_t>{1, 4, 555}));
+}
+
+}  // namespace
+}  // namespace tarvolin

@@ -1,0 +1,306 @@
+#include "settings.h"
+
+#include <string>
+#include <vector>
+
+#include "frontend_fixture.h"
+
+namespace tarvolin {
+namespace {
+
+using test_support::FrontEndTest;
+using test_support::WriteFile;
+
+// A valid initial settings file with every switch turned away from its default.
+std::vector<std::string> ConfigLines() {
+  return {"0 ShowWindow",
+          "1 AskInputFiles",
+          "0 ConfirmSteps",
+          "0 ShowMessages",
+          "0 RunMsgMode",
+          "1",
+          "0",
+          "0 ReportFrame",
+          "0 ReportTotals",
+          "0 ReportMaterialColumn",
+          "1 ReportPartsMode",
+          "1 ReportCosts",
+          "0",
+          "1",
+          "24 MaterialColumnWidth",
+          "12 NumberColumnWidth",
+          "1 LabelsFile",
+          "2 PrintLabels",
+          "-9",
+          "0",
+          "1",
+          "555 end"};
+}
+
+std::string Join(const std::vector<std::string>& lines, const char* end = "\r\n") {
+  std::string s;
+  for (const std::string& l : lines) s += l + end;
+  return s;
+}
+
+std::vector<std::string> OptSetLines() {
+  return {"1 CostOptim",  "0 IgnoreLast",
+          "-2 PrefShort", "3 ReduceLays",
+          "7 EffortLev",  "4 DiffStocks",
+          "9 DiffPieces", "12.5 MinReusable",
+          "0,3 kerf",     "5 end length",
+          "1 end zone",   "8 MaxPieces",
+          "0 bundle",     "0",
+          "100",          "0",
+          "555"};
+}
+
+class InitialSettingsTest : public FrontEndTest {
+ protected:
+  bool Read(const std::string& content) {
+    WriteFile("QM_Config.txt", content);
+    return ReadInitialSettings(run, tk);
+  }
+  void ExpectDefaults() const {
+    const InitialSettings d;
+    EXPECT_EQ(run.init.ShowWindow, d.ShowWindow);
+    EXPECT_EQ(run.init.ConfirmSteps, d.ConfirmSteps);
+    EXPECT_EQ(run.init.MaterialColumnWidth, d.MaterialColumnWidth);
+    EXPECT_EQ(run.init.PrintLabels, d.PrintLabels);
+    EXPECT_EQ(run.init.LabelsFile, d.LabelsFile);
+  }
+  // The error logged and the question asked.
+  void ExpectOffered() {
+    ASSERT_EQ(tk.boxes.size(), 2u);
+    EXPECT_EQ(tk.boxes[0].kind, BoxKind::Error);
+    EXPECT_EQ(tk.boxes[0].text, "Initial Settings (Config) file reading error");
+    EXPECT_EQ(tk.boxes[1].kind, BoxKind::Confirmation);
+    EXPECT_EQ(tk.boxes[1].text, "Load default Initial Settings and go?");
+    EXPECT_EQ(tk.boxes[1].buttons, BoxButtons::OkCancel);
+  }
+};
+
+TEST_F(InitialSettingsTest, AllSwitchesAreApplied) {
+  ASSERT_TRUE(Read(Join(ConfigLines())));
+  const InitialSettings& s = run.init;
+  EXPECT_FALSE(s.ShowWindow);
+  EXPECT_TRUE(s.AskInputFiles);
+  EXPECT_FALSE(s.ConfirmSteps);
+  EXPECT_FALSE(s.ShowMessages);
+  EXPECT_EQ(s.RunMsgMode, 0);
+  EXPECT_FALSE(s.ReportFrame);
+  EXPECT_FALSE(s.ReportTotals);
+  EXPECT_FALSE(s.ReportMaterialColumn);
+  EXPECT_EQ(s.ReportPartsMode, 1);
+  EXPECT_TRUE(s.ReportCosts);
+  EXPECT_EQ(s.MaterialColumnWidth, 24);
+  EXPECT_EQ(s.NumberColumnWidth, 12);
+  EXPECT_TRUE(s.LabelsFile);
+  EXPECT_EQ(s.PrintLabels, 2);
+  EXPECT_TRUE(tk.boxes.empty());
+  EXPECT_FALSE(tk.Terminating());
+}
+
+TEST_F(InitialSettingsTest, EmptyLinesLfEndsAndTrailingTextAreAccepted) {
+  std::vector<std::string> lines = ConfigLines();
+  lines.insert(lines.begin() + 3, "");
+  lines.insert(lines.begin(), "  \t");
+  lines.emplace_back("23rd line, ignored");
+  ASSERT_TRUE(Read(Join(lines, "\n") + "trailing text"));
+  EXPECT_EQ(run.init.PrintLabels, 2);
+  EXPECT_TRUE(tk.boxes.empty());
+}
+
+TEST_F(InitialSettingsTest, FaultyFilesOfferTheDefaults) {
+  struct Case {
+    const char* what;
+    int line;  // 1-based line to replace, 0 to drop the end marker
+    const char* text;
+  };
+  const Case cases[] = {
+      {"switch out of range", 1, "2"}, {"negative switch", 3, "-1"},
+      {"width below range", 15, "7"},  {"width above range", 16, "25"},
+      {"printing mode", 18, "3"},      {"unused line range", 19, "10"},
+      {"not a number", 4, "yes"},      {"number glued to text", 2, "1x"},
+      {"wrong end marker", 22, "554"}, {"missing end marker", 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    run.init = InitialSettings{};
+    tk.boxes.clear();
+    tk.answers = {BoxResult::Ok};
+    std::vector<std::string> lines = ConfigLines();
+    if (c.line == 0)
+      lines.pop_back();
+    else
+      lines[c.line - 1] = c.text;
+    EXPECT_TRUE(Read(Join(lines)));
+    ExpectOffered();
+    ExpectDefaults();
+    EXPECT_FALSE(tk.Terminating());
+  }
+}
+
+TEST_F(InitialSettingsTest, MissingFileAndCancelEndTheRun) {
+  EXPECT_FALSE(ReadInitialSettings(run, tk));
+  ExpectOffered();
+  EXPECT_TRUE(tk.Terminating());
+  EXPECT_EQ(ErrorLog(), "Initial Settings (Config) file reading error\r\n\r\nEND");
+}
+
+TEST_F(InitialSettingsTest, WithoutConfirmStepsAnErrorEndsTheRunUnasked) {
+  run.init.ConfirmSteps = false;
+  run.init.ShowMessages = false;
+  EXPECT_FALSE(Read("1\r\n"));
+  EXPECT_TRUE(tk.boxes.empty());
+  EXPECT_TRUE(tk.Terminating());
+  EXPECT_EQ(ErrorLog(), "Initial Settings (Config) file reading error\r\n\r\nEND");
+}
+
+class OptimizerSettingsTest : public FrontEndTest {
+ protected:
+  bool Read(const std::vector<std::string>& lines, const char* end = "\r\n") {
+    run.optSetFile = "QM_OptSet.txt";
+    WriteFile(run.optSetFile, Join(lines, end));
+    return ReadOptimizerSettings(run, tk);
+  }
+  void ExpectOffered() {
+    ASSERT_EQ(tk.boxes.size(), 2u);
+    EXPECT_EQ(tk.boxes[0].kind, BoxKind::Error);
+    EXPECT_EQ(tk.boxes[0].text, "Optimizer Settings file reading error");
+    EXPECT_EQ(tk.boxes[1].text, "Load default Optimizer Settings and go?");
+    EXPECT_EQ(tk.boxes[1].buttons, BoxButtons::OkCancel);
+  }
+};
+
+TEST_F(OptimizerSettingsTest, AllLinesAreRead) {
+  run.opt.OptimTime = 99;
+  run.opt.IterMult = 1;
+  run.opt.LayByMark = 1;
+  ASSERT_TRUE(Read(OptSetLines()));
+  const OptimizerSettings& o = run.opt;
+  EXPECT_EQ(o.CostOptim, 1);
+  EXPECT_EQ(o.IgnoreLast, 0);
+  EXPECT_EQ(o.PrefShort, -2);
+  EXPECT_EQ(o.ReduceLays, 3);
+  EXPECT_EQ(o.EffortLev, 7);
+  EXPECT_EQ(o.DiffStocks, 4);
+  EXPECT_EQ(o.DiffPieces, 9);
+  EXPECT_EQ(o.MinReusable, 1250);
+  EXPECT_EQ(o.GapItIt, 30);
+  EXPECT_EQ(o.GapItEnd, 500);
+  EXPECT_EQ(o.GapGripEnd, 0);
+  EXPECT_EQ(o.MaxPieces, 8);
+  EXPECT_EQ(o.OptimTime, 0);
+  EXPECT_EQ(o.IterMult, 20);
+  EXPECT_EQ(o.LayByMark, 0);
+  EXPECT_TRUE(tk.boxes.empty());
+}
+
+TEST_F(OptimizerSettingsTest, EndLengthKindAndBundleSize) {
+  std::vector<std::string> lines = OptSetLines();
+  lines[10] = "0 gripping";
+  lines[12] = "3 bundle";
+  lines[9] = "  1-1/2\tgrip";
+  ASSERT_TRUE(Read(lines, "\n"));
+  EXPECT_EQ(run.opt.GapGripEnd, 150);
+  EXPECT_EQ(run.opt.GapItEnd, 0);
+  EXPECT_EQ(run.opt.DiffPieces, -3);
+}
+
+TEST_F(OptimizerSettingsTest, FaultyFilesOfferTheDefaults) {
+  struct Case {
+    const char* what;
+    int line;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"length without a blank after it", 9, "0.3"},
+      {"empty line in place of a length", 8, ""},
+      {"unreadable length", 10, "abc end"},
+      {"negative length", 8, "-1 min"},
+      {"length too large", 9, "20000001 kerf"},
+      {"preference out of range", 3, "6"},
+      {"reduce out of range", 4, "7"},
+      {"effort out of range", 5, "11"},
+      {"pieces out of range", 7, "101"},
+      {"end kind out of range", 11, "2"},
+      {"unused line out of range", 16, "101"},
+      {"wrong end marker", 17, "0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    tk.boxes.clear();
+    tk.answers = {BoxResult::Ok};
+    std::vector<std::string> lines = OptSetLines();
+    lines[c.line - 1] = c.text;
+    EXPECT_TRUE(Read(lines));
+    ExpectOffered();
+    OptimizerSettings defaults;
+    LoadDefaultOptimizerSettings(defaults);
+    EXPECT_EQ(run.opt.CostOptim, defaults.CostOptim);
+    EXPECT_EQ(run.opt.IgnoreLast, 1);
+    EXPECT_EQ(run.opt.EffortLev, 5);
+    EXPECT_EQ(run.opt.ReduceLays, 1);
+    EXPECT_EQ(run.opt.GapItIt, 0);
+    EXPECT_EQ(run.opt.IterMult, 20);
+  }
+}
+
+TEST_F(OptimizerSettingsTest, ShortFileOrMissingFileEndsOnCancel) {
+  std::vector<std::string> lines = OptSetLines();
+  lines.resize(12);
+  EXPECT_FALSE(Read(lines));
+  ExpectOffered();
+  EXPECT_TRUE(tk.Terminating());
+  EXPECT_EQ(ErrorLog(), "Optimizer Settings file reading error\r\n\r\nEND");
+}
+
+TEST_F(OptimizerSettingsTest, WithoutConfirmStepsAnErrorEndsTheRun) {
+  run.init.ConfirmSteps = false;
+  run.optSetFile = "missing.txt";
+  EXPECT_FALSE(ReadOptimizerSettings(run, tk));
+  ASSERT_EQ(tk.boxes.size(), 1u);
+  EXPECT_EQ(tk.boxes[0].text, "Optimizer Settings file reading error");
+  EXPECT_TRUE(tk.Terminating());
+}
+
+TEST(SettingsLineReader, IntegerAndLengthLines) {
+  SettingsLineReader r("\r\n\t 7\tseven\n-3\n5 x\n 2,5\tc\n");
+  EXPECT_EQ(r.IntegerLine(0, 9), 7);
+  EXPECT_EQ(r.IntegerLine(-5, 5), -3);
+  EXPECT_EQ(r.LengthLine(), 500);
+  EXPECT_EQ(r.LengthLine(), 250);
+  EXPECT_EQ(r.IntegerLine(0, 1), 0);  // end of file: 0 without an error
+  EXPECT_EQ(r.errors, 0);
+  EXPECT_EQ(r.IntegerLine(555, 555), 0);
+  EXPECT_EQ(r.errors, 1);
+  SettingsLineReader failed("9\n1\n");
+  EXPECT_EQ(failed.IntegerLine(0, 1), 0);
+  EXPECT_EQ(failed.IntegerLine(0, 1), 0);  // nothing more is read after an error
+  EXPECT_EQ(failed.errors, 1);
+}
+
+TEST(LoadDefaultOptimizerSettings, DefaultsAndFixedParameters) {
+  OptimizerSettings o;
+  o.CostOptim = 1;
+  o.IgnoreLast = 0;
+  o.GapGripEnd = 5;
+  o.DiffPieces = -3;
+  o.OptimTime = 7;
+  LoadDefaultOptimizerSettings(o);
+  EXPECT_EQ(o.CostOptim, 0);
+  EXPECT_EQ(o.IgnoreLast, 1);
+  EXPECT_EQ(o.PrefShort, 0);
+  EXPECT_EQ(o.ReduceLays, 1);
+  EXPECT_EQ(o.EffortLev, 5);
+  EXPECT_EQ(o.DiffPieces, 0);
+  EXPECT_EQ(o.GapGripEnd, 0);
+  EXPECT_EQ(o.MaxPieces, 0);
+  EXPECT_EQ(o.OptimTime, 0);
+  EXPECT_EQ(o.IterMult, 20);
+  EXPECT_EQ(o.LayByMark, 0);
+}
+
+}  // namespace
+}  // namespace tarvolin

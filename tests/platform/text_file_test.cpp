@@ -1,0 +1,75 @@
+#include "text_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace tarvolin {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class TextFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "tarvolin-textfile-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path dir_;
+};
+
+TEST_F(TextFileTest, LinesEndWithCrLf) {
+  TextOutFile f;
+  ASSERT_EQ(f.Create((dir_ / "a.txt").string()), 0);
+  f.WriteLine("one");
+  f.WriteLine("");
+  f.Write("END");
+  EXPECT_EQ(f.Close(), 0);
+  EXPECT_EQ(f.errors, 0);
+  EXPECT_EQ(ReadAll(dir_ / "a.txt"), "one\r\n\r\nEND");
+}
+
+TEST_F(TextFileTest, FailuresAreCounted) {
+  TextOutFile f;
+  EXPECT_NE(f.Create((dir_ / "no-such-dir" / "a.txt").string()), 0);
+  EXPECT_GT(f.errors, 0);
+  const long before = f.errors;
+  f.WriteLine("x");
+  EXPECT_GT(f.errors, before);
+}
+
+TEST_F(TextFileTest, LockedFileIsTestedBeforeItIsTruncated) {
+  const std::string path = (dir_ / "log.txt").string();
+  { std::ofstream(path, std::ios::binary) << "old"; }
+  TextOutFile first;
+  ASSERT_EQ(first.CreateLocked(path), 0);
+  EXPECT_EQ(ReadAll(path), "");
+  first.Write("running");
+  first.Flush();
+
+  TextOutFile second;
+  EXPECT_EQ(second.CreateLocked(path), EWOULDBLOCK);
+  EXPECT_EQ(second.errors, 0);
+  EXPECT_FALSE(second.IsOpen());
+  EXPECT_EQ(ReadAll(path), "running");
+
+  first.Close();
+  ASSERT_EQ(second.CreateLocked(path), 0);
+  EXPECT_EQ(ReadAll(path), "");
+}
+
+}  // namespace
+}  // namespace tarvolin
