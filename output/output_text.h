@@ -1,0 +1,28 @@
+// Text helpers shared by the report and the labels: column alignment and the
+// number forms of lengths, costs and fixed-point figures.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tarvolin::output_text {
+
+// Padded with blanks on the left (right) to n characters; a longer text is
+// kept whole.
+std::string RightAligned(std::string_view text, int n);
+std::string LeftAligned(std::string_view text, int n);
+std::string RightAligned(int64_t value, int n);
+
+// A length (cost) in the locale's decimal form.
+std::string LengthText(int32_t units);
+std::string CostText(int32_t units);
+
+// scaled / 10^decimals written with exactly `decimals` decimals; halves of
+// the last place have already been settled by the caller.
+std::string ScaledFixedText(int64_t scaled, int decimals, char separator);
+
+// value rounded to `decimals` places, halves away from zero.
+int64_t ScaleRounded(double value, int decimals);
+
+}  // namespace tarvolin::output_text

@@ -1,0 +1,274 @@
+#include "report_writer.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+#include "fract.h"
+#include "output_text.h"
+
+namespace tarvolin {
+
+namespace {
+
+using output_text::CostText;
+using output_text::LeftAligned;
+using output_text::LengthText;
+using output_text::RightAligned;
+
+int AbsPrecision() {
+  return std::abs(fract::Settings().LengthPrecision);
+}
+
+// Column widths derived from the number column width W.
+struct ReportWidths {
+  int settingsInteger;
+  int settingsLength;
+  int totalsInteger;
+  int totalsLength;
+};
+
+ReportWidths WidthsFor(int w) {
+  return {w + 1 - AbsPrecision(), w + 2, w + 6 - AbsPrecision(), w + 5};
+}
+
+bool ValidStockItem(const SolverResults& r, int item) {
+  return item >= 1 && item <= std::min(r.stockItemCount, kMaxItems);
+}
+
+bool ValidStockGroup(const MaterialPass& pass, int g) {
+  return g >= 1 && g <= std::min(pass.stockGroupCount, kMaxStockGroups);
+}
+
+bool ValidPartGroup(const MaterialPass& pass, int g) {
+  return g >= 1 && g <= std::min(pass.partGroupCount, kMaxPartGroups);
+}
+
+// Sums stay within 32 bits for any plan the solver accepts; bad figures are
+// held at the limit instead of wrapping.
+void AddTo(int32_t& total, int64_t amount) {
+  total = static_cast<int32_t>(std::clamp<int64_t>(total + amount, INT32_MIN, INT32_MAX));
+}
+
+std::string YesNo(int32_t value) {
+  return value > 0 ? "Y" : "N";
+}
+
+std::string FileLine(const ReportContext& context, const RunState& run, const char* caption) {
+  return context.dateText + caption + run.orderFile + " / " + run.stockFile;
+}
+
+// UtilRate (thousandths of a percent) as a percentage with two decimals and
+// a point, halves away from zero.
+std::string UtilisationText(int32_t utilRate) {
+  const int64_t v = utilRate;
+  const int64_t hundredths = v < 0 ? -((-v + 5) / 10) : (v + 5) / 10;
+  return output_text::ScaledFixedText(hundredths, 2, '.');
+}
+
+std::string CalcTimeText(const ReportContext& context, const MaterialPass& pass) {
+  const double seconds = (context.clockMs - pass.solverStartMs) / 1000.0;
+  return output_text::ScaledFixedText(output_text::ScaleRounded(seconds, 1), 1,
+                                      fract::Settings().DecimalSeparator);
+}
+
+void WriteTotals(RunState& run, const ReportContext& context, const ReportWidths& widths) {
+  const SolverResults& r = run.pass.results;
+  TextOutFile& out = run.report;
+
+  std::string line = "TOTALS";
+  if (!run.currentMaterial.empty()) {
+    line += std::string(" for ") + kMaterialHeader + ": " + run.currentMaterial + " ";
+    out.WriteLine(line);
+    line.clear();
+  }
+  if (r.LastStock > 0) {
+    line += "(including Last Stock layout)";
+    out.WriteLine(line);
+    line.clear();
+  }
+  out.WriteLine(line);
+
+  const struct {
+    const char* label;
+    int64_t value;
+  } counts[] = {
+      {"Parts Left Number:", static_cast<int64_t>(r.partItemCount) - r.PartsCut},
+      {"Part Total Number:", r.partItemCount},
+      {"Different Layouts:", r.LayoutNum},
+      {"Diff. Layout Cuts:", r.LayoutCuts},
+      {"Stock Number used:", r.StockUsed},
+  };
+  for (const auto& c : counts) out.WriteLine(c.label + RightAligned(c.value, widths.totalsInteger));
+
+  out.WriteLine("Total Length used:  " + RightAligned(LengthText(r.LthUsed), widths.totalsLength));
+  if (run.init.ReportCosts)
+    out.WriteLine("Total Cost used:    " + RightAligned(CostText(r.CostUsed), widths.totalsLength));
+  out.WriteLine("Total Waste:        " + RightAligned(LengthText(r.WasteSum), widths.totalsLength));
+  out.WriteLine("Total Utilization,%:" + RightAligned(UtilisationText(r.UtilRate), 13) +
+                "     Calc.time: " + CalcTimeText(context, run.pass) + " sec");
+  out.WriteLine("");
+}
+
+void WriteTableHeader(RunState& run, int partsMode) {
+  const InitialSettings& s = run.init;
+  const int w = s.NumberColumnWidth;
+  std::string line;
+  if (s.ReportMaterialColumn)
+    line = LeftAligned(kMaterialHeader, s.MaterialColumnWidth - 6 + 3 * partsMode) + " Lay#/Pat# ";
+  else
+    line = "LayNo ";
+  line += "  Mult " + RightAligned("Stock", w - 2) + " " + RightAligned("Waste", w) + " ";
+  if (s.ReportCosts) line += RightAligned("Cost", w) + " ";
+  line += partsMode == 0 ? "    Parts in Layout: " : "    Parts/Marks in Layout: ";
+  run.report.WriteLine(line);
+}
+
+std::string LayoutLabel(const SolverResults& r, int pattern, int bar, int partsMode) {
+  const bool last = bar == r.LastStock;
+  const int64_t number = partsMode == 0 ? pattern : r.StockItLay[bar];
+  std::string label = last ? "L" + RightAligned(number, 2) : RightAligned(number, 3);
+  if (partsMode == 1) label += "/" + RightAligned(pattern, 2);
+  return label;
+}
+
+void WriteLayoutRow(RunState& run, int pattern, int bar, int multiplicity, int partsMode) {
+  const InitialSettings& s = run.init;
+  const MaterialPass& pass = run.pass;
+  const SolverResults& r = pass.results;
+  const int w = s.NumberColumnWidth;
+  const int g = r.StockItGr[bar];
+  const bool groupOk = ValidStockGroup(pass, g);
+
+  std::string line;
+  if (s.ReportMaterialColumn)
+    line +=
+        LeftAligned(groupOk ? pass.stockGroups[g].materialKey : "", s.MaterialColumnWidth) + " ";
+  line += LayoutLabel(r, pattern, bar, partsMode) + " ";
+  line += RightAligned(multiplicity, 4) + " ";
+  line += RightAligned(LengthText(groupOk ? pass.StockGrLth[g] : 0), w) + " ";
+  line += RightAligned(LengthText(r.StockItWaste[bar]), w) + " ";
+  if (s.ReportCosts) line += RightAligned(CostText(groupOk ? pass.StockGrCst[g] : 0), w) + " ";
+
+  const int pieces = std::clamp(r.partItemCount, 0, kMaxItems);
+  std::string pieceIndent;
+  if (partsMode == 1) {
+    run.report.WriteLine(line);
+    line.clear();
+    const int indent = (s.ReportMaterialColumn ? s.MaterialColumnWidth : 0) +
+                       (s.ReportCosts ? w + 1 : 0) + 2 * w + 15;
+    pieceIndent.assign(std::max(indent, 0), ' ');
+  }
+  for (int k = 1; k <= pieces; ++k) {
+    const int piece = pass.pieceOrder[k];
+    if (piece < 1 || piece > pieces || r.PartItStock[piece] != bar) continue;
+    const int pg = r.PartItGr[piece];
+    const bool partOk = ValidPartGroup(pass, pg);
+    const std::string length = RightAligned(LengthText(partOk ? pass.PartGrLth[pg] : 0), w);
+    if (partsMode == 0) {
+      line += length + " ";
+    } else {
+      run.report.WriteLine(pieceIndent + length + "  " + (partOk ? pass.partGroups[pg].mark : "") +
+                           " ");
+    }
+  }
+  run.report.WriteLine(partsMode == 0 ? line + " " : " ");
+}
+
+void WriteLayoutRows(RunState& run, int partsMode) {
+  const SolverResults& r = run.pass.results;
+  const int bars = std::clamp(r.stockItemCount, 0, kMaxItems);
+  for (int pattern = 1; pattern <= r.PatternNum; ++pattern) {
+    int count = 0;
+    int first = 0;
+    for (int bar = 1; bar <= bars; ++bar) {
+      if (r.StockItPat[bar] != pattern) continue;
+      if (count++ == 0) first = bar;
+    }
+    if (count > 0) WriteLayoutRow(run, pattern, first, count, partsMode);
+  }
+}
+
+}  // namespace
+
+std::string ShortDateText(std::time_t when) {
+  std::tm local{};
+  localtime_r(&when, &local);
+  char buffer[64];
+  const size_t n = std::strftime(buffer, sizeof buffer, "%x", &local);
+  return std::string(buffer, n);
+}
+
+void FinaliseFigures(MaterialPass& pass) {
+  SolverResults& r = pass.results;
+  if (r.LastStock > 0 && ValidStockItem(r, r.LastStock)) {
+    const int g = r.StockItGr[r.LastStock];
+    const bool groupOk = ValidStockGroup(pass, g);
+    AddTo(r.StockUsed, 1);
+    AddTo(r.LthUsed, groupOk ? pass.StockGrLth[g] : 0);
+    AddTo(r.CostUsed, groupOk ? pass.StockGrCst[g] : 0);
+    AddTo(r.PartsCut, r.LastParts);
+    AddTo(r.LayoutCuts, r.LastParts);
+    AddTo(r.WasteSum, r.LastWaste);
+  }
+  const double used = static_cast<double>(static_cast<int64_t>(r.LthUsed) - r.WasteSum);
+  const double rate = std::nearbyint(used / (r.LthUsed + 1e-11) * 100000);
+  r.UtilRate = static_cast<int32_t>(std::clamp<double>(rate, INT32_MIN, INT32_MAX));
+}
+
+void WriteReportHeading(RunState& run, const ReportContext& context) {
+  const OptimizerSettings& o = run.opt;
+  const ReportWidths widths = WidthsFor(run.init.NumberColumnWidth);
+  TextOutFile& out = run.report;
+
+  out.WriteLine(run.banner);
+  out.WriteLine(FileLine(context, run, "   REPORT for:  "));
+  out.WriteLine("");
+  out.WriteLine("SETTINGS: ");
+  out.WriteLine("");
+
+  auto integer = [&](const char* label, int64_t value) {
+    out.WriteLine(label + RightAligned(value, widths.settingsInteger));
+  };
+  auto length = [&](const char* label, int32_t value) {
+    out.WriteLine(label + RightAligned(LengthText(value), widths.settingsLength));
+  };
+  out.WriteLine("Cost Optimization Mode:" +
+                RightAligned(YesNo(o.CostOptim), widths.settingsInteger));
+  out.WriteLine("Ignore Last Stock:     " +
+                RightAligned(YesNo(o.IgnoreLast), widths.settingsInteger));
+  integer("Shorter/Longer Stocks: ", o.PrefShort);
+  integer("Reduce Layout Number:  ", o.ReduceLays);
+  integer("Optimizer Intensity:   ", o.EffortLev);
+  integer("Max.Differ.Stocks :    ", o.DiffStocks);
+  integer("Max.Differ.Pieces :    ", std::max<int64_t>(0, o.DiffPieces));
+  integer("Stock/Cut Bundle  :    ", std::max<int64_t>(0, -static_cast<int64_t>(o.DiffPieces)));
+  integer("Max.Pieces in Layout:  ", o.MaxPieces);
+  length("Min.Reusable Length:   ", o.MinReusable);
+  length("Saw blade thickness:   ", o.GapItIt);
+  if (o.GapGripEnd > 0)
+    length("Gripping (usable):     ", o.GapGripEnd);
+  else
+    length("End-zone (non-usable): ", o.GapItEnd);
+  out.WriteLine("");
+  out.WriteLine("");
+}
+
+void WriteReportSection(RunState& run, const ReportContext& context) {
+  FinaliseFigures(run.pass);
+  const int partsMode = run.init.ReportPartsMode == 1 ? 1 : 0;
+  if (run.init.ReportTotals) {
+    WriteTotals(run, context, WidthsFor(run.init.NumberColumnWidth));
+    WriteTableHeader(run, partsMode);
+  }
+  WriteLayoutRows(run, partsMode);
+  run.report.WriteLine("");
+}
+
+void WriteReportEnd(RunState& run, const ReportContext& context) {
+  run.report.WriteLine(FileLine(context, run, "   REPORT END for:  "));
+  run.report.WriteLine("");
+}
+
+}  // namespace tarvolin

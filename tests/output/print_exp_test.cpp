@@ -1,0 +1,199 @@
+#include "print_exp.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "output_fixtures.h"
+#include "printer.h"
+
+namespace tarvolin {
+namespace {
+
+using testing_support::Golden;
+using testing_support::OutputTest;
+using testing_support::ReadBytes;
+using testing_support::SevenPieces;
+using testing_support::TempPath;
+using testing_support::ThirtySevenPieces;
+
+class LabelsTest : public OutputTest {
+ protected:
+  std::string LabelsFile(RunState& run) {
+    const std::string path = TempPath("labels.txt");
+    EXPECT_EQ(run.labels.Create(path), 0);
+    BuildPieceOrder(run.pass);
+    EXPECT_EQ(WriteLabels(run, run.labels), LabelStatus::kOk);
+    EXPECT_EQ(run.labels.Close(), 0);
+    return ReadBytes(path);
+  }
+};
+
+std::vector<int> PieceOrder(const MaterialPass& pass) {
+  return {pass.pieceOrder.begin() + 1, pass.pieceOrder.begin() + 1 + pass.results.partItemCount};
+}
+
+TEST(FitLabelFieldTest, PadsCutsOrKeeps) {
+  const struct {
+    std::string text;
+    int n;
+    std::string expected;
+  } cases[] = {
+      {"B7", 5, "   B7"},
+      {"", 3, "   "},
+      {"EXACTLY-16-CHARS", 16, "EXACTLY-16-CHARS"},
+      {"SEVENTEEN-CHARS-X", 16, "SEVENTEEN-CHARS?"},
+      {"ALUMINIUM PROFILE 40x80 RAW", 26, "ALUMINIUM PROFILE 40x80 R?"},
+      {"12345678901234567.00", 15, "12345678901234?"},
+      {"AB", 1, "?"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FitLabelField(c.text, c.n), c.expected) << c.text;
+}
+
+TEST(PieceOrderTest, LongestFirstEqualLengthsInItemOrder) {
+  auto run = SevenPieces();
+  BuildPieceOrder(run->pass);
+  EXPECT_EQ(PieceOrder(run->pass), (std::vector<int>{7, 2, 4, 1, 6, 8, 3, 5}));
+  EXPECT_EQ(run->pass.pieceOrder[0], 0);
+}
+
+TEST(PieceOrderTest, MatchesAStableSortOnRandomPlans) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 50; ++round) {
+    MaterialPass pass;
+    pass.partGroupCount = 1 + static_cast<int>(random() % kMaxPartGroups);
+    for (int g = 1; g <= pass.partGroupCount; ++g)
+      pass.PartGrLth[g] = 1 + static_cast<int32_t>(random() % 4);
+    pass.results.partItemCount = static_cast<int>(random() % (kMaxItems + 1));
+    for (int i = 1; i <= pass.results.partItemCount; ++i)
+      pass.results.PartItGr[i] = static_cast<int16_t>(1 + random() % pass.partGroupCount);
+
+    std::vector<int> expected(pass.results.partItemCount);
+    std::iota(expected.begin(), expected.end(), 1);
+    auto length = [&](int p) { return pass.PartGrLth[pass.results.PartItGr[p]]; };
+    std::stable_sort(expected.begin(), expected.end(),
+                     [&](int a, int b) { return length(a) > length(b); });
+    BuildPieceOrder(pass);
+    ASSERT_EQ(PieceOrder(pass), expected) << "round " << round;
+  }
+}
+
+TEST_F(LabelsTest, SevenPiecesToTheFile) {
+  auto run = SevenPieces();
+  EXPECT_EQ(LabelsFile(*run), Golden("labels_file_7.txt"));
+}
+
+TEST_F(LabelsTest, LabelLengthsKeepAPointOnACommaLocale) {
+  UseCommaLocale();
+  auto run = SevenPieces();
+  EXPECT_EQ(LabelsFile(*run), Golden("labels_file_7.txt"));
+}
+
+TEST_F(LabelsTest, FileHasNoPagesWhateverThePieceCount) {
+  auto run = ThirtySevenPieces();
+  const std::string text = LabelsFile(*run);
+  EXPECT_EQ(text.find("Page"), std::string::npos);
+  EXPECT_EQ(text.find('\f'), std::string::npos);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 13 * 5);
+}
+
+TEST_F(LabelsTest, ThirtySevenPiecesPrintedInMode1) {
+  auto run = ThirtySevenPieces();
+  BuildPieceOrder(run->pass);
+  RecordingPrinter printer(600);
+  EXPECT_EQ(WriteLabels(*run, printer, 1), LabelStatus::kOk);
+  EXPECT_EQ(printer.Transcript(), Golden("labels_printer_mode1_37.txt"));
+  ASSERT_EQ(printer.Jobs().size(), 1u);
+  const PrinterSetup& setup = printer.Jobs()[0];
+  EXPECT_EQ(setup.fontName, "Courier New");
+  EXPECT_TRUE(setup.fixedPitch);
+  EXPECT_TRUE(setup.bold);
+  EXPECT_EQ(setup.cellHeight, 96);
+  EXPECT_EQ(setup.orientation, PageOrientation::kPortrait);
+  EXPECT_EQ(printer.EndedJobs(), 1);
+  EXPECT_FALSE(printer.InJob());
+}
+
+TEST_F(LabelsTest, ThirtySevenPiecesPrintedInMode2) {
+  auto run = ThirtySevenPieces();
+  BuildPieceOrder(run->pass);
+  RecordingPrinter printer(300);
+  EXPECT_EQ(WriteLabels(*run, printer, 2), LabelStatus::kOk);
+  EXPECT_EQ(printer.Transcript(), Golden("labels_printer_mode2_37.txt"));
+  ASSERT_EQ(printer.Jobs().size(), 1u);
+  EXPECT_EQ(printer.Jobs()[0].cellHeight, 49);
+  EXPECT_EQ(printer.EndedJobs(), 1);
+}
+
+TEST(LabelPrinterSetupTest, CellHeightFollowsResolutionAndMode) {
+  const struct {
+    int mode, ppi, height;
+  } cases[] = {{1, 600, 96}, {1, 720, 115}, {1, 300, 48}, {2, 720, 118}, {2, 300, 49}};
+  for (const auto& c : cases)
+    EXPECT_EQ(LabelPrinterSetup(c.mode, c.ppi).cellHeight, c.height) << c.mode << " " << c.ppi;
+}
+
+TEST_F(LabelsTest, AFullLastPageEndsWithAFormFeed) {
+  auto run = ThirtySevenPieces();
+  SolverResults& r = run->pass.results;
+  r.PartItStock[25] = 0;
+  r.PartsCut = 36;
+  BuildPieceOrder(run->pass);
+  RecordingPrinter printer;
+  EXPECT_EQ(WriteLabels(*run, printer, 1), LabelStatus::kOk);
+  EXPECT_EQ(printer.FormFeeds(), 1);
+  EXPECT_EQ(printer.Transcript().back(), '\f');
+  EXPECT_EQ(printer.Transcript().find("Page 2"), std::string::npos);
+}
+
+TEST_F(LabelsTest, EveryPieceGetsALabelWhenPartsCutDisagrees) {
+  auto run = SevenPieces();
+  run->pass.results.PartsCut = 9;
+  EXPECT_EQ(LabelsFile(*run), Golden("labels_file_7.txt"));
+}
+
+TEST_F(LabelsTest, FailedFileWriteStopsWithAStatus) {
+  auto run = SevenPieces();
+  BuildPieceOrder(run->pass);
+  const LabelStatus status = WriteLabels(*run, run->labels);  // never created
+  EXPECT_EQ(status, LabelStatus::kFileWriteFailed);
+  EXPECT_EQ(LabelStatusMessage(status), "Error writing Labels file");
+  EXPECT_GT(run->labels.errors, 0);
+}
+
+TEST_F(LabelsTest, PrinterFailuresEndTheJobInOrder) {
+  auto run = ThirtySevenPieces();
+  BuildPieceOrder(run->pass);
+
+  RecordingPrinter cannotOpen;
+  cannotOpen.failBegin = true;
+  EXPECT_EQ(WriteLabels(*run, cannotOpen, 1), LabelStatus::kPrinterOpenFailed);
+  EXPECT_EQ(cannotOpen.Transcript(), "");
+
+  RecordingPrinter failsMidway;
+  failsMidway.failWriteNumber = 5;
+  EXPECT_EQ(WriteLabels(*run, failsMidway, 2), LabelStatus::kPrinterWriteFailed);
+  EXPECT_EQ(std::count(failsMidway.Transcript().begin(), failsMidway.Transcript().end(), '\n'), 4);
+  EXPECT_EQ(failsMidway.EndedJobs(), 1);
+  EXPECT_FALSE(failsMidway.InJob());
+
+  RecordingPrinter cannotClose;
+  cannotClose.failEnd = true;
+  EXPECT_EQ(WriteLabels(*run, cannotClose, 1), LabelStatus::kPrinterCloseFailed);
+
+  RecordingPrinter unused;
+  EXPECT_EQ(WriteLabels(*run, unused, 3), LabelStatus::kBadMode);
+  EXPECT_TRUE(unused.Jobs().empty());
+
+  for (LabelStatus s : {LabelStatus::kPrinterOpenFailed, LabelStatus::kPrinterWriteFailed,
+                        LabelStatus::kPrinterCloseFailed, LabelStatus::kBadMode})
+    EXPECT_FALSE(LabelStatusMessage(s).empty());
+  EXPECT_TRUE(LabelStatusMessage(LabelStatus::kOk).empty());
+}
+
+}  // namespace
+}  // namespace tarvolin
