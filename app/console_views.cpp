@@ -1,0 +1,96 @@
+#include "console_views.h"
+
+#include "interrupt.h"
+
+namespace tarvolin {
+
+BoxResult InterruptibleToolkit::ShowBox(BoxKind kind, std::string_view text, BoxButtons buttons) {
+  return inner_.ShowBox(kind, text, buttons);
+}
+
+std::optional<std::string> InterruptibleToolkit::OpenFileDialog(const FileDialogRequest& request) {
+  return inner_.OpenFileDialog(request);
+}
+
+void InterruptibleToolkit::ProcessMessages() {
+  inner_.ProcessMessages();
+  if (TakeInterrupt()) inner_.Terminate();
+}
+
+void ConsoleProcessView::AddMemoLine(std::string_view line) {
+  Flush();
+  pending_ = std::string(line);
+}
+
+void ConsoleProcessView::ReplaceLastMemoLine(std::string_view line) {
+  pending_ = std::string(line);
+}
+
+void ConsoleProcessView::Flush() {
+  if (!pending_) return;
+  out_ << *pending_ << '\n' << std::flush;
+  pending_.reset();
+}
+
+void ConsoleProcessView::CloseWindow() {
+  Flush();
+  closeRequested_ = true;
+}
+
+void ConsoleWaitMsg::Show() {
+  err_ << TWaitMsgForm::kLabelCaption << '\n' << std::flush;
+}
+
+void ConsoleSolverView::ShowErrorBox(const char* text) {
+  toolkit_.ShowBox(BoxKind::Error, text, BoxButtons::Ok);
+}
+
+void ConsoleSolverView::ShowInfoBox(const char* text) {
+  toolkit_.ShowBox(BoxKind::Information, text, BoxButtons::Ok);
+}
+
+void ConsoleSolverView::OpenProgress(bool showEsc) {
+  open_ = true;
+  escEnabled_ = showEsc;
+  multi_ = pack_ = 0;
+}
+
+void ConsoleSolverView::CloseProgress() {
+  if (open_ && draw_) err_ << "\r\033[K" << std::flush;
+  open_ = false;
+}
+
+void ConsoleSolverView::SetMultiPosition(int position) {
+  multi_ = position;
+}
+void ConsoleSolverView::SetPackPosition(int position) {
+  pack_ = position;
+}
+void ConsoleSolverView::SetTimeText(const char* text) {
+  time_ = text;
+}
+
+void ConsoleSolverView::SetBestTexts(const char* criterion, const char* time) {
+  crit_ = criterion;
+  critTime_ = time;
+}
+
+void ConsoleSolverView::PumpMessages() {
+  // While Esc is offered, the first Ctrl-C ends the search and keeps the
+  // best plan; otherwise it waits for the batch's next termination check.
+  if (open_ && escEnabled_ && TakeInterrupt()) FormKeyPress(27);
+  Draw();
+}
+
+void ConsoleSolverView::Draw() {
+  if (!open_ || !draw_) return;
+  const auto bar = [](int position, int width) {
+    const int filled = position < 0 ? 0 : (position > 100 ? width : position * width / 100);
+    return std::string(filled, '#') + std::string(width - filled, '.');
+  };
+  err_ << "\r\033[KOptimizer Run...  [" << bar(multi_, 20) << "] [" << bar(pack_, 10) << "] "
+       << time_ << "  Criterion / Time: " << crit_ << " / " << critTime_
+       << (escEnabled_ ? "  Esc to abort" : "") << std::flush;
+}
+
+}  // namespace tarvolin

@@ -1,0 +1,101 @@
+// The windows of a console run: the process memo goes to standard output,
+// the solver's progress to standard error (only on a terminal), and Ctrl-C
+// reaches the run through the message pump.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "process_view.h"
+#include "tarvolin/solver_view.h"
+#include "toolkit.h"
+#include "wait_msg.h"
+
+namespace tarvolin {
+
+// Wraps a toolkit so that a pending Ctrl-C becomes a terminate request the
+// next time messages run.
+class InterruptibleToolkit final : public Toolkit {
+ public:
+  explicit InterruptibleToolkit(Toolkit& inner) : inner_(inner) {}
+  BoxResult ShowBox(BoxKind kind, std::string_view text, BoxButtons buttons) override;
+  std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;
+  void ProcessMessages() override;
+  bool Terminating() const override { return inner_.Terminating(); }
+  void Terminate() override { inner_.Terminate(); }
+  void SetTitle(std::string_view title) override { inner_.SetTitle(title); }
+  std::string Title() const override { return inner_.Title(); }
+  char DecimalSeparator() const override { return inner_.DecimalSeparator(); }
+  std::string ShortDateToday() const override { return inner_.ShortDateToday(); }
+  int64_t Milliseconds() const override { return inner_.Milliseconds(); }
+
+ private:
+  Toolkit& inner_;
+};
+
+// Each memo line is printed once it is complete: a material's line is held
+// back until it has been extended with its results.
+class ConsoleProcessView final : public ProcessView {
+ public:
+  explicit ConsoleProcessView(std::ostream& out) : out_(out) {}
+  ~ConsoleProcessView() override { Flush(); }
+  void SetCaption(std::string_view) override {}
+  void SetWaitLabel(std::string_view, uint32_t) override {}
+  void AddMemoLine(std::string_view line) override;
+  void ReplaceLastMemoLine(std::string_view line) override;
+  int MemoFontPoints() const override { return 10; }
+  void Widen(int) override {}
+  void HideAndBringToFront() override {}
+  void EnableCloseButton() override { Flush(); }
+  void CloseWindow() override;
+  bool CloseRequested() const { return closeRequested_; }
+  void Flush();
+
+ private:
+  std::ostream& out_;
+  std::optional<std::string> pending_;
+  bool closeRequested_ = false;
+};
+
+class ConsoleWaitMsg final : public WaitMsgView {
+ public:
+  explicit ConsoleWaitMsg(std::ostream& err) : err_(err) {}
+  void Show() override;
+  void Close() override {}
+
+ private:
+  std::ostream& err_;
+};
+
+// The solver's progress window on a terminal: one status line on standard
+// error, redrawn in place. Message boxes go through the toolkit.
+class ConsoleSolverView final : public solver::SolverView {
+ public:
+  ConsoleSolverView(Toolkit& toolkit, std::ostream& err, bool drawProgress)
+      : toolkit_(toolkit), err_(err), draw_(drawProgress) {}
+  void ShowErrorBox(const char* text) override;
+  void ShowInfoBox(const char* text) override;
+  void OpenProgress(bool showEsc) override;
+  void CloseProgress() override;
+  void SetMultiPosition(int position) override;
+  void SetPackPosition(int position) override;
+  void SetTimeText(const char* text) override;
+  void SetBestTexts(const char* criterion, const char* time) override;
+  void SetBestColour(int32_t) override {}
+  void Repaint() override { Draw(); }
+  void PumpMessages() override;
+
+ private:
+  void Draw();
+  Toolkit& toolkit_;
+  std::ostream& err_;
+  bool draw_;
+  bool open_ = false;
+  bool escEnabled_ = false;
+  int multi_ = 0, pack_ = 0;
+  std::string time_ = "0 sec", crit_ = "0", critTime_ = "0 sec";
+};
+
+}  // namespace tarvolin

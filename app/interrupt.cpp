@@ -1,0 +1,34 @@
+#include "interrupt.h"
+
+#include <csignal>
+
+namespace tarvolin {
+namespace {
+
+volatile std::sig_atomic_t interrupts = 0;
+
+extern "C" void OnInterrupt(int) {
+  if (interrupts < 1000) interrupts = interrupts + 1;
+}
+
+}  // namespace
+
+void InstallInterruptHandler() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+int PendingInterrupts() {
+  return interrupts;
+}
+
+bool TakeInterrupt() {
+  if (interrupts <= 0) return false;
+  interrupts = interrupts - 1;
+  return true;
+}
+
+}  // namespace tarvolin

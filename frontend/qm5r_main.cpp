@@ -1,0 +1,360 @@
+#include "qm5r_main.h"
+
+#include <cstdlib>
+#include <string_view>
+#include <utility>
+
+#include "discovery.h"
+#include "fract.h"
+#include "initialise.h"
+#include "logs.h"
+#include "order_input.h"
+#include "print_exp.h"
+#include "report_writer.h"
+#include "settings.h"
+#include "stock_input.h"
+#include "tarvolin/cut_optimize.h"
+
+namespace tarvolin {
+namespace {
+
+std::string PadRight(std::string_view text, int width) {
+  std::string s(text);
+  if (static_cast<int>(s.size()) < width) s.append(width - s.size(), ' ');
+  return s;
+}
+
+std::string PadLeft(std::string_view text, int width) {
+  std::string s(text);
+  if (static_cast<int>(s.size()) < width) s.insert(0, width - s.size(), ' ');
+  return s;
+}
+
+std::string PadLeft(long long value, int width) {
+  return PadLeft(std::to_string(value), width);
+}
+
+// Thousandths of a percent as the shortest decimal number, e.g. "87.5".
+std::string UtilisationText(int32_t utilRate, char separator) {
+  const bool negative = utilRate < 0;
+  const long long magnitude = negative ? -static_cast<long long>(utilRate) : utilRate;
+  std::string text = (negative ? "-" : "") + std::to_string(magnitude / 1000);
+  std::string decimals = std::to_string(1000 + magnitude % 1000).substr(1);
+  while (!decimals.empty() && decimals.back() == '0') decimals.pop_back();
+  if (!decimals.empty()) text += separator + decimals;
+  return text;
+}
+
+std::string Plural(int count) {
+  return count == 1 ? "" : "s";
+}
+
+}  // namespace
+
+Qm5rMain::Qm5rMain(Toolkit& toolkit, ProcessView& view, WaitMsgView& waitMsg, Printer* printer,
+                   std::vector<std::string> params)
+    : toolkit_(toolkit),
+      view_(view),
+      waitMsg_(waitMsg),
+      printer_(printer),
+      params_(std::move(params)) {}
+
+void Qm5rMain::FormCreate() {
+  toolkit_.SetTitle(kApplicationTitle);
+  painted_ = false;
+}
+
+void Qm5rMain::FormPaint() {
+  if (painted_) return;
+  painted_ = true;
+  Initialise();
+  StartBatch();
+}
+
+void Qm5rMain::CloseButClick() {
+  view_.CloseWindow();
+}
+
+void Qm5rMain::FormClose() {
+  if (closed_) return;
+  closed_ = true;
+  FinishRun(run_, toolkit_, true, "");
+}
+
+ExitStatus Qm5rMain::Status() const {
+  if (alreadyRunning_) return kExitAlreadyRunning;
+  if (run_.errorsLogged > 0) return kExitError;
+  if (!endedNormally_) return kExitCancelled;
+  return kExitOk;
+}
+
+void Qm5rMain::Initialise() {
+  fract::Settings().DecimalSeparator = toolkit_.DecimalSeparator();
+  if (!InitialiseRun(run_, toolkit_)) {
+    alreadyRunning_ = run_.finished && !run_.errorLog.IsOpen();
+    return;
+  }
+  if (run_.init.ShowWindow) view_.SetCaption(kApplicationTitle);
+}
+
+void Qm5rMain::StartBatch() {
+  if (!run_.init.ShowWindow) {
+    view_.HideAndBringToFront();
+  } else if (run_.init.MaterialColumnWidth > 16) {
+    view_.Widen(view_.MemoFontPoints() * (run_.init.MaterialColumnWidth - 16));
+  }
+  BatchRun();
+}
+
+bool Qm5rMain::PumpAndCheck() {
+  toolkit_.ProcessMessages();
+  return !toolkit_.Terminating();
+}
+
+bool Qm5rMain::ResolveFiles() {
+  const std::string& ext = run_.inputExtension;
+  run_.optSetFile =
+      FindInputFile(run_, toolkit_, "QM_OptSet.txt", "Optimizer settings", true, false);
+  if (run_.optSetFile.empty()) return false;
+
+  const auto resolve = [&](size_t param, std::string_view titleWord, std::string_view mask,
+                           std::string_view label) -> std::string {
+    if (params_.size() > param)
+      return FindInputFile(run_, toolkit_, params_[param], label, true, false);
+    if (run_.init.AskInputFiles)
+      return AskInputFile(run_, toolkit_, titleWord, " *" + ext + "|*" + ext);
+    return FindInputFile(run_, toolkit_, mask, label, true, false);
+  };
+  run_.orderFile = resolve(0, "Order input files", "QM_Orders*" + ext, "Order input");
+  if (run_.orderFile.empty()) return false;
+  run_.stockFile = resolve(1, "Stock input files", "QM_Stocks*" + ext, "Stock input");
+  if (run_.stockFile.empty()) return false;
+
+  ShortenToCurrentDirectory(run_.orderFile, run_.stockFile);
+  DeriveOutputNames(run_);
+  // An output must never overwrite an input.
+  return !OutputsCollideWithInputs(run_, toolkit_);
+}
+
+bool Qm5rMain::OpenOutputs() {
+  run_.report.errors = 0;
+  run_.labels.errors = 0;
+  run_.report.Create(run_.reportFile);
+  if (run_.init.LabelsFile) run_.labels.Create(run_.labelsFile);
+  if (run_.init.ReportFrame) WriteReportHeading(run_, ReportContext{toolkit_.ShortDateToday(), 0});
+  if (run_.report.errors > 0) {
+    FinishRun(run_, toolkit_, true, "Error writing Report file");
+    return false;
+  }
+  if (run_.labels.errors > 0) {
+    FinishRun(run_, toolkit_, true, "Error writing Labels file");
+    return false;
+  }
+  return true;
+}
+
+void Qm5rMain::BatchRun() {
+  if (toolkit_.Terminating()) return;
+  if (run_.init.ShowWindow) view_.SetWaitLabel("Process window", kColourGrey);
+
+  if (!ResolveFiles()) return;
+
+  if (run_.init.ConfirmSteps) {
+    const std::string text = "Process files: \r" + run_.orderFile + "\r" + run_.stockFile + "\r" +
+                             run_.optSetFile + " ?";
+    if (toolkit_.Confirm(text, BoxButtons::OkCancel) != BoxResult::Ok) {
+      FinishRun(run_, toolkit_, false, "");
+      return;
+    }
+  }
+  printLabels_ = run_.init.PrintLabels > 0;
+  if (printLabels_ &&
+      toolkit_.Confirm("Confirm Label Printing", BoxButtons::YesNo) != BoxResult::Yes) {
+    printLabels_ = false;
+  }
+
+  fract::Settings().LengthScale = fract::PowerCapped(10, fract::Settings().LengthPrecision);
+  fract::Settings().CostScale = fract::PowerCapped(10, fract::Settings().CostPrecision);
+
+  if (!ReadOptimizerSettings(run_, toolkit_)) return;
+  if (!PumpAndCheck()) return;
+
+  if (!OpenOutputs()) return;
+  if (!PumpAndCheck()) return;
+
+  if (run_.init.ShowWindow) view_.AddMemoLine(MemoHeader());
+  MaterialLoop();
+}
+
+std::string Qm5rMain::MemoHeader() const {
+  return PadRight("Material/Profile", run_.init.MaterialColumnWidth) + PadLeft("Parts   /Gr", 12) +
+         PadLeft("Stocks   /Gr", 16) + PadLeft("Used", 12) + PadLeft("Utiliz.", 14);
+}
+
+std::string Qm5rMain::MaterialMemoLine() const {
+  const MaterialPass& p = run_.pass;
+  return PadRight(run_.currentMaterial, run_.init.MaterialColumnWidth) + PadLeft(p.partQtySum, 6) +
+         PadLeft(p.partGroupCount, 6) + PadLeft(p.stockQtySum, 10) + PadLeft(p.stockGroupCount, 6);
+}
+
+void Qm5rMain::MaterialLoop() {
+  for (;;) {
+    StartMaterialPass(run_);
+    ReadOrderPass(run_, toolkit_);
+    if (!PumpAndCheck()) return;  // the end steps are skipped
+
+    MaterialPass& pass = run_.pass;
+    if (pass.partGroupCount > 0 && pass.partLthSum != 0) {
+      ReadStockPass(run_, toolkit_);
+      if (!PumpAndCheck()) return;
+      if (pass.stockGroupCount == 0 || pass.stockLthSum == 0) {
+        LogWarning(run_, toolkit_,
+                   "No stock length available for material: " + run_.currentMaterial);
+      } else {
+        SolveMaterial();
+        if (toolkit_.Terminating()) return;
+      }
+    }
+
+    // End-of-material check.
+    const bool outputErrors = run_.report.errors > 0 || run_.labels.errors > 0;
+    if (pass.ErrorNumb > 0 || outputErrors || pass.partGroupCount == 0) break;
+  }
+  EndSteps();
+}
+
+void Qm5rMain::SolveMaterial() {
+  MaterialPass& pass = run_.pass;
+  const InitialSettings& init = run_.init;
+  const OptimizerSettings& opt = run_.opt;
+  run_.processed += 1;
+  if (init.ShowWindow) {
+    memoLine_ = MaterialMemoLine();
+    view_.AddMemoLine(memoLine_);
+  }
+
+  PackSolverInput(pass);
+  pass.ErrorNumb = 0;
+  int32_t errorMsgs = init.ShowMessages ? 1 : 0;
+
+  const bool showWaitMsg = !init.ShowWindow && init.ConfirmSteps && init.RunMsgMode == 0;
+  if (init.ShowWindow) {
+    view_.SetWaitLabel("Wait please...", kColourRed);
+  } else if (showWaitMsg) {
+    waitMsg_.Show();
+  }
+  toolkit_.ProcessMessages();
+  pass.solverStartMs = static_cast<double>(toolkit_.Milliseconds());
+
+  SolverResults& r = pass.results;
+  CutOptimize(
+      &pass.ErrorNumb, &errorMsgs, opt.CostOptim, opt.IgnoreLast, opt.EffortLev, opt.ReduceLays,
+      opt.PrefShort, opt.DiffStocks, opt.DiffPieces, opt.MinReusable, opt.GapItIt, opt.GapItEnd,
+      opt.GapGripEnd, opt.OptimTime, opt.IterMult, opt.LayByMark, init.RunMsgMode, opt.MaxPieces,
+      pass.StockGrLth.data(), pass.StockGrCst.data(), pass.StockGrQty.data(), pass.PartGrLth.data(),
+      pass.PartGrMrkID.data(), pass.PartGrQty.data(), &r.CritValue, &r.UtilRate, &r.StockUsed,
+      &r.PartsCut, &r.LthUsed, &r.WasteSum, &r.CostUsed, &r.LastStock, &r.LastParts, &r.LastLthUsed,
+      &r.LastWaste, &r.LastCost, &r.PatternNum, &r.LayoutNum, &r.LayoutCuts, &r.Reserved1,
+      &r.Reserved2, r.StockItGr.data(), r.PartItGr.data(), r.PartItStock.data(),
+      r.StockItLay.data(), r.StockItPat.data(), r.StockItParts.data(), r.StockItWaste.data());
+
+  if (init.ShowWindow) {
+    view_.SetWaitLabel("Process window", kColourGrey);
+  } else if (showWaitMsg) {
+    waitMsg_.Close();
+  }
+  toolkit_.ProcessMessages();
+
+  if (pass.ErrorNumb > 0) {
+    LogError(run_, toolkit_, "Solver reports error " + std::to_string(pass.ErrorNumb));
+    run_.processed -= 1;
+    return;
+  }
+
+  if (!CheckResultMarkers()) LogError(run_, toolkit_, "Data transfer check ReturnCode error");
+  if (!HandOnResult()) return;
+
+  if (init.ShowWindow) {
+    if (run_.report.errors > 0 || run_.labels.errors > 0) {
+      memoLine_ += "Error";
+    } else if (pass.partGroupCount > 0) {
+      memoLine_ +=
+          PadLeft(r.PartsCut, 8) + PadLeft(r.StockUsed, 6) +
+          PadLeft(UtilisationText(r.UtilRate, fract::Settings().DecimalSeparator) + "%", 12);
+    }
+    view_.ReplaceLastMemoLine(memoLine_);
+  }
+}
+
+bool Qm5rMain::CheckResultMarkers() {
+  SolverResults& r = run_.pass.results;
+  bool ok = true;
+  const auto check = [&](auto& array, int count) {
+    if (count < 0 || count > kMaxItems) {
+      ok = false;
+      return;
+    }
+    if (array[count + 1] != kResultTrailer) ok = false;
+    array[0] = 0;
+    array[count + 1] = 0;
+  };
+  r.partItemCount = r.PartItStock[0];
+  r.stockItemCount = r.StockItLay[0];
+  check(r.PartItGr, r.partItemCount);
+  check(r.PartItStock, r.partItemCount);
+  check(r.StockItGr, r.stockItemCount);
+  check(r.StockItLay, r.stockItemCount);
+  check(r.StockItPat, r.stockItemCount);
+  check(r.StockItParts, r.stockItemCount);
+  check(r.StockItWaste, r.stockItemCount);
+  if (r.partItemCount < 0 || r.partItemCount > kMaxItems) r.partItemCount = 0;
+  if (r.stockItemCount < 0 || r.stockItemCount > kMaxItems) r.stockItemCount = 0;
+  return ok;
+}
+
+// Piece order, report section and labels. False when the run was ended.
+bool Qm5rMain::HandOnResult() {
+  BuildPieceOrder(run_.pass);
+  WriteReportSection(
+      run_, ReportContext{toolkit_.ShortDateToday(), static_cast<double>(toolkit_.Milliseconds())});
+  if (run_.init.LabelsFile) {
+    const LabelStatus status = WriteLabels(run_, run_.labels);
+    if (status != LabelStatus::kOk) {
+      FinishRun(run_, toolkit_, true, LabelStatusMessage(status));
+      return false;
+    }
+  }
+  if (printLabels_) {
+    const LabelStatus status = printer_ != nullptr
+                                   ? WriteLabels(run_, *printer_, run_.init.PrintLabels)
+                                   : LabelStatus::kPrinterOpenFailed;
+    if (status != LabelStatus::kOk) {
+      FinishRun(run_, toolkit_, true, LabelStatusMessage(status));
+      return false;
+    }
+  }
+  return true;
+}
+
+void Qm5rMain::EndSteps() {
+  if (run_.init.ReportFrame) WriteReportEnd(run_, ReportContext{toolkit_.ShortDateToday(), 0});
+  if (run_.init.ShowWindow) {
+    view_.AddMemoLine("  - Processed: " + std::to_string(run_.processed) + " material" +
+                      Plural(run_.processed));
+    if (run_.checked != run_.processed) {
+      view_.AddMemoLine("    - Checked: " + std::to_string(run_.checked) + " material" +
+                        Plural(run_.checked));
+    }
+  }
+  if (run_.init.ConfirmSteps && run_.processed > 0)
+    toolkit_.ShowInformation("Report:  " + run_.reportFile);
+  endedNormally_ = true;
+  if (run_.init.ShowWindow) {
+    closeEnabled_ = true;
+    view_.EnableCloseButton();
+  } else {
+    view_.CloseWindow();
+  }
+}
+
+}  // namespace tarvolin
