@@ -148,4 +148,27 @@ std::vector<std::string_view> SplitLines(std::string_view content) {
   return lines;
 }
 
+bool DataLineReader::Next(DataLine& line) {
+  while (next_ < lines_.size()) {
+    const std::string_view text = TrimRightText(lines_[next_++]);
+    if (text.empty()) continue;
+    if (!headerSeen_) {
+      headerSeen_ = true;
+      continue;
+    }
+    line.text = text;
+    line.fields = SplitFields(text);
+    line.key = MaterialKeyOf(text, line.fields);
+    line.number = static_cast<int>(next_);
+    return true;
+  }
+  return false;
+}
+
+std::string TooManyFieldsMessage(std::string_view kind, int lineNumber) {
+  return "Error reading " + std::string(kind) + " input file.\rMore than " +
+         std::to_string(kMaxFields) +
+         " fields in one line.\rSee line: " + std::to_string(lineNumber);
+}
+
 }  // namespace tarvolin

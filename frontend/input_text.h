@@ -61,4 +61,30 @@ int64_t LimitInUserUnits(int scale);
 // Lines without their LF; a final line end does not make an extra line.
 std::vector<std::string_view> SplitLines(std::string_view content);
 
+// A data line of an order or stock file, split into fields, with its
+// material key and its 1-based line number in the file.
+struct DataLine {
+  std::string_view text;  // without trailing blanks and control characters
+  FieldBounds fields;
+  MaterialKeyResult key;
+  int number = 0;
+};
+
+// Walks the data lines of an order or stock file: empty lines and the
+// header (the first non-empty line) are skipped.
+class DataLineReader {
+ public:
+  explicit DataLineReader(std::string_view content) : lines_(SplitLines(content)) {}
+  bool Next(DataLine& line);
+
+ private:
+  std::vector<std::string_view> lines_;
+  size_t next_ = 0;
+  bool headerSeen_ = false;
+};
+
+// The message for a line with more than kMaxFields fields; `kind` is "part"
+// or "stock".
+std::string TooManyFieldsMessage(std::string_view kind, int lineNumber);
+
 }  // namespace tarvolin

@@ -47,23 +47,13 @@ bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
 
   std::string content;
   if (ReadWholeFile(run.orderFile, content) != 0) ++errors;
-  bool headerSeen = false;
-  int lineNumber = 0;
-  for (const std::string_view raw : SplitLines(content)) {
-    if (errors != 0) break;
-    ++lineNumber;
-    const std::string_view line = TrimRightText(raw);
-    if (line.empty()) continue;
-    if (!headerSeen) {
-      headerSeen = true;
-      continue;
-    }
-    const FieldBounds f = SplitFields(line);
-    if (f.tooMany)
-      return Fatal(run, toolkit,
-                   "Error reading part input file.\rMore than " + std::to_string(kMaxFields) +
-                       " fields in one line.\rSee line: " + std::to_string(lineNumber));
-    const MaterialKeyResult key = MaterialKeyOf(line, f);
+  DataLineReader reader(content);
+  DataLine d;
+  while (errors == 0 && reader.Next(d)) {
+    const std::string_view line = d.text;
+    const FieldBounds& f = d.fields;
+    if (f.tooMany) return Fatal(run, toolkit, TooManyFieldsMessage("part", d.number));
+    const MaterialKeyResult& key = d.key;
     if (!key.hasSecondField) ++errors;
     if (run.currentMaterial == kUndefinedMaterial && !IsChecked(run, key.key)) {
       if (run.checked >= kMaxCheckedMaterials)
