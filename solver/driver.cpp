@@ -633,9 +633,22 @@ bool PrepareRun(SolverState& st, int subLevel) {
   if (r.pieceCount == 0 || r.stockCount == 0) return false;
   if (!TrimStock(st)) return false;
 
-  for (int g = 1; g <= r.stockGroupCount; ++g) r.stockGrLth[g] += se.kerf - se.endZone;
-  for (int g = 1; g <= r.partGroupCount; ++g) r.partGrLth[g] += se.kerf;
-  if (se.gripLength > 0) r.gripLength = se.gripLength + se.kerf;
+  // Working lengths carry one kerf. Computed wide: a length beyond the sum
+  // limit cannot belong to a plannable problem and must not wrap around.
+  for (int g = 1; g <= r.stockGroupCount; ++g) {
+    const int64_t w = int64_t{r.stockGrLth[g]} + se.kerf - se.endZone;
+    if (w > kSumLimit) return (CalcError(st, 217), false);
+    r.stockGrLth[g] = static_cast<int32_t>(w);
+  }
+  for (int g = 1; g <= r.partGroupCount; ++g) {
+    const int64_t w = int64_t{r.partGrLth[g]} + se.kerf;
+    if (w > kSumLimit) return (CalcError(st, 218), false);
+    r.partGrLth[g] = static_cast<int32_t>(w);
+  }
+  if (se.gripLength > 0) {
+    r.gripLength =
+        static_cast<int32_t>(std::min<int64_t>(int64_t{se.gripLength} + se.kerf, kSumLimit));
+  }
 
   if (!RunStatistics(st)) return false;
   if (r.minStock >= r.totalPartLth) r.passLimit = 0;

@@ -204,11 +204,11 @@ class Search {
   PassBudget budget_;
 };
 
-// Restores the kept plan (or an empty one) and turns the lengths back into
-// real lengths.
+// Restores the kept plan when one with a positive utilization was saved
+// (otherwise no piece is cut) and turns the lengths back into real lengths.
 void RestoreBestPlan(SolverState& st) {
   RunTables& run = st.run;
-  if (run.bestScore > 0) {
+  if (run.bestScore > 0 && run.bestPlan.utilization > 0) {
     for (int i = 0; i < kItemSlots; ++i) {
       run.stockOfPiece[i] = run.bestPlan.stockOfPiece[i];
       run.openStocks[i] = run.bestPlan.openStocks[i];

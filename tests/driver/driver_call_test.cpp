@@ -75,6 +75,27 @@ void ExpectConsistentPlan(const CallSetup& in, const CallResult& out) {
   EXPECT_LE(out.util, 100000);
 }
 
+// A kerf that lifts a working length past the sum limit is an internal
+// error of the run, not a wrapped-around length.
+TEST(DriverCall, WorkingLengthBeyondTheLimitIsAnError) {
+  struct Case {
+    int32_t stock, longPart, kerf, error;
+  };
+  // The long part fits no bar; the short one keeps the problem solvable.
+  for (const Case c : {Case{2000000000, 1000000000, 600000000, 217},
+                       Case{1000000000, 1500000000, 600000000, 218}}) {
+    CallSetup in;
+    in.effortLev = 0;
+    in.kerf = c.kerf;
+    in.AddStock(c.stock, 1);
+    in.AddPart(c.longPart, 1);
+    in.AddPart(100, 1);
+    CallResult out;
+    testing::Call(in, out);
+    EXPECT_EQ(out.error, c.error);
+  }
+}
+
 TEST(DriverCall, PlansAreCompleteAndConsistent) {
   for (const Named& inst : kInstances) {
     SCOPED_TRACE(inst.name);

@@ -183,6 +183,23 @@ TEST(Construction, PiecesFitEveryBar) {
   }
 }
 
+TEST(Construction, RestListAfterCombination) {
+  // Bar 1 (1000) pairs A = 300 x 3 with C = 200 x 2 past the single B = 350
+  // and takes A A C C. The unplaced A goes to the rest list ahead of the
+  // skipped B, so bar 2 (400) starts with A and the B is left for bar 3.
+  auto st = MakeState();
+  SetupRun(*st, {{300, 3}, {350, 1}, {200, 2}}, {{1000, 1}, {400, 2}});
+  st->run.pairCombos = true;
+  st->run.tripleCombos = false;
+  st->run.runShare = 0.4;
+  st->run.pairFill = 0.95;
+  BuildPlan(*st);
+  EXPECT_EQ(PiecesOn(*st, 1), (Pieces{1, 2, 5, 6}));
+  EXPECT_EQ(PiecesOn(*st, 2), (Pieces{3}));
+  EXPECT_EQ(PiecesOn(*st, 3), (Pieces{4}));
+  EXPECT_EQ(st->run.stockRemainder[2], 100);
+}
+
 TEST(Commit, RuleWithToleranceAndCost) {
   auto st = MakeState();
   SetupRun(*st, {{100, 1}}, {{1000, 1, 100}});
@@ -269,6 +286,50 @@ TEST(ChooseCounts, TripleAndTieKeepsEarlier) {
   ChooseCounts(tie, false);
   EXPECT_EQ(tie.a, 1);
   EXPECT_EQ(tie.b, 2);
+}
+
+TEST(RateCounts, ScoresAndTopUps) {
+  // Two groups with spread: (1, 3) wastes 100 of 1000, v = 0.102,
+  // F = 8 / 4 = 2, |1/4 - 3/4| = 0.5: score 0.102 * (0.5 * 2 + 0.1).
+  ComboCounts two = Counts(300, 4, 200, 4, 1000);
+  two.spread = true;
+  RateCounts(two, 1, 3, 0);
+  EXPECT_EQ(two.a, 1);
+  EXPECT_EQ(two.b, 3);
+  EXPECT_FLOAT_EQ(two.bestScore, 0.1122f);
+
+  // Three groups with spread: (1, 1, 2) wastes 300, so b is topped up to
+  // its run of 2 (waste 100); v = 0.102, F = 8 / 5 = 1.6,
+  // |1/2 - 2/2| = 0.5, |1/2 - 2/4| = 0: (0.5 * 1.6 + 0.1) * v * 0.1.
+  ComboCounts three = Counts(300, 2, 200, 2, 1000);
+  three.groups = 3;
+  three.L3 = 100;
+  three.k3 = 4;
+  three.spread = true;
+  RateCounts(three, 1, 1, 2);
+  EXPECT_EQ(three.a, 1);
+  EXPECT_EQ(three.b, 2);
+  EXPECT_EQ(three.c, 2);
+  EXPECT_FLOAT_EQ(three.bestScore, 0.00918f);
+
+  // Gripping: the first group (200) is short, the second (300) is not, so
+  // with a second-group piece counted no reserve is kept: (1, 1) wastes 500
+  // and a grows by 2.
+  ComboCounts grip = Counts(200, 5, 300, 1, 1000);
+  grip.gripLength = 250;
+  grip.r0 = 250;
+  RateCounts(grip, 1, 1, 0);
+  EXPECT_EQ(grip.a, 3);
+  EXPECT_EQ(grip.b, 1);
+  EXPECT_EQ(grip.bestScore, 100.0f);
+  // Without a second-group piece the reserve stays: (1, 0) wastes 800,
+  // (800 - 250) div 200 = 2 more pieces.
+  ComboCounts alone = Counts(200, 5, 300, 1, 1000);
+  alone.gripLength = 250;
+  alone.r0 = 250;
+  RateCounts(alone, 1, 0, 0);
+  EXPECT_EQ(alone.a, 3);
+  EXPECT_EQ(alone.bestScore, 400.0f);
 }
 
 }  // namespace

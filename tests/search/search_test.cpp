@@ -174,6 +174,45 @@ TEST(LayoutSearch, HandsBackRealLengths) {
   EXPECT_EQ(TotalChecks(*st), 0);
 }
 
+TEST(LayoutSearch, NothingFitsLeavesNoPieceCut) {
+  // No piece fits any bar: no plan scores above 0, nothing is restored.
+  auto st = MakeState();
+  SetupSearch(*st, {{1200, 2}}, {{1000, 2}});
+  LayoutSearch(*st, 1);
+  EXPECT_GT(st->run.constructionCount, 0);
+  EXPECT_EQ(st->run.current.criterion, 0);
+  EXPECT_EQ(st->run.current.parts, 0);
+  EXPECT_EQ(st->run.current.bars, 0);
+  EXPECT_EQ(st->run.layoutCount, 0);
+  for (int i = 1; i <= st->run.pieceCount; ++i) EXPECT_EQ(st->run.stockOfPiece[i], 0) << i;
+  EXPECT_EQ(TotalChecks(*st), 0);
+}
+
+TEST(LayoutSearch, TrimmedBarsStayOut) {
+  // Group 2 (bars 2 and 3) was trimmed to no bar: only bar 1 is open.
+  auto st = MakeState();
+  SetupSearch(*st, {{450, 2}}, {{1000, 1}, {900, 2}});
+  RunTables& run = st->run;
+  run.stockGrQty[2] = 0;
+  run.trimmedStockGroups = 1;
+  run.initialStockCount = 1;
+  run.barsByGroup[1] = 1;
+  run.distinctStockOrders = 2;
+  run.minStock = run.maxStock = run.meanStock = 1000;
+  run.maxStockQty = 1;
+  run.totalStockLth = 1000;
+  run.estStocks = 1;
+  run.openStockCount = 1;
+  LayoutSearch(*st, 1);
+  EXPECT_EQ(run.stockOfPiece[1], 1);
+  EXPECT_EQ(run.stockOfPiece[2], 1);
+  EXPECT_EQ(run.current.bars, 1);
+  EXPECT_EQ(run.current.parts, 2);
+  EXPECT_EQ(run.barLayout[2], 0);
+  EXPECT_EQ(run.barLayout[3], 0);
+  EXPECT_EQ(TotalChecks(*st), 0);
+}
+
 TEST(LayoutSearch, InvalidRunTablesRaiseAnError) {
   auto st = MakeState();
   SetupSearch(*st, {{300, 2}}, {{1000, 1}});
