@@ -4,6 +4,7 @@
 #include <clocale>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,9 @@
 #include "console_views.h"
 #include "interrupt.h"
 #include "qm5r_main.h"
+#ifdef TARVOLIN_DESKTOP
+#include "desktop_run.h"
+#endif
 
 namespace {
 
@@ -27,9 +31,12 @@ constexpr const char* kUsage =
     "QM_Orders*.txt and the stock file by QM_Stocks*.txt.\n"
     "\n"
     "Options:\n"
+    "  --gui       the desktop windows (the default when a display is available)\n"
     "  --console   no windows: process lines to standard output, messages to\n"
     "              standard error, solver progress on standard error (terminal only)\n"
     "  --yes       answer OK/Yes to every confirmation (for scripts)\n"
+    "  --print-pdf FILE\n"
+    "              print labels into the PDF file FILE instead of the default printer\n"
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n"
     "\n"
@@ -43,10 +50,35 @@ constexpr const char* kUsage =
     "  64 bad command line\n";
 
 struct Options {
-  bool console = true;  // the only front end of this build
+  bool gui = false;      // --gui
+  bool console = false;  // --console
   bool yes = false;
+  std::string pdfFile;
   std::vector<std::string> params;
 };
+
+#ifdef TARVOLIN_DESKTOP
+constexpr bool kDesktopBuilt = true;
+#else
+constexpr bool kDesktopBuilt = false;
+#endif
+
+#ifdef TARVOLIN_DESKTOP
+// The desktop windows when a display is there, unless an option forces one
+// front end.
+bool UseDesktop(const Options& options) {
+  if (options.console) return false;
+  return options.gui || tarvolin::desktop::DisplayAvailable();
+}
+#endif
+
+std::unique_ptr<tarvolin::Printer> LabelPrinter([[maybe_unused]] const Options& options) {
+#ifdef TARVOLIN_DESKTOP
+  return tarvolin::desktop::MakeConsolePrinter(options.pdfFile);
+#else
+  return nullptr;
+#endif
+}
 
 }  // namespace
 
@@ -65,6 +97,16 @@ int main(int argc, char** argv) {
       return 0;
     } else if (!endOfOptions && arg == "--console") {
       options.console = true;
+      options.gui = false;
+    } else if (!endOfOptions && arg == "--gui") {
+      options.gui = true;
+      options.console = false;
+    } else if (!endOfOptions && arg == "--print-pdf") {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        std::cerr << "tarvolin: --print-pdf needs a file name\n\n" << kUsage;
+        return 64;
+      }
+      options.pdfFile = argv[++i];
     } else if (!endOfOptions && arg == "--yes") {
       options.yes = true;
     } else if (!endOfOptions && arg.size() > 1 && arg[0] == '-') {
@@ -78,8 +120,20 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (!kDesktopBuilt && (options.gui || !options.pdfFile.empty())) {
+    std::cerr << "tarvolin: this build has no desktop windows and no label printing;"
+                 " use --console\n";
+    return 64;
+  }
+
   std::setlocale(LC_ALL, "");
   tarvolin::InstallInterruptHandler();
+
+#ifdef TARVOLIN_DESKTOP
+  if (UseDesktop(options)) {
+    return tarvolin::desktop::RunDesktop(argv[0], {options.yes, options.pdfFile, options.params});
+  }
+#endif
 
   tarvolin::ConsoleToolkit console(options.yes);
   tarvolin::InterruptibleToolkit toolkit(console);
@@ -88,7 +142,8 @@ int main(int argc, char** argv) {
   tarvolin::ConsoleSolverView solverView(toolkit, std::cerr, isatty(STDERR_FILENO) != 0);
   solver::RegisterSolverView(&solverView);
 
-  tarvolin::Qm5rMain app(toolkit, view, waitMsg, nullptr, options.params);
+  const std::unique_ptr<tarvolin::Printer> printer = LabelPrinter(options);
+  tarvolin::Qm5rMain app(toolkit, view, waitMsg, printer.get(), options.params);
   app.FormCreate();
   app.FormPaint();
   // A console has no exit button to wait for: the window closes at once.

@@ -3,7 +3,8 @@
 # Usage: scripts/setup.sh [extra-package ...]
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang clang-format libgtest-dev libgmock-dev libbenchmark-dev "$@")
+packages=(cmake ninja-build g++ clang clang-format libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev "$@")
 
 missing=()
 for p in "${packages[@]}"; do

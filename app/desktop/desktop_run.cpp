@@ -1,0 +1,116 @@
+#include "desktop_run.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTimer>
+#include <cstdlib>
+
+#include "console_views.h"
+#include "interrupt.h"
+#include "process_form.h"
+#include "qm5r_main.h"
+#include "qt_printer.h"
+#include "qt_toolkit.h"
+#include "wait_form.h"
+#include "wait_msg_form.h"
+
+namespace tarvolin::desktop {
+namespace {
+
+bool EnvironmentSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && value[0] != '\0';
+}
+
+// Qt must not see the program's own options.
+struct QtArguments {
+  explicit QtArguments(const char* programName) : name(programName != nullptr ? programName : "") {
+    argv[0] = name.data();
+  }
+  std::string name;
+  int argc = 1;
+  char* argv[2] = {nullptr, nullptr};
+};
+
+class ConsolePrinter final : public Printer {
+ public:
+  explicit ConsolePrinter(std::string pdfFile) : pdfFile_(std::move(pdfFile)) {}
+  ~ConsolePrinter() override {
+    printer_.reset();
+    app_.reset();
+  }
+
+  int VerticalResolution() const override { return Device().VerticalResolution(); }
+  bool Begin(const PrinterSetup& setup) override { return Device().Begin(setup); }
+  bool WriteLine(std::string_view text) override { return Device().WriteLine(text); }
+  bool FormFeed() override { return Device().FormFeed(); }
+  bool End() override { return Device().End(); }
+
+ private:
+  QtPrinter& Device() const {
+    if (printer_ == nullptr) {
+      if (QCoreApplication::instance() == nullptr) {
+        if (!DisplayAvailable()) qputenv("QT_QPA_PLATFORM", "offscreen");
+        app_ = std::make_unique<QGuiApplication>(args_.argc, args_.argv);
+      }
+      printer_ = std::make_unique<QtPrinter>(pdfFile_);
+    }
+    return *printer_;
+  }
+
+  std::string pdfFile_;
+  mutable QtArguments args_{"tarvolin"};
+  mutable std::unique_ptr<QGuiApplication> app_;
+  mutable std::unique_ptr<QtPrinter> printer_;
+};
+
+}  // namespace
+
+bool DisplayAvailable() {
+  return EnvironmentSet("DISPLAY") || EnvironmentSet("WAYLAND_DISPLAY") ||
+         EnvironmentSet("QT_QPA_PLATFORM");
+}
+
+int RunDesktop(const char* programName, const DesktopOptions& options) {
+  QtArguments args(programName);
+  QApplication application(args.argc, args.argv);
+
+  QtToolkit qtToolkit(options.assumeYes);
+  InterruptibleToolkit toolkit(qtToolkit);
+  QtPrinter printer(options.pdfFile);
+
+  TWaitForm waitForm(toolkit);
+  waitForm.escapeRequest = [] { return TakeInterrupt(); };
+  solver::RegisterSolverView(&waitForm);
+
+  TQm5rForm form;
+  TWaitMsgForm waitMsg;
+  qtToolkit.SetFileDialog(form.OpenDialog1());
+  Qm5rMain app(toolkit, form, waitMsg, &printer, options.params);
+  form.Attach(app, toolkit);
+
+  // Ctrl-C ends the program also while the window or a box waits for the
+  // operator; a terminate request leaves every event loop. While the
+  // progress window offers Esc, its own pumps take Ctrl-C as Esc.
+  QTimer interruptPoll;
+  QObject::connect(&interruptPoll, &QTimer::timeout, [&] {
+    if (waitForm.isVisible() && waitForm.WaitLab()->isVisible()) return;
+    if (TakeInterrupt()) toolkit.Terminate();
+  });
+  interruptPoll.start(200);
+
+  form.show();
+  if (!toolkit.Terminating()) QApplication::exec();
+
+  // The loop also ends on a terminate request; the run still ends properly.
+  app.FormClose();
+  printer.Finish();
+  solver::RegisterSolverView(nullptr);
+  return app.Status();
+}
+
+std::unique_ptr<Printer> MakeConsolePrinter(const std::string& pdfFile) {
+  return std::make_unique<ConsolePrinter>(pdfFile);
+}
+
+}  // namespace tarvolin::desktop

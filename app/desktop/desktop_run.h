@@ -1,0 +1,34 @@
+// The program with its desktop windows, and label printing through Qt for
+// runs without windows.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "printer.h"
+
+namespace tarvolin::desktop {
+
+struct DesktopOptions {
+  bool assumeYes = false;  // confirmations answered OK or Yes unseen
+  std::string pdfFile;     // labels into this PDF file instead of the printer
+  std::vector<std::string> params;
+};
+
+// A display to open windows on: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM
+// is set.
+bool DisplayAvailable();
+
+// Runs the batch with the process window, the progress window and the
+// please-wait window; returns the exit status. Ctrl-C on the terminal ends
+// the run like closing the window, or aborts the solver search where Esc
+// is offered.
+int RunDesktop(const char* programName, const DesktopOptions& options);
+
+// The label printer for a run without windows: the default printer or the
+// PDF file. Qt is started, without a display if there is none, only when
+// labels are printed.
+std::unique_ptr<Printer> MakeConsolePrinter(const std::string& pdfFile);
+
+}  // namespace tarvolin::desktop

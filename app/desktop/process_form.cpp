@@ -1,0 +1,181 @@
+#include "process_form.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTextBlock>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "qm5r_main.h"
+#include "qt_convert.h"
+#include "toolkit.h"
+
+namespace tarvolin::desktop {
+namespace {
+
+constexpr int kMemoPoints = 10;
+// Columns the memo shows before it is widened: a material column of 16 and
+// the figures behind it.
+constexpr int kMemoColumns = 16 + 12 + 16 + 12 + 14 + 2;
+constexpr int kMemoRows = 16;
+
+void SetTextColour(QLabel* label, const QColor& colour) {
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  label->setPalette(palette);
+}
+
+}  // namespace
+
+TQm5rForm::TQm5rForm()
+    : waitLabel_(new QLabel(QStringLiteral("Process window"), this)),
+      processMemo_(new QPlainTextEdit(this)),
+      closeBut_(new QPushButton(QStringLiteral("&Exit"), this)),
+      openDialog1_(new QFileDialog(this)) {
+  setObjectName(QStringLiteral("TQm5rForm"));
+  waitLabel_->setObjectName(QStringLiteral("WaitLabel"));
+  processMemo_->setObjectName(QStringLiteral("ProcessMemo"));
+  closeBut_->setObjectName(QStringLiteral("CloseBut"));
+  openDialog1_->setObjectName(QStringLiteral("OpenDialog1"));
+
+  QFont memoFont(QStringLiteral("Courier New"), kMemoPoints);
+  memoFont.setStyleHint(QFont::TypeWriter);
+  memoFont.setFixedPitch(true);
+  if (!QFontInfo(memoFont).fixedPitch()) {
+    memoFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    memoFont.setPointSize(kMemoPoints);
+  }
+  processMemo_->setFont(memoFont);
+  processMemo_->setReadOnly(true);
+  processMemo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  processMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  processMemo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  const QFontMetrics metrics(memoFont);
+  const int frame = 2 * processMemo_->frameWidth() + 2 * 4;
+  processMemo_->setMinimumSize(metrics.horizontalAdvance(QString(kMemoColumns, QChar('0'))) +
+                                   frame + processMemo_->verticalScrollBar()->sizeHint().width(),
+                               metrics.lineSpacing() * kMemoRows + frame);
+
+  // The exit button is the default and the cancel button of the window.
+  closeBut_->setDefault(true);
+  closeBut_->setEnabled(false);
+  connect(closeBut_, &QPushButton::clicked, this, [this] {
+    if (main_ != nullptr) main_->CloseButClick();
+  });
+  for (const QKeySequence& key :
+       {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Escape)}) {
+    auto* shortcut = new QShortcut(key, this);
+    connect(shortcut, &QShortcut::activated, this, [this] {
+      if (closeBut_->isEnabled()) closeBut_->click();
+    });
+  }
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(closeBut_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(waitLabel_);
+  layout->addWidget(processMemo_, 1);
+  layout->addLayout(buttons);
+
+  resize(sizeHint());
+  move(8, 8);
+}
+
+void TQm5rForm::Attach(Qm5rMain& main, Toolkit& toolkit) {
+  main_ = &main;
+  toolkit_ = &toolkit;
+  main_->FormCreate();
+}
+
+void TQm5rForm::SetCaption(std::string_view caption) {
+  setWindowTitle(ToQString(caption));
+}
+
+void TQm5rForm::SetWaitLabel(std::string_view text, uint32_t colour) {
+  waitLabel_->setText(ToQString(text));
+  SetTextColour(waitLabel_, QtColour(colour));
+}
+
+void TQm5rForm::AddMemoLine(std::string_view line) {
+  processMemo_->appendPlainText(ToQString(line));
+}
+
+void TQm5rForm::ReplaceLastMemoLine(std::string_view line) {
+  QTextCursor cursor(processMemo_->document()->lastBlock());
+  cursor.movePosition(QTextCursor::StartOfBlock);
+  cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  cursor.insertText(ToQString(line));
+}
+
+int TQm5rForm::MemoFontPoints() const {
+  const int points = processMemo_->font().pointSize();
+  return points > 0 ? points : kMemoPoints;
+}
+
+void TQm5rForm::Widen(int pixels) {
+  resize(width() + pixels, height());
+}
+
+void TQm5rForm::HideAndBringToFront() {
+  hide();
+  raise();
+}
+
+void TQm5rForm::EnableCloseButton() {
+  closeBut_->setEnabled(true);
+  closeBut_->setFocus();
+}
+
+void TQm5rForm::CloseWindow() {
+  closing_ = true;
+  close();
+}
+
+QStringList TQm5rForm::MemoLines() const {
+  QStringList lines;
+  if (processMemo_->document()->isEmpty()) return lines;
+  for (QTextBlock block = processMemo_->document()->begin(); block.isValid();
+       block = block.next()) {
+    lines << block.text();
+  }
+  return lines;
+}
+
+void TQm5rForm::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (batchScheduled_ || main_ == nullptr) return;
+  // The batch is long; it must not run inside the paint handler, so the
+  // first paint only queues it for the event loop.
+  batchScheduled_ = true;
+  QTimer::singleShot(0, this, [this] { RunBatch(); });
+}
+
+void TQm5rForm::RunBatch() {
+  busy_ = true;
+  main_->FormPaint();
+  busy_ = false;
+}
+
+void TQm5rForm::closeEvent(QCloseEvent* event) {
+  if (busy_ && !closing_) {
+    // The operator closes the window during the run: the batch stops at its
+    // next termination check, and the program then ends.
+    if (toolkit_ != nullptr) toolkit_->Terminate();
+    event->ignore();
+    return;
+  }
+  closing_ = false;
+  closed_ = true;
+  event->accept();
+  if (main_ != nullptr) main_->FormClose();
+}
+
+}  // namespace tarvolin::desktop

@@ -1,0 +1,76 @@
+// The process window: a status label, the memo of one line per material,
+// the exit button and the file-open dialog. Its first paint schedules the
+// batch run, which then runs in the event loop's thread; closing the window
+// ends the program through FormClose.
+#pragma once
+
+#include <QWidget>
+
+#include "process_view.h"
+
+class QFileDialog;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace tarvolin {
+class Qm5rMain;
+class Toolkit;
+}  // namespace tarvolin
+
+namespace tarvolin::desktop {
+
+class TQm5rForm final : public QWidget, public ProcessView {
+ public:
+  TQm5rForm();
+
+  // Connects the window to the batch driver and runs its FormCreate. The
+  // toolkit is asked to terminate when the operator closes the window while
+  // the batch runs.
+  void Attach(Qm5rMain& main, Toolkit& toolkit);
+
+  // ProcessView
+  void SetCaption(std::string_view caption) override;
+  void SetWaitLabel(std::string_view text, uint32_t colour) override;
+  void AddMemoLine(std::string_view line) override;
+  void ReplaceLastMemoLine(std::string_view line) override;
+  int MemoFontPoints() const override;
+  void Widen(int pixels) override;
+  void HideAndBringToFront() override;
+  void EnableCloseButton() override;
+  void CloseWindow() override;
+
+  QLabel* WaitLabel() const { return waitLabel_; }
+  QPlainTextEdit* ProcessMemo() const { return processMemo_; }
+  QPushButton* CloseBut() const { return closeBut_; }
+  QFileDialog* OpenDialog1() const { return openDialog1_; }
+
+  // The memo's lines, top to bottom.
+  QStringList MemoLines() const;
+  // The first paint has scheduled the batch run.
+  bool BatchScheduled() const { return batchScheduled_; }
+  // The batch run is executing.
+  bool Busy() const { return busy_; }
+  // FormClose has run.
+  bool Closed() const { return closed_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void RunBatch();
+
+  QLabel* waitLabel_;
+  QPlainTextEdit* processMemo_;
+  QPushButton* closeBut_;
+  QFileDialog* openDialog1_;
+  Qm5rMain* main_ = nullptr;
+  Toolkit* toolkit_ = nullptr;
+  bool batchScheduled_ = false;
+  bool busy_ = false;
+  bool closing_ = false;  // the program closes the window itself
+  bool closed_ = false;
+};
+
+}  // namespace tarvolin::desktop

@@ -1,0 +1,97 @@
+// Writes pictures of the process window after a run and of the progress
+// window during one, for the documentation.
+// Usage: tarvolin_screenshots EXAMPLE_DIR OUTPUT_DIR
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+#include "process_form.h"
+#include "qm5r_main.h"
+#include "scripted_toolkit.h"
+#include "wait_form.h"
+#include "wait_msg_form.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tarvolin::desktop::TWaitForm;
+
+// Takes its picture at the first pump after the whole-optimization bar has
+// passed the middle, or at the last pump of the call.
+class PicturedWaitForm final : public TWaitForm {
+ public:
+  PicturedWaitForm(tarvolin::Toolkit& toolkit, QString file)
+      : TWaitForm(toolkit), file_(std::move(file)) {}
+  void PumpMessages() override {
+    TWaitForm::PumpMessages();
+    if (saved_) return;
+    latest_ = grab();
+    if (MultiProgBar()->value() >= 50) Save();
+  }
+  void CloseProgress() override {
+    if (!saved_ && !latest_.isNull()) Save();
+    TWaitForm::CloseProgress();
+  }
+  bool Saved() const { return saved_; }
+
+ private:
+  void Save() { saved_ = latest_.save(file_, "PNG"); }
+  QString file_;
+  QPixmap latest_;
+  bool saved_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::cerr << "Usage: tarvolin_screenshots EXAMPLE_DIR OUTPUT_DIR\n";
+    return 64;
+  }
+  const fs::path example = fs::absolute(argv[1]);
+  const fs::path output = fs::absolute(argv[2]);
+  std::error_code ec;
+  const fs::path work = fs::temp_directory_path() / "tarvolin-screenshots";
+  fs::remove_all(work, ec);
+  fs::create_directories(work, ec);
+  fs::create_directories(output, ec);
+  fs::copy(example, work, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+  if (ec) {
+    std::cerr << "tarvolin_screenshots: cannot copy " << example << ": " << ec.message() << '\n';
+    return 1;
+  }
+  fs::current_path(work);
+
+  if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr)
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+
+  tarvolin::ScriptedToolkit toolkit;
+  toolkit.defaultAnswer = tarvolin::BoxResult::Ok;
+  tarvolin::desktop::TQm5rForm form;
+  tarvolin::desktop::TWaitMsgForm waitMsg;
+  PicturedWaitForm waitForm(toolkit,
+                            QString::fromStdString((output / "progress_window.png").string()));
+  solver::RegisterSolverView(&waitForm);
+  tarvolin::Qm5rMain run(toolkit, form, waitMsg, nullptr, {});
+  form.Attach(run, toolkit);
+  form.show();
+  while (!form.CloseBut()->isEnabled() && !toolkit.Terminating()) QApplication::processEvents();
+  solver::RegisterSolverView(nullptr);
+
+  const bool processSaved =
+      form.grab().save(QString::fromStdString((output / "process_window.png").string()), "PNG");
+  run.FormClose();
+  fs::current_path(output, ec);
+  fs::remove_all(work, ec);
+  if (!processSaved || !waitForm.Saved()) {
+    std::cerr << "tarvolin_screenshots: a picture could not be written\n";
+    return 1;
+  }
+  return 0;
+}

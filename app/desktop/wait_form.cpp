@@ -1,0 +1,134 @@
+#include "wait_form.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
+
+#include "qt_convert.h"
+#include "toolkit.h"
+
+namespace tarvolin::desktop {
+namespace {
+
+constexpr uint32_t kBlue = 0xFF0000;  // 0xBBGGRR
+constexpr uint32_t kNavy = 0x800000;
+constexpr uint32_t kGrey = 0x808080;
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, uint32_t colour,
+                  const QRect& geometry, Qt::Alignment alignment = Qt::AlignLeft) {
+  auto* label = new QLabel(QString::fromLatin1(text), parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setGeometry(geometry);
+  label->setAlignment(alignment | Qt::AlignVCenter);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, QtColour(colour));
+  label->setPalette(palette);
+  return label;
+}
+
+QProgressBar* MakeBar(QWidget* parent, const char* name, const QRect& geometry) {
+  auto* bar = new QProgressBar(parent);
+  bar->setObjectName(QString::fromLatin1(name));
+  bar->setRange(0, 100);
+  bar->setValue(0);
+  bar->setTextVisible(false);
+  bar->setGeometry(geometry);
+  return bar;
+}
+
+}  // namespace
+
+TWaitForm::TWaitForm(Toolkit& toolkit)
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      toolkit_(toolkit),
+      multiProgBar_(MakeBar(this, "MultiProgBar", QRect(8, 26, 256, 18))),
+      packProgBar_(MakeBar(this, "PackProgBar", QRect(8, 50, 184, 8))),
+      progLab_(MakeLabel(this, "ProgLab", "Optimizer Run...  ", kBlue, QRect(8, 4, 150, 18))),
+      waitLab_(MakeLabel(this, "WaitLab", "Esc to abort", kBlue, QRect(160, 4, 104, 18),
+                         Qt::AlignRight)),
+      timeLab_(MakeLabel(this, "TimeLab", "0 sec", kBlue, QRect(196, 45, 68, 18), Qt::AlignRight)),
+      critTimeLab_(
+          MakeLabel(this, "CritTimeLab", "Criterion / Time:", kGrey, QRect(8, 80, 110, 18))),
+      critTopLab_(MakeLabel(this, "CritTopLab", "0", kNavy, QRect(120, 80, 70, 18))),
+      timeTopLab_(
+          MakeLabel(this, "TimeTopLab", "0 sec", kNavy, QRect(192, 80, 72, 18), Qt::AlignRight)) {
+  setObjectName(QStringLiteral("TWaitForm"));
+  setWindowTitle(QStringLiteral("KVSO Optimizer "));
+  setFixedSize(272, 106);
+  setCursor(Qt::WaitCursor);
+  timeLab_->setToolTip(QStringLiteral("Clear packing time"));
+}
+
+void TWaitForm::ShowErrorBox(const char* text) {
+  toolkit_.ShowBox(BoxKind::Error, text, BoxButtons::Ok);
+}
+
+void TWaitForm::ShowInfoBox(const char* text) {
+  toolkit_.ShowBox(BoxKind::Information, text, BoxButtons::Ok);
+}
+
+void TWaitForm::OpenProgress(bool showEsc) {
+  escShown_ = showEsc;
+  waitLab_->setVisible(showEsc);
+  multiProgBar_->setValue(0);
+  packProgBar_->setValue(0);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+  show();
+  raise();
+  activateWindow();
+}
+
+void TWaitForm::CloseProgress() {
+  escShown_ = false;
+  hide();
+}
+
+void TWaitForm::SetMultiPosition(int position) {
+  multiProgBar_->setValue(std::clamp(position, 0, 100));
+}
+
+void TWaitForm::SetPackPosition(int position) {
+  packProgBar_->setValue(std::clamp(position, 0, 100));
+}
+
+void TWaitForm::SetTimeText(const char* text) {
+  timeLab_->setText(QString::fromLatin1(text));
+}
+
+void TWaitForm::SetBestTexts(const char* criterion, const char* time) {
+  critTopLab_->setText(QString::fromLatin1(criterion));
+  timeTopLab_->setText(QString::fromLatin1(time));
+}
+
+void TWaitForm::SetBestColour(int32_t colour) {
+  for (QLabel* label : {critTopLab_, timeTopLab_}) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QtColour(static_cast<uint32_t>(colour)));
+    label->setPalette(palette);
+  }
+}
+
+void TWaitForm::Repaint() {
+  if (isVisible()) repaint();
+}
+
+void TWaitForm::PumpMessages() {
+  if (escShown_ && escapeRequest && escapeRequest()) FormKeyPress(27);
+  QCoreApplication::processEvents();
+}
+
+void TWaitForm::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) {
+    FormKeyPress(27);
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+}  // namespace tarvolin::desktop

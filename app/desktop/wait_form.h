@@ -1,0 +1,66 @@
+// The solver's progress window: the bar of the whole optimization, the thin
+// bar of the current run with the elapsed time beside it, the best criterion
+// and when it was found, and "Esc to abort" when the caller offers Esc.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "tarvolin/solver_view.h"
+
+class QLabel;
+class QProgressBar;
+
+namespace tarvolin {
+class Toolkit;
+}
+
+namespace tarvolin::desktop {
+
+class TWaitForm : public QWidget, public solver::SolverView {
+ public:
+  // Boxes go through the toolkit, so they carry the application title.
+  explicit TWaitForm(Toolkit& toolkit);
+
+  void ShowErrorBox(const char* text) override;
+  void ShowInfoBox(const char* text) override;
+  void OpenProgress(bool showEsc) override;
+  void CloseProgress() override;
+  void SetMultiPosition(int position) override;
+  void SetPackPosition(int position) override;
+  void SetTimeText(const char* text) override;
+  void SetBestTexts(const char* criterion, const char* time) override;
+  void SetBestColour(int32_t colour) override;
+  void Repaint() override;
+  void PumpMessages() override;
+
+  // Asked at every pump while Esc is offered; true counts as Esc (Ctrl-C on
+  // the terminal the program was started from).
+  std::function<bool()> escapeRequest;
+
+  QProgressBar* MultiProgBar() const { return multiProgBar_; }
+  QProgressBar* PackProgBar() const { return packProgBar_; }
+  QLabel* ProgLab() const { return progLab_; }
+  QLabel* WaitLab() const { return waitLab_; }
+  QLabel* TimeLab() const { return timeLab_; }
+  QLabel* CritTimeLab() const { return critTimeLab_; }
+  QLabel* CritTopLab() const { return critTopLab_; }
+  QLabel* TimeTopLab() const { return timeTopLab_; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  Toolkit& toolkit_;
+  QProgressBar* multiProgBar_;
+  QProgressBar* packProgBar_;
+  QLabel* progLab_;
+  QLabel* waitLab_;
+  QLabel* timeLab_;
+  QLabel* critTimeLab_;
+  QLabel* critTopLab_;
+  QLabel* timeTopLab_;
+  bool escShown_ = false;
+};
+
+}  // namespace tarvolin::desktop

@@ -1,0 +1,124 @@
+#include "qt_printer.h"
+
+#include <QFontMetrics>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrinter>
+#include <cmath>
+
+#include "qt_convert.h"
+
+namespace tarvolin {
+
+QtPrinter::QtPrinter(std::string pdfFile) : pdfFile_(std::move(pdfFile)) {}
+
+QtPrinter::~QtPrinter() {
+  if (painter_ != nullptr && painter_->isActive()) painter_->end();
+}
+
+QPrinter& QtPrinter::Device() const {
+  if (printer_ == nullptr) {
+    printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    if (!pdfFile_.empty()) {
+      printer_->setOutputFormat(QPrinter::PdfFormat);
+      printer_->setOutputFileName(ToQString(pdfFile_));
+    }
+  }
+  return *printer_;
+}
+
+int QtPrinter::VerticalResolution() const {
+  return Device().resolution();
+}
+
+bool QtPrinter::Begin(const PrinterSetup& setup) {
+  QPrinter& device = Device();
+  if (inJob_) return false;
+  const bool toPdf = !pdfFile_.empty();
+  if (!toPdf && (!device.isValid() || device.printerName().isEmpty())) return false;
+  device.setPageOrientation(setup.orientation == PageOrientation::kLandscape
+                                ? QPageLayout::Landscape
+                                : QPageLayout::Portrait);
+
+  // The PDF file collects every job: a later job goes on a new page.
+  const bool documentOpen = toPdf && painter_ != nullptr && painter_->isActive();
+  if (!documentOpen) {
+    painter_ = std::make_unique<QPainter>();
+    if (!painter_->begin(&device)) {
+      painter_.reset();
+      return false;
+    }
+    pageUsed_ = false;
+  } else if (pageUsed_ && !NewPage()) {
+    return false;
+  }
+
+  // The requested cell height (ascent + descent) decides the pixel size;
+  // Qt's matching picks the closest font present when the name is missing.
+  font_ = QFont(ToQString(setup.fontName));
+  font_.setStyleHint(setup.fixedPitch ? QFont::TypeWriter : QFont::AnyStyle);
+  font_.setFixedPitch(setup.fixedPitch);
+  font_.setBold(setup.bold);
+  const int cell = std::max(1, setup.cellHeight);
+  font_.setPixelSize(cell);
+  const int measured = QFontMetrics(font_, &device).height();
+  if (measured > 0 && measured != cell) {
+    font_.setPixelSize(std::max(1, static_cast<int>(std::lround(1.0 * cell * cell / measured))));
+  }
+  painter_->setFont(font_);
+  const QFontMetrics metrics(font_, &device);
+  lineHeight_ = std::max(1, metrics.lineSpacing());
+  ascent_ = metrics.ascent();
+  y_ = 0;
+  pendingPage_ = false;
+  inJob_ = true;
+  return true;
+}
+
+bool QtPrinter::NewPage() {
+  if (!Device().newPage()) return false;
+  y_ = 0;
+  pageUsed_ = false;
+  return true;
+}
+
+bool QtPrinter::WriteLine(std::string_view text) {
+  if (!inJob_ || painter_ == nullptr || !painter_->isActive()) return false;
+  if (pendingPage_) {
+    pendingPage_ = false;
+    if (!NewPage()) return false;
+  }
+  const int pageHeight = Device().height();
+  if (pageUsed_ && y_ + lineHeight_ > pageHeight && !NewPage()) return false;
+  painter_->drawText(0, y_ + ascent_, ToQString(text));
+  y_ += lineHeight_;
+  pageUsed_ = true;
+  return true;
+}
+
+// The new page begins with the next line, so a form feed at the end of a
+// job leaves no empty page behind.
+bool QtPrinter::FormFeed() {
+  if (!inJob_ || painter_ == nullptr || !painter_->isActive()) return false;
+  pendingPage_ = true;
+  return true;
+}
+
+bool QtPrinter::End() {
+  if (!inJob_) return false;
+  inJob_ = false;
+  pendingPage_ = false;
+  if (!pdfFile_.empty()) return painter_ != nullptr && painter_->isActive();
+  const bool ok = painter_ != nullptr && painter_->end();
+  painter_.reset();
+  return ok;
+}
+
+bool QtPrinter::Finish() {
+  if (painter_ == nullptr) return true;
+  const bool ok = !painter_->isActive() || painter_->end();
+  painter_.reset();
+  return ok;
+}
+
+}  // namespace tarvolin
