@@ -148,6 +148,16 @@ std::vector<std::string_view> SplitLines(std::string_view content) {
   return lines;
 }
 
+bool ExceedsTotalLimit(int64_t value, int quantity, int64_t sum) {
+  constexpr int64_t kLimit = 2000000000;
+  return value >= kLimit / quantity || value * quantity >= kLimit - sum;
+}
+
+std::string GroupTail(std::string_view kind, int group, std::string_view material) {
+  return "See " + std::string(kind) + " group: " + std::to_string(group) + "\r" + kMaterialHeader +
+         ": " + std::string(material);
+}
+
 bool DataLineReader::Next(DataLine& line) {
   while (next_ < lines_.size()) {
     const std::string_view text = TrimRightText(lines_[next_++]);

@@ -58,6 +58,13 @@ int ReadWholeFile(const std::string& path, std::string& content);
 // messages name.
 int64_t LimitInUserUnits(int scale);
 
+// True when value x quantity (quantity >= 1) reaches 2,000,000,000 by itself
+// or together with the running sum.
+bool ExceedsTotalLimit(int64_t value, int quantity, int64_t sum);
+
+// The end of the group messages: "See part group: 3\rMater/Sect: Steel 40x40".
+std::string GroupTail(std::string_view kind, int group, std::string_view material);
+
 // Lines without their LF; a final line end does not make an extra line.
 std::vector<std::string_view> SplitLines(std::string_view content);
 

@@ -85,4 +85,9 @@ void FinishRun(RunState& run, Toolkit& toolkit, bool closeOutputs, std::string_v
   toolkit.Terminate();
 }
 
+bool FailRun(RunState& run, Toolkit& toolkit, std::string_view text) {
+  FinishRun(run, toolkit, true, text);
+  return false;
+}
+
 }  // namespace tarvolin

@@ -28,4 +28,8 @@ void LogError(RunState& run, Toolkit& toolkit, std::string_view text);
 // runs only once per run (a second instance has nothing to finish).
 void FinishRun(RunState& run, Toolkit& toolkit, bool closeOutputs, std::string_view text);
 
+// A fatal input error: FinishRun with the outputs closed; returns false so
+// readers can `return FailRun(...)`.
+bool FailRun(RunState& run, Toolkit& toolkit, std::string_view text);
+
 }  // namespace tarvolin

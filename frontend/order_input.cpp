@@ -11,18 +11,6 @@ namespace tarvolin {
 
 namespace {
 
-constexpr int64_t kTotalLimit = 2000000000;
-
-std::string GroupTail(const RunState& run, int group) {
-  return "See part group: " + std::to_string(group) + "\r" + kMaterialHeader + ": " +
-         run.currentMaterial;
-}
-
-bool Fatal(RunState& run, Toolkit& toolkit, const std::string& message) {
-  FinishRun(run, toolkit, true, message);
-  return false;
-}
-
 bool IsChecked(const RunState& run, const std::string& key) {
   for (int i = 1; i <= run.checked; ++i)
     if (run.checkedMaterials[i] == key) return true;
@@ -52,21 +40,23 @@ bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
   while (errors == 0 && reader.Next(d)) {
     const std::string_view line = d.text;
     const FieldBounds& f = d.fields;
-    if (f.tooMany) return Fatal(run, toolkit, TooManyFieldsMessage("part", d.number));
+    if (f.tooMany) return FailRun(run, toolkit, TooManyFieldsMessage("part", d.number));
     const MaterialKeyResult& key = d.key;
     if (!key.hasSecondField) ++errors;
     if (run.currentMaterial == kUndefinedMaterial && !IsChecked(run, key.key)) {
       if (run.checked >= kMaxCheckedMaterials)
-        return Fatal(run, toolkit,
-                     "Materials total number exceeds \rprogram limit:  " +
-                         std::to_string(kMaxCheckedMaterials) + "\r" + kMaterialHeader + ": " +
-                         key.key);
+        return FailRun(run, toolkit,
+                       "Materials total number exceeds \rprogram limit:  " +
+                           std::to_string(kMaxCheckedMaterials) + "\r" + kMaterialHeader + ": " +
+                           key.key);
       run.checkedMaterials[++run.checked] = key.key;
       run.currentMaterial = key.key;
     }
     if (key.key != run.currentMaterial) continue;
     if (n >= kMaxPartGroups)
-      return Fatal(run, toolkit, "Too many part input lines/groups\r" + GroupTail(run, n + 1));
+      return FailRun(
+          run, toolkit,
+          "Too many part input lines/groups\r" + GroupTail("part", n + 1, run.currentMaterial));
 
     PartGroup& g = pass.partGroups[++n];
     pass.partGroupCount = n;
@@ -86,29 +76,28 @@ bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
     if (f.k >= 5) g.mark = CutToChars(TrimText(FieldText(line, f, 5)), kMarkChars);
 
     if (g.length <= 0)
-      return Fatal(run, toolkit,
-                   "Error reading part input file.\rAll part lengths must be positive\rand have "
-                   "proper format.\r" +
-                       GroupTail(run, n));
+      return FailRun(run, toolkit,
+                     "Error reading part input file.\rAll part lengths must be positive\rand have "
+                     "proper format.\r" +
+                         GroupTail("part", n, run.currentMaterial));
     if (g.quantity <= 0)
-      return Fatal(run, toolkit,
-                   "Error reading part input file.\rAll part quantities must be positive "
-                   "integers.\r" +
-                       GroupTail(run, n));
+      return FailRun(run, toolkit,
+                     "Error reading part input file.\rAll part quantities must be positive "
+                     "integers.\r" +
+                         GroupTail("part", n, run.currentMaterial));
     if (pass.partQtySum + g.quantity > kMaxItems)
-      return Fatal(run, toolkit,
-                   "Parts total number exceeds \rprogram limit:  " + std::to_string(kMaxItems) +
-                       "\r" + GroupTail(run, n));
+      return FailRun(run, toolkit,
+                     "Parts total number exceeds \rprogram limit:  " + std::to_string(kMaxItems) +
+                         "\r" + GroupTail("part", n, run.currentMaterial));
     pass.partQtySum += g.quantity;
-    const int64_t total = int64_t{g.length} * g.quantity;
-    if (g.length >= kTotalLimit / g.quantity || total >= kTotalLimit - pass.partLthSum)
-      return Fatal(run, toolkit,
-                   "Part total length exceeds limit: \r" + std::to_string(lengthLimitText) + "\r" +
-                       GroupTail(run, n));
-    pass.partLthSum += total;
+    if (ExceedsTotalLimit(g.length, g.quantity, pass.partLthSum))
+      return FailRun(run, toolkit,
+                     "Part total length exceeds limit: \r" + std::to_string(lengthLimitText) +
+                         "\r" + GroupTail("part", n, run.currentMaterial));
+    pass.partLthSum += int64_t{g.length} * g.quantity;
   }
   pass.partGroupCount = n;
-  if (errors > 0) return Fatal(run, toolkit, "Error open/read part input file");
+  if (errors > 0) return FailRun(run, toolkit, "Error open/read part input file");
   AssignMarkIds(pass);
   return true;
 }

@@ -12,18 +12,6 @@ namespace tarvolin {
 
 namespace {
 
-constexpr int64_t kTotalLimit = 2000000000;
-
-std::string GroupTail(const RunState& run, int group) {
-  return "See stock group: " + std::to_string(group) + "\r" + kMaterialHeader + ": " +
-         run.currentMaterial;
-}
-
-bool Fatal(RunState& run, Toolkit& toolkit, const std::string& message) {
-  FinishRun(run, toolkit, true, message);
-  return false;
-}
-
 // The most bars of this length the pass's parts can occupy, at least 1.
 int32_t BarDemand(const RunState& run, int32_t stockLength) {
   std::array<int32_t, kMaxPartGroups + 2> lengths{};
@@ -57,12 +45,14 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
   while (errors == 0 && reader.Next(d)) {
     const std::string_view line = d.text;
     const FieldBounds& f = d.fields;
-    if (f.tooMany) return Fatal(run, toolkit, TooManyFieldsMessage("stock", d.number));
+    if (f.tooMany) return FailRun(run, toolkit, TooManyFieldsMessage("stock", d.number));
     const MaterialKeyResult& key = d.key;
     if (!key.hasSecondField) ++errors;
     if (key.key != run.currentMaterial) continue;
     if (n >= kMaxStockGroups)
-      return Fatal(run, toolkit, "Too many stock input lines/groups\r" + GroupTail(run, n + 1));
+      return FailRun(
+          run, toolkit,
+          "Too many stock input lines/groups\r" + GroupTail("stock", n + 1, run.currentMaterial));
 
     StockGroup& g = pass.stockGroups[++n];
     pass.stockGroupCount = n;
@@ -87,46 +77,45 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
     }
 
     if (g.length <= 0)
-      return Fatal(run, toolkit,
-                   "Error reading stock input file.\rAll stock lengths must be positive\rand have "
-                   "proper format.\r" +
-                       GroupTail(run, n));
+      return FailRun(
+          run, toolkit,
+          "Error reading stock input file.\rAll stock lengths must be positive\rand have "
+          "proper format.\r" +
+              GroupTail("stock", n, run.currentMaterial));
     if (g.cost < 0)
-      return Fatal(run, toolkit,
-                   "Error reading stock input file.\rAll stock costs must be positive\rand have "
-                   "proper format.\r" +
-                       GroupTail(run, n));
+      return FailRun(run, toolkit,
+                     "Error reading stock input file.\rAll stock costs must be positive\rand have "
+                     "proper format.\r" +
+                         GroupTail("stock", n, run.currentMaterial));
     if (g.quantity <= 0)
-      return Fatal(run, toolkit,
-                   "Error reading stock input file.\rAll stock quantities must be positive "
-                   "integers.\r" +
-                       GroupTail(run, n));
+      return FailRun(run, toolkit,
+                     "Error reading stock input file.\rAll stock quantities must be positive "
+                     "integers.\r" +
+                         GroupTail("stock", n, run.currentMaterial));
 
     const int32_t demand = BarDemand(run, g.length);
     if (demand < g.quantity) g.quantity = static_cast<int16_t>(demand);
 
     if (pass.stockQtySum + g.quantity > kMaxItems)
-      return Fatal(run, toolkit,
-                   "Stocks total number exceeds \rprogram limit:  " + std::to_string(kMaxItems) +
-                       "\r" + GroupTail(run, n));
+      return FailRun(run, toolkit,
+                     "Stocks total number exceeds \rprogram limit:  " + std::to_string(kMaxItems) +
+                         "\r" + GroupTail("stock", n, run.currentMaterial));
     pass.stockQtySum += g.quantity;
-    const int64_t length = int64_t{g.length} * g.quantity;
-    if (g.length >= kTotalLimit / g.quantity || length >= kTotalLimit - pass.stockLthSum)
-      return Fatal(run, toolkit,
-                   "Stock total length exceeds limit: \r" +
-                       std::to_string(LimitInUserUnits(fract::Settings().LengthScale)) + "\r" +
-                       GroupTail(run, n));
-    pass.stockLthSum += length;
-    const int64_t cost = int64_t{g.cost} * g.quantity;
-    if (g.cost >= kTotalLimit / g.quantity || cost >= kTotalLimit - pass.stockCostSum)
-      return Fatal(run, toolkit,
-                   "Stock total cost exceeds limit: \r" +
-                       std::to_string(LimitInUserUnits(fract::Settings().CostScale)) + "\r" +
-                       GroupTail(run, n));
-    pass.stockCostSum += cost;
+    if (ExceedsTotalLimit(g.length, g.quantity, pass.stockLthSum))
+      return FailRun(run, toolkit,
+                     "Stock total length exceeds limit: \r" +
+                         std::to_string(LimitInUserUnits(fract::Settings().LengthScale)) + "\r" +
+                         GroupTail("stock", n, run.currentMaterial));
+    pass.stockLthSum += int64_t{g.length} * g.quantity;
+    if (ExceedsTotalLimit(g.cost, g.quantity, pass.stockCostSum))
+      return FailRun(run, toolkit,
+                     "Stock total cost exceeds limit: \r" +
+                         std::to_string(LimitInUserUnits(fract::Settings().CostScale)) + "\r" +
+                         GroupTail("stock", n, run.currentMaterial));
+    pass.stockCostSum += int64_t{g.cost} * g.quantity;
   }
   pass.stockGroupCount = n;
-  if (errors > 0) return Fatal(run, toolkit, "Error open/read stock input file");
+  if (errors > 0) return FailRun(run, toolkit, "Error open/read stock input file");
   return true;
 }
 
