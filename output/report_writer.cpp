@@ -179,7 +179,12 @@ void WriteLayoutRow(RunState& run, int pattern, int bar, int multiplicity, int p
 void WriteLayoutRows(RunState& run, int partsMode) {
   const SolverResults& r = run.pass.results;
   const int bars = std::clamp(r.stockItemCount, 0, kMaxItems);
-  for (int pattern = 1; pattern <= r.PatternNum; ++pattern) {
+  // Patterns above the highest one any bar carries have no row, so a wild
+  // pattern count costs nothing.
+  int highest = 0;
+  for (int bar = 1; bar <= bars; ++bar) highest = std::max<int>(highest, r.StockItPat[bar]);
+  const int patterns = std::min<int>(r.PatternNum, highest);
+  for (int pattern = 1; pattern <= patterns; ++pattern) {
     int count = 0;
     int first = 0;
     for (int bar = 1; bar <= bars; ++bar) {
@@ -191,14 +196,6 @@ void WriteLayoutRows(RunState& run, int partsMode) {
 }
 
 }  // namespace
-
-std::string ShortDateText(std::time_t when) {
-  std::tm local{};
-  localtime_r(&when, &local);
-  char buffer[64];
-  const size_t n = std::strftime(buffer, sizeof buffer, "%x", &local);
-  return std::string(buffer, n);
-}
 
 void FinaliseFigures(MaterialPass& pass) {
   SolverResults& r = pass.results;

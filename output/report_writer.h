@@ -8,7 +8,6 @@
 // the heading and after each material.
 #pragma once
 
-#include <ctime>
 #include <string>
 
 #include "run_state.h"
@@ -22,9 +21,6 @@ struct ReportContext {
   double clockMs = 0;    // solver clock now; the calculation time is measured
                          // from run.pass.solverStartMs
 };
-
-// The date in the short date format of the current C locale.
-std::string ShortDateText(std::time_t when);
 
 // Folds the separately reported last stock back into the totals and
 // recomputes the utilisation (thousandths of a percent). Changes the results

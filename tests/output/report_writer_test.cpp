@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <string>
+#include <vector>
 
 #include "output_fixtures.h"
 #include "print_exp.h"
@@ -184,6 +187,94 @@ TEST_F(ReportTest, RowShowsLowestBarAndPiecesLongestFirst) {
   r.PartItGr[1] = 2;
   r.PartItGr[7] = 1;
   EXPECT_EQ(Section(*run), "  1    3  6500.00   111.00  2500.00  2500.00  1200.00  \r\n\r\n");
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(text.substr(start, end - start));
+  return lines;
+}
+
+TEST_F(ReportTest, TableHeaderAndFirstPieceLineInEverySwitchCombination) {
+  const struct {
+    bool materialColumn;
+    int partsMode;
+    bool costs;
+    int w, m;
+    std::string header;
+    std::string firstRow;    // the row of pattern 1
+    std::string firstPiece;  // mode 1: the first piece line below it
+  } cases[] = {
+      {true, 0, false, 8, 18, "Mater/Sect   Lay#/Pat#   Mult  Stock    Waste     Parts in Layout: ",
+       "STEEL 40x40          1    3  6500.00   300.00  2500.00  2500.00  1200.00  ", ""},
+      {true, 0, true, 8, 18,
+       "Mater/Sect   Lay#/Pat#   Mult  Stock    Waste     Cost     Parts in Layout: ",
+       "STEEL 40x40          1    3  6500.00   300.00    25.50  2500.00  2500.00  1200.00  ", ""},
+      {true, 1, false, 8, 18,
+       "Mater/Sect      Lay#/Pat#   Mult  Stock    Waste     Parts/Marks in Layout: ",
+       "STEEL 40x40          1/ 1    3  6500.00   300.00 ", std::string(50, ' ') + "2500.00  A1 "},
+      {true, 1, true, 8, 18,
+       "Mater/Sect      Lay#/Pat#   Mult  Stock    Waste     Cost     Parts/Marks in Layout: ",
+       "STEEL 40x40          1/ 1    3  6500.00   300.00    25.50 ",
+       std::string(59, ' ') + "2500.00  A1 "},
+      {false, 0, false, 8, 18, "LayNo   Mult  Stock    Waste     Parts in Layout: ",
+       "  1    3  6500.00   300.00  2500.00  2500.00  1200.00  ", ""},
+      {false, 0, true, 8, 18, "LayNo   Mult  Stock    Waste     Cost     Parts in Layout: ",
+       "  1    3  6500.00   300.00    25.50  2500.00  2500.00  1200.00  ", ""},
+      {false, 1, false, 8, 18, "LayNo   Mult  Stock    Waste     Parts/Marks in Layout: ",
+       "  1/ 1    3  6500.00   300.00 ", std::string(32, ' ') + "2500.00  A1 "},
+      {false, 1, true, 8, 18, "LayNo   Mult  Stock    Waste     Cost     Parts/Marks in Layout: ",
+       "  1/ 1    3  6500.00   300.00    25.50 ", std::string(41, ' ') + "2500.00  A1 "},
+      {true, 1, true, 10, 20,
+       "Mater/Sect        Lay#/Pat#   Mult    Stock      Waste       Cost     Parts/Marks in "
+       "Layout: ",
+       "STEEL 40x40            1/ 1    3    6500.00     300.00      25.50 ",
+       std::string(20 + 11 + 35 + 3, ' ') + "2500.00  A1 "},
+  };
+  for (const auto& c : cases) {
+    auto run = SteelPlan();
+    run->init.ReportMaterialColumn = c.materialColumn;
+    run->init.ReportPartsMode = c.partsMode;
+    run->init.ReportCosts = c.costs;
+    run->init.NumberColumnWidth = c.w;
+    run->init.MaterialColumnWidth = c.m;
+    const std::vector<std::string> lines = Lines(Section(*run));
+    const auto header = std::find(lines.begin(), lines.end(), c.header);
+    ASSERT_NE(header, lines.end()) << c.header;
+    ASSERT_GE(lines.end() - header, 3);
+    EXPECT_EQ(header[1], c.firstRow) << c.header;
+    if (c.partsMode == 1) {
+      EXPECT_EQ(header[2], c.firstPiece) << c.header;
+    }
+  }
+}
+
+TEST_F(ReportTest, GrippingOrEndZoneLine) {
+  const struct {
+    int32_t grip, endZone;
+    std::string line;
+  } cases[] = {
+      {0, 500, "\r\nEnd-zone (non-usable):       5.00\r\n"},
+      {300, 500, "\r\nGripping (usable):           3.00\r\n"},
+      {-1, 0, "\r\nEnd-zone (non-usable):       0.00\r\n"},
+  };
+  for (const auto& c : cases) {
+    auto run = SteelPlan();
+    run->opt.GapGripEnd = c.grip;
+    run->opt.GapItEnd = c.endZone;
+    const std::string text = Written(*run, [](RunState& r) { WriteReportHeading(r, kContext); });
+    EXPECT_NE(text.find(c.line), std::string::npos) << c.line;
+    EXPECT_EQ(text.find(c.grip > 0 ? "End-zone" : "Gripping"), std::string::npos) << c.line;
+  }
+}
+
+TEST_F(ReportTest, PatternCountBeyondTheBarsAddsNoRows) {
+  auto run = SteelPlan();
+  run->init.ReportTotals = false;
+  run->pass.results.PatternNum = INT32_MAX;
+  EXPECT_EQ(Section(*run), Golden("section_totals_off.txt"));
 }
 
 TEST_F(ReportTest, WideNumbersAreWrittenWhole) {
