@@ -43,6 +43,7 @@ bool InitialiseLogs(RunState& run, Toolkit& toolkit) {
   if (run.warningLog.CreateLocked(run.warningLogFile) == EWOULDBLOCK) {
     run.warningLog.errors = 0;
     run.finished = true;  // the logs belong to the other instance
+    run.secondInstance = true;
     toolkit.ShowWarning(kAlreadyRunning);
     toolkit.Terminate();
     return false;

@@ -91,7 +91,7 @@ ExitStatus Qm5rMain::Status() const {
 void Qm5rMain::Initialise() {
   fract::Settings().DecimalSeparator = toolkit_.DecimalSeparator();
   if (!InitialiseRun(run_, toolkit_)) {
-    alreadyRunning_ = run_.finished && !run_.errorLog.IsOpen();
+    alreadyRunning_ = run_.secondInstance;
     return;
   }
   if (run_.init.ShowWindow) view_.SetCaption(kApplicationTitle);
@@ -210,9 +210,8 @@ void Qm5rMain::MaterialLoop() {
       if (pass.stockGroupCount == 0 || pass.stockLthSum == 0) {
         LogWarning(run_, toolkit_,
                    "No stock length available for material: " + run_.currentMaterial);
-      } else {
-        SolveMaterial();
-        if (toolkit_.Terminating()) return;
+      } else if (!SolveMaterial()) {
+        return;  // an output failure ended the run
       }
     }
 
@@ -223,7 +222,8 @@ void Qm5rMain::MaterialLoop() {
   EndSteps();
 }
 
-void Qm5rMain::SolveMaterial() {
+// False when handing the result on ended the run.
+bool Qm5rMain::SolveMaterial() {
   MaterialPass& pass = run_.pass;
   const InitialSettings& init = run_.init;
   const OptimizerSettings& opt = run_.opt;
@@ -268,11 +268,11 @@ void Qm5rMain::SolveMaterial() {
   if (pass.ErrorNumb > 0) {
     LogError(run_, toolkit_, "Solver reports error " + std::to_string(pass.ErrorNumb));
     run_.processed -= 1;
-    return;
+    return true;
   }
 
   if (!CheckResultMarkers()) LogError(run_, toolkit_, "Data transfer check ReturnCode error");
-  if (!HandOnResult()) return;
+  if (!HandOnResult()) return false;
 
   if (init.ShowWindow) {
     if (run_.report.errors > 0 || run_.labels.errors > 0) {
@@ -284,6 +284,7 @@ void Qm5rMain::SolveMaterial() {
     }
     view_.ReplaceLastMemoLine(memoLine_);
   }
+  return true;
 }
 
 bool Qm5rMain::CheckResultMarkers() {

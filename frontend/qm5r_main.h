@@ -49,7 +49,7 @@ class Qm5rMain {
   bool ResolveFiles();
   bool OpenOutputs();
   void MaterialLoop();
-  void SolveMaterial();
+  bool SolveMaterial();
   bool CheckResultMarkers();
   bool HandOnResult();
   void EndSteps();

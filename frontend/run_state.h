@@ -130,10 +130,11 @@ struct RunState {
   InitialSettings init;
   OptimizerSettings opt;
 
-  int processed = 0;      // materials solved or being solved
-  int errorsLogged = 0;   // LogError calls; a run with errors ends with a failure status
-  bool finished = false;  // FinishRun has run (or there was nothing to finish)
-  int checked = 0;        // entries of checkedMaterials
+  int processed = 0;            // materials solved or being solved
+  int errorsLogged = 0;         // LogError calls; a run with errors ends with a failure status
+  bool finished = false;        // FinishRun has run (or there was nothing to finish)
+  bool secondInstance = false;  // another instance holds the logs of this directory
+  int checked = 0;              // entries of checkedMaterials
   std::array<std::string, kMaxCheckedMaterials + 1> checkedMaterials{};  // 1..checked
   std::string currentMaterial = kUndefinedMaterial;
 

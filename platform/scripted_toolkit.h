@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ class ScriptedToolkit final : public Toolkit {
   char decimalSeparator = '.';
   std::string shortDate = "01/02/2024";
   int64_t clockMs = 0;
+  // Runs at every message pump, e.g. to request termination at a chosen step.
+  std::function<void()> onPump;
 
   // What happened.
   std::vector<Box> boxes;
@@ -36,7 +39,10 @@ class ScriptedToolkit final : public Toolkit {
 
   BoxResult ShowBox(BoxKind kind, std::string_view text, BoxButtons buttons) override;
   std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;
-  void ProcessMessages() override { ++messagePumps; }
+  void ProcessMessages() override {
+    ++messagePumps;
+    if (onPump) onPump();
+  }
   bool Terminating() const override { return terminating_; }
   void Terminate() override { terminating_ = true; }
   void SetTitle(std::string_view title) override { title_ = title; }

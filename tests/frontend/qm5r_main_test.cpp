@@ -1,0 +1,343 @@
+#include "qm5r_main.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "frontend_fixture.h"
+
+namespace tarvolin {
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::ReadFile;
+using test_support::WriteFile;
+
+class RecordingView final : public ProcessView {
+ public:
+  void SetCaption(std::string_view c) override { caption = c; }
+  void SetWaitLabel(std::string_view text, uint32_t colour) override {
+    waitLabels.emplace_back(std::string(text), colour);
+  }
+  void AddMemoLine(std::string_view line) override { memo.emplace_back(line); }
+  void ReplaceLastMemoLine(std::string_view line) override { memo.back() = std::string(line); }
+  int MemoFontPoints() const override { return 9; }
+  void Widen(int pixels) override { widened += pixels; }
+  void HideAndBringToFront() override { hidden = true; }
+  void EnableCloseButton() override { closeEnabled = true; }
+  void CloseWindow() override { closed = true; }
+
+  std::string caption;
+  std::vector<std::pair<std::string, uint32_t>> waitLabels;
+  std::vector<std::string> memo;
+  int widened = 0;
+  bool hidden = false, closeEnabled = false, closed = false;
+};
+
+class RecordingWaitMsg final : public WaitMsgView {
+ public:
+  void Show() override { ++shows; }
+  void Close() override { ++closes; }
+  int shows = 0, closes = 0;
+};
+
+struct Switches {
+  int showWindow = 1;
+  int askInputFiles = 0;
+  int confirmSteps = 1;
+  int showMessages = 1;
+  int runMsgMode = 0;
+  int printLabels = 0;
+};
+
+std::string ConfigText(const Switches& s) {
+  const int values[22] = {s.showWindow,
+                          s.askInputFiles,
+                          s.confirmSteps,
+                          s.showMessages,
+                          s.runMsgMode,
+                          0,
+                          0,
+                          1,
+                          1,
+                          1,
+                          0,
+                          0,
+                          0,
+                          0,
+                          18,
+                          8,
+                          0,
+                          s.printLabels,
+                          0,
+                          0,
+                          0,
+                          555};
+  std::string text;
+  for (int v : values) text += std::to_string(v) + " value\r\n";
+  return text;
+}
+
+constexpr const char* kOptSet =
+    "0\r\n1\r\n0\r\n1\r\n2\r\n0\r\n0\r\n0 min\r\n0 kerf\r\n0 end\r\n1\r\n0\r\n0\r\n0\r\n0\r\n0\r\n"
+    "555\r\n";
+constexpr const char* kOrderHeader = "Material Profile Length Qty Mark\r\n";
+
+// A batch run of Qm5rMain in a fresh working directory.
+class BatchRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = fs::current_path();
+    std::string pattern = (fs::temp_directory_path() / "tarvolin-batch-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    fs::current_path(dir_);
+    fract::Settings() = fract::FractSettings{};
+    WriteFile("QM_OptSet.txt", kOptSet);
+  }
+  void TearDown() override {
+    app_.reset();
+    fs::current_path(previous_);
+    fs::remove_all(dir_);
+  }
+
+  void Files(const Switches& s, const std::string& orders, const std::string& stocks) {
+    WriteFile("QM_Config.txt", ConfigText(s));
+    WriteFile("QM_Orders.txt", kOrderHeader + orders);
+    WriteFile("QM_Stocks.txt", "Material Profile Length Qty\r\n" + stocks);
+  }
+
+  Qm5rMain& Start(std::vector<std::string> params = {}) {
+    app_ = std::make_unique<Qm5rMain>(tk, view, waitMsg, &printer, std::move(params));
+    app_->FormCreate();
+    app_->FormPaint();
+    return *app_;
+  }
+
+  // The batch run as the operator sees it, ended through the window.
+  Qm5rMain& RunToTheEnd(std::vector<std::string> params = {}) {
+    Qm5rMain& app = Start(std::move(params));
+    app.FormClose();
+    return app;
+  }
+
+  ScriptedToolkit tk;
+  RecordingView view;
+  RecordingWaitMsg waitMsg;
+  RecordingPrinter printer;
+  fs::path dir_;
+
+ private:
+  std::unique_ptr<Qm5rMain> app_;
+  fs::path previous_;
+};
+
+const std::string kMemoHeader =
+    "Material/Profile  "
+    " Parts   /Gr"
+    "    Stocks   /Gr"
+    "        Used"
+    "       Utiliz.";
+
+TEST_F(BatchRunTest, ACleanRunShowsItsStepsInOrder) {
+  // Three pieces of 1000 fit one bar of 8000: the five bars are capped to
+  // one, and the bar is used to 3000 / 8000.
+  Files(Switches{}, "A x 1000 3\r\n", "A x 8000 5\r\n");
+  tk.answers = {BoxResult::Ok};
+  Qm5rMain& app = Start();
+
+  EXPECT_EQ(tk.Title(), "Tarvolin - Velmora");
+  EXPECT_EQ(view.caption, "Tarvolin - Velmora");
+  EXPECT_EQ(view.widened, 9 * (18 - 16));
+  ASSERT_EQ(tk.boxes.size(), 2u);
+  EXPECT_EQ(tk.boxes[0].kind, BoxKind::Confirmation);
+  EXPECT_EQ(tk.boxes[0].buttons, BoxButtons::OkCancel);
+  EXPECT_EQ(tk.boxes[0].text, "Process files: \rQM_Orders.txt\rQM_Stocks.txt\rQM_OptSet.txt ?");
+  EXPECT_EQ(tk.boxes[1].kind, BoxKind::Information);
+  EXPECT_EQ(tk.boxes[1].text, "Report:  QM_Report.txt");
+
+  const std::vector<std::string> memo = {
+      kMemoHeader,
+      "A x               "
+      "     3     1         1     1"
+      "       3     1       37.5%",
+      "  - Processed: 1 material",
+  };
+  EXPECT_EQ(view.memo, memo);
+  const std::vector<std::pair<std::string, uint32_t>> labels = {
+      {"Process window", 0x808080}, {"Wait please...", 0x0000FF}, {"Process window", 0x808080}};
+  EXPECT_EQ(view.waitLabels, labels);
+  EXPECT_EQ(waitMsg.shows, 0);
+  EXPECT_TRUE(app.CloseButtonEnabled());
+  EXPECT_TRUE(view.closeEnabled);
+  EXPECT_FALSE(view.closed);
+
+  app.CloseButClick();
+  EXPECT_TRUE(view.closed);
+  app.FormClose();
+  EXPECT_EQ(app.Status(), kExitOk);
+  EXPECT_EQ(ReadFile("QM^ErrLog.txt"), "END");
+  EXPECT_EQ(ReadFile("QM^WrnLog.txt"), "END");
+  EXPECT_TRUE(fs::exists("QM_Report.txt"));
+}
+
+TEST_F(BatchRunTest, ARefusedConfigDefaultIsAnErrorNotASecondInstance) {
+  WriteFile("QM_Orders.txt", kOrderHeader);
+  Qm5rMain& app = RunToTheEnd();
+  ASSERT_EQ(tk.boxes.size(), 2u);
+  EXPECT_EQ(tk.boxes[0].text, "Initial Settings (Config) file reading error");
+  EXPECT_EQ(tk.boxes[1].text, "Load default Initial Settings and go?");
+  EXPECT_EQ(app.Status(), kExitError);
+  EXPECT_EQ(ReadFile("QM^ErrLog.txt"), "Initial Settings (Config) file reading error\r\n\r\nEND");
+  EXPECT_TRUE(view.memo.empty());
+}
+
+// Material A cannot be cut from its stock (the solver reports error 21), so
+// the loop ends before B; the end steps still run.
+class SolverErrorTest : public BatchRunTest {
+ protected:
+  void SetUp() override {
+    BatchRunTest::SetUp();
+    Switches s;
+    s.showMessages = 0;
+    Files(s, "A x 2000 1\r\nB y 500 1\r\n", "A x 1000 5\r\nB y 1000 1\r\n");
+    tk.answers = {BoxResult::Ok};
+  }
+  const std::vector<std::string> memo_ = {
+      kMemoHeader,
+      "A x               "
+      "     1     1         1     1",
+      "  - Processed: 0 materials",
+      "    - Checked: 1 material",
+  };
+};
+
+TEST_F(SolverErrorTest, TheLoopEndsAndTheEndStepsRun) {
+  Qm5rMain& app = RunToTheEnd();
+  EXPECT_EQ(view.memo, memo_);
+  ASSERT_EQ(tk.boxes.size(), 1u);  // no "Report:  " box without a processed material
+  EXPECT_EQ(ReadFile("QM^ErrLog.txt"), "Solver reports error 21\r\n\r\nEND");
+  EXPECT_FALSE(fs::exists("QM_Report.txt"));
+  EXPECT_EQ(app.Status(), kExitError);
+}
+
+TEST_F(SolverErrorTest, ATerminateRequestDuringTheCallDoesNotSkipTheEndSteps) {
+  // The pump right after the solver call, once the idle label is back.
+  tk.onPump = [&] {
+    if (view.waitLabels.size() == 3) tk.Terminate();
+  };
+  Start();
+  EXPECT_TRUE(tk.Terminating());
+  EXPECT_EQ(view.memo, memo_);
+  EXPECT_TRUE(view.closeEnabled);
+}
+
+TEST_F(BatchRunTest, ATerminateRequestAfterASolvedMaterialStopsAtTheNextPass) {
+  Files(Switches{}, "A x 1000 3\r\nB y 1000 1\r\n", "A x 8000 5\r\nB y 8000 1\r\n");
+  tk.answers = {BoxResult::Ok};
+  // The pump right after the solver call, once the idle label is back.
+  tk.onPump = [&] {
+    if (view.waitLabels.size() == 3) tk.Terminate();
+  };
+  Qm5rMain* app = &Start();
+  ASSERT_EQ(view.memo.size(), 2u);  // the header and A's line, extended; no end lines
+  EXPECT_EQ(view.memo[1].substr(18 + 28), "       3     1       37.5%");
+  EXPECT_FALSE(view.closeEnabled);
+  app->FormClose();
+  EXPECT_EQ(app->Status(), kExitCancelled);
+}
+
+TEST_F(BatchRunTest, ThePleaseWaitWindowAndTheClosingDependOnTheSwitches) {
+  struct Case {
+    int showWindow, confirmSteps, runMsgMode;
+    int waitShows;
+    size_t boxes;
+  };
+  const Case cases[] = {
+      {0, 1, 0, 1, 2},  // hidden window, confirmation, no solver window
+      {0, 1, 1, 0, 2},
+      {0, 0, 0, 0, 0},
+      {1, 1, 0, 0, 2},
+  };
+  for (const Case& c : cases) {
+    tk = ScriptedToolkit{};
+    view = RecordingView{};
+    waitMsg = RecordingWaitMsg{};
+    Switches s;
+    s.showWindow = c.showWindow;
+    s.confirmSteps = c.confirmSteps;
+    s.runMsgMode = c.runMsgMode;
+    Files(s, "A x 1000 3\r\n", "A x 8000 5\r\n");
+    tk.answers = {BoxResult::Ok};
+    Qm5rMain& app = RunToTheEnd();
+    const std::string name = std::to_string(c.showWindow) + std::to_string(c.confirmSteps) +
+                             std::to_string(c.runMsgMode);
+    EXPECT_EQ(waitMsg.shows, c.waitShows) << name;
+    EXPECT_EQ(waitMsg.closes, c.waitShows) << name;
+    EXPECT_EQ(tk.boxes.size(), c.boxes) << name;
+    EXPECT_EQ(view.hidden, c.showWindow == 0) << name;
+    EXPECT_EQ(view.memo.empty(), c.showWindow == 0) << name;
+    EXPECT_EQ(view.waitLabels.empty(), c.showWindow == 0) << name;
+    // A hidden window closes by itself; a shown one waits for the operator.
+    EXPECT_EQ(view.closed, c.showWindow == 0) << name;
+    EXPECT_EQ(view.closeEnabled, c.showWindow == 1) << name;
+    EXPECT_EQ(view.caption.empty(), c.showWindow == 0) << name;
+    EXPECT_EQ(app.Status(), kExitOk) << name;
+  }
+}
+
+TEST_F(BatchRunTest, TheOrderFromTheCommandLineAndTheStockFromTheDialog) {
+  Switches s;
+  s.askInputFiles = 1;
+  Files(s, "", "");
+  WriteFile("my_orders.txt", std::string(kOrderHeader) + "A x 1000 3\r\n");
+  WriteFile("bars.txt", "h\r\nA x 8000 5\r\n");
+  tk.fileAnswers = {std::string("bars.txt")};
+  tk.answers = {BoxResult::Ok};
+  // A name in the current directory loses its directory.
+  RunToTheEnd({(fs::current_path() / "my_orders.txt").string()});
+  ASSERT_EQ(tk.fileDialogs.size(), 1u);
+  EXPECT_EQ(tk.fileDialogs[0].title, "QM5R.exe:  Choose input file to process: Stock input files");
+  EXPECT_EQ(tk.fileDialogs[0].filter, "Stock input files *.txt|*.txt");
+  ASSERT_EQ(tk.boxes.size(), 2u);
+  EXPECT_EQ(tk.boxes[0].text, "Process files: \rmy_orders.txt\rbars.txt\rQM_OptSet.txt ?");
+  EXPECT_EQ(tk.boxes[1].text, "Report:  my_Report.txt");
+}
+
+TEST_F(BatchRunTest, ACancelledOrderDialogEndsTheRunWithoutMessage) {
+  Switches s;
+  s.askInputFiles = 1;
+  Files(s, "A x 1000 3\r\n", "A x 8000 5\r\n");
+  Qm5rMain& app = RunToTheEnd();
+  ASSERT_EQ(tk.fileDialogs.size(), 1u);
+  EXPECT_EQ(tk.fileDialogs[0].title, "QM5R.exe:  Choose input file to process: Order input files");
+  EXPECT_EQ(tk.fileDialogs[0].filter, "Order input files *.txt|*.txt");
+  EXPECT_TRUE(tk.boxes.empty());
+  EXPECT_EQ(ReadFile("QM^ErrLog.txt"), "END");
+  EXPECT_EQ(app.Status(), kExitCancelled);
+}
+
+TEST_F(BatchRunTest, LabelPrintingNeedsAYes) {
+  for (const BoxResult answer : {BoxResult::No, BoxResult::Yes}) {
+    tk = ScriptedToolkit{};
+    Switches s;
+    s.printLabels = 2;
+    Files(s, "A x 1000 3\r\n", "A x 8000 5\r\n");
+    tk.answers = {BoxResult::Ok, answer};
+    const size_t jobsBefore = printer.Jobs().size();
+    RunToTheEnd();
+    ASSERT_GE(tk.boxes.size(), 2u);
+    EXPECT_EQ(tk.boxes[1].kind, BoxKind::Confirmation);
+    EXPECT_EQ(tk.boxes[1].buttons, BoxButtons::YesNo);
+    EXPECT_EQ(tk.boxes[1].text, "Confirm Label Printing");
+    EXPECT_EQ(printer.Jobs().size() - jobsBefore, answer == BoxResult::Yes ? 1u : 0u);
+  }
+}
+
+}  // namespace
+}  // namespace tarvolin
