@@ -9,6 +9,7 @@
 #include "initialise.h"
 #include "logs.h"
 #include "order_input.h"
+#include "output_text.h"
 #include "print_exp.h"
 #include "report_writer.h"
 #include "settings.h"
@@ -18,21 +19,8 @@
 namespace tarvolin {
 namespace {
 
-std::string PadRight(std::string_view text, int width) {
-  std::string s(text);
-  if (static_cast<int>(s.size()) < width) s.append(width - s.size(), ' ');
-  return s;
-}
-
-std::string PadLeft(std::string_view text, int width) {
-  std::string s(text);
-  if (static_cast<int>(s.size()) < width) s.insert(0, width - s.size(), ' ');
-  return s;
-}
-
-std::string PadLeft(long long value, int width) {
-  return PadLeft(std::to_string(value), width);
-}
+using output_text::LeftAligned;
+using output_text::RightAligned;
 
 // Thousandths of a percent as the shortest decimal number, e.g. "87.5".
 std::string UtilisationText(int32_t utilRate, char separator) {
@@ -187,14 +175,16 @@ void Qm5rMain::BatchRun() {
 }
 
 std::string Qm5rMain::MemoHeader() const {
-  return PadRight("Material/Profile", run_.init.MaterialColumnWidth) + PadLeft("Parts   /Gr", 12) +
-         PadLeft("Stocks   /Gr", 16) + PadLeft("Used", 12) + PadLeft("Utiliz.", 14);
+  return LeftAligned("Material/Profile", run_.init.MaterialColumnWidth) +
+         RightAligned("Parts   /Gr", 12) + RightAligned("Stocks   /Gr", 16) +
+         RightAligned("Used", 12) + RightAligned("Utiliz.", 14);
 }
 
 std::string Qm5rMain::MaterialMemoLine() const {
   const MaterialPass& p = run_.pass;
-  return PadRight(run_.currentMaterial, run_.init.MaterialColumnWidth) + PadLeft(p.partQtySum, 6) +
-         PadLeft(p.partGroupCount, 6) + PadLeft(p.stockQtySum, 10) + PadLeft(p.stockGroupCount, 6);
+  return LeftAligned(run_.currentMaterial, run_.init.MaterialColumnWidth) +
+         RightAligned(p.partQtySum, 6) + RightAligned(p.partGroupCount, 6) +
+         RightAligned(p.stockQtySum, 10) + RightAligned(p.stockGroupCount, 6);
 }
 
 void Qm5rMain::MaterialLoop() {
@@ -279,8 +269,8 @@ bool Qm5rMain::SolveMaterial() {
       memoLine_ += "Error";
     } else if (pass.partGroupCount > 0) {
       memoLine_ +=
-          PadLeft(r.PartsCut, 8) + PadLeft(r.StockUsed, 6) +
-          PadLeft(UtilisationText(r.UtilRate, fract::Settings().DecimalSeparator) + "%", 12);
+          RightAligned(r.PartsCut, 8) + RightAligned(r.StockUsed, 6) +
+          RightAligned(UtilisationText(r.UtilRate, fract::Settings().DecimalSeparator) + "%", 12);
     }
     view_.ReplaceLastMemoLine(memoLine_);
   }

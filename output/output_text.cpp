@@ -7,16 +7,43 @@
 
 namespace tarvolin::output_text {
 
+namespace {
+
+bool IsContinuation(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+}  // namespace
+
+int CharCount(std::string_view text) {
+  int count = 0;
+  for (const char c : text)
+    if (!IsContinuation(c)) ++count;
+  return count;
+}
+
+std::string_view FirstChars(std::string_view text, int n) {
+  int count = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (IsContinuation(text[i])) continue;
+    if (count == n) return text.substr(0, i);
+    ++count;
+  }
+  return text;
+}
+
 std::string RightAligned(std::string_view text, int n) {
   std::string out;
-  if (static_cast<int>(text.size()) < n) out.assign(n - text.size(), ' ');
+  const int chars = CharCount(text);
+  if (chars < n) out.assign(n - chars, ' ');
   out.append(text);
   return out;
 }
 
 std::string LeftAligned(std::string_view text, int n) {
   std::string out(text);
-  if (static_cast<int>(out.size()) < n) out.append(n - out.size(), ' ');
+  const int chars = CharCount(text);
+  if (chars < n) out.append(n - chars, ' ');
   return out;
 }
 

@@ -8,6 +8,12 @@
 
 namespace tarvolin::output_text {
 
+// Number of characters of a UTF-8 text (continuation bytes not counted), so
+// that names with accented letters keep the columns of a fixed-pitch font.
+int CharCount(std::string_view text);
+// The first n characters of a UTF-8 text; never splits a character.
+std::string_view FirstChars(std::string_view text, int n);
+
 // Padded with blanks on the left (right) to n characters; a longer text is
 // kept whole.
 std::string RightAligned(std::string_view text, int n);

@@ -12,6 +12,8 @@ namespace tarvolin {
 
 namespace {
 
+using output_text::CharCount;
+using output_text::FirstChars;
 using output_text::RightAligned;
 
 // Where the lines go: the labels file or a print job.
@@ -208,9 +210,9 @@ void BuildPieceOrder(MaterialPass& pass) {
 }
 
 std::string FitLabelField(std::string_view text, int n) {
-  const int size = static_cast<int>(text.size());
-  if (size < n) return RightAligned(text, n);
-  if (size > n) return std::string(text.substr(0, std::max(n - 1, 0))) + "?";
+  const int chars = CharCount(text);
+  if (chars < n) return RightAligned(text, n);
+  if (chars > n) return std::string(FirstChars(text, std::max(n - 1, 0))) + "?";
   return std::string(text);
 }
 

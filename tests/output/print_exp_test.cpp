@@ -50,6 +50,10 @@ TEST(FitLabelFieldTest, PadsCutsOrKeeps) {
       {"ALUMINIUM PROFILE 40x80 RAW", 26, "ALUMINIUM PROFILE 40x80 R?"},
       {"12345678901234567.00", 15, "12345678901234?"},
       {"AB", 1, "?"},
+      // Characters, not bytes: "Ø" and "ß" are one character of two bytes each.
+      {"Rohr Ø40", 10, "  Rohr Ø40"},
+      {"Maßband", 7, "Maßband"},
+      {"Maßbänder", 5, "Maßb?"},
   };
   for (const auto& c : cases) EXPECT_EQ(FitLabelField(c.text, c.n), c.expected) << c.text;
 }
