@@ -357,15 +357,6 @@ int32_t MapRunsToItems(SolverState& st, int32_t m) {
   return (last >= 1 && last <= r.stockCount) ? barItem[last] : 0;
 }
 
-void ClearResult(DriverTables& d) {
-  d.result = RunRecord{};
-  std::fill(std::begin(d.resultStockOfPiece), std::end(d.resultStockOfPiece), int16_t{0});
-  std::fill(std::begin(d.resultBarLayout), std::end(d.resultBarLayout), 0);
-  std::fill(std::begin(d.resultBarPattern), std::end(d.resultBarPattern), 0);
-  std::fill(std::begin(d.resultBarParts), std::end(d.resultBarParts), 0);
-  std::fill(std::begin(d.resultBarWaste), std::end(d.resultBarWaste), 0);
-}
-
 // Numbering, grouping and tidying of the result plan, then its summary.
 void ConsolidateResult(SolverState& st) {
   DriverTables& d = st.driver;

@@ -3,7 +3,9 @@
 // result that the call writes back.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 #include "run_tables.h"
 #include "solver_common.h"
@@ -101,5 +103,15 @@ struct DriverTables {
   int32_t resultBarParts[kItemSlots] = {};
   int32_t resultBarWaste[kItemSlots] = {};
 };
+
+// No plan: the result record and the per-item result tables cleared.
+inline void ClearResult(DriverTables& d) {
+  d.result = RunRecord{};
+  std::fill(std::begin(d.resultStockOfPiece), std::end(d.resultStockOfPiece), int16_t{0});
+  std::fill(std::begin(d.resultBarLayout), std::end(d.resultBarLayout), 0);
+  std::fill(std::begin(d.resultBarPattern), std::end(d.resultBarPattern), 0);
+  std::fill(std::begin(d.resultBarParts), std::end(d.resultBarParts), 0);
+  std::fill(std::begin(d.resultBarWaste), std::end(d.resultBarWaste), 0);
+}
 
 }  // namespace solver

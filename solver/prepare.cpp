@@ -174,13 +174,7 @@ void ClearProblemTables(SolverState& st) {
   ResetRecord(st.problem);
   ResetRecord(st.stats);
   ResetRecord(st.run);
-  DriverTables& d = st.driver;
-  d.result = RunRecord{};
-  std::fill(std::begin(d.resultStockOfPiece), std::end(d.resultStockOfPiece), int16_t{0});
-  std::fill(std::begin(d.resultBarLayout), std::end(d.resultBarLayout), 0);
-  std::fill(std::begin(d.resultBarPattern), std::end(d.resultBarPattern), 0);
-  std::fill(std::begin(d.resultBarParts), std::end(d.resultBarParts), 0);
-  std::fill(std::begin(d.resultBarWaste), std::end(d.resultBarWaste), 0);
+  ClearResult(st.driver);
 
   SolverSettings& s = st.settings;
   s.effCostMode = s.costMode;
