@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "fract.h"
 #include "run_state.h"
 
 namespace tarvolin {
@@ -146,6 +147,16 @@ std::vector<std::string_view> SplitLines(std::string_view content) {
     start = end + 1;
   }
   return lines;
+}
+
+int32_t LengthField(std::string_view line, const FieldBounds& fields, int j, char decimalSeparator,
+                    int& errorCount) {
+  if (fields.k < j) {
+    ++errorCount;
+    return 0;
+  }
+  const std::string text = ReplaceDecimalMarks(FieldText(line, fields, j), decimalSeparator);
+  return fract::ParseLengthUnits(TrimText(text), errorCount);
 }
 
 bool ExceedsTotalLimit(int64_t value, int quantity, int64_t sum) {

@@ -38,6 +38,11 @@ std::string CutToChars(std::string_view text, size_t chars);
 // Replaces the first "." and then the first "," by the decimal separator.
 std::string ReplaceDecimalMarks(std::string_view text, char decimalSeparator);
 
+// Field j read as a length in length units, after ReplaceDecimalMarks and
+// trimming; a missing field or an unreadable text adds to errorCount.
+int32_t LengthField(std::string_view line, const FieldBounds& fields, int j, char decimalSeparator,
+                    int& errorCount);
+
 // An optionally signed decimal whole number that fits 16 bits.
 bool ParseWholeNumber16(std::string_view text, int16_t& value);
 

@@ -63,12 +63,7 @@ bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
     g = PartGroup{};
     g.sourceLine = CutToChars(line, kSourceLineChars);
     g.materialKey = key.key;
-    if (f.k >= 3) {
-      const std::string text = ReplaceDecimalMarks(FieldText(line, f, 3), separator);
-      g.length = fract::ParseLengthUnits(TrimText(text), errors);
-    } else {
-      ++errors;
-    }
+    g.length = LengthField(line, f, 3, separator, errors);
     if (f.k < 4 || !ParseWholeNumber16(FieldText(line, f, 4), g.quantity)) {
       g.quantity = 0;
       ++errors;

@@ -59,12 +59,7 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
     g = StockGroup{};
     g.sourceLine = CutToChars(line, kSourceLineChars);
     g.materialKey = key.key;
-    if (f.k >= 3) {
-      const std::string text = ReplaceDecimalMarks(FieldText(line, f, 3), separator);
-      g.length = fract::ParseLengthUnits(TrimText(text), errors);
-    } else {
-      ++errors;
-    }
+    g.length = LengthField(line, f, 3, separator, errors);
     if (f.k >= 5) {
       const std::string text = ReplaceDecimalMarks(FieldText(line, f, 5), separator);
       g.cost =
