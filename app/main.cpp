@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr const char* kVersion = "0.1.0";
+constexpr const char* kVersion = TARVOLIN_VERSION;
 
 constexpr const char* kUsage =
     "Usage: tarvolin [options] [order-file [stock-file]]\n"

@@ -26,7 +26,8 @@ using output_text::RightAligned;
 std::string UtilisationText(int32_t utilRate, char separator) {
   const bool negative = utilRate < 0;
   const long long magnitude = negative ? -static_cast<long long>(utilRate) : utilRate;
-  std::string text = (negative ? "-" : "") + std::to_string(magnitude / 1000);
+  std::string text = std::to_string(magnitude / 1000);
+  if (negative) text.insert(0, 1, '-');
   std::string decimals = std::to_string(1000 + magnitude % 1000).substr(1);
   while (!decimals.empty() && decimals.back() == '0') decimals.pop_back();
   if (!decimals.empty()) text += separator + decimals;

@@ -8,7 +8,7 @@ scripts/setup.sh
 example=${1:-small}
 [ -d "examples/$example" ] || { echo "No such example: examples/$example" >&2; exit 2; }
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$(nproc 2>/dev/null || echo 2)" --target tarvolin
 
 # Run in a scratch copy so the example stays clean.

@@ -10,7 +10,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 # Formatting is part of the checks.
 git ls-files -co --exclude-standard -- '*.cpp' '*.h' '*.c' | xargs -r clang-format --dry-run -Werror
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVOLIN_WERROR=ON
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVOLIN_WERROR=ON
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
