@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang clang-format libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev "$@")
+  qt6-base-dev nlohmann-json3-dev poppler-utils python3-jsonschema "$@")
 
 missing=()
 for p in "${packages[@]}"; do
