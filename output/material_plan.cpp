@@ -128,10 +128,9 @@ MaterialPlan BuildMaterialPlan(const MaterialPlanInput& in) {
 
   PlanFigures& f = plan.figures;
   f.pieces = pieceItems;
-  f.piecesLeft = static_cast<int>(
-      std::count_if(plan.pieces.begin(), plan.pieces.end(), [](const OrderedPiece& p) {
-        return !p.bar.has_value();
-      }));
+  f.piecesLeft =
+      static_cast<int>(std::count_if(plan.pieces.begin(), plan.pieces.end(),
+                                     [](const OrderedPiece& p) { return !p.bar.has_value(); }));
   f.barsUsed = static_cast<int>(plan.bars.size());
   std::set<int> layoutNumbers;
   for (const PlanBar& bar : plan.bars) {

@@ -44,10 +44,10 @@ struct PlanSetting {
 
 // How far the batch run got when a plan document was written.
 enum class RunEnd {
-  kRunning,      // more materials may follow
-  kCompleted,    // every material was taken
-  kEndedByError, // the run stopped on an error (solver, input or output)
-  kInterrupted,  // the operator stopped the run
+  kRunning,       // more materials may follow
+  kCompleted,     // every material was taken
+  kEndedByError,  // the run stopped on an error (solver, input or output)
+  kInterrupted,   // the operator stopped the run
 };
 
 // What every material of one batch run shares: the headings of the layout
@@ -69,7 +69,7 @@ struct PlanRun {
 
 struct PlanPartGroup {
   int32_t length = 0;
-  std::string mark;   // empty when the order line has no mark
+  std::string mark;  // empty when the order line has no mark
   int quantity = 0;
   int orderLine = 0;  // line number in the order file; 0 when unknown
 };
@@ -82,11 +82,10 @@ struct PlanStockGroup {
 
 // What is known about how good the plan is; each part is optional.
 struct PlanBound {
-  std::optional<int> bars;                 // no plan needs fewer bars
-  std::optional<int32_t> stockLength;      // nor less stock length (length units)
-  std::optional<int32_t> cost;             // nor a lower stock cost (cost units)
-  std::optional<bool> provenOptimal;       // the plan was shown to be optimal
-  bool Known() const { return bars || stockLength || cost || provenOptimal; }
+  std::optional<int> bars;             // no plan needs fewer bars
+  std::optional<int32_t> stockLength;  // nor less stock length (length units)
+  std::optional<int32_t> cost;         // nor a lower stock cost (cost units)
+  std::optional<bool> provenOptimal;   // the plan was shown to be optimal
 };
 
 // The solver's answer for one material, as plain arrays. Every per-item
@@ -119,9 +118,9 @@ struct MaterialPlanInput {
 
 // Slots 1..count of a result array whose slot 0 is not an item.
 template <class T>
-std::vector<int32_t> ItemValues(const T* slots, int count) {
+std::vector<int32_t> ItemValues(const T* resultArray, int count) {
   std::vector<int32_t> out;
-  for (int i = 1; i <= count; ++i) out.push_back(static_cast<int32_t>(slots[i]));
+  for (int i = 1; i <= count; ++i) out.push_back(static_cast<int32_t>(resultArray[i]));
   return out;
 }
 
@@ -158,11 +157,11 @@ struct PlanLayout {
   int barCount = 0;
   int32_t stockLength = 0;
   int32_t stockCost = 0;
-  int32_t waste = 0;                // of one bar, end zone and kerfs included
-  int32_t remainder = 0;            // what is left after the last cut, end zone included
-  bool reusable = false;            // remainder >= MinReusable > 0: kept as an offcut
-  std::vector<PlanPiece> pieces;    // of one bar, longest first, equal lengths in item order
-  std::vector<int> bars;            // indexes into MaterialPlan::bars
+  int32_t waste = 0;              // of one bar, end zone and kerfs included
+  int32_t remainder = 0;          // what is left after the last cut, end zone included
+  bool reusable = false;          // remainder >= MinReusable > 0: kept as an offcut
+  std::vector<PlanPiece> pieces;  // of one bar, longest first, equal lengths in item order
+  std::vector<int> bars;          // indexes into MaterialPlan::bars
 };
 
 // The figures of a solved material, the last stock included.

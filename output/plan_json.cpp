@@ -111,8 +111,7 @@ Json ResultsJson(const NumberForm& form, const MaterialPlan& m) {
           {"layout_cuts", f.layoutCuts},
           {"calculation_ms", m.calculationMs},
           {"lower_bound", BoundJson(form, m.bound)},
-          {"proven_optimal",
-           m.bound.provenOptimal ? Json(*m.bound.provenOptimal) : Json(nullptr)}};
+          {"proven_optimal", m.bound.provenOptimal ? Json(*m.bound.provenOptimal) : Json(nullptr)}};
 }
 
 Json LayoutJson(const NumberForm& form, const PlanLayout& l) {
