@@ -57,7 +57,7 @@ std::string TempPath(const std::string& name) {
   const auto dir = std::filesystem::temp_directory_path() / "tarvolin-plan-tests";
   std::filesystem::create_directories(dir);
   const auto path = dir / name;
-  std::filesystem::remove(path);
+  std::filesystem::remove_all(path);
   return path.string();
 }
 

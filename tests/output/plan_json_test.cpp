@@ -224,7 +224,7 @@ TEST(PlanDocument, FileHoldsTheMaterialsFinishedSoFar) {
 }
 
 TEST(PlanDocument, FailedWriteKeepsThePreviousFileAndSaysWhy) {
-  const std::string dir = TempPath("readonly-dir");
+  const std::string dir = TempPath("blocked-dir");
   std::filesystem::create_directories(dir);
   const std::string path = dir + "/plan.json";
   PlanDocument doc(path, SampleRun());
