@@ -335,8 +335,8 @@ void MaterialDiagram::DrawHeading(QPainter& painter, const QRectF& rect) const {
   y += sh;
   painter.setFont(title);
   const double th = LineHeight(title);
-  painter.drawText(QRectF(rect.left(), y, w, th), Qt::AlignLeft,
-                   "Mater/Sect: " + Q(plan_.materialKey));
+  const QString header = run_.materialHeader.empty() ? QString() : Q(run_.materialHeader) + ": ";
+  painter.drawText(QRectF(rect.left(), y, w, th), Qt::AlignLeft, header + Q(plan_.materialKey));
   y += th;
   painter.setFont(small);
   painter.drawText(QRectF(rect.left(), y, w, sh), Qt::AlignLeft,

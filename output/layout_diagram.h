@@ -7,7 +7,10 @@
 // that draw onto any QPainter: the PDF writer deals them out on pages, a
 // window can stack them all and scale the painter to its width. Sizes are in
 // the painter's logical units; the default style is in typographic points
-// for an A4 page, and every colour keeps its meaning when printed in grey.
+// for an A4 page (kPageWidth wide), and every colour keeps its meaning when
+// printed in grey. A window that shows the diagram at its own width w draws
+// it at kPageWidth with the painter scaled by w / kPageWidth, so text and
+// bars keep the proportions of the printed page.
 #pragma once
 
 #include <QColor>
@@ -20,6 +23,9 @@
 class QPainter;
 
 namespace tarvolin::plan {
+
+// The printable width of an A4 page with margins of 15 mm, in points.
+inline constexpr double kPageWidth = (210.0 - 2 * 15.0) / 25.4 * 72.0;
 
 struct DiagramStyle {
   QString fontFamily = QStringLiteral("DejaVu Sans");

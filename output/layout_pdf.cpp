@@ -11,7 +11,7 @@ namespace tarvolin::plan {
 namespace {
 
 constexpr double kPointsPerInch = 72.0;
-constexpr double kMarginMm = 15.0;
+constexpr double kMarginMm = 15.0;  // kPageWidth assumes these margins
 constexpr int kFooterSize = 7;
 
 // Text needs the font database of a GUI application. A batch run without

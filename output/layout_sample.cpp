@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
   run.dateText = "2025-03-14";
   run.orderFile = "QM_Orders_frame.txt";
   run.stockFile = "QM_Stocks_yard.txt";
+  run.materialHeader = "Mater/Sect";
   run.showCosts = true;
   const std::string error = WriteLayoutPdf(argv[1], run, {BuildMaterialPlan(SamplePlan())});
   if (!error.empty()) {

@@ -58,7 +58,8 @@ struct PlanRun {
   std::string dateText;  // the same in the locale's short date form (diagrams)
   std::string orderFile;
   std::string stockFile;
-  std::string settingsFile;  // the optimizer settings file
+  std::string settingsFile;    // the optimizer settings file
+  std::string materialHeader;  // the word that names a material in the report
   std::vector<PlanSetting> settings;
   NumberForm numbers;
   bool showCosts = false;  // cost figures in the diagrams

@@ -37,6 +37,7 @@ PlanRun SampleRun() {
   run.orderFile = "QM_Orders1.txt";
   run.stockFile = "QM_Stocks1.txt";
   run.settingsFile = "QM_OptSet.txt";
+  run.materialHeader = "Mater/Sect";
   run.settings = {PlanSetting::Switch("CostOptim", false),
                   PlanSetting::Integer("EffortLev", 5),
                   PlanSetting::Integer("DiffPieces", -4),
