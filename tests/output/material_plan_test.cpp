@@ -166,11 +166,6 @@ TEST(MaterialPlan, FailedPlanListsEveryOrderedPieceUncut) {
   EXPECT_TRUE(plan.layouts.empty());
 }
 
-TEST(MaterialPlan, ItemValuesSkipsSlotZero) {
-  const int16_t slots[] = {3, 7, 8, 9, 1332};
-  EXPECT_EQ(ItemValues(slots, 3), (std::vector<int32_t>{7, 8, 9}));
-}
-
 TEST(MaterialPlan, ScaledText) {
   struct Case {
     int64_t units;
