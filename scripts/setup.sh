@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang clang-format libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev cups printer-driver-cups-pdf poppler-utils "$@")
+  qt6-base-dev nlohmann-json3-dev poppler-utils python3-jsonschema cups printer-driver-cups-pdf
+  pkg-config coinor-libclp-dev coinor-libcbc-dev "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,501 @@
+#include "layout_diagram.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <utility>
+
+namespace tarvolin::plan {
+
+namespace {
+
+constexpr double kPad = 2.0;         // inside a box, around its text
+constexpr double kCaptionGap = 3.0;  // between a layout's caption and its bar
+constexpr double kMinKerf = 0.8;     // a kerf stays visible at any scale
+constexpr double kMinEndZone = 1.5;
+constexpr double kHatchStep = 4.0;
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+QFont MakeFont(const DiagramStyle& s, int pixelSize, bool bold = false) {
+  QFont font(s.fontFamily);
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(std::max(pixelSize, 1));
+  font.setBold(bold);
+  font.setHintingPreference(QFont::PreferNoHinting);
+  return font;
+}
+
+double LineHeight(const QFont& font) {
+  return QFontMetricsF(font).height();
+}
+
+double TextWidth(const QFont& font, const QString& text) {
+  return QFontMetricsF(font).horizontalAdvance(text);
+}
+
+double WrappedHeight(const QFont& font, const QString& text, double width) {
+  if (text.isEmpty()) return 0;
+  return QFontMetricsF(font)
+      .boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap | Qt::AlignLeft, text)
+      .height();
+}
+
+QString PieceText(const NumberForm& form, const PlanPiece& p) {
+  QString text = Q(LengthText(form, p.length));
+  if (!p.mark.empty()) text += QStringLiteral(" ") + Q(p.mark);
+  return text;
+}
+
+// One labelled figure of the heading.
+struct Figure {
+  QString label;
+  QString value;
+};
+
+std::vector<Figure> FiguresOf(const PlanRun& run, const MaterialPlan& m) {
+  const NumberForm& n = run.numbers;
+  const PlanFigures& f = m.figures;
+  std::vector<Figure> out;
+  if (m.Solved()) {
+    out.push_back({"Bars used", QString::number(f.barsUsed)});
+    out.push_back({"Stock length used", Q(LengthText(n, f.stockLengthUsed))});
+    out.push_back({"Waste", Q(LengthText(n, f.waste))});
+    out.push_back({"Utilisation", Q(UtilisationText(f.utilRate)) + " %"});
+    out.push_back(
+        {"Pieces", QString::number(f.pieces) + " (" + QString::number(f.piecesLeft) + " left)"});
+    out.push_back({"Different layouts", QString::number(f.differentLayouts)});
+    out.push_back({"Layout cuts", QString::number(f.layoutCuts)});
+    out.push_back(
+        {"Calculation time", Q(ScaledText(m.calculationMs, 1000, 1, n.decimalSeparator)) + " s"});
+    if (run.showCosts) out.push_back({"Cost", Q(CostText(n, f.cost))});
+  } else {
+    out.push_back({"Pieces", QString::number(f.pieces) + " (none cut)"});
+  }
+  const PlanBound& b = m.bound;
+  QStringList bound;
+  if (b.bars) bound << QString::number(*b.bars) + " bars";
+  if (b.stockLength) bound << "length " + Q(LengthText(n, *b.stockLength));
+  if (b.cost) bound << "cost " + Q(CostText(n, *b.cost));
+  if (!bound.isEmpty()) out.push_back({"Lower bound", bound.join(", ")});
+  if (b.provenOptimal) out.push_back({"Proven optimal", *b.provenOptimal ? "yes" : "no"});
+  out.push_back({"Kerf", Q(LengthText(n, m.kerf))});
+  out.push_back({"End zone", Q(LengthText(n, m.endZone))});
+  if (m.minReusable > 0) out.push_back({"Min. reusable", Q(LengthText(n, m.minReusable))});
+  return out;
+}
+
+constexpr int kFigureColumns = 3;
+
+// The parts of a bar from left to right, in logical units.
+struct Segment {
+  enum Kind { kPiece, kKerf, kRemainder, kEndZone };
+  Kind kind;
+  double x0;
+  double x1;
+  int piece = -1;  // index into the layout's pieces
+};
+
+std::vector<Segment> SegmentsOf(const PlanLayout& layout, const MaterialPlan& plan, double left,
+                                double unit) {
+  std::vector<Segment> out;
+  const double end = layout.stockLength;
+  const double usableEnd = std::max(0.0, end - plan.endZone);
+  double x = 0;
+  auto at = [&](double units) { return left + std::clamp(units, 0.0, end) * unit; };
+  for (size_t i = 0; i < layout.pieces.size(); ++i) {
+    const double next = x + layout.pieces[i].length;
+    out.push_back({Segment::kPiece, at(x), at(next), static_cast<int>(i)});
+    x = next;
+    if (plan.kerf > 0 && x < end) {
+      const double mid = (at(x) + at(x + plan.kerf)) / 2;
+      const double half = std::max(at(x + plan.kerf) - at(x), kMinKerf) / 2;
+      out.push_back({Segment::kKerf, mid - half, mid + half});
+    }
+    x += plan.kerf;
+  }
+  if (x < usableEnd) out.push_back({Segment::kRemainder, at(x), at(usableEnd)});
+  if (plan.endZone > 0 && end > 0) {
+    const double x1 = at(end);
+    out.push_back({Segment::kEndZone, std::min(at(usableEnd), x1 - kMinEndZone), x1});
+  }
+  return out;
+}
+
+// Pieces whose text does not fit their box, with the reference number the
+// box shows instead.
+struct NarrowPiece {
+  int piece;
+  int reference;
+};
+
+bool TextFits(const DiagramStyle& s, const NumberForm& form, const PlanPiece& p, double width) {
+  const QFont font = MakeFont(s, s.smallSize);
+  double textWidth = TextWidth(font, Q(LengthText(form, p.length)));
+  int lines = 1;
+  if (!p.mark.empty()) {
+    textWidth = std::max(textWidth, TextWidth(font, Q(p.mark)));
+    ++lines;
+  }
+  return textWidth + 2 * kPad <= width && lines * LineHeight(font) + kPad <= s.barHeight;
+}
+
+std::vector<NarrowPiece> NarrowPieces(const DiagramStyle& s, const NumberForm& form,
+                                      const PlanLayout& layout,
+                                      const std::vector<Segment>& segments) {
+  std::vector<NarrowPiece> out;
+  for (const Segment& seg : segments) {
+    if (seg.kind != Segment::kPiece) continue;
+    if (!TextFits(s, form, layout.pieces[seg.piece], seg.x1 - seg.x0))
+      out.push_back({seg.piece, static_cast<int>(out.size()) + 1});
+  }
+  return out;
+}
+
+QString NarrowList(const NumberForm& form, const PlanLayout& layout,
+                   const std::vector<NarrowPiece>& narrow) {
+  QStringList items;
+  for (const NarrowPiece& n : narrow)
+    items << QString::number(n.reference) + ": " + PieceText(form, layout.pieces[n.piece]);
+  return items.join(QStringLiteral("    "));
+}
+
+// Under the bar, the reference numbers of narrow pieces: one mark for each
+// run of neighbouring narrow pieces ("4" or "4-6"), centred under the run and
+// pushed right where it would overlap the previous mark.
+void DrawNarrowMarks(QPainter& painter, const std::vector<Segment>& segments,
+                     const std::vector<NarrowPiece>& narrow, const QRectF& row) {
+  std::vector<std::pair<int, int>> runs;  // first and last index into narrow
+  for (size_t i = 0; i < narrow.size(); ++i) {
+    if (!runs.empty() && narrow[i].piece == narrow[runs.back().second].piece + 1)
+      runs.back().second = static_cast<int>(i);
+    else
+      runs.push_back({static_cast<int>(i), static_cast<int>(i)});
+  }
+  auto pieceSegment = [&](int piece) -> const Segment& {
+    for (const Segment& seg : segments)
+      if (seg.kind == Segment::kPiece && seg.piece == piece) return seg;
+    return segments.front();
+  };
+  double freeFrom = row.left();
+  for (const auto& [first, last] : runs) {
+    QString mark = QString::number(narrow[first].reference);
+    if (last > first) mark += QStringLiteral("-") + QString::number(narrow[last].reference);
+    const double x0 = pieceSegment(narrow[first].piece).x0;
+    const double x1 = pieceSegment(narrow[last].piece).x1;
+    const double w = TextWidth(painter.font(), mark) + 2;
+    double left = std::max((x0 + x1) / 2 - w / 2, freeFrom);
+    left = std::min(left, row.right() - w);
+    painter.drawText(QRectF(left, row.top(), w, row.height()), Qt::AlignCenter, mark);
+    freeFrom = left + w + 2;
+  }
+}
+
+void Hatch(QPainter& painter, const QRectF& r, const QColor& colour) {
+  painter.save();
+  painter.setClipRect(r, Qt::IntersectClip);
+  painter.fillRect(r, Qt::white);
+  painter.setPen(QPen(colour, 0.6));
+  for (double x = r.left() - r.height(); x < r.right() + r.height(); x += kHatchStep)
+    painter.drawLine(QPointF(x, r.bottom()), QPointF(x + r.height(), r.top()));
+  painter.restore();
+}
+
+void CentredText(QPainter& painter, const QRectF& r, const QString& text) {
+  painter.drawText(r, Qt::AlignCenter, text);
+}
+
+// Text with a white ground, so that it reads on top of a hatch.
+void LabelOnGround(QPainter& painter, const QRectF& area, const QString& text) {
+  const QFontMetricsF fm(painter.font());
+  const double w = fm.horizontalAdvance(text) + 2 * kPad;
+  const double h = fm.height();
+  if (w > area.width() || h > area.height()) return;
+  const QRectF box(area.center().x() - w / 2, area.center().y() - h / 2, w, h);
+  painter.fillRect(box, Qt::white);
+  CentredText(painter, box, text);
+}
+
+// One legend entry: a small sample box followed by its caption.
+double LegendEntry(QPainter& painter, const DiagramStyle& s, double x, double y, double h,
+                   Segment::Kind kind, bool offcut, const QString& caption) {
+  const QRectF sample(x, y + 1, 16, h - 2);
+  painter.save();
+  switch (kind) {
+    case Segment::kPiece:
+      painter.fillRect(sample, s.pieceFill);
+      break;
+    case Segment::kKerf:
+      painter.fillRect(QRectF(sample.center().x() - 1, sample.top(), 2, sample.height()),
+                       s.kerfFill);
+      break;
+    case Segment::kRemainder:
+      if (offcut)
+        painter.fillRect(sample, s.offcutFill);
+      else
+        Hatch(painter, sample, s.hatch);
+      break;
+    case Segment::kEndZone:
+      painter.fillRect(sample, s.endZoneFill);
+      break;
+  }
+  if (kind != Segment::kKerf) {
+    QPen pen(s.ink, 0.6);
+    if (offcut) pen.setStyle(Qt::DashLine);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(sample);
+  }
+  painter.restore();
+  const double textX = sample.right() + 4;
+  painter.drawText(QRectF(textX, y, 1000, h), Qt::AlignLeft | Qt::AlignVCenter, caption);
+  return textX + TextWidth(painter.font(), caption) + 14;
+}
+
+}  // namespace
+
+MaterialDiagram::MaterialDiagram(const PlanRun& run, const MaterialPlan& plan, DiagramStyle style)
+    : run_(run), plan_(plan), style_(std::move(style)) {
+  for (const PlanLayout& l : plan_.layouts) longestStock_ = std::max(longestStock_, l.stockLength);
+}
+
+int MaterialDiagram::BlockCount() const {
+  return 1 + static_cast<int>(plan_.layouts.size());
+}
+
+double MaterialDiagram::BlockHeight(int block, double width) const {
+  if (block == 0) return HeadingHeight(width);
+  if (block < 1 || block >= BlockCount()) return 0;
+  return LayoutHeight(plan_.layouts[block - 1], width);
+}
+
+void MaterialDiagram::DrawBlock(QPainter& painter, int block, const QRectF& rect) const {
+  if (block == 0)
+    DrawHeading(painter, rect);
+  else if (block >= 1 && block < BlockCount())
+    DrawLayout(painter, plan_.layouts[block - 1], rect);
+}
+
+double MaterialDiagram::Height(double width) const {
+  double h = 0;
+  for (int b = 0; b < BlockCount(); ++b) h += BlockHeight(b, width);
+  return h;
+}
+
+void MaterialDiagram::Draw(QPainter& painter, const QRectF& rect) const {
+  double y = rect.top();
+  for (int b = 0; b < BlockCount(); ++b) {
+    const double h = BlockHeight(b, rect.width());
+    DrawBlock(painter, b, QRectF(rect.left(), y, rect.width(), h));
+    y += h;
+  }
+}
+
+QString MaterialDiagram::LayoutTitle(const PlanLayout& layout) {
+  return QStringLiteral("Layout ") + (layout.lastStock ? QStringLiteral("L") : QString()) +
+         QString::number(layout.number);
+}
+
+// ---- Heading ----
+
+double MaterialDiagram::HeadingHeight(double width) const {
+  const QFont small = MakeFont(style_, style_.smallSize);
+  const QFont text = MakeFont(style_, style_.textSize);
+  const QFont title = MakeFont(style_, style_.titleSize, true);
+  const int figures = static_cast<int>(FiguresOf(run_, plan_).size());
+  const int rows = (figures + kFigureColumns - 1) / kFigureColumns;
+  double h = LineHeight(small) + LineHeight(title) + LineHeight(small) + 6;
+  h += rows * LineHeight(text) + 6;
+  if (plan_.error) {
+    const QString message = "No cutting plan: " + Q(plan_.error->text);
+    h += WrappedHeight(MakeFont(style_, style_.textSize, true), message, width) + 6;
+  } else {
+    h += LineHeight(small) + 4;  // legend
+  }
+  return h + 2 + style_.blockGap;
+}
+
+void MaterialDiagram::DrawHeading(QPainter& painter, const QRectF& rect) const {
+  const QFont small = MakeFont(style_, style_.smallSize);
+  const QFont text = MakeFont(style_, style_.textSize);
+  const QFont bold = MakeFont(style_, style_.textSize, true);
+  const QFont title = MakeFont(style_, style_.titleSize, true);
+  painter.save();
+  painter.setPen(style_.ink);
+  double y = rect.top();
+  const double w = rect.width();
+
+  painter.setFont(small);
+  const double sh = LineHeight(small);
+  painter.drawText(QRectF(rect.left(), y, w, sh), Qt::AlignLeft, "Cutting layouts");
+  painter.drawText(QRectF(rect.left(), y, w, sh), Qt::AlignRight, Q(run_.dateText));
+  y += sh;
+  painter.setFont(title);
+  const double th = LineHeight(title);
+  const QString header = run_.materialHeader.empty() ? QString() : Q(run_.materialHeader) + ": ";
+  painter.drawText(QRectF(rect.left(), y, w, th), Qt::AlignLeft, header + Q(plan_.materialKey));
+  y += th;
+  painter.setFont(small);
+  painter.drawText(QRectF(rect.left(), y, w, sh), Qt::AlignLeft,
+                   "Order file: " + Q(run_.orderFile) + "     Stock file: " + Q(run_.stockFile));
+  y += sh + 6;
+
+  const std::vector<Figure> figures = FiguresOf(run_, plan_);
+  const double columnWidth = w / kFigureColumns;
+  const double lh = LineHeight(text);
+  for (size_t i = 0; i < figures.size(); ++i) {
+    const double x = rect.left() + (i % kFigureColumns) * columnWidth;
+    const double rowY = y + (i / kFigureColumns) * lh;
+    painter.setFont(text);
+    const QString label = figures[i].label + ": ";
+    painter.drawText(QRectF(x, rowY, columnWidth, lh), Qt::AlignLeft, label);
+    painter.setFont(bold);
+    painter.drawText(QRectF(x + TextWidth(text, label), rowY, columnWidth, lh), Qt::AlignLeft,
+                     figures[i].value);
+  }
+  y += ((figures.size() + kFigureColumns - 1) / kFigureColumns) * lh + 6;
+
+  if (plan_.error) {
+    painter.setFont(bold);
+    QString message = "No cutting plan: " + Q(plan_.error->text);
+    const double h = WrappedHeight(bold, message, w);
+    painter.drawText(QRectF(rect.left(), y, w, h), Qt::TextWordWrap | Qt::AlignLeft, message);
+    y += h + 6;
+  } else {
+    painter.setFont(small);
+    double x = rect.left();
+    x = LegendEntry(painter, style_, x, y, sh, Segment::kPiece, false, "Piece");
+    x = LegendEntry(painter, style_, x, y, sh, Segment::kKerf, false, "Kerf");
+    x = LegendEntry(painter, style_, x, y, sh, Segment::kEndZone, false, "End zone");
+    x = LegendEntry(painter, style_, x, y, sh, Segment::kRemainder, false, "Waste");
+    LegendEntry(painter, style_, x, y, sh, Segment::kRemainder, true, "Reusable offcut");
+    y += sh + 4;
+  }
+  painter.setPen(QPen(style_.rule, 0.8));
+  painter.drawLine(QPointF(rect.left(), y + 1), QPointF(rect.right(), y + 1));
+  painter.restore();
+}
+
+// ---- One layout ----
+
+double MaterialDiagram::LayoutHeight(const PlanLayout& layout, double width) const {
+  const QFont text = MakeFont(style_, style_.textSize);
+  const QFont small = MakeFont(style_, style_.smallSize);
+  const double unit = longestStock_ > 0 ? width / longestStock_ : 0;
+  const std::vector<Segment> segments = SegmentsOf(layout, plan_, 0, unit);
+  const auto narrow = NarrowPieces(style_, run_.numbers, layout, segments);
+  double h = LineHeight(text) + kCaptionGap + style_.barHeight;
+  if (!narrow.empty())
+    h += 1 + LineHeight(small) +
+         WrappedHeight(small, NarrowList(run_.numbers, layout, narrow), width);
+  return h + style_.blockGap;
+}
+
+void MaterialDiagram::DrawLayout(QPainter& painter, const PlanLayout& layout,
+                                 const QRectF& rect) const {
+  const NumberForm& form = run_.numbers;
+  const QFont text = MakeFont(style_, style_.textSize);
+  const QFont bold = MakeFont(style_, style_.textSize, true);
+  const QFont small = MakeFont(style_, style_.smallSize);
+  painter.save();
+  painter.setPen(style_.ink);
+
+  // Caption: title, bar count, then the figures of one bar.
+  const double ch = LineHeight(text);
+  double x = rect.left();
+  auto run = [&](const QFont& font, const QString& part) {
+    painter.setFont(font);
+    painter.drawText(QRectF(x, rect.top(), rect.right() - x, ch), Qt::AlignLeft, part);
+    x += TextWidth(font, part);
+  };
+  run(bold, LayoutTitle(layout));
+  run(bold, QStringLiteral("    \u00d7 ") + QString::number(layout.barCount));
+  QString figures = "    Stock " + Q(LengthText(form, layout.stockLength));
+  if (run_.showCosts) figures += "    Cost " + Q(CostText(form, layout.stockCost));
+  figures += "    Waste " + Q(LengthText(form, layout.waste));
+  if (layout.remainder > 0)
+    figures += (layout.reusable ? "    Offcut " : "    Remainder ") +
+               Q(LengthText(form, layout.remainder));
+  if (layout.lastStock) figures += "    (last stock)";
+  run(text, figures);
+
+  // The bar, to the material's common scale.
+  const double top = rect.top() + ch + kCaptionGap;
+  const double h = style_.barHeight;
+  const double unit = longestStock_ > 0 ? rect.width() / longestStock_ : 0;
+  const std::vector<Segment> segments = SegmentsOf(layout, plan_, rect.left(), unit);
+  const auto narrow = NarrowPieces(style_, form, layout, segments);
+  auto referenceOf = [&](int piece) {
+    for (const NarrowPiece& n : narrow)
+      if (n.piece == piece) return n.reference;
+    return 0;
+  };
+
+  painter.setFont(small);
+  const QRectF whole(rect.left(), top, layout.stockLength * unit, h);
+  painter.fillRect(whole, Qt::white);
+  for (const Segment& seg : segments) {
+    const QRectF r(seg.x0, top, seg.x1 - seg.x0, h);
+    switch (seg.kind) {
+      case Segment::kPiece: {
+        painter.fillRect(r, style_.pieceFill);
+        painter.setPen(QPen(style_.ink, 0.8));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(r);
+        const PlanPiece& p = layout.pieces[seg.piece];
+        const int reference = referenceOf(seg.piece);
+        if (reference == 0) {
+          QString label = Q(LengthText(form, p.length));
+          if (!p.mark.empty()) label += "\n" + Q(p.mark);
+          CentredText(painter, r, label);
+        } else if (TextWidth(small, QString::number(reference)) + 1 <= r.width()) {
+          CentredText(painter, r, QString::number(reference));
+        }
+        break;
+      }
+      case Segment::kKerf:
+        painter.fillRect(r, style_.kerfFill);
+        break;
+      case Segment::kRemainder:
+        if (layout.reusable) {
+          painter.fillRect(r, style_.offcutFill);
+          QPen pen(style_.ink, 0.8);
+          pen.setStyle(Qt::DashLine);
+          painter.setPen(pen);
+          painter.setBrush(Qt::NoBrush);
+          painter.drawRect(r);
+          LabelOnGround(painter, r.adjusted(kPad, kPad, -kPad, -kPad),
+                        "Offcut " + Q(LengthText(form, layout.remainder)));
+        } else {
+          Hatch(painter, r, style_.hatch);
+          painter.setPen(style_.ink);
+          LabelOnGround(painter, r.adjusted(kPad, kPad, -kPad, -kPad),
+                        Q(LengthText(form, layout.remainder)));
+        }
+        break;
+      case Segment::kEndZone:
+        painter.fillRect(r, style_.endZoneFill);
+        break;
+    }
+    painter.setPen(style_.ink);
+  }
+  painter.setPen(QPen(style_.ink, 1.0));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(whole);
+
+  if (!narrow.empty()) {
+    const double markY = top + h + 1;
+    DrawNarrowMarks(painter, segments, narrow,
+                    QRectF(rect.left(), markY, rect.width(), LineHeight(small)));
+    const QString list = NarrowList(form, layout, narrow);
+    const double y = markY + LineHeight(small);
+    painter.drawText(QRectF(rect.left(), y, rect.width(), WrappedHeight(small, list, rect.width())),
+                     Qt::TextWordWrap | Qt::AlignLeft, list);
+  }
+  painter.restore();
+}
+
+}  // namespace tarvolin::plan

@@ -1,0 +1,123 @@
+#include "layout_pdf.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QPageLayout>
+#include <QPageSize>
+#include <cstdio>
+
+namespace tarvolin::plan {
+
+namespace {
+
+constexpr double kPointsPerInch = 72.0;
+constexpr double kMarginMm = 15.0;  // kPageWidth assumes these margins
+constexpr int kFooterSize = 7;
+
+// Text needs the font database of a GUI application. A batch run without
+// windows has none, so one is started on the offscreen platform and kept
+// for the life of the process.
+bool EnsureGuiApplication() {
+  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) return true;
+  if (QCoreApplication::instance() != nullptr) return false;
+  static int argc = 3;
+  static char name[] = "tarvolin";
+  static char option[] = "-platform";
+  static char platform[] = "offscreen";
+  static char* argv[] = {name, option, platform, nullptr};
+  static QGuiApplication app(argc, argv);
+  return true;
+}
+
+}  // namespace
+
+LayoutPdf::LayoutPdf(std::string path, DiagramStyle style)
+    : path_(std::move(path)), tempPath_(path_ + ".tmp"), style_(std::move(style)) {
+  if (!EnsureGuiApplication()) {
+    error_ = "drawing the layouts needs a GUI application";
+    return;
+  }
+  writer_ = std::make_unique<QPdfWriter>(QString::fromStdString(tempPath_));
+  writer_->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                     QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+                                     QPageLayout::Millimeter));
+  writer_->setTitle(QStringLiteral("Cutting layouts"));
+  writer_->setCreator(QStringLiteral("Tarvolin"));
+  if (!painter_.begin(writer_.get())) {
+    error_ = "cannot create " + tempPath_;
+    writer_.reset();
+    return;
+  }
+  // Draw in points whatever the writer's resolution.
+  const double scale = writer_->resolution() / kPointsPerInch;
+  painter_.scale(scale, scale);
+  width_ = writer_->width() / scale;
+  height_ = writer_->height() / scale;
+}
+
+LayoutPdf::~LayoutPdf() {
+  Finish();
+}
+
+void LayoutPdf::DrawFooter(const QString& footer) {
+  QFont font(style_.fontFamily);
+  font.setPixelSize(kFooterSize);
+  painter_.save();
+  painter_.setFont(font);
+  painter_.setPen(style_.ink);
+  const QRectF line(0, height_ - kFooterSize - 2, width_, kFooterSize + 2);
+  painter_.drawText(line, Qt::AlignLeft | Qt::AlignBottom, footer);
+  painter_.drawText(line, Qt::AlignRight | Qt::AlignBottom,
+                    QStringLiteral("Page ") + QString::number(pages_));
+  painter_.restore();
+}
+
+void LayoutPdf::NewPage(const QString& footer) {
+  if (pages_ > 0) writer_->newPage();
+  ++pages_;
+  DrawFooter(footer);
+}
+
+bool LayoutPdf::AddMaterial(const PlanRun& run, const MaterialPlan& material) {
+  if (!Ok() || finished_) return false;
+  const MaterialDiagram diagram(run, material, style_);
+  const QString footer = QString::fromStdString(material.materialKey);
+  const double bottom = height_ - kFooterSize - 8;
+  NewPage(footer);
+  double y = 0;
+  for (int block = 0; block < diagram.BlockCount(); ++block) {
+    const double h = diagram.BlockHeight(block, width_);
+    // A block that does not fit goes to the next page, unless it is taller
+    // than a page of its own.
+    if (y > 0 && y + h > bottom) {
+      NewPage(footer);
+      y = 0;
+    }
+    diagram.DrawBlock(painter_, block, QRectF(0, y, width_, h));
+    y += h;
+  }
+  return true;
+}
+
+bool LayoutPdf::Finish() {
+  if (finished_) return Ok();
+  finished_ = true;
+  if (!writer_) return false;
+  if (pages_ == 0) NewPage(QString());  // a PDF needs a page, even an empty one
+  if (!painter_.end()) error_ = "cannot write " + tempPath_;
+  writer_.reset();
+  if (Ok() && std::rename(tempPath_.c_str(), path_.c_str()) != 0)
+    error_ = "cannot rename " + tempPath_ + " to " + path_;
+  if (!Ok()) std::remove(tempPath_.c_str());
+  return Ok();
+}
+
+std::string WriteLayoutPdf(const std::string& path, const PlanRun& run,
+                           const std::vector<MaterialPlan>& materials) {
+  LayoutPdf pdf(path);
+  for (const MaterialPlan& m : materials) pdf.AddMaterial(run, m);
+  pdf.Finish();
+  return pdf.Error();
+}
+
+}  // namespace tarvolin::plan

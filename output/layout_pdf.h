@@ -1,0 +1,60 @@
+// The layouts file: the layout diagrams of a batch run as a PDF document,
+// A4 portrait, every material from a new page and as many layouts on a
+// page as fit.
+//
+// The document is written to path + ".tmp" and renamed over `path` by
+// Finish (or the destructor), so an unfinished document never stands under
+// the real name. Drawing text needs a QGuiApplication; when the process has
+// no Qt application yet, the writer starts one on the offscreen platform.
+#pragma once
+
+#include <QPainter>
+#include <QPdfWriter>
+#include <memory>
+#include <string>
+
+#include "layout_diagram.h"
+#include "material_plan.h"
+
+namespace tarvolin::plan {
+
+class LayoutPdf {
+ public:
+  explicit LayoutPdf(std::string path, DiagramStyle style = {});
+  ~LayoutPdf();
+  LayoutPdf(const LayoutPdf&) = delete;
+  LayoutPdf& operator=(const LayoutPdf&) = delete;
+
+  // False (with Error() set) when the file could not be opened.
+  bool Ok() const { return error_.empty(); }
+  const std::string& Error() const { return error_; }
+
+  // Draws one material from a new page.
+  bool AddMaterial(const PlanRun& run, const MaterialPlan& material);
+  // Ends the document and renames it into place; true when it stands there.
+  bool Finish();
+
+  int PageCount() const { return pages_; }
+
+ private:
+  void NewPage(const QString& footer);
+  void DrawFooter(const QString& footer);
+
+  std::string path_;
+  std::string tempPath_;
+  DiagramStyle style_;
+  std::unique_ptr<QPdfWriter> writer_;
+  QPainter painter_;
+  double width_ = 0;  // the page's printable area in points
+  double height_ = 0;
+  int pages_ = 0;
+  bool finished_ = false;
+  std::string error_;
+};
+
+// All materials in one go: the whole file, or a message saying what failed
+// (empty on success).
+std::string WriteLayoutPdf(const std::string& path, const PlanRun& run,
+                           const std::vector<MaterialPlan>& materials);
+
+}  // namespace tarvolin::plan

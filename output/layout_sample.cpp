@@ -1,0 +1,59 @@
+// Writes the layout diagrams of a small sample plan as a PDF, for the
+// picture in the documentation.
+// Usage: tarvolin_layout_sample OUTPUT.pdf
+#include <iostream>
+
+#include "layout_pdf.h"
+#include "material_plan.h"
+
+namespace {
+
+using namespace tarvolin::plan;
+
+MaterialPlanInput SamplePlan() {
+  MaterialPlanInput in;
+  in.materialKey = "STEEL 40x40x3";
+  in.method = "heuristic";
+  in.partGroups = {{245000, "F-101", 4, 2},
+                   {183050, "F-102", 3, 3},
+                   {96000, "", 5, 4},
+                   {4500, "SP", 4, 5},
+                   {310000, "BEAM", 2, 6}};
+  in.stockGroups = {{600000, 5240, 6}, {450000, 3990, 2}};
+  in.stockItGr = {1, 1, 1, 1, 1, 1, 2, 2};
+  in.stockItLay = {1, 1, 2, 2, 0, 0, 3, 0};
+  in.stockItPat = {1, 1, 2, 2, 0, 0, 3, 0};
+  in.stockItParts = {5, 5, 3, 3, 0, 0, 2, 0};
+  in.stockItWaste = {5000, 5000, 10950, 10950, 0, 0, 170950, 0};
+  in.partItGr = {1, 1, 1, 1, 2, 2, 2, 3, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5};
+  in.partItStock = {1, 1, 2, 2, 3, 4, 7, 1, 2, 3, 4, 7, 1, 1, 2, 2, 3, 4};
+  in.lastStock = 7;
+  in.kerf = 300;
+  in.endZone = 1000;
+  in.minReusable = 50000;
+  in.calculationMs = 1840;
+  in.bound.bars = 5;
+  return in;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "Usage: tarvolin_layout_sample OUTPUT.pdf\n";
+    return 64;
+  }
+  PlanRun run;
+  run.programVersion = "sample";
+  run.dateText = "2025-03-14";
+  run.orderFile = "QM_Orders_frame.txt";
+  run.stockFile = "QM_Stocks_yard.txt";
+  run.materialHeader = "Mater/Sect";
+  run.showCosts = true;
+  const std::string error = WriteLayoutPdf(argv[1], run, {BuildMaterialPlan(SamplePlan())});
+  if (!error.empty()) {
+    std::cerr << error << "\n";
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,198 @@
+#include "material_plan.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+
+namespace tarvolin::plan {
+
+namespace {
+
+int32_t At(const std::vector<int32_t>& values, int item) {
+  return item >= 1 && item <= static_cast<int>(values.size()) ? values[item - 1] : 0;
+}
+
+const PlanStockGroup* StockGroup(const MaterialPlanInput& in, int g) {
+  return g >= 1 && g <= static_cast<int>(in.stockGroups.size()) ? &in.stockGroups[g - 1] : nullptr;
+}
+
+PlanPiece PieceOfGroup(const std::vector<PlanPartGroup>& groups, int g) {
+  if (g < 1 || g > static_cast<int>(groups.size())) return {};
+  const PlanPartGroup& group = groups[g - 1];
+  return {group.length, group.mark, group.orderLine};
+}
+
+// Same formula and rounding (halves to even) as the report's utilisation.
+int32_t UtilRateOf(int64_t lengthUsed, int64_t waste) {
+  const double used = static_cast<double>(lengthUsed - waste);
+  const double rate = std::nearbyint(used / (static_cast<double>(lengthUsed) + 1e-11) * 100000);
+  return static_cast<int32_t>(std::clamp<double>(rate, INT32_MIN, INT32_MAX));
+}
+
+// What is left of a bar after its pieces and one cut behind each of them.
+int32_t RemainderOf(int32_t stockLength, const std::vector<PlanPiece>& pieces, int32_t kerf) {
+  int64_t left = stockLength;
+  for (const PlanPiece& p : pieces) left -= static_cast<int64_t>(p.length) + kerf;
+  return static_cast<int32_t>(std::clamp<int64_t>(left, 0, INT32_MAX));
+}
+
+}  // namespace
+
+PlanSetting PlanSetting::Integer(std::string name, int64_t value) {
+  return {std::move(name), Kind::kInteger, value, {}};
+}
+PlanSetting PlanSetting::Switch(std::string name, bool on) {
+  return {std::move(name), Kind::kSwitch, on ? 1 : 0, {}};
+}
+PlanSetting PlanSetting::Length(std::string name, int32_t units) {
+  return {std::move(name), Kind::kLength, units, {}};
+}
+PlanSetting PlanSetting::Cost(std::string name, int32_t units) {
+  return {std::move(name), Kind::kCost, units, {}};
+}
+PlanSetting PlanSetting::Text(std::string name, std::string text) {
+  return {std::move(name), Kind::kText, 0, std::move(text)};
+}
+
+MaterialPlan BuildMaterialPlan(const MaterialPlanInput& in) {
+  MaterialPlan plan;
+  plan.materialKey = in.materialKey;
+  plan.method = in.method;
+  plan.calculationMs = in.calculationMs;
+  plan.bound = in.bound;
+  plan.kerf = in.kerf;
+  plan.endZone = in.endZone;
+  plan.minReusable = in.minReusable;
+
+  const int barItems = static_cast<int>(in.stockItLay.size());
+  const int pieceItems = static_cast<int>(in.partItGr.size());
+
+  // Used bars in item order; barIndex maps a stock item to its entry.
+  std::vector<int> barIndex(barItems + 1, -1);
+  for (int item = 1; item <= barItems; ++item) {
+    if (At(in.stockItLay, item) <= 0) continue;
+    const PlanStockGroup* g = StockGroup(in, At(in.stockItGr, item));
+    PlanBar bar;
+    bar.number = static_cast<int>(plan.bars.size()) + 1;
+    bar.stockItem = item;
+    bar.stockLength = g ? g->length : 0;
+    bar.stockCost = g ? g->cost : 0;
+    bar.waste = At(in.stockItWaste, item);
+    barIndex[item] = static_cast<int>(plan.bars.size());
+    plan.bars.push_back(bar);
+  }
+
+  // Pieces in item order, and per bar its pieces in the piece order: longest
+  // first, equal lengths in item order.
+  std::vector<std::vector<int>> piecesOfBar(plan.bars.size());
+  for (int item = 1; item <= pieceItems; ++item) {
+    OrderedPiece ordered{PieceOfGroup(in.partGroups, At(in.partItGr, item)), std::nullopt};
+    const int stockItem = At(in.partItStock, item);
+    if (stockItem >= 1 && stockItem <= barItems && barIndex[stockItem] >= 0) {
+      ordered.bar = barIndex[stockItem];
+      piecesOfBar[barIndex[stockItem]].push_back(static_cast<int>(plan.pieces.size()));
+    }
+    plan.pieces.push_back(std::move(ordered));
+  }
+  for (auto& list : piecesOfBar) {
+    std::stable_sort(list.begin(), list.end(), [&](int a, int b) {
+      return plan.pieces[a].piece.length > plan.pieces[b].piece.length;
+    });
+  }
+
+  // Layout rows by pattern number, as the report lists them.
+  std::map<int, int> layoutOfPattern;
+  for (const PlanBar& bar : plan.bars) layoutOfPattern[At(in.stockItPat, bar.stockItem)] = 0;
+  for (auto& [pattern, index] : layoutOfPattern) {
+    index = static_cast<int>(plan.layouts.size());
+    plan.layouts.push_back({});
+    plan.layouts.back().number = pattern;
+  }
+  for (PlanBar& bar : plan.bars) {
+    const int index = layoutOfPattern.at(At(in.stockItPat, bar.stockItem));
+    bar.layoutIndex = index;
+    PlanLayout& layout = plan.layouts[index];
+    if (layout.barCount++ == 0) {
+      layout.layoutNumber = At(in.stockItLay, bar.stockItem);
+      layout.lastStock = bar.stockItem == in.lastStock;
+      layout.stockLength = bar.stockLength;
+      layout.stockCost = bar.stockCost;
+      layout.waste = bar.waste;
+      for (const int p : piecesOfBar[bar.number - 1]) layout.pieces.push_back(plan.pieces[p].piece);
+      layout.remainder = RemainderOf(layout.stockLength, layout.pieces, in.kerf);
+      layout.reusable = in.minReusable > 0 && layout.remainder >= in.minReusable;
+    }
+    layout.bars.push_back(bar.number - 1);
+  }
+
+  PlanFigures& f = plan.figures;
+  f.pieces = pieceItems;
+  f.piecesLeft =
+      static_cast<int>(std::count_if(plan.pieces.begin(), plan.pieces.end(),
+                                     [](const OrderedPiece& p) { return !p.bar.has_value(); }));
+  f.barsUsed = static_cast<int>(plan.bars.size());
+  std::set<int> layoutNumbers;
+  for (const PlanBar& bar : plan.bars) {
+    f.stockLengthUsed += bar.stockLength;
+    f.waste += bar.waste;
+    f.cost += bar.stockCost;
+    // Layout cuts: the pieces of one bar of every different layout.
+    if (layoutNumbers.insert(At(in.stockItLay, bar.stockItem)).second)
+      f.layoutCuts += static_cast<int>(piecesOfBar[bar.number - 1].size());
+  }
+  f.differentLayouts = static_cast<int>(layoutNumbers.size());
+  f.utilRate = UtilRateOf(f.stockLengthUsed, f.waste);
+  return plan;
+}
+
+MaterialPlan FailedMaterialPlan(std::string materialKey, std::string method,
+                                const std::vector<PlanPartGroup>& partGroups, PlanError error) {
+  MaterialPlan plan;
+  plan.materialKey = std::move(materialKey);
+  plan.method = std::move(method);
+  plan.error = std::move(error);
+  for (int g = 1; g <= static_cast<int>(partGroups.size()); ++g) {
+    for (int q = 0; q < partGroups[g - 1].quantity; ++q)
+      plan.pieces.push_back({PieceOfGroup(partGroups, g), std::nullopt});
+  }
+  plan.figures.pieces = static_cast<int>(plan.pieces.size());
+  plan.figures.piecesLeft = plan.figures.pieces;
+  return plan;
+}
+
+std::string ScaledText(int64_t units, int32_t scale, int decimals, char separator) {
+  if (scale < 1) scale = 1;
+  decimals = std::clamp(decimals, 0, 9);
+  int64_t pow10 = 1;
+  for (int i = 0; i < decimals; ++i) pow10 *= 10;
+  // units * pow10 / scale, halves away from zero, in integers.
+  const bool negative = units < 0;
+  const __int128 numerator = static_cast<__int128>(negative ? -units : units) * pow10;
+  const __int128 rounded = (numerator * 2 + scale) / (2 * static_cast<__int128>(scale));
+  const int64_t whole = static_cast<int64_t>(rounded / pow10);
+  const int64_t fraction = static_cast<int64_t>(rounded % pow10);
+  std::string out = negative && rounded != 0 ? "-" : "";
+  out += std::to_string(whole);
+  if (decimals > 0) {
+    std::string digits = std::to_string(fraction);
+    out.push_back(separator);
+    out.append(decimals - digits.size(), '0');
+    out += digits;
+  }
+  return out;
+}
+
+std::string LengthText(const NumberForm& form, int64_t units) {
+  return ScaledText(units, form.lengthScale, form.lengthDecimals, form.decimalSeparator);
+}
+
+std::string CostText(const NumberForm& form, int64_t units) {
+  return ScaledText(units, form.costScale, form.costDecimals, form.decimalSeparator);
+}
+
+std::string UtilisationText(int32_t utilRate) {
+  return ScaledText(utilRate, 1000, 2, '.');
+}
+
+}  // namespace tarvolin::plan

@@ -1,0 +1,225 @@
+// The cutting plan of one material arranged by layouts, and the run it
+// belongs to: plain records that the layout diagrams and the JSON plan are
+// drawn from. BuildMaterialPlan fills a plan from the solver's per-item
+// result arrays and the material's groups; it is pure and never fails on
+// bad references (a piece on a bar that does not exist counts as uncut, a
+// bar of an unknown stock group has length and cost 0).
+//
+// Lengths and costs are scaled integers as everywhere in the program; the
+// run record carries the scales and the text form.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvolin::plan {
+
+// How lengths and costs turn into text and numbers: value = units / scale,
+// written with `decimals` places and `decimalSeparator` (texts only).
+struct NumberForm {
+  int32_t lengthScale = 100;
+  int lengthDecimals = 2;
+  int32_t costScale = 100;
+  int costDecimals = 2;
+  char decimalSeparator = '.';
+};
+
+// One setting of the run by its name. Lengths and costs are in scaled
+// units; switches and integers are written as such.
+struct PlanSetting {
+  enum class Kind { kInteger, kSwitch, kLength, kCost, kText };
+  std::string name;
+  Kind kind = Kind::kInteger;
+  int64_t value = 0;  // kInteger, kSwitch (0/1), kLength, kCost
+  std::string text;   // kText
+
+  static PlanSetting Integer(std::string name, int64_t value);
+  static PlanSetting Switch(std::string name, bool on);
+  static PlanSetting Length(std::string name, int32_t units);
+  static PlanSetting Cost(std::string name, int32_t units);
+  static PlanSetting Text(std::string name, std::string text);
+};
+
+// How far the batch run got when a plan document was written.
+enum class RunEnd {
+  kRunning,       // more materials may follow
+  kCompleted,     // every material was taken
+  kEndedByError,  // the run stopped on an error (solver, input or output)
+  kInterrupted,   // the operator stopped the run
+};
+
+// What every material of one batch run shares: the headings of the layout
+// diagrams and of the JSON plan.
+struct PlanRun {
+  std::string programVersion;
+  std::string isoDate;   // date and time of the run, ISO 8601 (JSON)
+  std::string dateText;  // the same in the locale's short date form (diagrams)
+  std::string orderFile;
+  std::string stockFile;
+  std::string settingsFile;    // the optimizer settings file
+  std::string materialHeader;  // the word that names a material in the report
+  std::vector<PlanSetting> settings;
+  NumberForm numbers;
+  bool showCosts = false;  // cost figures in the diagrams
+  RunEnd end = RunEnd::kRunning;
+};
+
+// ---- Input of BuildMaterialPlan ----
+
+struct PlanPartGroup {
+  int32_t length = 0;
+  std::string mark;  // empty when the order line has no mark
+  int quantity = 0;
+  int orderLine = 0;  // line number in the order file; 0 when unknown
+};
+
+struct PlanStockGroup {
+  int32_t length = 0;
+  int32_t cost = 0;  // cost of one bar
+  int quantity = 0;
+};
+
+// What is known about how good the plan is; each part is optional.
+struct PlanBound {
+  std::optional<int> bars;             // no plan needs fewer bars
+  std::optional<int32_t> stockLength;  // nor less stock length (length units)
+  std::optional<int32_t> cost;         // nor a lower stock cost (cost units)
+  std::optional<bool> provenOptimal;   // the plan was shown to be optimal
+};
+
+// The solver's answer for one material, as plain arrays. Every per-item
+// vector is indexed by item number - 1 (item 1 first), in the solver's input
+// numbering; ItemValues copies a result array whose slot 0 holds no item.
+struct MaterialPlanInput {
+  std::string materialKey;
+  std::string method;                     // how the plan was found, e.g. "heuristic"
+  std::vector<PlanPartGroup> partGroups;  // in file order: group g at [g - 1]
+  std::vector<PlanStockGroup> stockGroups;
+
+  // Per stock item (bar):
+  std::vector<int32_t> stockItGr;     // its stock group (1-based)
+  std::vector<int32_t> stockItLay;    // its layout number; 0 = bar not used
+  std::vector<int32_t> stockItPat;    // its pattern number (the report's layout rows)
+  std::vector<int32_t> stockItParts;  // pieces cut from it
+  std::vector<int32_t> stockItWaste;  // bar length minus the lengths of its pieces
+  // Per part item (piece):
+  std::vector<int32_t> partItGr;     // its part group (1-based)
+  std::vector<int32_t> partItStock;  // the stock item it is cut from; 0 = not cut
+
+  int32_t lastStock = 0;  // stock item reported as the last stock; 0 = none
+
+  int32_t kerf = 0;         // GapItIt
+  int32_t endZone = 0;      // GapItEnd
+  int32_t minReusable = 0;  // MinReusable; 0 = no remainder is kept
+  int64_t calculationMs = 0;
+  PlanBound bound;
+};
+
+// Slots 1..count of a result array whose slot 0 is not an item.
+template <class T>
+std::vector<int32_t> ItemValues(const T* resultArray, int count) {
+  std::vector<int32_t> out;
+  for (int i = 1; i <= count; ++i) out.push_back(static_cast<int32_t>(resultArray[i]));
+  return out;
+}
+
+// ---- The plan ----
+
+struct PlanPiece {
+  int32_t length = 0;
+  std::string mark;
+  int orderLine = 0;  // 0 when unknown
+};
+
+// A piece of the order and where it was cut.
+struct OrderedPiece {
+  PlanPiece piece;
+  std::optional<int> bar;  // index into MaterialPlan::bars; empty when not cut
+};
+
+// One used bar, in stock item order. `number` counts used bars from 1, the
+// number the piece labels show as "Stock".
+struct PlanBar {
+  int number = 0;
+  int stockItem = 0;
+  int layoutIndex = 0;  // index into MaterialPlan::layouts
+  int32_t stockLength = 0;
+  int32_t stockCost = 0;
+  int32_t waste = 0;
+};
+
+// A layout row of the report: every bar cut to one pattern.
+struct PlanLayout {
+  int number = 0;          // pattern number, as in the report's layout rows
+  int layoutNumber = 0;    // the solver's layout number of the first bar
+  bool lastStock = false;  // the first bar is the last stock ("L" in the report)
+  int barCount = 0;
+  int32_t stockLength = 0;
+  int32_t stockCost = 0;
+  int32_t waste = 0;              // of one bar, end zone and kerfs included
+  int32_t remainder = 0;          // what is left after the last cut, end zone included
+  bool reusable = false;          // remainder >= MinReusable > 0: kept as an offcut
+  std::vector<PlanPiece> pieces;  // of one bar, longest first, equal lengths in item order
+  std::vector<int> bars;          // indexes into MaterialPlan::bars
+};
+
+// The figures of a solved material, the last stock included.
+struct PlanFigures {
+  int pieces = 0;
+  int piecesLeft = 0;
+  int barsUsed = 0;
+  int64_t stockLengthUsed = 0;
+  int64_t waste = 0;
+  int64_t cost = 0;
+  int32_t utilRate = 0;  // thousandths of a percent, as in the report
+  int differentLayouts = 0;
+  int layoutCuts = 0;
+};
+
+struct PlanError {
+  enum class Kind {
+    kSolver,   // the solver returned an error number
+    kNoStock,  // the stock file has nothing for the material
+    kOther,    // the pass failed otherwise (input, result check, output)
+  };
+  Kind kind = Kind::kOther;
+  std::optional<int> number;  // the solver's error number
+  std::string text;           // the message as logged
+};
+
+struct MaterialPlan {
+  std::string materialKey;
+  std::string method;
+  std::optional<PlanError> error;  // set: no plan, only the ordered pieces
+  PlanFigures figures;
+  int64_t calculationMs = 0;
+  PlanBound bound;
+  int32_t kerf = 0;
+  int32_t endZone = 0;
+  int32_t minReusable = 0;
+  std::vector<PlanLayout> layouts;  // ascending pattern number
+  std::vector<PlanBar> bars;
+  std::vector<OrderedPiece> pieces;  // every ordered piece once, in item order
+
+  bool Solved() const { return !error.has_value(); }
+};
+
+MaterialPlan BuildMaterialPlan(const MaterialPlanInput& input);
+
+// A material that has no plan: a solver error, no stock, or another failure
+// of the pass. The ordered pieces are listed, all uncut.
+MaterialPlan FailedMaterialPlan(std::string materialKey, std::string method,
+                                const std::vector<PlanPartGroup>& partGroups, PlanError error);
+
+// ---- Numbers as text ----
+
+// units / scale with exactly `decimals` places, halves away from zero.
+std::string ScaledText(int64_t units, int32_t scale, int decimals, char separator);
+std::string LengthText(const NumberForm& form, int64_t units);
+std::string CostText(const NumberForm& form, int64_t units);
+// Thousandths of a percent as a percentage with two decimals and a point.
+std::string UtilisationText(int32_t utilRate);
+
+}  // namespace tarvolin::plan

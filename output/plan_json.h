@@ -1,0 +1,57 @@
+// The cutting plan of a batch run as a JSON document ("format":
+// "tarvolin-plan", "version": 1; docs/plan-format.md describes it and
+// docs/plan.schema.json checks it).
+//
+// The document is always written whole: the batch keeps a PlanDocument,
+// adds each material when its pass is over and finishes it when the run
+// ends, however it ends. Every write goes to a temporary file beside the
+// target that is then renamed over it, so the file on disk is at every
+// moment a complete, valid document holding the materials finished so far.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "material_plan.h"
+
+namespace tarvolin::plan {
+
+inline constexpr const char* kPlanFormat = "tarvolin-plan";
+inline constexpr int kPlanFormatVersion = 1;
+
+// The document as text: two-space indents, a line end at the end. Texts
+// that are not valid UTF-8 have the offending bytes replaced by U+FFFD.
+std::string PlanJsonText(const PlanRun& run, const std::vector<MaterialPlan>& materials);
+
+// Writes `text` to path + ".tmp", flushes it to the disk and renames it over
+// `path`. On failure `path` keeps what it held, the temporary file is
+// removed and the returned message says what failed; empty on success.
+std::string WriteFileAtomically(const std::string& path, const std::string& text);
+
+// A plan file that is rewritten after every change.
+class PlanDocument {
+ public:
+  PlanDocument(std::string path, PlanRun run);
+
+  // Writes the document with no material yet (the run's heading only).
+  bool Start();
+  // Adds one material (solved or failed) and rewrites the file.
+  bool Add(MaterialPlan material);
+  // Records how the run ended and rewrites the file.
+  bool Finish(RunEnd end);
+
+  // What the last failed write said; empty when it succeeded.
+  const std::string& LastError() const { return lastError_; }
+  const std::string& Path() const { return path_; }
+  const std::vector<MaterialPlan>& Materials() const { return materials_; }
+
+ private:
+  bool Write();
+
+  std::string path_;
+  PlanRun run_;
+  std::vector<MaterialPlan> materials_;
+  std::string lastError_;
+};
+
+}  // namespace tarvolin::plan

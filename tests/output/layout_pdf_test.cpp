@@ -1,0 +1,174 @@
+#include "layout_pdf.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "layout_diagram.h"
+#include "plan_fixtures.h"
+
+namespace tarvolin::plan {
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::SampleRun;
+using testing_support::SteelInput;
+using testing_support::TempPath;
+
+bool HavePdfToText() {
+  return std::system("pdftotext -v >/dev/null 2>&1") == 0;
+}
+
+// The text of every page of a PDF, in page order.
+std::vector<std::string> PageTexts(const std::string& pdf) {
+  const std::string txt = pdf + ".txt";
+  const std::string command = "pdftotext -enc UTF-8 '" + pdf + "' '" + txt + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  std::vector<std::string> pages;
+  std::string text = ReadFile(txt);
+  size_t start = 0;
+  for (size_t ff; (ff = text.find('\f', start)) != std::string::npos; start = ff + 1)
+    pages.push_back(text.substr(start, ff - start));
+  return pages;
+}
+
+int SumOfBarCounts(const std::string& text) {
+  static const std::regex times("\u00d7\\s*([0-9]+)");
+  int sum = 0;
+  for (std::sregex_iterator it(text.begin(), text.end(), times), end; it != end; ++it)
+    sum += std::stoi((*it)[1]);
+  return sum;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// One bar per pattern: 30 layouts of a single 1000.00 piece on 6000.00.
+MaterialPlanInput ManyLayouts() {
+  MaterialPlanInput in;
+  in.materialKey = "BIG";
+  in.partGroups = {{100000, "", 30, 2}};
+  in.stockGroups = {{600000, 0, 30}};
+  for (int i = 1; i <= 30; ++i) {
+    in.stockItGr.push_back(1);
+    in.stockItLay.push_back(i);
+    in.stockItPat.push_back(i);
+    in.stockItParts.push_back(1);
+    in.stockItWaste.push_back(500000);
+    in.partItGr.push_back(1);
+    in.partItStock.push_back(i);
+  }
+  return in;
+}
+
+class LayoutPdfTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HavePdfToText()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  }
+};
+
+TEST_F(LayoutPdfTest, SmallOrderShowsEveryPieceAndTheBarCounts) {
+  const MaterialPlanInput input = SteelInput();
+  const MaterialPlan steel = BuildMaterialPlan(input);
+  const MaterialPlan failed =
+      FailedMaterialPlan("ALU 20x20", "heuristic", input.partGroups,
+                         {PlanError::Kind::kSolver, 21, "Solver reports error 21"});
+  const std::string path = TempPath("small.pdf");
+  ASSERT_EQ(WriteLayoutPdf(path, SampleRun(), {steel, failed}), "");
+
+  const std::vector<std::string> pages = PageTexts(path);
+  ASSERT_EQ(pages.size(), 2u);  // every material from a new page
+  const std::string& first = pages[0];
+  for (const char* part : {"STEEL 40x40", "2500.00", "1200.50", "800.00", "A1", "B-22",
+                           "QM_Orders1.txt", "QM_Stocks1.txt", "Layout 1", "Layout L2"})
+    EXPECT_TRUE(Contains(first, part)) << part << " missing from\n" << first;
+  EXPECT_EQ(SumOfBarCounts(first), steel.figures.barsUsed);
+  EXPECT_TRUE(Contains(first, "87.51 %"));
+  EXPECT_TRUE(Contains(pages[1], "Solver reports error 21"));
+  EXPECT_EQ(SumOfBarCounts(pages[1]), 0);
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+
+TEST_F(LayoutPdfTest, LayoutsFlowOverPagesAndMaterialsStartANewPage) {
+  const MaterialPlan big = BuildMaterialPlan(ManyLayouts());
+  const MaterialPlan steel = BuildMaterialPlan(SteelInput());
+  const std::string path = TempPath("many.pdf");
+  LayoutPdf pdf(path);
+  ASSERT_TRUE(pdf.Ok()) << pdf.Error();
+  pdf.AddMaterial(SampleRun(), big);
+  const int bigPages = pdf.PageCount();
+  pdf.AddMaterial(SampleRun(), steel);
+  ASSERT_TRUE(pdf.Finish()) << pdf.Error();
+
+  const std::vector<std::string> pages = PageTexts(path);
+  ASSERT_EQ(static_cast<int>(pages.size()), pdf.PageCount());
+  ASSERT_GE(bigPages, 2);
+  int bars = 0;
+  for (int p = 0; p < bigPages; ++p) {
+    bars += SumOfBarCounts(pages[p]);
+    EXPECT_FALSE(Contains(pages[p], "STEEL")) << "page " << p + 1;
+  }
+  EXPECT_EQ(bars, 30);
+  EXPECT_TRUE(Contains(pages[bigPages], "Mater/Sect: STEEL 40x40"));
+  EXPECT_TRUE(Contains(pages[bigPages], "Layout 1"));
+}
+
+TEST_F(LayoutPdfTest, NarrowPieceTextIsListedBesideTheBar) {
+  MaterialPlanInput input = SteelInput();
+  input.partGroups[2] = {1000, "N7", 2, 5};  // 10.00 on 6000.00: far too narrow for its text
+  const std::string path = TempPath("narrow.pdf");
+  ASSERT_EQ(WriteLayoutPdf(path, SampleRun(), {BuildMaterialPlan(input)}), "");
+  const std::string text = PageTexts(path).at(0);
+  EXPECT_TRUE(Contains(text, "1: 10.00 N7")) << text;
+}
+
+TEST(LayoutPdf, UnwritablePathIsReported) {
+  LayoutPdf pdf("/nonexistent-dir/layouts.pdf");
+  EXPECT_FALSE(pdf.Ok() && pdf.Finish());
+  EXPECT_FALSE(pdf.Error().empty());
+}
+
+// The diagram draws onto any painter: on an image, bars keep to one scale.
+TEST(MaterialDiagram, BarsAreDrawnToScaleOnAnyPainter) {
+  const PlanRun run = SampleRun();
+  const MaterialPlan plan = BuildMaterialPlan(SteelInput());
+  const DiagramStyle style;
+  const MaterialDiagram diagram(run, plan, style);
+  const double width = 500;
+  const double scale = 2;
+  QImage image(static_cast<int>(width * scale), static_cast<int>(diagram.Height(width) * scale),
+               QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    painter.scale(scale, scale);
+    diagram.Draw(painter, QRectF(0, 0, width, diagram.Height(width)));
+  }
+  // The middle of each layout's bar, in image pixels.
+  auto barMiddle = [&](int block) {
+    double top = 0;
+    for (int b = 0; b < block; ++b) top += diagram.BlockHeight(b, width);
+    const double bottom = top + diagram.BlockHeight(block, width) - style.blockGap;
+    return static_cast<int>((bottom - style.barHeight / 2) * scale);
+  };
+  auto colourAt = [&](double share, int y) {
+    return image.pixelColor(static_cast<int>(share * width * scale), y);
+  };
+  // Layout 1 (6000.00): the first piece covers the first 2500 / 6000.
+  EXPECT_EQ(colourAt(0.2, barMiddle(1)), style.pieceFill);
+  // Layout L2 (4000.00): its offcut starts after 2411.00 (0.40 of the
+  // width, left of the offcut's label) and the bar ends at two thirds.
+  EXPECT_EQ(colourAt(0.43, barMiddle(2)), style.offcutFill);
+  EXPECT_EQ(colourAt(0.8, barMiddle(2)), QColor(Qt::white));
+}
+
+}  // namespace
+}  // namespace tarvolin::plan
