@@ -169,14 +169,14 @@ std::string DeriveOutputName(std::string_view orderName, std::string_view word,
 
 void DeriveOutputNames(RunState& run) {
   run.reportFile = DeriveOutputName(run.orderFile, "Report", "_Report", run.inputExtension);
-  run.labelsFile = run.init.LabelsFile
+  run.labelsFile = run.init.writeLabelsFile
                        ? DeriveOutputName(run.orderFile, "Labels", "_Labels", run.inputExtension)
                        : "LabelsFN";
 }
 
 bool OutputsCollideWithInputs(RunState& run, Toolkit& toolkit) {
   std::vector<const std::string*> outputs = {&run.reportFile};
-  if (run.init.LabelsFile) outputs.push_back(&run.labelsFile);
+  if (run.init.writeLabelsFile) outputs.push_back(&run.labelsFile);
   std::vector<const std::string*> others = {&run.orderFile,    &run.stockFile,
                                             &run.optSetFile,   &run.configFile,
                                             &run.errorLogFile, &run.warningLogFile};

@@ -26,8 +26,8 @@ void StartMaterialPass(RunState& run) {
 
 bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
   MaterialPass& pass = run.pass;
-  pass.partQtySum = 0;
-  pass.partLthSum = 0;
+  pass.partQuantitySum = 0;
+  pass.partLengthSum = 0;
   int errors = 0;
   int n = 0;
   const char separator = fract::Settings().DecimalSeparator;
@@ -80,16 +80,16 @@ bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
                      "Error reading part input file.\rAll part quantities must be positive "
                      "integers.\r" +
                          GroupTail("part", n, run.currentMaterial));
-    if (pass.partQtySum + g.quantity > kMaxItems)
+    if (pass.partQuantitySum + g.quantity > kMaxItems)
       return FailRun(run, toolkit,
                      "Parts total number exceeds \rprogram limit:  " + std::to_string(kMaxItems) +
                          "\r" + GroupTail("part", n, run.currentMaterial));
-    pass.partQtySum += g.quantity;
-    if (ExceedsTotalLimit(g.length, g.quantity, pass.partLthSum))
+    pass.partQuantitySum += g.quantity;
+    if (ExceedsTotalLimit(g.length, g.quantity, pass.partLengthSum))
       return FailRun(run, toolkit,
                      "Part total length exceeds limit: \r" + std::to_string(lengthLimitText) +
                          "\r" + GroupTail("part", n, run.currentMaterial));
-    pass.partLthSum += int64_t{g.length} * g.quantity;
+    pass.partLengthSum += int64_t{g.length} * g.quantity;
   }
   pass.partGroupCount = n;
   if (errors > 0) return FailRun(run, toolkit, "Error open/read part input file");

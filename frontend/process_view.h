@@ -26,7 +26,7 @@ class ProcessView {
   // Font size of the memo in points, for widening the window.
   virtual int MemoFontPoints() const = 0;
   virtual void Widen(int pixels) = 0;
-  // ShowWindow off: the window is hidden and brought to the front.
+  // showWindow off: the window is hidden and brought to the front.
   virtual void HideAndBringToFront() = 0;
   // Enables `CloseBut`; the operator ends the program with it.
   virtual void EnableCloseButton() = 0;

@@ -82,14 +82,14 @@ void Qm5rMain::Initialise() {
     alreadyRunning_ = run_.secondInstance;
     return;
   }
-  if (run_.init.ShowWindow) view_.SetCaption(kApplicationTitle);
+  if (run_.init.showWindow) view_.SetCaption(kApplicationTitle);
 }
 
 void Qm5rMain::StartBatch() {
-  if (!run_.init.ShowWindow) {
+  if (!run_.init.showWindow) {
     view_.HideAndBringToFront();
-  } else if (run_.init.MaterialColumnWidth > 16) {
-    view_.Widen(view_.MemoFontPoints() * (run_.init.MaterialColumnWidth - 16));
+  } else if (run_.init.materialColumnWidth > 16) {
+    view_.Widen(view_.MemoFontPoints() * (run_.init.materialColumnWidth - 16));
   }
   BatchRun();
 }
@@ -109,7 +109,7 @@ bool Qm5rMain::ResolveFiles() {
                            std::string_view label) -> std::string {
     if (params_.size() > param)
       return FindInputFile(run_, toolkit_, params_[param], label, true, false);
-    if (run_.init.AskInputFiles)
+    if (run_.init.askInputFiles)
       return AskInputFile(run_, toolkit_, titleWord, " *" + ext + "|*" + ext);
     return FindInputFile(run_, toolkit_, mask, label, true, false);
   };
@@ -128,8 +128,8 @@ bool Qm5rMain::OpenOutputs() {
   run_.report.errors = 0;
   run_.labels.errors = 0;
   run_.report.Create(run_.reportFile);
-  if (run_.init.LabelsFile) run_.labels.Create(run_.labelsFile);
-  if (run_.init.ReportFrame) WriteReportHeading(run_, ReportContext{toolkit_.ShortDateToday(), 0});
+  if (run_.init.writeLabelsFile) run_.labels.Create(run_.labelsFile);
+  if (run_.init.reportFrame) WriteReportHeading(run_, ReportContext{toolkit_.ShortDateToday(), 0});
   if (run_.report.errors > 0) {
     FinishRun(run_, toolkit_, true, "Error writing Report file");
     return false;
@@ -143,11 +143,11 @@ bool Qm5rMain::OpenOutputs() {
 
 void Qm5rMain::BatchRun() {
   if (toolkit_.Terminating()) return;
-  if (run_.init.ShowWindow) view_.SetWaitLabel("Process window", kColourGrey);
+  if (run_.init.showWindow) view_.SetWaitLabel("Process window", kColourGrey);
 
   if (!ResolveFiles()) return;
 
-  if (run_.init.ConfirmSteps) {
+  if (run_.init.confirmSteps) {
     const std::string text = "Process files: \r" + run_.orderFile + "\r" + run_.stockFile + "\r" +
                              run_.optSetFile + " ?";
     if (toolkit_.Confirm(text, BoxButtons::OkCancel) != BoxResult::Ok) {
@@ -155,7 +155,7 @@ void Qm5rMain::BatchRun() {
       return;
     }
   }
-  printLabels_ = run_.init.PrintLabels > 0;
+  printLabels_ = run_.init.labelPrintMode > 0;
   if (printLabels_ &&
       toolkit_.Confirm("Confirm Label Printing", BoxButtons::YesNo) != BoxResult::Yes) {
     printLabels_ = false;
@@ -170,21 +170,21 @@ void Qm5rMain::BatchRun() {
   if (!OpenOutputs()) return;
   if (!PumpAndCheck()) return;
 
-  if (run_.init.ShowWindow) view_.AddMemoLine(MemoHeader());
+  if (run_.init.showWindow) view_.AddMemoLine(MemoHeader());
   MaterialLoop();
 }
 
 std::string Qm5rMain::MemoHeader() const {
-  return LeftAligned("Material/Profile", run_.init.MaterialColumnWidth) +
+  return LeftAligned("Material/Profile", run_.init.materialColumnWidth) +
          RightAligned("Parts   /Gr", 12) + RightAligned("Stocks   /Gr", 16) +
          RightAligned("Used", 12) + RightAligned("Utiliz.", 14);
 }
 
 std::string Qm5rMain::MaterialMemoLine() const {
   const MaterialPass& p = run_.pass;
-  return LeftAligned(run_.currentMaterial, run_.init.MaterialColumnWidth) +
-         RightAligned(p.partQtySum, 6) + RightAligned(p.partGroupCount, 6) +
-         RightAligned(p.stockQtySum, 10) + RightAligned(p.stockGroupCount, 6);
+  return LeftAligned(run_.currentMaterial, run_.init.materialColumnWidth) +
+         RightAligned(p.partQuantitySum, 6) + RightAligned(p.partGroupCount, 6) +
+         RightAligned(p.stockQuantitySum, 10) + RightAligned(p.stockGroupCount, 6);
 }
 
 void Qm5rMain::MaterialLoop() {
@@ -194,10 +194,10 @@ void Qm5rMain::MaterialLoop() {
     if (!PumpAndCheck()) return;  // the end steps are skipped
 
     MaterialPass& pass = run_.pass;
-    if (pass.partGroupCount > 0 && pass.partLthSum != 0) {
+    if (pass.partGroupCount > 0 && pass.partLengthSum != 0) {
       ReadStockPass(run_, toolkit_);
       if (!PumpAndCheck()) return;
-      if (pass.stockGroupCount == 0 || pass.stockLthSum == 0) {
+      if (pass.stockGroupCount == 0 || pass.stockLengthSum == 0) {
         LogWarning(run_, toolkit_,
                    "No stock length available for material: " + run_.currentMaterial);
       } else if (!SolveMaterial()) {
@@ -207,7 +207,7 @@ void Qm5rMain::MaterialLoop() {
 
     // End-of-material check.
     const bool outputErrors = run_.report.errors > 0 || run_.labels.errors > 0;
-    if (pass.ErrorNumb > 0 || outputErrors || pass.partGroupCount == 0) break;
+    if (pass.solverError > 0 || outputErrors || pass.partGroupCount == 0) break;
   }
   EndSteps();
 }
@@ -218,17 +218,17 @@ bool Qm5rMain::SolveMaterial() {
   const InitialSettings& init = run_.init;
   const OptimizerSettings& opt = run_.opt;
   run_.processed += 1;
-  if (init.ShowWindow) {
+  if (init.showWindow) {
     memoLine_ = MaterialMemoLine();
     view_.AddMemoLine(memoLine_);
   }
 
   PackSolverInput(pass);
-  pass.ErrorNumb = 0;
-  int32_t errorMsgs = init.ShowMessages ? 1 : 0;
+  pass.solverError = 0;
+  int32_t errorMsgs = init.showMessages ? 1 : 0;
 
-  const bool showWaitMsg = !init.ShowWindow && init.ConfirmSteps && init.RunMsgMode == 0;
-  if (init.ShowWindow) {
+  const bool showWaitMsg = !init.showWindow && init.confirmSteps && init.progressWindowMode == 0;
+  if (init.showWindow) {
     view_.SetWaitLabel("Wait please...", kColourRed);
   } else if (showWaitMsg) {
     waitMsg_.Show();
@@ -237,26 +237,28 @@ bool Qm5rMain::SolveMaterial() {
   pass.solverStartMs = static_cast<double>(toolkit_.Milliseconds());
 
   SolverResults& r = pass.results;
-  CutOptimize(
-      &pass.ErrorNumb, &errorMsgs, opt.CostOptim, opt.IgnoreLast, opt.EffortLev, opt.ReduceLays,
-      opt.PrefShort, opt.DiffStocks, opt.DiffPieces, opt.MinReusable, opt.GapItIt, opt.GapItEnd,
-      opt.GapGripEnd, opt.OptimTime, opt.IterMult, opt.LayByMark, init.RunMsgMode, opt.MaxPieces,
-      pass.StockGrLth.data(), pass.StockGrCst.data(), pass.StockGrQty.data(), pass.PartGrLth.data(),
-      pass.PartGrMrkID.data(), pass.PartGrQty.data(), &r.CritValue, &r.UtilRate, &r.StockUsed,
-      &r.PartsCut, &r.LthUsed, &r.WasteSum, &r.CostUsed, &r.LastStock, &r.LastParts, &r.LastLthUsed,
-      &r.LastWaste, &r.LastCost, &r.PatternNum, &r.LayoutNum, &r.LayoutCuts, &r.Reserved1,
-      &r.Reserved2, r.StockItGr.data(), r.PartItGr.data(), r.PartItStock.data(),
-      r.StockItLay.data(), r.StockItPat.data(), r.StockItParts.data(), r.StockItWaste.data());
+  CutOptimize(&pass.solverError, &errorMsgs, opt.optimizeCost, opt.ignoreLastStock, opt.effortLevel,
+              opt.reduceLayouts, opt.stockLengthPreference, opt.maxDifferentStocks,
+              opt.maxDifferentPieces, opt.minReusableLength, opt.kerf, opt.endZone, opt.gripLength,
+              opt.timeLimitSeconds, opt.iterationMultiplier, opt.layoutsByMark,
+              init.progressWindowMode, opt.maxPiecesPerLayout, pass.StockGrLth.data(),
+              pass.StockGrCst.data(), pass.StockGrQty.data(), pass.PartGrLth.data(),
+              pass.PartGrMrkID.data(), pass.PartGrQty.data(), &r.criterion, &r.utilization,
+              &r.stockUsed, &r.partsCut, &r.lengthUsed, &r.wasteSum, &r.costUsed, &r.lastStock,
+              &r.lastParts, &r.lastLengthUsed, &r.lastWaste, &r.lastCost, &r.patternCount,
+              &r.layoutCount, &r.layoutCuts, &r.reserved1, &r.reserved2, r.stockItemGroup.data(),
+              r.partItemGroup.data(), r.partItemStock.data(), r.stockItemLayout.data(),
+              r.stockItemPattern.data(), r.stockItemParts.data(), r.stockItemWaste.data());
 
-  if (init.ShowWindow) {
+  if (init.showWindow) {
     view_.SetWaitLabel("Process window", kColourGrey);
   } else if (showWaitMsg) {
     waitMsg_.Close();
   }
   toolkit_.ProcessMessages();
 
-  if (pass.ErrorNumb > 0) {
-    LogError(run_, toolkit_, "Solver reports error " + std::to_string(pass.ErrorNumb));
+  if (pass.solverError > 0) {
+    LogError(run_, toolkit_, "Solver reports error " + std::to_string(pass.solverError));
     run_.processed -= 1;
     return true;
   }
@@ -264,13 +266,14 @@ bool Qm5rMain::SolveMaterial() {
   if (!CheckResultMarkers()) LogError(run_, toolkit_, "Data transfer check ReturnCode error");
   if (!HandOnResult()) return false;
 
-  if (init.ShowWindow) {
+  if (init.showWindow) {
     if (run_.report.errors > 0 || run_.labels.errors > 0) {
       memoLine_ += "Error";
     } else if (pass.partGroupCount > 0) {
       memoLine_ +=
-          RightAligned(r.PartsCut, 8) + RightAligned(r.StockUsed, 6) +
-          RightAligned(UtilisationText(r.UtilRate, fract::Settings().DecimalSeparator) + "%", 12);
+          RightAligned(r.partsCut, 8) + RightAligned(r.stockUsed, 6) +
+          RightAligned(UtilisationText(r.utilization, fract::Settings().DecimalSeparator) + "%",
+                       12);
     }
     view_.ReplaceLastMemoLine(memoLine_);
   }
@@ -289,15 +292,15 @@ bool Qm5rMain::CheckResultMarkers() {
     array[0] = 0;
     array[count + 1] = 0;
   };
-  r.partItemCount = r.PartItStock[0];
-  r.stockItemCount = r.StockItLay[0];
-  check(r.PartItGr, r.partItemCount);
-  check(r.PartItStock, r.partItemCount);
-  check(r.StockItGr, r.stockItemCount);
-  check(r.StockItLay, r.stockItemCount);
-  check(r.StockItPat, r.stockItemCount);
-  check(r.StockItParts, r.stockItemCount);
-  check(r.StockItWaste, r.stockItemCount);
+  r.partItemCount = r.partItemStock[0];
+  r.stockItemCount = r.stockItemLayout[0];
+  check(r.partItemGroup, r.partItemCount);
+  check(r.partItemStock, r.partItemCount);
+  check(r.stockItemGroup, r.stockItemCount);
+  check(r.stockItemLayout, r.stockItemCount);
+  check(r.stockItemPattern, r.stockItemCount);
+  check(r.stockItemParts, r.stockItemCount);
+  check(r.stockItemWaste, r.stockItemCount);
   if (r.partItemCount < 0 || r.partItemCount > kMaxItems) r.partItemCount = 0;
   if (r.stockItemCount < 0 || r.stockItemCount > kMaxItems) r.stockItemCount = 0;
   return ok;
@@ -308,7 +311,7 @@ bool Qm5rMain::HandOnResult() {
   BuildPieceOrder(run_.pass);
   WriteReportSection(
       run_, ReportContext{toolkit_.ShortDateToday(), static_cast<double>(toolkit_.Milliseconds())});
-  if (run_.init.LabelsFile) {
+  if (run_.init.writeLabelsFile) {
     const LabelStatus status = WriteLabels(run_, run_.labels);
     if (status != LabelStatus::kOk) {
       FinishRun(run_, toolkit_, true, LabelStatusMessage(status));
@@ -317,7 +320,7 @@ bool Qm5rMain::HandOnResult() {
   }
   if (printLabels_) {
     const LabelStatus status = printer_ != nullptr
-                                   ? WriteLabels(run_, *printer_, run_.init.PrintLabels)
+                                   ? WriteLabels(run_, *printer_, run_.init.labelPrintMode)
                                    : LabelStatus::kPrinterOpenFailed;
     if (status != LabelStatus::kOk) {
       FinishRun(run_, toolkit_, true, LabelStatusMessage(status));
@@ -328,8 +331,8 @@ bool Qm5rMain::HandOnResult() {
 }
 
 void Qm5rMain::EndSteps() {
-  if (run_.init.ReportFrame) WriteReportEnd(run_, ReportContext{toolkit_.ShortDateToday(), 0});
-  if (run_.init.ShowWindow) {
+  if (run_.init.reportFrame) WriteReportEnd(run_, ReportContext{toolkit_.ShortDateToday(), 0});
+  if (run_.init.showWindow) {
     view_.AddMemoLine("  - Processed: " + std::to_string(run_.processed) + " material" +
                       Plural(run_.processed));
     if (run_.checked != run_.processed) {
@@ -337,10 +340,10 @@ void Qm5rMain::EndSteps() {
                         Plural(run_.checked));
     }
   }
-  if (run_.init.ConfirmSteps && run_.processed > 0)
+  if (run_.init.confirmSteps && run_.processed > 0)
     toolkit_.ShowInformation("Report:  " + run_.reportFile);
   endedNormally_ = true;
-  if (run_.init.ShowWindow) {
+  if (run_.init.showWindow) {
     closeEnabled_ = true;
     view_.EnableCloseButton();
   } else {

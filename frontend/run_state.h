@@ -27,39 +27,43 @@ inline constexpr int32_t kResultTrailer = 1332;
 
 // Switches of the initial settings file, with their defaults.
 struct InitialSettings {
-  bool ShowWindow = true;
-  bool AskInputFiles = false;
-  bool ConfirmSteps = true;
-  bool ShowMessages = true;
-  int RunMsgMode = 1;
-  bool ReportFrame = true;
-  bool ReportTotals = true;
-  bool ReportMaterialColumn = true;
-  int ReportPartsMode = 0;
-  bool ReportCosts = false;
-  int MaterialColumnWidth = 18;
-  int NumberColumnWidth = 8;
-  bool LabelsFile = false;
-  int PrintLabels = 0;
+  bool showWindow = true;
+  bool askInputFiles = false;
+  bool confirmSteps = true;
+  bool showMessages = true;
+  // 0 no progress window during a solver call, 1 the progress window, 2 or
+  // more the progress window offering Esc.
+  int progressWindowMode = 1;
+  bool reportFrame = true;
+  bool reportTotals = true;
+  bool reportMaterialColumn = true;
+  int reportPartsMode = 0;  // 0 piece lengths in the layout row, 1 a line per piece
+  bool reportCosts = false;
+  int materialColumnWidth = 18;
+  int numberColumnWidth = 8;
+  bool writeLabelsFile = false;
+  int labelPrintMode = 0;  // 0 no printed labels, 1 or 2 the label layout
 };
 
 // Optimizer settings as handed to the solver (lengths in length units).
 struct OptimizerSettings {
-  int32_t CostOptim = 0;
-  int32_t IgnoreLast = 1;
-  int32_t PrefShort = 0;
-  int32_t ReduceLays = 1;
-  int32_t EffortLev = 5;
-  int32_t DiffStocks = 0;
-  int32_t DiffPieces = 0;
-  int32_t MinReusable = 0;
-  int32_t GapItIt = 0;
-  int32_t GapItEnd = 0;
-  int32_t GapGripEnd = 0;
-  int32_t OptimTime = 0;
-  int32_t IterMult = 20;
-  int32_t LayByMark = 0;
-  int32_t MaxPieces = 0;
+  int32_t optimizeCost = 0;  // 1: the cheapest stock instead of the least waste
+  int32_t ignoreLastStock = 1;
+  int32_t stockLengthPreference = 0;  // -5 shorter .. +5 longer stocks
+  int32_t reduceLayouts = 1;
+  int32_t effortLevel = 5;
+  int32_t maxDifferentStocks = 0;
+  // Different pieces in one layout, 0 unlimited; -2 and below: no such limit,
+  // a stock/cut bundle of that many bars instead.
+  int32_t maxDifferentPieces = 0;
+  int32_t minReusableLength = 0;
+  int32_t kerf = 0;        // saw blade thickness
+  int32_t endZone = 0;     // non-usable length at the bar end
+  int32_t gripLength = 0;  // usable gripping length at the bar end
+  int32_t timeLimitSeconds = 0;
+  int32_t iterationMultiplier = 20;
+  int32_t layoutsByMark = 0;
+  int32_t maxPiecesPerLayout = 0;
 };
 
 // One accepted order line of the current material.
@@ -81,16 +85,20 @@ struct StockGroup {
   std::string sourceLine;
 };
 
-// Scalar result cells and result arrays of one solver call.
+// Scalar result cells and result arrays of one solver call. The arrays hold
+// the item count in slot 0, one value per item and a marker slot.
 struct SolverResults {
-  int32_t CritValue = 0, UtilRate = 0, StockUsed = 0, PartsCut = 0, LthUsed = 0, WasteSum = 0,
-          CostUsed = 0, LastStock = 0, LastParts = 0, LastLthUsed = 0, LastWaste = 0, LastCost = 0,
-          PatternNum = 0, LayoutNum = 0, LayoutCuts = 0, Reserved1 = 0, Reserved2 = 0;
-  std::array<int16_t, 102> StockItGr{}, PartItGr{}, PartItStock{}, StockItLay{}, StockItPat{},
-      StockItParts{};
-  std::array<int32_t, 102> StockItWaste{};
-  int partItemCount = 0;   // slot 0 of PartItStock
-  int stockItemCount = 0;  // slot 0 of StockItLay
+  int32_t criterion = 0;
+  int32_t utilization = 0;  // thousandths of a percent
+  int32_t stockUsed = 0, partsCut = 0, lengthUsed = 0, wasteSum = 0, costUsed = 0;
+  // The last stock, when the solver reports it apart from the rest.
+  int32_t lastStock = 0, lastParts = 0, lastLengthUsed = 0, lastWaste = 0, lastCost = 0;
+  int32_t patternCount = 0, layoutCount = 0, layoutCuts = 0, reserved1 = 0, reserved2 = 0;
+  std::array<int16_t, 102> stockItemGroup{}, partItemGroup{}, partItemStock{}, stockItemLayout{},
+      stockItemPattern{}, stockItemParts{};
+  std::array<int32_t, 102> stockItemWaste{};
+  int partItemCount = 0;   // slot 0 of partItemStock
+  int stockItemCount = 0;  // slot 0 of stockItemLayout
 };
 
 // Everything that belongs to one pass of the material loop.
@@ -106,13 +114,13 @@ struct MaterialPass {
   std::array<int32_t, kMaxStockGroups + 2> StockGrLth{}, StockGrCst{};
   std::array<int16_t, kMaxStockGroups + 2> StockGrQty{};
 
-  int partQtySum = 0;
-  int64_t partLthSum = 0;
-  int stockQtySum = 0;
-  int64_t stockLthSum = 0;
+  int partQuantitySum = 0;
+  int64_t partLengthSum = 0;
+  int stockQuantitySum = 0;
+  int64_t stockLengthSum = 0;
   int64_t stockCostSum = 0;
 
-  int32_t ErrorNumb = 0;
+  int32_t solverError = 0;
   SolverResults results;
   std::array<int16_t, kMaxItems + 2> pieceOrder{};  // 1..piece count, item numbers
   double solverStartMs = 0;                         // solver clock at the call

@@ -40,7 +40,7 @@ class SettingsLineReader {
 // Defaults of the optimizer settings and the fixed solver parameters.
 void LoadDefaultOptimizerSettings(OptimizerSettings& settings);
 
-// Reads run.configFile. On a reading error logs it and, with ConfirmSteps on,
+// Reads run.configFile. On a reading error logs it and, with confirmSteps on,
 // offers the defaults; returns false when the run was ended.
 bool ReadInitialSettings(RunState& run, Toolkit& toolkit);
 

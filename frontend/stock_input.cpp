@@ -21,9 +21,8 @@ int32_t BarDemand(const RunState& run, int32_t stockLength) {
     lengths[i] = run.pass.partGroups[i].length;
     quantities[i] = run.pass.partGroups[i].quantity;
   }
-  const int32_t e =
-      BarDemandBound(lengths.data(), quantities.data(), n, kBarDemandSlack, run.opt.GapGripEnd,
-                     run.opt.GapItEnd, run.opt.GapItIt, stockLength);
+  const int32_t e = BarDemandBound(lengths.data(), quantities.data(), n, kBarDemandSlack,
+                                   run.opt.gripLength, run.opt.endZone, run.opt.kerf, stockLength);
   return e < 1 ? 1 : e;
 }
 
@@ -31,8 +30,8 @@ int32_t BarDemand(const RunState& run, int32_t stockLength) {
 
 bool ReadStockPass(RunState& run, Toolkit& toolkit) {
   MaterialPass& pass = run.pass;
-  pass.stockQtySum = 0;
-  pass.stockLthSum = 0;
+  pass.stockQuantitySum = 0;
+  pass.stockLengthSum = 0;
   pass.stockCostSum = 0;
   int errors = 0;
   int n = 0;
@@ -91,17 +90,17 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
     const int32_t demand = BarDemand(run, g.length);
     if (demand < g.quantity) g.quantity = static_cast<int16_t>(demand);
 
-    if (pass.stockQtySum + g.quantity > kMaxItems)
+    if (pass.stockQuantitySum + g.quantity > kMaxItems)
       return FailRun(run, toolkit,
                      "Stocks total number exceeds \rprogram limit:  " + std::to_string(kMaxItems) +
                          "\r" + GroupTail("stock", n, run.currentMaterial));
-    pass.stockQtySum += g.quantity;
-    if (ExceedsTotalLimit(g.length, g.quantity, pass.stockLthSum))
+    pass.stockQuantitySum += g.quantity;
+    if (ExceedsTotalLimit(g.length, g.quantity, pass.stockLengthSum))
       return FailRun(run, toolkit,
                      "Stock total length exceeds limit: \r" +
                          std::to_string(LimitInUserUnits(fract::Settings().LengthScale)) + "\r" +
                          GroupTail("stock", n, run.currentMaterial));
-    pass.stockLthSum += int64_t{g.length} * g.quantity;
+    pass.stockLengthSum += int64_t{g.length} * g.quantity;
     if (ExceedsTotalLimit(g.cost, g.quantity, pass.stockCostSum))
       return FailRun(run, toolkit,
                      "Stock total cost exceeds limit: \r" +

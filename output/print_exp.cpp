@@ -64,7 +64,7 @@ int PieceCount(const SolverResults& r) {
 }
 
 int PieceLength(const MaterialPass& pass, int piece) {
-  const int g = pass.results.PartItGr[piece];
+  const int g = pass.results.partItemGroup[piece];
   return g >= 1 && g <= std::min(pass.partGroupCount, kMaxPartGroups) ? pass.PartGrLth[g] : 0;
 }
 
@@ -90,19 +90,19 @@ class LabelWriter {
     const int pieces = PieceCount(r);
     int usedBar = 0;
     for (int bar = 1; bar <= bars; ++bar) {
-      if (r.StockItLay[bar] <= 0) continue;
+      if (r.stockItemLayout[bar] <= 0) continue;
       ++usedBar;
-      const int g = r.StockItGr[bar];
+      const int g = r.stockItemGroup[bar];
       const bool groupOk = g >= 1 && g <= std::min(pass.stockGroupCount, kMaxStockGroups);
       const std::string stockLength =
           FitLabelField(LabelLength(groupOk ? pass.StockGrLth[g] : 0), w);
       for (int k = 1; k <= pieces; ++k) {
         const int piece = pass.pieceOrder[k];
-        if (piece < 1 || piece > pieces || r.PartItStock[piece] != bar) continue;
+        if (piece < 1 || piece > pieces || r.partItemStock[piece] != bar) continue;
         if (!AddLabel(usedBar, stockLength, bar, piece)) return false;
       }
     }
-    // A plan whose PartsCut disagrees with its pieces still gets every label.
+    // A plan whose partsCut disagrees with its pieces still gets every label.
     return buffers_[0].empty() || CompleteRow();
   }
 
@@ -111,7 +111,7 @@ class LabelWriter {
     const MaterialPass& pass = run_.pass;
     const SolverResults& r = pass.results;
     const int w = layout_.fieldWidth;
-    const int g = r.PartItGr[piece];
+    const int g = r.partItemGroup[piece];
     const bool partOk = g >= 1 && g <= std::min(pass.partGroupCount, kMaxPartGroups);
 
     ++labels_;
@@ -119,7 +119,7 @@ class LabelWriter {
     buffers_[1] += "Stock" + RightAligned(usedBar, 5) + " " + stockLength;
     buffers_[2] += "Piece" + RightAligned(piece, 5) + " " +
                    FitLabelField(LabelLength(PieceLength(pass, piece)), w);
-    buffers_[3] += "Lay#" + RightAligned(r.StockItLay[bar], 4) + ", " +
+    buffers_[3] += "Lay#" + RightAligned(r.stockItemLayout[bar], 4) + ", " +
                    FitLabelField(partOk ? pass.partGroups[g].mark : "", w + 1);
 
     const int pageLabels = 3 * layout_.rowsPerPage;
@@ -129,7 +129,7 @@ class LabelWriter {
     }
     if (labels_ % 3 != 0)
       for (std::string& b : buffers_) b += layout_.separator;
-    if (labels_ % 3 == 0 || labels_ == r.PartsCut) return CompleteRow();
+    if (labels_ % 3 == 0 || labels_ == r.partsCut) return CompleteRow();
     return true;
   }
 

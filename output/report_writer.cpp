@@ -59,7 +59,7 @@ std::string FileLine(const ReportContext& context, const RunState& run, const ch
   return context.dateText + caption + run.orderFile + " / " + run.stockFile;
 }
 
-// UtilRate (thousandths of a percent) as a percentage with two decimals and
+// The utilization (thousandths of a percent) as a percentage with two decimals and
 // a point, halves away from zero.
 std::string UtilisationText(int32_t utilRate) {
   const int64_t v = utilRate;
@@ -83,7 +83,7 @@ void WriteTotals(RunState& run, const ReportContext& context, const ReportWidths
     out.WriteLine(line);
     line.clear();
   }
-  if (r.LastStock > 0) {
+  if (r.lastStock > 0) {
     line += "(including Last Stock layout)";
     out.WriteLine(line);
     line.clear();
@@ -94,40 +94,41 @@ void WriteTotals(RunState& run, const ReportContext& context, const ReportWidths
     const char* label;
     int64_t value;
   } counts[] = {
-      {"Parts Left Number:", static_cast<int64_t>(r.partItemCount) - r.PartsCut},
+      {"Parts Left Number:", static_cast<int64_t>(r.partItemCount) - r.partsCut},
       {"Part Total Number:", r.partItemCount},
-      {"Different Layouts:", r.LayoutNum},
-      {"Diff. Layout Cuts:", r.LayoutCuts},
-      {"Stock Number used:", r.StockUsed},
+      {"Different Layouts:", r.layoutCount},
+      {"Diff. Layout Cuts:", r.layoutCuts},
+      {"Stock Number used:", r.stockUsed},
   };
   for (const auto& c : counts) out.WriteLine(c.label + RightAligned(c.value, widths.totalsInteger));
 
-  out.WriteLine("Total Length used:  " + RightAligned(LengthText(r.LthUsed), widths.totalsLength));
-  if (run.init.ReportCosts)
-    out.WriteLine("Total Cost used:    " + RightAligned(CostText(r.CostUsed), widths.totalsLength));
-  out.WriteLine("Total Waste:        " + RightAligned(LengthText(r.WasteSum), widths.totalsLength));
-  out.WriteLine("Total Utilization,%:" + RightAligned(UtilisationText(r.UtilRate), 13) +
+  out.WriteLine("Total Length used:  " +
+                RightAligned(LengthText(r.lengthUsed), widths.totalsLength));
+  if (run.init.reportCosts)
+    out.WriteLine("Total Cost used:    " + RightAligned(CostText(r.costUsed), widths.totalsLength));
+  out.WriteLine("Total Waste:        " + RightAligned(LengthText(r.wasteSum), widths.totalsLength));
+  out.WriteLine("Total Utilization,%:" + RightAligned(UtilisationText(r.utilization), 13) +
                 "     Calc.time: " + CalcTimeText(context, run.pass) + " sec");
   out.WriteLine("");
 }
 
 void WriteTableHeader(RunState& run, int partsMode) {
   const InitialSettings& s = run.init;
-  const int w = s.NumberColumnWidth;
+  const int w = s.numberColumnWidth;
   std::string line;
-  if (s.ReportMaterialColumn)
-    line = LeftAligned(kMaterialHeader, s.MaterialColumnWidth - 6 + 3 * partsMode) + " Lay#/Pat# ";
+  if (s.reportMaterialColumn)
+    line = LeftAligned(kMaterialHeader, s.materialColumnWidth - 6 + 3 * partsMode) + " Lay#/Pat# ";
   else
     line = "LayNo ";
   line += "  Mult " + RightAligned("Stock", w - 2) + " " + RightAligned("Waste", w) + " ";
-  if (s.ReportCosts) line += RightAligned("Cost", w) + " ";
+  if (s.reportCosts) line += RightAligned("Cost", w) + " ";
   line += partsMode == 0 ? "    Parts in Layout: " : "    Parts/Marks in Layout: ";
   run.report.WriteLine(line);
 }
 
 std::string LayoutLabel(const SolverResults& r, int pattern, int bar, int partsMode) {
-  const bool last = bar == r.LastStock;
-  const int64_t number = partsMode == 0 ? pattern : r.StockItLay[bar];
+  const bool last = bar == r.lastStock;
+  const int64_t number = partsMode == 0 ? pattern : r.stockItemLayout[bar];
   std::string label = last ? "L" + RightAligned(number, 2) : RightAligned(number, 3);
   if (partsMode == 1) label += "/" + RightAligned(pattern, 2);
   return label;
@@ -137,33 +138,33 @@ void WriteLayoutRow(RunState& run, int pattern, int bar, int multiplicity, int p
   const InitialSettings& s = run.init;
   const MaterialPass& pass = run.pass;
   const SolverResults& r = pass.results;
-  const int w = s.NumberColumnWidth;
-  const int g = r.StockItGr[bar];
+  const int w = s.numberColumnWidth;
+  const int g = r.stockItemGroup[bar];
   const bool groupOk = ValidStockGroup(pass, g);
 
   std::string line;
-  if (s.ReportMaterialColumn)
+  if (s.reportMaterialColumn)
     line +=
-        LeftAligned(groupOk ? pass.stockGroups[g].materialKey : "", s.MaterialColumnWidth) + " ";
+        LeftAligned(groupOk ? pass.stockGroups[g].materialKey : "", s.materialColumnWidth) + " ";
   line += LayoutLabel(r, pattern, bar, partsMode) + " ";
   line += RightAligned(multiplicity, 4) + " ";
   line += RightAligned(LengthText(groupOk ? pass.StockGrLth[g] : 0), w) + " ";
-  line += RightAligned(LengthText(r.StockItWaste[bar]), w) + " ";
-  if (s.ReportCosts) line += RightAligned(CostText(groupOk ? pass.StockGrCst[g] : 0), w) + " ";
+  line += RightAligned(LengthText(r.stockItemWaste[bar]), w) + " ";
+  if (s.reportCosts) line += RightAligned(CostText(groupOk ? pass.StockGrCst[g] : 0), w) + " ";
 
   const int pieces = std::clamp(r.partItemCount, 0, kMaxItems);
   std::string pieceIndent;
   if (partsMode == 1) {
     run.report.WriteLine(line);
     line.clear();
-    const int indent = (s.ReportMaterialColumn ? s.MaterialColumnWidth : 0) +
-                       (s.ReportCosts ? w + 1 : 0) + 2 * w + 15;
+    const int indent = (s.reportMaterialColumn ? s.materialColumnWidth : 0) +
+                       (s.reportCosts ? w + 1 : 0) + 2 * w + 15;
     pieceIndent.assign(std::max(indent, 0), ' ');
   }
   for (int k = 1; k <= pieces; ++k) {
     const int piece = pass.pieceOrder[k];
-    if (piece < 1 || piece > pieces || r.PartItStock[piece] != bar) continue;
-    const int pg = r.PartItGr[piece];
+    if (piece < 1 || piece > pieces || r.partItemStock[piece] != bar) continue;
+    const int pg = r.partItemGroup[piece];
     const bool partOk = ValidPartGroup(pass, pg);
     const std::string length = RightAligned(LengthText(partOk ? pass.PartGrLth[pg] : 0), w);
     if (partsMode == 0) {
@@ -182,13 +183,13 @@ void WriteLayoutRows(RunState& run, int partsMode) {
   // Patterns above the highest one any bar carries have no row, so a wild
   // pattern count costs nothing.
   int highest = 0;
-  for (int bar = 1; bar <= bars; ++bar) highest = std::max<int>(highest, r.StockItPat[bar]);
-  const int patterns = std::min<int>(r.PatternNum, highest);
+  for (int bar = 1; bar <= bars; ++bar) highest = std::max<int>(highest, r.stockItemPattern[bar]);
+  const int patterns = std::min<int>(r.patternCount, highest);
   for (int pattern = 1; pattern <= patterns; ++pattern) {
     int count = 0;
     int first = 0;
     for (int bar = 1; bar <= bars; ++bar) {
-      if (r.StockItPat[bar] != pattern) continue;
+      if (r.stockItemPattern[bar] != pattern) continue;
       if (count++ == 0) first = bar;
     }
     if (count > 0) WriteLayoutRow(run, pattern, first, count, partsMode);
@@ -199,24 +200,24 @@ void WriteLayoutRows(RunState& run, int partsMode) {
 
 void FinaliseFigures(MaterialPass& pass) {
   SolverResults& r = pass.results;
-  if (r.LastStock > 0 && ValidStockItem(r, r.LastStock)) {
-    const int g = r.StockItGr[r.LastStock];
+  if (r.lastStock > 0 && ValidStockItem(r, r.lastStock)) {
+    const int g = r.stockItemGroup[r.lastStock];
     const bool groupOk = ValidStockGroup(pass, g);
-    AddTo(r.StockUsed, 1);
-    AddTo(r.LthUsed, groupOk ? pass.StockGrLth[g] : 0);
-    AddTo(r.CostUsed, groupOk ? pass.StockGrCst[g] : 0);
-    AddTo(r.PartsCut, r.LastParts);
-    AddTo(r.LayoutCuts, r.LastParts);
-    AddTo(r.WasteSum, r.LastWaste);
+    AddTo(r.stockUsed, 1);
+    AddTo(r.lengthUsed, groupOk ? pass.StockGrLth[g] : 0);
+    AddTo(r.costUsed, groupOk ? pass.StockGrCst[g] : 0);
+    AddTo(r.partsCut, r.lastParts);
+    AddTo(r.layoutCuts, r.lastParts);
+    AddTo(r.wasteSum, r.lastWaste);
   }
-  const double used = static_cast<double>(static_cast<int64_t>(r.LthUsed) - r.WasteSum);
-  const double rate = std::nearbyint(used / (r.LthUsed + 1e-11) * 100000);
-  r.UtilRate = static_cast<int32_t>(std::clamp<double>(rate, INT32_MIN, INT32_MAX));
+  const double used = static_cast<double>(static_cast<int64_t>(r.lengthUsed) - r.wasteSum);
+  const double rate = std::nearbyint(used / (r.lengthUsed + 1e-11) * 100000);
+  r.utilization = static_cast<int32_t>(std::clamp<double>(rate, INT32_MIN, INT32_MAX));
 }
 
 void WriteReportHeading(RunState& run, const ReportContext& context) {
   const OptimizerSettings& o = run.opt;
-  const ReportWidths widths = WidthsFor(run.init.NumberColumnWidth);
+  const ReportWidths widths = WidthsFor(run.init.numberColumnWidth);
   TextOutFile& out = run.report;
 
   out.WriteLine(run.banner);
@@ -232,31 +233,32 @@ void WriteReportHeading(RunState& run, const ReportContext& context) {
     out.WriteLine(label + RightAligned(LengthText(value), widths.settingsLength));
   };
   out.WriteLine("Cost Optimization Mode:" +
-                RightAligned(YesNo(o.CostOptim), widths.settingsInteger));
+                RightAligned(YesNo(o.optimizeCost), widths.settingsInteger));
   out.WriteLine("Ignore Last Stock:     " +
-                RightAligned(YesNo(o.IgnoreLast), widths.settingsInteger));
-  integer("Shorter/Longer Stocks: ", o.PrefShort);
-  integer("Reduce Layout Number:  ", o.ReduceLays);
-  integer("Optimizer Intensity:   ", o.EffortLev);
-  integer("Max.Differ.Stocks :    ", o.DiffStocks);
-  integer("Max.Differ.Pieces :    ", std::max<int64_t>(0, o.DiffPieces));
-  integer("Stock/Cut Bundle  :    ", std::max<int64_t>(0, -static_cast<int64_t>(o.DiffPieces)));
-  integer("Max.Pieces in Layout:  ", o.MaxPieces);
-  length("Min.Reusable Length:   ", o.MinReusable);
-  length("Saw blade thickness:   ", o.GapItIt);
-  if (o.GapGripEnd > 0)
-    length("Gripping (usable):     ", o.GapGripEnd);
+                RightAligned(YesNo(o.ignoreLastStock), widths.settingsInteger));
+  integer("Shorter/Longer Stocks: ", o.stockLengthPreference);
+  integer("Reduce Layout Number:  ", o.reduceLayouts);
+  integer("Optimizer Intensity:   ", o.effortLevel);
+  integer("Max.Differ.Stocks :    ", o.maxDifferentStocks);
+  integer("Max.Differ.Pieces :    ", std::max<int64_t>(0, o.maxDifferentPieces));
+  integer("Stock/Cut Bundle  :    ",
+          std::max<int64_t>(0, -static_cast<int64_t>(o.maxDifferentPieces)));
+  integer("Max.Pieces in Layout:  ", o.maxPiecesPerLayout);
+  length("Min.Reusable Length:   ", o.minReusableLength);
+  length("Saw blade thickness:   ", o.kerf);
+  if (o.gripLength > 0)
+    length("Gripping (usable):     ", o.gripLength);
   else
-    length("End-zone (non-usable): ", o.GapItEnd);
+    length("End-zone (non-usable): ", o.endZone);
   out.WriteLine("");
   out.WriteLine("");
 }
 
 void WriteReportSection(RunState& run, const ReportContext& context) {
   FinaliseFigures(run.pass);
-  const int partsMode = run.init.ReportPartsMode == 1 ? 1 : 0;
-  if (run.init.ReportTotals) {
-    WriteTotals(run, context, WidthsFor(run.init.NumberColumnWidth));
+  const int partsMode = run.init.reportPartsMode == 1 ? 1 : 0;
+  if (run.init.reportTotals) {
+    WriteTotals(run, context, WidthsFor(run.init.numberColumnWidth));
     WriteTableHeader(run, partsMode);
   }
   WriteLayoutRows(run, partsMode);

@@ -42,8 +42,8 @@ TEST_F(OrderInputTest, BlankTabSeparatorsAndDecimalCommaGiveTheSameGroup) {
     EXPECT_EQ(Group(i).markId, 1);
   }
   EXPECT_EQ(Group(2).sourceLine, "Steel  \t40x40\t\t1250,5  12 \tA17 extra fields");
-  EXPECT_EQ(run.pass.partQtySum, 24);
-  EXPECT_EQ(run.pass.partLthSum, 2 * 125050 * 12);
+  EXPECT_EQ(run.pass.partQuantitySum, 24);
+  EXPECT_EQ(run.pass.partLengthSum, 2 * 125050 * 12);
   EXPECT_EQ(run.checked, 1);
   EXPECT_TRUE(tk.boxes.empty());
 }
@@ -205,9 +205,9 @@ TEST_F(OrderInputTest, MissingFileIsAReadError) {
 TEST_F(OrderInputTest, EachMaterialHasItsOwnPieceLimit) {
   WriteOrders("h\nA x 10 60\nB y 10 99\nA x 10 40\n");
   ASSERT_TRUE(Pass());
-  EXPECT_EQ(run.pass.partQtySum, 100);
+  EXPECT_EQ(run.pass.partQuantitySum, 100);
   ASSERT_TRUE(Pass());
-  EXPECT_EQ(run.pass.partQtySum, 99);
+  EXPECT_EQ(run.pass.partQuantitySum, 99);
 }
 
 TEST_F(OrderInputTest, OtherMaterialsAreCheckedOnlyForTwoFields) {

@@ -40,10 +40,10 @@ void SetBars(SolverResults& r, std::initializer_list<Bar> bars) {
   int i = 0;
   for (const Bar& b : bars) {
     ++i;
-    r.StockItGr[i] = b.group;
-    r.StockItLay[i] = b.layout;
-    r.StockItPat[i] = b.pattern;
-    r.StockItWaste[i] = b.waste;
+    r.stockItemGroup[i] = b.group;
+    r.stockItemLayout[i] = b.layout;
+    r.stockItemPattern[i] = b.pattern;
+    r.stockItemWaste[i] = b.waste;
   }
   r.stockItemCount = i;
 }
@@ -53,8 +53,8 @@ void SetPieces(SolverResults& r, std::initializer_list<std::pair<int16_t, int16_
   int i = 0;
   for (const auto& [group, bar] : pieces) {
     ++i;
-    r.PartItGr[i] = group;
-    r.PartItStock[i] = bar;
+    r.partItemGroup[i] = group;
+    r.partItemStock[i] = bar;
   }
   r.partItemCount = i;
 }
@@ -94,15 +94,15 @@ std::unique_ptr<RunState> SteelPlan() {
           {{1, 1, 1, 30000}, {1, 1, 1, 30000}, {1, 1, 1, 30000}, {1, 2, 3, 70000}, {2, 0, 0, 0}});
   SetPieces(
       r, {{1, 1}, {1, 1}, {1, 2}, {1, 2}, {1, 3}, {1, 3}, {2, 1}, {2, 2}, {2, 3}, {3, 4}, {3, 4}});
-  r.StockUsed = 4;
-  r.PartsCut = 11;
-  r.LthUsed = 2600000;
-  r.WasteSum = 160000;
-  r.CostUsed = 10200;
-  r.PatternNum = 3;
-  r.LayoutNum = 2;
-  r.LayoutCuts = 5;
-  r.UtilRate = 12345;
+  r.stockUsed = 4;
+  r.partsCut = 11;
+  r.lengthUsed = 2600000;
+  r.wasteSum = 160000;
+  r.costUsed = 10200;
+  r.patternCount = 3;
+  r.layoutCount = 2;
+  r.layoutCuts = 5;
+  r.utilization = 12345;
   pass.solverStartMs = 1000;
   return run;
 }
@@ -110,17 +110,17 @@ std::unique_ptr<RunState> SteelPlan() {
 std::unique_ptr<RunState> SteelPlanWithLastStock() {
   auto run = SteelPlan();
   SolverResults& r = run->pass.results;
-  r.StockUsed = 3;
-  r.PartsCut = 9;
-  r.LthUsed = 1950000;
-  r.WasteSum = 90000;
-  r.CostUsed = 7650;
-  r.LayoutCuts = 4;
-  r.LastStock = 4;
-  r.LastParts = 2;
-  r.LastLthUsed = 580000;
-  r.LastWaste = 70000;
-  r.LastCost = 2550;
+  r.stockUsed = 3;
+  r.partsCut = 9;
+  r.lengthUsed = 1950000;
+  r.wasteSum = 90000;
+  r.costUsed = 7650;
+  r.layoutCuts = 4;
+  r.lastStock = 4;
+  r.lastParts = 2;
+  r.lastLengthUsed = 580000;
+  r.lastWaste = 70000;
+  r.lastCost = 2550;
   return run;
 }
 
@@ -141,10 +141,10 @@ std::unique_ptr<RunState> SevenPieces() {
   SolverResults& r = pass.results;
   SetBars(r, {{1, 0, 0, 0}, {1, 1, 1, 100000}, {1, 2, 2, 500000}});
   SetPieces(r, {{1, 3}, {2, 2}, {3, 3}, {4, 2}, {5, 3}, {6, 3}, {7, 2}, {8, 0}});
-  r.StockUsed = 2;
-  r.PartsCut = 7;
-  r.PatternNum = 2;
-  r.LayoutNum = 2;
+  r.stockUsed = 2;
+  r.partsCut = 7;
+  r.patternCount = 2;
+  r.layoutCount = 2;
   return run;
 }
 
@@ -170,20 +170,20 @@ std::unique_ptr<RunState> ThirtySevenPieces() {
   // (items 26-37); bar 8: items 19-24; bar 9: item 25.
   r.partItemCount = 37;
   for (int i = 1; i <= 37; ++i) {
-    r.PartItGr[i] = i <= 25 ? 1 : 2;
+    r.partItemGroup[i] = i <= 25 ? 1 : 2;
     if (i <= 18)
-      r.PartItStock[i] = static_cast<int16_t>((i - 1) / 3 + 1);
+      r.partItemStock[i] = static_cast<int16_t>((i - 1) / 3 + 1);
     else if (i <= 24)
-      r.PartItStock[i] = 8;
+      r.partItemStock[i] = 8;
     else if (i == 25)
-      r.PartItStock[i] = 9;
+      r.partItemStock[i] = 9;
     else
-      r.PartItStock[i] = static_cast<int16_t>((i - 26) / 2 + 1);
+      r.partItemStock[i] = static_cast<int16_t>((i - 26) / 2 + 1);
   }
-  r.StockUsed = 8;
-  r.PartsCut = 37;
-  r.PatternNum = 3;
-  r.LayoutNum = 3;
+  r.stockUsed = 8;
+  r.partsCut = 37;
+  r.patternCount = 3;
+  r.layoutCount = 3;
   return run;
 }
 

@@ -74,11 +74,11 @@ TEST(PieceOrderTest, MatchesAStableSortOnRandomPlans) {
       pass.PartGrLth[g] = 1 + static_cast<int32_t>(random() % 4);
     pass.results.partItemCount = static_cast<int>(random() % (kMaxItems + 1));
     for (int i = 1; i <= pass.results.partItemCount; ++i)
-      pass.results.PartItGr[i] = static_cast<int16_t>(1 + random() % pass.partGroupCount);
+      pass.results.partItemGroup[i] = static_cast<int16_t>(1 + random() % pass.partGroupCount);
 
     std::vector<int> expected(pass.results.partItemCount);
     std::iota(expected.begin(), expected.end(), 1);
-    auto length = [&](int p) { return pass.PartGrLth[pass.results.PartItGr[p]]; };
+    auto length = [&](int p) { return pass.PartGrLth[pass.results.partItemGroup[p]]; };
     std::stable_sort(expected.begin(), expected.end(),
                      [&](int a, int b) { return length(a) > length(b); });
     BuildPieceOrder(pass);
@@ -144,8 +144,8 @@ TEST(LabelPrinterSetupTest, CellHeightFollowsResolutionAndMode) {
 TEST_F(LabelsTest, AFullLastPageEndsWithAFormFeed) {
   auto run = ThirtySevenPieces();
   SolverResults& r = run->pass.results;
-  r.PartItStock[25] = 0;
-  r.PartsCut = 36;
+  r.partItemStock[25] = 0;
+  r.partsCut = 36;
   BuildPieceOrder(run->pass);
   RecordingPrinter printer;
   EXPECT_EQ(WriteLabels(*run, printer, 1), LabelStatus::kOk);
@@ -156,7 +156,7 @@ TEST_F(LabelsTest, AFullLastPageEndsWithAFormFeed) {
 
 TEST_F(LabelsTest, EveryPieceGetsALabelWhenPartsCutDisagrees) {
   auto run = SevenPieces();
-  run->pass.results.PartsCut = 9;
+  run->pass.results.partsCut = 9;
   EXPECT_EQ(LabelsFile(*run), Golden("labels_file_7.txt"));
 }
 

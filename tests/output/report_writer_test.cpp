@@ -43,14 +43,14 @@ class ReportTest : public OutputTest {
 
 void SetDefaultOptimizerSettings(OptimizerSettings& o) {
   o = OptimizerSettings{};
-  o.CostOptim = 0;
-  o.IgnoreLast = 1;
-  o.PrefShort = 0;
-  o.ReduceLays = 1;
-  o.EffortLev = 5;
-  o.DiffStocks = 0;
-  o.DiffPieces = 0;
-  o.MaxPieces = 0;
+  o.optimizeCost = 0;
+  o.ignoreLastStock = 1;
+  o.stockLengthPreference = 0;
+  o.reduceLayouts = 1;
+  o.effortLevel = 5;
+  o.maxDifferentStocks = 0;
+  o.maxDifferentPieces = 0;
+  o.maxPiecesPerLayout = 0;
 }
 
 TEST_F(ReportTest, HeadingWithDefaultSettings) {
@@ -63,18 +63,18 @@ TEST_F(ReportTest, HeadingWithDefaultSettings) {
 TEST_F(ReportTest, HeadingWithGrippingLengthAndBundle) {
   auto run = SteelPlan();
   OptimizerSettings& o = run->opt;
-  o.CostOptim = 1;
-  o.IgnoreLast = 0;
-  o.PrefShort = -3;
-  o.ReduceLays = 2;
-  o.EffortLev = 10;
-  o.DiffStocks = 4;
-  o.DiffPieces = -4;
-  o.MaxPieces = 12;
-  o.MinReusable = 50000;
-  o.GapItIt = 350;
-  o.GapItEnd = 500;
-  o.GapGripEnd = 300;
+  o.optimizeCost = 1;
+  o.ignoreLastStock = 0;
+  o.stockLengthPreference = -3;
+  o.reduceLayouts = 2;
+  o.effortLevel = 10;
+  o.maxDifferentStocks = 4;
+  o.maxDifferentPieces = -4;
+  o.maxPiecesPerLayout = 12;
+  o.minReusableLength = 50000;
+  o.kerf = 350;
+  o.endZone = 500;
+  o.gripLength = 300;
   EXPECT_EQ(Written(*run, [](RunState& r) { WriteReportHeading(r, kContext); }),
             Golden("heading_gripping.txt"));
 }
@@ -82,9 +82,9 @@ TEST_F(ReportTest, HeadingWithGrippingLengthAndBundle) {
 TEST_F(ReportTest, HeadingLengthsFollowLocaleAndColumnWidth) {
   UseCommaLocale();
   auto run = SteelPlan();
-  run->opt.GapItEnd = 500;
-  run->opt.DiffPieces = 7;
-  run->init.NumberColumnWidth = 12;
+  run->opt.endZone = 500;
+  run->opt.maxDifferentPieces = 7;
+  run->init.numberColumnWidth = 12;
   const std::string text = Written(*run, [](RunState& r) { WriteReportHeading(r, kContext); });
   EXPECT_NE(text.find("\r\nMax.Differ.Pieces :              7\r\n"), std::string::npos);
   EXPECT_NE(text.find("\r\nStock/Cut Bundle  :              0\r\n"), std::string::npos);
@@ -104,48 +104,48 @@ TEST_F(ReportTest, SectionWithTotalsInPartsMode0) {
 
 TEST_F(ReportTest, SectionWithoutTotalsStillFinalisesFigures) {
   auto run = SteelPlan();
-  run->init.ReportTotals = false;
+  run->init.reportTotals = false;
   EXPECT_EQ(Section(*run), Golden("section_totals_off.txt"));
-  EXPECT_EQ(run->pass.results.UtilRate, 93846);
+  EXPECT_EQ(run->pass.results.utilization, 93846);
 }
 
 TEST_F(ReportTest, SectionWithCostsLastStockInPartsMode1) {
   auto run = SteelPlanWithLastStock();
-  run->init.ReportCosts = true;
-  run->init.ReportPartsMode = 1;
+  run->init.reportCosts = true;
+  run->init.reportPartsMode = 1;
   EXPECT_EQ(Section(*run), Golden("section_mode1_costs_last.txt"));
 }
 
 TEST_F(ReportTest, SectionWithoutMaterialColumnOnCommaLocale) {
   UseCommaLocale();
   auto run = SteelPlanWithLastStock();
-  run->init.ReportCosts = true;
-  run->init.ReportMaterialColumn = false;
+  run->init.reportCosts = true;
+  run->init.reportMaterialColumn = false;
   EXPECT_EQ(Section(*run), Golden("section_no_matcol_comma.txt"));
 }
 
 TEST_F(ReportTest, LastStockIsFoldedIntoTheTotals) {
   auto run = SteelPlanWithLastStock();
-  run->init.ReportTotals = false;
+  run->init.reportTotals = false;
   Section(*run);
   const SolverResults& r = run->pass.results;
-  EXPECT_EQ(r.StockUsed, 4);
-  EXPECT_EQ(r.LthUsed, 2600000);
-  EXPECT_EQ(r.CostUsed, 10200);
-  EXPECT_EQ(r.PartsCut, 11);
-  EXPECT_EQ(r.LayoutCuts, 6);
-  EXPECT_EQ(r.WasteSum, 160000);
-  EXPECT_EQ(r.UtilRate, 93846);
+  EXPECT_EQ(r.stockUsed, 4);
+  EXPECT_EQ(r.lengthUsed, 2600000);
+  EXPECT_EQ(r.costUsed, 10200);
+  EXPECT_EQ(r.partsCut, 11);
+  EXPECT_EQ(r.layoutCuts, 6);
+  EXPECT_EQ(r.wasteSum, 160000);
+  EXPECT_EQ(r.utilization, 93846);
 }
 
 TEST_F(ReportTest, UtilisationOfAnEmptyPlanIsZero) {
   auto run = SteelPlan();
   SolverResults& r = run->pass.results;
-  r.LthUsed = 0;
-  r.WasteSum = 0;
-  r.PatternNum = 0;
+  r.lengthUsed = 0;
+  r.wasteSum = 0;
+  r.patternCount = 0;
   const std::string text = Section(*run);
-  EXPECT_EQ(r.UtilRate, 0);
+  EXPECT_EQ(r.utilization, 0);
   EXPECT_NE(text.find("\r\nTotal Utilization,%:         0.00     Calc.time: 2.3 sec\r\n"),
             std::string::npos);
 }
@@ -154,11 +154,11 @@ TEST_F(ReportTest, UtilisationKeepsAPointAndRoundsHalvesUp) {
   UseCommaLocale();
   auto run = SteelPlan();
   SolverResults& r = run->pass.results;
-  r.LthUsed = 100000;
-  r.WasteSum = 15;
+  r.lengthUsed = 100000;
+  r.wasteSum = 15;
   run->pass.solverStartMs = 500;
   const std::string text = Written(*run, [](RunState& s) { WriteReportSection(s, {"", 62960}); });
-  EXPECT_EQ(r.UtilRate, 99985);
+  EXPECT_EQ(r.utilization, 99985);
   EXPECT_NE(text.find("\r\nTotal Utilization,%:        99.99     Calc.time: 62,5 sec\r\n"),
             std::string::npos);
 }
@@ -175,17 +175,17 @@ TEST_F(ReportTest, TotalsHeadingWithoutMaterialKey) {
 
 TEST_F(ReportTest, RowShowsLowestBarAndPiecesLongestFirst) {
   auto run = SteelPlan();
-  run->init.ReportTotals = false;
-  run->init.ReportMaterialColumn = false;
+  run->init.reportTotals = false;
+  run->init.reportMaterialColumn = false;
   SolverResults& r = run->pass.results;
   // Bar 2 is the last stock but bar 1 is the lowest-numbered bar of pattern
   // 1, so its row has no "L"; bar 1 holds 1200.00 before two 2500.00 pieces
   // in item order.
-  r.LastStock = 2;
-  r.PatternNum = 1;
-  r.StockItWaste[1] = 11100;
-  r.PartItGr[1] = 2;
-  r.PartItGr[7] = 1;
+  r.lastStock = 2;
+  r.patternCount = 1;
+  r.stockItemWaste[1] = 11100;
+  r.partItemGroup[1] = 2;
+  r.partItemGroup[7] = 1;
   EXPECT_EQ(Section(*run), "  1    3  6500.00   111.00  2500.00  2500.00  1200.00  \r\n\r\n");
 }
 
@@ -235,11 +235,11 @@ TEST_F(ReportTest, TableHeaderAndFirstPieceLineInEverySwitchCombination) {
   };
   for (const auto& c : cases) {
     auto run = SteelPlan();
-    run->init.ReportMaterialColumn = c.materialColumn;
-    run->init.ReportPartsMode = c.partsMode;
-    run->init.ReportCosts = c.costs;
-    run->init.NumberColumnWidth = c.w;
-    run->init.MaterialColumnWidth = c.m;
+    run->init.reportMaterialColumn = c.materialColumn;
+    run->init.reportPartsMode = c.partsMode;
+    run->init.reportCosts = c.costs;
+    run->init.numberColumnWidth = c.w;
+    run->init.materialColumnWidth = c.m;
     const std::vector<std::string> lines = Lines(Section(*run));
     const auto header = std::find(lines.begin(), lines.end(), c.header);
     ASSERT_NE(header, lines.end()) << c.header;
@@ -262,8 +262,8 @@ TEST_F(ReportTest, GrippingOrEndZoneLine) {
   };
   for (const auto& c : cases) {
     auto run = SteelPlan();
-    run->opt.GapGripEnd = c.grip;
-    run->opt.GapItEnd = c.endZone;
+    run->opt.gripLength = c.grip;
+    run->opt.endZone = c.endZone;
     const std::string text = Written(*run, [](RunState& r) { WriteReportHeading(r, kContext); });
     EXPECT_NE(text.find(c.line), std::string::npos) << c.line;
     EXPECT_EQ(text.find(c.grip > 0 ? "End-zone" : "Gripping"), std::string::npos) << c.line;
@@ -272,18 +272,18 @@ TEST_F(ReportTest, GrippingOrEndZoneLine) {
 
 TEST_F(ReportTest, PatternCountBeyondTheBarsAddsNoRows) {
   auto run = SteelPlan();
-  run->init.ReportTotals = false;
-  run->pass.results.PatternNum = INT32_MAX;
+  run->init.reportTotals = false;
+  run->pass.results.patternCount = INT32_MAX;
   EXPECT_EQ(Section(*run), Golden("section_totals_off.txt"));
 }
 
 TEST_F(ReportTest, WideNumbersAreWrittenWhole) {
   auto run = SteelPlan();
-  run->init.ReportTotals = false;
-  run->init.ReportMaterialColumn = false;
-  run->init.NumberColumnWidth = 6;
+  run->init.reportTotals = false;
+  run->init.reportMaterialColumn = false;
+  run->init.numberColumnWidth = 6;
   run->pass.StockGrLth[1] = 12345678;
-  run->pass.results.PatternNum = 1;
+  run->pass.results.patternCount = 1;
   EXPECT_EQ(Section(*run), "  1    3 123456.78 300.00 2500.00 2500.00 1200.00  \r\n\r\n");
 }
 
@@ -295,7 +295,7 @@ TEST_F(ReportTest, WriteFailuresAreCountedAndWritingGoesOn) {
   EXPECT_GT(afterHeading, 0);
   WriteReportSection(*run, kContext);
   EXPECT_GT(run->report.errors, afterHeading);
-  EXPECT_EQ(run->pass.results.StockUsed, 4);
+  EXPECT_EQ(run->pass.results.stockUsed, 4);
 }
 
 }  // namespace
