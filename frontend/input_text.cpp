@@ -149,14 +149,14 @@ std::vector<std::string_view> SplitLines(std::string_view content) {
   return lines;
 }
 
-int32_t LengthField(std::string_view line, const FieldBounds& fields, int j, char decimalSeparator,
-                    int& errorCount) {
+int32_t LengthField(std::string_view line, const FieldBounds& fields, int j,
+                    const fract::NumberFormat& format, int& errorCount) {
   if (fields.k < j) {
     ++errorCount;
     return 0;
   }
-  const std::string text = ReplaceDecimalMarks(FieldText(line, fields, j), decimalSeparator);
-  return fract::ParseLengthUnits(TrimText(text), errorCount);
+  const std::string text = ReplaceDecimalMarks(FieldText(line, fields, j), format.decimalSeparator);
+  return fract::ParseLengthUnits(TrimText(text), format, errorCount);
 }
 
 bool ExceedsTotalLimit(int64_t value, int quantity, int64_t sum) {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "fract.h"
+
 namespace tarvolin {
 
 inline constexpr int kMaxFields = 50;
@@ -40,8 +42,8 @@ std::string ReplaceDecimalMarks(std::string_view text, char decimalSeparator);
 
 // Field j read as a length in length units, after ReplaceDecimalMarks and
 // trimming; a missing field or an unreadable text adds to errorCount.
-int32_t LengthField(std::string_view line, const FieldBounds& fields, int j, char decimalSeparator,
-                    int& errorCount);
+int32_t LengthField(std::string_view line, const FieldBounds& fields, int j,
+                    const fract::NumberFormat& format, int& errorCount);
 
 // An optionally signed decimal whole number that fits 16 bits.
 bool ParseWholeNumber16(std::string_view text, int16_t& value);

@@ -30,8 +30,7 @@ bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
   pass.partLengthSum = 0;
   int errors = 0;
   int n = 0;
-  const char separator = fract::Settings().DecimalSeparator;
-  const int64_t lengthLimitText = LimitInUserUnits(fract::Settings().LengthScale);
+  const int64_t lengthLimitText = LimitInUserUnits(run.format.lengthScale);
 
   std::string content;
   if (ReadWholeFile(run.orderFile, content) != 0) ++errors;
@@ -63,7 +62,7 @@ bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
     g = PartGroup{};
     g.sourceLine = CutToChars(line, kSourceLineChars);
     g.materialKey = key.key;
-    g.length = LengthField(line, f, 3, separator, errors);
+    g.length = LengthField(line, f, 3, run.format, errors);
     if (f.k < 4 || !ParseWholeNumber16(FieldText(line, f, 4), g.quantity)) {
       g.quantity = 0;
       ++errors;

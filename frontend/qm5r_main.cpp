@@ -77,7 +77,6 @@ ExitStatus Qm5rMain::Status() const {
 }
 
 void Qm5rMain::Initialise() {
-  fract::Settings().DecimalSeparator = toolkit_.DecimalSeparator();
   if (!InitialiseRun(run_, toolkit_)) {
     alreadyRunning_ = run_.secondInstance;
     return;
@@ -160,9 +159,6 @@ void Qm5rMain::BatchRun() {
       toolkit_.Confirm("Confirm Label Printing", BoxButtons::YesNo) != BoxResult::Yes) {
     printLabels_ = false;
   }
-
-  fract::Settings().LengthScale = fract::PowerCapped(10, fract::Settings().LengthPrecision);
-  fract::Settings().CostScale = fract::PowerCapped(10, fract::Settings().CostPrecision);
 
   if (!ReadOptimizerSettings(run_, toolkit_)) return;
   if (!PumpAndCheck()) return;
@@ -272,8 +268,7 @@ bool Qm5rMain::SolveMaterial() {
     } else if (pass.partGroupCount > 0) {
       memoLine_ +=
           RightAligned(r.partsCut, 8) + RightAligned(r.stockUsed, 6) +
-          RightAligned(UtilisationText(r.utilization, fract::Settings().DecimalSeparator) + "%",
-                       12);
+          RightAligned(UtilisationText(r.utilization, run_.format.decimalSeparator) + "%", 12);
     }
     view_.ReplaceLastMemoLine(memoLine_);
   }

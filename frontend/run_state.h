@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "fract.h"
 #include "text_file.h"  // platform: output files with I/O results
 
 namespace tarvolin {
@@ -18,6 +19,10 @@ inline constexpr int kMaxCheckedMaterials = 101;
 inline constexpr int kMaterialKeyChars = 32;
 inline constexpr int kMarkChars = 16;
 inline constexpr int kSourceLineChars = 254;
+
+// Lengths and costs travel as integers in hundredths of the user's unit.
+inline constexpr int kLengthPrecision = 2;
+inline constexpr int kCostPrecision = 2;
 
 inline constexpr const char* kMaterialHeader = "Mater/Sect";
 inline constexpr const char* kUndefinedMaterial = "?UnDefined?";
@@ -137,6 +142,7 @@ struct RunState {
 
   InitialSettings init;
   OptimizerSettings opt;
+  fract::NumberFormat format;
 
   int processed = 0;            // materials solved or being solved
   int errorsLogged = 0;         // LogError calls; a run with errors ends with a failure status

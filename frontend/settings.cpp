@@ -72,7 +72,7 @@ int32_t SettingsLineReader::LengthLine() {
   const size_t stop = line.find_first_of(" \t");
   if (line.empty() || stop == std::string_view::npos) return Fail();
   int parseErrors = 0;
-  const int32_t value = fract::ParseLengthUnits(line.substr(0, stop), parseErrors);
+  const int32_t value = fract::ParseLengthUnits(line.substr(0, stop), format_, parseErrors);
   if (parseErrors > 0 || value < 0 || value > kLengthLimit) return Fail();
   return value;
 }
@@ -84,7 +84,7 @@ void LoadDefaultOptimizerSettings(OptimizerSettings& settings) {
 bool ReadInitialSettings(RunState& run, Toolkit& toolkit) {
   std::string content;
   const bool readable = ReadWholeFile(run.configFile, content) == 0;
-  SettingsLineReader reader(std::move(content));
+  SettingsLineReader reader(std::move(content), run.format);
   if (!readable) ++reader.errors;
 
   // Ranges of lines 1..22 (element 0 unused); line 22 is the end marker.
@@ -120,7 +120,7 @@ bool ReadInitialSettings(RunState& run, Toolkit& toolkit) {
 bool ReadOptimizerSettings(RunState& run, Toolkit& toolkit) {
   std::string content;
   const bool readable = ReadWholeFile(run.optSetFile, content) == 0;
-  SettingsLineReader r(std::move(content));
+  SettingsLineReader r(std::move(content), run.format);
   OptimizerSettings& o = run.opt;
   if (readable) {
     o.optimizeCost = r.IntegerLine(0, 1);

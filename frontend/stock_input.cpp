@@ -35,7 +35,7 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
   pass.stockCostSum = 0;
   int errors = 0;
   int n = 0;
-  const char separator = fract::Settings().DecimalSeparator;
+  const fract::NumberFormat& format = run.format;
 
   std::string content;
   if (ReadWholeFile(run.stockFile, content) != 0) ++errors;
@@ -58,11 +58,11 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
     g = StockGroup{};
     g.sourceLine = CutToChars(line, kSourceLineChars);
     g.materialKey = key.key;
-    g.length = LengthField(line, f, 3, separator, errors);
+    g.length = LengthField(line, f, 3, format, errors);
     if (f.k >= 5) {
-      const std::string text = ReplaceDecimalMarks(FieldText(line, f, 5), separator);
-      g.cost =
-          fract::ParseNumberText(TrimText(text), fract::Settings().CostPrecision, fract::NoValue);
+      const std::string text = ReplaceDecimalMarks(FieldText(line, f, 5), format.decimalSeparator);
+      g.cost = fract::ParseNumberText(TrimText(text), format.costPrecision, fract::NoValue,
+                                      format.decimalSeparator);
       if (g.cost == fract::NoValue) ++errors;
     }
     if (f.k < 4 || !ParseWholeNumber16(FieldText(line, f, 4), g.quantity)) {
@@ -98,13 +98,13 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
     if (ExceedsTotalLimit(g.length, g.quantity, pass.stockLengthSum))
       return FailRun(run, toolkit,
                      "Stock total length exceeds limit: \r" +
-                         std::to_string(LimitInUserUnits(fract::Settings().LengthScale)) + "\r" +
+                         std::to_string(LimitInUserUnits(format.lengthScale)) + "\r" +
                          GroupTail("stock", n, run.currentMaterial));
     pass.stockLengthSum += int64_t{g.length} * g.quantity;
     if (ExceedsTotalLimit(g.cost, g.quantity, pass.stockCostSum))
       return FailRun(run, toolkit,
                      "Stock total cost exceeds limit: \r" +
-                         std::to_string(LimitInUserUnits(fract::Settings().CostScale)) + "\r" +
+                         std::to_string(LimitInUserUnits(format.costScale)) + "\r" +
                          GroupTail("stock", n, run.currentMaterial));
     pass.stockCostSum += int64_t{g.cost} * g.quantity;
   }

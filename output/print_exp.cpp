@@ -69,10 +69,9 @@ int PieceLength(const MaterialPass& pass, int piece) {
 }
 
 // A length as a fixed-point number with the length precision and a point.
-std::string LabelLength(int32_t units) {
-  const fract::FractSettings& s = fract::Settings();
-  const int decimals = std::max(s.LengthPrecision, 0);
-  const double value = static_cast<double>(units) / s.LengthScale;
+std::string LabelLength(int32_t units, const fract::NumberFormat& format) {
+  const int decimals = std::max(format.lengthPrecision, 0);
+  const double value = static_cast<double>(units) / format.lengthScale;
   return output_text::ScaledFixedText(output_text::ScaleRounded(value, decimals), decimals, '.');
 }
 
@@ -95,7 +94,7 @@ class LabelWriter {
       const int g = r.stockItemGroup[bar];
       const bool groupOk = g >= 1 && g <= std::min(pass.stockGroupCount, kMaxStockGroups);
       const std::string stockLength =
-          FitLabelField(LabelLength(groupOk ? pass.StockGrLth[g] : 0), w);
+          FitLabelField(LabelLength(groupOk ? pass.StockGrLth[g] : 0, run_.format), w);
       for (int k = 1; k <= pieces; ++k) {
         const int piece = pass.pieceOrder[k];
         if (piece < 1 || piece > pieces || r.partItemStock[piece] != bar) continue;
@@ -118,7 +117,7 @@ class LabelWriter {
     buffers_[0] += materialText_;
     buffers_[1] += "Stock" + RightAligned(usedBar, 5) + " " + stockLength;
     buffers_[2] += "Piece" + RightAligned(piece, 5) + " " +
-                   FitLabelField(LabelLength(PieceLength(pass, piece)), w);
+                   FitLabelField(LabelLength(PieceLength(pass, piece), run_.format), w);
     buffers_[3] += "Lay#" + RightAligned(r.stockItemLayout[bar], 4) + ", " +
                    FitLabelField(partOk ? pass.partGroups[g].mark : "", w + 1);
 

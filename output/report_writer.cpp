@@ -17,8 +17,8 @@ using output_text::LeftAligned;
 using output_text::LengthText;
 using output_text::RightAligned;
 
-int AbsPrecision() {
-  return std::abs(fract::Settings().LengthPrecision);
+int AbsPrecision(const fract::NumberFormat& format) {
+  return std::abs(format.lengthPrecision);
 }
 
 // Column widths derived from the number column width W.
@@ -29,8 +29,8 @@ struct ReportWidths {
   int totalsLength;
 };
 
-ReportWidths WidthsFor(int w) {
-  return {w + 1 - AbsPrecision(), w + 2, w + 6 - AbsPrecision(), w + 5};
+ReportWidths WidthsFor(int w, const fract::NumberFormat& format) {
+  return {w + 1 - AbsPrecision(format), w + 2, w + 6 - AbsPrecision(format), w + 5};
 }
 
 bool ValidStockItem(const SolverResults& r, int item) {
@@ -67,10 +67,10 @@ std::string UtilisationText(int32_t utilRate) {
   return output_text::ScaledFixedText(hundredths, 2, '.');
 }
 
-std::string CalcTimeText(const ReportContext& context, const MaterialPass& pass) {
+std::string CalcTimeText(const ReportContext& context, const MaterialPass& pass,
+                         char decimalSeparator) {
   const double seconds = (context.clockMs - pass.solverStartMs) / 1000.0;
-  return output_text::ScaledFixedText(output_text::ScaleRounded(seconds, 1), 1,
-                                      fract::Settings().DecimalSeparator);
+  return output_text::ScaledFixedText(output_text::ScaleRounded(seconds, 1), 1, decimalSeparator);
 }
 
 void WriteTotals(RunState& run, const ReportContext& context, const ReportWidths& widths) {
@@ -103,12 +103,15 @@ void WriteTotals(RunState& run, const ReportContext& context, const ReportWidths
   for (const auto& c : counts) out.WriteLine(c.label + RightAligned(c.value, widths.totalsInteger));
 
   out.WriteLine("Total Length used:  " +
-                RightAligned(LengthText(r.lengthUsed), widths.totalsLength));
+                RightAligned(LengthText(r.lengthUsed, run.format), widths.totalsLength));
   if (run.init.reportCosts)
-    out.WriteLine("Total Cost used:    " + RightAligned(CostText(r.costUsed), widths.totalsLength));
-  out.WriteLine("Total Waste:        " + RightAligned(LengthText(r.wasteSum), widths.totalsLength));
+    out.WriteLine("Total Cost used:    " +
+                  RightAligned(CostText(r.costUsed, run.format), widths.totalsLength));
+  out.WriteLine("Total Waste:        " +
+                RightAligned(LengthText(r.wasteSum, run.format), widths.totalsLength));
   out.WriteLine("Total Utilization,%:" + RightAligned(UtilisationText(r.utilization), 13) +
-                "     Calc.time: " + CalcTimeText(context, run.pass) + " sec");
+                "     Calc.time: " + CalcTimeText(context, run.pass, run.format.decimalSeparator) +
+                " sec");
   out.WriteLine("");
 }
 
@@ -148,9 +151,10 @@ void WriteLayoutRow(RunState& run, int pattern, int bar, int multiplicity, int p
         LeftAligned(groupOk ? pass.stockGroups[g].materialKey : "", s.materialColumnWidth) + " ";
   line += LayoutLabel(r, pattern, bar, partsMode) + " ";
   line += RightAligned(multiplicity, 4) + " ";
-  line += RightAligned(LengthText(groupOk ? pass.StockGrLth[g] : 0), w) + " ";
-  line += RightAligned(LengthText(r.stockItemWaste[bar]), w) + " ";
-  if (s.reportCosts) line += RightAligned(CostText(groupOk ? pass.StockGrCst[g] : 0), w) + " ";
+  line += RightAligned(LengthText(groupOk ? pass.StockGrLth[g] : 0, run.format), w) + " ";
+  line += RightAligned(LengthText(r.stockItemWaste[bar], run.format), w) + " ";
+  if (s.reportCosts)
+    line += RightAligned(CostText(groupOk ? pass.StockGrCst[g] : 0, run.format), w) + " ";
 
   const int pieces = std::clamp(r.partItemCount, 0, kMaxItems);
   std::string pieceIndent;
@@ -166,7 +170,8 @@ void WriteLayoutRow(RunState& run, int pattern, int bar, int multiplicity, int p
     if (piece < 1 || piece > pieces || r.partItemStock[piece] != bar) continue;
     const int pg = r.partItemGroup[piece];
     const bool partOk = ValidPartGroup(pass, pg);
-    const std::string length = RightAligned(LengthText(partOk ? pass.PartGrLth[pg] : 0), w);
+    const std::string length =
+        RightAligned(LengthText(partOk ? pass.PartGrLth[pg] : 0, run.format), w);
     if (partsMode == 0) {
       line += length + " ";
     } else {
@@ -217,7 +222,7 @@ void FinaliseFigures(MaterialPass& pass) {
 
 void WriteReportHeading(RunState& run, const ReportContext& context) {
   const OptimizerSettings& o = run.opt;
-  const ReportWidths widths = WidthsFor(run.init.numberColumnWidth);
+  const ReportWidths widths = WidthsFor(run.init.numberColumnWidth, run.format);
   TextOutFile& out = run.report;
 
   out.WriteLine(run.banner);
@@ -230,7 +235,7 @@ void WriteReportHeading(RunState& run, const ReportContext& context) {
     out.WriteLine(label + RightAligned(value, widths.settingsInteger));
   };
   auto length = [&](const char* label, int32_t value) {
-    out.WriteLine(label + RightAligned(LengthText(value), widths.settingsLength));
+    out.WriteLine(label + RightAligned(LengthText(value, run.format), widths.settingsLength));
   };
   out.WriteLine("Cost Optimization Mode:" +
                 RightAligned(YesNo(o.optimizeCost), widths.settingsInteger));
@@ -258,7 +263,7 @@ void WriteReportSection(RunState& run, const ReportContext& context) {
   FinaliseFigures(run.pass);
   const int partsMode = run.init.reportPartsMode == 1 ? 1 : 0;
   if (run.init.reportTotals) {
-    WriteTotals(run, context, WidthsFor(run.init.numberColumnWidth));
+    WriteTotals(run, context, WidthsFor(run.init.numberColumnWidth, run.format));
     WriteTableHeader(run, partsMode);
   }
   WriteLayoutRows(run, partsMode);

@@ -97,7 +97,6 @@ class BatchRunTest : public ::testing::Test {
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
     fs::current_path(dir_);
-    fract::Settings() = fract::FractSettings{};
     WriteFile("QM_OptSet.txt", kOptSet);
   }
   void TearDown() override {

@@ -266,7 +266,7 @@ TEST_F(OptimizerSettingsTest, WithoutConfirmStepsAnErrorEndsTheRun) {
 }
 
 TEST(SettingsLineReader, IntegerAndLengthLines) {
-  SettingsLineReader r("\r\n\t 7\tseven\n-3\n5 x\n 2,5\tc\n");
+  SettingsLineReader r("\r\n\t 7\tseven\n-3\n5 x\n 2,5\tc\n", fract::NumberFormat{});
   EXPECT_EQ(r.IntegerLine(0, 9), 7);
   EXPECT_EQ(r.IntegerLine(-5, 5), -3);
   EXPECT_EQ(r.LengthLine(), 500);
@@ -275,7 +275,7 @@ TEST(SettingsLineReader, IntegerAndLengthLines) {
   EXPECT_EQ(r.errors, 0);
   EXPECT_EQ(r.IntegerLine(555, 555), 0);
   EXPECT_EQ(r.errors, 1);
-  SettingsLineReader failed("9\n1\n");
+  SettingsLineReader failed("9\n1\n", fract::NumberFormat{});
   EXPECT_EQ(failed.IntegerLine(0, 1), 0);
   EXPECT_EQ(failed.IntegerLine(0, 1), 0);  // nothing more is read after an error
   EXPECT_EQ(failed.errors, 1);

@@ -32,15 +32,9 @@ std::unique_ptr<RunState> SevenPieces();
 // items 1-25 are 1000.00 "B7", items 26-37 are 1500.00 "FRAME-LEFT".
 std::unique_ptr<RunState> ThirtySevenPieces();
 
-// Keeps the number-format settings of a test from leaking into the next.
 class OutputTest : public ::testing::Test {
  protected:
-  void SetUp() override { saved_ = fract::Settings(); }
-  void TearDown() override { fract::Settings() = saved_; }
-  static void UseCommaLocale() { fract::Settings().DecimalSeparator = ','; }
-
- private:
-  fract::FractSettings saved_;
+  static void UseCommaLocale(RunState& run) { run.format.decimalSeparator = ','; }
 };
 
 }  // namespace tarvolin::testing_support

@@ -92,8 +92,8 @@ TEST_F(LabelsTest, SevenPiecesToTheFile) {
 }
 
 TEST_F(LabelsTest, LabelLengthsKeepAPointOnACommaLocale) {
-  UseCommaLocale();
   auto run = SevenPieces();
+  UseCommaLocale(*run);
   EXPECT_EQ(LabelsFile(*run), Golden("labels_file_7.txt"));
 }
 

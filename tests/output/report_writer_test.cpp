@@ -80,8 +80,8 @@ TEST_F(ReportTest, HeadingWithGrippingLengthAndBundle) {
 }
 
 TEST_F(ReportTest, HeadingLengthsFollowLocaleAndColumnWidth) {
-  UseCommaLocale();
   auto run = SteelPlan();
+  UseCommaLocale(*run);
   run->opt.endZone = 500;
   run->opt.maxDifferentPieces = 7;
   run->init.numberColumnWidth = 12;
@@ -117,8 +117,8 @@ TEST_F(ReportTest, SectionWithCostsLastStockInPartsMode1) {
 }
 
 TEST_F(ReportTest, SectionWithoutMaterialColumnOnCommaLocale) {
-  UseCommaLocale();
   auto run = SteelPlanWithLastStock();
+  UseCommaLocale(*run);
   run->init.reportCosts = true;
   run->init.reportMaterialColumn = false;
   EXPECT_EQ(Section(*run), Golden("section_no_matcol_comma.txt"));
@@ -151,8 +151,8 @@ TEST_F(ReportTest, UtilisationOfAnEmptyPlanIsZero) {
 }
 
 TEST_F(ReportTest, UtilisationKeepsAPointAndRoundsHalvesUp) {
-  UseCommaLocale();
   auto run = SteelPlan();
+  UseCommaLocale(*run);
   SolverResults& r = run->pass.results;
   r.lengthUsed = 100000;
   r.wasteSum = 15;
