@@ -6,6 +6,7 @@
 
 #include "fract.h"
 #include "run_state.h"
+#include "tarvolin/limits.h"
 
 namespace tarvolin {
 
@@ -131,7 +132,8 @@ int ReadWholeFile(const std::string& path, std::string& content) {
 }
 
 int64_t LimitInUserUnits(int scale) {
-  return static_cast<int64_t>(std::nearbyint(2000000000.0 / (scale > 0 ? scale : 1)));
+  return static_cast<int64_t>(
+      std::nearbyint(static_cast<double>(TARVOLIN_MAX_SUM) / (scale > 0 ? scale : 1)));
 }
 
 std::vector<std::string_view> SplitLines(std::string_view content) {
@@ -160,7 +162,7 @@ int32_t LengthField(std::string_view line, const FieldBounds& fields, int j,
 }
 
 bool ExceedsTotalLimit(int64_t value, int quantity, int64_t sum) {
-  constexpr int64_t kLimit = 2000000000;
+  constexpr int64_t kLimit = TARVOLIN_MAX_SUM;
   return value >= kLimit / quantity || value * quantity >= kLimit - sum;
 }
 

@@ -61,12 +61,12 @@ MaterialKeyResult MaterialKeyOf(std::string_view line, const FieldBounds& fields
 // failing open, read or close.
 int ReadWholeFile(const std::string& path, std::string& content);
 
-// 2,000,000,000 scaled units in user units, rounded: the total limit that
-// messages name.
+// The limit of a total (TARVOLIN_MAX_SUM scaled units) in user units,
+// rounded: the figure that the limit messages name.
 int64_t LimitInUserUnits(int scale);
 
-// True when value x quantity (quantity >= 1) reaches 2,000,000,000 by itself
-// or together with the running sum.
+// True when value x quantity (quantity >= 1) reaches the total limit
+// (TARVOLIN_MAX_SUM) by itself or together with the running sum.
 bool ExceedsTotalLimit(int64_t value, int quantity, int64_t sum);
 
 // The end of the group messages: "See part group: 3\rMater/Sect: Steel 40x40".

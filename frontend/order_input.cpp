@@ -21,7 +21,7 @@ bool IsChecked(const RunState& run, const std::string& key) {
 
 void StartMaterialPass(RunState& run) {
   run.pass = MaterialPass{};
-  run.currentMaterial = kUndefinedMaterial;
+  run.pass.material = kUndefinedMaterial;
 }
 
 bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
@@ -42,20 +42,20 @@ bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
     if (f.tooMany) return FailRun(run, toolkit, TooManyFieldsMessage("part", d.number));
     const MaterialKeyResult& key = d.key;
     if (!key.hasSecondField) ++errors;
-    if (run.currentMaterial == kUndefinedMaterial && !IsChecked(run, key.key)) {
+    if (run.pass.material == kUndefinedMaterial && !IsChecked(run, key.key)) {
       if (run.checked >= kMaxCheckedMaterials)
         return FailRun(run, toolkit,
                        "Materials total number exceeds \rprogram limit:  " +
                            std::to_string(kMaxCheckedMaterials) + "\r" + kMaterialHeader + ": " +
                            key.key);
       run.checkedMaterials[++run.checked] = key.key;
-      run.currentMaterial = key.key;
+      run.pass.material = key.key;
     }
-    if (key.key != run.currentMaterial) continue;
+    if (key.key != run.pass.material) continue;
     if (n >= kMaxPartGroups)
       return FailRun(
           run, toolkit,
-          "Too many part input lines/groups\r" + GroupTail("part", n + 1, run.currentMaterial));
+          "Too many part input lines/groups\r" + GroupTail("part", n + 1, run.pass.material));
 
     PartGroup& g = pass.partGroups[++n];
     pass.partGroupCount = n;
@@ -73,21 +73,21 @@ bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
       return FailRun(run, toolkit,
                      "Error reading part input file.\rAll part lengths must be positive\rand have "
                      "proper format.\r" +
-                         GroupTail("part", n, run.currentMaterial));
+                         GroupTail("part", n, run.pass.material));
     if (g.quantity <= 0)
       return FailRun(run, toolkit,
                      "Error reading part input file.\rAll part quantities must be positive "
                      "integers.\r" +
-                         GroupTail("part", n, run.currentMaterial));
+                         GroupTail("part", n, run.pass.material));
     if (pass.partQuantitySum + g.quantity > kMaxItems)
       return FailRun(run, toolkit,
                      "Parts total number exceeds \rprogram limit:  " + std::to_string(kMaxItems) +
-                         "\r" + GroupTail("part", n, run.currentMaterial));
+                         "\r" + GroupTail("part", n, run.pass.material));
     pass.partQuantitySum += g.quantity;
     if (ExceedsTotalLimit(g.length, g.quantity, pass.partLengthSum))
       return FailRun(run, toolkit,
                      "Part total length exceeds limit: \r" + std::to_string(lengthLimitText) +
-                         "\r" + GroupTail("part", n, run.currentMaterial));
+                         "\r" + GroupTail("part", n, run.pass.material));
     pass.partLengthSum += int64_t{g.length} * g.quantity;
   }
   pass.partGroupCount = n;
@@ -106,40 +106,6 @@ void AssignMarkIds(MaterialPass& pass) {
     for (int j = i; j <= n; ++j)
       if (pass.partGroups[j].mark == pass.partGroups[i].mark) pass.partGroups[j].markId = next;
   }
-}
-
-void PackSolverInput(MaterialPass& pass) {
-  const int np = pass.partGroupCount;
-  pass.PartGrLth.fill(0);
-  pass.PartGrMrkID.fill(0);
-  pass.PartGrQty.fill(0);
-  pass.PartGrLth[0] = np;
-  pass.PartGrMrkID[0] = np;
-  pass.PartGrQty[0] = static_cast<int16_t>(np);
-  for (int i = 1; i <= np; ++i) {
-    pass.PartGrLth[i] = pass.partGroups[i].length;
-    pass.PartGrMrkID[i] = pass.partGroups[i].markId;
-    pass.PartGrQty[i] = pass.partGroups[i].quantity;
-  }
-  pass.PartGrLth[np + 1] = kPartTrailer;
-  pass.PartGrMrkID[np + 1] = kPartTrailer;
-  pass.PartGrQty[np + 1] = static_cast<int16_t>(kPartTrailer);
-
-  const int ns = pass.stockGroupCount;
-  pass.StockGrLth.fill(0);
-  pass.StockGrCst.fill(0);
-  pass.StockGrQty.fill(0);
-  pass.StockGrLth[0] = ns;
-  pass.StockGrCst[0] = ns;
-  pass.StockGrQty[0] = static_cast<int16_t>(ns);
-  for (int i = 1; i <= ns; ++i) {
-    pass.StockGrLth[i] = pass.stockGroups[i].length;
-    pass.StockGrCst[i] = pass.stockGroups[i].cost;
-    pass.StockGrQty[i] = pass.stockGroups[i].quantity;
-  }
-  pass.StockGrLth[ns + 1] = kStockTrailer;
-  pass.StockGrCst[ns + 1] = kStockTrailer;
-  pass.StockGrQty[ns + 1] = static_cast<int16_t>(kStockTrailer);
 }
 
 }  // namespace tarvolin

@@ -7,14 +7,14 @@
 #include "discovery.h"
 #include "fract.h"
 #include "initialise.h"
+#include "label_writer.h"
 #include "logs.h"
 #include "order_input.h"
 #include "output_text.h"
-#include "print_exp.h"
 #include "report_writer.h"
 #include "settings.h"
+#include "solver_call.h"
 #include "stock_input.h"
-#include "tarvolin/cut_optimize.h"
 
 namespace tarvolin {
 namespace {
@@ -128,7 +128,8 @@ bool Qm5rMain::OpenOutputs() {
   run_.labels.errors = 0;
   run_.report.Create(run_.reportFile);
   if (run_.init.writeLabelsFile) run_.labels.Create(run_.labelsFile);
-  if (run_.init.reportFrame) WriteReportHeading(run_, ReportContext{toolkit_.ShortDateToday(), 0});
+  if (run_.init.reportFrame)
+    WriteReportHeading(run_.report, run_, ReportContext{toolkit_.ShortDateToday(), 0});
   if (run_.report.errors > 0) {
     FinishRun(run_, toolkit_, true, "Error writing Report file");
     return false;
@@ -178,7 +179,7 @@ std::string Qm5rMain::MemoHeader() const {
 
 std::string Qm5rMain::MaterialMemoLine() const {
   const MaterialPass& p = run_.pass;
-  return LeftAligned(run_.currentMaterial, run_.init.materialColumnWidth) +
+  return LeftAligned(run_.pass.material, run_.init.materialColumnWidth) +
          RightAligned(p.partQuantitySum, 6) + RightAligned(p.partGroupCount, 6) +
          RightAligned(p.stockQuantitySum, 10) + RightAligned(p.stockGroupCount, 6);
 }
@@ -194,8 +195,7 @@ void Qm5rMain::MaterialLoop() {
       ReadStockPass(run_, toolkit_);
       if (!PumpAndCheck()) return;
       if (pass.stockGroupCount == 0 || pass.stockLengthSum == 0) {
-        LogWarning(run_, toolkit_,
-                   "No stock length available for material: " + run_.currentMaterial);
+        LogWarning(run_, toolkit_, "No stock length available for material: " + run_.pass.material);
       } else if (!SolveMaterial()) {
         return;  // an output failure ended the run
       }
@@ -212,16 +212,13 @@ void Qm5rMain::MaterialLoop() {
 bool Qm5rMain::SolveMaterial() {
   MaterialPass& pass = run_.pass;
   const InitialSettings& init = run_.init;
-  const OptimizerSettings& opt = run_.opt;
   run_.processed += 1;
   if (init.showWindow) {
     memoLine_ = MaterialMemoLine();
     view_.AddMemoLine(memoLine_);
   }
 
-  PackSolverInput(pass);
-  pass.solverError = 0;
-  int32_t errorMsgs = init.showMessages ? 1 : 0;
+  const SolverInput input = PackSolverInput(pass);
 
   const bool showWaitMsg = !init.showWindow && init.confirmSteps && init.progressWindowMode == 0;
   if (init.showWindow) {
@@ -233,18 +230,7 @@ bool Qm5rMain::SolveMaterial() {
   pass.solverStartMs = static_cast<double>(toolkit_.Milliseconds());
 
   SolverResults& r = pass.results;
-  CutOptimize(&pass.solverError, &errorMsgs, opt.optimizeCost, opt.ignoreLastStock, opt.effortLevel,
-              opt.reduceLayouts, opt.stockLengthPreference, opt.maxDifferentStocks,
-              opt.maxDifferentPieces, opt.minReusableLength, opt.kerf, opt.endZone, opt.gripLength,
-              opt.timeLimitSeconds, opt.iterationMultiplier, opt.layoutsByMark,
-              init.progressWindowMode, opt.maxPiecesPerLayout, pass.StockGrLth.data(),
-              pass.StockGrCst.data(), pass.StockGrQty.data(), pass.PartGrLth.data(),
-              pass.PartGrMrkID.data(), pass.PartGrQty.data(), &r.criterion, &r.utilization,
-              &r.stockUsed, &r.partsCut, &r.lengthUsed, &r.wasteSum, &r.costUsed, &r.lastStock,
-              &r.lastParts, &r.lastLengthUsed, &r.lastWaste, &r.lastCost, &r.patternCount,
-              &r.layoutCount, &r.layoutCuts, &r.reserved1, &r.reserved2, r.stockItemGroup.data(),
-              r.partItemGroup.data(), r.partItemStock.data(), r.stockItemLayout.data(),
-              r.stockItemPattern.data(), r.stockItemParts.data(), r.stockItemWaste.data());
+  pass.solverError = CallSolver(run_.opt, init.progressWindowMode, init.showMessages, input, r);
 
   if (init.showWindow) {
     view_.SetWaitLabel("Process window", kColourGrey);
@@ -259,7 +245,7 @@ bool Qm5rMain::SolveMaterial() {
     return true;
   }
 
-  if (!CheckResultMarkers()) LogError(run_, toolkit_, "Data transfer check ReturnCode error");
+  if (!TakeResultArrays(r)) LogError(run_, toolkit_, "Data transfer check ReturnCode error");
   if (!HandOnResult()) return false;
 
   if (init.showWindow) {
@@ -275,48 +261,23 @@ bool Qm5rMain::SolveMaterial() {
   return true;
 }
 
-bool Qm5rMain::CheckResultMarkers() {
-  SolverResults& r = run_.pass.results;
-  bool ok = true;
-  const auto check = [&](auto& array, int count) {
-    if (count < 0 || count > kMaxItems) {
-      ok = false;
-      return;
-    }
-    if (array[count + 1] != kResultTrailer) ok = false;
-    array[0] = 0;
-    array[count + 1] = 0;
-  };
-  r.partItemCount = r.partItemStock[0];
-  r.stockItemCount = r.stockItemLayout[0];
-  check(r.partItemGroup, r.partItemCount);
-  check(r.partItemStock, r.partItemCount);
-  check(r.stockItemGroup, r.stockItemCount);
-  check(r.stockItemLayout, r.stockItemCount);
-  check(r.stockItemPattern, r.stockItemCount);
-  check(r.stockItemParts, r.stockItemCount);
-  check(r.stockItemWaste, r.stockItemCount);
-  if (r.partItemCount < 0 || r.partItemCount > kMaxItems) r.partItemCount = 0;
-  if (r.stockItemCount < 0 || r.stockItemCount > kMaxItems) r.stockItemCount = 0;
-  return ok;
-}
-
 // Piece order, report section and labels. False when the run was ended.
 bool Qm5rMain::HandOnResult() {
   BuildPieceOrder(run_.pass);
   WriteReportSection(
-      run_, ReportContext{toolkit_.ShortDateToday(), static_cast<double>(toolkit_.Milliseconds())});
+      run_.report, run_, run_.pass,
+      ReportContext{toolkit_.ShortDateToday(), static_cast<double>(toolkit_.Milliseconds())});
   if (run_.init.writeLabelsFile) {
-    const LabelStatus status = WriteLabels(run_, run_.labels);
+    const LabelStatus status = WriteLabels(run_.pass, run_.format, run_.labels);
     if (status != LabelStatus::kOk) {
       FinishRun(run_, toolkit_, true, LabelStatusMessage(status));
       return false;
     }
   }
   if (printLabels_) {
-    const LabelStatus status = printer_ != nullptr
-                                   ? WriteLabels(run_, *printer_, run_.init.labelPrintMode)
-                                   : LabelStatus::kPrinterOpenFailed;
+    const LabelStatus status = printer_ != nullptr ? WriteLabels(run_.pass, run_.format, *printer_,
+                                                                 run_.init.labelPrintMode)
+                                                   : LabelStatus::kPrinterOpenFailed;
     if (status != LabelStatus::kOk) {
       FinishRun(run_, toolkit_, true, LabelStatusMessage(status));
       return false;
@@ -326,7 +287,8 @@ bool Qm5rMain::HandOnResult() {
 }
 
 void Qm5rMain::EndSteps() {
-  if (run_.init.reportFrame) WriteReportEnd(run_, ReportContext{toolkit_.ShortDateToday(), 0});
+  if (run_.init.reportFrame)
+    WriteReportEnd(run_.report, run_, ReportContext{toolkit_.ShortDateToday(), 0});
   if (run_.init.showWindow) {
     view_.AddMemoLine("  - Processed: " + std::to_string(run_.processed) + " material" +
                       Plural(run_.processed));

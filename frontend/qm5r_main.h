@@ -50,7 +50,6 @@ class Qm5rMain {
   bool OpenOutputs();
   void MaterialLoop();
   bool SolveMaterial();
-  bool CheckResultMarkers();
   bool HandOnResult();
   void EndSteps();
   bool PumpAndCheck();

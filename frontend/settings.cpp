@@ -7,12 +7,16 @@
 #include "fract.h"
 #include "input_text.h"
 #include "logs.h"
+#include "tarvolin/limits.h"
 
 namespace tarvolin {
 
 namespace {
 
-constexpr int32_t kLengthLimit = 2000000000;
+// A settings length is at most what a whole plan's total may reach.
+constexpr int32_t kLengthLimit = TARVOLIN_MAX_SUM;
+// The value of the last line of both settings files: a file that ends early
+// or whose lines are out of step fails on it.
 constexpr int kEndMarker = 555;
 
 bool IsBlankOrControl(char c) {

@@ -21,7 +21,7 @@ int32_t BarDemand(const RunState& run, int32_t stockLength) {
     lengths[i] = run.pass.partGroups[i].length;
     quantities[i] = run.pass.partGroups[i].quantity;
   }
-  const int32_t e = BarDemandBound(lengths.data(), quantities.data(), n, kBarDemandSlack,
+  const int32_t e = BarDemandBound(lengths.data(), quantities.data(), n, TARVOLIN_BAR_DEMAND_SLACK,
                                    run.opt.gripLength, run.opt.endZone, run.opt.kerf, stockLength);
   return e < 1 ? 1 : e;
 }
@@ -47,11 +47,11 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
     if (f.tooMany) return FailRun(run, toolkit, TooManyFieldsMessage("stock", d.number));
     const MaterialKeyResult& key = d.key;
     if (!key.hasSecondField) ++errors;
-    if (key.key != run.currentMaterial) continue;
+    if (key.key != run.pass.material) continue;
     if (n >= kMaxStockGroups)
       return FailRun(
           run, toolkit,
-          "Too many stock input lines/groups\r" + GroupTail("stock", n + 1, run.currentMaterial));
+          "Too many stock input lines/groups\r" + GroupTail("stock", n + 1, run.pass.material));
 
     StockGroup& g = pass.stockGroups[++n];
     pass.stockGroupCount = n;
@@ -75,17 +75,17 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
           run, toolkit,
           "Error reading stock input file.\rAll stock lengths must be positive\rand have "
           "proper format.\r" +
-              GroupTail("stock", n, run.currentMaterial));
+              GroupTail("stock", n, run.pass.material));
     if (g.cost < 0)
       return FailRun(run, toolkit,
                      "Error reading stock input file.\rAll stock costs must be positive\rand have "
                      "proper format.\r" +
-                         GroupTail("stock", n, run.currentMaterial));
+                         GroupTail("stock", n, run.pass.material));
     if (g.quantity <= 0)
       return FailRun(run, toolkit,
                      "Error reading stock input file.\rAll stock quantities must be positive "
                      "integers.\r" +
-                         GroupTail("stock", n, run.currentMaterial));
+                         GroupTail("stock", n, run.pass.material));
 
     const int32_t demand = BarDemand(run, g.length);
     if (demand < g.quantity) g.quantity = static_cast<int16_t>(demand);
@@ -93,19 +93,19 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
     if (pass.stockQuantitySum + g.quantity > kMaxItems)
       return FailRun(run, toolkit,
                      "Stocks total number exceeds \rprogram limit:  " + std::to_string(kMaxItems) +
-                         "\r" + GroupTail("stock", n, run.currentMaterial));
+                         "\r" + GroupTail("stock", n, run.pass.material));
     pass.stockQuantitySum += g.quantity;
     if (ExceedsTotalLimit(g.length, g.quantity, pass.stockLengthSum))
       return FailRun(run, toolkit,
                      "Stock total length exceeds limit: \r" +
                          std::to_string(LimitInUserUnits(format.lengthScale)) + "\r" +
-                         GroupTail("stock", n, run.currentMaterial));
+                         GroupTail("stock", n, run.pass.material));
     pass.stockLengthSum += int64_t{g.length} * g.quantity;
     if (ExceedsTotalLimit(g.cost, g.quantity, pass.stockCostSum))
       return FailRun(run, toolkit,
                      "Stock total cost exceeds limit: \r" +
                          std::to_string(LimitInUserUnits(format.costScale)) + "\r" +
-                         GroupTail("stock", n, run.currentMaterial));
+                         GroupTail("stock", n, run.pass.material));
     pass.stockCostSum += int64_t{g.cost} * g.quantity;
   }
   pass.stockGroupCount = n;

@@ -17,11 +17,9 @@ using output_text::LeftAligned;
 using output_text::LengthText;
 using output_text::RightAligned;
 
-int AbsPrecision(const fract::NumberFormat& format) {
-  return std::abs(format.lengthPrecision);
-}
-
-// Column widths derived from the number column width W.
+// Column widths derived from the number column width W: integers give up
+// the places a length spends on its decimals, so integers and lengths end in
+// the same column.
 struct ReportWidths {
   int settingsInteger;
   int settingsLength;
@@ -30,19 +28,17 @@ struct ReportWidths {
 };
 
 ReportWidths WidthsFor(int w, const fract::NumberFormat& format) {
-  return {w + 1 - AbsPrecision(format), w + 2, w + 6 - AbsPrecision(format), w + 5};
+  const int decimals = std::abs(format.lengthPrecision);
+  return {w + 1 - decimals, w + 2, w + 6 - decimals, w + 5};
 }
+
+// Width of the multiplicity column of a layout row.
+constexpr int kMultiplicityWidth = 4;
+// Width of the utilization figure of the totals.
+constexpr int kUtilizationWidth = 13;
 
 bool ValidStockItem(const SolverResults& r, int item) {
-  return item >= 1 && item <= std::min(r.stockItemCount, kMaxItems);
-}
-
-bool ValidStockGroup(const MaterialPass& pass, int g) {
-  return g >= 1 && g <= std::min(pass.stockGroupCount, kMaxStockGroups);
-}
-
-bool ValidPartGroup(const MaterialPass& pass, int g) {
-  return g >= 1 && g <= std::min(pass.partGroupCount, kMaxPartGroups);
+  return item >= 1 && item <= BarCount(r);
 }
 
 // Sums stay within 32 bits for any plan the solver accepts; bad figures are
@@ -55,31 +51,33 @@ std::string YesNo(int32_t value) {
   return value > 0 ? "Y" : "N";
 }
 
-std::string FileLine(const ReportContext& context, const RunState& run, const char* caption) {
+std::string FileLine(const ReportContext& context, const RunRecord& run, const char* caption) {
   return context.dateText + caption + run.orderFile + " / " + run.stockFile;
 }
 
-// The utilization (thousandths of a percent) as a percentage with two decimals and
-// a point, halves away from zero.
-std::string UtilisationText(int32_t utilRate) {
-  const int64_t v = utilRate;
+// The utilization (thousandths of a percent) as a percentage with two
+// decimals and a point, halves away from zero.
+std::string UtilizationText(int32_t utilization) {
+  const int64_t v = utilization;
   const int64_t hundredths = v < 0 ? -((-v + 5) / 10) : (v + 5) / 10;
   return output_text::ScaledFixedText(hundredths, 2, '.');
 }
 
-std::string CalcTimeText(const ReportContext& context, const MaterialPass& pass,
+// Seconds since the solver call began, with one decimal.
+std::string CalcTimeText(const ReportContext& context, const MaterialPlan& plan,
                          char decimalSeparator) {
-  const double seconds = (context.clockMs - pass.solverStartMs) / 1000.0;
+  const double seconds = (context.clockMs - plan.solverStartMs) / 1000.0;
   return output_text::ScaledFixedText(output_text::ScaleRounded(seconds, 1), 1, decimalSeparator);
 }
 
-void WriteTotals(RunState& run, const ReportContext& context, const ReportWidths& widths) {
-  const SolverResults& r = run.pass.results;
-  TextOutFile& out = run.report;
+void WriteTotals(TextOutFile& out, const RunRecord& run, const MaterialPlan& plan,
+                 const ReportContext& context, const ReportWidths& widths) {
+  const SolverResults& r = plan.results;
+  const fract::NumberFormat& format = run.format;
 
   std::string line = "TOTALS";
-  if (!run.currentMaterial.empty()) {
-    line += std::string(" for ") + kMaterialHeader + ": " + run.currentMaterial + " ";
+  if (!plan.material.empty()) {
+    line += std::string(" for ") + kMaterialHeader + ": " + plan.material + " ";
     out.WriteLine(line);
     line.clear();
   }
@@ -103,22 +101,25 @@ void WriteTotals(RunState& run, const ReportContext& context, const ReportWidths
   for (const auto& c : counts) out.WriteLine(c.label + RightAligned(c.value, widths.totalsInteger));
 
   out.WriteLine("Total Length used:  " +
-                RightAligned(LengthText(r.lengthUsed, run.format), widths.totalsLength));
+                RightAligned(LengthText(r.lengthUsed, format), widths.totalsLength));
   if (run.init.reportCosts)
     out.WriteLine("Total Cost used:    " +
-                  RightAligned(CostText(r.costUsed, run.format), widths.totalsLength));
+                  RightAligned(CostText(r.costUsed, format), widths.totalsLength));
   out.WriteLine("Total Waste:        " +
-                RightAligned(LengthText(r.wasteSum, run.format), widths.totalsLength));
-  out.WriteLine("Total Utilization,%:" + RightAligned(UtilisationText(r.utilization), 13) +
-                "     Calc.time: " + CalcTimeText(context, run.pass, run.format.decimalSeparator) +
-                " sec");
+                RightAligned(LengthText(r.wasteSum, format), widths.totalsLength));
+  out.WriteLine(
+      "Total Utilization,%:" + RightAligned(UtilizationText(r.utilization), kUtilizationWidth) +
+      "     Calc.time: " + CalcTimeText(context, plan, format.decimalSeparator) + " sec");
   out.WriteLine("");
 }
 
-void WriteTableHeader(RunState& run, int partsMode) {
+void WriteTableHeader(TextOutFile& out, const RunRecord& run, int partsMode) {
   const InitialSettings& s = run.init;
   const int w = s.numberColumnWidth;
   std::string line;
+  // The label and multiplicity headings are wider than their columns; the
+  // material heading gives up the difference so that "Stock" ends where the
+  // stock lengths end. A mode-1 layout label is three columns wider.
   if (s.reportMaterialColumn)
     line = LeftAligned(kMaterialHeader, s.materialColumnWidth - 6 + 3 * partsMode) + " Lay#/Pat# ";
   else
@@ -126,9 +127,12 @@ void WriteTableHeader(RunState& run, int partsMode) {
   line += "  Mult " + RightAligned("Stock", w - 2) + " " + RightAligned("Waste", w) + " ";
   if (s.reportCosts) line += RightAligned("Cost", w) + " ";
   line += partsMode == 0 ? "    Parts in Layout: " : "    Parts/Marks in Layout: ";
-  run.report.WriteLine(line);
+  out.WriteLine(line);
 }
 
+// The layout label: the pattern number (mode 0) or the layout number with the
+// pattern behind it (mode 1), in three columns; the last stock's label
+// begins with "L".
 std::string LayoutLabel(const SolverResults& r, int pattern, int bar, int partsMode) {
   const bool last = bar == r.lastStock;
   const int64_t number = partsMode == 0 ? pattern : r.stockItemLayout[bar];
@@ -137,54 +141,57 @@ std::string LayoutLabel(const SolverResults& r, int pattern, int bar, int partsM
   return label;
 }
 
-void WriteLayoutRow(RunState& run, int pattern, int bar, int multiplicity, int partsMode) {
+// Columns in front of the pieces of a mode-1 row: the blanks between the
+// columns, the layout label ("nnn/pp") and the multiplicity.
+constexpr int kPieceIndentFixed = 15;
+
+void WriteLayoutRow(TextOutFile& out, const RunRecord& run, const MaterialPlan& plan, int pattern,
+                    int bar, int multiplicity, int partsMode) {
   const InitialSettings& s = run.init;
-  const MaterialPass& pass = run.pass;
-  const SolverResults& r = pass.results;
+  const fract::NumberFormat& format = run.format;
+  const SolverResults& r = plan.results;
   const int w = s.numberColumnWidth;
-  const int g = r.stockItemGroup[bar];
-  const bool groupOk = ValidStockGroup(pass, g);
+  const StockGroup* stock = StockGroupAt(plan, r.stockItemGroup[bar]);
 
   std::string line;
   if (s.reportMaterialColumn)
-    line +=
-        LeftAligned(groupOk ? pass.stockGroups[g].materialKey : "", s.materialColumnWidth) + " ";
+    line += LeftAligned(stock != nullptr ? stock->materialKey : "", s.materialColumnWidth) + " ";
   line += LayoutLabel(r, pattern, bar, partsMode) + " ";
-  line += RightAligned(multiplicity, 4) + " ";
-  line += RightAligned(LengthText(groupOk ? pass.StockGrLth[g] : 0, run.format), w) + " ";
-  line += RightAligned(LengthText(r.stockItemWaste[bar], run.format), w) + " ";
+  line += RightAligned(multiplicity, kMultiplicityWidth) + " ";
+  line += RightAligned(LengthText(stock != nullptr ? stock->length : 0, format), w) + " ";
+  line += RightAligned(LengthText(r.stockItemWaste[bar], format), w) + " ";
   if (s.reportCosts)
-    line += RightAligned(CostText(groupOk ? pass.StockGrCst[g] : 0, run.format), w) + " ";
+    line += RightAligned(CostText(stock != nullptr ? stock->cost : 0, format), w) + " ";
 
-  const int pieces = std::clamp(r.partItemCount, 0, kMaxItems);
+  const int pieces = PieceCount(r);
   std::string pieceIndent;
   if (partsMode == 1) {
-    run.report.WriteLine(line);
+    out.WriteLine(line);
     line.clear();
     const int indent = (s.reportMaterialColumn ? s.materialColumnWidth : 0) +
-                       (s.reportCosts ? w + 1 : 0) + 2 * w + 15;
+                       (s.reportCosts ? w + 1 : 0) + 2 * w + kPieceIndentFixed;
     pieceIndent.assign(std::max(indent, 0), ' ');
   }
   for (int k = 1; k <= pieces; ++k) {
-    const int piece = pass.pieceOrder[k];
+    const int piece = plan.pieceOrder[k];
     if (piece < 1 || piece > pieces || r.partItemStock[piece] != bar) continue;
-    const int pg = r.partItemGroup[piece];
-    const bool partOk = ValidPartGroup(pass, pg);
+    const PartGroup* part = PartGroupAt(plan, r.partItemGroup[piece]);
     const std::string length =
-        RightAligned(LengthText(partOk ? pass.PartGrLth[pg] : 0, run.format), w);
+        RightAligned(LengthText(part != nullptr ? part->length : 0, format), w);
     if (partsMode == 0) {
       line += length + " ";
     } else {
-      run.report.WriteLine(pieceIndent + length + "  " + (partOk ? pass.partGroups[pg].mark : "") +
-                           " ");
+      out.WriteLine(pieceIndent + length + "  " + (part != nullptr ? part->mark : "") + " ");
     }
   }
-  run.report.WriteLine(partsMode == 0 ? line + " " : " ");
+  out.WriteLine(partsMode == 0 ? line + " " : " ");
 }
 
-void WriteLayoutRows(RunState& run, int partsMode) {
-  const SolverResults& r = run.pass.results;
-  const int bars = std::clamp(r.stockItemCount, 0, kMaxItems);
+// One row per pattern that a bar is cut to, showing its lowest-numbered bar.
+void WriteLayoutRows(TextOutFile& out, const RunRecord& run, const MaterialPlan& plan,
+                     int partsMode) {
+  const SolverResults& r = plan.results;
+  const int bars = BarCount(r);
   // Patterns above the highest one any bar carries have no row, so a wild
   // pattern count costs nothing.
   int highest = 0;
@@ -197,33 +204,32 @@ void WriteLayoutRows(RunState& run, int partsMode) {
       if (r.stockItemPattern[bar] != pattern) continue;
       if (count++ == 0) first = bar;
     }
-    if (count > 0) WriteLayoutRow(run, pattern, first, count, partsMode);
+    if (count > 0) WriteLayoutRow(out, run, plan, pattern, first, count, partsMode);
   }
 }
 
 }  // namespace
 
-void FinaliseFigures(MaterialPass& pass) {
-  SolverResults& r = pass.results;
+void FinaliseFigures(MaterialPlan& plan) {
+  SolverResults& r = plan.results;
   if (r.lastStock > 0 && ValidStockItem(r, r.lastStock)) {
-    const int g = r.stockItemGroup[r.lastStock];
-    const bool groupOk = ValidStockGroup(pass, g);
+    const StockGroup* stock = StockGroupAt(plan, r.stockItemGroup[r.lastStock]);
     AddTo(r.stockUsed, 1);
-    AddTo(r.lengthUsed, groupOk ? pass.StockGrLth[g] : 0);
-    AddTo(r.costUsed, groupOk ? pass.StockGrCst[g] : 0);
+    AddTo(r.lengthUsed, stock != nullptr ? stock->length : 0);
+    AddTo(r.costUsed, stock != nullptr ? stock->cost : 0);
     AddTo(r.partsCut, r.lastParts);
     AddTo(r.layoutCuts, r.lastParts);
     AddTo(r.wasteSum, r.lastWaste);
   }
+  // Thousandths of a percent; the tiny addend keeps an empty plan at 0.
   const double used = static_cast<double>(static_cast<int64_t>(r.lengthUsed) - r.wasteSum);
   const double rate = std::nearbyint(used / (r.lengthUsed + 1e-11) * 100000);
   r.utilization = static_cast<int32_t>(std::clamp<double>(rate, INT32_MIN, INT32_MAX));
 }
 
-void WriteReportHeading(RunState& run, const ReportContext& context) {
+void WriteReportHeading(TextOutFile& out, const RunRecord& run, const ReportContext& context) {
   const OptimizerSettings& o = run.opt;
   const ReportWidths widths = WidthsFor(run.init.numberColumnWidth, run.format);
-  TextOutFile& out = run.report;
 
   out.WriteLine(run.banner);
   out.WriteLine(FileLine(context, run, "   REPORT for:  "));
@@ -245,6 +251,7 @@ void WriteReportHeading(RunState& run, const ReportContext& context) {
   integer("Reduce Layout Number:  ", o.reduceLayouts);
   integer("Optimizer Intensity:   ", o.effortLevel);
   integer("Max.Differ.Stocks :    ", o.maxDifferentStocks);
+  // A negative value is a stock/cut bundle, not a limit of different pieces.
   integer("Max.Differ.Pieces :    ", std::max<int64_t>(0, o.maxDifferentPieces));
   integer("Stock/Cut Bundle  :    ",
           std::max<int64_t>(0, -static_cast<int64_t>(o.maxDifferentPieces)));
@@ -259,20 +266,21 @@ void WriteReportHeading(RunState& run, const ReportContext& context) {
   out.WriteLine("");
 }
 
-void WriteReportSection(RunState& run, const ReportContext& context) {
-  FinaliseFigures(run.pass);
+void WriteReportSection(TextOutFile& out, const RunRecord& run, MaterialPlan& plan,
+                        const ReportContext& context) {
+  FinaliseFigures(plan);
   const int partsMode = run.init.reportPartsMode == 1 ? 1 : 0;
   if (run.init.reportTotals) {
-    WriteTotals(run, context, WidthsFor(run.init.numberColumnWidth, run.format));
-    WriteTableHeader(run, partsMode);
+    WriteTotals(out, run, plan, context, WidthsFor(run.init.numberColumnWidth, run.format));
+    WriteTableHeader(out, run, partsMode);
   }
-  WriteLayoutRows(run, partsMode);
-  run.report.WriteLine("");
+  WriteLayoutRows(out, run, plan, partsMode);
+  out.WriteLine("");
 }
 
-void WriteReportEnd(RunState& run, const ReportContext& context) {
-  run.report.WriteLine(FileLine(context, run, "   REPORT END for:  "));
-  run.report.WriteLine("");
+void WriteReportEnd(TextOutFile& out, const RunRecord& run, const ReportContext& context) {
+  out.WriteLine(FileLine(context, run, "   REPORT END for:  "));
+  out.WriteLine("");
 }
 
 }  // namespace tarvolin

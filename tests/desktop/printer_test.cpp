@@ -6,7 +6,7 @@
 
 #include "console_views.h"
 #include "desktop_fixture.h"
-#include "print_exp.h"
+#include "label_writer.h"
 #include "qm5r_main.h"
 #include "qt_printer.h"
 #include "scripted_toolkit.h"

@@ -15,6 +15,7 @@
 #include "run_state.h"
 #include "scripted_toolkit.h"
 #include "settings.h"
+#include "solver_call.h"
 #include "stock_input.h"
 
 namespace {

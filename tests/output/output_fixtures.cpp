@@ -8,26 +8,22 @@ namespace tarvolin::testing_support {
 
 namespace {
 
-void AddStockGroup(MaterialPass& pass, const std::string& key, int32_t length, int32_t cost,
+void AddStockGroup(MaterialPlan& plan, const std::string& key, int32_t length, int32_t cost,
                    int16_t quantity) {
-  const int g = ++pass.stockGroupCount;
-  pass.stockGroups[g].materialKey = key;
-  pass.stockGroups[g].length = length;
-  pass.stockGroups[g].cost = cost;
-  pass.stockGroups[g].quantity = quantity;
-  pass.StockGrLth[g] = length;
-  pass.StockGrCst[g] = cost;
-  pass.StockGrQty[g] = quantity;
+  StockGroup& group = plan.stockGroups[++plan.stockGroupCount];
+  group.materialKey = key;
+  group.length = length;
+  group.cost = cost;
+  group.quantity = quantity;
 }
 
-void AddPartGroup(MaterialPass& pass, int32_t length, const std::string& mark, int16_t quantity) {
-  const int g = ++pass.partGroupCount;
-  pass.partGroups[g].length = length;
-  pass.partGroups[g].mark = mark;
-  pass.partGroups[g].quantity = quantity;
-  pass.PartGrLth[g] = length;
-  pass.PartGrMrkID[g] = g;
-  pass.PartGrQty[g] = quantity;
+void AddPartGroup(MaterialPlan& plan, int32_t length, const std::string& mark, int16_t quantity) {
+  const int g = ++plan.partGroupCount;
+  PartGroup& group = plan.partGroups[g];
+  group.length = length;
+  group.mark = mark;
+  group.markId = g;
+  group.quantity = quantity;
 }
 
 // One entry per bar: group, layout, pattern, waste.
@@ -77,19 +73,19 @@ std::string TempPath(const std::string& name) {
   return ::testing::TempDir() + "tarvolin_output_" + info->name() + "_" + name;
 }
 
-std::unique_ptr<RunState> SteelPlan() {
-  auto run = std::make_unique<RunState>();
+std::unique_ptr<PlanCase> SteelPlan() {
+  auto run = std::make_unique<PlanCase>();
   run->orderFile = "QM_Orders1.txt";
   run->stockFile = "QM_Stocks1.txt";
-  run->currentMaterial = "STEEL 40x40";
-  MaterialPass& pass = run->pass;
-  AddStockGroup(pass, "STEEL 40x40", 650000, 2550, 4);
-  AddStockGroup(pass, "STEEL 40x40", 400000, 1800, 1);
-  AddPartGroup(pass, 250000, "A1", 6);
-  AddPartGroup(pass, 120000, "B-22", 3);
-  AddPartGroup(pass, 290000, "C", 2);
+  run->plan.material = "STEEL 40x40";
+  MaterialPlan& plan = run->plan;
+  AddStockGroup(plan, "STEEL 40x40", 650000, 2550, 4);
+  AddStockGroup(plan, "STEEL 40x40", 400000, 1800, 1);
+  AddPartGroup(plan, 250000, "A1", 6);
+  AddPartGroup(plan, 120000, "B-22", 3);
+  AddPartGroup(plan, 290000, "C", 2);
 
-  SolverResults& r = pass.results;
+  SolverResults& r = plan.results;
   SetBars(r,
           {{1, 1, 1, 30000}, {1, 1, 1, 30000}, {1, 1, 1, 30000}, {1, 2, 3, 70000}, {2, 0, 0, 0}});
   SetPieces(
@@ -103,13 +99,13 @@ std::unique_ptr<RunState> SteelPlan() {
   r.layoutCount = 2;
   r.layoutCuts = 5;
   r.utilization = 12345;
-  pass.solverStartMs = 1000;
+  plan.solverStartMs = 1000;
   return run;
 }
 
-std::unique_ptr<RunState> SteelPlanWithLastStock() {
+std::unique_ptr<PlanCase> SteelPlanWithLastStock() {
   auto run = SteelPlan();
-  SolverResults& r = run->pass.results;
+  SolverResults& r = run->plan.results;
   r.stockUsed = 3;
   r.partsCut = 9;
   r.lengthUsed = 1950000;
@@ -124,21 +120,21 @@ std::unique_ptr<RunState> SteelPlanWithLastStock() {
   return run;
 }
 
-std::unique_ptr<RunState> SevenPieces() {
-  auto run = std::make_unique<RunState>();
-  run->currentMaterial = "ALUMINIUM PROFILE 40x80 RAW";
-  MaterialPass& pass = run->pass;
-  AddStockGroup(pass, run->currentMaterial, 900000, 0, 3);
-  AddPartGroup(pass, 120000, "SHORT", 1);
-  AddPartGroup(pass, 250000, "EXACTLY-16-CHARS", 1);
-  AddPartGroup(pass, 80000, "SEVENTEEN-CHARS-X", 1);
-  AddPartGroup(pass, 250000, "", 1);
-  AddPartGroup(pass, 80000, "M5", 1);
-  AddPartGroup(pass, 120000, "M6", 1);
-  AddPartGroup(pass, 300000, "LONGEST", 1);
-  AddPartGroup(pass, 100000, "UNCUT", 1);
+std::unique_ptr<PlanCase> SevenPieces() {
+  auto run = std::make_unique<PlanCase>();
+  run->plan.material = "ALUMINIUM PROFILE 40x80 RAW";
+  MaterialPlan& plan = run->plan;
+  AddStockGroup(plan, run->plan.material, 900000, 0, 3);
+  AddPartGroup(plan, 120000, "SHORT", 1);
+  AddPartGroup(plan, 250000, "EXACTLY-16-CHARS", 1);
+  AddPartGroup(plan, 80000, "SEVENTEEN-CHARS-X", 1);
+  AddPartGroup(plan, 250000, "", 1);
+  AddPartGroup(plan, 80000, "M5", 1);
+  AddPartGroup(plan, 120000, "M6", 1);
+  AddPartGroup(plan, 300000, "LONGEST", 1);
+  AddPartGroup(plan, 100000, "UNCUT", 1);
 
-  SolverResults& r = pass.results;
+  SolverResults& r = plan.results;
   SetBars(r, {{1, 0, 0, 0}, {1, 1, 1, 100000}, {1, 2, 2, 500000}});
   SetPieces(r, {{1, 3}, {2, 2}, {3, 3}, {4, 2}, {5, 3}, {6, 3}, {7, 2}, {8, 0}});
   r.stockUsed = 2;
@@ -148,15 +144,15 @@ std::unique_ptr<RunState> SevenPieces() {
   return run;
 }
 
-std::unique_ptr<RunState> ThirtySevenPieces() {
-  auto run = std::make_unique<RunState>();
-  run->currentMaterial = "ALU 20x20";
-  MaterialPass& pass = run->pass;
-  AddStockGroup(pass, run->currentMaterial, 600000, 0, 9);
-  AddPartGroup(pass, 100000, "B7", 25);
-  AddPartGroup(pass, 150000, "FRAME-LEFT", 12);
+std::unique_ptr<PlanCase> ThirtySevenPieces() {
+  auto run = std::make_unique<PlanCase>();
+  run->plan.material = "ALU 20x20";
+  MaterialPlan& plan = run->plan;
+  AddStockGroup(plan, run->plan.material, 600000, 0, 9);
+  AddPartGroup(plan, 100000, "B7", 25);
+  AddPartGroup(plan, 150000, "FRAME-LEFT", 12);
 
-  SolverResults& r = pass.results;
+  SolverResults& r = plan.results;
   SetBars(r, {{1, 1, 1, 0},
               {1, 1, 1, 0},
               {1, 1, 1, 0},

@@ -7,14 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "label_writer.h"
 #include "output_fixtures.h"
-#include "print_exp.h"
 
 namespace tarvolin {
 namespace {
 
 using testing_support::Golden;
 using testing_support::OutputTest;
+using testing_support::PlanCase;
 using testing_support::ReadBytes;
 using testing_support::SteelPlan;
 using testing_support::SteelPlanWithLastStock;
@@ -26,7 +27,7 @@ class ReportTest : public OutputTest {
  protected:
   // Runs `write` against a fresh report file and returns the file's bytes.
   template <typename Write>
-  std::string Written(RunState& run, Write write) {
+  std::string Written(PlanCase& run, Write write) {
     const std::string path = TempPath("report.txt");
     EXPECT_EQ(run.report.Create(path), 0);
     write(run);
@@ -35,9 +36,9 @@ class ReportTest : public OutputTest {
     return ReadBytes(path);
   }
 
-  std::string Section(RunState& run) {
-    BuildPieceOrder(run.pass);
-    return Written(run, [](RunState& r) { WriteReportSection(r, kContext); });
+  std::string Section(PlanCase& run) {
+    BuildPieceOrder(run.plan);
+    return Written(run, [](PlanCase& r) { WriteReportSection(r.report, r, r.plan, kContext); });
   }
 };
 
@@ -56,7 +57,7 @@ void SetDefaultOptimizerSettings(OptimizerSettings& o) {
 TEST_F(ReportTest, HeadingWithDefaultSettings) {
   auto run = SteelPlan();
   SetDefaultOptimizerSettings(run->opt);
-  EXPECT_EQ(Written(*run, [](RunState& r) { WriteReportHeading(r, kContext); }),
+  EXPECT_EQ(Written(*run, [](PlanCase& r) { WriteReportHeading(r.report, r, kContext); }),
             Golden("heading_default.txt"));
 }
 
@@ -75,7 +76,7 @@ TEST_F(ReportTest, HeadingWithGrippingLengthAndBundle) {
   o.kerf = 350;
   o.endZone = 500;
   o.gripLength = 300;
-  EXPECT_EQ(Written(*run, [](RunState& r) { WriteReportHeading(r, kContext); }),
+  EXPECT_EQ(Written(*run, [](PlanCase& r) { WriteReportHeading(r.report, r, kContext); }),
             Golden("heading_gripping.txt"));
 }
 
@@ -85,7 +86,8 @@ TEST_F(ReportTest, HeadingLengthsFollowLocaleAndColumnWidth) {
   run->opt.endZone = 500;
   run->opt.maxDifferentPieces = 7;
   run->init.numberColumnWidth = 12;
-  const std::string text = Written(*run, [](RunState& r) { WriteReportHeading(r, kContext); });
+  const std::string text =
+      Written(*run, [](PlanCase& r) { WriteReportHeading(r.report, r, kContext); });
   EXPECT_NE(text.find("\r\nMax.Differ.Pieces :              7\r\n"), std::string::npos);
   EXPECT_NE(text.find("\r\nStock/Cut Bundle  :              0\r\n"), std::string::npos);
   EXPECT_NE(text.find("\r\nEnd-zone (non-usable):           5,00\r\n"), std::string::npos);
@@ -93,7 +95,7 @@ TEST_F(ReportTest, HeadingLengthsFollowLocaleAndColumnWidth) {
 
 TEST_F(ReportTest, EndLine) {
   auto run = SteelPlan();
-  EXPECT_EQ(Written(*run, [](RunState& r) { WriteReportEnd(r, kContext); }),
+  EXPECT_EQ(Written(*run, [](PlanCase& r) { WriteReportEnd(r.report, r, kContext); }),
             "07.03.2024   REPORT END for:  QM_Orders1.txt / QM_Stocks1.txt\r\n\r\n");
 }
 
@@ -106,7 +108,7 @@ TEST_F(ReportTest, SectionWithoutTotalsStillFinalisesFigures) {
   auto run = SteelPlan();
   run->init.reportTotals = false;
   EXPECT_EQ(Section(*run), Golden("section_totals_off.txt"));
-  EXPECT_EQ(run->pass.results.utilization, 93846);
+  EXPECT_EQ(run->plan.results.utilization, 93846);
 }
 
 TEST_F(ReportTest, SectionWithCostsLastStockInPartsMode1) {
@@ -128,7 +130,7 @@ TEST_F(ReportTest, LastStockIsFoldedIntoTheTotals) {
   auto run = SteelPlanWithLastStock();
   run->init.reportTotals = false;
   Section(*run);
-  const SolverResults& r = run->pass.results;
+  const SolverResults& r = run->plan.results;
   EXPECT_EQ(r.stockUsed, 4);
   EXPECT_EQ(r.lengthUsed, 2600000);
   EXPECT_EQ(r.costUsed, 10200);
@@ -140,7 +142,7 @@ TEST_F(ReportTest, LastStockIsFoldedIntoTheTotals) {
 
 TEST_F(ReportTest, UtilisationOfAnEmptyPlanIsZero) {
   auto run = SteelPlan();
-  SolverResults& r = run->pass.results;
+  SolverResults& r = run->plan.results;
   r.lengthUsed = 0;
   r.wasteSum = 0;
   r.patternCount = 0;
@@ -153,11 +155,13 @@ TEST_F(ReportTest, UtilisationOfAnEmptyPlanIsZero) {
 TEST_F(ReportTest, UtilisationKeepsAPointAndRoundsHalvesUp) {
   auto run = SteelPlan();
   UseCommaLocale(*run);
-  SolverResults& r = run->pass.results;
+  SolverResults& r = run->plan.results;
   r.lengthUsed = 100000;
   r.wasteSum = 15;
-  run->pass.solverStartMs = 500;
-  const std::string text = Written(*run, [](RunState& s) { WriteReportSection(s, {"", 62960}); });
+  run->plan.solverStartMs = 500;
+  const std::string text = Written(*run, [](PlanCase& s) {
+    WriteReportSection(s.report, s, s.plan, {"", 62960});
+  });
   EXPECT_EQ(r.utilization, 99985);
   EXPECT_NE(text.find("\r\nTotal Utilization,%:        99.99     Calc.time: 62,5 sec\r\n"),
             std::string::npos);
@@ -165,11 +169,11 @@ TEST_F(ReportTest, UtilisationKeepsAPointAndRoundsHalvesUp) {
 
 TEST_F(ReportTest, TotalsHeadingWithoutMaterialKey) {
   auto run = SteelPlan();
-  run->currentMaterial.clear();
+  run->plan.material.clear();
   EXPECT_EQ(Section(*run).substr(0, 40), "TOTALS\r\nParts Left Number:           0\r\n");
 
   auto last = SteelPlanWithLastStock();
-  last->currentMaterial.clear();
+  last->plan.material.clear();
   EXPECT_EQ(Section(*last).substr(0, 40), "TOTALS(including Last Stock layout)\r\n\r\nP");
 }
 
@@ -177,7 +181,7 @@ TEST_F(ReportTest, RowShowsLowestBarAndPiecesLongestFirst) {
   auto run = SteelPlan();
   run->init.reportTotals = false;
   run->init.reportMaterialColumn = false;
-  SolverResults& r = run->pass.results;
+  SolverResults& r = run->plan.results;
   // Bar 2 is the last stock but bar 1 is the lowest-numbered bar of pattern
   // 1, so its row has no "L"; bar 1 holds 1200.00 before two 2500.00 pieces
   // in item order.
@@ -264,7 +268,8 @@ TEST_F(ReportTest, GrippingOrEndZoneLine) {
     auto run = SteelPlan();
     run->opt.gripLength = c.grip;
     run->opt.endZone = c.endZone;
-    const std::string text = Written(*run, [](RunState& r) { WriteReportHeading(r, kContext); });
+    const std::string text =
+        Written(*run, [](PlanCase& r) { WriteReportHeading(r.report, r, kContext); });
     EXPECT_NE(text.find(c.line), std::string::npos) << c.line;
     EXPECT_EQ(text.find(c.grip > 0 ? "End-zone" : "Gripping"), std::string::npos) << c.line;
   }
@@ -273,7 +278,7 @@ TEST_F(ReportTest, GrippingOrEndZoneLine) {
 TEST_F(ReportTest, PatternCountBeyondTheBarsAddsNoRows) {
   auto run = SteelPlan();
   run->init.reportTotals = false;
-  run->pass.results.patternCount = INT32_MAX;
+  run->plan.results.patternCount = INT32_MAX;
   EXPECT_EQ(Section(*run), Golden("section_totals_off.txt"));
 }
 
@@ -282,20 +287,20 @@ TEST_F(ReportTest, WideNumbersAreWrittenWhole) {
   run->init.reportTotals = false;
   run->init.reportMaterialColumn = false;
   run->init.numberColumnWidth = 6;
-  run->pass.StockGrLth[1] = 12345678;
-  run->pass.results.patternCount = 1;
+  run->plan.stockGroups[1].length = 12345678;
+  run->plan.results.patternCount = 1;
   EXPECT_EQ(Section(*run), "  1    3 123456.78 300.00 2500.00 2500.00 1200.00  \r\n\r\n");
 }
 
 TEST_F(ReportTest, WriteFailuresAreCountedAndWritingGoesOn) {
   auto run = SteelPlanWithLastStock();
-  BuildPieceOrder(run->pass);
-  WriteReportHeading(*run, kContext);
+  BuildPieceOrder(run->plan);
+  WriteReportHeading(run->report, *run, kContext);
   const long afterHeading = run->report.errors;
   EXPECT_GT(afterHeading, 0);
-  WriteReportSection(*run, kContext);
+  WriteReportSection(run->report, *run, run->plan, kContext);
   EXPECT_GT(run->report.errors, afterHeading);
-  EXPECT_EQ(run->pass.results.stockUsed, 4);
+  EXPECT_EQ(run->plan.results.stockUsed, 4);
 }
 
 }  // namespace
