@@ -37,52 +37,44 @@ void ConsoleProcessView::CloseWindow() {
   closeRequested_ = true;
 }
 
-void ConsoleWaitMsg::Show() {
-  err_ << TWaitMsgForm::kLabelCaption << '\n' << std::flush;
+void ConsolePleaseWait::Show() {
+  err_ << PleaseWaitLook::kLabelCaption << '\n' << std::flush;
 }
 
-void ConsoleSolverView::ShowErrorBox(const char* text) {
-  toolkit_.ShowBox(BoxKind::Error, text, BoxButtons::Ok);
-}
-
-void ConsoleSolverView::ShowInfoBox(const char* text) {
-  toolkit_.ShowBox(BoxKind::Information, text, BoxButtons::Ok);
-}
-
-void ConsoleSolverView::OpenProgress(bool showEsc) {
+void ConsoleProgressView::OpenProgress(bool showEsc) {
   open_ = true;
   escEnabled_ = showEsc;
   multi_ = pack_ = 0;
 }
 
-void ConsoleSolverView::CloseProgress() {
+void ConsoleProgressView::CloseProgress() {
   if (open_ && draw_) err_ << "\r\033[K" << std::flush;
   open_ = false;
 }
 
-void ConsoleSolverView::SetMultiPosition(int position) {
+void ConsoleProgressView::SetMultiPosition(int position) {
   multi_ = position;
 }
-void ConsoleSolverView::SetPackPosition(int position) {
+void ConsoleProgressView::SetPackPosition(int position) {
   pack_ = position;
 }
-void ConsoleSolverView::SetTimeText(const char* text) {
+void ConsoleProgressView::SetTimeText(const char* text) {
   time_ = text;
 }
 
-void ConsoleSolverView::SetBestTexts(const char* criterion, const char* time) {
+void ConsoleProgressView::SetBestTexts(const char* criterion, const char* time) {
   crit_ = criterion;
   critTime_ = time;
 }
 
-void ConsoleSolverView::PumpMessages() {
+void ConsoleProgressView::PumpMessages() {
   // While Esc is offered, the first Ctrl-C ends the search and keeps the
   // best plan; otherwise it waits for the batch's next termination check.
-  if (open_ && escEnabled_ && TakeInterrupt()) FormKeyPress(27);
+  if (open_ && escEnabled_ && TakeInterrupt()) FormKeyPress(kEscapeKey);
   Draw();
 }
 
-void ConsoleSolverView::Draw() {
+void ConsoleProgressView::Draw() {
   if (!open_ || !draw_) return;
   const auto bar = [](int position, int width) {
     const int filled = position < 0 ? 0 : (position > 100 ? width : position * width / 100);

@@ -9,17 +9,15 @@
 #include <string_view>
 #include <vector>
 
+#include "batch_controller.h"
 #include "console_toolkit.h"
 #include "console_views.h"
 #include "interrupt.h"
-#include "qm5r_main.h"
 #ifdef TARVOLIN_DESKTOP
 #include "desktop_run.h"
 #endif
 
 namespace {
-
-constexpr const char* kVersion = "0.1.0";
 
 constexpr const char* kUsage =
     "Usage: tarvolin [options] [order-file [stock-file]]\n"
@@ -93,7 +91,7 @@ int main(int argc, char** argv) {
       std::cout << kUsage;
       return 0;
     } else if (!endOfOptions && arg == "--version") {
-      std::cout << "tarvolin " << kVersion << '\n';
+      std::cout << "tarvolin " << TARVOLIN_VERSION << '\n';
       return 0;
     } else if (!endOfOptions && arg == "--console") {
       options.console = true;
@@ -138,17 +136,17 @@ int main(int argc, char** argv) {
   tarvolin::ConsoleToolkit console(options.yes);
   tarvolin::InterruptibleToolkit toolkit(console);
   tarvolin::ConsoleProcessView view(std::cout);
-  tarvolin::ConsoleWaitMsg waitMsg(std::cerr);
-  tarvolin::ConsoleSolverView solverView(toolkit, std::cerr, isatty(STDERR_FILENO) != 0);
+  tarvolin::ConsolePleaseWait pleaseWait(std::cerr);
+  tarvolin::ConsoleProgressView solverView(toolkit, std::cerr, isatty(STDERR_FILENO) != 0);
   solver::RegisterSolverView(&solverView);
 
   const std::unique_ptr<tarvolin::Printer> printer = LabelPrinter(options);
-  tarvolin::Qm5rMain app(toolkit, view, waitMsg, printer.get(), options.params);
-  app.FormCreate();
-  app.FormPaint();
+  tarvolin::BatchController app(toolkit, view, pleaseWait, printer.get(), options.params);
+  app.OnStartUp();
+  app.OnFirstPaint();
   // A console has no exit button to wait for: the window closes at once.
   view.Flush();
-  app.FormClose();
+  app.OnWindowClosed();
   solver::RegisterSolverView(nullptr);
   return app.Status();
 }

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "please_wait_view.h"
 #include "printer.h"
 #include "process_view.h"
 #include "run_state.h"
 #include "toolkit.h"
-#include "wait_msg.h"
 
 namespace tarvolin {
 
@@ -25,18 +25,18 @@ enum ExitStatus : int {
   kExitAlreadyRunning = 3,  // another instance runs in this directory
 };
 
-class Qm5rMain {
+class BatchController {
  public:
   // printer: the label printer, or nullptr when none can be opened.
   // params: the command-line parameters (order file, stock file).
-  Qm5rMain(Toolkit& toolkit, ProcessView& view, WaitMsgView& waitMsg, Printer* printer,
-           std::vector<std::string> params);
+  BatchController(Toolkit& toolkit, ProcessView& view, PleaseWaitView& pleaseWait, Printer* printer,
+                  std::vector<std::string> params);
 
   // Window events.
-  void FormCreate();
-  void FormPaint();  // the first paint runs the initialisation and the batch
-  void CloseButClick();
-  void FormClose();  // the normal end of the program
+  void OnStartUp();
+  void OnFirstPaint();  // the first paint runs the initialisation and the batch
+  void OnExitClicked();
+  void OnWindowClosed();  // the normal end of the program
 
   bool CloseButtonEnabled() const { return closeEnabled_; }
   ExitStatus Status() const;
@@ -58,7 +58,7 @@ class Qm5rMain {
 
   Toolkit& toolkit_;
   ProcessView& view_;
-  WaitMsgView& waitMsg_;
+  PleaseWaitView& pleaseWait_;
   Printer* printer_;
   std::vector<std::string> params_;
   RunState run_;

@@ -1,4 +1,4 @@
-#include "qm5r_main.h"
+#include "batch_controller.h"
 
 #include <cstdlib>
 #include <string_view>
@@ -22,10 +22,33 @@ namespace {
 using output_text::LeftAligned;
 using output_text::RightAligned;
 
+// Memo columns behind the material. Each heading spans the figures below
+// it: "Parts   /Gr" the part quantity and the part group count, "Stocks
+// /Gr" the stock quantity and the stock group count, "Used" and "Utiliz."
+// the pieces cut, the bars used and the utilization.
+constexpr int kPartsHeadingWidth = 12;
+constexpr int kStocksHeadingWidth = 16;
+constexpr int kUsedHeadingWidth = 12;
+constexpr int kUtilizationHeadingWidth = 14;
+constexpr int kPartQuantityWidth = 6;
+constexpr int kPartGroupsWidth = 6;
+constexpr int kStockQuantityWidth = 10;
+constexpr int kStockGroupsWidth = 6;
+constexpr int kPiecesCutWidth = 8;
+constexpr int kBarsUsedWidth = 6;
+constexpr int kUtilizationWidth = 12;
+static_assert(kPartsHeadingWidth + kStocksHeadingWidth + kUsedHeadingWidth +
+                  kUtilizationHeadingWidth ==
+              kMemoFiguresWidth);
+static_assert(kPartQuantityWidth + kPartGroupsWidth == kPartsHeadingWidth);
+static_assert(kStockQuantityWidth + kStockGroupsWidth == kStocksHeadingWidth);
+static_assert(kPiecesCutWidth + kBarsUsedWidth + kUtilizationWidth ==
+              kUsedHeadingWidth + kUtilizationHeadingWidth);
+
 // Thousandths of a percent as the shortest decimal number, e.g. "87.5".
-std::string UtilisationText(int32_t utilRate, char separator) {
-  const bool negative = utilRate < 0;
-  const long long magnitude = negative ? -static_cast<long long>(utilRate) : utilRate;
+std::string UtilizationText(int32_t utilization, char separator) {
+  const bool negative = utilization < 0;
+  const long long magnitude = negative ? -static_cast<long long>(utilization) : utilization;
   std::string text = (negative ? "-" : "") + std::to_string(magnitude / 1000);
   std::string decimals = std::to_string(1000 + magnitude % 1000).substr(1);
   while (!decimals.empty() && decimals.back() == '0') decimals.pop_back();
@@ -39,44 +62,44 @@ std::string Plural(int count) {
 
 }  // namespace
 
-Qm5rMain::Qm5rMain(Toolkit& toolkit, ProcessView& view, WaitMsgView& waitMsg, Printer* printer,
-                   std::vector<std::string> params)
+BatchController::BatchController(Toolkit& toolkit, ProcessView& view, PleaseWaitView& pleaseWait,
+                                 Printer* printer, std::vector<std::string> params)
     : toolkit_(toolkit),
       view_(view),
-      waitMsg_(waitMsg),
+      pleaseWait_(pleaseWait),
       printer_(printer),
       params_(std::move(params)) {}
 
-void Qm5rMain::FormCreate() {
+void BatchController::OnStartUp() {
   toolkit_.SetTitle(kApplicationTitle);
   painted_ = false;
 }
 
-void Qm5rMain::FormPaint() {
+void BatchController::OnFirstPaint() {
   if (painted_) return;
   painted_ = true;
   Initialise();
   StartBatch();
 }
 
-void Qm5rMain::CloseButClick() {
+void BatchController::OnExitClicked() {
   view_.CloseWindow();
 }
 
-void Qm5rMain::FormClose() {
+void BatchController::OnWindowClosed() {
   if (closed_) return;
   closed_ = true;
   FinishRun(run_, toolkit_, true, "");
 }
 
-ExitStatus Qm5rMain::Status() const {
+ExitStatus BatchController::Status() const {
   if (alreadyRunning_) return kExitAlreadyRunning;
   if (run_.errorsLogged > 0) return kExitError;
   if (!endedNormally_) return kExitCancelled;
   return kExitOk;
 }
 
-void Qm5rMain::Initialise() {
+void BatchController::Initialise() {
   if (!InitialiseRun(run_, toolkit_)) {
     alreadyRunning_ = run_.secondInstance;
     return;
@@ -84,21 +107,23 @@ void Qm5rMain::Initialise() {
   if (run_.init.showWindow) view_.SetCaption(kApplicationTitle);
 }
 
-void Qm5rMain::StartBatch() {
+void BatchController::StartBatch() {
   if (!run_.init.showWindow) {
     view_.HideAndBringToFront();
-  } else if (run_.init.materialColumnWidth > 16) {
-    view_.Widen(view_.MemoFontPoints() * (run_.init.materialColumnWidth - 16));
+  } else if (run_.init.materialColumnWidth > kFittingMaterialColumnWidth) {
+    // One font size in pixels per column beyond what the window fits.
+    view_.Widen(view_.MemoFontPoints() *
+                (run_.init.materialColumnWidth - kFittingMaterialColumnWidth));
   }
   BatchRun();
 }
 
-bool Qm5rMain::PumpAndCheck() {
+bool BatchController::PumpAndCheck() {
   toolkit_.ProcessMessages();
   return !toolkit_.Terminating();
 }
 
-bool Qm5rMain::ResolveFiles() {
+bool BatchController::ResolveFiles() {
   const std::string& ext = run_.inputExtension;
   run_.optSetFile =
       FindInputFile(run_, toolkit_, "QM_OptSet.txt", "Optimizer settings", true, false);
@@ -123,7 +148,7 @@ bool Qm5rMain::ResolveFiles() {
   return !OutputsCollideWithInputs(run_, toolkit_);
 }
 
-bool Qm5rMain::OpenOutputs() {
+bool BatchController::OpenOutputs() {
   run_.report.errors = 0;
   run_.labels.errors = 0;
   run_.report.Create(run_.reportFile);
@@ -141,7 +166,7 @@ bool Qm5rMain::OpenOutputs() {
   return true;
 }
 
-void Qm5rMain::BatchRun() {
+void BatchController::BatchRun() {
   if (toolkit_.Terminating()) return;
   if (run_.init.showWindow) view_.SetWaitLabel("Process window", kColourGrey);
 
@@ -171,20 +196,24 @@ void Qm5rMain::BatchRun() {
   MaterialLoop();
 }
 
-std::string Qm5rMain::MemoHeader() const {
+std::string BatchController::MemoHeader() const {
   return LeftAligned("Material/Profile", run_.init.materialColumnWidth) +
-         RightAligned("Parts   /Gr", 12) + RightAligned("Stocks   /Gr", 16) +
-         RightAligned("Used", 12) + RightAligned("Utiliz.", 14);
+         RightAligned("Parts   /Gr", kPartsHeadingWidth) +
+         RightAligned("Stocks   /Gr", kStocksHeadingWidth) +
+         RightAligned("Used", kUsedHeadingWidth) +
+         RightAligned("Utiliz.", kUtilizationHeadingWidth);
 }
 
-std::string Qm5rMain::MaterialMemoLine() const {
+std::string BatchController::MaterialMemoLine() const {
   const MaterialPass& p = run_.pass;
-  return LeftAligned(run_.pass.material, run_.init.materialColumnWidth) +
-         RightAligned(p.partQuantitySum, 6) + RightAligned(p.partGroupCount, 6) +
-         RightAligned(p.stockQuantitySum, 10) + RightAligned(p.stockGroupCount, 6);
+  return LeftAligned(p.material, run_.init.materialColumnWidth) +
+         RightAligned(p.partQuantitySum, kPartQuantityWidth) +
+         RightAligned(p.partGroupCount, kPartGroupsWidth) +
+         RightAligned(p.stockQuantitySum, kStockQuantityWidth) +
+         RightAligned(p.stockGroupCount, kStockGroupsWidth);
 }
 
-void Qm5rMain::MaterialLoop() {
+void BatchController::MaterialLoop() {
   for (;;) {
     StartMaterialPass(run_);
     ReadOrderPass(run_, toolkit_);
@@ -209,7 +238,7 @@ void Qm5rMain::MaterialLoop() {
 }
 
 // False when handing the result on ended the run.
-bool Qm5rMain::SolveMaterial() {
+bool BatchController::SolveMaterial() {
   MaterialPass& pass = run_.pass;
   const InitialSettings& init = run_.init;
   run_.processed += 1;
@@ -220,11 +249,11 @@ bool Qm5rMain::SolveMaterial() {
 
   const SolverInput input = PackSolverInput(pass);
 
-  const bool showWaitMsg = !init.showWindow && init.confirmSteps && init.progressWindowMode == 0;
+  const bool showPleaseWait = !init.showWindow && init.confirmSteps && init.progressWindowMode == 0;
   if (init.showWindow) {
     view_.SetWaitLabel("Wait please...", kColourRed);
-  } else if (showWaitMsg) {
-    waitMsg_.Show();
+  } else if (showPleaseWait) {
+    pleaseWait_.Show();
   }
   toolkit_.ProcessMessages();
   pass.solverStartMs = static_cast<double>(toolkit_.Milliseconds());
@@ -234,8 +263,8 @@ bool Qm5rMain::SolveMaterial() {
 
   if (init.showWindow) {
     view_.SetWaitLabel("Process window", kColourGrey);
-  } else if (showWaitMsg) {
-    waitMsg_.Close();
+  } else if (showPleaseWait) {
+    pleaseWait_.Close();
   }
   toolkit_.ProcessMessages();
 
@@ -252,9 +281,10 @@ bool Qm5rMain::SolveMaterial() {
     if (run_.report.errors > 0 || run_.labels.errors > 0) {
       memoLine_ += "Error";
     } else if (pass.partGroupCount > 0) {
-      memoLine_ +=
-          RightAligned(r.partsCut, 8) + RightAligned(r.stockUsed, 6) +
-          RightAligned(UtilisationText(r.utilization, run_.format.decimalSeparator) + "%", 12);
+      memoLine_ += RightAligned(r.partsCut, kPiecesCutWidth) +
+                   RightAligned(r.stockUsed, kBarsUsedWidth) +
+                   RightAligned(UtilizationText(r.utilization, run_.format.decimalSeparator) + "%",
+                                kUtilizationWidth);
     }
     view_.ReplaceLastMemoLine(memoLine_);
   }
@@ -262,7 +292,7 @@ bool Qm5rMain::SolveMaterial() {
 }
 
 // Piece order, report section and labels. False when the run was ended.
-bool Qm5rMain::HandOnResult() {
+bool BatchController::HandOnResult() {
   BuildPieceOrder(run_.pass);
   WriteReportSection(
       run_.report, run_, run_.pass,
@@ -286,7 +316,7 @@ bool Qm5rMain::HandOnResult() {
   return true;
 }
 
-void Qm5rMain::EndSteps() {
+void BatchController::EndSteps() {
   if (run_.init.reportFrame)
     WriteReportEnd(run_.report, run_, ReportContext{toolkit_.ShortDateToday(), 0});
   if (run_.init.showWindow) {
