@@ -166,11 +166,6 @@ bool ExceedsTotalLimit(int64_t value, int quantity, int64_t sum) {
   return value >= kLimit / quantity || value * quantity >= kLimit - sum;
 }
 
-std::string GroupTail(std::string_view kind, int group, std::string_view material) {
-  return "See " + std::string(kind) + " group: " + std::to_string(group) + "\r" + kMaterialHeader +
-         ": " + std::string(material);
-}
-
 bool DataLineReader::Next(DataLine& line) {
   while (next_ < lines_.size()) {
     const std::string_view text = TrimRightText(lines_[next_++]);
@@ -186,12 +181,6 @@ bool DataLineReader::Next(DataLine& line) {
     return true;
   }
   return false;
-}
-
-std::string TooManyFieldsMessage(std::string_view kind, int lineNumber) {
-  return "Error reading " + std::string(kind) + " input file.\rMore than " +
-         std::to_string(kMaxFields) +
-         " fields in one line.\rSee line: " + std::to_string(lineNumber);
 }
 
 }  // namespace tarvolin

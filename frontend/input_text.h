@@ -69,9 +69,6 @@ int64_t LimitInUserUnits(int scale);
 // (TARVOLIN_MAX_SUM) by itself or together with the running sum.
 bool ExceedsTotalLimit(int64_t value, int quantity, int64_t sum);
 
-// The end of the group messages: "See part group: 3\rMater/Sect: Steel 40x40".
-std::string GroupTail(std::string_view kind, int group, std::string_view material);
-
 // Lines without their LF; a final line end does not make an extra line.
 std::vector<std::string_view> SplitLines(std::string_view content);
 
@@ -96,9 +93,5 @@ class DataLineReader {
   size_t next_ = 0;
   bool headerSeen_ = false;
 };
-
-// The message for a line with more than kMaxFields fields; `kind` is "part"
-// or "stock".
-std::string TooManyFieldsMessage(std::string_view kind, int lineNumber);
 
 }  // namespace tarvolin

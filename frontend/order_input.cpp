@@ -1,9 +1,9 @@
 #include "order_input.h"
 
-#include <cmath>
 #include <string>
 
 #include "fract.h"
+#include "group_input.h"
 #include "input_text.h"
 #include "logs.h"
 
@@ -26,72 +26,39 @@ void StartMaterialPass(RunState& run) {
 
 bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
   MaterialPass& pass = run.pass;
+  pass.partGroupCount = 0;
   pass.partQuantitySum = 0;
   pass.partLengthSum = 0;
-  int errors = 0;
-  int n = 0;
-  const int64_t lengthLimitText = LimitInUserUnits(run.format.lengthScale);
+  GroupReading reading(run, toolkit, kOrderFile);
 
-  std::string content;
-  if (ReadWholeFile(run.orderFile, content) != 0) ++errors;
-  DataLineReader reader(content);
-  DataLine d;
-  while (errors == 0 && reader.Next(d)) {
-    const std::string_view line = d.text;
-    const FieldBounds& f = d.fields;
-    if (f.tooMany) return FailRun(run, toolkit, TooManyFieldsMessage("part", d.number));
-    const MaterialKeyResult& key = d.key;
-    if (!key.hasSecondField) ++errors;
-    if (run.pass.material == kUndefinedMaterial && !IsChecked(run, key.key)) {
-      if (run.checked >= kMaxCheckedMaterials)
-        return FailRun(run, toolkit,
-                       "Materials total number exceeds \rprogram limit:  " +
-                           std::to_string(kMaxCheckedMaterials) + "\r" + kMaterialHeader + ": " +
-                           key.key);
-      run.checkedMaterials[++run.checked] = key.key;
-      run.pass.material = key.key;
+  // The first material not yet taken becomes the material of this pass.
+  const auto pickMaterial = [&](const std::string& key) {
+    if (pass.material != kUndefinedMaterial || IsChecked(run, key)) return true;
+    if (run.checked >= kMaxCheckedMaterials) {
+      return reading.Fail("Materials total number exceeds \rprogram limit:  " +
+                          std::to_string(kMaxCheckedMaterials) + "\r" + kMaterialHeader + ": " +
+                          key);
     }
-    if (key.key != run.pass.material) continue;
-    if (n >= kMaxPartGroups)
-      return FailRun(
-          run, toolkit,
-          "Too many part input lines/groups\r" + GroupTail("part", n + 1, run.pass.material));
-
-    PartGroup& g = pass.partGroups[++n];
+    run.checkedMaterials[++run.checked] = key;
+    pass.material = key;
+    return true;
+  };
+  const auto readGroup = [&](const DataLine& line, int n) {
+    PartGroup& g = pass.partGroups[n];
     pass.partGroupCount = n;
     g = PartGroup{};
-    g.sourceLine = CutToChars(line, kSourceLineChars);
-    g.materialKey = key.key;
-    g.length = LengthField(line, f, 3, run.format, errors);
-    if (f.k < 4 || !ParseWholeNumber16(FieldText(line, f, 4), g.quantity)) {
-      g.quantity = 0;
-      ++errors;
-    }
-    if (f.k >= 5) g.mark = CutToChars(TrimText(FieldText(line, f, 5)), kMarkChars);
-
-    if (g.length <= 0)
-      return FailRun(run, toolkit,
-                     "Error reading part input file.\rAll part lengths must be positive\rand have "
-                     "proper format.\r" +
-                         GroupTail("part", n, run.pass.material));
-    if (g.quantity <= 0)
-      return FailRun(run, toolkit,
-                     "Error reading part input file.\rAll part quantities must be positive "
-                     "integers.\r" +
-                         GroupTail("part", n, run.pass.material));
-    if (pass.partQuantitySum + g.quantity > kMaxItems)
-      return FailRun(run, toolkit,
-                     "Parts total number exceeds \rprogram limit:  " + std::to_string(kMaxItems) +
-                         "\r" + GroupTail("part", n, run.pass.material));
-    pass.partQuantitySum += g.quantity;
-    if (ExceedsTotalLimit(g.length, g.quantity, pass.partLengthSum))
-      return FailRun(run, toolkit,
-                     "Part total length exceeds limit: \r" + std::to_string(lengthLimitText) +
-                         "\r" + GroupTail("part", n, run.pass.material));
-    pass.partLengthSum += int64_t{g.length} * g.quantity;
-  }
-  pass.partGroupCount = n;
-  if (errors > 0) return FailRun(run, toolkit, "Error open/read part input file");
+    g.sourceLine = CutToChars(line.text, kSourceLineChars);
+    g.materialKey = line.key.key;
+    g.length = reading.Length(line);
+    g.quantity = reading.Quantity(line);
+    if (line.fields.k >= 5)
+      g.mark = CutToChars(TrimText(FieldText(line.text, line.fields, 5)), kMarkChars);
+    return reading.CheckLength(g.length, n) && reading.CheckQuantity(g.quantity, n) &&
+           reading.AddItems(pass.partQuantitySum, g.quantity, n) &&
+           reading.AddToTotal(pass.partLengthSum, g.length, g.quantity, "length",
+                              run.format.lengthScale, n);
+  };
+  if (!reading.ReadLines(run.orderFile, pickMaterial, readGroup)) return false;
   AssignMarkIds(pass);
   return true;
 }
