@@ -4,6 +4,7 @@
 // pass totals, and the messages with the file's own words.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -39,6 +40,11 @@ class GroupReading {
   // errors end the run at the end. False when the run was ended.
   template <typename PickMaterial, typename ReadGroup>
   bool ReadLines(const std::string& fileName, PickMaterial pickMaterial, ReadGroup readGroup);
+
+  // Makes groups[n] a fresh group of the data line: its source line, its
+  // material key and its length (field 3); count becomes n.
+  template <typename Group, size_t N>
+  Group& StartGroup(std::array<Group, N>& groups, int& count, const DataLine& line, int n);
 
   // Field 3 as a length and field 4 as a 16-bit quantity; a missing or
   // unreadable field is a reading error and reads as 0.
@@ -99,6 +105,18 @@ bool GroupReading::ReadLines(const std::string& fileName, PickMaterial pickMater
   }
   if (errors_ > 0) return Fail("Error open/read " + std::string(file_.kind) + " input file");
   return true;
+}
+
+template <typename Group, size_t N>
+Group& GroupReading::StartGroup(std::array<Group, N>& groups, int& count, const DataLine& line,
+                                int n) {
+  count = n;
+  Group& group = groups[n];
+  group = Group{};
+  group.sourceLine = CutToChars(line.text, kSourceLineChars);
+  group.materialKey = line.key.key;
+  group.length = Length(line);
+  return group;
 }
 
 }  // namespace tarvolin

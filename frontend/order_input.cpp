@@ -44,12 +44,7 @@ bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
     return true;
   };
   const auto readGroup = [&](const DataLine& line, int n) {
-    PartGroup& g = pass.partGroups[n];
-    pass.partGroupCount = n;
-    g = PartGroup{};
-    g.sourceLine = CutToChars(line.text, kSourceLineChars);
-    g.materialKey = line.key.key;
-    g.length = reading.Length(line);
+    PartGroup& g = reading.StartGroup(pass.partGroups, pass.partGroupCount, line, n);
     g.quantity = reading.Quantity(line);
     if (line.fields.k >= 5)
       g.mark = CutToChars(TrimText(FieldText(line.text, line.fields, 5)), kMarkChars);

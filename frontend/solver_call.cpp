@@ -1,18 +1,36 @@
 #include "solver_call.h"
 
+#include <type_traits>
+
 #include "tarvolin/cut_optimize.h"
 
 namespace tarvolin {
 namespace {
 
-// Packs one field of groups 1..n into a solver input array.
-template <typename Group, size_t N, typename Value, typename Field>
-void PackColumn(const std::array<Group, N>& groups, int n, int32_t marker,
-                std::array<Value, N>& column, Field field) {
-  column.fill(0);
-  column[0] = static_cast<Value>(n);
-  for (int i = 1; i <= n; ++i) column[i] = field(groups[i]);
-  column[n + 1] = static_cast<Value>(marker);
+// One solver input array and the group field it carries.
+template <typename Value, size_t N, typename Group, typename Field>
+struct Column {
+  std::array<Value, N>& array;
+  Field Group::*field;
+};
+
+// Packs groups 1..n into solver input arrays, one array per field: the
+// group count, the groups' values and the marker behind them.
+template <typename Group, size_t N, typename... Columns>
+void PackGroups(const std::array<Group, N>& groups, int n, int32_t marker, Columns... columns) {
+  const auto pack = [&](auto column) {
+    using Value = typename std::remove_reference_t<decltype(column.array)>::value_type;
+    column.array.fill(0);
+    column.array[0] = static_cast<Value>(n);
+    for (int i = 1; i <= n; ++i) column.array[i] = static_cast<Value>(groups[i].*column.field);
+    column.array[n + 1] = static_cast<Value>(marker);
+  };
+  (pack(columns), ...);
+}
+
+template <typename Value, size_t N, typename Group, typename Field>
+Column<Value, N, Group, Field> ColumnOf(std::array<Value, N>& array, Field Group::*field) {
+  return {array, field};
 }
 
 bool ValidItemCount(int count) {
@@ -33,22 +51,14 @@ bool TakeArray(Array& array, int count) {
 
 SolverInput PackSolverInput(const MaterialPlan& plan) {
   SolverInput in;
-  const int np = plan.partGroupCount;
-  const int32_t partMarker = TARVOLIN_PART_ARRAY_MARKER;
-  PackColumn(plan.partGroups, np, partMarker, in.partLengths,
-             [](const PartGroup& g) { return g.length; });
-  PackColumn(plan.partGroups, np, partMarker, in.partMarkIds,
-             [](const PartGroup& g) { return g.markId; });
-  PackColumn(plan.partGroups, np, partMarker, in.partQuantities,
-             [](const PartGroup& g) { return g.quantity; });
-  const int ns = plan.stockGroupCount;
-  const int32_t stockMarker = TARVOLIN_STOCK_ARRAY_MARKER;
-  PackColumn(plan.stockGroups, ns, stockMarker, in.stockLengths,
-             [](const StockGroup& g) { return g.length; });
-  PackColumn(plan.stockGroups, ns, stockMarker, in.stockCosts,
-             [](const StockGroup& g) { return g.cost; });
-  PackColumn(plan.stockGroups, ns, stockMarker, in.stockQuantities,
-             [](const StockGroup& g) { return g.quantity; });
+  PackGroups(plan.partGroups, plan.partGroupCount, TARVOLIN_PART_ARRAY_MARKER,
+             ColumnOf(in.partLengths, &PartGroup::length),
+             ColumnOf(in.partMarkIds, &PartGroup::markId),
+             ColumnOf(in.partQuantities, &PartGroup::quantity));
+  PackGroups(plan.stockGroups, plan.stockGroupCount, TARVOLIN_STOCK_ARRAY_MARKER,
+             ColumnOf(in.stockLengths, &StockGroup::length),
+             ColumnOf(in.stockCosts, &StockGroup::cost),
+             ColumnOf(in.stockQuantities, &StockGroup::quantity));
   return in;
 }
 

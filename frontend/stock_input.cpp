@@ -39,12 +39,7 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
 
   const auto anyMaterial = [](const std::string&) { return true; };
   const auto readGroup = [&](const DataLine& line, int n) {
-    StockGroup& g = pass.stockGroups[n];
-    pass.stockGroupCount = n;
-    g = StockGroup{};
-    g.sourceLine = CutToChars(line.text, kSourceLineChars);
-    g.materialKey = line.key.key;
-    g.length = reading.Length(line);
+    StockGroup& g = reading.StartGroup(pass.stockGroups, pass.stockGroupCount, line, n);
     if (line.fields.k >= 5) g.cost = reading.Cost(FieldText(line.text, line.fields, 5));
     g.quantity = reading.Quantity(line);
     if (!reading.CheckLength(g.length, n) || !reading.CheckCost(g.cost, n) ||
