@@ -80,9 +80,13 @@ void ConsoleProgressView::Draw() {
     const int filled = position < 0 ? 0 : (position > 100 ? width : position * width / 100);
     return std::string(filled, '#') + std::string(width - filled, '.');
   };
-  err_ << "\r\033[KOptimizer Run...  [" << bar(multi_, 20) << "] [" << bar(pack_, 10) << "] "
-       << time_ << "  Criterion / Time: " << crit_ << " / " << critTime_
-       << (escEnabled_ ? "  Esc to abort" : "") << std::flush;
+  // The two bars of the progress window: the whole optimization and the
+  // current run, half as wide.
+  constexpr int kMultiBarWidth = 20;
+  constexpr int kPackBarWidth = 10;
+  err_ << "\r\033[KOptimizer Run...  [" << bar(multi_, kMultiBarWidth) << "] ["
+       << bar(pack_, kPackBarWidth) << "] " << time_ << "  Criterion / Time: " << crit_ << " / "
+       << critTime_ << (escEnabled_ ? "  Esc to abort" : "") << std::flush;
 }
 
 }  // namespace tarvolin

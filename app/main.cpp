@@ -19,6 +19,11 @@
 
 namespace {
 
+// The conventional exit status of a usage error.
+constexpr int kExitBadCommandLine = 64;
+// The order file and the stock file.
+constexpr size_t kMaxFileNames = 2;
+
 constexpr const char* kUsage =
     "Usage: tarvolin [options] [order-file [stock-file]]\n"
     "\n"
@@ -102,26 +107,26 @@ int main(int argc, char** argv) {
     } else if (!endOfOptions && arg == "--print-pdf") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') {
         std::cerr << "tarvolin: --print-pdf needs a file name\n\n" << kUsage;
-        return 64;
+        return kExitBadCommandLine;
       }
       options.pdfFile = argv[++i];
     } else if (!endOfOptions && arg == "--yes") {
       options.yes = true;
     } else if (!endOfOptions && arg.size() > 1 && arg[0] == '-') {
       std::cerr << "tarvolin: unknown option " << arg << "\n\n" << kUsage;
-      return 64;
-    } else if (options.params.size() < 2) {
+      return kExitBadCommandLine;
+    } else if (options.params.size() < kMaxFileNames) {
       options.params.emplace_back(arg);
     } else {
       std::cerr << "tarvolin: too many file names\n\n" << kUsage;
-      return 64;
+      return kExitBadCommandLine;
     }
   }
 
   if (!kDesktopBuilt && (options.gui || !options.pdfFile.empty())) {
     std::cerr << "tarvolin: this build has no desktop windows and no label printing;"
                  " use --console\n";
-    return 64;
+    return kExitBadCommandLine;
   }
 
   std::setlocale(LC_ALL, "");

@@ -217,7 +217,7 @@ void BatchController::MaterialLoop() {
   for (;;) {
     StartMaterialPass(run_);
     ReadOrderPass(run_, toolkit_);
-    if (!PumpAndCheck()) return;  // the end steps are skipped
+    if (!PumpAndCheck()) return;  // the end of the batch is skipped
 
     MaterialPass& pass = run_.pass;
     if (pass.partGroupCount > 0 && pass.partLengthSum != 0) {
@@ -234,7 +234,7 @@ void BatchController::MaterialLoop() {
     const bool outputErrors = run_.report.errors > 0 || run_.labels.errors > 0;
     if (pass.solverError > 0 || outputErrors || pass.partGroupCount == 0) break;
   }
-  EndSteps();
+  FinishBatch();
 }
 
 // False when handing the result on ended the run.
@@ -316,7 +316,7 @@ bool BatchController::HandOnResult() {
   return true;
 }
 
-void BatchController::EndSteps() {
+void BatchController::FinishBatch() {
   if (run_.init.reportFrame)
     WriteReportEnd(run_.report, run_, ReportContext{toolkit_.ShortDateToday(), 0});
   if (run_.init.showWindow) {

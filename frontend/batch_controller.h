@@ -51,7 +51,7 @@ class BatchController {
   void MaterialLoop();
   bool SolveMaterial();
   bool HandOnResult();
-  void EndSteps();
+  void FinishBatch();
   bool PumpAndCheck();
   std::string MemoHeader() const;
   std::string MaterialMemoLine() const;

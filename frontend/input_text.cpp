@@ -91,7 +91,7 @@ bool ParseWholeNumber16(std::string_view text, int16_t& value) {
   for (; i < text.size(); ++i) {
     if (text[i] < '0' || text[i] > '9') return false;
     v = v * 10 + (text[i] - '0');
-    if (v > 40000) return false;
+    if (v > INT16_MAX + 1) return false;  // no need to read further digits
   }
   if (negative) v = -v;
   if (v < INT16_MIN || v > INT16_MAX) return false;

@@ -147,7 +147,7 @@ bool ReadOptimizerSettings(RunState& run, Toolkit& toolkit) {
     o.maxPiecesPerLayout = r.IntegerLine(0, 100);
     const int bundle = r.IntegerLine(0, 100);
     if (bundle > 0) o.maxDifferentPieces = -bundle;
-    for (int line = 14; line <= 16; ++line) r.IntegerLine(0, 100);
+    for (int line = 14; line <= 16; ++line) r.IntegerLine(0, 100);  // range-checked only
     r.IntegerLine(kEndMarker, kEndMarker);
   } else {
     ++r.errors;

@@ -16,9 +16,15 @@ using output_text::RightAligned;
 
 constexpr int kLabelsPerRow = 3;
 constexpr int kLinesPerLabel = 4;
-// A label is its value field width W plus this much: the "Stock"/"Piece"
-// captions with their numbers, or "Lay#" with its number and ", ".
-constexpr int kLabelExtraWidth = 11;
+// Numbers on a label: the used bar and the piece behind their five-letter
+// captions, the layout behind "Lay#".
+constexpr int kCaptionNumberWidth = 5;
+constexpr int kLayoutNumberWidth = 4;
+// A label is its value field width W plus this much: a caption, its number
+// and a blank ("Lay#", its number and ", " take as much with a one wider
+// mark field).
+constexpr int kLabelExtraWidth = 5 + kCaptionNumberWidth + 1;
+static_assert(4 + kLayoutNumberWidth + 2 + 1 == kLabelExtraWidth);
 // The separator between two labels is five characters wide.
 constexpr int kSeparatorWidth = 5;
 constexpr char kFormFeed = '\f';
@@ -60,7 +66,11 @@ struct LabelLayout {
   std::string separator;
 };
 
-// The labels file has no pages: its one page has more rows than its labels fill.
+// Value field width, rows per page, margin and separator of each output:
+// the labels file and printer mode 1 have W = 15, dotted separators and
+// lines; printer mode 2 has W = 16 and blank separators. A printed page holds
+// 12 rows in mode 1 and 10 in mode 2; the labels file has no pages: its one
+// page has more rows than its labels fill.
 LabelLayout LayoutFor(bool toPrinter, int mode, int pieceCount) {
   if (!toPrinter) return {false, 1, 15, pieceCount / kLabelsPerRow + 2, "", "  .  "};
   if (mode == 2) return {true, 2, 16, 10, " ", "     "};
@@ -112,10 +122,10 @@ class LabelRows {
 
     ++labels_;
     buffers_[0] += materialText_;
-    buffers_[1] += "Stock" + RightAligned(usedBar, 5) + " " + stockLength;
-    buffers_[2] += "Piece" + RightAligned(piece, 5) + " " +
+    buffers_[1] += "Stock" + RightAligned(usedBar, kCaptionNumberWidth) + " " + stockLength;
+    buffers_[2] += "Piece" + RightAligned(piece, kCaptionNumberWidth) + " " +
                    FitLabelField(LabelLength(PieceLength(plan_, piece), format_), w);
-    buffers_[3] += "Lay#" + RightAligned(r.stockItemLayout[bar], 4) + ", " +
+    buffers_[3] += "Lay#" + RightAligned(r.stockItemLayout[bar], kLayoutNumberWidth) + ", " +
                    FitLabelField(part != nullptr ? part->mark : "", w + 1);
 
     const int pageLabels = kLabelsPerRow * layout_.rowsPerPage;

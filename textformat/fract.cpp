@@ -16,6 +16,14 @@ namespace {
 constexpr int64_t kMagnitudeCap = 2000000000;
 constexpr std::string_view kBlanks = " ";
 constexpr char kFeetMark = '\'';
+constexpr double kInchesPerFoot = 12.0;
+// The formatter writes this many significant digits at most.
+constexpr int kSignificantDigits = 15;
+// Decimal magnitudes beyond this are far outside every reader's range: they
+// are settled (too large, or zero) without converting.
+constexpr int64_t kMagnitudeOutOfRange = 30;
+// Exponent digits stop counting here; the magnitude test rejects the text.
+constexpr int64_t kExponentCeiling = 1000000;
 
 // Round to nearest, halves to the even neighbour, independent of the
 // floating-point environment's rounding mode.
@@ -92,7 +100,7 @@ bool ReadDecimalLiteral(std::string_view text, char decimalSeparator, double& va
     }
     const size_t expStart = pos;
     while (pos < text.size() && IsDigit(text[pos])) {
-      if (exponent < 1000000) exponent = exponent * 10 + (text[pos] - '0');
+      if (exponent < kExponentCeiling) exponent = exponent * 10 + (text[pos] - '0');
       ++pos;
     }
     if (pos == expStart) return false;
@@ -100,8 +108,7 @@ bool ReadDecimalLiteral(std::string_view text, char decimalSeparator, double& va
   }
   if (pos != text.size()) return false;
 
-  // Decimal magnitude m: the value lies in [10^(m-1), 10^m). Far outside the
-  // readers' range the answer is clear without converting.
+  // Decimal magnitude m: the value lies in [10^(m-1), 10^m).
   const size_t intLead = intDigits.find_first_not_of('0');
   const size_t fracLead = fracDigits.find_first_not_of('0');
   if (intLead == std::string_view::npos && fracLead == std::string_view::npos) {
@@ -112,8 +119,8 @@ bool ReadDecimalLiteral(std::string_view text, char decimalSeparator, double& va
       (intLead != std::string_view::npos ? static_cast<int64_t>(intDigits.size() - intLead)
                                          : -static_cast<int64_t>(fracLead)) +
       exponent;
-  if (magnitude > 30) return false;
-  if (magnitude < -30) {
+  if (magnitude > kMagnitudeOutOfRange) return false;
+  if (magnitude < -kMagnitudeOutOfRange) {
     value = 0.0;
     return true;
   }
@@ -216,7 +223,7 @@ int32_t ParseFraction(std::string_view text, int binaryDigits, int s, int32_t de
       return defaultValue;
     }
   }
-  double v = static_cast<double>(whole) + 12.0 * static_cast<double>(feet);
+  double v = static_cast<double>(whole) + kInchesPerFoot * static_cast<double>(feet);
   if (hasFraction) v += static_cast<double>(numerator) / static_cast<double>(denominator);
   v = s * v;
 
@@ -236,8 +243,8 @@ int32_t ParseFraction(std::string_view text, int binaryDigits, int s, int32_t de
 // dropped: 1234567.89 gives "123456789" and 6.
 void SignificantDigits(double x, std::string& digits, int& exponent) {
   char buf[64];
-  const auto [end, ec] =
-      std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific, 14);
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(x),
+                                       std::chars_format::scientific, kSignificantDigits - 1);
   digits.clear();
   exponent = 0;
   if (ec != std::errc{}) return;

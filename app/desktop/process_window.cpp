@@ -25,6 +25,11 @@ constexpr int kMemoPoints = 10;
 // window fits, the figures behind it and two columns of margin.
 constexpr int kMemoColumns = kFittingMaterialColumnWidth + kMemoFiguresWidth + 2;
 constexpr int kMemoRows = 16;
+// Where the window opens on the screen.
+constexpr int kWindowLeft = 8;
+constexpr int kWindowTop = 8;
+// The memo's document margin on each side, in pixels.
+constexpr int kMemoMargin = 4;
 
 void SetTextColour(QLabel* label, const QColor& colour) {
   QPalette palette = label->palette();
@@ -58,7 +63,7 @@ ProcessWindow::ProcessWindow()
   processMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   processMemo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   const QFontMetrics metrics(memoFont);
-  const int frame = 2 * processMemo_->frameWidth() + 2 * 4;
+  const int frame = 2 * processMemo_->frameWidth() + 2 * kMemoMargin;
   processMemo_->setMinimumSize(metrics.horizontalAdvance(QString(kMemoColumns, QChar('0'))) +
                                    frame + processMemo_->verticalScrollBar()->sizeHint().width(),
                                metrics.lineSpacing() * kMemoRows + frame);
@@ -86,7 +91,7 @@ ProcessWindow::ProcessWindow()
   layout->addLayout(buttons);
 
   resize(sizeHint());
-  move(8, 8);
+  move(kWindowLeft, kWindowTop);
 }
 
 void ProcessWindow::Attach(BatchController& main, Toolkit& toolkit) {

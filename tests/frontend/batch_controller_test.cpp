@@ -197,7 +197,7 @@ TEST_F(BatchRunTest, ARefusedConfigDefaultIsAnErrorNotASecondInstance) {
 }
 
 // Material A cannot be cut from its stock (the solver reports error 21), so
-// the loop ends before B; the end steps still run.
+// the loop ends before B; the batch still ends with its end line and summary.
 class SolverErrorTest : public BatchRunTest {
  protected:
   void SetUp() override {
@@ -216,7 +216,7 @@ class SolverErrorTest : public BatchRunTest {
   };
 };
 
-TEST_F(SolverErrorTest, TheLoopEndsAndTheEndStepsRun) {
+TEST_F(SolverErrorTest, TheLoopEndsAndTheBatchIsFinished) {
   BatchController& app = RunToTheEnd();
   EXPECT_EQ(view.memo, memo_);
   ASSERT_EQ(tk.boxes.size(), 1u);  // no "Report:  " box without a processed material
@@ -225,7 +225,7 @@ TEST_F(SolverErrorTest, TheLoopEndsAndTheEndStepsRun) {
   EXPECT_EQ(app.Status(), kExitError);
 }
 
-TEST_F(SolverErrorTest, ATerminateRequestDuringTheCallDoesNotSkipTheEndSteps) {
+TEST_F(SolverErrorTest, ATerminateRequestDuringTheCallDoesNotSkipTheFinish) {
   // The pump right after the solver call, once the idle label is back.
   tk.onPump = [&] {
     if (view.waitLabels.size() == 3) tk.Terminate();
