@@ -89,7 +89,7 @@ constexpr const char* kOptSet =
 constexpr const char* kOrderHeader = "Material Profile Length Qty Mark\r\n";
 
 // A batch run of BatchController in a fresh working directory.
-class BatchRunTest : public ::testing::Test {
+class BatchControllerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = fs::current_path();
@@ -143,7 +143,7 @@ const std::string kMemoHeader =
     "        Used"
     "       Utiliz.";
 
-TEST_F(BatchRunTest, ACleanRunShowsItsStepsInOrder) {
+TEST_F(BatchControllerTest, ACleanRunShowsItsStepsInOrder) {
   // Three pieces of 1000 fit one bar of 8000: the five bars are capped to
   // one, and the bar is used to 3000 / 8000.
   Files(Switches{}, "A x 1000 3\r\n", "A x 8000 5\r\n");
@@ -185,7 +185,7 @@ TEST_F(BatchRunTest, ACleanRunShowsItsStepsInOrder) {
   EXPECT_TRUE(fs::exists("QM_Report.txt"));
 }
 
-TEST_F(BatchRunTest, ARefusedConfigDefaultIsAnErrorNotASecondInstance) {
+TEST_F(BatchControllerTest, ARefusedConfigDefaultIsAnErrorNotASecondInstance) {
   WriteFile("QM_Orders.txt", kOrderHeader);
   BatchController& app = RunToTheEnd();
   ASSERT_EQ(tk.boxes.size(), 2u);
@@ -198,10 +198,10 @@ TEST_F(BatchRunTest, ARefusedConfigDefaultIsAnErrorNotASecondInstance) {
 
 // Material A cannot be cut from its stock (the solver reports error 21), so
 // the loop ends before B; the batch still ends with its end line and summary.
-class SolverErrorTest : public BatchRunTest {
+class SolverErrorTest : public BatchControllerTest {
  protected:
   void SetUp() override {
-    BatchRunTest::SetUp();
+    BatchControllerTest::SetUp();
     Switches s;
     s.showMessages = 0;
     Files(s, "A x 2000 1\r\nB y 500 1\r\n", "A x 1000 5\r\nB y 1000 1\r\n");
@@ -236,7 +236,7 @@ TEST_F(SolverErrorTest, ATerminateRequestDuringTheCallDoesNotSkipTheFinish) {
   EXPECT_TRUE(view.closeEnabled);
 }
 
-TEST_F(BatchRunTest, ATerminateRequestAfterASolvedMaterialStopsAtTheNextPass) {
+TEST_F(BatchControllerTest, ATerminateRequestAfterASolvedMaterialStopsAtTheNextPass) {
   Files(Switches{}, "A x 1000 3\r\nB y 1000 1\r\n", "A x 8000 5\r\nB y 8000 1\r\n");
   tk.answers = {BoxResult::Ok};
   // The pump right after the solver call, once the idle label is back.
@@ -251,7 +251,7 @@ TEST_F(BatchRunTest, ATerminateRequestAfterASolvedMaterialStopsAtTheNextPass) {
   EXPECT_EQ(app->Status(), kExitCancelled);
 }
 
-TEST_F(BatchRunTest, ThePleaseWaitWindowAndTheClosingDependOnTheSwitches) {
+TEST_F(BatchControllerTest, ThePleaseWaitWindowAndTheClosingDependOnTheSwitches) {
   struct Case {
     int showWindow, confirmSteps, runMsgMode;
     int waitShows;
@@ -290,7 +290,7 @@ TEST_F(BatchRunTest, ThePleaseWaitWindowAndTheClosingDependOnTheSwitches) {
   }
 }
 
-TEST_F(BatchRunTest, TheOrderFromTheCommandLineAndTheStockFromTheDialog) {
+TEST_F(BatchControllerTest, TheOrderFromTheCommandLineAndTheStockFromTheDialog) {
   Switches s;
   s.askInputFiles = 1;
   Files(s, "", "");
@@ -308,7 +308,7 @@ TEST_F(BatchRunTest, TheOrderFromTheCommandLineAndTheStockFromTheDialog) {
   EXPECT_EQ(tk.boxes[1].text, "Report:  my_Report.txt");
 }
 
-TEST_F(BatchRunTest, ACancelledOrderDialogEndsTheRunWithoutMessage) {
+TEST_F(BatchControllerTest, ACancelledOrderDialogEndsTheRunWithoutMessage) {
   Switches s;
   s.askInputFiles = 1;
   Files(s, "A x 1000 3\r\n", "A x 8000 5\r\n");
@@ -321,7 +321,7 @@ TEST_F(BatchRunTest, ACancelledOrderDialogEndsTheRunWithoutMessage) {
   EXPECT_EQ(app.Status(), kExitCancelled);
 }
 
-TEST_F(BatchRunTest, LabelPrintingNeedsAYes) {
+TEST_F(BatchControllerTest, LabelPrintingNeedsAYes) {
   for (const BoxResult answer : {BoxResult::No, BoxResult::Yes}) {
     tk = ScriptedToolkit{};
     Switches s;

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <numeric>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -34,10 +32,6 @@ class LabelsTest : public OutputTest {
   }
 };
 
-std::vector<int> PieceOrder(const MaterialPlan& pass) {
-  return {pass.pieceOrder.begin() + 1, pass.pieceOrder.begin() + 1 + pass.results.partItemCount};
-}
-
 TEST(FitLabelFieldTest, PadsCutsOrKeeps) {
   const struct {
     std::string text;
@@ -57,34 +51,6 @@ TEST(FitLabelFieldTest, PadsCutsOrKeeps) {
       {"Maßbänder", 5, "Maßb?"},
   };
   for (const auto& c : cases) EXPECT_EQ(FitLabelField(c.text, c.n), c.expected) << c.text;
-}
-
-TEST(PieceOrderTest, LongestFirstEqualLengthsInItemOrder) {
-  auto run = SevenPieces();
-  BuildPieceOrder(run->plan);
-  EXPECT_EQ(PieceOrder(run->plan), (std::vector<int>{7, 2, 4, 1, 6, 8, 3, 5}));
-  EXPECT_EQ(run->plan.pieceOrder[0], 0);
-}
-
-TEST(PieceOrderTest, MatchesAStableSortOnRandomPlans) {
-  std::mt19937 random(7);
-  for (int round = 0; round < 50; ++round) {
-    MaterialPlan pass;
-    pass.partGroupCount = 1 + static_cast<int>(random() % kMaxPartGroups);
-    for (int g = 1; g <= pass.partGroupCount; ++g)
-      pass.partGroups[g].length = 1 + static_cast<int32_t>(random() % 4);
-    pass.results.partItemCount = static_cast<int>(random() % (kMaxItems + 1));
-    for (int i = 1; i <= pass.results.partItemCount; ++i)
-      pass.results.partItemGroup[i] = static_cast<int16_t>(1 + random() % pass.partGroupCount);
-
-    std::vector<int> expected(pass.results.partItemCount);
-    std::iota(expected.begin(), expected.end(), 1);
-    auto length = [&](int p) { return pass.partGroups[pass.results.partItemGroup[p]].length; };
-    std::stable_sort(expected.begin(), expected.end(),
-                     [&](int a, int b) { return length(a) > length(b); });
-    BuildPieceOrder(pass);
-    ASSERT_EQ(PieceOrder(pass), expected) << "round " << round;
-  }
 }
 
 TEST_F(LabelsTest, SevenPiecesToTheFile) {
