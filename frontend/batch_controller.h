@@ -33,10 +33,15 @@ class BatchController {
                   std::vector<std::string> params);
 
   // Window events.
+  // The window was created: sets the application title.
   void OnStartUp();
-  void OnFirstPaint();  // the first paint runs the initialisation and the batch
+  // The first paint runs the initialisation and the whole batch; later
+  // paints do nothing.
+  void OnFirstPaint();
+  // The operator pressed the exit button: the window closes.
   void OnExitClicked();
-  void OnWindowClosed();  // the normal end of the program
+  // The window closed: the normal end of the program.
+  void OnWindowClosed();
 
   bool CloseButtonEnabled() const { return closeEnabled_; }
   ExitStatus Status() const;

@@ -15,14 +15,15 @@ namespace {
 bool IsSeparator(char c, char s1, char s2) {
   return c == s1 || c == s2;
 }
-bool IsBlankOrControl(char c) {
-  return static_cast<unsigned char>(c) <= 0x20;
-}
 bool IsContinuation(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
 }  // namespace
+
+bool IsBlankOrControl(char c) {
+  return static_cast<unsigned char>(c) <= 0x20;
+}
 
 FieldBounds SplitFields(std::string_view line, char separator1, char separator2) {
   FieldBounds f;

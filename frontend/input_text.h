@@ -29,8 +29,10 @@ FieldBounds SplitFields(std::string_view line, char separator1 = ' ', char separ
 // Field j (1..k) as it stands, with the separators that follow it in a run.
 std::string_view FieldText(std::string_view line, const FieldBounds& fields, int j);
 
-// Removes blanks and control characters (bytes up to 0x20) at both ends or
-// at the end only.
+// Blanks and control characters: the bytes up to 0x20.
+bool IsBlankOrControl(char c);
+
+// Removes blanks and control characters at both ends or at the end only.
 std::string_view TrimText(std::string_view text);
 std::string_view TrimRightText(std::string_view text);
 

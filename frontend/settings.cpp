@@ -19,9 +19,6 @@ constexpr int32_t kLengthLimit = TARVOLIN_MAX_SUM;
 // or whose lines are out of step fails on it.
 constexpr int kEndMarker = 555;
 
-bool IsBlankOrControl(char c) {
-  return static_cast<unsigned char>(c) <= 0x20;
-}
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
