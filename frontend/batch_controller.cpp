@@ -1,11 +1,9 @@
 #include "batch_controller.h"
 
-#include <cstdlib>
 #include <string_view>
 #include <utility>
 
 #include "discovery.h"
-#include "fract.h"
 #include "initialise.h"
 #include "label_writer.h"
 #include "logs.h"

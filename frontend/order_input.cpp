@@ -2,10 +2,8 @@
 
 #include <string>
 
-#include "fract.h"
 #include "group_input.h"
 #include "input_text.h"
-#include "logs.h"
 
 namespace tarvolin {
 

@@ -3,11 +3,10 @@
 #include <array>
 #include <string>
 
-#include "fract.h"
 #include "group_input.h"
 #include "input_text.h"
-#include "logs.h"
 #include "tarvolin/cut_optimize.h"
+#include "tarvolin/limits.h"
 
 namespace tarvolin {
 
