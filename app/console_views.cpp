@@ -37,60 +37,56 @@ void ConsoleProcessView::CloseWindow() {
   closeRequested_ = true;
 }
 
-void ConsoleWaitMsg::Show() {
-  err_ << TWaitMsgForm::kLabelCaption << '\n' << std::flush;
+void ConsolePleaseWait::Show() {
+  err_ << PleaseWaitLook::kLabelCaption << '\n' << std::flush;
 }
 
-void ConsoleSolverView::ShowErrorBox(const char* text) {
-  toolkit_.ShowBox(BoxKind::Error, text, BoxButtons::Ok);
-}
-
-void ConsoleSolverView::ShowInfoBox(const char* text) {
-  toolkit_.ShowBox(BoxKind::Information, text, BoxButtons::Ok);
-}
-
-void ConsoleSolverView::OpenProgress(bool showEsc) {
+void ConsoleProgressView::OpenProgress(bool showEsc) {
   open_ = true;
   escEnabled_ = showEsc;
   multi_ = pack_ = 0;
 }
 
-void ConsoleSolverView::CloseProgress() {
+void ConsoleProgressView::CloseProgress() {
   if (open_ && draw_) err_ << "\r\033[K" << std::flush;
   open_ = false;
 }
 
-void ConsoleSolverView::SetMultiPosition(int position) {
+void ConsoleProgressView::SetMultiPosition(int position) {
   multi_ = position;
 }
-void ConsoleSolverView::SetPackPosition(int position) {
+void ConsoleProgressView::SetPackPosition(int position) {
   pack_ = position;
 }
-void ConsoleSolverView::SetTimeText(const char* text) {
+void ConsoleProgressView::SetTimeText(const char* text) {
   time_ = text;
 }
 
-void ConsoleSolverView::SetBestTexts(const char* criterion, const char* time) {
+void ConsoleProgressView::SetBestTexts(const char* criterion, const char* time) {
   crit_ = criterion;
   critTime_ = time;
 }
 
-void ConsoleSolverView::PumpMessages() {
+void ConsoleProgressView::PumpMessages() {
   // While Esc is offered, the first Ctrl-C ends the search and keeps the
   // best plan; otherwise it waits for the batch's next termination check.
-  if (open_ && escEnabled_ && TakeInterrupt()) FormKeyPress(27);
+  if (open_ && escEnabled_ && TakeInterrupt()) FormKeyPress(kEscapeKey);
   Draw();
 }
 
-void ConsoleSolverView::Draw() {
+void ConsoleProgressView::Draw() {
   if (!open_ || !draw_) return;
   const auto bar = [](int position, int width) {
     const int filled = position < 0 ? 0 : (position > 100 ? width : position * width / 100);
     return std::string(filled, '#') + std::string(width - filled, '.');
   };
-  err_ << "\r\033[KOptimizer Run...  [" << bar(multi_, 20) << "] [" << bar(pack_, 10) << "] "
-       << time_ << "  Criterion / Time: " << crit_ << " / " << critTime_
-       << (escEnabled_ ? "  Esc to abort" : "") << std::flush;
+  // The two bars of the progress window: the whole optimization and the
+  // current run, half as wide.
+  constexpr int kMultiBarWidth = 20;
+  constexpr int kPackBarWidth = 10;
+  err_ << "\r\033[KOptimizer Run...  [" << bar(multi_, kMultiBarWidth) << "] ["
+       << bar(pack_, kPackBarWidth) << "] " << time_ << "  Criterion / Time: " << crit_ << " / "
+       << critTime_ << (escEnabled_ ? "  Esc to abort" : "") << std::flush;
 }
 
 }  // namespace tarvolin

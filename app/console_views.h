@@ -8,10 +8,10 @@
 #include <ostream>
 #include <string>
 
+#include "please_wait_view.h"
 #include "process_view.h"
-#include "tarvolin/solver_view.h"
 #include "toolkit.h"
-#include "wait_msg.h"
+#include "toolkit_solver_view.h"
 
 namespace tarvolin {
 
@@ -59,9 +59,9 @@ class ConsoleProcessView final : public ProcessView {
   bool closeRequested_ = false;
 };
 
-class ConsoleWaitMsg final : public WaitMsgView {
+class ConsolePleaseWait final : public PleaseWaitView {
  public:
-  explicit ConsoleWaitMsg(std::ostream& err) : err_(err) {}
+  explicit ConsolePleaseWait(std::ostream& err) : err_(err) {}
   void Show() override;
   void Close() override {}
 
@@ -71,12 +71,10 @@ class ConsoleWaitMsg final : public WaitMsgView {
 
 // The solver's progress window on a terminal: one status line on standard
 // error, redrawn in place. Message boxes go through the toolkit.
-class ConsoleSolverView final : public solver::SolverView {
+class ConsoleProgressView final : public ToolkitSolverView {
  public:
-  ConsoleSolverView(Toolkit& toolkit, std::ostream& err, bool drawProgress)
-      : toolkit_(toolkit), err_(err), draw_(drawProgress) {}
-  void ShowErrorBox(const char* text) override;
-  void ShowInfoBox(const char* text) override;
+  ConsoleProgressView(Toolkit& toolkit, std::ostream& err, bool drawProgress)
+      : ToolkitSolverView(toolkit), err_(err), draw_(drawProgress) {}
   void OpenProgress(bool showEsc) override;
   void CloseProgress() override;
   void SetMultiPosition(int position) override;
@@ -89,7 +87,6 @@ class ConsoleSolverView final : public solver::SolverView {
 
  private:
   void Draw();
-  Toolkit& toolkit_;
   std::ostream& err_;
   bool draw_;
   bool open_ = false;

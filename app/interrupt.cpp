@@ -8,6 +8,7 @@ namespace {
 volatile std::sig_atomic_t interrupts = 0;
 
 extern "C" void OnInterrupt(int) {
+  // A bound far above any operator's patience keeps the count from wrapping.
   if (interrupts < 1000) interrupts = interrupts + 1;
 }
 

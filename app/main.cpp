@@ -9,17 +9,20 @@
 #include <string_view>
 #include <vector>
 
+#include "batch_controller.h"
 #include "console_toolkit.h"
 #include "console_views.h"
 #include "interrupt.h"
-#include "qm5r_main.h"
 #ifdef TARVOLIN_DESKTOP
 #include "desktop_run.h"
 #endif
 
 namespace {
 
-constexpr const char* kVersion = TARVOLIN_VERSION;
+// The conventional exit status of a usage error.
+constexpr int kExitBadCommandLine = 64;
+// The order file and the stock file.
+constexpr size_t kMaxFileNames = 2;
 
 constexpr const char* kUsage =
     "Usage: tarvolin [options] [order-file [stock-file]]\n"
@@ -93,7 +96,7 @@ int main(int argc, char** argv) {
       std::cout << kUsage;
       return 0;
     } else if (!endOfOptions && arg == "--version") {
-      std::cout << "tarvolin " << kVersion << '\n';
+      std::cout << "tarvolin " << TARVOLIN_VERSION << '\n';
       return 0;
     } else if (!endOfOptions && arg == "--console") {
       options.console = true;
@@ -104,26 +107,26 @@ int main(int argc, char** argv) {
     } else if (!endOfOptions && arg == "--print-pdf") {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') {
         std::cerr << "tarvolin: --print-pdf needs a file name\n\n" << kUsage;
-        return 64;
+        return kExitBadCommandLine;
       }
       options.pdfFile = argv[++i];
     } else if (!endOfOptions && arg == "--yes") {
       options.yes = true;
     } else if (!endOfOptions && arg.size() > 1 && arg[0] == '-') {
       std::cerr << "tarvolin: unknown option " << arg << "\n\n" << kUsage;
-      return 64;
-    } else if (options.params.size() < 2) {
+      return kExitBadCommandLine;
+    } else if (options.params.size() < kMaxFileNames) {
       options.params.emplace_back(arg);
     } else {
       std::cerr << "tarvolin: too many file names\n\n" << kUsage;
-      return 64;
+      return kExitBadCommandLine;
     }
   }
 
   if (!kDesktopBuilt && (options.gui || !options.pdfFile.empty())) {
     std::cerr << "tarvolin: this build has no desktop windows and no label printing;"
                  " use --console\n";
-    return 64;
+    return kExitBadCommandLine;
   }
 
   std::setlocale(LC_ALL, "");
@@ -138,17 +141,17 @@ int main(int argc, char** argv) {
   tarvolin::ConsoleToolkit console(options.yes);
   tarvolin::InterruptibleToolkit toolkit(console);
   tarvolin::ConsoleProcessView view(std::cout);
-  tarvolin::ConsoleWaitMsg waitMsg(std::cerr);
-  tarvolin::ConsoleSolverView solverView(toolkit, std::cerr, isatty(STDERR_FILENO) != 0);
+  tarvolin::ConsolePleaseWait pleaseWait(std::cerr);
+  tarvolin::ConsoleProgressView solverView(toolkit, std::cerr, isatty(STDERR_FILENO) != 0);
   solver::RegisterSolverView(&solverView);
 
   const std::unique_ptr<tarvolin::Printer> printer = LabelPrinter(options);
-  tarvolin::Qm5rMain app(toolkit, view, waitMsg, printer.get(), options.params);
-  app.FormCreate();
-  app.FormPaint();
+  tarvolin::BatchController app(toolkit, view, pleaseWait, printer.get(), options.params);
+  app.OnStartUp();
+  app.OnFirstPaint();
   // A console has no exit button to wait for: the window closes at once.
   view.Flush();
-  app.FormClose();
+  app.OnWindowClosed();
   solver::RegisterSolverView(nullptr);
   return app.Status();
 }

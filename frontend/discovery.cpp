@@ -22,7 +22,8 @@ std::string Lower(std::string_view s) {
   return r;
 }
 
-// The text as UTF-8 characters, letters lowered.
+// The text as UTF-8 characters (a lead byte and at most three continuation
+// bytes), letters lowered.
 std::vector<std::string> Characters(std::string_view text) {
   std::vector<std::string> chars;
   size_t i = 0;
@@ -151,8 +152,9 @@ std::string DeriveOutputName(std::string_view orderName, std::string_view word,
   const size_t dirLength = DirectoryPartLength(orderName);
   const std::string_view directory = orderName.substr(0, dirLength);
   std::string bare(orderName.substr(dirLength));
-  if (const size_t at = Lower(bare).find("orders"); at != std::string::npos)
-    bare.replace(at, 6, word);
+  constexpr std::string_view kOrdersWord = "orders";
+  if (const size_t at = Lower(bare).find(kOrdersWord); at != std::string::npos)
+    bare.replace(at, kOrdersWord.size(), word);
   std::string result = std::string(directory) + bare;
   if (result == orderName) {
     // The suffix goes after the stem, so a dot inside the stem must not
@@ -169,14 +171,14 @@ std::string DeriveOutputName(std::string_view orderName, std::string_view word,
 
 void DeriveOutputNames(RunState& run) {
   run.reportFile = DeriveOutputName(run.orderFile, "Report", "_Report", run.inputExtension);
-  run.labelsFile = run.init.LabelsFile
+  run.labelsFile = run.init.writeLabelsFile
                        ? DeriveOutputName(run.orderFile, "Labels", "_Labels", run.inputExtension)
                        : "LabelsFN";
 }
 
 bool OutputsCollideWithInputs(RunState& run, Toolkit& toolkit) {
   std::vector<const std::string*> outputs = {&run.reportFile};
-  if (run.init.LabelsFile) outputs.push_back(&run.labelsFile);
+  if (run.init.writeLabelsFile) outputs.push_back(&run.labelsFile);
   std::vector<const std::string*> others = {&run.orderFile,    &run.stockFile,
                                             &run.optSetFile,   &run.configFile,
                                             &run.errorLogFile, &run.warningLogFile};

@@ -11,8 +11,8 @@ bool InitialiseRun(RunState& run, Toolkit& toolkit) {
   LoadDefaultOptimizerSettings(run.opt);
   run.init = InitialSettings{};
   run.inputExtension = ".txt";
-  fract::Settings().LengthPrecision = 2;
-  fract::Settings().CostPrecision = 2;
+  run.format =
+      fract::MakeNumberFormat(kLengthPrecision, kCostPrecision, toolkit.DecimalSeparator());
   run.processed = 0;
   run.checked = 0;
   run.checkedMaterials.fill(std::string());

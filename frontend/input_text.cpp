@@ -6,6 +6,7 @@
 
 #include "fract.h"
 #include "run_state.h"
+#include "tarvolin/limits.h"
 
 namespace tarvolin {
 
@@ -14,14 +15,15 @@ namespace {
 bool IsSeparator(char c, char s1, char s2) {
   return c == s1 || c == s2;
 }
-bool IsBlankOrControl(char c) {
-  return static_cast<unsigned char>(c) <= 0x20;
-}
 bool IsContinuation(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
 }  // namespace
+
+bool IsBlankOrControl(char c) {
+  return static_cast<unsigned char>(c) <= 0x20;
+}
 
 FieldBounds SplitFields(std::string_view line, char separator1, char separator2) {
   FieldBounds f;
@@ -90,7 +92,7 @@ bool ParseWholeNumber16(std::string_view text, int16_t& value) {
   for (; i < text.size(); ++i) {
     if (text[i] < '0' || text[i] > '9') return false;
     v = v * 10 + (text[i] - '0');
-    if (v > 40000) return false;
+    if (v > INT16_MAX + 1) return false;  // no need to read further digits
   }
   if (negative) v = -v;
   if (v < INT16_MIN || v > INT16_MAX) return false;
@@ -131,7 +133,8 @@ int ReadWholeFile(const std::string& path, std::string& content) {
 }
 
 int64_t LimitInUserUnits(int scale) {
-  return static_cast<int64_t>(std::nearbyint(2000000000.0 / (scale > 0 ? scale : 1)));
+  return static_cast<int64_t>(
+      std::nearbyint(static_cast<double>(TARVOLIN_MAX_SUM) / (scale > 0 ? scale : 1)));
 }
 
 std::vector<std::string_view> SplitLines(std::string_view content) {
@@ -149,24 +152,19 @@ std::vector<std::string_view> SplitLines(std::string_view content) {
   return lines;
 }
 
-int32_t LengthField(std::string_view line, const FieldBounds& fields, int j, char decimalSeparator,
-                    int& errorCount) {
+int32_t LengthField(std::string_view line, const FieldBounds& fields, int j,
+                    const fract::NumberFormat& format, int& errorCount) {
   if (fields.k < j) {
     ++errorCount;
     return 0;
   }
-  const std::string text = ReplaceDecimalMarks(FieldText(line, fields, j), decimalSeparator);
-  return fract::ParseLengthUnits(TrimText(text), errorCount);
+  const std::string text = ReplaceDecimalMarks(FieldText(line, fields, j), format.decimalSeparator);
+  return fract::ParseLengthUnits(TrimText(text), format, errorCount);
 }
 
 bool ExceedsTotalLimit(int64_t value, int quantity, int64_t sum) {
-  constexpr int64_t kLimit = 2000000000;
+  constexpr int64_t kLimit = TARVOLIN_MAX_SUM;
   return value >= kLimit / quantity || value * quantity >= kLimit - sum;
-}
-
-std::string GroupTail(std::string_view kind, int group, std::string_view material) {
-  return "See " + std::string(kind) + " group: " + std::to_string(group) + "\r" + kMaterialHeader +
-         ": " + std::string(material);
 }
 
 bool DataLineReader::Next(DataLine& line) {
@@ -184,12 +182,6 @@ bool DataLineReader::Next(DataLine& line) {
     return true;
   }
   return false;
-}
-
-std::string TooManyFieldsMessage(std::string_view kind, int lineNumber) {
-  return "Error reading " + std::string(kind) + " input file.\rMore than " +
-         std::to_string(kMaxFields) +
-         " fields in one line.\rSee line: " + std::to_string(lineNumber);
 }
 
 }  // namespace tarvolin

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "fract.h"
+
 namespace tarvolin {
 
 inline constexpr int kMaxFields = 50;
@@ -27,8 +29,10 @@ FieldBounds SplitFields(std::string_view line, char separator1 = ' ', char separ
 // Field j (1..k) as it stands, with the separators that follow it in a run.
 std::string_view FieldText(std::string_view line, const FieldBounds& fields, int j);
 
-// Removes blanks and control characters (bytes up to 0x20) at both ends or
-// at the end only.
+// Blanks and control characters: the bytes up to 0x20.
+bool IsBlankOrControl(char c);
+
+// Removes blanks and control characters at both ends or at the end only.
 std::string_view TrimText(std::string_view text);
 std::string_view TrimRightText(std::string_view text);
 
@@ -40,8 +44,8 @@ std::string ReplaceDecimalMarks(std::string_view text, char decimalSeparator);
 
 // Field j read as a length in length units, after ReplaceDecimalMarks and
 // trimming; a missing field or an unreadable text adds to errorCount.
-int32_t LengthField(std::string_view line, const FieldBounds& fields, int j, char decimalSeparator,
-                    int& errorCount);
+int32_t LengthField(std::string_view line, const FieldBounds& fields, int j,
+                    const fract::NumberFormat& format, int& errorCount);
 
 // An optionally signed decimal whole number that fits 16 bits.
 bool ParseWholeNumber16(std::string_view text, int16_t& value);
@@ -59,16 +63,13 @@ MaterialKeyResult MaterialKeyOf(std::string_view line, const FieldBounds& fields
 // failing open, read or close.
 int ReadWholeFile(const std::string& path, std::string& content);
 
-// 2,000,000,000 scaled units in user units, rounded: the total limit that
-// messages name.
+// The limit of a total (TARVOLIN_MAX_SUM scaled units) in user units,
+// rounded: the figure that the limit messages name.
 int64_t LimitInUserUnits(int scale);
 
-// True when value x quantity (quantity >= 1) reaches 2,000,000,000 by itself
-// or together with the running sum.
+// True when value x quantity (quantity >= 1) reaches the total limit
+// (TARVOLIN_MAX_SUM) by itself or together with the running sum.
 bool ExceedsTotalLimit(int64_t value, int quantity, int64_t sum);
-
-// The end of the group messages: "See part group: 3\rMater/Sect: Steel 40x40".
-std::string GroupTail(std::string_view kind, int group, std::string_view material);
 
 // Lines without their LF; a final line end does not make an extra line.
 std::vector<std::string_view> SplitLines(std::string_view content);
@@ -94,9 +95,5 @@ class DataLineReader {
   size_t next_ = 0;
   bool headerSeen_ = false;
 };
-
-// The message for a line with more than kMaxFields fields; `kind` is "part"
-// or "stock".
-std::string TooManyFieldsMessage(std::string_view kind, int lineNumber);
 
 }  // namespace tarvolin

@@ -53,13 +53,13 @@ bool InitialiseLogs(RunState& run, Toolkit& toolkit) {
 }
 
 void LogWarning(RunState& run, Toolkit& toolkit, std::string_view text) {
-  if (run.init.ShowMessages) toolkit.ShowBox(BoxKind::Warning, text, BoxButtons::Ok);
+  if (run.init.showMessages) toolkit.ShowBox(BoxKind::Warning, text, BoxButtons::Ok);
   AppendEntry(run.warningLog, text);
 }
 
 void LogError(RunState& run, Toolkit& toolkit, std::string_view text) {
   ++run.errorsLogged;
-  if (run.init.ShowMessages) toolkit.ShowBox(BoxKind::Error, text, BoxButtons::Ok);
+  if (run.init.showMessages) toolkit.ShowBox(BoxKind::Error, text, BoxButtons::Ok);
   AppendEntry(run.errorLog, text);
 }
 
@@ -72,7 +72,7 @@ void FinishRun(RunState& run, Toolkit& toolkit, bool closeOutputs, std::string_v
   if (closeOutputs) {
     CloseOutput(run, toolkit, run.report, run.reportFile,
                 "Error writing resulting Report file: \r");
-    if (run.init.LabelsFile)
+    if (run.init.writeLabelsFile)
       CloseOutput(run, toolkit, run.labels, run.labelsFile,
                   "Error writing resulting Labels file: \r");
   }

@@ -17,7 +17,7 @@ inline constexpr const char* kAlreadyRunning = "Tarvolin is already running";
 // false without touching any file.
 bool InitialiseLogs(RunState& run, Toolkit& toolkit);
 
-// Shows the text when ShowMessages is on, then appends it and an empty line
+// Shows the text when showMessages is on, then appends it and an empty line
 // to the warning (error) log.
 void LogWarning(RunState& run, Toolkit& toolkit, std::string_view text);
 void LogError(RunState& run, Toolkit& toolkit, std::string_view text);

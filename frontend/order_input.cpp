@@ -1,11 +1,9 @@
 #include "order_input.h"
 
-#include <cmath>
 #include <string>
 
-#include "fract.h"
+#include "group_input.h"
 #include "input_text.h"
-#include "logs.h"
 
 namespace tarvolin {
 
@@ -21,78 +19,39 @@ bool IsChecked(const RunState& run, const std::string& key) {
 
 void StartMaterialPass(RunState& run) {
   run.pass = MaterialPass{};
-  run.currentMaterial = kUndefinedMaterial;
+  run.pass.material = kUndefinedMaterial;
 }
 
 bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
   MaterialPass& pass = run.pass;
-  pass.partQtySum = 0;
-  pass.partLthSum = 0;
-  int errors = 0;
-  int n = 0;
-  const char separator = fract::Settings().DecimalSeparator;
-  const int64_t lengthLimitText = LimitInUserUnits(fract::Settings().LengthScale);
+  pass.partGroupCount = 0;
+  pass.partQuantitySum = 0;
+  pass.partLengthSum = 0;
+  GroupReading reading(run, toolkit, kOrderFile);
 
-  std::string content;
-  if (ReadWholeFile(run.orderFile, content) != 0) ++errors;
-  DataLineReader reader(content);
-  DataLine d;
-  while (errors == 0 && reader.Next(d)) {
-    const std::string_view line = d.text;
-    const FieldBounds& f = d.fields;
-    if (f.tooMany) return FailRun(run, toolkit, TooManyFieldsMessage("part", d.number));
-    const MaterialKeyResult& key = d.key;
-    if (!key.hasSecondField) ++errors;
-    if (run.currentMaterial == kUndefinedMaterial && !IsChecked(run, key.key)) {
-      if (run.checked >= kMaxCheckedMaterials)
-        return FailRun(run, toolkit,
-                       "Materials total number exceeds \rprogram limit:  " +
-                           std::to_string(kMaxCheckedMaterials) + "\r" + kMaterialHeader + ": " +
-                           key.key);
-      run.checkedMaterials[++run.checked] = key.key;
-      run.currentMaterial = key.key;
+  // The first material not yet taken becomes the material of this pass.
+  const auto pickMaterial = [&](const std::string& key) {
+    if (pass.material != kUndefinedMaterial || IsChecked(run, key)) return true;
+    if (run.checked >= kMaxCheckedMaterials) {
+      return reading.Fail("Materials total number exceeds \rprogram limit:  " +
+                          std::to_string(kMaxCheckedMaterials) + "\r" + kMaterialHeader + ": " +
+                          key);
     }
-    if (key.key != run.currentMaterial) continue;
-    if (n >= kMaxPartGroups)
-      return FailRun(
-          run, toolkit,
-          "Too many part input lines/groups\r" + GroupTail("part", n + 1, run.currentMaterial));
-
-    PartGroup& g = pass.partGroups[++n];
-    pass.partGroupCount = n;
-    g = PartGroup{};
-    g.sourceLine = CutToChars(line, kSourceLineChars);
-    g.materialKey = key.key;
-    g.length = LengthField(line, f, 3, separator, errors);
-    if (f.k < 4 || !ParseWholeNumber16(FieldText(line, f, 4), g.quantity)) {
-      g.quantity = 0;
-      ++errors;
-    }
-    if (f.k >= 5) g.mark = CutToChars(TrimText(FieldText(line, f, 5)), kMarkChars);
-
-    if (g.length <= 0)
-      return FailRun(run, toolkit,
-                     "Error reading part input file.\rAll part lengths must be positive\rand have "
-                     "proper format.\r" +
-                         GroupTail("part", n, run.currentMaterial));
-    if (g.quantity <= 0)
-      return FailRun(run, toolkit,
-                     "Error reading part input file.\rAll part quantities must be positive "
-                     "integers.\r" +
-                         GroupTail("part", n, run.currentMaterial));
-    if (pass.partQtySum + g.quantity > kMaxItems)
-      return FailRun(run, toolkit,
-                     "Parts total number exceeds \rprogram limit:  " + std::to_string(kMaxItems) +
-                         "\r" + GroupTail("part", n, run.currentMaterial));
-    pass.partQtySum += g.quantity;
-    if (ExceedsTotalLimit(g.length, g.quantity, pass.partLthSum))
-      return FailRun(run, toolkit,
-                     "Part total length exceeds limit: \r" + std::to_string(lengthLimitText) +
-                         "\r" + GroupTail("part", n, run.currentMaterial));
-    pass.partLthSum += int64_t{g.length} * g.quantity;
-  }
-  pass.partGroupCount = n;
-  if (errors > 0) return FailRun(run, toolkit, "Error open/read part input file");
+    run.checkedMaterials[++run.checked] = key;
+    pass.material = key;
+    return true;
+  };
+  const auto readGroup = [&](const DataLine& line, int n) {
+    PartGroup& g = reading.StartGroup(pass.partGroups, pass.partGroupCount, line, n);
+    g.quantity = reading.Quantity(line);
+    if (line.fields.k >= 5)
+      g.mark = CutToChars(TrimText(FieldText(line.text, line.fields, 5)), kMarkChars);
+    return reading.CheckLength(g.length, n) && reading.CheckQuantity(g.quantity, n) &&
+           reading.AddItems(pass.partQuantitySum, g.quantity, n) &&
+           reading.AddToTotal(pass.partLengthSum, g.length, g.quantity, "length",
+                              run.format.lengthScale, n);
+  };
+  if (!reading.ReadLines(run.orderFile, pickMaterial, readGroup)) return false;
   AssignMarkIds(pass);
   return true;
 }
@@ -107,40 +66,6 @@ void AssignMarkIds(MaterialPass& pass) {
     for (int j = i; j <= n; ++j)
       if (pass.partGroups[j].mark == pass.partGroups[i].mark) pass.partGroups[j].markId = next;
   }
-}
-
-void PackSolverInput(MaterialPass& pass) {
-  const int np = pass.partGroupCount;
-  pass.PartGrLth.fill(0);
-  pass.PartGrMrkID.fill(0);
-  pass.PartGrQty.fill(0);
-  pass.PartGrLth[0] = np;
-  pass.PartGrMrkID[0] = np;
-  pass.PartGrQty[0] = static_cast<int16_t>(np);
-  for (int i = 1; i <= np; ++i) {
-    pass.PartGrLth[i] = pass.partGroups[i].length;
-    pass.PartGrMrkID[i] = pass.partGroups[i].markId;
-    pass.PartGrQty[i] = pass.partGroups[i].quantity;
-  }
-  pass.PartGrLth[np + 1] = kPartTrailer;
-  pass.PartGrMrkID[np + 1] = kPartTrailer;
-  pass.PartGrQty[np + 1] = static_cast<int16_t>(kPartTrailer);
-
-  const int ns = pass.stockGroupCount;
-  pass.StockGrLth.fill(0);
-  pass.StockGrCst.fill(0);
-  pass.StockGrQty.fill(0);
-  pass.StockGrLth[0] = ns;
-  pass.StockGrCst[0] = ns;
-  pass.StockGrQty[0] = static_cast<int16_t>(ns);
-  for (int i = 1; i <= ns; ++i) {
-    pass.StockGrLth[i] = pass.stockGroups[i].length;
-    pass.StockGrCst[i] = pass.stockGroups[i].cost;
-    pass.StockGrQty[i] = pass.stockGroups[i].quantity;
-  }
-  pass.StockGrLth[ns + 1] = kStockTrailer;
-  pass.StockGrCst[ns + 1] = kStockTrailer;
-  pass.StockGrQty[ns + 1] = static_cast<int16_t>(kStockTrailer);
 }
 
 }  // namespace tarvolin

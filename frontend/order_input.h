@@ -19,7 +19,4 @@ bool ReadOrderPass(RunState& run, Toolkit& toolkit);
 // Gives equal marks one id, numbered from 1 in order of first appearance.
 void AssignMarkIds(MaterialPass& pass);
 
-// Fills the solver input arrays from the groups: count, groups, trailer.
-void PackSolverInput(MaterialPass& pass);
-
 }  // namespace tarvolin

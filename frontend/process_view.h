@@ -8,6 +8,12 @@
 
 namespace tarvolin {
 
+// The memo's lines begin with a material column; the window is sized for a
+// column of kFittingMaterialColumnWidth and widened for a wider one. The
+// figures behind the material column take kMemoFiguresWidth columns.
+inline constexpr int kFittingMaterialColumnWidth = 16;
+inline constexpr int kMemoFiguresWidth = 54;
+
 // Colours as 0xBBGGRR integers.
 inline constexpr uint32_t kColourGrey = 0x808080;
 inline constexpr uint32_t kColourRed = 0x0000FF;
@@ -26,11 +32,11 @@ class ProcessView {
   // Font size of the memo in points, for widening the window.
   virtual int MemoFontPoints() const = 0;
   virtual void Widen(int pixels) = 0;
-  // ShowWindow off: the window is hidden and brought to the front.
+  // showWindow off: the window is hidden and brought to the front.
   virtual void HideAndBringToFront() = 0;
   // Enables `CloseBut`; the operator ends the program with it.
   virtual void EnableCloseButton() = 0;
-  // Closes the window; its owner then runs FormClose.
+  // Closes the window; its owner then runs OnWindowClosed.
   virtual void CloseWindow() = 0;
 };
 

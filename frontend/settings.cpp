@@ -7,24 +7,25 @@
 #include "fract.h"
 #include "input_text.h"
 #include "logs.h"
+#include "tarvolin/limits.h"
 
 namespace tarvolin {
 
 namespace {
 
-constexpr int32_t kLengthLimit = 2000000000;
+// A settings length is at most what a whole plan's total may reach.
+constexpr int32_t kLengthLimit = TARVOLIN_MAX_SUM;
+// The value of the last line of both settings files: a file that ends early
+// or whose lines are out of step fails on it.
 constexpr int kEndMarker = 555;
 
-bool IsBlankOrControl(char c) {
-  return static_cast<unsigned char>(c) <= 0x20;
-}
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
 // Asks to go on with defaults after a reading error; ends the run otherwise.
 bool OfferDefaults(RunState& run, Toolkit& toolkit, const char* question) {
-  if (run.init.ConfirmSteps && toolkit.Confirm(question, BoxButtons::OkCancel) == BoxResult::Ok)
+  if (run.init.confirmSteps && toolkit.Confirm(question, BoxButtons::OkCancel) == BoxResult::Ok)
     return true;
   FinishRun(run, toolkit, false, "");
   return false;
@@ -72,7 +73,7 @@ int32_t SettingsLineReader::LengthLine() {
   const size_t stop = line.find_first_of(" \t");
   if (line.empty() || stop == std::string_view::npos) return Fail();
   int parseErrors = 0;
-  const int32_t value = fract::ParseLengthUnits(line.substr(0, stop), parseErrors);
+  const int32_t value = fract::ParseLengthUnits(line.substr(0, stop), format_, parseErrors);
   if (parseErrors > 0 || value < 0 || value > kLengthLimit) return Fail();
   return value;
 }
@@ -84,7 +85,7 @@ void LoadDefaultOptimizerSettings(OptimizerSettings& settings) {
 bool ReadInitialSettings(RunState& run, Toolkit& toolkit) {
   std::string content;
   const bool readable = ReadWholeFile(run.configFile, content) == 0;
-  SettingsLineReader reader(std::move(content));
+  SettingsLineReader reader(std::move(content), run.format);
   if (!readable) ++reader.errors;
 
   // Ranges of lines 1..22 (element 0 unused); line 22 is the end marker.
@@ -100,57 +101,57 @@ bool ReadInitialSettings(RunState& run, Toolkit& toolkit) {
     return OfferDefaults(run, toolkit, "Load default Initial Settings and go?");
   }
   InitialSettings& s = run.init;
-  s.ShowWindow = v[1] > 0;
-  s.AskInputFiles = v[2] > 0;
-  s.ConfirmSteps = v[3] > 0;
-  s.ShowMessages = v[4] > 0;
-  s.RunMsgMode = v[5];
-  s.ReportFrame = v[8] > 0;
-  s.ReportTotals = v[9] > 0;
-  s.ReportMaterialColumn = v[10] > 0;
-  s.ReportPartsMode = std::min(v[11], 1);
-  s.ReportCosts = v[12] > 0;
-  s.MaterialColumnWidth = v[15];
-  s.NumberColumnWidth = v[16];
-  s.LabelsFile = v[17] > 0;
-  s.PrintLabels = v[18];
+  s.showWindow = v[1] > 0;
+  s.askInputFiles = v[2] > 0;
+  s.confirmSteps = v[3] > 0;
+  s.showMessages = v[4] > 0;
+  s.progressWindowMode = v[5];
+  s.reportFrame = v[8] > 0;
+  s.reportTotals = v[9] > 0;
+  s.reportMaterialColumn = v[10] > 0;
+  s.reportPartsMode = std::min(v[11], 1);
+  s.reportCosts = v[12] > 0;
+  s.materialColumnWidth = v[15];
+  s.numberColumnWidth = v[16];
+  s.writeLabelsFile = v[17] > 0;
+  s.labelPrintMode = v[18];
   return true;
 }
 
 bool ReadOptimizerSettings(RunState& run, Toolkit& toolkit) {
   std::string content;
   const bool readable = ReadWholeFile(run.optSetFile, content) == 0;
-  SettingsLineReader r(std::move(content));
+  SettingsLineReader r(std::move(content), run.format);
   OptimizerSettings& o = run.opt;
   if (readable) {
-    o.CostOptim = r.IntegerLine(0, 1);
-    o.IgnoreLast = r.IntegerLine(0, 1);
-    o.PrefShort = r.IntegerLine(-5, 5);
-    o.ReduceLays = r.IntegerLine(0, 6);
-    o.EffortLev = r.IntegerLine(0, 10);
-    o.DiffStocks = r.IntegerLine(0, 10);
-    o.DiffPieces = r.IntegerLine(0, 100);
-    o.MinReusable = r.LengthLine();
-    o.GapItIt = r.LengthLine();
+    o.optimizeCost = r.IntegerLine(0, 1);
+    o.ignoreLastStock = r.IntegerLine(0, 1);
+    o.stockLengthPreference = r.IntegerLine(-5, 5);
+    o.reduceLayouts = r.IntegerLine(0, 6);
+    o.effortLevel = r.IntegerLine(0, 10);
+    o.maxDifferentStocks = r.IntegerLine(0, 10);
+    o.maxDifferentPieces = r.IntegerLine(0, 100);
+    o.minReusableLength = r.LengthLine();
+    o.kerf = r.LengthLine();
     const int32_t endLength = r.LengthLine();
     if (r.IntegerLine(0, 1) > 0) {  // the end length is a non-usable end zone
-      o.GapItEnd = endLength;
-      o.GapGripEnd = 0;
+      o.endZone = endLength;
+      o.gripLength = 0;
     } else {  // the end length is a usable gripping length
-      o.GapGripEnd = endLength;
-      o.GapItEnd = 0;
+      o.gripLength = endLength;
+      o.endZone = 0;
     }
-    o.MaxPieces = r.IntegerLine(0, 100);
+    o.maxPiecesPerLayout = r.IntegerLine(0, 100);
     const int bundle = r.IntegerLine(0, 100);
-    if (bundle > 0) o.DiffPieces = -bundle;
-    for (int line = 14; line <= 16; ++line) r.IntegerLine(0, 100);
+    if (bundle > 0) o.maxDifferentPieces = -bundle;
+    for (int line = 14; line <= 16; ++line) r.IntegerLine(0, 100);  // range-checked only
     r.IntegerLine(kEndMarker, kEndMarker);
   } else {
     ++r.errors;
   }
-  o.OptimTime = 0;
-  o.IterMult = 20;
-  o.LayByMark = 0;
+  o.timeLimitSeconds = 0;
+  o.iterationMultiplier = 20;
+  o.layoutsByMark = 0;
 
   if (r.errors > 0) {
     LogError(run, toolkit, "Optimizer Settings file reading error");

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "fract.h"
 #include "run_state.h"
 #include "toolkit.h"
 
@@ -14,7 +15,8 @@ namespace tarvolin {
 // returns 0 without reading.
 class SettingsLineReader {
  public:
-  explicit SettingsLineReader(std::string content) : text_(std::move(content)) {}
+  SettingsLineReader(std::string content, const fract::NumberFormat& format)
+      : text_(std::move(content)), format_(format) {}
 
   // An optionally signed whole number followed by a blank, a tab or the line
   // end; the rest of the line is a comment. Empty lines before it are
@@ -34,13 +36,14 @@ class SettingsLineReader {
   void SkipLine();
 
   std::string text_;
+  fract::NumberFormat format_;
   size_t pos_ = 0;
 };
 
 // Defaults of the optimizer settings and the fixed solver parameters.
 void LoadDefaultOptimizerSettings(OptimizerSettings& settings);
 
-// Reads run.configFile. On a reading error logs it and, with ConfirmSteps on,
+// Reads run.configFile. On a reading error logs it and, with confirmSteps on,
 // offers the defaults; returns false when the run was ended.
 bool ReadInitialSettings(RunState& run, Toolkit& toolkit);
 

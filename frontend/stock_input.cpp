@@ -3,10 +3,10 @@
 #include <array>
 #include <string>
 
-#include "fract.h"
+#include "group_input.h"
 #include "input_text.h"
-#include "logs.h"
 #include "tarvolin/cut_optimize.h"
+#include "tarvolin/limits.h"
 
 namespace tarvolin {
 
@@ -21,9 +21,8 @@ int32_t BarDemand(const RunState& run, int32_t stockLength) {
     lengths[i] = run.pass.partGroups[i].length;
     quantities[i] = run.pass.partGroups[i].quantity;
   }
-  const int32_t e =
-      BarDemandBound(lengths.data(), quantities.data(), n, kBarDemandSlack, run.opt.GapGripEnd,
-                     run.opt.GapItEnd, run.opt.GapItIt, stockLength);
+  const int32_t e = BarDemandBound(lengths.data(), quantities.data(), n, TARVOLIN_BAR_DEMAND_SLACK,
+                                   run.opt.gripLength, run.opt.endZone, run.opt.kerf, stockLength);
   return e < 1 ? 1 : e;
 }
 
@@ -31,87 +30,31 @@ int32_t BarDemand(const RunState& run, int32_t stockLength) {
 
 bool ReadStockPass(RunState& run, Toolkit& toolkit) {
   MaterialPass& pass = run.pass;
-  pass.stockQtySum = 0;
-  pass.stockLthSum = 0;
+  pass.stockGroupCount = 0;
+  pass.stockQuantitySum = 0;
+  pass.stockLengthSum = 0;
   pass.stockCostSum = 0;
-  int errors = 0;
-  int n = 0;
-  const char separator = fract::Settings().DecimalSeparator;
+  GroupReading reading(run, toolkit, kStockFile);
 
-  std::string content;
-  if (ReadWholeFile(run.stockFile, content) != 0) ++errors;
-  DataLineReader reader(content);
-  DataLine d;
-  while (errors == 0 && reader.Next(d)) {
-    const std::string_view line = d.text;
-    const FieldBounds& f = d.fields;
-    if (f.tooMany) return FailRun(run, toolkit, TooManyFieldsMessage("stock", d.number));
-    const MaterialKeyResult& key = d.key;
-    if (!key.hasSecondField) ++errors;
-    if (key.key != run.currentMaterial) continue;
-    if (n >= kMaxStockGroups)
-      return FailRun(
-          run, toolkit,
-          "Too many stock input lines/groups\r" + GroupTail("stock", n + 1, run.currentMaterial));
-
-    StockGroup& g = pass.stockGroups[++n];
-    pass.stockGroupCount = n;
-    g = StockGroup{};
-    g.sourceLine = CutToChars(line, kSourceLineChars);
-    g.materialKey = key.key;
-    g.length = LengthField(line, f, 3, separator, errors);
-    if (f.k >= 5) {
-      const std::string text = ReplaceDecimalMarks(FieldText(line, f, 5), separator);
-      g.cost =
-          fract::ParseNumberText(TrimText(text), fract::Settings().CostPrecision, fract::NoValue);
-      if (g.cost == fract::NoValue) ++errors;
+  const auto anyMaterial = [](const std::string&) { return true; };
+  const auto readGroup = [&](const DataLine& line, int n) {
+    StockGroup& g = reading.StartGroup(pass.stockGroups, pass.stockGroupCount, line, n);
+    if (line.fields.k >= 5) g.cost = reading.Cost(FieldText(line.text, line.fields, 5));
+    g.quantity = reading.Quantity(line);
+    if (!reading.CheckLength(g.length, n) || !reading.CheckCost(g.cost, n) ||
+        !reading.CheckQuantity(g.quantity, n)) {
+      return false;
     }
-    if (f.k < 4 || !ParseWholeNumber16(FieldText(line, f, 4), g.quantity)) {
-      g.quantity = 0;
-      ++errors;
-    }
-
-    if (g.length <= 0)
-      return FailRun(
-          run, toolkit,
-          "Error reading stock input file.\rAll stock lengths must be positive\rand have "
-          "proper format.\r" +
-              GroupTail("stock", n, run.currentMaterial));
-    if (g.cost < 0)
-      return FailRun(run, toolkit,
-                     "Error reading stock input file.\rAll stock costs must be positive\rand have "
-                     "proper format.\r" +
-                         GroupTail("stock", n, run.currentMaterial));
-    if (g.quantity <= 0)
-      return FailRun(run, toolkit,
-                     "Error reading stock input file.\rAll stock quantities must be positive "
-                     "integers.\r" +
-                         GroupTail("stock", n, run.currentMaterial));
-
+    // No more bars of a length than the parts can occupy are offered.
     const int32_t demand = BarDemand(run, g.length);
     if (demand < g.quantity) g.quantity = static_cast<int16_t>(demand);
-
-    if (pass.stockQtySum + g.quantity > kMaxItems)
-      return FailRun(run, toolkit,
-                     "Stocks total number exceeds \rprogram limit:  " + std::to_string(kMaxItems) +
-                         "\r" + GroupTail("stock", n, run.currentMaterial));
-    pass.stockQtySum += g.quantity;
-    if (ExceedsTotalLimit(g.length, g.quantity, pass.stockLthSum))
-      return FailRun(run, toolkit,
-                     "Stock total length exceeds limit: \r" +
-                         std::to_string(LimitInUserUnits(fract::Settings().LengthScale)) + "\r" +
-                         GroupTail("stock", n, run.currentMaterial));
-    pass.stockLthSum += int64_t{g.length} * g.quantity;
-    if (ExceedsTotalLimit(g.cost, g.quantity, pass.stockCostSum))
-      return FailRun(run, toolkit,
-                     "Stock total cost exceeds limit: \r" +
-                         std::to_string(LimitInUserUnits(fract::Settings().CostScale)) + "\r" +
-                         GroupTail("stock", n, run.currentMaterial));
-    pass.stockCostSum += int64_t{g.cost} * g.quantity;
-  }
-  pass.stockGroupCount = n;
-  if (errors > 0) return FailRun(run, toolkit, "Error open/read stock input file");
-  return true;
+    return reading.AddItems(pass.stockQuantitySum, g.quantity, n) &&
+           reading.AddToTotal(pass.stockLengthSum, g.length, g.quantity, "length",
+                              run.format.lengthScale, n) &&
+           reading.AddToTotal(pass.stockCostSum, g.cost, g.quantity, "cost", run.format.costScale,
+                              n);
+  };
+  return reading.ReadLines(run.stockFile, anyMaterial, readGroup);
 }
 
 }  // namespace tarvolin

@@ -7,9 +7,7 @@
 
 namespace tarvolin {
 
-inline constexpr double kBarDemandSlack = 1.4;
-
-// Reads run.stockFile for run.currentMaterial into run.pass, using the part
+// Reads run.stockFile for run.pass.material into run.pass, using the part
 // groups of the pass and the optimizer settings. On a fatal error ends the
 // run through FinishRun and returns false.
 bool ReadStockPass(RunState& run, Toolkit& toolkit);

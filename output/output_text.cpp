@@ -51,14 +51,15 @@ std::string RightAligned(int64_t value, int n) {
   return RightAligned(std::to_string(value), n);
 }
 
-std::string LengthText(int32_t units) {
-  const fract::FractSettings& s = fract::Settings();
-  return fract::FormatLength(s.LengthPrecision, static_cast<double>(units) / s.LengthScale);
+std::string LengthText(int32_t units, const fract::NumberFormat& format) {
+  return fract::FormatLength(format.lengthPrecision,
+                             static_cast<double>(units) / format.lengthScale,
+                             format.decimalSeparator);
 }
 
-std::string CostText(int32_t units) {
-  const fract::FractSettings& s = fract::Settings();
-  return fract::FormatLength(s.CostPrecision, static_cast<double>(units) / s.CostScale);
+std::string CostText(int32_t units, const fract::NumberFormat& format) {
+  return fract::FormatLength(format.costPrecision, static_cast<double>(units) / format.costScale,
+                             format.decimalSeparator);
 }
 
 std::string ScaledFixedText(int64_t scaled, int decimals, char separator) {

@@ -17,11 +17,9 @@ using output_text::LeftAligned;
 using output_text::LengthText;
 using output_text::RightAligned;
 
-int AbsPrecision() {
-  return std::abs(fract::Settings().LengthPrecision);
-}
-
-// Column widths derived from the number column width W.
+// Column widths derived from the number column width W: integers give up
+// the places a length spends on its decimals, so integers and lengths end in
+// the same column.
 struct ReportWidths {
   int settingsInteger;
   int settingsLength;
@@ -29,20 +27,18 @@ struct ReportWidths {
   int totalsLength;
 };
 
-ReportWidths WidthsFor(int w) {
-  return {w + 1 - AbsPrecision(), w + 2, w + 6 - AbsPrecision(), w + 5};
+ReportWidths WidthsFor(int w, const fract::NumberFormat& format) {
+  const int decimals = std::abs(format.lengthPrecision);
+  return {w + 1 - decimals, w + 2, w + 6 - decimals, w + 5};
 }
+
+// Width of the multiplicity column of a layout row.
+constexpr int kMultiplicityWidth = 4;
+// Width of the utilization figure of the totals.
+constexpr int kUtilizationWidth = 13;
 
 bool ValidStockItem(const SolverResults& r, int item) {
-  return item >= 1 && item <= std::min(r.stockItemCount, kMaxItems);
-}
-
-bool ValidStockGroup(const MaterialPass& pass, int g) {
-  return g >= 1 && g <= std::min(pass.stockGroupCount, kMaxStockGroups);
-}
-
-bool ValidPartGroup(const MaterialPass& pass, int g) {
-  return g >= 1 && g <= std::min(pass.partGroupCount, kMaxPartGroups);
+  return item >= 1 && item <= BarCount(r);
 }
 
 // Sums stay within 32 bits for any plan the solver accepts; bad figures are
@@ -55,35 +51,37 @@ std::string YesNo(int32_t value) {
   return value > 0 ? "Y" : "N";
 }
 
-std::string FileLine(const ReportContext& context, const RunState& run, const char* caption) {
+std::string FileLine(const ReportContext& context, const RunRecord& run, const char* caption) {
   return context.dateText + caption + run.orderFile + " / " + run.stockFile;
 }
 
-// UtilRate (thousandths of a percent) as a percentage with two decimals and
-// a point, halves away from zero.
-std::string UtilisationText(int32_t utilRate) {
-  const int64_t v = utilRate;
+// The utilization (thousandths of a percent) as a percentage with two
+// decimals and a point, halves away from zero.
+std::string UtilizationText(int32_t utilization) {
+  const int64_t v = utilization;
   const int64_t hundredths = v < 0 ? -((-v + 5) / 10) : (v + 5) / 10;
   return output_text::ScaledFixedText(hundredths, 2, '.');
 }
 
-std::string CalcTimeText(const ReportContext& context, const MaterialPass& pass) {
-  const double seconds = (context.clockMs - pass.solverStartMs) / 1000.0;
-  return output_text::ScaledFixedText(output_text::ScaleRounded(seconds, 1), 1,
-                                      fract::Settings().DecimalSeparator);
+// Seconds since the solver call began, with one decimal.
+std::string CalcTimeText(const ReportContext& context, const MaterialPlan& plan,
+                         char decimalSeparator) {
+  const double seconds = (context.clockMs - plan.solverStartMs) / 1000.0;
+  return output_text::ScaledFixedText(output_text::ScaleRounded(seconds, 1), 1, decimalSeparator);
 }
 
-void WriteTotals(RunState& run, const ReportContext& context, const ReportWidths& widths) {
-  const SolverResults& r = run.pass.results;
-  TextOutFile& out = run.report;
+void WriteTotals(TextOutFile& out, const RunRecord& run, const MaterialPlan& plan,
+                 const ReportContext& context, const ReportWidths& widths) {
+  const SolverResults& r = plan.results;
+  const fract::NumberFormat& format = run.format;
 
   std::string line = "TOTALS";
-  if (!run.currentMaterial.empty()) {
-    line += std::string(" for ") + kMaterialHeader + ": " + run.currentMaterial + " ";
+  if (!plan.material.empty()) {
+    line += std::string(" for ") + kMaterialHeader + ": " + plan.material + " ";
     out.WriteLine(line);
     line.clear();
   }
-  if (r.LastStock > 0) {
+  if (r.lastStock > 0) {
     line += "(including Last Stock layout)";
     out.WriteLine(line);
     line.clear();
@@ -94,130 +92,144 @@ void WriteTotals(RunState& run, const ReportContext& context, const ReportWidths
     const char* label;
     int64_t value;
   } counts[] = {
-      {"Parts Left Number:", static_cast<int64_t>(r.partItemCount) - r.PartsCut},
+      {"Parts Left Number:", static_cast<int64_t>(r.partItemCount) - r.partsCut},
       {"Part Total Number:", r.partItemCount},
-      {"Different Layouts:", r.LayoutNum},
-      {"Diff. Layout Cuts:", r.LayoutCuts},
-      {"Stock Number used:", r.StockUsed},
+      {"Different Layouts:", r.layoutCount},
+      {"Diff. Layout Cuts:", r.layoutCuts},
+      {"Stock Number used:", r.stockUsed},
   };
   for (const auto& c : counts) out.WriteLine(c.label + RightAligned(c.value, widths.totalsInteger));
 
-  out.WriteLine("Total Length used:  " + RightAligned(LengthText(r.LthUsed), widths.totalsLength));
-  if (run.init.ReportCosts)
-    out.WriteLine("Total Cost used:    " + RightAligned(CostText(r.CostUsed), widths.totalsLength));
-  out.WriteLine("Total Waste:        " + RightAligned(LengthText(r.WasteSum), widths.totalsLength));
-  out.WriteLine("Total Utilization,%:" + RightAligned(UtilisationText(r.UtilRate), 13) +
-                "     Calc.time: " + CalcTimeText(context, run.pass) + " sec");
+  out.WriteLine("Total Length used:  " +
+                RightAligned(LengthText(r.lengthUsed, format), widths.totalsLength));
+  if (run.init.reportCosts)
+    out.WriteLine("Total Cost used:    " +
+                  RightAligned(CostText(r.costUsed, format), widths.totalsLength));
+  out.WriteLine("Total Waste:        " +
+                RightAligned(LengthText(r.wasteSum, format), widths.totalsLength));
+  out.WriteLine(
+      "Total Utilization,%:" + RightAligned(UtilizationText(r.utilization), kUtilizationWidth) +
+      "     Calc.time: " + CalcTimeText(context, plan, format.decimalSeparator) + " sec");
   out.WriteLine("");
 }
 
-void WriteTableHeader(RunState& run, int partsMode) {
+void WriteTableHeader(TextOutFile& out, const RunRecord& run, int partsMode) {
   const InitialSettings& s = run.init;
-  const int w = s.NumberColumnWidth;
+  const int w = s.numberColumnWidth;
   std::string line;
-  if (s.ReportMaterialColumn)
-    line = LeftAligned(kMaterialHeader, s.MaterialColumnWidth - 6 + 3 * partsMode) + " Lay#/Pat# ";
+  // The label and multiplicity headings are wider than their columns; the
+  // material heading gives up the difference so that "Stock" ends where the
+  // stock lengths end. A mode-1 layout label is three columns wider.
+  if (s.reportMaterialColumn)
+    line = LeftAligned(kMaterialHeader, s.materialColumnWidth - 6 + 3 * partsMode) + " Lay#/Pat# ";
   else
     line = "LayNo ";
   line += "  Mult " + RightAligned("Stock", w - 2) + " " + RightAligned("Waste", w) + " ";
-  if (s.ReportCosts) line += RightAligned("Cost", w) + " ";
+  if (s.reportCosts) line += RightAligned("Cost", w) + " ";
   line += partsMode == 0 ? "    Parts in Layout: " : "    Parts/Marks in Layout: ";
-  run.report.WriteLine(line);
+  out.WriteLine(line);
 }
 
+// The layout label: the pattern number (mode 0) or the layout number with the
+// pattern behind it (mode 1), in three columns; the last stock's label
+// begins with "L".
 std::string LayoutLabel(const SolverResults& r, int pattern, int bar, int partsMode) {
-  const bool last = bar == r.LastStock;
-  const int64_t number = partsMode == 0 ? pattern : r.StockItLay[bar];
+  const bool last = bar == r.lastStock;
+  const int64_t number = partsMode == 0 ? pattern : r.stockItemLayout[bar];
   std::string label = last ? "L" + RightAligned(number, 2) : RightAligned(number, 3);
   if (partsMode == 1) label += "/" + RightAligned(pattern, 2);
   return label;
 }
 
-void WriteLayoutRow(RunState& run, int pattern, int bar, int multiplicity, int partsMode) {
+// Columns in front of the pieces of a mode-1 row: the blanks between the
+// columns, the layout label ("nnn/pp") and the multiplicity.
+constexpr int kPieceIndentFixed = 15;
+
+void WriteLayoutRow(TextOutFile& out, const RunRecord& run, const MaterialPlan& plan, int pattern,
+                    int bar, int multiplicity, int partsMode) {
   const InitialSettings& s = run.init;
-  const MaterialPass& pass = run.pass;
-  const SolverResults& r = pass.results;
-  const int w = s.NumberColumnWidth;
-  const int g = r.StockItGr[bar];
-  const bool groupOk = ValidStockGroup(pass, g);
+  const fract::NumberFormat& format = run.format;
+  const SolverResults& r = plan.results;
+  const int w = s.numberColumnWidth;
+  const StockGroup* stock = StockGroupAt(plan, r.stockItemGroup[bar]);
 
   std::string line;
-  if (s.ReportMaterialColumn)
-    line +=
-        LeftAligned(groupOk ? pass.stockGroups[g].materialKey : "", s.MaterialColumnWidth) + " ";
+  if (s.reportMaterialColumn)
+    line += LeftAligned(stock != nullptr ? stock->materialKey : "", s.materialColumnWidth) + " ";
   line += LayoutLabel(r, pattern, bar, partsMode) + " ";
-  line += RightAligned(multiplicity, 4) + " ";
-  line += RightAligned(LengthText(groupOk ? pass.StockGrLth[g] : 0), w) + " ";
-  line += RightAligned(LengthText(r.StockItWaste[bar]), w) + " ";
-  if (s.ReportCosts) line += RightAligned(CostText(groupOk ? pass.StockGrCst[g] : 0), w) + " ";
+  line += RightAligned(multiplicity, kMultiplicityWidth) + " ";
+  line += RightAligned(LengthText(stock != nullptr ? stock->length : 0, format), w) + " ";
+  line += RightAligned(LengthText(r.stockItemWaste[bar], format), w) + " ";
+  if (s.reportCosts)
+    line += RightAligned(CostText(stock != nullptr ? stock->cost : 0, format), w) + " ";
 
-  const int pieces = std::clamp(r.partItemCount, 0, kMaxItems);
+  const int pieces = PieceCount(r);
   std::string pieceIndent;
   if (partsMode == 1) {
-    run.report.WriteLine(line);
+    out.WriteLine(line);
     line.clear();
-    const int indent = (s.ReportMaterialColumn ? s.MaterialColumnWidth : 0) +
-                       (s.ReportCosts ? w + 1 : 0) + 2 * w + 15;
+    const int indent = (s.reportMaterialColumn ? s.materialColumnWidth : 0) +
+                       (s.reportCosts ? w + 1 : 0) + 2 * w + kPieceIndentFixed;
     pieceIndent.assign(std::max(indent, 0), ' ');
   }
   for (int k = 1; k <= pieces; ++k) {
-    const int piece = pass.pieceOrder[k];
-    if (piece < 1 || piece > pieces || r.PartItStock[piece] != bar) continue;
-    const int pg = r.PartItGr[piece];
-    const bool partOk = ValidPartGroup(pass, pg);
-    const std::string length = RightAligned(LengthText(partOk ? pass.PartGrLth[pg] : 0), w);
+    const int piece = plan.pieceOrder[k];
+    if (piece < 1 || piece > pieces || r.partItemStock[piece] != bar) continue;
+    const PartGroup* part = PartGroupAt(plan, r.partItemGroup[piece]);
+    const std::string length =
+        RightAligned(LengthText(part != nullptr ? part->length : 0, format), w);
     if (partsMode == 0) {
       line += length + " ";
     } else {
-      run.report.WriteLine(pieceIndent + length + "  " + (partOk ? pass.partGroups[pg].mark : "") +
-                           " ");
+      out.WriteLine(pieceIndent + length + "  " + (part != nullptr ? part->mark : "") + " ");
     }
   }
-  run.report.WriteLine(partsMode == 0 ? line + " " : " ");
+  out.WriteLine(partsMode == 0 ? line + " " : " ");
 }
 
-void WriteLayoutRows(RunState& run, int partsMode) {
-  const SolverResults& r = run.pass.results;
-  const int bars = std::clamp(r.stockItemCount, 0, kMaxItems);
+// One row per pattern that a bar is cut to, showing its lowest-numbered bar.
+void WriteLayoutRows(TextOutFile& out, const RunRecord& run, const MaterialPlan& plan,
+                     int partsMode) {
+  const SolverResults& r = plan.results;
+  const int bars = BarCount(r);
   // Patterns above the highest one any bar carries have no row, so a wild
   // pattern count costs nothing.
   int highest = 0;
-  for (int bar = 1; bar <= bars; ++bar) highest = std::max<int>(highest, r.StockItPat[bar]);
-  const int patterns = std::min<int>(r.PatternNum, highest);
+  for (int bar = 1; bar <= bars; ++bar) highest = std::max<int>(highest, r.stockItemPattern[bar]);
+  const int patterns = std::min<int>(r.patternCount, highest);
   for (int pattern = 1; pattern <= patterns; ++pattern) {
     int count = 0;
     int first = 0;
     for (int bar = 1; bar <= bars; ++bar) {
-      if (r.StockItPat[bar] != pattern) continue;
+      if (r.stockItemPattern[bar] != pattern) continue;
       if (count++ == 0) first = bar;
     }
-    if (count > 0) WriteLayoutRow(run, pattern, first, count, partsMode);
+    if (count > 0) WriteLayoutRow(out, run, plan, pattern, first, count, partsMode);
   }
 }
 
 }  // namespace
 
-void FinaliseFigures(MaterialPass& pass) {
-  SolverResults& r = pass.results;
-  if (r.LastStock > 0 && ValidStockItem(r, r.LastStock)) {
-    const int g = r.StockItGr[r.LastStock];
-    const bool groupOk = ValidStockGroup(pass, g);
-    AddTo(r.StockUsed, 1);
-    AddTo(r.LthUsed, groupOk ? pass.StockGrLth[g] : 0);
-    AddTo(r.CostUsed, groupOk ? pass.StockGrCst[g] : 0);
-    AddTo(r.PartsCut, r.LastParts);
-    AddTo(r.LayoutCuts, r.LastParts);
-    AddTo(r.WasteSum, r.LastWaste);
+void FinaliseFigures(MaterialPlan& plan) {
+  SolverResults& r = plan.results;
+  if (r.lastStock > 0 && ValidStockItem(r, r.lastStock)) {
+    const StockGroup* stock = StockGroupAt(plan, r.stockItemGroup[r.lastStock]);
+    AddTo(r.stockUsed, 1);
+    AddTo(r.lengthUsed, stock != nullptr ? stock->length : 0);
+    AddTo(r.costUsed, stock != nullptr ? stock->cost : 0);
+    AddTo(r.partsCut, r.lastParts);
+    AddTo(r.layoutCuts, r.lastParts);
+    AddTo(r.wasteSum, r.lastWaste);
   }
-  const double used = static_cast<double>(static_cast<int64_t>(r.LthUsed) - r.WasteSum);
-  const double rate = std::nearbyint(used / (r.LthUsed + 1e-11) * 100000);
-  r.UtilRate = static_cast<int32_t>(std::clamp<double>(rate, INT32_MIN, INT32_MAX));
+  // Thousandths of a percent; the tiny addend keeps an empty plan at 0.
+  const double used = static_cast<double>(static_cast<int64_t>(r.lengthUsed) - r.wasteSum);
+  const double rate = std::nearbyint(used / (r.lengthUsed + 1e-11) * 100000);
+  r.utilization = static_cast<int32_t>(std::clamp<double>(rate, INT32_MIN, INT32_MAX));
 }
 
-void WriteReportHeading(RunState& run, const ReportContext& context) {
+void WriteReportHeading(TextOutFile& out, const RunRecord& run, const ReportContext& context) {
   const OptimizerSettings& o = run.opt;
-  const ReportWidths widths = WidthsFor(run.init.NumberColumnWidth);
-  TextOutFile& out = run.report;
+  const ReportWidths widths = WidthsFor(run.init.numberColumnWidth, run.format);
 
   out.WriteLine(run.banner);
   out.WriteLine(FileLine(context, run, "   REPORT for:  "));
@@ -229,43 +241,46 @@ void WriteReportHeading(RunState& run, const ReportContext& context) {
     out.WriteLine(label + RightAligned(value, widths.settingsInteger));
   };
   auto length = [&](const char* label, int32_t value) {
-    out.WriteLine(label + RightAligned(LengthText(value), widths.settingsLength));
+    out.WriteLine(label + RightAligned(LengthText(value, run.format), widths.settingsLength));
   };
   out.WriteLine("Cost Optimization Mode:" +
-                RightAligned(YesNo(o.CostOptim), widths.settingsInteger));
+                RightAligned(YesNo(o.optimizeCost), widths.settingsInteger));
   out.WriteLine("Ignore Last Stock:     " +
-                RightAligned(YesNo(o.IgnoreLast), widths.settingsInteger));
-  integer("Shorter/Longer Stocks: ", o.PrefShort);
-  integer("Reduce Layout Number:  ", o.ReduceLays);
-  integer("Optimizer Intensity:   ", o.EffortLev);
-  integer("Max.Differ.Stocks :    ", o.DiffStocks);
-  integer("Max.Differ.Pieces :    ", std::max<int64_t>(0, o.DiffPieces));
-  integer("Stock/Cut Bundle  :    ", std::max<int64_t>(0, -static_cast<int64_t>(o.DiffPieces)));
-  integer("Max.Pieces in Layout:  ", o.MaxPieces);
-  length("Min.Reusable Length:   ", o.MinReusable);
-  length("Saw blade thickness:   ", o.GapItIt);
-  if (o.GapGripEnd > 0)
-    length("Gripping (usable):     ", o.GapGripEnd);
+                RightAligned(YesNo(o.ignoreLastStock), widths.settingsInteger));
+  integer("Shorter/Longer Stocks: ", o.stockLengthPreference);
+  integer("Reduce Layout Number:  ", o.reduceLayouts);
+  integer("Optimizer Intensity:   ", o.effortLevel);
+  integer("Max.Differ.Stocks :    ", o.maxDifferentStocks);
+  // A negative value is a stock/cut bundle, not a limit of different pieces.
+  integer("Max.Differ.Pieces :    ", std::max<int64_t>(0, o.maxDifferentPieces));
+  integer("Stock/Cut Bundle  :    ",
+          std::max<int64_t>(0, -static_cast<int64_t>(o.maxDifferentPieces)));
+  integer("Max.Pieces in Layout:  ", o.maxPiecesPerLayout);
+  length("Min.Reusable Length:   ", o.minReusableLength);
+  length("Saw blade thickness:   ", o.kerf);
+  if (o.gripLength > 0)
+    length("Gripping (usable):     ", o.gripLength);
   else
-    length("End-zone (non-usable): ", o.GapItEnd);
+    length("End-zone (non-usable): ", o.endZone);
   out.WriteLine("");
   out.WriteLine("");
 }
 
-void WriteReportSection(RunState& run, const ReportContext& context) {
-  FinaliseFigures(run.pass);
-  const int partsMode = run.init.ReportPartsMode == 1 ? 1 : 0;
-  if (run.init.ReportTotals) {
-    WriteTotals(run, context, WidthsFor(run.init.NumberColumnWidth));
-    WriteTableHeader(run, partsMode);
+void WriteReportSection(TextOutFile& out, const RunRecord& run, MaterialPlan& plan,
+                        const ReportContext& context) {
+  FinaliseFigures(plan);
+  const int partsMode = run.init.reportPartsMode == 1 ? 1 : 0;
+  if (run.init.reportTotals) {
+    WriteTotals(out, run, plan, context, WidthsFor(run.init.numberColumnWidth, run.format));
+    WriteTableHeader(out, run, partsMode);
   }
-  WriteLayoutRows(run, partsMode);
-  run.report.WriteLine("");
+  WriteLayoutRows(out, run, plan, partsMode);
+  out.WriteLine("");
 }
 
-void WriteReportEnd(RunState& run, const ReportContext& context) {
-  run.report.WriteLine(FileLine(context, run, "   REPORT END for:  "));
-  run.report.WriteLine("");
+void WriteReportEnd(TextOutFile& out, const RunRecord& run, const ReportContext& context) {
+  out.WriteLine(FileLine(context, run, "   REPORT END for:  "));
+  out.WriteLine("");
 }
 
 }  // namespace tarvolin

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -12,9 +11,19 @@
 namespace fract {
 namespace {
 
+// Largest scaled magnitude the module produces, so that every length and
+// cost fits a signed 32-bit integer with room to spare.
 constexpr int64_t kMagnitudeCap = 2000000000;
 constexpr std::string_view kBlanks = " ";
 constexpr char kFeetMark = '\'';
+constexpr double kInchesPerFoot = 12.0;
+// The formatter writes this many significant digits at most.
+constexpr int kSignificantDigits = 15;
+// Decimal magnitudes beyond this are far outside every reader's range: they
+// are settled (too large, or zero) without converting.
+constexpr int64_t kMagnitudeOutOfRange = 30;
+// Exponent digits stop counting here; the magnitude test rejects the text.
+constexpr int64_t kExponentCeiling = 1000000;
 
 // Round to nearest, halves to the even neighbour, independent of the
 // floating-point environment's rounding mode.
@@ -38,7 +47,7 @@ int32_t ToInt32(double r) {
 
 // Largest magnitude a reader accepts at scale d: 20,000,000 for d = 100.
 double MagnitudeLimit(double d) {
-  return 10.0 * std::floor(2000000000.0 / d / 10.0);
+  return 10.0 * std::floor(static_cast<double>(kMagnitudeCap) / d / 10.0);
 }
 
 std::string_view TrimLeftView(std::string_view text, std::string_view set) {
@@ -55,15 +64,15 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-bool IsDecimalSeparator(char c) {
-  return c == '.' || c == ',' || c == Settings().DecimalSeparator;
+bool IsDecimalSeparator(char c, char decimalSeparator) {
+  return c == '.' || c == ',' || c == decimalSeparator;
 }
 
 // Reads a decimal floating-point literal: optional sign, digits with at most
 // one decimal separator ("." or "," or the locale's), at least one digit, and
 // an optional exponent (E or e, optional sign, digits). Nothing else, no
 // blanks inside. The conversion itself never consults the process locale.
-bool ReadDecimalLiteral(std::string_view text, double& value) {
+bool ReadDecimalLiteral(std::string_view text, char decimalSeparator, double& value) {
   size_t pos = 0;
   bool negative = false;
   if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
@@ -74,7 +83,7 @@ bool ReadDecimalLiteral(std::string_view text, double& value) {
   while (pos < text.size() && IsDigit(text[pos])) ++pos;
   const std::string_view intDigits = text.substr(intStart, pos - intStart);
   std::string_view fracDigits;
-  if (pos < text.size() && IsDecimalSeparator(text[pos])) {
+  if (pos < text.size() && IsDecimalSeparator(text[pos], decimalSeparator)) {
     const size_t fracStart = ++pos;
     while (pos < text.size() && IsDigit(text[pos])) ++pos;
     fracDigits = text.substr(fracStart, pos - fracStart);
@@ -91,7 +100,7 @@ bool ReadDecimalLiteral(std::string_view text, double& value) {
     }
     const size_t expStart = pos;
     while (pos < text.size() && IsDigit(text[pos])) {
-      if (exponent < 1000000) exponent = exponent * 10 + (text[pos] - '0');
+      if (exponent < kExponentCeiling) exponent = exponent * 10 + (text[pos] - '0');
       ++pos;
     }
     if (pos == expStart) return false;
@@ -99,8 +108,7 @@ bool ReadDecimalLiteral(std::string_view text, double& value) {
   }
   if (pos != text.size()) return false;
 
-  // Decimal magnitude m: the value lies in [10^(m-1), 10^m). Far outside the
-  // readers' range the answer is clear without converting.
+  // Decimal magnitude m: the value lies in [10^(m-1), 10^m).
   const size_t intLead = intDigits.find_first_not_of('0');
   const size_t fracLead = fracDigits.find_first_not_of('0');
   if (intLead == std::string_view::npos && fracLead == std::string_view::npos) {
@@ -111,8 +119,8 @@ bool ReadDecimalLiteral(std::string_view text, double& value) {
       (intLead != std::string_view::npos ? static_cast<int64_t>(intDigits.size() - intLead)
                                          : -static_cast<int64_t>(fracLead)) +
       exponent;
-  if (magnitude > 30) return false;
-  if (magnitude < -30) {
+  if (magnitude > kMagnitudeOutOfRange) return false;
+  if (magnitude < -kMagnitudeOutOfRange) {
     value = 0.0;
     return true;
   }
@@ -159,9 +167,10 @@ bool ReadWholeNumber(std::string_view text, int32_t& value) {
   return true;
 }
 
-int32_t ParseDecimal(std::string_view text, int precision, int s, int32_t defaultValue) {
+int32_t ParseDecimal(std::string_view text, int precision, int s, int32_t defaultValue,
+                     char decimalSeparator) {
   double v = 0.0;
-  if (!ReadDecimalLiteral(text, v)) return defaultValue;
+  if (!ReadDecimalLiteral(text, decimalSeparator, v)) return defaultValue;
   const double d = PowerCapped(10, precision);
   if (std::fabs(v) > MagnitudeLimit(d)) return defaultValue;
   return ToInt32(RoundHalfEven(RoundingNudge(s) * (d * v)));
@@ -214,7 +223,7 @@ int32_t ParseFraction(std::string_view text, int binaryDigits, int s, int32_t de
       return defaultValue;
     }
   }
-  double v = static_cast<double>(whole) + 12.0 * static_cast<double>(feet);
+  double v = static_cast<double>(whole) + kInchesPerFoot * static_cast<double>(feet);
   if (hasFraction) v += static_cast<double>(numerator) / static_cast<double>(denominator);
   v = s * v;
 
@@ -234,8 +243,8 @@ int32_t ParseFraction(std::string_view text, int binaryDigits, int s, int32_t de
 // dropped: 1234567.89 gives "123456789" and 6.
 void SignificantDigits(double x, std::string& digits, int& exponent) {
   char buf[64];
-  const auto [end, ec] =
-      std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific, 14);
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(x),
+                                       std::chars_format::scientific, kSignificantDigits - 1);
   digits.clear();
   exponent = 0;
   if (ec != std::errc{}) return;
@@ -259,7 +268,7 @@ void SignificantDigits(double x, std::string& digits, int& exponent) {
 
 // Plain decimal form with up to 15 significant digits: no exponent, no
 // thousands separators, no trailing zeros, a leading minus for negatives.
-std::string GeneralDecimal(double x) {
+std::string GeneralDecimal(double x, char decimalSeparator) {
   if (x == 0.0) return "0";
   if (!std::isfinite(x)) return std::isnan(x) ? "nan" : (x < 0 ? "-inf" : "inf");
   std::string digits;
@@ -282,34 +291,17 @@ std::string GeneralDecimal(double x) {
   std::string text = x < 0 ? "-" : "";
   text += intPart;
   if (!fracPart.empty()) {
-    text.push_back(Settings().DecimalSeparator);
+    text.push_back(decimalSeparator);
     text += fracPart;
   }
   return text;
 }
 
-bool UsableSeparator(char c) {
-  const std::string_view reserved = "0123456789+-eE \t/'\"_";
-  return c != '\0' && static_cast<unsigned char>(c) < 0x80 &&
-         reserved.find(c) == std::string_view::npos;
-}
-
 }  // namespace
 
-FractSettings& Settings() {
-  static FractSettings settings;
-  return settings;
-}
-
-void SetDecimalSeparatorFromLocale() {
-  std::setlocale(LC_ALL, "");
-  const std::lconv* conv = std::localeconv();
-  char separator = '.';
-  if (conv != nullptr && conv->decimal_point != nullptr) {
-    const std::string_view point = conv->decimal_point;
-    if (point.size() == 1 && UsableSeparator(point[0])) separator = point[0];
-  }
-  Settings().DecimalSeparator = separator;
+NumberFormat MakeNumberFormat(int lengthPrecision, int costPrecision, char decimalSeparator) {
+  return {lengthPrecision, costPrecision, PowerCapped(10, lengthPrecision),
+          PowerCapped(10, costPrecision), decimalSeparator};
 }
 
 int PowerCapped(int base, int exponent) {
@@ -334,36 +326,37 @@ double RoundingNudge(int s) {
   return 1.0 + s * 5e-12;
 }
 
-std::string FormatLength(int precision, double value) {
+std::string FormatLength(int precision, double value, char decimalSeparator) {
   const double d = PowerCapped(10, precision);
   const double scaled = d * value;
   double r = RoundHalfEven(RoundingNudge(SignOf(value)) * scaled);
   if (r == 0.0) r = 0.0;  // no "-0"
-  std::string text = GeneralDecimal(r / d);
-  if (precision >= 1 && std::isfinite(r)) text = PadDecimals(text, precision);
+  std::string text = GeneralDecimal(r / d, decimalSeparator);
+  if (precision >= 1 && std::isfinite(r)) text = PadDecimals(text, precision, decimalSeparator);
   return TrimCharsRight(TrimCharsLeft(text, kBlanks), kBlanks);
 }
 
-int32_t ParseNumberText(std::string_view text, int precision, int32_t defaultValue) {
+int32_t ParseNumberText(std::string_view text, int precision, int32_t defaultValue,
+                        char decimalSeparator) {
   const std::string_view t = TrimRightView(TrimLeftView(text, kBlanks), kBlanks);
   if (t.empty()) return defaultValue;
   const int s = t.front() == '-' ? -1 : 1;
-  if (precision >= 0) return ParseDecimal(t, precision, s, defaultValue);
+  if (precision >= 0) return ParseDecimal(t, precision, s, defaultValue, decimalSeparator);
   const int binaryDigits =
       precision == std::numeric_limits<int>::min() ? std::numeric_limits<int>::max() : -precision;
   return ParseFraction(t, binaryDigits, s, defaultValue);
 }
 
-double ParseLengthValue(std::string_view text, int& errorCount) {
-  const FractSettings& settings = Settings();
-  int32_t r = ParseNumberText(text, settings.LengthPrecision, NoValue);
-  double scale = settings.LengthScale;
+double ParseLengthValue(std::string_view text, const NumberFormat& format, int& errorCount) {
+  const char separator = format.decimalSeparator;
+  int32_t r = ParseNumberText(text, format.lengthPrecision, NoValue, separator);
+  double scale = format.lengthScale;
   if (r == NoValue) {
     // Fractions are resolved four binary places finer than the decimal
     // resolution: 1/512 at a scale of 100.
     const int n =
         static_cast<int>(RoundHalfEven(std::log2(std::max(1.0, static_cast<double>(scale))))) + 2;
-    r = ParseNumberText(text, -n, NoValue);
+    r = ParseNumberText(text, -n, NoValue, separator);
     scale = PowerCapped(2, n);
   }
   if (r == NoValue) {
@@ -373,11 +366,11 @@ double ParseLengthValue(std::string_view text, int& errorCount) {
   return r / scale;
 }
 
-int32_t ParseLengthUnits(std::string_view text, int& errorCount) {
-  const double v = ParseLengthValue(text, errorCount);
+int32_t ParseLengthUnits(std::string_view text, const NumberFormat& format, int& errorCount) {
+  const double v = ParseLengthValue(text, format, errorCount);
   if (errorCount != 0) return 0;
-  const double scale = Settings().LengthScale;
-  if (scale * v > 2000000000.0) {
+  const double scale = format.lengthScale;
+  if (scale * v > static_cast<double>(kMagnitudeCap)) {
     ++errorCount;
     return 0;
   }
@@ -392,10 +385,9 @@ std::string TrimCharsRight(std::string_view text, std::string_view set) {
   return std::string(TrimRightView(text, set));
 }
 
-std::string PadDecimals(std::string_view text, int n) {
+std::string PadDecimals(std::string_view text, int n, char separator) {
   std::string padded(text);
   if (n < 1) return padded;
-  const char separator = Settings().DecimalSeparator;
   size_t at = padded.find(separator);
   if (at == std::string::npos) {
     padded.push_back(separator);

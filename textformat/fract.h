@@ -20,23 +20,23 @@ namespace fract {
 // against to detect an unreadable text.
 inline constexpr int32_t NoValue = -555555555;
 
-// Process-wide module settings, set once at start-up before any file is read.
-struct FractSettings {
-  int LengthPrecision = 2;
-  int CostPrecision = 2;
-  int LengthScale = 100;  // PowerCapped(10, LengthPrecision)
-  int CostScale = 100;    // PowerCapped(10, CostPrecision)
+// How lengths and costs are held and written: decimal places, the scales
+// they give (units per user unit) and the decimal separator of the user's
+// locale. Callers hold one value for the run and pass it where numbers are
+// read or written.
+struct NumberFormat {
+  int lengthPrecision = 2;
+  int costPrecision = 2;
+  int lengthScale = 100;  // PowerCapped(10, lengthPrecision)
+  int costScale = 100;    // PowerCapped(10, costPrecision)
   // Written by the formatter; the readers accept "." and "," (and this one)
   // whatever it is.
-  char DecimalSeparator = '.';
+  char decimalSeparator = '.';
 };
 
-FractSettings& Settings();
-
-// Switches the process to the user's locale (setlocale(LC_ALL, "")) and takes
-// the decimal separator from its LC_NUMERIC decimal point. A separator that is
-// not a single byte, or that would clash with the number grammar, leaves ".".
-void SetDecimalSeparatorFromLocale();
+// The format for the given precisions and separator, with the scales derived
+// from the precisions.
+NumberFormat MakeNumberFormat(int lengthPrecision, int costPrecision, char decimalSeparator);
 
 // Integer power that stops growing before it passes 2,000,000,000:
 // PowerCapped(10, n) = 10^min(n, 9), PowerCapped(2, n) = 2^min(n, 30).
@@ -48,25 +48,27 @@ int SignOf(double x);
 double RoundingNudge(int s);
 
 // The text of a length or cost in user units with exactly `precision`
-// decimals (precision >= 0), e.g. FormatLength(2, 0.125) == "0.13".
-std::string FormatLength(int precision, double value);
+// decimals (precision >= 0), e.g. FormatLength(2, 0.125, '.') == "0.13".
+std::string FormatLength(int precision, double value, char decimalSeparator);
 // The value of a text in units of 10^-precision (precision >= 0) or, for a
 // negative precision -n, in units of 2^-n with the fraction notation
-// (5 1/2, 1'6-1/2"); defaultValue when the text cannot be read.
-int32_t ParseNumberText(std::string_view text, int precision, int32_t defaultValue);
-// A length in user units, resolved to 1/LengthScale for decimals and to
+// (5 1/2, 1'6-1/2"); defaultValue when the text cannot be read. Besides "."
+// and "," the decimal separator given is accepted.
+int32_t ParseNumberText(std::string_view text, int precision, int32_t defaultValue,
+                        char decimalSeparator);
+// A length in user units, resolved to 1/lengthScale for decimals and to
 // 1/512 (at the standard scale) for fractions; 0.0 and errorCount + 1 when the
 // text cannot be read.
-double ParseLengthValue(std::string_view text, int& errorCount);
+double ParseLengthValue(std::string_view text, const NumberFormat& format, int& errorCount);
 // A length in length units; 0 whenever errorCount is non-zero afterwards
 // (the counter is cumulative over calls).
-int32_t ParseLengthUnits(std::string_view text, int& errorCount);
+int32_t ParseLengthUnits(std::string_view text, const NumberFormat& format, int& errorCount);
 
 // Remove leading (trailing) characters that belong to `set`.
 std::string TrimCharsLeft(std::string_view text, std::string_view set);
 std::string TrimCharsRight(std::string_view text, std::string_view set);
 // Appends the decimal separator when the text has none, then zeros until at
 // least n digits follow it. n < 1 leaves the text unchanged.
-std::string PadDecimals(std::string_view text, int n);
+std::string PadDecimals(std::string_view text, int n, char decimalSeparator);
 
 }  // namespace fract

@@ -5,14 +5,14 @@
 #include <QTimer>
 #include <cstdlib>
 
+#include "batch_controller.h"
 #include "console_views.h"
 #include "interrupt.h"
-#include "process_form.h"
-#include "qm5r_main.h"
+#include "please_wait_window.h"
+#include "process_window.h"
+#include "progress_window.h"
 #include "qt_printer.h"
 #include "qt_toolkit.h"
-#include "wait_form.h"
-#include "wait_msg_form.h"
 
 namespace tarvolin::desktop {
 namespace {
@@ -79,31 +79,31 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
   InterruptibleToolkit toolkit(qtToolkit);
   QtPrinter printer(options.pdfFile);
 
-  TWaitForm waitForm(toolkit);
-  waitForm.escapeRequest = [] { return TakeInterrupt(); };
-  solver::RegisterSolverView(&waitForm);
+  ProgressWindow progressWindow(toolkit);
+  progressWindow.escapeRequest = [] { return TakeInterrupt(); };
+  solver::RegisterSolverView(&progressWindow);
 
-  TQm5rForm form;
-  TWaitMsgForm waitMsg;
-  qtToolkit.SetFileDialog(form.OpenDialog1());
-  Qm5rMain app(toolkit, form, waitMsg, &printer, options.params);
-  form.Attach(app, toolkit);
+  ProcessWindow processWindow;
+  PleaseWaitWindow pleaseWait;
+  qtToolkit.SetFileDialog(processWindow.OpenDialog1());
+  BatchController app(toolkit, processWindow, pleaseWait, &printer, options.params);
+  processWindow.Attach(app, toolkit);
 
   // Ctrl-C ends the program also while the window or a box waits for the
   // operator; a terminate request leaves every event loop. While the
   // progress window offers Esc, its own pumps take Ctrl-C as Esc.
   QTimer interruptPoll;
   QObject::connect(&interruptPoll, &QTimer::timeout, [&] {
-    if (waitForm.isVisible() && waitForm.WaitLab()->isVisible()) return;
+    if (progressWindow.isVisible() && progressWindow.WaitLab()->isVisible()) return;
     if (TakeInterrupt()) toolkit.Terminate();
   });
   interruptPoll.start(200);
 
-  form.show();
+  processWindow.show();
   if (!toolkit.Terminating()) QApplication::exec();
 
   // The loop also ends on a terminate request; the run still ends properly.
-  app.FormClose();
+  app.OnWindowClosed();
   printer.Finish();
   solver::RegisterSolverView(nullptr);
   return app.Status();

@@ -10,32 +10,32 @@
 #include <filesystem>
 #include <iostream>
 
-#include "process_form.h"
-#include "qm5r_main.h"
+#include "batch_controller.h"
+#include "please_wait_window.h"
+#include "process_window.h"
+#include "progress_window.h"
 #include "scripted_toolkit.h"
-#include "wait_form.h"
-#include "wait_msg_form.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using tarvolin::desktop::TWaitForm;
+using tarvolin::desktop::ProgressWindow;
 
 // Takes its picture at the first pump after the whole-optimization bar has
 // passed the middle, or at the last pump of the call.
-class PicturedWaitForm final : public TWaitForm {
+class PicturedProgressWindow final : public ProgressWindow {
  public:
-  PicturedWaitForm(tarvolin::Toolkit& toolkit, QString file)
-      : TWaitForm(toolkit), file_(std::move(file)) {}
+  PicturedProgressWindow(tarvolin::Toolkit& toolkit, QString file)
+      : ProgressWindow(toolkit), file_(std::move(file)) {}
   void PumpMessages() override {
-    TWaitForm::PumpMessages();
+    ProgressWindow::PumpMessages();
     if (saved_) return;
     latest_ = grab();
     if (MultiProgBar()->value() >= 50) Save();
   }
   void CloseProgress() override {
     if (!saved_ && !latest_.isNull()) Save();
-    TWaitForm::CloseProgress();
+    ProgressWindow::CloseProgress();
   }
   bool Saved() const { return saved_; }
 
@@ -73,23 +73,24 @@ int main(int argc, char** argv) {
 
   tarvolin::ScriptedToolkit toolkit;
   toolkit.defaultAnswer = tarvolin::BoxResult::Ok;
-  tarvolin::desktop::TQm5rForm form;
-  tarvolin::desktop::TWaitMsgForm waitMsg;
-  PicturedWaitForm waitForm(toolkit,
-                            QString::fromStdString((output / "progress_window.png").string()));
-  solver::RegisterSolverView(&waitForm);
-  tarvolin::Qm5rMain run(toolkit, form, waitMsg, nullptr, {});
-  form.Attach(run, toolkit);
-  form.show();
-  while (!form.CloseBut()->isEnabled() && !toolkit.Terminating()) QApplication::processEvents();
+  tarvolin::desktop::ProcessWindow processWindow;
+  tarvolin::desktop::PleaseWaitWindow pleaseWait;
+  PicturedProgressWindow progressWindow(
+      toolkit, QString::fromStdString((output / "progress_window.png").string()));
+  solver::RegisterSolverView(&progressWindow);
+  tarvolin::BatchController run(toolkit, processWindow, pleaseWait, nullptr, {});
+  processWindow.Attach(run, toolkit);
+  processWindow.show();
+  while (!processWindow.CloseBut()->isEnabled() && !toolkit.Terminating())
+    QApplication::processEvents();
   solver::RegisterSolverView(nullptr);
 
-  const bool processSaved =
-      form.grab().save(QString::fromStdString((output / "process_window.png").string()), "PNG");
-  run.FormClose();
+  const bool processSaved = processWindow.grab().save(
+      QString::fromStdString((output / "process_window.png").string()), "PNG");
+  run.OnWindowClosed();
   fs::current_path(output, ec);
   fs::remove_all(work, ec);
-  if (!processSaved || !waitForm.Saved()) {
+  if (!processSaved || !progressWindow.Saved()) {
     std::cerr << "tarvolin_screenshots: a picture could not be written\n";
     return 1;
   }

@@ -320,4 +320,11 @@ TEST_F(E2e, HelpAndBadOptions) {
   EXPECT_FALSE(Exists("QM^ErrLog.txt"));
 }
 
+TEST_F(E2e, VersionIsTheProjectVersion) {
+  const RunResult r = Run({"--version"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, std::string("tarvolin ") + TARVOLIN_VERSION + "\n");
+  EXPECT_FALSE(Exists("QM^ErrLog.txt"));
+}
+
 }  // namespace

@@ -177,7 +177,7 @@ TEST_F(DiscoveryTest, LabelsNameIsFixedWhenNoLabelsFile) {
   DeriveOutputNames(run);
   EXPECT_EQ(run.reportFile, "QM_Report1.txt");
   EXPECT_EQ(run.labelsFile, "LabelsFN");
-  run.init.LabelsFile = true;
+  run.init.writeLabelsFile = true;
   DeriveOutputNames(run);
   EXPECT_EQ(run.labelsFile, "QM_Labels1.txt");
 }
@@ -213,7 +213,7 @@ TEST_F(CollisionTest, AReportNamedLikeTheStockFileEndsTheRun) {
 }
 
 TEST_F(CollisionTest, ALabelsFileLinkedToTheSettingsEndsTheRun) {
-  run.init.LabelsFile = true;
+  run.init.writeLabelsFile = true;
   run.orderFile = "sub/parts.txt";
   fs::create_directory("sub");
   WriteFile(run.orderFile, "x");
@@ -236,7 +236,7 @@ TEST_F(CollisionTest, AReportOverAnOrderGivenAsOrdersFileEndsTheRun) {
 }
 
 TEST_F(CollisionTest, ReportAndLabelsOfTheSameNameEndTheRun) {
-  run.init.LabelsFile = true;
+  run.init.writeLabelsFile = true;
   run.orderFile = "x.Orders";
   WriteFile(run.orderFile, "x");
   DeriveOutputNames(run);

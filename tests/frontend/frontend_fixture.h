@@ -39,7 +39,6 @@ class FrontEndTest : public ::testing::Test {
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
     fs::current_path(dir_);
-    fract::Settings() = fract::FractSettings{};
     tk.SetTitle("Tarvolin - Velmora");
     ASSERT_TRUE(InitialiseLogs(run, tk));
   }

@@ -39,7 +39,7 @@ TEST_F(LogsTest, EntriesAreFollowedByAnEmptyLine) {
 }
 
 TEST_F(LogsTest, WithoutShowMessagesNothingIsShown) {
-  run.init.ShowMessages = false;
+  run.init.showMessages = false;
   LogWarning(run, tk, "w");
   FinishRun(run, tk, false, "fatal");
   EXPECT_TRUE(tk.boxes.empty());
@@ -56,7 +56,7 @@ TEST_F(LogsTest, FinishRunEndsTheProgramOnce) {
 }
 
 TEST_F(LogsTest, OutputsAreDeletedWhenNoMaterialWasProcessed) {
-  run.init.LabelsFile = true;
+  run.init.writeLabelsFile = true;
   run.reportFile = "QM_Report1.txt";
   run.labelsFile = "QM_Labels1.txt";
   run.report.Create(run.reportFile);
@@ -89,7 +89,7 @@ TEST_F(LogsTest, OutputsAreLeftOpenWithoutCloseOutputs) {
 }
 
 TEST_F(LogsTest, OutputErrorsAreLoggedWhenMaterialsWereProcessed) {
-  run.init.LabelsFile = true;
+  run.init.writeLabelsFile = true;
   run.reportFile = "QM_Report1.txt";
   run.labelsFile = "QM_Labels1.txt";
   run.report.Create(run.reportFile);
@@ -106,7 +106,7 @@ TEST_F(LogsTest, OutputErrorsAreLoggedWhenMaterialsWereProcessed) {
 }
 
 TEST_F(LogsTest, LogWriteFailuresAreAlwaysShown) {
-  run.init.ShowMessages = false;
+  run.init.showMessages = false;
   run.errorLog.errors = 1;
   run.warningLog.errors = 1;
   FinishRun(run, tk, false, "");
@@ -122,7 +122,7 @@ TEST_F(LogsTest, ALogThatCannotBeCreatedIsReportedAtTheEnd) {
   second.warningLogFile = "WrnLog2.txt";
   fs::create_directory("ErrLogDir");
   ScriptedToolkit tk2;
-  second.init.ShowMessages = false;
+  second.init.showMessages = false;
   ASSERT_TRUE(InitialiseLogs(second, tk2));
   EXPECT_GT(second.errorLog.errors, 0);
   LogError(second, tk2, "lost");
@@ -188,16 +188,16 @@ TEST_F(LogsTest, InitialiseRunReadsTheSettingsOnlyForTheFirstInstance) {
   RunState second;
   ScriptedToolkit tk2;
   EXPECT_FALSE(InitialiseRun(second, tk2));
-  EXPECT_EQ(second.init.MaterialColumnWidth, 18);
+  EXPECT_EQ(second.init.materialColumnWidth, 18);
   FinishRun(run, tk, false, "");
 
   RunState third;
   ScriptedToolkit tk3;
   third.checked = 3;
   ASSERT_TRUE(InitialiseRun(third, tk3));
-  EXPECT_EQ(third.init.MaterialColumnWidth, 20);
+  EXPECT_EQ(third.init.materialColumnWidth, 20);
   EXPECT_EQ(third.checked, 0);
-  EXPECT_EQ(third.opt.IterMult, 20);
+  EXPECT_EQ(third.opt.iterationMultiplier, 20);
   EXPECT_TRUE(tk3.boxes.empty());
   FinishRun(third, tk3, false, "");
 }

@@ -32,7 +32,7 @@ TEST_F(OrderInputTest, BlankTabSeparatorsAndDecimalCommaGiveTheSameGroup) {
       "Steel 40x40 1250.5 12 A17\r\n"
       "Steel  \t40x40\t\t1250,5  12 \tA17 extra fields\r\n");
   ASSERT_TRUE(Pass());
-  EXPECT_EQ(run.currentMaterial, "Steel 40x40");
+  EXPECT_EQ(run.pass.material, "Steel 40x40");
   ASSERT_EQ(run.pass.partGroupCount, 2);
   for (int i = 1; i <= 2; ++i) {
     EXPECT_EQ(Group(i).materialKey, "Steel 40x40");
@@ -42,8 +42,8 @@ TEST_F(OrderInputTest, BlankTabSeparatorsAndDecimalCommaGiveTheSameGroup) {
     EXPECT_EQ(Group(i).markId, 1);
   }
   EXPECT_EQ(Group(2).sourceLine, "Steel  \t40x40\t\t1250,5  12 \tA17 extra fields");
-  EXPECT_EQ(run.pass.partQtySum, 24);
-  EXPECT_EQ(run.pass.partLthSum, 2 * 125050 * 12);
+  EXPECT_EQ(run.pass.partQuantitySum, 24);
+  EXPECT_EQ(run.pass.partLengthSum, 2 * 125050 * 12);
   EXPECT_EQ(run.checked, 1);
   EXPECT_TRUE(tk.boxes.empty());
 }
@@ -51,17 +51,17 @@ TEST_F(OrderInputTest, BlankTabSeparatorsAndDecimalCommaGiveTheSameGroup) {
 TEST_F(OrderInputTest, MaterialsArePassedInOrderOfFirstAppearance) {
   WriteOrders("header\nA x 10 1\nB x 20 2\nA x 30 3\n\n");
   ASSERT_TRUE(Pass());
-  EXPECT_EQ(run.currentMaterial, "A x");
+  EXPECT_EQ(run.pass.material, "A x");
   ASSERT_EQ(run.pass.partGroupCount, 2);
   EXPECT_EQ(Group(1).length, 1000);
   EXPECT_EQ(Group(2).length, 3000);
   ASSERT_TRUE(Pass());
-  EXPECT_EQ(run.currentMaterial, "B x");
+  EXPECT_EQ(run.pass.material, "B x");
   ASSERT_EQ(run.pass.partGroupCount, 1);
   EXPECT_EQ(Group(1).quantity, 2);
   ASSERT_TRUE(Pass());
   EXPECT_EQ(run.pass.partGroupCount, 0);
-  EXPECT_EQ(run.currentMaterial, "?UnDefined?");
+  EXPECT_EQ(run.pass.material, "?UnDefined?");
   EXPECT_EQ(run.checked, 2);
   EXPECT_EQ(run.checkedMaterials[1], "A x");
   EXPECT_EQ(run.checkedMaterials[2], "B x");
@@ -89,10 +89,10 @@ TEST_F(OrderInputTest, KeysAreCutTo32CharactersAndCaseSensitive) {
       "Aluminium-Profile-Series L-40x40x4-second 20 1\n"
       "aluminium-Profile-Series L-40x40x4 30 1\n");
   ASSERT_TRUE(Pass());
-  EXPECT_EQ(run.currentMaterial, "Aluminium-Profile-Series L-40x40");
+  EXPECT_EQ(run.pass.material, "Aluminium-Profile-Series L-40x40");
   EXPECT_EQ(run.pass.partGroupCount, 2);
   ASSERT_TRUE(Pass());
-  EXPECT_EQ(run.currentMaterial, "aluminium-Profile-Series L-40x40");
+  EXPECT_EQ(run.pass.material, "aluminium-Profile-Series L-40x40");
   EXPECT_EQ(run.pass.partGroupCount, 1);
 }
 
@@ -101,7 +101,7 @@ TEST_F(OrderInputTest, TextsAreCutAtCharacterBoundaries) {
   for (int i = 0; i < 20; ++i) mark += "\xE2\x82\xAC";  // 20 euro signs
   WriteOrders("h\n\xC3\x84rger x 10 1 " + mark + "\n");
   ASSERT_TRUE(Pass());
-  EXPECT_EQ(run.currentMaterial, "\xC3\x84rger x");
+  EXPECT_EQ(run.pass.material, "\xC3\x84rger x");
   EXPECT_EQ(Group(1).mark, mark.substr(0, 16 * 3));
   std::string longLine = "A x 10 1 ";
   for (int i = 0; i < 300; ++i) longLine += "\xC3\xA9";
@@ -205,9 +205,9 @@ TEST_F(OrderInputTest, MissingFileIsAReadError) {
 TEST_F(OrderInputTest, EachMaterialHasItsOwnPieceLimit) {
   WriteOrders("h\nA x 10 60\nB y 10 99\nA x 10 40\n");
   ASSERT_TRUE(Pass());
-  EXPECT_EQ(run.pass.partQtySum, 100);
+  EXPECT_EQ(run.pass.partQuantitySum, 100);
   ASSERT_TRUE(Pass());
-  EXPECT_EQ(run.pass.partQtySum, 99);
+  EXPECT_EQ(run.pass.partQuantitySum, 99);
 }
 
 TEST_F(OrderInputTest, OtherMaterialsAreCheckedOnlyForTwoFields) {
@@ -228,30 +228,6 @@ TEST_F(OrderInputTest, AHundredAndOneMaterialsAreTheLimit) {
   for (int i = 1; i <= 101; ++i) ASSERT_TRUE(Pass()) << i;
   EXPECT_FALSE(Pass());
   ExpectEndedWith("Materials total number exceeds \rprogram limit:  101\rMater/Sect: M102 x");
-}
-
-TEST_F(OrderInputTest, PackSolverInputWritesCountsGroupsAndTrailers) {
-  WriteOrders("h\nA x 10 2 m\nA x 20 3\n");
-  ASSERT_TRUE(Pass());
-  run.pass.stockGroupCount = 1;
-  run.pass.stockGroups[1].length = 600000;
-  run.pass.stockGroups[1].cost = 250;
-  run.pass.stockGroups[1].quantity = 4;
-  PackSolverInput(run.pass);
-  const MaterialPass& p = run.pass;
-  EXPECT_EQ((std::vector<int32_t>{p.PartGrLth[0], p.PartGrLth[1], p.PartGrLth[2], p.PartGrLth[3]}),
-            (std::vector<int32_t>{2, 1000, 2000, 777}));
-  EXPECT_EQ((std::vector<int32_t>{p.PartGrMrkID[0], p.PartGrMrkID[1], p.PartGrMrkID[2],
-                                  p.PartGrMrkID[3]}),
-            (std::vector<int32_t>{2, 1, 2, 777}));
-  EXPECT_EQ((std::vector<int16_t>{p.PartGrQty[0], p.PartGrQty[1], p.PartGrQty[2], p.PartGrQty[3]}),
-            (std::vector<int16_t>{2, 2, 3, 777}));
-  EXPECT_EQ((std::vector<int32_t>{p.StockGrLth[0], p.StockGrLth[1], p.StockGrLth[2]}),
-            (std::vector<int32_t>{1, 600000, 555}));
-  EXPECT_EQ((std::vector<int32_t>{p.StockGrCst[0], p.StockGrCst[1], p.StockGrCst[2]}),
-            (std::vector<int32_t>{1, 250, 555}));
-  EXPECT_EQ((std::vector<int16_t>{p.StockGrQty[0], p.StockGrQty[1], p.StockGrQty[2]}),
-            (std::vector<int16_t>{1, 4, 555}));
 }
 
 }  // namespace

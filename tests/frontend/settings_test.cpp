@@ -63,11 +63,11 @@ class InitialSettingsTest : public FrontEndTest {
   }
   void ExpectDefaults() const {
     const InitialSettings d;
-    EXPECT_EQ(run.init.ShowWindow, d.ShowWindow);
-    EXPECT_EQ(run.init.ConfirmSteps, d.ConfirmSteps);
-    EXPECT_EQ(run.init.MaterialColumnWidth, d.MaterialColumnWidth);
-    EXPECT_EQ(run.init.PrintLabels, d.PrintLabels);
-    EXPECT_EQ(run.init.LabelsFile, d.LabelsFile);
+    EXPECT_EQ(run.init.showWindow, d.showWindow);
+    EXPECT_EQ(run.init.confirmSteps, d.confirmSteps);
+    EXPECT_EQ(run.init.materialColumnWidth, d.materialColumnWidth);
+    EXPECT_EQ(run.init.labelPrintMode, d.labelPrintMode);
+    EXPECT_EQ(run.init.writeLabelsFile, d.writeLabelsFile);
   }
   // The error logged and the question asked.
   void ExpectOffered() {
@@ -83,20 +83,20 @@ class InitialSettingsTest : public FrontEndTest {
 TEST_F(InitialSettingsTest, AllSwitchesAreApplied) {
   ASSERT_TRUE(Read(Join(ConfigLines())));
   const InitialSettings& s = run.init;
-  EXPECT_FALSE(s.ShowWindow);
-  EXPECT_TRUE(s.AskInputFiles);
-  EXPECT_FALSE(s.ConfirmSteps);
-  EXPECT_FALSE(s.ShowMessages);
-  EXPECT_EQ(s.RunMsgMode, 0);
-  EXPECT_FALSE(s.ReportFrame);
-  EXPECT_FALSE(s.ReportTotals);
-  EXPECT_FALSE(s.ReportMaterialColumn);
-  EXPECT_EQ(s.ReportPartsMode, 1);
-  EXPECT_TRUE(s.ReportCosts);
-  EXPECT_EQ(s.MaterialColumnWidth, 24);
-  EXPECT_EQ(s.NumberColumnWidth, 12);
-  EXPECT_TRUE(s.LabelsFile);
-  EXPECT_EQ(s.PrintLabels, 2);
+  EXPECT_FALSE(s.showWindow);
+  EXPECT_TRUE(s.askInputFiles);
+  EXPECT_FALSE(s.confirmSteps);
+  EXPECT_FALSE(s.showMessages);
+  EXPECT_EQ(s.progressWindowMode, 0);
+  EXPECT_FALSE(s.reportFrame);
+  EXPECT_FALSE(s.reportTotals);
+  EXPECT_FALSE(s.reportMaterialColumn);
+  EXPECT_EQ(s.reportPartsMode, 1);
+  EXPECT_TRUE(s.reportCosts);
+  EXPECT_EQ(s.materialColumnWidth, 24);
+  EXPECT_EQ(s.numberColumnWidth, 12);
+  EXPECT_TRUE(s.writeLabelsFile);
+  EXPECT_EQ(s.labelPrintMode, 2);
   EXPECT_TRUE(tk.boxes.empty());
   EXPECT_FALSE(tk.Terminating());
 }
@@ -107,7 +107,7 @@ TEST_F(InitialSettingsTest, EmptyLinesLfEndsAndTrailingTextAreAccepted) {
   lines.insert(lines.begin(), "  \t");
   lines.emplace_back("23rd line, ignored");
   ASSERT_TRUE(Read(Join(lines, "\n") + "trailing text"));
-  EXPECT_EQ(run.init.PrintLabels, 2);
+  EXPECT_EQ(run.init.labelPrintMode, 2);
   EXPECT_TRUE(tk.boxes.empty());
 }
 
@@ -149,8 +149,8 @@ TEST_F(InitialSettingsTest, MissingFileAndCancelEndTheRun) {
 }
 
 TEST_F(InitialSettingsTest, WithoutConfirmStepsAnErrorEndsTheRunUnasked) {
-  run.init.ConfirmSteps = false;
-  run.init.ShowMessages = false;
+  run.init.confirmSteps = false;
+  run.init.showMessages = false;
   EXPECT_FALSE(Read("1\r\n"));
   EXPECT_TRUE(tk.boxes.empty());
   EXPECT_TRUE(tk.Terminating());
@@ -174,26 +174,26 @@ class OptimizerSettingsTest : public FrontEndTest {
 };
 
 TEST_F(OptimizerSettingsTest, AllLinesAreRead) {
-  run.opt.OptimTime = 99;
-  run.opt.IterMult = 1;
-  run.opt.LayByMark = 1;
+  run.opt.timeLimitSeconds = 99;
+  run.opt.iterationMultiplier = 1;
+  run.opt.layoutsByMark = 1;
   ASSERT_TRUE(Read(OptSetLines()));
   const OptimizerSettings& o = run.opt;
-  EXPECT_EQ(o.CostOptim, 1);
-  EXPECT_EQ(o.IgnoreLast, 0);
-  EXPECT_EQ(o.PrefShort, -2);
-  EXPECT_EQ(o.ReduceLays, 3);
-  EXPECT_EQ(o.EffortLev, 7);
-  EXPECT_EQ(o.DiffStocks, 4);
-  EXPECT_EQ(o.DiffPieces, 9);
-  EXPECT_EQ(o.MinReusable, 1250);
-  EXPECT_EQ(o.GapItIt, 30);
-  EXPECT_EQ(o.GapItEnd, 500);
-  EXPECT_EQ(o.GapGripEnd, 0);
-  EXPECT_EQ(o.MaxPieces, 8);
-  EXPECT_EQ(o.OptimTime, 0);
-  EXPECT_EQ(o.IterMult, 20);
-  EXPECT_EQ(o.LayByMark, 0);
+  EXPECT_EQ(o.optimizeCost, 1);
+  EXPECT_EQ(o.ignoreLastStock, 0);
+  EXPECT_EQ(o.stockLengthPreference, -2);
+  EXPECT_EQ(o.reduceLayouts, 3);
+  EXPECT_EQ(o.effortLevel, 7);
+  EXPECT_EQ(o.maxDifferentStocks, 4);
+  EXPECT_EQ(o.maxDifferentPieces, 9);
+  EXPECT_EQ(o.minReusableLength, 1250);
+  EXPECT_EQ(o.kerf, 30);
+  EXPECT_EQ(o.endZone, 500);
+  EXPECT_EQ(o.gripLength, 0);
+  EXPECT_EQ(o.maxPiecesPerLayout, 8);
+  EXPECT_EQ(o.timeLimitSeconds, 0);
+  EXPECT_EQ(o.iterationMultiplier, 20);
+  EXPECT_EQ(o.layoutsByMark, 0);
   EXPECT_TRUE(tk.boxes.empty());
 }
 
@@ -203,9 +203,9 @@ TEST_F(OptimizerSettingsTest, EndLengthKindAndBundleSize) {
   lines[12] = "3 bundle";
   lines[9] = "  1-1/2\tgrip";
   ASSERT_TRUE(Read(lines, "\n"));
-  EXPECT_EQ(run.opt.GapGripEnd, 150);
-  EXPECT_EQ(run.opt.GapItEnd, 0);
-  EXPECT_EQ(run.opt.DiffPieces, -3);
+  EXPECT_EQ(run.opt.gripLength, 150);
+  EXPECT_EQ(run.opt.endZone, 0);
+  EXPECT_EQ(run.opt.maxDifferentPieces, -3);
 }
 
 TEST_F(OptimizerSettingsTest, FaultyFilesOfferTheDefaults) {
@@ -238,12 +238,12 @@ TEST_F(OptimizerSettingsTest, FaultyFilesOfferTheDefaults) {
     ExpectOffered();
     OptimizerSettings defaults;
     LoadDefaultOptimizerSettings(defaults);
-    EXPECT_EQ(run.opt.CostOptim, defaults.CostOptim);
-    EXPECT_EQ(run.opt.IgnoreLast, 1);
-    EXPECT_EQ(run.opt.EffortLev, 5);
-    EXPECT_EQ(run.opt.ReduceLays, 1);
-    EXPECT_EQ(run.opt.GapItIt, 0);
-    EXPECT_EQ(run.opt.IterMult, 20);
+    EXPECT_EQ(run.opt.optimizeCost, defaults.optimizeCost);
+    EXPECT_EQ(run.opt.ignoreLastStock, 1);
+    EXPECT_EQ(run.opt.effortLevel, 5);
+    EXPECT_EQ(run.opt.reduceLayouts, 1);
+    EXPECT_EQ(run.opt.kerf, 0);
+    EXPECT_EQ(run.opt.iterationMultiplier, 20);
   }
 }
 
@@ -257,7 +257,7 @@ TEST_F(OptimizerSettingsTest, ShortFileOrMissingFileEndsOnCancel) {
 }
 
 TEST_F(OptimizerSettingsTest, WithoutConfirmStepsAnErrorEndsTheRun) {
-  run.init.ConfirmSteps = false;
+  run.init.confirmSteps = false;
   run.optSetFile = "missing.txt";
   EXPECT_FALSE(ReadOptimizerSettings(run, tk));
   ASSERT_EQ(tk.boxes.size(), 1u);
@@ -266,7 +266,7 @@ TEST_F(OptimizerSettingsTest, WithoutConfirmStepsAnErrorEndsTheRun) {
 }
 
 TEST(SettingsLineReader, IntegerAndLengthLines) {
-  SettingsLineReader r("\r\n\t 7\tseven\n-3\n5 x\n 2,5\tc\n");
+  SettingsLineReader r("\r\n\t 7\tseven\n-3\n5 x\n 2,5\tc\n", fract::NumberFormat{});
   EXPECT_EQ(r.IntegerLine(0, 9), 7);
   EXPECT_EQ(r.IntegerLine(-5, 5), -3);
   EXPECT_EQ(r.LengthLine(), 500);
@@ -275,7 +275,7 @@ TEST(SettingsLineReader, IntegerAndLengthLines) {
   EXPECT_EQ(r.errors, 0);
   EXPECT_EQ(r.IntegerLine(555, 555), 0);
   EXPECT_EQ(r.errors, 1);
-  SettingsLineReader failed("9\n1\n");
+  SettingsLineReader failed("9\n1\n", fract::NumberFormat{});
   EXPECT_EQ(failed.IntegerLine(0, 1), 0);
   EXPECT_EQ(failed.IntegerLine(0, 1), 0);  // nothing more is read after an error
   EXPECT_EQ(failed.errors, 1);
@@ -283,23 +283,23 @@ TEST(SettingsLineReader, IntegerAndLengthLines) {
 
 TEST(LoadDefaultOptimizerSettings, DefaultsAndFixedParameters) {
   OptimizerSettings o;
-  o.CostOptim = 1;
-  o.IgnoreLast = 0;
-  o.GapGripEnd = 5;
-  o.DiffPieces = -3;
-  o.OptimTime = 7;
+  o.optimizeCost = 1;
+  o.ignoreLastStock = 0;
+  o.gripLength = 5;
+  o.maxDifferentPieces = -3;
+  o.timeLimitSeconds = 7;
   LoadDefaultOptimizerSettings(o);
-  EXPECT_EQ(o.CostOptim, 0);
-  EXPECT_EQ(o.IgnoreLast, 1);
-  EXPECT_EQ(o.PrefShort, 0);
-  EXPECT_EQ(o.ReduceLays, 1);
-  EXPECT_EQ(o.EffortLev, 5);
-  EXPECT_EQ(o.DiffPieces, 0);
-  EXPECT_EQ(o.GapGripEnd, 0);
-  EXPECT_EQ(o.MaxPieces, 0);
-  EXPECT_EQ(o.OptimTime, 0);
-  EXPECT_EQ(o.IterMult, 20);
-  EXPECT_EQ(o.LayByMark, 0);
+  EXPECT_EQ(o.optimizeCost, 0);
+  EXPECT_EQ(o.ignoreLastStock, 1);
+  EXPECT_EQ(o.stockLengthPreference, 0);
+  EXPECT_EQ(o.reduceLayouts, 1);
+  EXPECT_EQ(o.effortLevel, 5);
+  EXPECT_EQ(o.maxDifferentPieces, 0);
+  EXPECT_EQ(o.gripLength, 0);
+  EXPECT_EQ(o.maxPiecesPerLayout, 0);
+  EXPECT_EQ(o.timeLimitSeconds, 0);
+  EXPECT_EQ(o.iterationMultiplier, 20);
+  EXPECT_EQ(o.layoutsByMark, 0);
 }
 
 }  // namespace

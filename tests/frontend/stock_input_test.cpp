@@ -48,8 +48,8 @@ TEST_F(StockInputTest, GroupsOfTheCurrentMaterialWithOptionalCost) {
   EXPECT_EQ(Group(2).sourceLine, "A  x\t12.5 3 2,50");
   EXPECT_EQ(Group(2).materialKey, "A x");
   EXPECT_EQ(Group(3).cost, 150);
-  EXPECT_EQ(run.pass.stockQtySum, 6);
-  EXPECT_EQ(run.pass.stockLthSum, 1000 * 2 + 1250 * 3 + 1500);
+  EXPECT_EQ(run.pass.stockQuantitySum, 6);
+  EXPECT_EQ(run.pass.stockLengthSum, 1000 * 2 + 1250 * 3 + 1500);
   EXPECT_EQ(run.pass.stockCostSum, 250 * 3 + 150);
   EXPECT_TRUE(tk.boxes.empty());
 }
@@ -57,7 +57,7 @@ TEST_F(StockInputTest, GroupsOfTheCurrentMaterialWithOptionalCost) {
 TEST_F(StockInputTest, MaterialWithoutStockLeavesNoGroup) {
   ASSERT_TRUE(Pass("h\nA x 4 10\n", "h\nB y 10 5\n"));
   EXPECT_EQ(run.pass.stockGroupCount, 0);
-  EXPECT_EQ(run.pass.stockLthSum, 0);
+  EXPECT_EQ(run.pass.stockLengthSum, 0);
   EXPECT_FALSE(tk.Terminating());
 }
 
@@ -79,20 +79,20 @@ TEST_F(StockInputTest, QuantitiesAreCappedToTheBarDemand) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    run.opt.GapGripEnd = c.gripLength;
-    run.opt.GapItEnd = c.endZone;
-    run.opt.GapItIt = c.kerf;
+    run.opt.gripLength = c.gripLength;
+    run.opt.endZone = c.endZone;
+    run.opt.kerf = c.kerf;
     run.checked = 0;
     ASSERT_TRUE(Pass(c.orders, "h\nA x 10 500\n"));
     ASSERT_EQ(run.pass.stockGroupCount, 1);
     EXPECT_EQ(Group(1).quantity, c.expected);
-    EXPECT_EQ(run.pass.stockQtySum, c.expected);
+    EXPECT_EQ(run.pass.stockQuantitySum, c.expected);
   }
 }
 
 TEST_F(StockInputTest, TheCapComesBeforeTheBarLimit) {
   ASSERT_TRUE(Pass("h\nA x 4 10\n", "h\nA x 10 500\nA x 10 200\n"));
-  EXPECT_EQ(run.pass.stockQtySum, 14);
+  EXPECT_EQ(run.pass.stockQuantitySum, 14);
 }
 
 struct FatalCase {

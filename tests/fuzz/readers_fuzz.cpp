@@ -15,6 +15,7 @@
 #include "run_state.h"
 #include "scripted_toolkit.h"
 #include "settings.h"
+#include "solver_call.h"
 #include "stock_input.h"
 
 namespace {
@@ -32,14 +33,13 @@ std::string WriteTemp(const char* tag, std::string_view content) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  fract::Settings() = fract::FractSettings{};
-  fract::Settings().DecimalSeparator = (data[0] & 1) ? ',' : '.';
   const std::string_view all(reinterpret_cast<const char*>(data + 1), size - 1);
   const size_t cut = all.find('\0');
   const std::string_view order = all.substr(0, cut);
   const std::string_view stock = cut == std::string_view::npos ? all : all.substr(cut + 1);
 
   tarvolin::RunState run;
+  run.format.decimalSeparator = (data[0] & 1) ? ',' : '.';
   tarvolin::ScriptedToolkit toolkit;
   toolkit.defaultAnswer = tarvolin::BoxResult::Ok;
   run.orderFile = WriteTemp("order", order);

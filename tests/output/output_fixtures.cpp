@@ -8,26 +8,22 @@ namespace tarvolin::testing_support {
 
 namespace {
 
-void AddStockGroup(MaterialPass& pass, const std::string& key, int32_t length, int32_t cost,
+void AddStockGroup(MaterialPlan& plan, const std::string& key, int32_t length, int32_t cost,
                    int16_t quantity) {
-  const int g = ++pass.stockGroupCount;
-  pass.stockGroups[g].materialKey = key;
-  pass.stockGroups[g].length = length;
-  pass.stockGroups[g].cost = cost;
-  pass.stockGroups[g].quantity = quantity;
-  pass.StockGrLth[g] = length;
-  pass.StockGrCst[g] = cost;
-  pass.StockGrQty[g] = quantity;
+  StockGroup& group = plan.stockGroups[++plan.stockGroupCount];
+  group.materialKey = key;
+  group.length = length;
+  group.cost = cost;
+  group.quantity = quantity;
 }
 
-void AddPartGroup(MaterialPass& pass, int32_t length, const std::string& mark, int16_t quantity) {
-  const int g = ++pass.partGroupCount;
-  pass.partGroups[g].length = length;
-  pass.partGroups[g].mark = mark;
-  pass.partGroups[g].quantity = quantity;
-  pass.PartGrLth[g] = length;
-  pass.PartGrMrkID[g] = g;
-  pass.PartGrQty[g] = quantity;
+void AddPartGroup(MaterialPlan& plan, int32_t length, const std::string& mark, int16_t quantity) {
+  const int g = ++plan.partGroupCount;
+  PartGroup& group = plan.partGroups[g];
+  group.length = length;
+  group.mark = mark;
+  group.markId = g;
+  group.quantity = quantity;
 }
 
 // One entry per bar: group, layout, pattern, waste.
@@ -40,10 +36,10 @@ void SetBars(SolverResults& r, std::initializer_list<Bar> bars) {
   int i = 0;
   for (const Bar& b : bars) {
     ++i;
-    r.StockItGr[i] = b.group;
-    r.StockItLay[i] = b.layout;
-    r.StockItPat[i] = b.pattern;
-    r.StockItWaste[i] = b.waste;
+    r.stockItemGroup[i] = b.group;
+    r.stockItemLayout[i] = b.layout;
+    r.stockItemPattern[i] = b.pattern;
+    r.stockItemWaste[i] = b.waste;
   }
   r.stockItemCount = i;
 }
@@ -53,8 +49,8 @@ void SetPieces(SolverResults& r, std::initializer_list<std::pair<int16_t, int16_
   int i = 0;
   for (const auto& [group, bar] : pieces) {
     ++i;
-    r.PartItGr[i] = group;
-    r.PartItStock[i] = bar;
+    r.partItemGroup[i] = group;
+    r.partItemStock[i] = bar;
   }
   r.partItemCount = i;
 }
@@ -77,86 +73,86 @@ std::string TempPath(const std::string& name) {
   return ::testing::TempDir() + "tarvolin_output_" + info->name() + "_" + name;
 }
 
-std::unique_ptr<RunState> SteelPlan() {
-  auto run = std::make_unique<RunState>();
+std::unique_ptr<PlanCase> SteelPlan() {
+  auto run = std::make_unique<PlanCase>();
   run->orderFile = "QM_Orders1.txt";
   run->stockFile = "QM_Stocks1.txt";
-  run->currentMaterial = "STEEL 40x40";
-  MaterialPass& pass = run->pass;
-  AddStockGroup(pass, "STEEL 40x40", 650000, 2550, 4);
-  AddStockGroup(pass, "STEEL 40x40", 400000, 1800, 1);
-  AddPartGroup(pass, 250000, "A1", 6);
-  AddPartGroup(pass, 120000, "B-22", 3);
-  AddPartGroup(pass, 290000, "C", 2);
+  run->plan.material = "STEEL 40x40";
+  MaterialPlan& plan = run->plan;
+  AddStockGroup(plan, "STEEL 40x40", 650000, 2550, 4);
+  AddStockGroup(plan, "STEEL 40x40", 400000, 1800, 1);
+  AddPartGroup(plan, 250000, "A1", 6);
+  AddPartGroup(plan, 120000, "B-22", 3);
+  AddPartGroup(plan, 290000, "C", 2);
 
-  SolverResults& r = pass.results;
+  SolverResults& r = plan.results;
   SetBars(r,
           {{1, 1, 1, 30000}, {1, 1, 1, 30000}, {1, 1, 1, 30000}, {1, 2, 3, 70000}, {2, 0, 0, 0}});
   SetPieces(
       r, {{1, 1}, {1, 1}, {1, 2}, {1, 2}, {1, 3}, {1, 3}, {2, 1}, {2, 2}, {2, 3}, {3, 4}, {3, 4}});
-  r.StockUsed = 4;
-  r.PartsCut = 11;
-  r.LthUsed = 2600000;
-  r.WasteSum = 160000;
-  r.CostUsed = 10200;
-  r.PatternNum = 3;
-  r.LayoutNum = 2;
-  r.LayoutCuts = 5;
-  r.UtilRate = 12345;
-  pass.solverStartMs = 1000;
+  r.stockUsed = 4;
+  r.partsCut = 11;
+  r.lengthUsed = 2600000;
+  r.wasteSum = 160000;
+  r.costUsed = 10200;
+  r.patternCount = 3;
+  r.layoutCount = 2;
+  r.layoutCuts = 5;
+  r.utilization = 12345;
+  plan.solverStartMs = 1000;
   return run;
 }
 
-std::unique_ptr<RunState> SteelPlanWithLastStock() {
+std::unique_ptr<PlanCase> SteelPlanWithLastStock() {
   auto run = SteelPlan();
-  SolverResults& r = run->pass.results;
-  r.StockUsed = 3;
-  r.PartsCut = 9;
-  r.LthUsed = 1950000;
-  r.WasteSum = 90000;
-  r.CostUsed = 7650;
-  r.LayoutCuts = 4;
-  r.LastStock = 4;
-  r.LastParts = 2;
-  r.LastLthUsed = 580000;
-  r.LastWaste = 70000;
-  r.LastCost = 2550;
+  SolverResults& r = run->plan.results;
+  r.stockUsed = 3;
+  r.partsCut = 9;
+  r.lengthUsed = 1950000;
+  r.wasteSum = 90000;
+  r.costUsed = 7650;
+  r.layoutCuts = 4;
+  r.lastStock = 4;
+  r.lastParts = 2;
+  r.lastLengthUsed = 580000;
+  r.lastWaste = 70000;
+  r.lastCost = 2550;
   return run;
 }
 
-std::unique_ptr<RunState> SevenPieces() {
-  auto run = std::make_unique<RunState>();
-  run->currentMaterial = "ALUMINIUM PROFILE 40x80 RAW";
-  MaterialPass& pass = run->pass;
-  AddStockGroup(pass, run->currentMaterial, 900000, 0, 3);
-  AddPartGroup(pass, 120000, "SHORT", 1);
-  AddPartGroup(pass, 250000, "EXACTLY-16-CHARS", 1);
-  AddPartGroup(pass, 80000, "SEVENTEEN-CHARS-X", 1);
-  AddPartGroup(pass, 250000, "", 1);
-  AddPartGroup(pass, 80000, "M5", 1);
-  AddPartGroup(pass, 120000, "M6", 1);
-  AddPartGroup(pass, 300000, "LONGEST", 1);
-  AddPartGroup(pass, 100000, "UNCUT", 1);
+std::unique_ptr<PlanCase> SevenPieces() {
+  auto run = std::make_unique<PlanCase>();
+  run->plan.material = "ALUMINIUM PROFILE 40x80 RAW";
+  MaterialPlan& plan = run->plan;
+  AddStockGroup(plan, run->plan.material, 900000, 0, 3);
+  AddPartGroup(plan, 120000, "SHORT", 1);
+  AddPartGroup(plan, 250000, "EXACTLY-16-CHARS", 1);
+  AddPartGroup(plan, 80000, "SEVENTEEN-CHARS-X", 1);
+  AddPartGroup(plan, 250000, "", 1);
+  AddPartGroup(plan, 80000, "M5", 1);
+  AddPartGroup(plan, 120000, "M6", 1);
+  AddPartGroup(plan, 300000, "LONGEST", 1);
+  AddPartGroup(plan, 100000, "UNCUT", 1);
 
-  SolverResults& r = pass.results;
+  SolverResults& r = plan.results;
   SetBars(r, {{1, 0, 0, 0}, {1, 1, 1, 100000}, {1, 2, 2, 500000}});
   SetPieces(r, {{1, 3}, {2, 2}, {3, 3}, {4, 2}, {5, 3}, {6, 3}, {7, 2}, {8, 0}});
-  r.StockUsed = 2;
-  r.PartsCut = 7;
-  r.PatternNum = 2;
-  r.LayoutNum = 2;
+  r.stockUsed = 2;
+  r.partsCut = 7;
+  r.patternCount = 2;
+  r.layoutCount = 2;
   return run;
 }
 
-std::unique_ptr<RunState> ThirtySevenPieces() {
-  auto run = std::make_unique<RunState>();
-  run->currentMaterial = "ALU 20x20";
-  MaterialPass& pass = run->pass;
-  AddStockGroup(pass, run->currentMaterial, 600000, 0, 9);
-  AddPartGroup(pass, 100000, "B7", 25);
-  AddPartGroup(pass, 150000, "FRAME-LEFT", 12);
+std::unique_ptr<PlanCase> ThirtySevenPieces() {
+  auto run = std::make_unique<PlanCase>();
+  run->plan.material = "ALU 20x20";
+  MaterialPlan& plan = run->plan;
+  AddStockGroup(plan, run->plan.material, 600000, 0, 9);
+  AddPartGroup(plan, 100000, "B7", 25);
+  AddPartGroup(plan, 150000, "FRAME-LEFT", 12);
 
-  SolverResults& r = pass.results;
+  SolverResults& r = plan.results;
   SetBars(r, {{1, 1, 1, 0},
               {1, 1, 1, 0},
               {1, 1, 1, 0},
@@ -170,20 +166,20 @@ std::unique_ptr<RunState> ThirtySevenPieces() {
   // (items 26-37); bar 8: items 19-24; bar 9: item 25.
   r.partItemCount = 37;
   for (int i = 1; i <= 37; ++i) {
-    r.PartItGr[i] = i <= 25 ? 1 : 2;
+    r.partItemGroup[i] = i <= 25 ? 1 : 2;
     if (i <= 18)
-      r.PartItStock[i] = static_cast<int16_t>((i - 1) / 3 + 1);
+      r.partItemStock[i] = static_cast<int16_t>((i - 1) / 3 + 1);
     else if (i <= 24)
-      r.PartItStock[i] = 8;
+      r.partItemStock[i] = 8;
     else if (i == 25)
-      r.PartItStock[i] = 9;
+      r.partItemStock[i] = 9;
     else
-      r.PartItStock[i] = static_cast<int16_t>((i - 26) / 2 + 1);
+      r.partItemStock[i] = static_cast<int16_t>((i - 26) / 2 + 1);
   }
-  r.StockUsed = 8;
-  r.PartsCut = 37;
-  r.PatternNum = 3;
-  r.LayoutNum = 3;
+  r.stockUsed = 8;
+  r.partsCut = 37;
+  r.patternCount = 3;
+  r.layoutCount = 3;
   return run;
 }
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "fract.h"
-#include "run_state.h"
+#include "plan_records.h"
+#include "text_file.h"
 
 namespace tarvolin::testing_support {
 
@@ -15,32 +15,33 @@ std::string Golden(const std::string& name);
 std::string ReadBytes(const std::string& path);
 std::string TempPath(const std::string& name);
 
+// One material's plan with the run record the writers read and the two
+// files they write.
+struct PlanCase : RunRecord {
+  MaterialPlan plan;
+  TextOutFile report, labels;
+};
+
 // Four bars of 6500.00 and one of 4000.00 for "STEEL 40x40"; eleven pieces
 // (six of 2500.00 "A1", three of 1200.00 "B-22", two of 2900.00 "C") on
 // pattern 1 (bars 1-3) and pattern 3 (bar 4); pattern 2 has no bar and
 // bar 5 is unused. The solver started at 1000 ms.
-std::unique_ptr<RunState> SteelPlan();
+std::unique_ptr<PlanCase> SteelPlan();
 
 // The same plan with bar 4 reported separately as the last stock.
-std::unique_ptr<RunState> SteelPlanWithLastStock();
+std::unique_ptr<PlanCase> SteelPlanWithLastStock();
 
 // Seven cut pieces and one uncut piece on bars 2 and 3 of a 27-character
 // material; bar 1 is unused.
-std::unique_ptr<RunState> SevenPieces();
+std::unique_ptr<PlanCase> SevenPieces();
 
 // 37 pieces of "ALU 20x20" on eight used bars out of nine (bar 7 unused):
 // items 1-25 are 1000.00 "B7", items 26-37 are 1500.00 "FRAME-LEFT".
-std::unique_ptr<RunState> ThirtySevenPieces();
+std::unique_ptr<PlanCase> ThirtySevenPieces();
 
-// Keeps the number-format settings of a test from leaking into the next.
 class OutputTest : public ::testing::Test {
  protected:
-  void SetUp() override { saved_ = fract::Settings(); }
-  void TearDown() override { fract::Settings() = saved_; }
-  static void UseCommaLocale() { fract::Settings().DecimalSeparator = ','; }
-
- private:
-  fract::FractSettings saved_;
+  static void UseCommaLocale(PlanCase& run) { run.format.decimalSeparator = ','; }
 };
 
 }  // namespace tarvolin::testing_support

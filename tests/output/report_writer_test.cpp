@@ -7,14 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "label_writer.h"
 #include "output_fixtures.h"
-#include "print_exp.h"
 
 namespace tarvolin {
 namespace {
 
 using testing_support::Golden;
 using testing_support::OutputTest;
+using testing_support::PlanCase;
 using testing_support::ReadBytes;
 using testing_support::SteelPlan;
 using testing_support::SteelPlanWithLastStock;
@@ -26,7 +27,7 @@ class ReportTest : public OutputTest {
  protected:
   // Runs `write` against a fresh report file and returns the file's bytes.
   template <typename Write>
-  std::string Written(RunState& run, Write write) {
+  std::string Written(PlanCase& run, Write write) {
     const std::string path = TempPath("report.txt");
     EXPECT_EQ(run.report.Create(path), 0);
     write(run);
@@ -35,57 +36,58 @@ class ReportTest : public OutputTest {
     return ReadBytes(path);
   }
 
-  std::string Section(RunState& run) {
-    BuildPieceOrder(run.pass);
-    return Written(run, [](RunState& r) { WriteReportSection(r, kContext); });
+  std::string Section(PlanCase& run) {
+    BuildPieceOrder(run.plan);
+    return Written(run, [](PlanCase& r) { WriteReportSection(r.report, r, r.plan, kContext); });
   }
 };
 
 void SetDefaultOptimizerSettings(OptimizerSettings& o) {
   o = OptimizerSettings{};
-  o.CostOptim = 0;
-  o.IgnoreLast = 1;
-  o.PrefShort = 0;
-  o.ReduceLays = 1;
-  o.EffortLev = 5;
-  o.DiffStocks = 0;
-  o.DiffPieces = 0;
-  o.MaxPieces = 0;
+  o.optimizeCost = 0;
+  o.ignoreLastStock = 1;
+  o.stockLengthPreference = 0;
+  o.reduceLayouts = 1;
+  o.effortLevel = 5;
+  o.maxDifferentStocks = 0;
+  o.maxDifferentPieces = 0;
+  o.maxPiecesPerLayout = 0;
 }
 
 TEST_F(ReportTest, HeadingWithDefaultSettings) {
   auto run = SteelPlan();
   SetDefaultOptimizerSettings(run->opt);
-  EXPECT_EQ(Written(*run, [](RunState& r) { WriteReportHeading(r, kContext); }),
+  EXPECT_EQ(Written(*run, [](PlanCase& r) { WriteReportHeading(r.report, r, kContext); }),
             Golden("heading_default.txt"));
 }
 
 TEST_F(ReportTest, HeadingWithGrippingLengthAndBundle) {
   auto run = SteelPlan();
   OptimizerSettings& o = run->opt;
-  o.CostOptim = 1;
-  o.IgnoreLast = 0;
-  o.PrefShort = -3;
-  o.ReduceLays = 2;
-  o.EffortLev = 10;
-  o.DiffStocks = 4;
-  o.DiffPieces = -4;
-  o.MaxPieces = 12;
-  o.MinReusable = 50000;
-  o.GapItIt = 350;
-  o.GapItEnd = 500;
-  o.GapGripEnd = 300;
-  EXPECT_EQ(Written(*run, [](RunState& r) { WriteReportHeading(r, kContext); }),
+  o.optimizeCost = 1;
+  o.ignoreLastStock = 0;
+  o.stockLengthPreference = -3;
+  o.reduceLayouts = 2;
+  o.effortLevel = 10;
+  o.maxDifferentStocks = 4;
+  o.maxDifferentPieces = -4;
+  o.maxPiecesPerLayout = 12;
+  o.minReusableLength = 50000;
+  o.kerf = 350;
+  o.endZone = 500;
+  o.gripLength = 300;
+  EXPECT_EQ(Written(*run, [](PlanCase& r) { WriteReportHeading(r.report, r, kContext); }),
             Golden("heading_gripping.txt"));
 }
 
 TEST_F(ReportTest, HeadingLengthsFollowLocaleAndColumnWidth) {
-  UseCommaLocale();
   auto run = SteelPlan();
-  run->opt.GapItEnd = 500;
-  run->opt.DiffPieces = 7;
-  run->init.NumberColumnWidth = 12;
-  const std::string text = Written(*run, [](RunState& r) { WriteReportHeading(r, kContext); });
+  UseCommaLocale(*run);
+  run->opt.endZone = 500;
+  run->opt.maxDifferentPieces = 7;
+  run->init.numberColumnWidth = 12;
+  const std::string text =
+      Written(*run, [](PlanCase& r) { WriteReportHeading(r.report, r, kContext); });
   EXPECT_NE(text.find("\r\nMax.Differ.Pieces :              7\r\n"), std::string::npos);
   EXPECT_NE(text.find("\r\nStock/Cut Bundle  :              0\r\n"), std::string::npos);
   EXPECT_NE(text.find("\r\nEnd-zone (non-usable):           5,00\r\n"), std::string::npos);
@@ -93,7 +95,7 @@ TEST_F(ReportTest, HeadingLengthsFollowLocaleAndColumnWidth) {
 
 TEST_F(ReportTest, EndLine) {
   auto run = SteelPlan();
-  EXPECT_EQ(Written(*run, [](RunState& r) { WriteReportEnd(r, kContext); }),
+  EXPECT_EQ(Written(*run, [](PlanCase& r) { WriteReportEnd(r.report, r, kContext); }),
             "07.03.2024   REPORT END for:  QM_Orders1.txt / QM_Stocks1.txt\r\n\r\n");
 }
 
@@ -104,88 +106,90 @@ TEST_F(ReportTest, SectionWithTotalsInPartsMode0) {
 
 TEST_F(ReportTest, SectionWithoutTotalsStillFinalisesFigures) {
   auto run = SteelPlan();
-  run->init.ReportTotals = false;
+  run->init.reportTotals = false;
   EXPECT_EQ(Section(*run), Golden("section_totals_off.txt"));
-  EXPECT_EQ(run->pass.results.UtilRate, 93846);
+  EXPECT_EQ(run->plan.results.utilization, 93846);
 }
 
 TEST_F(ReportTest, SectionWithCostsLastStockInPartsMode1) {
   auto run = SteelPlanWithLastStock();
-  run->init.ReportCosts = true;
-  run->init.ReportPartsMode = 1;
+  run->init.reportCosts = true;
+  run->init.reportPartsMode = 1;
   EXPECT_EQ(Section(*run), Golden("section_mode1_costs_last.txt"));
 }
 
 TEST_F(ReportTest, SectionWithoutMaterialColumnOnCommaLocale) {
-  UseCommaLocale();
   auto run = SteelPlanWithLastStock();
-  run->init.ReportCosts = true;
-  run->init.ReportMaterialColumn = false;
+  UseCommaLocale(*run);
+  run->init.reportCosts = true;
+  run->init.reportMaterialColumn = false;
   EXPECT_EQ(Section(*run), Golden("section_no_matcol_comma.txt"));
 }
 
 TEST_F(ReportTest, LastStockIsFoldedIntoTheTotals) {
   auto run = SteelPlanWithLastStock();
-  run->init.ReportTotals = false;
+  run->init.reportTotals = false;
   Section(*run);
-  const SolverResults& r = run->pass.results;
-  EXPECT_EQ(r.StockUsed, 4);
-  EXPECT_EQ(r.LthUsed, 2600000);
-  EXPECT_EQ(r.CostUsed, 10200);
-  EXPECT_EQ(r.PartsCut, 11);
-  EXPECT_EQ(r.LayoutCuts, 6);
-  EXPECT_EQ(r.WasteSum, 160000);
-  EXPECT_EQ(r.UtilRate, 93846);
+  const SolverResults& r = run->plan.results;
+  EXPECT_EQ(r.stockUsed, 4);
+  EXPECT_EQ(r.lengthUsed, 2600000);
+  EXPECT_EQ(r.costUsed, 10200);
+  EXPECT_EQ(r.partsCut, 11);
+  EXPECT_EQ(r.layoutCuts, 6);
+  EXPECT_EQ(r.wasteSum, 160000);
+  EXPECT_EQ(r.utilization, 93846);
 }
 
 TEST_F(ReportTest, UtilisationOfAnEmptyPlanIsZero) {
   auto run = SteelPlan();
-  SolverResults& r = run->pass.results;
-  r.LthUsed = 0;
-  r.WasteSum = 0;
-  r.PatternNum = 0;
+  SolverResults& r = run->plan.results;
+  r.lengthUsed = 0;
+  r.wasteSum = 0;
+  r.patternCount = 0;
   const std::string text = Section(*run);
-  EXPECT_EQ(r.UtilRate, 0);
+  EXPECT_EQ(r.utilization, 0);
   EXPECT_NE(text.find("\r\nTotal Utilization,%:         0.00     Calc.time: 2.3 sec\r\n"),
             std::string::npos);
 }
 
 TEST_F(ReportTest, UtilisationKeepsAPointAndRoundsHalvesUp) {
-  UseCommaLocale();
   auto run = SteelPlan();
-  SolverResults& r = run->pass.results;
-  r.LthUsed = 100000;
-  r.WasteSum = 15;
-  run->pass.solverStartMs = 500;
-  const std::string text = Written(*run, [](RunState& s) { WriteReportSection(s, {"", 62960}); });
-  EXPECT_EQ(r.UtilRate, 99985);
+  UseCommaLocale(*run);
+  SolverResults& r = run->plan.results;
+  r.lengthUsed = 100000;
+  r.wasteSum = 15;
+  run->plan.solverStartMs = 500;
+  const std::string text = Written(*run, [](PlanCase& s) {
+    WriteReportSection(s.report, s, s.plan, {"", 62960});
+  });
+  EXPECT_EQ(r.utilization, 99985);
   EXPECT_NE(text.find("\r\nTotal Utilization,%:        99.99     Calc.time: 62,5 sec\r\n"),
             std::string::npos);
 }
 
 TEST_F(ReportTest, TotalsHeadingWithoutMaterialKey) {
   auto run = SteelPlan();
-  run->currentMaterial.clear();
+  run->plan.material.clear();
   EXPECT_EQ(Section(*run).substr(0, 40), "TOTALS\r\nParts Left Number:           0\r\n");
 
   auto last = SteelPlanWithLastStock();
-  last->currentMaterial.clear();
+  last->plan.material.clear();
   EXPECT_EQ(Section(*last).substr(0, 40), "TOTALS(including Last Stock layout)\r\n\r\nP");
 }
 
 TEST_F(ReportTest, RowShowsLowestBarAndPiecesLongestFirst) {
   auto run = SteelPlan();
-  run->init.ReportTotals = false;
-  run->init.ReportMaterialColumn = false;
-  SolverResults& r = run->pass.results;
+  run->init.reportTotals = false;
+  run->init.reportMaterialColumn = false;
+  SolverResults& r = run->plan.results;
   // Bar 2 is the last stock but bar 1 is the lowest-numbered bar of pattern
   // 1, so its row has no "L"; bar 1 holds 1200.00 before two 2500.00 pieces
   // in item order.
-  r.LastStock = 2;
-  r.PatternNum = 1;
-  r.StockItWaste[1] = 11100;
-  r.PartItGr[1] = 2;
-  r.PartItGr[7] = 1;
+  r.lastStock = 2;
+  r.patternCount = 1;
+  r.stockItemWaste[1] = 11100;
+  r.partItemGroup[1] = 2;
+  r.partItemGroup[7] = 1;
   EXPECT_EQ(Section(*run), "  1    3  6500.00   111.00  2500.00  2500.00  1200.00  \r\n\r\n");
 }
 
@@ -235,11 +239,11 @@ TEST_F(ReportTest, TableHeaderAndFirstPieceLineInEverySwitchCombination) {
   };
   for (const auto& c : cases) {
     auto run = SteelPlan();
-    run->init.ReportMaterialColumn = c.materialColumn;
-    run->init.ReportPartsMode = c.partsMode;
-    run->init.ReportCosts = c.costs;
-    run->init.NumberColumnWidth = c.w;
-    run->init.MaterialColumnWidth = c.m;
+    run->init.reportMaterialColumn = c.materialColumn;
+    run->init.reportPartsMode = c.partsMode;
+    run->init.reportCosts = c.costs;
+    run->init.numberColumnWidth = c.w;
+    run->init.materialColumnWidth = c.m;
     const std::vector<std::string> lines = Lines(Section(*run));
     const auto header = std::find(lines.begin(), lines.end(), c.header);
     ASSERT_NE(header, lines.end()) << c.header;
@@ -262,9 +266,10 @@ TEST_F(ReportTest, GrippingOrEndZoneLine) {
   };
   for (const auto& c : cases) {
     auto run = SteelPlan();
-    run->opt.GapGripEnd = c.grip;
-    run->opt.GapItEnd = c.endZone;
-    const std::string text = Written(*run, [](RunState& r) { WriteReportHeading(r, kContext); });
+    run->opt.gripLength = c.grip;
+    run->opt.endZone = c.endZone;
+    const std::string text =
+        Written(*run, [](PlanCase& r) { WriteReportHeading(r.report, r, kContext); });
     EXPECT_NE(text.find(c.line), std::string::npos) << c.line;
     EXPECT_EQ(text.find(c.grip > 0 ? "End-zone" : "Gripping"), std::string::npos) << c.line;
   }
@@ -272,30 +277,30 @@ TEST_F(ReportTest, GrippingOrEndZoneLine) {
 
 TEST_F(ReportTest, PatternCountBeyondTheBarsAddsNoRows) {
   auto run = SteelPlan();
-  run->init.ReportTotals = false;
-  run->pass.results.PatternNum = INT32_MAX;
+  run->init.reportTotals = false;
+  run->plan.results.patternCount = INT32_MAX;
   EXPECT_EQ(Section(*run), Golden("section_totals_off.txt"));
 }
 
 TEST_F(ReportTest, WideNumbersAreWrittenWhole) {
   auto run = SteelPlan();
-  run->init.ReportTotals = false;
-  run->init.ReportMaterialColumn = false;
-  run->init.NumberColumnWidth = 6;
-  run->pass.StockGrLth[1] = 12345678;
-  run->pass.results.PatternNum = 1;
+  run->init.reportTotals = false;
+  run->init.reportMaterialColumn = false;
+  run->init.numberColumnWidth = 6;
+  run->plan.stockGroups[1].length = 12345678;
+  run->plan.results.patternCount = 1;
   EXPECT_EQ(Section(*run), "  1    3 123456.78 300.00 2500.00 2500.00 1200.00  \r\n\r\n");
 }
 
 TEST_F(ReportTest, WriteFailuresAreCountedAndWritingGoesOn) {
   auto run = SteelPlanWithLastStock();
-  BuildPieceOrder(run->pass);
-  WriteReportHeading(*run, kContext);
+  BuildPieceOrder(run->plan);
+  WriteReportHeading(run->report, *run, kContext);
   const long afterHeading = run->report.errors;
   EXPECT_GT(afterHeading, 0);
-  WriteReportSection(*run, kContext);
+  WriteReportSection(run->report, *run, run->plan, kContext);
   EXPECT_GT(run->report.errors, afterHeading);
-  EXPECT_EQ(run->pass.results.StockUsed, 4);
+  EXPECT_EQ(run->plan.results.stockUsed, 4);
 }
 
 }  // namespace

@@ -11,19 +11,7 @@
 
 namespace {
 
-using fract::Settings;
-
-class FractRandomTest : public ::testing::TestWithParam<char> {
- protected:
-  void SetUp() override {
-    saved_ = Settings();
-    Settings().DecimalSeparator = GetParam();
-  }
-  void TearDown() override { Settings() = saved_; }
-
- private:
-  fract::FractSettings saved_;
-};
+class FractRandomTest : public ::testing::TestWithParam<char> {};
 
 INSTANTIATE_TEST_SUITE_P(Separators, FractRandomTest, ::testing::Values('.', ','),
                          [](const ::testing::TestParamInfo<char>& info) {
@@ -82,33 +70,34 @@ class TextSource {
 };
 
 // Returns true when the text was accepted.
-bool CheckReadBack(const std::string& text) {
+bool CheckReadBack(const std::string& text, const fract::NumberFormat& format) {
+  const char sep = format.decimalSeparator;
   const int precisions[] = {2, 0, 9, -1, -9, -31};
-  for (const int p : precisions) fract::ParseNumberText(text, p, fract::NoValue);
+  for (const int p : precisions) fract::ParseNumberText(text, p, fract::NoValue, sep);
 
   int errors = 0;
-  const int32_t units = fract::ParseLengthUnits(text, errors);
+  const int32_t units = fract::ParseLengthUnits(text, format, errors);
   if (errors != 0) {
     EXPECT_EQ(units, 0) << "\"" << text << "\"";
     return false;
   }
   const std::string written =
-      fract::FormatLength(Settings().LengthPrecision, units / double(Settings().LengthScale));
-  EXPECT_EQ(written.find_first_not_of(std::string("-0123456789") + Settings().DecimalSeparator),
-            std::string::npos)
+      fract::FormatLength(format.lengthPrecision, units / double(format.lengthScale), sep);
+  EXPECT_EQ(written.find_first_not_of(std::string("-0123456789") + sep), std::string::npos)
       << written;
   int errorsBack = 0;
-  EXPECT_EQ(fract::ParseLengthUnits(written, errorsBack), units)
+  EXPECT_EQ(fract::ParseLengthUnits(written, format, errorsBack), units)
       << "\"" << text << "\" written as \"" << written << "\"";
   EXPECT_EQ(errorsBack, 0) << written;
   return true;
 }
 
 TEST_P(FractRandomTest, AcceptedTextsReadBackAfterWriting) {
+  const fract::NumberFormat format = fract::MakeNumberFormat(2, 2, GetParam());
   TextSource source(20240611u);
   int accepted = 0;
-  for (int i = 0; i < 3000; ++i) accepted += CheckReadBack(source.Scrambled()) ? 1 : 0;
-  for (int i = 0; i < 3000; ++i) accepted += CheckReadBack(source.LengthLike()) ? 1 : 0;
+  for (int i = 0; i < 3000; ++i) accepted += CheckReadBack(source.Scrambled(), format) ? 1 : 0;
+  for (int i = 0; i < 3000; ++i) accepted += CheckReadBack(source.LengthLike(), format) ? 1 : 0;
   // Enough accepted texts for the property to mean something.
   EXPECT_GT(accepted, 1500);
 }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -10,12 +9,7 @@
 
 namespace {
 
-using fract::FormatLength;
 using fract::NoValue;
-using fract::ParseLengthUnits;
-using fract::ParseLengthValue;
-using fract::ParseNumberText;
-using fract::Settings;
 
 // Writes the expected text for the separator under test: tables below are
 // written with a point.
@@ -27,18 +21,25 @@ std::string WithSeparator(std::string text, char separator) {
 }
 
 // Runs each test once with a point and once with a comma as the locale's
-// decimal separator, restoring the settings afterwards.
+// decimal separator; the module's operations are called through the format
+// under test.
 class FractTest : public ::testing::TestWithParam<char> {
  protected:
-  void SetUp() override {
-    saved_ = Settings();
-    Settings().DecimalSeparator = GetParam();
-  }
-  void TearDown() override { Settings() = saved_; }
   char Sep() const { return GetParam(); }
+  fract::NumberFormat Format() const { return fract::MakeNumberFormat(2, 2, Sep()); }
 
- private:
-  fract::FractSettings saved_;
+  std::string FormatLength(int precision, double value) const {
+    return fract::FormatLength(precision, value, Sep());
+  }
+  int32_t ParseNumberText(std::string_view text, int precision, int32_t defaultValue) const {
+    return fract::ParseNumberText(text, precision, defaultValue, Sep());
+  }
+  double ParseLengthValue(std::string_view text, int& errors) const {
+    return fract::ParseLengthValue(text, Format(), errors);
+  }
+  int32_t ParseLengthUnits(std::string_view text, int& errors) const {
+    return fract::ParseLengthUnits(text, Format(), errors);
+  }
 };
 
 INSTANTIATE_TEST_SUITE_P(Separators, FractTest, ::testing::Values('.', ','),
@@ -108,7 +109,7 @@ TEST_P(FractTest, PadDecimals) {
       {"12.345", 2, "12.345"}, {"-3", 1, "-3.0"},    {"7", 0, "7"},
   };
   for (const Row& r : rows) {
-    EXPECT_EQ(fract::PadDecimals(WithSeparator(r.text, Sep()), r.n),
+    EXPECT_EQ(fract::PadDecimals(WithSeparator(r.text, Sep()), r.n, Sep()),
               WithSeparator(r.expected, Sep()))
         << r.text << ", " << r.n;
   }
@@ -227,8 +228,8 @@ TEST_P(FractTest, ParseNumberTextDecimals) {
     EXPECT_EQ(ParseNumberText(r.text, r.precision, d), r.expected)
         << "\"" << r.text << "\" at " << r.precision;
   }
-  EXPECT_EQ(ParseNumberText("1.5", fract::Settings().CostPrecision, NoValue), 150);
-  EXPECT_EQ(ParseNumberText("x", fract::Settings().CostPrecision, NoValue), NoValue);
+  EXPECT_EQ(ParseNumberText("1.5", Format().costPrecision, NoValue), 150);
+  EXPECT_EQ(ParseNumberText("x", Format().costPrecision, NoValue), NoValue);
 }
 
 TEST_P(FractTest, ParseNumberTextFractions) {
@@ -270,7 +271,7 @@ TEST_P(FractTest, ReadsTheLengthTable) {
     const int32_t units = ParseLengthUnits(r.text, errors);
     EXPECT_EQ(errors, 0) << r.text;
     EXPECT_EQ(units, r.units) << r.text;
-    EXPECT_EQ(FormatLength(Settings().LengthPrecision, units / double(Settings().LengthScale)),
+    EXPECT_EQ(FormatLength(Format().lengthPrecision, units / double(Format().lengthScale)),
               WithSeparator(r.writtenBack, Sep()))
         << r.text;
   }
@@ -337,7 +338,7 @@ TEST_P(FractTest, MarkerValueCannotBeTold) {
 TEST_P(FractTest, WrittenLengthsReadBack) {
   const auto check = [&](int32_t units) {
     const std::string text =
-        FormatLength(Settings().LengthPrecision, units / double(Settings().LengthScale));
+        FormatLength(Format().lengthPrecision, units / double(Format().lengthScale));
     int errors = 0;
     EXPECT_EQ(ParseLengthUnits(text, errors), units) << text;
     EXPECT_EQ(errors, 0) << text;
@@ -352,21 +353,12 @@ TEST_P(FractTest, WrittenLengthsReadBack) {
   }
 }
 
-TEST(FractLocale, CLocaleGivesAPoint) {
-  const fract::FractSettings saved = Settings();
-  Settings().DecimalSeparator = ',';
-  const char* old = std::getenv("LC_ALL");
-  const std::string oldValue = old != nullptr ? old : "";
-  setenv("LC_ALL", "C", 1);
-  fract::SetDecimalSeparatorFromLocale();
-  EXPECT_EQ(Settings().DecimalSeparator, '.');
-  if (old != nullptr) {
-    setenv("LC_ALL", oldValue.c_str(), 1);
-  } else {
-    unsetenv("LC_ALL");
-  }
-  std::setlocale(LC_ALL, "C");
-  Settings() = saved;
+TEST(FractBasics, MakeNumberFormatDerivesTheScales) {
+  const fract::NumberFormat f = fract::MakeNumberFormat(2, 3, ',');
+  EXPECT_EQ(f.lengthScale, 100);
+  EXPECT_EQ(f.costScale, 1000);
+  EXPECT_EQ(f.decimalSeparator, ',');
+  EXPECT_EQ(fract::MakeNumberFormat(12, 0, '.').lengthScale, 1000000000);
 }
 
 }  // namespace

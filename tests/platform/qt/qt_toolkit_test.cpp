@@ -5,8 +5,8 @@
 #include <QDir>
 #include <QFileDialog>
 
-#include "desktop_fixture.h"
 #include "qt_convert.h"
+#include "qt_test_support.h"
 
 namespace tarvolin {
 namespace {

@@ -1,4 +1,4 @@
-#include "process_form.h"
+#include "process_window.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "qm5r_main.h"
+#include "batch_controller.h"
 #include "qt_convert.h"
 #include "toolkit.h"
 
@@ -21,10 +21,15 @@ namespace tarvolin::desktop {
 namespace {
 
 constexpr int kMemoPoints = 10;
-// Columns the memo shows before it is widened: a material column of 16 and
-// the figures behind it.
-constexpr int kMemoColumns = 16 + 12 + 16 + 12 + 14 + 2;
+// Columns the memo shows before it is widened: the material column the
+// window fits, the figures behind it and two columns of margin.
+constexpr int kMemoColumns = kFittingMaterialColumnWidth + kMemoFiguresWidth + 2;
 constexpr int kMemoRows = 16;
+// Where the window opens on the screen.
+constexpr int kWindowLeft = 8;
+constexpr int kWindowTop = 8;
+// The memo's document margin on each side, in pixels.
+constexpr int kMemoMargin = 4;
 
 void SetTextColour(QLabel* label, const QColor& colour) {
   QPalette palette = label->palette();
@@ -34,12 +39,12 @@ void SetTextColour(QLabel* label, const QColor& colour) {
 
 }  // namespace
 
-TQm5rForm::TQm5rForm()
+ProcessWindow::ProcessWindow()
     : waitLabel_(new QLabel(QStringLiteral("Process window"), this)),
       processMemo_(new QPlainTextEdit(this)),
       closeBut_(new QPushButton(QStringLiteral("&Exit"), this)),
       openDialog1_(new QFileDialog(this)) {
-  setObjectName(QStringLiteral("TQm5rForm"));
+  setObjectName(QStringLiteral("ProcessWindow"));
   waitLabel_->setObjectName(QStringLiteral("WaitLabel"));
   processMemo_->setObjectName(QStringLiteral("ProcessMemo"));
   closeBut_->setObjectName(QStringLiteral("CloseBut"));
@@ -58,7 +63,7 @@ TQm5rForm::TQm5rForm()
   processMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   processMemo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   const QFontMetrics metrics(memoFont);
-  const int frame = 2 * processMemo_->frameWidth() + 2 * 4;
+  const int frame = 2 * processMemo_->frameWidth() + 2 * kMemoMargin;
   processMemo_->setMinimumSize(metrics.horizontalAdvance(QString(kMemoColumns, QChar('0'))) +
                                    frame + processMemo_->verticalScrollBar()->sizeHint().width(),
                                metrics.lineSpacing() * kMemoRows + frame);
@@ -67,7 +72,7 @@ TQm5rForm::TQm5rForm()
   closeBut_->setDefault(true);
   closeBut_->setEnabled(false);
   connect(closeBut_, &QPushButton::clicked, this, [this] {
-    if (main_ != nullptr) main_->CloseButClick();
+    if (main_ != nullptr) main_->OnExitClicked();
   });
   for (const QKeySequence& key :
        {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Escape)}) {
@@ -86,60 +91,60 @@ TQm5rForm::TQm5rForm()
   layout->addLayout(buttons);
 
   resize(sizeHint());
-  move(8, 8);
+  move(kWindowLeft, kWindowTop);
 }
 
-void TQm5rForm::Attach(Qm5rMain& main, Toolkit& toolkit) {
+void ProcessWindow::Attach(BatchController& main, Toolkit& toolkit) {
   main_ = &main;
   toolkit_ = &toolkit;
-  main_->FormCreate();
+  main_->OnStartUp();
 }
 
-void TQm5rForm::SetCaption(std::string_view caption) {
+void ProcessWindow::SetCaption(std::string_view caption) {
   setWindowTitle(ToQString(caption));
 }
 
-void TQm5rForm::SetWaitLabel(std::string_view text, uint32_t colour) {
+void ProcessWindow::SetWaitLabel(std::string_view text, uint32_t colour) {
   waitLabel_->setText(ToQString(text));
   SetTextColour(waitLabel_, QtColour(colour));
 }
 
-void TQm5rForm::AddMemoLine(std::string_view line) {
+void ProcessWindow::AddMemoLine(std::string_view line) {
   processMemo_->appendPlainText(ToQString(line));
 }
 
-void TQm5rForm::ReplaceLastMemoLine(std::string_view line) {
+void ProcessWindow::ReplaceLastMemoLine(std::string_view line) {
   QTextCursor cursor(processMemo_->document()->lastBlock());
   cursor.movePosition(QTextCursor::StartOfBlock);
   cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
   cursor.insertText(ToQString(line));
 }
 
-int TQm5rForm::MemoFontPoints() const {
+int ProcessWindow::MemoFontPoints() const {
   const int points = processMemo_->font().pointSize();
   return points > 0 ? points : kMemoPoints;
 }
 
-void TQm5rForm::Widen(int pixels) {
+void ProcessWindow::Widen(int pixels) {
   resize(width() + pixels, height());
 }
 
-void TQm5rForm::HideAndBringToFront() {
+void ProcessWindow::HideAndBringToFront() {
   hide();
   raise();
 }
 
-void TQm5rForm::EnableCloseButton() {
+void ProcessWindow::EnableCloseButton() {
   closeBut_->setEnabled(true);
   closeBut_->setFocus();
 }
 
-void TQm5rForm::CloseWindow() {
+void ProcessWindow::CloseWindow() {
   closing_ = true;
   close();
 }
 
-QStringList TQm5rForm::MemoLines() const {
+QStringList ProcessWindow::MemoLines() const {
   QStringList lines;
   if (processMemo_->document()->isEmpty()) return lines;
   for (QTextBlock block = processMemo_->document()->begin(); block.isValid();
@@ -149,7 +154,7 @@ QStringList TQm5rForm::MemoLines() const {
   return lines;
 }
 
-void TQm5rForm::paintEvent(QPaintEvent* event) {
+void ProcessWindow::paintEvent(QPaintEvent* event) {
   QWidget::paintEvent(event);
   if (batchScheduled_ || main_ == nullptr) return;
   // The batch is long; it must not run inside the paint handler, so the
@@ -158,13 +163,13 @@ void TQm5rForm::paintEvent(QPaintEvent* event) {
   QTimer::singleShot(0, this, [this] { RunBatch(); });
 }
 
-void TQm5rForm::RunBatch() {
+void ProcessWindow::RunBatch() {
   busy_ = true;
-  main_->FormPaint();
+  main_->OnFirstPaint();
   busy_ = false;
 }
 
-void TQm5rForm::closeEvent(QCloseEvent* event) {
+void ProcessWindow::closeEvent(QCloseEvent* event) {
   if (busy_ && !closing_) {
     // The operator closes the window during the run: the batch stops at its
     // next termination check, and the program then ends.
@@ -175,7 +180,7 @@ void TQm5rForm::closeEvent(QCloseEvent* event) {
   closing_ = false;
   closed_ = true;
   event->accept();
-  if (main_ != nullptr) main_->FormClose();
+  if (main_ != nullptr) main_->OnWindowClosed();
 }
 
 }  // namespace tarvolin::desktop

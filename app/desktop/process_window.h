@@ -1,7 +1,7 @@
 // The process window: a status label, the memo of one line per material,
 // the exit button and the file-open dialog. Its first paint schedules the
 // batch run, which then runs in the event loop's thread; closing the window
-// ends the program through FormClose.
+// ends the program through OnWindowClosed.
 #pragma once
 
 #include <QWidget>
@@ -14,20 +14,20 @@ class QPlainTextEdit;
 class QPushButton;
 
 namespace tarvolin {
-class Qm5rMain;
+class BatchController;
 class Toolkit;
 }  // namespace tarvolin
 
 namespace tarvolin::desktop {
 
-class TQm5rForm final : public QWidget, public ProcessView {
+class ProcessWindow final : public QWidget, public ProcessView {
  public:
-  TQm5rForm();
+  ProcessWindow();
 
-  // Connects the window to the batch driver and runs its FormCreate. The
+  // Connects the window to the batch controller and runs its start-up. The
   // toolkit is asked to terminate when the operator closes the window while
   // the batch runs.
-  void Attach(Qm5rMain& main, Toolkit& toolkit);
+  void Attach(BatchController& main, Toolkit& toolkit);
 
   // ProcessView
   void SetCaption(std::string_view caption) override;
@@ -51,7 +51,7 @@ class TQm5rForm final : public QWidget, public ProcessView {
   bool BatchScheduled() const { return batchScheduled_; }
   // The batch run is executing.
   bool Busy() const { return busy_; }
-  // FormClose has run.
+  // OnWindowClosed has run.
   bool Closed() const { return closed_; }
 
  protected:
@@ -65,7 +65,7 @@ class TQm5rForm final : public QWidget, public ProcessView {
   QPlainTextEdit* processMemo_;
   QPushButton* closeBut_;
   QFileDialog* openDialog1_;
-  Qm5rMain* main_ = nullptr;
+  BatchController* main_ = nullptr;
   Toolkit* toolkit_ = nullptr;
   bool batchScheduled_ = false;
   bool busy_ = false;

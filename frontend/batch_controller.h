@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "please_wait_view.h"
 #include "printer.h"
 #include "process_view.h"
 #include "run_state.h"
 #include "toolkit.h"
-#include "wait_msg.h"
 
 namespace tarvolin {
 
@@ -25,18 +25,23 @@ enum ExitStatus : int {
   kExitAlreadyRunning = 3,  // another instance runs in this directory
 };
 
-class Qm5rMain {
+class BatchController {
  public:
   // printer: the label printer, or nullptr when none can be opened.
   // params: the command-line parameters (order file, stock file).
-  Qm5rMain(Toolkit& toolkit, ProcessView& view, WaitMsgView& waitMsg, Printer* printer,
-           std::vector<std::string> params);
+  BatchController(Toolkit& toolkit, ProcessView& view, PleaseWaitView& pleaseWait, Printer* printer,
+                  std::vector<std::string> params);
 
   // Window events.
-  void FormCreate();
-  void FormPaint();  // the first paint runs the initialisation and the batch
-  void CloseButClick();
-  void FormClose();  // the normal end of the program
+  // The window was created: sets the application title.
+  void OnStartUp();
+  // The first paint runs the initialisation and the whole batch; later
+  // paints do nothing.
+  void OnFirstPaint();
+  // The operator pressed the exit button: the window closes.
+  void OnExitClicked();
+  // The window closed: the normal end of the program.
+  void OnWindowClosed();
 
   bool CloseButtonEnabled() const { return closeEnabled_; }
   ExitStatus Status() const;
@@ -50,16 +55,15 @@ class Qm5rMain {
   bool OpenOutputs();
   void MaterialLoop();
   bool SolveMaterial();
-  bool CheckResultMarkers();
   bool HandOnResult();
-  void EndSteps();
+  void FinishBatch();
   bool PumpAndCheck();
   std::string MemoHeader() const;
   std::string MaterialMemoLine() const;
 
   Toolkit& toolkit_;
   ProcessView& view_;
-  WaitMsgView& waitMsg_;
+  PleaseWaitView& pleaseWait_;
   Printer* printer_;
   std::vector<std::string> params_;
   RunState run_;

@@ -1,4 +1,4 @@
-#include "wait_msg_form.h"
+#include "please_wait_window.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -8,12 +8,12 @@
 
 namespace tarvolin::desktop {
 
-using Look = ::tarvolin::TWaitMsgForm;
+using Look = ::tarvolin::PleaseWaitLook;
 
-TWaitMsgForm::TWaitMsgForm()
+PleaseWaitWindow::PleaseWaitWindow()
     : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       label1_(new QLabel(QString::fromLatin1(Look::kLabelCaption), this)) {
-  setObjectName(QStringLiteral("WaitMsgForm"));
+  setObjectName(QStringLiteral("PleaseWaitWindow"));
   setWindowTitle(QString::fromLatin1(Look::kCaption));
   // Sizes are pixels as given, not scaled to the screen's resolution.
   setFixedSize(Look::kClientWidth, Look::kClientHeight);
@@ -32,7 +32,7 @@ TWaitMsgForm::TWaitMsgForm()
   label1_->setPalette(palette);
 }
 
-void TWaitMsgForm::Show() {
+void PleaseWaitWindow::Show() {
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }
@@ -40,7 +40,7 @@ void TWaitMsgForm::Show() {
   raise();
 }
 
-void TWaitMsgForm::Close() {
+void PleaseWaitWindow::Close() {
   hide();
 }
 

@@ -1,4 +1,4 @@
-#include "process_form.h"
+#include "process_window.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +9,11 @@
 #include <QScrollBar>
 #include <QtTest/QTest>
 
+#include "batch_controller.h"
 #include "desktop_fixture.h"
-#include "qm5r_main.h"
+#include "please_wait_window.h"
+#include "progress_window.h"
 #include "qt_toolkit.h"
-#include "wait_form.h"
-#include "wait_msg_form.h"
 
 namespace tarvolin::desktop {
 namespace {
@@ -26,11 +26,12 @@ const QColor kGreyText(128, 128, 128);
 const QColor kRedText(255, 0, 0);
 
 // Records the process window's state each time the solver opens its window.
-class WatchingWaitForm final : public TWaitForm {
+class WatchingProgressWindow final : public ProgressWindow {
  public:
-  WatchingWaitForm(Toolkit& toolkit, const TQm5rForm& form) : TWaitForm(toolkit), form_(form) {}
+  WatchingProgressWindow(Toolkit& toolkit, const ProcessWindow& form)
+      : ProgressWindow(toolkit), form_(form) {}
   void OpenProgress(bool showEsc) override {
-    TWaitForm::OpenProgress(showEsc);
+    ProgressWindow::OpenProgress(showEsc);
     waitTexts << form_.WaitLabel()->text();
     waitColours << form_.WaitLabel()->palette().color(QPalette::WindowText);
     exitEnabled << form_.CloseBut()->isEnabled();
@@ -40,7 +41,7 @@ class WatchingWaitForm final : public TWaitForm {
   QList<bool> exitEnabled;
 
  private:
-  const TQm5rForm& form_;
+  const ProcessWindow& form_;
 };
 
 // Three materials in order Steel, Wood, Alu; Wood has no stock. Steel: four
@@ -56,30 +57,30 @@ void WriteWorkingDirectory(const ScratchDirectory& dir, const ConfigValues& conf
 
 // Records whether the process window was hidden when the please-wait
 // window came up.
-class WatchingWaitMsg final : public TWaitMsgForm {
+class WatchingPleaseWait final : public PleaseWaitWindow {
  public:
-  explicit WatchingWaitMsg(const TQm5rForm& form) : form_(form) {}
+  explicit WatchingPleaseWait(const ProcessWindow& form) : form_(form) {}
   void Show() override {
-    TWaitMsgForm::Show();
+    PleaseWaitWindow::Show();
     shownWithFormHidden << !form_.isVisible();
   }
   void Close() override {
-    TWaitMsgForm::Close();
+    PleaseWaitWindow::Close();
     ++closes;
   }
   QList<bool> shownWithFormHidden;
   int closes = 0;
 
  private:
-  const TQm5rForm& form_;
+  const ProcessWindow& form_;
 };
 
 struct Desktop {
   explicit Desktop(std::vector<std::string> params = {})
-      : waitMsg(form),
-        waitForm(toolkit, form),
-        app(toolkit, form, waitMsg, nullptr, std::move(params)) {
-    solver::RegisterSolverView(&waitForm);
+      : pleaseWait(form),
+        progressWindow(toolkit, form),
+        app(toolkit, form, pleaseWait, nullptr, std::move(params)) {
+    solver::RegisterSolverView(&progressWindow);
     form.Attach(app, toolkit);
   }
   ~Desktop() { solver::RegisterSolverView(nullptr); }
@@ -92,14 +93,14 @@ struct Desktop {
   }
 
   QtToolkit toolkit;
-  TQm5rForm form;
-  WatchingWaitMsg waitMsg;
-  WatchingWaitForm waitForm;
-  Qm5rMain app;
+  ProcessWindow form;
+  WatchingPleaseWait pleaseWait;
+  WatchingProgressWindow progressWindow;
+  BatchController app;
 };
 
-TEST(TQm5rFormTest, LooksAsDeclaredBeforeTheRun) {
-  TQm5rForm form;
+TEST(ProcessWindowTest, LooksAsDeclaredBeforeTheRun) {
+  ProcessWindow form;
   EXPECT_EQ(form.pos(), QPoint(8, 8));
   EXPECT_EQ(form.WaitLabel()->text(), QStringLiteral("Process window"));
   EXPECT_TRUE(form.ProcessMemo()->isReadOnly());
@@ -112,7 +113,7 @@ TEST(TQm5rFormTest, LooksAsDeclaredBeforeTheRun) {
   EXPECT_TRUE(form.MemoLines().isEmpty());
 }
 
-TEST(TQm5rFormTest, MemoLinesAndLabelStatesOfARun) {
+TEST(ProcessWindowTest, MemoLinesAndLabelStatesOfARun) {
   ScratchDirectory dir;
   WriteWorkingDirectory(dir, ConfigValues{});
   BoxAnswerer boxes({QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok});
@@ -132,9 +133,9 @@ TEST(TQm5rFormTest, MemoLinesAndLabelStatesOfARun) {
   EXPECT_EQ(d.form.MemoLines(), expected);
 
   // While the solver ran: "Wait please..." in red, no exit yet.
-  EXPECT_EQ(d.waitForm.waitTexts, (QStringList{"Wait please...", "Wait please..."}));
-  EXPECT_EQ(d.waitForm.waitColours, (QList<QColor>{kRedText, kRedText}));
-  EXPECT_EQ(d.waitForm.exitEnabled, (QList<bool>{false, false}));
+  EXPECT_EQ(d.progressWindow.waitTexts, (QStringList{"Wait please...", "Wait please..."}));
+  EXPECT_EQ(d.progressWindow.waitColours, (QList<QColor>{kRedText, kRedText}));
+  EXPECT_EQ(d.progressWindow.exitEnabled, (QList<bool>{false, false}));
   // After the run: idle label in grey, caption set, exit enabled, window
   // widened by the memo's points for each column above 16.
   EXPECT_EQ(d.form.WaitLabel()->text(), QStringLiteral("Process window"));
@@ -158,7 +159,7 @@ TEST(TQm5rFormTest, MemoLinesAndLabelStatesOfARun) {
     EXPECT_EQ(box.title, QStringLiteral("Tarvolin - Velmora"));
   }
 
-  // Exit: the window closes and the program ends through FormClose.
+  // Exit: the window closes and the program ends through OnWindowClosed.
   QTest::mouseClick(d.form.CloseBut(), Qt::LeftButton);
   EXPECT_TRUE(d.form.Closed());
   EXPECT_FALSE(d.form.isVisible());
@@ -166,7 +167,7 @@ TEST(TQm5rFormTest, MemoLinesAndLabelStatesOfARun) {
   EXPECT_EQ(d.app.Status(), kExitOk);
 }
 
-TEST(TQm5rFormTest, FirstPaintSchedulesTheBatchInsteadOfRunningIt) {
+TEST(ProcessWindowTest, FirstPaintSchedulesTheBatchInsteadOfRunningIt) {
   ScratchDirectory dir;
   WriteWorkingDirectory(dir, ConfigValues{});
   BoxAnswerer boxes({QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok});
@@ -186,7 +187,7 @@ TEST(TQm5rFormTest, FirstPaintSchedulesTheBatchInsteadOfRunningIt) {
   EXPECT_EQ(boxes.Boxes().size(), 3u);
 }
 
-TEST(TQm5rFormTest, CancelledConfirmationEndsTheProgram) {
+TEST(ProcessWindowTest, CancelledConfirmationEndsTheProgram) {
   ScratchDirectory dir;
   WriteWorkingDirectory(dir, ConfigValues{});
   BoxAnswerer boxes({QMessageBox::Cancel});
@@ -197,32 +198,32 @@ TEST(TQm5rFormTest, CancelledConfirmationEndsTheProgram) {
   EXPECT_TRUE(d.form.MemoLines().isEmpty());  // nothing was processed
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes()[0].buttons, QMessageBox::Ok | QMessageBox::Cancel);
-  d.app.FormClose();
+  d.app.OnWindowClosed();
   EXPECT_EQ(d.app.Status(), kExitCancelled);
 }
 
-TEST(TQm5rFormTest, HiddenWindowShowsPleaseWaitAndClosesItself) {
+TEST(ProcessWindowTest, HiddenWindowShowsPleaseWaitAndClosesItself) {
   ScratchDirectory dir;
   ConfigValues config;
   config.showWindow = 0;
-  config.runMsgMode = 0;
+  config.progressWindowMode = 0;
   WriteWorkingDirectory(dir, config);
   BoxAnswerer boxes({QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok});
   Desktop d;
   ASSERT_TRUE(d.RunToEnd());
   // Two materials solved, each with the please-wait window up while the
   // process window was hidden.
-  EXPECT_EQ(d.waitMsg.shownWithFormHidden, (QList<bool>{true, true}));
-  EXPECT_EQ(d.waitMsg.closes, 2);
-  EXPECT_FALSE(d.waitMsg.isVisible());
+  EXPECT_EQ(d.pleaseWait.shownWithFormHidden, (QList<bool>{true, true}));
+  EXPECT_EQ(d.pleaseWait.closes, 2);
+  EXPECT_FALSE(d.pleaseWait.isVisible());
   EXPECT_TRUE(d.form.MemoLines().isEmpty());
-  // The window closed itself, which ended the program through FormClose.
+  // The window closed itself, which ended the program through OnWindowClosed.
   EXPECT_TRUE(d.form.Closed());
   EXPECT_TRUE(d.toolkit.Terminating());
   EXPECT_EQ(d.app.Status(), kExitOk);
 }
 
-TEST(TQm5rFormTest, ClosingTheWindowDuringTheRunStopsIt) {
+TEST(ProcessWindowTest, ClosingTheWindowDuringTheRunStopsIt) {
   ScratchDirectory dir;
   WriteWorkingDirectory(dir, ConfigValues{});
   // The operator closes the window instead of answering the first box.
@@ -239,7 +240,7 @@ TEST(TQm5rFormTest, ClosingTheWindowDuringTheRunStopsIt) {
   EXPECT_TRUE(d.toolkit.Terminating());
   EXPECT_FALSE(d.form.Closed());  // refused while the batch ran
   EXPECT_TRUE(d.form.MemoLines().isEmpty());
-  d.app.FormClose();
+  d.app.OnWindowClosed();
   EXPECT_EQ(d.app.Status(), kExitCancelled);
 }
 

@@ -1,11 +1,9 @@
-#include "print_exp.h"
+#include "label_writer.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <utility>
 
-#include "fract.h"
 #include "output_text.h"
 
 namespace tarvolin {
@@ -15,6 +13,21 @@ namespace {
 using output_text::CharCount;
 using output_text::FirstChars;
 using output_text::RightAligned;
+
+constexpr int kLabelsPerRow = 3;
+constexpr int kLinesPerLabel = 4;
+// Numbers on a label: the used bar and the piece behind their five-letter
+// captions, the layout behind "Lay#".
+constexpr int kCaptionNumberWidth = 5;
+constexpr int kLayoutNumberWidth = 4;
+// A label is its value field width W plus this much: a caption, its number
+// and a blank ("Lay#", its number and ", " take as much with a one wider
+// mark field).
+constexpr int kLabelExtraWidth = 5 + kCaptionNumberWidth + 1;
+static_assert(4 + kLayoutNumberWidth + 2 + 1 == kLabelExtraWidth);
+// The separator between two labels is five characters wide.
+constexpr int kSeparatorWidth = 5;
+constexpr char kFormFeed = '\f';
 
 // Where the lines go: the labels file or a print job.
 class LabelSink {
@@ -28,7 +41,7 @@ class FileSink : public LabelSink {
  public:
   explicit FileSink(TextOutFile& file) : file_(file) {}
   bool WriteLine(std::string_view text) override { return file_.WriteLine(text) == 0; }
-  bool FormFeed() override { return file_.Write("\f") == 0; }
+  bool FormFeed() override { return file_.Write(std::string(1, kFormFeed)) == 0; }
 
  private:
   TextOutFile& file_;
@@ -53,83 +66,76 @@ struct LabelLayout {
   std::string separator;
 };
 
+// Value field width, rows per page, margin and separator of each output:
+// the labels file and printer mode 1 have W = 15, dotted separators and
+// lines; printer mode 2 has W = 16 and blank separators. A printed page holds
+// 12 rows in mode 1 and 10 in mode 2; the labels file has no pages: its one
+// page has more rows than its labels fill.
 LabelLayout LayoutFor(bool toPrinter, int mode, int pieceCount) {
-  if (!toPrinter) return {false, 1, 15, pieceCount / 3 + 2, "", "  .  "};
+  if (!toPrinter) return {false, 1, 15, pieceCount / kLabelsPerRow + 2, "", "  .  "};
   if (mode == 2) return {true, 2, 16, 10, " ", "     "};
   return {true, 1, 15, 12, "  ", "  .  "};
 }
 
-int PieceCount(const SolverResults& r) {
-  return std::clamp(r.partItemCount, 0, kMaxItems);
-}
-
-int PieceLength(const MaterialPass& pass, int piece) {
-  const int g = pass.results.PartItGr[piece];
-  return g >= 1 && g <= std::min(pass.partGroupCount, kMaxPartGroups) ? pass.PartGrLth[g] : 0;
-}
-
 // A length as a fixed-point number with the length precision and a point.
-std::string LabelLength(int32_t units) {
-  const fract::FractSettings& s = fract::Settings();
-  const int decimals = std::max(s.LengthPrecision, 0);
-  const double value = static_cast<double>(units) / s.LengthScale;
+std::string LabelLength(int32_t units, const fract::NumberFormat& format) {
+  const int decimals = std::max(format.lengthPrecision, 0);
+  const double value = static_cast<double>(units) / format.lengthScale;
   return output_text::ScaledFixedText(output_text::ScaleRounded(value, decimals), decimals, '.');
 }
 
-class LabelWriter {
+// Writes the labels of one material, bar by bar in the piece order.
+class LabelRows {
  public:
-  LabelWriter(const RunState& run, LabelSink& sink, const LabelLayout& layout)
-      : run_(run), sink_(sink), layout_(layout) {}
+  LabelRows(const MaterialPlan& plan, const fract::NumberFormat& format, LabelSink& sink,
+            const LabelLayout& layout)
+      : plan_(plan), format_(format), sink_(sink), layout_(layout) {}
 
-  bool Run() {
-    const MaterialPass& pass = run_.pass;
-    const SolverResults& r = pass.results;
+  bool Write() {
+    const SolverResults& r = plan_.results;
     const int w = layout_.fieldWidth;
-    materialText_ = FitLabelField(run_.currentMaterial, w + 11);
-    const int bars = std::clamp(r.stockItemCount, 0, kMaxItems);
+    materialText_ = FitLabelField(plan_.material, w + kLabelExtraWidth);
+    const int bars = BarCount(r);
     const int pieces = PieceCount(r);
     int usedBar = 0;
     for (int bar = 1; bar <= bars; ++bar) {
-      if (r.StockItLay[bar] <= 0) continue;
+      if (r.stockItemLayout[bar] <= 0) continue;
       ++usedBar;
-      const int g = r.StockItGr[bar];
-      const bool groupOk = g >= 1 && g <= std::min(pass.stockGroupCount, kMaxStockGroups);
+      const StockGroup* stock = StockGroupAt(plan_, r.stockItemGroup[bar]);
       const std::string stockLength =
-          FitLabelField(LabelLength(groupOk ? pass.StockGrLth[g] : 0), w);
+          FitLabelField(LabelLength(stock != nullptr ? stock->length : 0, format_), w);
       for (int k = 1; k <= pieces; ++k) {
-        const int piece = pass.pieceOrder[k];
-        if (piece < 1 || piece > pieces || r.PartItStock[piece] != bar) continue;
+        const int piece = plan_.pieceOrder[k];
+        if (piece < 1 || piece > pieces || r.partItemStock[piece] != bar) continue;
         if (!AddLabel(usedBar, stockLength, bar, piece)) return false;
       }
     }
-    // A plan whose PartsCut disagrees with its pieces still gets every label.
+    // A plan whose partsCut disagrees with its pieces still gets every label.
     return buffers_[0].empty() || CompleteRow();
   }
 
  private:
   bool AddLabel(int usedBar, const std::string& stockLength, int bar, int piece) {
-    const MaterialPass& pass = run_.pass;
-    const SolverResults& r = pass.results;
+    const SolverResults& r = plan_.results;
     const int w = layout_.fieldWidth;
-    const int g = r.PartItGr[piece];
-    const bool partOk = g >= 1 && g <= std::min(pass.partGroupCount, kMaxPartGroups);
+    const PartGroup* part = PartGroupAt(plan_, r.partItemGroup[piece]);
 
     ++labels_;
     buffers_[0] += materialText_;
-    buffers_[1] += "Stock" + RightAligned(usedBar, 5) + " " + stockLength;
-    buffers_[2] += "Piece" + RightAligned(piece, 5) + " " +
-                   FitLabelField(LabelLength(PieceLength(pass, piece)), w);
-    buffers_[3] += "Lay#" + RightAligned(r.StockItLay[bar], 4) + ", " +
-                   FitLabelField(partOk ? pass.partGroups[g].mark : "", w + 1);
+    buffers_[1] += "Stock" + RightAligned(usedBar, kCaptionNumberWidth) + " " + stockLength;
+    buffers_[2] += "Piece" + RightAligned(piece, kCaptionNumberWidth) + " " +
+                   FitLabelField(LabelLength(PieceLength(plan_, piece), format_), w);
+    buffers_[3] += "Lay#" + RightAligned(r.stockItemLayout[bar], kLayoutNumberWidth) + ", " +
+                   FitLabelField(part != nullptr ? part->mark : "", w + 1);
 
-    const int pageLabels = 3 * layout_.rowsPerPage;
+    const int pageLabels = kLabelsPerRow * layout_.rowsPerPage;
     if ((labels_ - 1) % pageLabels == 0 && layout_.toPrinter) {
       if (!sink_.WriteLine(layout_.margin + "Page " + std::to_string(page_))) return false;
       if (!sink_.WriteLine("")) return false;
     }
-    if (labels_ % 3 != 0)
+    if (labels_ % kLabelsPerRow != 0)
       for (std::string& b : buffers_) b += layout_.separator;
-    if (labels_ % 3 == 0 || labels_ == r.PartsCut) return CompleteRow();
+    if (labels_ % kLabelsPerRow == 0 || labels_ == r.partsCut) return CompleteRow();
     return true;
   }
 
@@ -144,20 +150,25 @@ class LabelWriter {
     if (mode2) {
       if (!sink_.WriteLine("")) return false;
     } else {
-      if (!sink_.WriteLine(layout_.margin + std::string(3 * (w + 16) - 5, '.'))) return false;
+      // Dots as wide as a full row: three labels and the two separators
+      // between them.
+      const int rowWidth =
+          kLabelsPerRow * (w + kLabelExtraWidth + kSeparatorWidth) - kSeparatorWidth;
+      if (!sink_.WriteLine(layout_.margin + std::string(rowWidth, '.'))) return false;
     }
-    if (layout_.toPrinter && labels_ % (3 * layout_.rowsPerPage) == 0) {
+    if (layout_.toPrinter && labels_ % (kLabelsPerRow * layout_.rowsPerPage) == 0) {
       if (!sink_.FormFeed()) return false;
       ++page_;
     }
     return true;
   }
 
-  const RunState& run_;
+  const MaterialPlan& plan_;
+  const fract::NumberFormat& format_;
   LabelSink& sink_;
   const LabelLayout layout_;
   std::string materialText_;
-  std::array<std::string, 4> buffers_;
+  std::array<std::string, kLinesPerLabel> buffers_;
   int labels_ = 0;
   int page_ = 1;
 };
@@ -182,33 +193,6 @@ std::string LabelStatusMessage(LabelStatus status) {
   return "Error printing Labels";
 }
 
-void BuildPieceOrder(MaterialPass& pass) {
-  auto& order = pass.pieceOrder;
-  order.fill(0);
-  const int n = PieceCount(pass.results);
-  for (int i = 1; i <= n; ++i) order[i] = static_cast<int16_t>(i);
-
-  // Bubble sort, each pass narrowed to the range between the first and the
-  // last exchange of the pass before; exchanging only strictly longer later
-  // pieces keeps equal lengths in item order.
-  int low = 1;
-  int high = n - 1;
-  while (low <= high) {
-    int firstExchange = 0;
-    int lastExchange = 0;
-    for (int i = low; i <= high; ++i) {
-      if (PieceLength(pass, order[i + 1]) > PieceLength(pass, order[i])) {
-        std::swap(order[i], order[i + 1]);
-        if (firstExchange == 0) firstExchange = i;
-        lastExchange = i;
-      }
-    }
-    if (firstExchange == 0) break;
-    low = std::max(1, firstExchange - 1);
-    high = lastExchange - 1;
-  }
-}
-
 std::string FitLabelField(std::string_view text, int n) {
   const int chars = CharCount(text);
   if (chars < n) return RightAligned(text, n);
@@ -217,25 +201,29 @@ std::string FitLabelField(std::string_view text, int n) {
 }
 
 PrinterSetup LabelPrinterSetup(int mode, int verticalResolution) {
+  // Font cell heights: mode 1 fits five lines per inch, scaled by 0.8;
+  // mode 2 six lines per inch, scaled by 0.985.
   const double ppi = verticalResolution;
   const double height = mode == 2 ? ppi / 6 * 0.985 : ppi / 5 * 0.8;
   return {"Courier New", true, true, static_cast<int>(std::nearbyint(height)),
           PageOrientation::kPortrait};
 }
 
-LabelStatus WriteLabels(const RunState& run, TextOutFile& file) {
+LabelStatus WriteLabels(const MaterialPlan& plan, const fract::NumberFormat& format,
+                        TextOutFile& file) {
   FileSink sink(file);
-  LabelWriter writer(run, sink, LayoutFor(false, 1, PieceCount(run.pass.results)));
-  return writer.Run() ? LabelStatus::kOk : LabelStatus::kFileWriteFailed;
+  LabelRows rows(plan, format, sink, LayoutFor(false, 1, PieceCount(plan.results)));
+  return rows.Write() ? LabelStatus::kOk : LabelStatus::kFileWriteFailed;
 }
 
-LabelStatus WriteLabels(const RunState& run, Printer& printer, int mode) {
+LabelStatus WriteLabels(const MaterialPlan& plan, const fract::NumberFormat& format,
+                        Printer& printer, int mode) {
   if (mode != 1 && mode != 2) return LabelStatus::kBadMode;
   if (!printer.Begin(LabelPrinterSetup(mode, printer.VerticalResolution())))
     return LabelStatus::kPrinterOpenFailed;
   PrinterSink sink(printer);
-  LabelWriter writer(run, sink, LayoutFor(true, mode, PieceCount(run.pass.results)));
-  const bool written = writer.Run();
+  LabelRows rows(plan, format, sink, LayoutFor(true, mode, PieceCount(plan.results)));
+  const bool written = rows.Write();
   const bool ended = printer.End();
   if (!written) return LabelStatus::kPrinterWriteFailed;
   return ended ? LabelStatus::kOk : LabelStatus::kPrinterCloseFailed;

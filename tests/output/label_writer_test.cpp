@@ -1,10 +1,8 @@
-#include "print_exp.h"
+#include "label_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <numeric>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -16,6 +14,7 @@ namespace {
 
 using testing_support::Golden;
 using testing_support::OutputTest;
+using testing_support::PlanCase;
 using testing_support::ReadBytes;
 using testing_support::SevenPieces;
 using testing_support::TempPath;
@@ -23,19 +22,15 @@ using testing_support::ThirtySevenPieces;
 
 class LabelsTest : public OutputTest {
  protected:
-  std::string LabelsFile(RunState& run) {
+  std::string LabelsFile(PlanCase& run) {
     const std::string path = TempPath("labels.txt");
     EXPECT_EQ(run.labels.Create(path), 0);
-    BuildPieceOrder(run.pass);
-    EXPECT_EQ(WriteLabels(run, run.labels), LabelStatus::kOk);
+    BuildPieceOrder(run.plan);
+    EXPECT_EQ(WriteLabels(run.plan, run.format, run.labels), LabelStatus::kOk);
     EXPECT_EQ(run.labels.Close(), 0);
     return ReadBytes(path);
   }
 };
-
-std::vector<int> PieceOrder(const MaterialPass& pass) {
-  return {pass.pieceOrder.begin() + 1, pass.pieceOrder.begin() + 1 + pass.results.partItemCount};
-}
 
 TEST(FitLabelFieldTest, PadsCutsOrKeeps) {
   const struct {
@@ -58,42 +53,14 @@ TEST(FitLabelFieldTest, PadsCutsOrKeeps) {
   for (const auto& c : cases) EXPECT_EQ(FitLabelField(c.text, c.n), c.expected) << c.text;
 }
 
-TEST(PieceOrderTest, LongestFirstEqualLengthsInItemOrder) {
-  auto run = SevenPieces();
-  BuildPieceOrder(run->pass);
-  EXPECT_EQ(PieceOrder(run->pass), (std::vector<int>{7, 2, 4, 1, 6, 8, 3, 5}));
-  EXPECT_EQ(run->pass.pieceOrder[0], 0);
-}
-
-TEST(PieceOrderTest, MatchesAStableSortOnRandomPlans) {
-  std::mt19937 random(7);
-  for (int round = 0; round < 50; ++round) {
-    MaterialPass pass;
-    pass.partGroupCount = 1 + static_cast<int>(random() % kMaxPartGroups);
-    for (int g = 1; g <= pass.partGroupCount; ++g)
-      pass.PartGrLth[g] = 1 + static_cast<int32_t>(random() % 4);
-    pass.results.partItemCount = static_cast<int>(random() % (kMaxItems + 1));
-    for (int i = 1; i <= pass.results.partItemCount; ++i)
-      pass.results.PartItGr[i] = static_cast<int16_t>(1 + random() % pass.partGroupCount);
-
-    std::vector<int> expected(pass.results.partItemCount);
-    std::iota(expected.begin(), expected.end(), 1);
-    auto length = [&](int p) { return pass.PartGrLth[pass.results.PartItGr[p]]; };
-    std::stable_sort(expected.begin(), expected.end(),
-                     [&](int a, int b) { return length(a) > length(b); });
-    BuildPieceOrder(pass);
-    ASSERT_EQ(PieceOrder(pass), expected) << "round " << round;
-  }
-}
-
 TEST_F(LabelsTest, SevenPiecesToTheFile) {
   auto run = SevenPieces();
   EXPECT_EQ(LabelsFile(*run), Golden("labels_file_7.txt"));
 }
 
 TEST_F(LabelsTest, LabelLengthsKeepAPointOnACommaLocale) {
-  UseCommaLocale();
   auto run = SevenPieces();
+  UseCommaLocale(*run);
   EXPECT_EQ(LabelsFile(*run), Golden("labels_file_7.txt"));
 }
 
@@ -107,9 +74,9 @@ TEST_F(LabelsTest, FileHasNoPagesWhateverThePieceCount) {
 
 TEST_F(LabelsTest, ThirtySevenPiecesPrintedInMode1) {
   auto run = ThirtySevenPieces();
-  BuildPieceOrder(run->pass);
+  BuildPieceOrder(run->plan);
   RecordingPrinter printer(600);
-  EXPECT_EQ(WriteLabels(*run, printer, 1), LabelStatus::kOk);
+  EXPECT_EQ(WriteLabels(run->plan, run->format, printer, 1), LabelStatus::kOk);
   EXPECT_EQ(printer.Transcript(), Golden("labels_printer_mode1_37.txt"));
   ASSERT_EQ(printer.Jobs().size(), 1u);
   const PrinterSetup& setup = printer.Jobs()[0];
@@ -124,9 +91,9 @@ TEST_F(LabelsTest, ThirtySevenPiecesPrintedInMode1) {
 
 TEST_F(LabelsTest, ThirtySevenPiecesPrintedInMode2) {
   auto run = ThirtySevenPieces();
-  BuildPieceOrder(run->pass);
+  BuildPieceOrder(run->plan);
   RecordingPrinter printer(300);
-  EXPECT_EQ(WriteLabels(*run, printer, 2), LabelStatus::kOk);
+  EXPECT_EQ(WriteLabels(run->plan, run->format, printer, 2), LabelStatus::kOk);
   EXPECT_EQ(printer.Transcript(), Golden("labels_printer_mode2_37.txt"));
   ASSERT_EQ(printer.Jobs().size(), 1u);
   EXPECT_EQ(printer.Jobs()[0].cellHeight, 49);
@@ -143,12 +110,12 @@ TEST(LabelPrinterSetupTest, CellHeightFollowsResolutionAndMode) {
 
 TEST_F(LabelsTest, AFullLastPageEndsWithAFormFeed) {
   auto run = ThirtySevenPieces();
-  SolverResults& r = run->pass.results;
-  r.PartItStock[25] = 0;
-  r.PartsCut = 36;
-  BuildPieceOrder(run->pass);
+  SolverResults& r = run->plan.results;
+  r.partItemStock[25] = 0;
+  r.partsCut = 36;
+  BuildPieceOrder(run->plan);
   RecordingPrinter printer;
-  EXPECT_EQ(WriteLabels(*run, printer, 1), LabelStatus::kOk);
+  EXPECT_EQ(WriteLabels(run->plan, run->format, printer, 1), LabelStatus::kOk);
   EXPECT_EQ(printer.FormFeeds(), 1);
   EXPECT_EQ(printer.Transcript().back(), '\f');
   EXPECT_EQ(printer.Transcript().find("Page 2"), std::string::npos);
@@ -156,14 +123,14 @@ TEST_F(LabelsTest, AFullLastPageEndsWithAFormFeed) {
 
 TEST_F(LabelsTest, EveryPieceGetsALabelWhenPartsCutDisagrees) {
   auto run = SevenPieces();
-  run->pass.results.PartsCut = 9;
+  run->plan.results.partsCut = 9;
   EXPECT_EQ(LabelsFile(*run), Golden("labels_file_7.txt"));
 }
 
 TEST_F(LabelsTest, FailedFileWriteStopsWithAStatus) {
   auto run = SevenPieces();
-  BuildPieceOrder(run->pass);
-  const LabelStatus status = WriteLabels(*run, run->labels);  // never created
+  BuildPieceOrder(run->plan);
+  const LabelStatus status = WriteLabels(run->plan, run->format, run->labels);  // never created
   EXPECT_EQ(status, LabelStatus::kFileWriteFailed);
   EXPECT_EQ(LabelStatusMessage(status), "Error writing Labels file");
   EXPECT_GT(run->labels.errors, 0);
@@ -171,26 +138,26 @@ TEST_F(LabelsTest, FailedFileWriteStopsWithAStatus) {
 
 TEST_F(LabelsTest, PrinterFailuresEndTheJobInOrder) {
   auto run = ThirtySevenPieces();
-  BuildPieceOrder(run->pass);
+  BuildPieceOrder(run->plan);
 
   RecordingPrinter cannotOpen;
   cannotOpen.failBegin = true;
-  EXPECT_EQ(WriteLabels(*run, cannotOpen, 1), LabelStatus::kPrinterOpenFailed);
+  EXPECT_EQ(WriteLabels(run->plan, run->format, cannotOpen, 1), LabelStatus::kPrinterOpenFailed);
   EXPECT_EQ(cannotOpen.Transcript(), "");
 
   RecordingPrinter failsMidway;
   failsMidway.failWriteNumber = 5;
-  EXPECT_EQ(WriteLabels(*run, failsMidway, 2), LabelStatus::kPrinterWriteFailed);
+  EXPECT_EQ(WriteLabels(run->plan, run->format, failsMidway, 2), LabelStatus::kPrinterWriteFailed);
   EXPECT_EQ(std::count(failsMidway.Transcript().begin(), failsMidway.Transcript().end(), '\n'), 4);
   EXPECT_EQ(failsMidway.EndedJobs(), 1);
   EXPECT_FALSE(failsMidway.InJob());
 
   RecordingPrinter cannotClose;
   cannotClose.failEnd = true;
-  EXPECT_EQ(WriteLabels(*run, cannotClose, 1), LabelStatus::kPrinterCloseFailed);
+  EXPECT_EQ(WriteLabels(run->plan, run->format, cannotClose, 1), LabelStatus::kPrinterCloseFailed);
 
   RecordingPrinter unused;
-  EXPECT_EQ(WriteLabels(*run, unused, 3), LabelStatus::kBadMode);
+  EXPECT_EQ(WriteLabels(run->plan, run->format, unused, 3), LabelStatus::kBadMode);
   EXPECT_TRUE(unused.Jobs().empty());
 
   for (LabelStatus s : {LabelStatus::kPrinterOpenFailed, LabelStatus::kPrinterWriteFailed,

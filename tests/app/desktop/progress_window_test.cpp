@@ -1,3 +1,5 @@
+#include "progress_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -8,8 +10,6 @@
 
 #include "scripted_toolkit.h"
 #include "tarvolin/cut_optimize.h"
-#include "wait_form.h"
-#include "wait_msg_form.h"
 
 namespace tarvolin::desktop {
 namespace {
@@ -22,9 +22,9 @@ const QColor kBlue(0, 0, 255);
 const QColor kNavy(0, 0, 128);
 const QColor kGrey(128, 128, 128);
 
-TEST(TWaitFormTest, LooksAsDeclared) {
+TEST(ProgressWindowTest, LooksAsDeclared) {
   ScriptedToolkit toolkit;
-  TWaitForm form(toolkit);
+  ProgressWindow form(toolkit);
   EXPECT_EQ(form.windowTitle(), QStringLiteral("KVSO Optimizer "));
   EXPECT_EQ(form.size(), QSize(272, 106));
   EXPECT_EQ(form.minimumSize(), form.maximumSize());
@@ -62,9 +62,9 @@ TEST(TWaitFormTest, LooksAsDeclared) {
   EXPECT_GT(form.PackProgBar()->y(), form.MultiProgBar()->y());
 }
 
-TEST(TWaitFormTest, OpenShowsEscOnlyWhenOfferedAndResetsTheBars) {
+TEST(ProgressWindowTest, OpenShowsEscOnlyWhenOfferedAndResetsTheBars) {
   ScriptedToolkit toolkit;
-  TWaitForm form(toolkit);
+  ProgressWindow form(toolkit);
   form.SetMultiPosition(70);
   form.SetPackPosition(30);
   form.OpenProgress(true);
@@ -81,9 +81,9 @@ TEST(TWaitFormTest, OpenShowsEscOnlyWhenOfferedAndResetsTheBars) {
   form.CloseProgress();
 }
 
-TEST(TWaitFormTest, DisplaysWhatTheSolverSets) {
+TEST(ProgressWindowTest, DisplaysWhatTheSolverSets) {
   ScriptedToolkit toolkit;
-  TWaitForm form(toolkit);
+  ProgressWindow form(toolkit);
   form.OpenProgress(false);
   form.SetMultiPosition(42);
   form.SetPackPosition(7);
@@ -112,35 +112,17 @@ TEST(TWaitFormTest, DisplaysWhatTheSolverSets) {
   form.CloseProgress();
 }
 
-TEST(TWaitMsgFormTest, LooksAsDeclaredAndShowsAndCloses) {
-  TWaitMsgForm form;
-  EXPECT_EQ(form.windowTitle(), QStringLiteral("QM5R.exe"));
-  EXPECT_EQ(form.size(), QSize(243, 110));
-  EXPECT_EQ(form.minimumSize(), form.maximumSize());
-  EXPECT_FALSE(form.windowFlags() & Qt::WindowCloseButtonHint);
-  EXPECT_EQ(form.font().pixelSize(), 13);
-  EXPECT_EQ(form.Label1()->text(), QStringLiteral("Please wait..."));
-  EXPECT_EQ(form.Label1()->geometry(), QRect(64, 32, 126, 26));
-  EXPECT_EQ(form.Label1()->font().pixelSize(), 23);
-  EXPECT_EQ(TextColour(form.Label1()), QColor(255, 0, 0));
-  EXPECT_FALSE(form.isVisible());
-  form.Show();
-  EXPECT_TRUE(form.isVisible());
-  form.Close();
-  EXPECT_FALSE(form.isVisible());
-}
-
 // A progress window that presses Esc (a real key event) at its first pump
 // and records how far the whole-optimization bar got.
-class EscPressingForm final : public TWaitForm {
+class EscPressingForm final : public ProgressWindow {
  public:
-  using TWaitForm::TWaitForm;
+  using ProgressWindow::ProgressWindow;
   void OpenProgress(bool showEsc) override {
-    TWaitForm::OpenProgress(showEsc);
+    ProgressWindow::OpenProgress(showEsc);
     escVisible = WaitLab()->isVisible();
   }
   void SetMultiPosition(int position) override {
-    TWaitForm::SetMultiPosition(position);
+    ProgressWindow::SetMultiPosition(position);
     highestMulti = std::max(highestMulti, position);
   }
   void PumpMessages() override {
@@ -148,7 +130,7 @@ class EscPressingForm final : public TWaitForm {
       QCoreApplication::postEvent(this, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape,
                                                       Qt::NoModifier, QString(QChar(27))));
     }
-    TWaitForm::PumpMessages();
+    ProgressWindow::PumpMessages();
   }
   int pumps = 0;
   int highestMulti = 0;
@@ -164,7 +146,7 @@ struct SearchResult {
 };
 
 // 20 part groups of 5 pieces on three stock lengths: a search of many runs.
-SearchResult Search(int32_t runMsgMode) {
+SearchResult Search(int32_t progressWindowMode) {
   int32_t stockLth[12] = {3, 600000, 500000, 400000, 555};
   int32_t stockCst[12] = {3, 0, 0, 0, 555};
   int16_t stockQty[12] = {3, 40, 30, 30, 555};
@@ -185,15 +167,15 @@ SearchResult Search(int32_t runMsgMode) {
   int32_t res1 = 0, res2 = 0;
   int16_t stockItGr[102] = {}, partItGr[102] = {}, stockItPat[102] = {}, stockItParts[102] = {};
   int32_t stockItWaste[102] = {};
-  CutOptimize(&r.error, &msgs, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 0, runMsgMode, 0, stockLth,
-              stockCst, stockQty, partLth, partMrk, partQty, &crit, &util, &r.stockUsed,
+  CutOptimize(&r.error, &msgs, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 0, progressWindowMode, 0,
+              stockLth, stockCst, stockQty, partLth, partMrk, partQty, &crit, &util, &r.stockUsed,
               &r.partsCut, &lth, &waste, &cost, &lastStock, &lastParts, &lastLth, &lastWaste,
               &lastCost, &patterns, &layouts, &cuts, &res1, &res2, stockItGr, partItGr,
               r.partItStock, r.stockItLay, stockItPat, stockItParts, stockItWaste);
   return r;
 }
 
-TEST(TWaitFormEscTest, EscEndsTheSearchAndTheBestPlanIsKept) {
+TEST(ProgressWindowEscTest, EscEndsTheSearchAndTheBestPlanIsKept) {
   ScriptedToolkit toolkit;
   EscPressingForm form(toolkit);
   solver::RegisterSolverView(&form);
@@ -216,7 +198,7 @@ TEST(TWaitFormEscTest, EscEndsTheSearchAndTheBestPlanIsKept) {
   EXPECT_FALSE(form.isVisible());  // the window closes with the call
 }
 
-TEST(TWaitFormEscTest, WithoutEscOfferedTheKeyDoesNotStopTheSearch) {
+TEST(ProgressWindowEscTest, WithoutEscOfferedTheKeyDoesNotStopTheSearch) {
   ScriptedToolkit toolkit;
   EscPressingForm form(toolkit);
   solver::RegisterSolverView(&form);

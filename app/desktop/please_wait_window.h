@@ -4,15 +4,15 @@
 
 #include <QWidget>
 
-#include "wait_msg.h"
+#include "please_wait_view.h"
 
 class QLabel;
 
 namespace tarvolin::desktop {
 
-class TWaitMsgForm : public QWidget, public WaitMsgView {
+class PleaseWaitWindow : public QWidget, public PleaseWaitView {
  public:
-  TWaitMsgForm();
+  PleaseWaitWindow();
   void Show() override;
   void Close() override;
   QLabel* Label1() const { return label1_; }

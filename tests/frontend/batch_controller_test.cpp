@@ -1,4 +1,4 @@
-#include "qm5r_main.h"
+#include "batch_controller.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -39,7 +39,7 @@ class RecordingView final : public ProcessView {
   bool hidden = false, closeEnabled = false, closed = false;
 };
 
-class RecordingWaitMsg final : public WaitMsgView {
+class RecordingPleaseWait final : public PleaseWaitView {
  public:
   void Show() override { ++shows; }
   void Close() override { ++closes; }
@@ -88,8 +88,8 @@ constexpr const char* kOptSet =
     "555\r\n";
 constexpr const char* kOrderHeader = "Material Profile Length Qty Mark\r\n";
 
-// A batch run of Qm5rMain in a fresh working directory.
-class BatchRunTest : public ::testing::Test {
+// A batch run of BatchController in a fresh working directory.
+class BatchControllerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = fs::current_path();
@@ -97,7 +97,6 @@ class BatchRunTest : public ::testing::Test {
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
     fs::current_path(dir_);
-    fract::Settings() = fract::FractSettings{};
     WriteFile("QM_OptSet.txt", kOptSet);
   }
   void TearDown() override {
@@ -112,28 +111,28 @@ class BatchRunTest : public ::testing::Test {
     WriteFile("QM_Stocks.txt", "Material Profile Length Qty\r\n" + stocks);
   }
 
-  Qm5rMain& Start(std::vector<std::string> params = {}) {
-    app_ = std::make_unique<Qm5rMain>(tk, view, waitMsg, &printer, std::move(params));
-    app_->FormCreate();
-    app_->FormPaint();
+  BatchController& Start(std::vector<std::string> params = {}) {
+    app_ = std::make_unique<BatchController>(tk, view, pleaseWait, &printer, std::move(params));
+    app_->OnStartUp();
+    app_->OnFirstPaint();
     return *app_;
   }
 
   // The batch run as the operator sees it, ended through the window.
-  Qm5rMain& RunToTheEnd(std::vector<std::string> params = {}) {
-    Qm5rMain& app = Start(std::move(params));
-    app.FormClose();
+  BatchController& RunToTheEnd(std::vector<std::string> params = {}) {
+    BatchController& app = Start(std::move(params));
+    app.OnWindowClosed();
     return app;
   }
 
   ScriptedToolkit tk;
   RecordingView view;
-  RecordingWaitMsg waitMsg;
+  RecordingPleaseWait pleaseWait;
   RecordingPrinter printer;
   fs::path dir_;
 
  private:
-  std::unique_ptr<Qm5rMain> app_;
+  std::unique_ptr<BatchController> app_;
   fs::path previous_;
 };
 
@@ -144,12 +143,12 @@ const std::string kMemoHeader =
     "        Used"
     "       Utiliz.";
 
-TEST_F(BatchRunTest, ACleanRunShowsItsStepsInOrder) {
+TEST_F(BatchControllerTest, ACleanRunShowsItsStepsInOrder) {
   // Three pieces of 1000 fit one bar of 8000: the five bars are capped to
   // one, and the bar is used to 3000 / 8000.
   Files(Switches{}, "A x 1000 3\r\n", "A x 8000 5\r\n");
   tk.answers = {BoxResult::Ok};
-  Qm5rMain& app = Start();
+  BatchController& app = Start();
 
   EXPECT_EQ(tk.Title(), "Tarvolin - Velmora");
   EXPECT_EQ(view.caption, "Tarvolin - Velmora");
@@ -172,23 +171,23 @@ TEST_F(BatchRunTest, ACleanRunShowsItsStepsInOrder) {
   const std::vector<std::pair<std::string, uint32_t>> labels = {
       {"Process window", 0x808080}, {"Wait please...", 0x0000FF}, {"Process window", 0x808080}};
   EXPECT_EQ(view.waitLabels, labels);
-  EXPECT_EQ(waitMsg.shows, 0);
+  EXPECT_EQ(pleaseWait.shows, 0);
   EXPECT_TRUE(app.CloseButtonEnabled());
   EXPECT_TRUE(view.closeEnabled);
   EXPECT_FALSE(view.closed);
 
-  app.CloseButClick();
+  app.OnExitClicked();
   EXPECT_TRUE(view.closed);
-  app.FormClose();
+  app.OnWindowClosed();
   EXPECT_EQ(app.Status(), kExitOk);
   EXPECT_EQ(ReadFile("QM^ErrLog.txt"), "END");
   EXPECT_EQ(ReadFile("QM^WrnLog.txt"), "END");
   EXPECT_TRUE(fs::exists("QM_Report.txt"));
 }
 
-TEST_F(BatchRunTest, ARefusedConfigDefaultIsAnErrorNotASecondInstance) {
+TEST_F(BatchControllerTest, ARefusedConfigDefaultIsAnErrorNotASecondInstance) {
   WriteFile("QM_Orders.txt", kOrderHeader);
-  Qm5rMain& app = RunToTheEnd();
+  BatchController& app = RunToTheEnd();
   ASSERT_EQ(tk.boxes.size(), 2u);
   EXPECT_EQ(tk.boxes[0].text, "Initial Settings (Config) file reading error");
   EXPECT_EQ(tk.boxes[1].text, "Load default Initial Settings and go?");
@@ -198,11 +197,11 @@ TEST_F(BatchRunTest, ARefusedConfigDefaultIsAnErrorNotASecondInstance) {
 }
 
 // Material A cannot be cut from its stock (the solver reports error 21), so
-// the loop ends before B; the end steps still run.
-class SolverErrorTest : public BatchRunTest {
+// the loop ends before B; the batch still ends with its end line and summary.
+class SolverErrorTest : public BatchControllerTest {
  protected:
   void SetUp() override {
-    BatchRunTest::SetUp();
+    BatchControllerTest::SetUp();
     Switches s;
     s.showMessages = 0;
     Files(s, "A x 2000 1\r\nB y 500 1\r\n", "A x 1000 5\r\nB y 1000 1\r\n");
@@ -217,8 +216,8 @@ class SolverErrorTest : public BatchRunTest {
   };
 };
 
-TEST_F(SolverErrorTest, TheLoopEndsAndTheEndStepsRun) {
-  Qm5rMain& app = RunToTheEnd();
+TEST_F(SolverErrorTest, TheLoopEndsAndTheBatchIsFinished) {
+  BatchController& app = RunToTheEnd();
   EXPECT_EQ(view.memo, memo_);
   ASSERT_EQ(tk.boxes.size(), 1u);  // no "Report:  " box without a processed material
   EXPECT_EQ(ReadFile("QM^ErrLog.txt"), "Solver reports error 21\r\n\r\nEND");
@@ -226,7 +225,7 @@ TEST_F(SolverErrorTest, TheLoopEndsAndTheEndStepsRun) {
   EXPECT_EQ(app.Status(), kExitError);
 }
 
-TEST_F(SolverErrorTest, ATerminateRequestDuringTheCallDoesNotSkipTheEndSteps) {
+TEST_F(SolverErrorTest, ATerminateRequestDuringTheCallDoesNotSkipTheFinish) {
   // The pump right after the solver call, once the idle label is back.
   tk.onPump = [&] {
     if (view.waitLabels.size() == 3) tk.Terminate();
@@ -237,22 +236,22 @@ TEST_F(SolverErrorTest, ATerminateRequestDuringTheCallDoesNotSkipTheEndSteps) {
   EXPECT_TRUE(view.closeEnabled);
 }
 
-TEST_F(BatchRunTest, ATerminateRequestAfterASolvedMaterialStopsAtTheNextPass) {
+TEST_F(BatchControllerTest, ATerminateRequestAfterASolvedMaterialStopsAtTheNextPass) {
   Files(Switches{}, "A x 1000 3\r\nB y 1000 1\r\n", "A x 8000 5\r\nB y 8000 1\r\n");
   tk.answers = {BoxResult::Ok};
   // The pump right after the solver call, once the idle label is back.
   tk.onPump = [&] {
     if (view.waitLabels.size() == 3) tk.Terminate();
   };
-  Qm5rMain* app = &Start();
+  BatchController* app = &Start();
   ASSERT_EQ(view.memo.size(), 2u);  // the header and A's line, extended; no end lines
   EXPECT_EQ(view.memo[1].substr(18 + 28), "       3     1       37.5%");
   EXPECT_FALSE(view.closeEnabled);
-  app->FormClose();
+  app->OnWindowClosed();
   EXPECT_EQ(app->Status(), kExitCancelled);
 }
 
-TEST_F(BatchRunTest, ThePleaseWaitWindowAndTheClosingDependOnTheSwitches) {
+TEST_F(BatchControllerTest, ThePleaseWaitWindowAndTheClosingDependOnTheSwitches) {
   struct Case {
     int showWindow, confirmSteps, runMsgMode;
     int waitShows;
@@ -267,18 +266,18 @@ TEST_F(BatchRunTest, ThePleaseWaitWindowAndTheClosingDependOnTheSwitches) {
   for (const Case& c : cases) {
     tk = ScriptedToolkit{};
     view = RecordingView{};
-    waitMsg = RecordingWaitMsg{};
+    pleaseWait = RecordingPleaseWait{};
     Switches s;
     s.showWindow = c.showWindow;
     s.confirmSteps = c.confirmSteps;
     s.runMsgMode = c.runMsgMode;
     Files(s, "A x 1000 3\r\n", "A x 8000 5\r\n");
     tk.answers = {BoxResult::Ok};
-    Qm5rMain& app = RunToTheEnd();
+    BatchController& app = RunToTheEnd();
     const std::string name = std::to_string(c.showWindow) + std::to_string(c.confirmSteps) +
                              std::to_string(c.runMsgMode);
-    EXPECT_EQ(waitMsg.shows, c.waitShows) << name;
-    EXPECT_EQ(waitMsg.closes, c.waitShows) << name;
+    EXPECT_EQ(pleaseWait.shows, c.waitShows) << name;
+    EXPECT_EQ(pleaseWait.closes, c.waitShows) << name;
     EXPECT_EQ(tk.boxes.size(), c.boxes) << name;
     EXPECT_EQ(view.hidden, c.showWindow == 0) << name;
     EXPECT_EQ(view.memo.empty(), c.showWindow == 0) << name;
@@ -291,7 +290,7 @@ TEST_F(BatchRunTest, ThePleaseWaitWindowAndTheClosingDependOnTheSwitches) {
   }
 }
 
-TEST_F(BatchRunTest, TheOrderFromTheCommandLineAndTheStockFromTheDialog) {
+TEST_F(BatchControllerTest, TheOrderFromTheCommandLineAndTheStockFromTheDialog) {
   Switches s;
   s.askInputFiles = 1;
   Files(s, "", "");
@@ -309,11 +308,11 @@ TEST_F(BatchRunTest, TheOrderFromTheCommandLineAndTheStockFromTheDialog) {
   EXPECT_EQ(tk.boxes[1].text, "Report:  my_Report.txt");
 }
 
-TEST_F(BatchRunTest, ACancelledOrderDialogEndsTheRunWithoutMessage) {
+TEST_F(BatchControllerTest, ACancelledOrderDialogEndsTheRunWithoutMessage) {
   Switches s;
   s.askInputFiles = 1;
   Files(s, "A x 1000 3\r\n", "A x 8000 5\r\n");
-  Qm5rMain& app = RunToTheEnd();
+  BatchController& app = RunToTheEnd();
   ASSERT_EQ(tk.fileDialogs.size(), 1u);
   EXPECT_EQ(tk.fileDialogs[0].title, "QM5R.exe:  Choose input file to process: Order input files");
   EXPECT_EQ(tk.fileDialogs[0].filter, "Order input files *.txt|*.txt");
@@ -322,7 +321,7 @@ TEST_F(BatchRunTest, ACancelledOrderDialogEndsTheRunWithoutMessage) {
   EXPECT_EQ(app.Status(), kExitCancelled);
 }
 
-TEST_F(BatchRunTest, LabelPrintingNeedsAYes) {
+TEST_F(BatchControllerTest, LabelPrintingNeedsAYes) {
   for (const BoxResult answer : {BoxResult::No, BoxResult::Yes}) {
     tk = ScriptedToolkit{};
     Switches s;

@@ -1,4 +1,4 @@
-#include "wait_form.h"
+#include "progress_window.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -41,9 +41,9 @@ QProgressBar* MakeBar(QWidget* parent, const char* name, const QRect& geometry) 
 
 }  // namespace
 
-TWaitForm::TWaitForm(Toolkit& toolkit)
+ProgressWindow::ProgressWindow(Toolkit& toolkit)
     : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      toolkit_(toolkit),
+      ToolkitSolverView(toolkit),
       multiProgBar_(MakeBar(this, "MultiProgBar", QRect(8, 26, 256, 18))),
       packProgBar_(MakeBar(this, "PackProgBar", QRect(8, 50, 184, 8))),
       progLab_(MakeLabel(this, "ProgLab", "Optimizer Run...  ", kBlue, QRect(8, 4, 150, 18))),
@@ -55,22 +55,14 @@ TWaitForm::TWaitForm(Toolkit& toolkit)
       critTopLab_(MakeLabel(this, "CritTopLab", "0", kNavy, QRect(120, 80, 70, 18))),
       timeTopLab_(
           MakeLabel(this, "TimeTopLab", "0 sec", kNavy, QRect(192, 80, 72, 18), Qt::AlignRight)) {
-  setObjectName(QStringLiteral("TWaitForm"));
+  setObjectName(QStringLiteral("ProgressWindow"));
   setWindowTitle(QStringLiteral("KVSO Optimizer "));
   setFixedSize(272, 106);
   setCursor(Qt::WaitCursor);
   timeLab_->setToolTip(QStringLiteral("Clear packing time"));
 }
 
-void TWaitForm::ShowErrorBox(const char* text) {
-  toolkit_.ShowBox(BoxKind::Error, text, BoxButtons::Ok);
-}
-
-void TWaitForm::ShowInfoBox(const char* text) {
-  toolkit_.ShowBox(BoxKind::Information, text, BoxButtons::Ok);
-}
-
-void TWaitForm::OpenProgress(bool showEsc) {
+void ProgressWindow::OpenProgress(bool showEsc) {
   escShown_ = showEsc;
   waitLab_->setVisible(showEsc);
   multiProgBar_->setValue(0);
@@ -83,29 +75,29 @@ void TWaitForm::OpenProgress(bool showEsc) {
   activateWindow();
 }
 
-void TWaitForm::CloseProgress() {
+void ProgressWindow::CloseProgress() {
   escShown_ = false;
   hide();
 }
 
-void TWaitForm::SetMultiPosition(int position) {
+void ProgressWindow::SetMultiPosition(int position) {
   multiProgBar_->setValue(std::clamp(position, 0, 100));
 }
 
-void TWaitForm::SetPackPosition(int position) {
+void ProgressWindow::SetPackPosition(int position) {
   packProgBar_->setValue(std::clamp(position, 0, 100));
 }
 
-void TWaitForm::SetTimeText(const char* text) {
+void ProgressWindow::SetTimeText(const char* text) {
   timeLab_->setText(QString::fromLatin1(text));
 }
 
-void TWaitForm::SetBestTexts(const char* criterion, const char* time) {
+void ProgressWindow::SetBestTexts(const char* criterion, const char* time) {
   critTopLab_->setText(QString::fromLatin1(criterion));
   timeTopLab_->setText(QString::fromLatin1(time));
 }
 
-void TWaitForm::SetBestColour(int32_t colour) {
+void ProgressWindow::SetBestColour(int32_t colour) {
   for (QLabel* label : {critTopLab_, timeTopLab_}) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, QtColour(static_cast<uint32_t>(colour)));
@@ -113,18 +105,18 @@ void TWaitForm::SetBestColour(int32_t colour) {
   }
 }
 
-void TWaitForm::Repaint() {
+void ProgressWindow::Repaint() {
   if (isVisible()) repaint();
 }
 
-void TWaitForm::PumpMessages() {
-  if (escShown_ && escapeRequest && escapeRequest()) FormKeyPress(27);
+void ProgressWindow::PumpMessages() {
+  if (escShown_ && escapeRequest && escapeRequest()) FormKeyPress(kEscapeKey);
   QCoreApplication::processEvents();
 }
 
-void TWaitForm::keyPressEvent(QKeyEvent* event) {
+void ProgressWindow::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) {
-    FormKeyPress(27);
+    FormKeyPress(kEscapeKey);
     event->accept();
     return;
   }

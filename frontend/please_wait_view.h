@@ -5,7 +5,7 @@
 namespace tarvolin {
 
 // How the window looks; the desktop view draws it from these values.
-struct TWaitMsgForm {
+struct PleaseWaitLook {
   static constexpr const char* kCaption = "QM5R.exe";
   static constexpr int kClientWidth = 243;  // pixels at 120 pixels per inch
   static constexpr int kClientHeight = 110;
@@ -18,9 +18,9 @@ struct TWaitMsgForm {
   static constexpr unsigned kLabelColour = 0x0000FF;  // red, as 0xBBGGRR
 };
 
-class WaitMsgView {
+class PleaseWaitView {
  public:
-  virtual ~WaitMsgView() = default;
+  virtual ~PleaseWaitView() = default;
   // Shows the window, not modal; the caller then lets pending messages run
   // once so it is painted before the solver call blocks the thread.
   virtual void Show() = 0;

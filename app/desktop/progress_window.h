@@ -6,24 +6,17 @@
 #include <QWidget>
 #include <functional>
 
-#include "tarvolin/solver_view.h"
+#include "toolkit_solver_view.h"
 
 class QLabel;
 class QProgressBar;
 
-namespace tarvolin {
-class Toolkit;
-}
-
 namespace tarvolin::desktop {
 
-class TWaitForm : public QWidget, public solver::SolverView {
+class ProgressWindow : public QWidget, public ToolkitSolverView {
  public:
-  // Boxes go through the toolkit, so they carry the application title.
-  explicit TWaitForm(Toolkit& toolkit);
+  explicit ProgressWindow(Toolkit& toolkit);
 
-  void ShowErrorBox(const char* text) override;
-  void ShowInfoBox(const char* text) override;
   void OpenProgress(bool showEsc) override;
   void CloseProgress() override;
   void SetMultiPosition(int position) override;
@@ -51,7 +44,6 @@ class TWaitForm : public QWidget, public solver::SolverView {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  Toolkit& toolkit_;
   QProgressBar* multiProgBar_;
   QProgressBar* packProgBar_;
   QLabel* progLab_;

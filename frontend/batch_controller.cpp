@@ -1,0 +1,340 @@
+#include "batch_controller.h"
+
+#include <string_view>
+#include <utility>
+
+#include "discovery.h"
+#include "initialise.h"
+#include "label_writer.h"
+#include "logs.h"
+#include "order_input.h"
+#include "output_text.h"
+#include "report_writer.h"
+#include "settings.h"
+#include "solver_call.h"
+#include "stock_input.h"
+
+namespace tarvolin {
+namespace {
+
+using output_text::LeftAligned;
+using output_text::RightAligned;
+
+// Memo columns behind the material. Each heading spans the figures below
+// it: "Parts   /Gr" the part quantity and the part group count, "Stocks
+// /Gr" the stock quantity and the stock group count, "Used" and "Utiliz."
+// the pieces cut, the bars used and the utilization.
+constexpr int kPartsHeadingWidth = 12;
+constexpr int kStocksHeadingWidth = 16;
+constexpr int kUsedHeadingWidth = 12;
+constexpr int kUtilizationHeadingWidth = 14;
+constexpr int kPartQuantityWidth = 6;
+constexpr int kPartGroupsWidth = 6;
+constexpr int kStockQuantityWidth = 10;
+constexpr int kStockGroupsWidth = 6;
+constexpr int kPiecesCutWidth = 8;
+constexpr int kBarsUsedWidth = 6;
+constexpr int kUtilizationWidth = 12;
+static_assert(kPartsHeadingWidth + kStocksHeadingWidth + kUsedHeadingWidth +
+                  kUtilizationHeadingWidth ==
+              kMemoFiguresWidth);
+static_assert(kPartQuantityWidth + kPartGroupsWidth == kPartsHeadingWidth);
+static_assert(kStockQuantityWidth + kStockGroupsWidth == kStocksHeadingWidth);
+static_assert(kPiecesCutWidth + kBarsUsedWidth + kUtilizationWidth ==
+              kUsedHeadingWidth + kUtilizationHeadingWidth);
+
+// Thousandths of a percent as the shortest decimal number, e.g. "87.5".
+std::string UtilizationText(int32_t utilization, char separator) {
+  const bool negative = utilization < 0;
+  const long long magnitude = negative ? -static_cast<long long>(utilization) : utilization;
+  std::string text = std::to_string(magnitude / 1000);
+  if (negative) text.insert(0, 1, '-');
+  std::string decimals = std::to_string(1000 + magnitude % 1000).substr(1);
+  while (!decimals.empty() && decimals.back() == '0') decimals.pop_back();
+  if (!decimals.empty()) text += separator + decimals;
+  return text;
+}
+
+std::string Plural(int count) {
+  return count == 1 ? "" : "s";
+}
+
+}  // namespace
+
+BatchController::BatchController(Toolkit& toolkit, ProcessView& view, PleaseWaitView& pleaseWait,
+                                 Printer* printer, std::vector<std::string> params)
+    : toolkit_(toolkit),
+      view_(view),
+      pleaseWait_(pleaseWait),
+      printer_(printer),
+      params_(std::move(params)) {}
+
+void BatchController::OnStartUp() {
+  toolkit_.SetTitle(kApplicationTitle);
+  painted_ = false;
+}
+
+void BatchController::OnFirstPaint() {
+  if (painted_) return;
+  painted_ = true;
+  Initialise();
+  StartBatch();
+}
+
+void BatchController::OnExitClicked() {
+  view_.CloseWindow();
+}
+
+void BatchController::OnWindowClosed() {
+  if (closed_) return;
+  closed_ = true;
+  FinishRun(run_, toolkit_, true, "");
+}
+
+ExitStatus BatchController::Status() const {
+  if (alreadyRunning_) return kExitAlreadyRunning;
+  if (run_.errorsLogged > 0) return kExitError;
+  if (!endedNormally_) return kExitCancelled;
+  return kExitOk;
+}
+
+void BatchController::Initialise() {
+  if (!InitialiseRun(run_, toolkit_)) {
+    alreadyRunning_ = run_.secondInstance;
+    return;
+  }
+  if (run_.init.showWindow) view_.SetCaption(kApplicationTitle);
+}
+
+void BatchController::StartBatch() {
+  if (!run_.init.showWindow) {
+    view_.HideAndBringToFront();
+  } else if (run_.init.materialColumnWidth > kFittingMaterialColumnWidth) {
+    // One font size in pixels per column beyond what the window fits.
+    view_.Widen(view_.MemoFontPoints() *
+                (run_.init.materialColumnWidth - kFittingMaterialColumnWidth));
+  }
+  BatchRun();
+}
+
+bool BatchController::PumpAndCheck() {
+  toolkit_.ProcessMessages();
+  return !toolkit_.Terminating();
+}
+
+bool BatchController::ResolveFiles() {
+  const std::string& ext = run_.inputExtension;
+  run_.optSetFile =
+      FindInputFile(run_, toolkit_, "QM_OptSet.txt", "Optimizer settings", true, false);
+  if (run_.optSetFile.empty()) return false;
+
+  const auto resolve = [&](size_t param, std::string_view titleWord, std::string_view mask,
+                           std::string_view label) -> std::string {
+    if (params_.size() > param)
+      return FindInputFile(run_, toolkit_, params_[param], label, true, false);
+    if (run_.init.askInputFiles)
+      return AskInputFile(run_, toolkit_, titleWord, " *" + ext + "|*" + ext);
+    return FindInputFile(run_, toolkit_, mask, label, true, false);
+  };
+  run_.orderFile = resolve(0, "Order input files", "QM_Orders*" + ext, "Order input");
+  if (run_.orderFile.empty()) return false;
+  run_.stockFile = resolve(1, "Stock input files", "QM_Stocks*" + ext, "Stock input");
+  if (run_.stockFile.empty()) return false;
+
+  ShortenToCurrentDirectory(run_.orderFile, run_.stockFile);
+  DeriveOutputNames(run_);
+  // An output must never overwrite an input.
+  return !OutputsCollideWithInputs(run_, toolkit_);
+}
+
+bool BatchController::OpenOutputs() {
+  run_.report.errors = 0;
+  run_.labels.errors = 0;
+  run_.report.Create(run_.reportFile);
+  if (run_.init.writeLabelsFile) run_.labels.Create(run_.labelsFile);
+  if (run_.init.reportFrame)
+    WriteReportHeading(run_.report, run_, ReportContext{toolkit_.ShortDateToday(), 0});
+  if (run_.report.errors > 0) {
+    FinishRun(run_, toolkit_, true, "Error writing Report file");
+    return false;
+  }
+  if (run_.labels.errors > 0) {
+    FinishRun(run_, toolkit_, true, "Error writing Labels file");
+    return false;
+  }
+  return true;
+}
+
+void BatchController::BatchRun() {
+  if (toolkit_.Terminating()) return;
+  if (run_.init.showWindow) view_.SetWaitLabel("Process window", kColourGrey);
+
+  if (!ResolveFiles()) return;
+
+  if (run_.init.confirmSteps) {
+    const std::string text = "Process files: \r" + run_.orderFile + "\r" + run_.stockFile + "\r" +
+                             run_.optSetFile + " ?";
+    if (toolkit_.Confirm(text, BoxButtons::OkCancel) != BoxResult::Ok) {
+      FinishRun(run_, toolkit_, false, "");
+      return;
+    }
+  }
+  printLabels_ = run_.init.labelPrintMode > 0;
+  if (printLabels_ &&
+      toolkit_.Confirm("Confirm Label Printing", BoxButtons::YesNo) != BoxResult::Yes) {
+    printLabels_ = false;
+  }
+
+  if (!ReadOptimizerSettings(run_, toolkit_)) return;
+  if (!PumpAndCheck()) return;
+
+  if (!OpenOutputs()) return;
+  if (!PumpAndCheck()) return;
+
+  if (run_.init.showWindow) view_.AddMemoLine(MemoHeader());
+  MaterialLoop();
+}
+
+std::string BatchController::MemoHeader() const {
+  return LeftAligned("Material/Profile", run_.init.materialColumnWidth) +
+         RightAligned("Parts   /Gr", kPartsHeadingWidth) +
+         RightAligned("Stocks   /Gr", kStocksHeadingWidth) +
+         RightAligned("Used", kUsedHeadingWidth) +
+         RightAligned("Utiliz.", kUtilizationHeadingWidth);
+}
+
+std::string BatchController::MaterialMemoLine() const {
+  const MaterialPass& p = run_.pass;
+  return LeftAligned(p.material, run_.init.materialColumnWidth) +
+         RightAligned(p.partQuantitySum, kPartQuantityWidth) +
+         RightAligned(p.partGroupCount, kPartGroupsWidth) +
+         RightAligned(p.stockQuantitySum, kStockQuantityWidth) +
+         RightAligned(p.stockGroupCount, kStockGroupsWidth);
+}
+
+void BatchController::MaterialLoop() {
+  for (;;) {
+    StartMaterialPass(run_);
+    ReadOrderPass(run_, toolkit_);
+    if (!PumpAndCheck()) return;  // the end of the batch is skipped
+
+    MaterialPass& pass = run_.pass;
+    if (pass.partGroupCount > 0 && pass.partLengthSum != 0) {
+      ReadStockPass(run_, toolkit_);
+      if (!PumpAndCheck()) return;
+      if (pass.stockGroupCount == 0 || pass.stockLengthSum == 0) {
+        LogWarning(run_, toolkit_, "No stock length available for material: " + run_.pass.material);
+      } else if (!SolveMaterial()) {
+        return;  // an output failure ended the run
+      }
+    }
+
+    // End-of-material check.
+    const bool outputErrors = run_.report.errors > 0 || run_.labels.errors > 0;
+    if (pass.solverError > 0 || outputErrors || pass.partGroupCount == 0) break;
+  }
+  FinishBatch();
+}
+
+// False when handing the result on ended the run.
+bool BatchController::SolveMaterial() {
+  MaterialPass& pass = run_.pass;
+  const InitialSettings& init = run_.init;
+  run_.processed += 1;
+  if (init.showWindow) {
+    memoLine_ = MaterialMemoLine();
+    view_.AddMemoLine(memoLine_);
+  }
+
+  const SolverInput input = PackSolverInput(pass);
+
+  const bool showPleaseWait = !init.showWindow && init.confirmSteps && init.progressWindowMode == 0;
+  if (init.showWindow) {
+    view_.SetWaitLabel("Wait please...", kColourRed);
+  } else if (showPleaseWait) {
+    pleaseWait_.Show();
+  }
+  toolkit_.ProcessMessages();
+  pass.solverStartMs = static_cast<double>(toolkit_.Milliseconds());
+
+  SolverResults& r = pass.results;
+  pass.solverError = CallSolver(run_.opt, init.progressWindowMode, init.showMessages, input, r);
+
+  if (init.showWindow) {
+    view_.SetWaitLabel("Process window", kColourGrey);
+  } else if (showPleaseWait) {
+    pleaseWait_.Close();
+  }
+  toolkit_.ProcessMessages();
+
+  if (pass.solverError > 0) {
+    LogError(run_, toolkit_, "Solver reports error " + std::to_string(pass.solverError));
+    run_.processed -= 1;
+    return true;
+  }
+
+  if (!TakeResultArrays(r)) LogError(run_, toolkit_, "Data transfer check ReturnCode error");
+  if (!HandOnResult()) return false;
+
+  if (init.showWindow) {
+    if (run_.report.errors > 0 || run_.labels.errors > 0) {
+      memoLine_ += "Error";
+    } else if (pass.partGroupCount > 0) {
+      memoLine_ += RightAligned(r.partsCut, kPiecesCutWidth) +
+                   RightAligned(r.stockUsed, kBarsUsedWidth) +
+                   RightAligned(UtilizationText(r.utilization, run_.format.decimalSeparator) + "%",
+                                kUtilizationWidth);
+    }
+    view_.ReplaceLastMemoLine(memoLine_);
+  }
+  return true;
+}
+
+// Piece order, report section and labels. False when the run was ended.
+bool BatchController::HandOnResult() {
+  BuildPieceOrder(run_.pass);
+  WriteReportSection(
+      run_.report, run_, run_.pass,
+      ReportContext{toolkit_.ShortDateToday(), static_cast<double>(toolkit_.Milliseconds())});
+  if (run_.init.writeLabelsFile) {
+    const LabelStatus status = WriteLabels(run_.pass, run_.format, run_.labels);
+    if (status != LabelStatus::kOk) {
+      FinishRun(run_, toolkit_, true, LabelStatusMessage(status));
+      return false;
+    }
+  }
+  if (printLabels_) {
+    const LabelStatus status = printer_ != nullptr ? WriteLabels(run_.pass, run_.format, *printer_,
+                                                                 run_.init.labelPrintMode)
+                                                   : LabelStatus::kPrinterOpenFailed;
+    if (status != LabelStatus::kOk) {
+      FinishRun(run_, toolkit_, true, LabelStatusMessage(status));
+      return false;
+    }
+  }
+  return true;
+}
+
+void BatchController::FinishBatch() {
+  if (run_.init.reportFrame)
+    WriteReportEnd(run_.report, run_, ReportContext{toolkit_.ShortDateToday(), 0});
+  if (run_.init.showWindow) {
+    view_.AddMemoLine("  - Processed: " + std::to_string(run_.processed) + " material" +
+                      Plural(run_.processed));
+    if (run_.checked != run_.processed) {
+      view_.AddMemoLine("    - Checked: " + std::to_string(run_.checked) + " material" +
+                        Plural(run_.checked));
+    }
+  }
+  if (run_.init.confirmSteps && run_.processed > 0)
+    toolkit_.ShowInformation("Report:  " + run_.reportFile);
+  endedNormally_ = true;
+  if (run_.init.showWindow) {
+    closeEnabled_ = true;
+    view_.EnableCloseButton();
+  } else {
+    view_.CloseWindow();
+  }
+}
+
+}  // namespace tarvolin

@@ -1,0 +1,76 @@
+#include "group_input.h"
+
+#include "fract.h"
+#include "logs.h"
+
+namespace tarvolin {
+
+int32_t GroupReading::Length(const DataLine& line) {
+  return LengthField(line.text, line.fields, 3, run_.format, errors_);
+}
+
+int16_t GroupReading::Quantity(const DataLine& line) {
+  int16_t quantity = 0;
+  if (line.fields.k < 4 || !ParseWholeNumber16(FieldText(line.text, line.fields, 4), quantity)) {
+    ++errors_;
+    return 0;
+  }
+  return quantity;
+}
+
+int32_t GroupReading::Cost(std::string_view text) {
+  const fract::NumberFormat& format = run_.format;
+  const std::string number = ReplaceDecimalMarks(text, format.decimalSeparator);
+  const int32_t cost = fract::ParseNumberText(TrimText(number), format.costPrecision,
+                                              fract::NoValue, format.decimalSeparator);
+  if (cost == fract::NoValue) ++errors_;
+  return cost;
+}
+
+bool GroupReading::CheckLength(int32_t length, int group) {
+  return CheckField(length > 0, "lengths must be positive\rand have proper format.", group);
+}
+
+bool GroupReading::CheckCost(int32_t cost, int group) {
+  return CheckField(cost >= 0, "costs must be positive\rand have proper format.", group);
+}
+
+bool GroupReading::CheckQuantity(int16_t quantity, int group) {
+  return CheckField(quantity > 0, "quantities must be positive integers.", group);
+}
+
+bool GroupReading::AddItems(int& count, int quantity, int group) {
+  if (count + quantity > kMaxItems) {
+    return Fail(std::string(file_.title) + "s total number exceeds \rprogram limit:  " +
+                std::to_string(kMaxItems) + "\r" + Tail(group));
+  }
+  count += quantity;
+  return true;
+}
+
+bool GroupReading::AddToTotal(int64_t& total, int32_t value, int quantity, std::string_view what,
+                              int scale, int group) {
+  if (ExceedsTotalLimit(value, quantity, total)) {
+    return Fail(std::string(file_.title) + " total " + std::string(what) + " exceeds limit: \r" +
+                std::to_string(LimitInUserUnits(scale)) + "\r" + Tail(group));
+  }
+  total += int64_t{value} * quantity;
+  return true;
+}
+
+bool GroupReading::Fail(const std::string& message) {
+  return FailRun(run_, toolkit_, message);
+}
+
+std::string GroupReading::Tail(int group) const {
+  return "See " + std::string(file_.kind) + " group: " + std::to_string(group) + "\r" +
+         kMaterialHeader + ": " + run_.pass.material;
+}
+
+bool GroupReading::CheckField(bool ok, std::string_view what, int group) {
+  if (ok) return true;
+  return Fail("Error reading " + std::string(file_.kind) + " input file.\rAll " +
+              std::string(file_.kind) + " " + std::string(what) + "\r" + Tail(group));
+}
+
+}  // namespace tarvolin

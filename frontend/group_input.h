@@ -1,0 +1,122 @@
+// The reading that the order file and the stock file share: the walk over
+// the data lines of the current material, the group limit, the reading-error
+// count, the checks of the fields every group has (length and quantity), the
+// pass totals, and the messages with the file's own words.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "input_text.h"
+#include "run_state.h"
+#include "toolkit.h"
+
+namespace tarvolin {
+
+// What tells the two files apart in the shared reading.
+struct GroupFile {
+  std::string_view kind;   // "part" or "stock", as in "Error reading part input file."
+  std::string_view title;  // "Part" or "Stock", as in "Part total length exceeds limit: "
+  int maxGroups;
+};
+
+inline constexpr GroupFile kOrderFile{"part", "Part", kMaxPartGroups};
+inline constexpr GroupFile kStockFile{"stock", "Stock", kMaxStockGroups};
+
+class GroupReading {
+ public:
+  GroupReading(RunState& run, Toolkit& toolkit, const GroupFile& file)
+      : run_(run), toolkit_(toolkit), file_(file) {}
+
+  // Reads the file's data lines. A line with too many fields ends the run;
+  // a line without a second field counts as a reading error, which stops
+  // the reading at the end of that line. `pickMaterial(key)` sees every
+  // line's material key first and returns false when it ended the run (the
+  // order reader chooses its material there). Lines of other materials are
+  // skipped; a group beyond the file's limit ends the run; `readGroup(line,
+  // n)` then reads group n and returns false when it ended the run. Reading
+  // errors end the run at the end. False when the run was ended.
+  template <typename PickMaterial, typename ReadGroup>
+  bool ReadLines(const std::string& fileName, PickMaterial pickMaterial, ReadGroup readGroup);
+
+  // Makes groups[n] a fresh group of the data line: its source line, its
+  // material key and its length (field 3); count becomes n.
+  template <typename Group, size_t N>
+  Group& StartGroup(std::array<Group, N>& groups, int& count, const DataLine& line, int n);
+
+  // Field 3 as a length and field 4 as a 16-bit quantity; a missing or
+  // unreadable field is a reading error and reads as 0.
+  int32_t Length(const DataLine& line);
+  int16_t Quantity(const DataLine& line);
+  // A text to be read as a number: its first "." and "," become the
+  // locale's separator.
+  int32_t Cost(std::string_view text);
+
+  // The checks of a group's fields, each ending the run with "Error reading
+  // <kind> input file.\rAll <kind> ..." when the value is out of range:
+  // lengths and quantities must be above 0, costs 0 or more.
+  bool CheckLength(int32_t length, int group);
+  bool CheckCost(int32_t cost, int group);
+  bool CheckQuantity(int16_t quantity, int group);
+
+  // Adds the quantity to the pass's item count, which must not pass the
+  // item limit, and value x quantity to a total of lengths or costs, which
+  // must stay below the total limit. `what` names the total in the message
+  // ("length" or "cost"); `scale` turns the limit into user units for it.
+  bool AddItems(int& count, int quantity, int group);
+  bool AddToTotal(int64_t& total, int32_t value, int quantity, std::string_view what, int scale,
+                  int group);
+
+  // Ends the run with the message; false, for `return Fail(...)`.
+  bool Fail(const std::string& message);
+
+ private:
+  std::string Tail(int group) const;
+  bool CheckField(bool ok, std::string_view what, int group);
+
+  RunState& run_;
+  Toolkit& toolkit_;
+  const GroupFile file_;
+  int errors_ = 0;
+};
+
+template <typename PickMaterial, typename ReadGroup>
+bool GroupReading::ReadLines(const std::string& fileName, PickMaterial pickMaterial,
+                             ReadGroup readGroup) {
+  std::string content;
+  if (ReadWholeFile(fileName, content) != 0) ++errors_;
+  DataLineReader reader(content);
+  DataLine line;
+  int n = 0;
+  while (errors_ == 0 && reader.Next(line)) {
+    if (line.fields.tooMany) {
+      return Fail("Error reading " + std::string(file_.kind) + " input file.\rMore than " +
+                  std::to_string(kMaxFields) +
+                  " fields in one line.\rSee line: " + std::to_string(line.number));
+    }
+    if (!line.key.hasSecondField) ++errors_;
+    if (!pickMaterial(line.key.key)) return false;
+    if (line.key.key != run_.pass.material) continue;
+    if (n >= file_.maxGroups)
+      return Fail("Too many " + std::string(file_.kind) + " input lines/groups\r" + Tail(n + 1));
+    if (!readGroup(line, ++n)) return false;
+  }
+  if (errors_ > 0) return Fail("Error open/read " + std::string(file_.kind) + " input file");
+  return true;
+}
+
+template <typename Group, size_t N>
+Group& GroupReading::StartGroup(std::array<Group, N>& groups, int& count, const DataLine& line,
+                                int n) {
+  count = n;
+  Group& group = groups[n];
+  group = Group{};
+  group.sourceLine = CutToChars(line.text, kSourceLineChars);
+  group.materialKey = line.key.key;
+  group.length = Length(line);
+  return group;
+}
+
+}  // namespace tarvolin

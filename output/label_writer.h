@@ -1,0 +1,52 @@
+// Piece labels, three across in rows of four text lines, to the labels file
+// or to the printer.
+//
+// Failure contract: every write is checked at once and the first failure
+// stops the labels of the material. WriteLabels then returns a status other
+// than kOk and throws nothing; the batch run logs LabelStatusMessage() as an
+// error and ends the run. A print job that was begun is always ended, also
+// after a failed write.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "fract.h"
+#include "plan_records.h"
+#include "printer.h"
+#include "text_file.h"
+
+namespace tarvolin {
+
+enum class LabelStatus {
+  kOk,
+  kFileWriteFailed,
+  kPrinterOpenFailed,
+  kPrinterWriteFailed,
+  kPrinterCloseFailed,
+  kBadMode,
+};
+
+// The error text for the log; empty for kOk.
+std::string LabelStatusMessage(LabelStatus status);
+
+// Blanks in front up to n characters; a longer text is cut to n - 1
+// characters and ends in "?".
+std::string FitLabelField(std::string_view text, int n);
+
+// The printer font and orientation for a label mode (1 or 2).
+PrinterSetup LabelPrinterSetup(int mode, int verticalResolution);
+
+// Labels of the material to the labels file (mode 1, no paging). The piece
+// order must have been built before. Lengths are written with the format's
+// length precision and always with a point.
+LabelStatus WriteLabels(const MaterialPlan& plan, const fract::NumberFormat& format,
+                        TextOutFile& file);
+
+// Labels of the material as one print job in the given mode (1 or 2):
+// begins the job with the mode's font in portrait orientation, writes the
+// pages and ends the job, so every material starts on a new page.
+LabelStatus WriteLabels(const MaterialPlan& plan, const fract::NumberFormat& format,
+                        Printer& printer, int mode);
+
+}  // namespace tarvolin

@@ -1,0 +1,146 @@
+// The plain records of a batch run that the run fills and the report and
+// label writers read: the settings of the run, the groups of one material,
+// the solver's plan for them, and the piece order both writers list the cut
+// pieces in. Nothing here reads files or talks to the operator.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "fract.h"
+#include "tarvolin/limits.h"
+
+namespace tarvolin {
+
+// Table bounds, the same as the solver's.
+inline constexpr int kMaxItems = TARVOLIN_MAX_ITEMS;
+inline constexpr int kMaxPartGroups = TARVOLIN_MAX_PART_GROUPS;
+inline constexpr int kMaxStockGroups = TARVOLIN_MAX_STOCK_GROUPS;
+// A result array: the item count in slot 0, one slot per item and the
+// marker slot behind the last item.
+inline constexpr int kResultArraySize = kMaxItems + 2;
+
+inline constexpr int kMaterialKeyChars = 32;
+inline constexpr int kMarkChars = 16;
+inline constexpr int kSourceLineChars = 254;
+
+// The word that names a material in messages and in the report.
+inline constexpr const char* kMaterialHeader = "Mater/Sect";
+
+// Switches of the initial settings file, with their defaults.
+struct InitialSettings {
+  bool showWindow = true;
+  bool askInputFiles = false;
+  bool confirmSteps = true;
+  bool showMessages = true;
+  // 0 no progress window during a solver call, 1 the progress window, 2 or
+  // more the progress window offering Esc.
+  int progressWindowMode = 1;
+  bool reportFrame = true;
+  bool reportTotals = true;
+  bool reportMaterialColumn = true;
+  int reportPartsMode = 0;  // 0 piece lengths in the layout row, 1 a line per piece
+  bool reportCosts = false;
+  int materialColumnWidth = 18;
+  int numberColumnWidth = 8;
+  bool writeLabelsFile = false;
+  int labelPrintMode = 0;  // 0 no printed labels, 1 or 2 the label layout
+};
+
+// Optimizer settings as handed to the solver (lengths in length units).
+struct OptimizerSettings {
+  int32_t optimizeCost = 0;  // 1: the cheapest stock instead of the least waste
+  int32_t ignoreLastStock = 1;
+  int32_t stockLengthPreference = 0;  // -5 shorter .. +5 longer stocks
+  int32_t reduceLayouts = 1;
+  int32_t effortLevel = 5;
+  int32_t maxDifferentStocks = 0;
+  // Different pieces in one layout, 0 unlimited; -2 and below: no such limit,
+  // a stock/cut bundle of that many bars instead.
+  int32_t maxDifferentPieces = 0;
+  int32_t minReusableLength = 0;
+  int32_t kerf = 0;        // saw blade thickness
+  int32_t endZone = 0;     // non-usable length at the bar end
+  int32_t gripLength = 0;  // usable gripping length at the bar end
+  int32_t timeLimitSeconds = 0;
+  int32_t iterationMultiplier = 20;
+  int32_t layoutsByMark = 0;
+  int32_t maxPiecesPerLayout = 0;
+};
+
+// The run as the writers see it: the banner and the input files the report
+// names, the settings it ran with and how numbers are written.
+struct RunRecord {
+  std::string banner = "Velmora";
+  std::string orderFile, stockFile;
+  InitialSettings init;
+  OptimizerSettings opt;
+  fract::NumberFormat format;
+};
+
+// One accepted order line of the current material.
+struct PartGroup {
+  int32_t length = 0;
+  int32_t markId = 0;
+  int16_t quantity = 0;
+  std::string mark;         // at most kMarkChars characters
+  std::string materialKey;  // at most kMaterialKeyChars characters
+  std::string sourceLine;   // at most kSourceLineChars characters
+};
+
+// One accepted stock line of the current material.
+struct StockGroup {
+  int32_t length = 0;
+  int32_t cost = 0;
+  int16_t quantity = 0;
+  std::string materialKey;
+  std::string sourceLine;
+};
+
+// Scalar result cells and result arrays of one solver call. The arrays hold
+// the item count in slot 0, one value per item and a marker slot.
+struct SolverResults {
+  int32_t criterion = 0;
+  int32_t utilization = 0;  // thousandths of a percent
+  int32_t stockUsed = 0, partsCut = 0, lengthUsed = 0, wasteSum = 0, costUsed = 0;
+  // The last stock, when the solver reports it apart from the rest.
+  int32_t lastStock = 0, lastParts = 0, lastLengthUsed = 0, lastWaste = 0, lastCost = 0;
+  int32_t patternCount = 0, layoutCount = 0, layoutCuts = 0, reserved1 = 0, reserved2 = 0;
+  std::array<int16_t, kResultArraySize> stockItemGroup{}, partItemGroup{}, partItemStock{},
+      stockItemLayout{}, stockItemPattern{}, stockItemParts{};
+  std::array<int32_t, kResultArraySize> stockItemWaste{};
+  int partItemCount = 0;   // slot 0 of partItemStock
+  int stockItemCount = 0;  // slot 0 of stockItemLayout
+};
+
+// One material: its groups as read, the solver's plan for them and the
+// order in which the writers list the cut pieces.
+struct MaterialPlan {
+  std::string material;  // the material key
+  int partGroupCount = 0;
+  std::array<PartGroup, kMaxPartGroups + 2> partGroups{};  // 1..n
+  int stockGroupCount = 0;
+  std::array<StockGroup, kMaxStockGroups + 2> stockGroups{};  // 1..n
+  SolverResults results;
+  std::array<int16_t, kMaxItems + 2> pieceOrder{};  // 1..piece count, item numbers
+  double solverStartMs = 0;                         // solver clock at the call
+};
+
+// The item counts of the results, held within the tables' bounds.
+int PieceCount(const SolverResults& results);
+int BarCount(const SolverResults& results);
+
+// The group of that number, or nullptr when the number is outside 1..count:
+// a plan with wild figures reads as pieces and bars without a group.
+const PartGroup* PartGroupAt(const MaterialPlan& plan, int group);
+const StockGroup* StockGroupAt(const MaterialPlan& plan, int group);
+
+// Length of a piece (item number), 0 when its group is unknown.
+int32_t PieceLength(const MaterialPlan& plan, int piece);
+
+// Fills plan.pieceOrder[1..piece count] with the piece item numbers sorted
+// by length, longest first, equal lengths in item order.
+void BuildPieceOrder(MaterialPlan& plan);
+
+}  // namespace tarvolin

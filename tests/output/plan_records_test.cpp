@@ -1,0 +1,110 @@
+#include "plan_records.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <utility>
+#include <vector>
+
+#include "output_fixtures.h"
+
+namespace tarvolin {
+namespace {
+
+using testing_support::SevenPieces;
+
+std::vector<int> PieceOrder(const MaterialPlan& plan) {
+  return {plan.pieceOrder.begin() + 1, plan.pieceOrder.begin() + 1 + plan.results.partItemCount};
+}
+
+// The exchange sort the piece order was built with before: a bubble sort
+// whose passes narrow to the range between the first and the last exchange
+// of the pass before, exchanging only a strictly longer later piece.
+std::vector<int> ExchangeSortedPieces(const MaterialPlan& plan) {
+  const int n = plan.results.partItemCount;
+  std::vector<int> order(n + 1);
+  for (int i = 1; i <= n; ++i) order[i] = i;
+  int low = 1;
+  int high = n - 1;
+  while (low <= high) {
+    int first = 0;
+    int last = 0;
+    for (int i = low; i <= high; ++i) {
+      if (PieceLength(plan, order[i + 1]) > PieceLength(plan, order[i])) {
+        std::swap(order[i], order[i + 1]);
+        if (first == 0) first = i;
+        last = i;
+      }
+    }
+    if (first == 0) break;
+    low = std::max(1, first - 1);
+    high = last - 1;
+  }
+  return {order.begin() + 1, order.end()};
+}
+
+TEST(PieceOrderTest, LongestFirstEqualLengthsInItemOrder) {
+  auto run = SevenPieces();
+  BuildPieceOrder(run->plan);
+  EXPECT_EQ(PieceOrder(run->plan), (std::vector<int>{7, 2, 4, 1, 6, 8, 3, 5}));
+  EXPECT_EQ(run->plan.pieceOrder[0], 0);
+}
+
+// Few distinct lengths make many ties; a wrong group number reads as length
+// 0 and sorts last.
+TEST(PieceOrderTest, TiesKeepTheOrderOfTheFormerExchangeSort) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    MaterialPlan plan;
+    plan.partGroupCount = 1 + static_cast<int>(random() % kMaxPartGroups);
+    for (int g = 1; g <= plan.partGroupCount; ++g)
+      plan.partGroups[g].length = 1 + static_cast<int32_t>(random() % 4);
+    plan.results.partItemCount = static_cast<int>(random() % (kMaxItems + 1));
+    for (int i = 1; i <= plan.results.partItemCount; ++i)
+      plan.results.partItemGroup[i] = static_cast<int16_t>(random() % (plan.partGroupCount + 2));
+    BuildPieceOrder(plan);
+    ASSERT_EQ(PieceOrder(plan), ExchangeSortedPieces(plan)) << "round " << round;
+  }
+}
+
+TEST(PlanLookupTest, NumbersOutsideTheTablesReadAsNothing) {
+  MaterialPlan plan;
+  plan.partGroupCount = 2;
+  plan.partGroups[1].length = 700;
+  plan.partGroups[2].length = 900;
+  plan.partGroups[3].length = 555;  // beyond the count: not a group
+  plan.stockGroupCount = 1;
+  plan.stockGroups[1].length = 6000;
+  plan.results.partItemGroup[1] = 2;
+  plan.results.partItemGroup[2] = 3;
+  plan.results.partItemGroup[3] = -1;
+
+  EXPECT_EQ(PartGroupAt(plan, 0), nullptr);
+  EXPECT_EQ(PartGroupAt(plan, 3), nullptr);
+  EXPECT_EQ(PartGroupAt(plan, 2), &plan.partGroups[2]);
+  EXPECT_EQ(StockGroupAt(plan, 1), &plan.stockGroups[1]);
+  EXPECT_EQ(StockGroupAt(plan, 2), nullptr);
+  EXPECT_EQ(PieceLength(plan, 1), 900);
+  EXPECT_EQ(PieceLength(plan, 2), 0);
+  EXPECT_EQ(PieceLength(plan, 3), 0);
+
+  // A count beyond the tables is held at the group limit.
+  plan.partGroupCount = kMaxPartGroups + 5;
+  EXPECT_EQ(PartGroupAt(plan, kMaxPartGroups + 1), nullptr);
+}
+
+TEST(PlanLookupTest, ItemCountsStayWithinTheTables) {
+  const struct {
+    int count, held;
+  } cases[] = {{-3, 0}, {0, 0}, {37, 37}, {kMaxItems, kMaxItems}, {kMaxItems + 1, kMaxItems}};
+  for (const auto& c : cases) {
+    SolverResults r;
+    r.partItemCount = c.count;
+    r.stockItemCount = c.count;
+    EXPECT_EQ(PieceCount(r), c.held) << c.count;
+    EXPECT_EQ(BarCount(r), c.held) << c.count;
+  }
+}
+
+}  // namespace
+}  // namespace tarvolin
