@@ -228,26 +228,27 @@ void CheckLayouts(const LayoutPlan& plan, int32_t* counters) {
   int32_t highest = 0;
   for (int32_t bar = 1; bar <= n; ++bar) {
     const int32_t c = plan.barLayout[bar];
-    if (c > plan.layoutCount) ++counters[11];
+    if (c > plan.layoutCount) CountFailure(counters, Check::kLayoutAboveCount);
     highest = std::max(highest, c);
   }
   for (int32_t bar = n + 1; bar <= kMaxItems; ++bar) {
-    if (plan.barLayout[bar] != 0) ++counters[12];
+    if (plan.barLayout[bar] != 0) CountFailure(counters, Check::kLayoutBeyondBars);
   }
   if (plan.lastBar != 0) {
     const bool valid = plan.lastBar >= 1 && plan.lastBar <= n &&
                        plan.barLayout[plan.lastBar] >= 1 &&
                        plan.barLayout[plan.lastBar] <= plan.layoutCount;
-    if (!valid) ++counters[13];
+    if (!valid) CountFailure(counters, Check::kLastBarWithoutLayout);
   }
   const int32_t fixedCount = plan.fixed != nullptr ? plan.fixed->layoutCount : 0;
-  if (plan.layoutCount != std::max(highest, fixedCount)) ++counters[14];
+  if (plan.layoutCount != std::max(highest, fixedCount))
+    CountFailure(counters, Check::kLayoutCountMismatch);
   for (int32_t i = 1; i <= plan.pieceCount; ++i) {
     const int32_t bar = plan.stockOfPiece[i];
     if (bar > n || bar < 0) {
-      ++counters[15];
+      CountFailure(counters, Check::kPieceBeyondBars);
     } else if (bar >= 1 && plan.barLayout[bar] == 0) {
-      ++counters[16];
+      CountFailure(counters, Check::kPieceOnBarWithoutLayout);
     }
   }
 }

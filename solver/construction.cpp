@@ -46,7 +46,7 @@ class Builder {
     while (barsLeft_ >= 1 && count_ >= 1 && run_.openStockCount >= 1) {
       ++barPos_;
       if (barPos_ < 1 || barPos_ > run_.openStockCount) {
-        ++run_.check[6];
+        CountFailure(run_.check, Check::kBarListOverrun);
         break;
       }
       if (run_.stockState[run_.openStocks[barPos_]] == kBarFree) VisitBar();
@@ -109,7 +109,7 @@ class Builder {
     const int g = run_.stockGroup[bar];
     if (set_.diffStocks >= 1 && run_.usedStockGroupCount >= set_.diffStocks && !GroupUsed(g)) {
       run_.stockState[bar] = kBarLookedAt;
-      if (--barsLeft_ < 0) ++run_.check[6];
+      if (--barsLeft_ < 0) CountFailure(run_.check, Check::kBarsLeftNegative);
       return;
     }
     bar_ = bar;
@@ -133,7 +133,7 @@ class Builder {
 
     const bool committed =
         barPieces_ >= 1 && CommitAllowed(st_, barLength_, barRemaining_, barCost_);
-    if (--barsLeft_ < 0) ++run_.check[6];
+    if (--barsLeft_ < 0) CountFailure(run_.check, Check::kBarsLeftNegative);
     run_.stockPieces[bar] = barPieces_;
     run_.stockRemainder[bar] = barRemaining_;
     if (committed) {
@@ -158,13 +158,13 @@ class Builder {
   void Commit(int bar) {
     for (int i = 0; i < barItemCount_; ++i) {
       if (run_.openPieceCount <= 0) {
-        ++run_.check[4];
+        CountFailure(run_.check, Check::kCommitWithoutOpenPiece);
         break;
       }
       for (int p = 1; p <= run_.openPieceCount; ++p) {
         if (run_.openPieces[p] == barItems_[i]) {
           MoveToBack(run_.openPieces, p, run_.openPieceCount);
-          if (--run_.openPieceCount < 0) ++run_.check[5];
+          if (--run_.openPieceCount < 0) CountFailure(run_.check, Check::kOpenPieceCountNegative);
           break;
         }
       }
@@ -283,7 +283,7 @@ class Builder {
     int placed = 0;
     for (int r = 0; r < combo.runs; ++r) {
       if (chosen[r] > combo.run[r].count()) {
-        ++run_.check[3];
+        CountFailure(run_.check, Check::kCountAboveRun);
         chosen[r] = combo.run[r].count();
       }
       if (chosen[r] < 0) chosen[r] = 0;
@@ -294,7 +294,7 @@ class Builder {
       barRemaining_ -= chosen[r] * combo.run[r].length;
       placed += chosen[r];
     }
-    if (barRemaining_ < 0) ++run_.check[2];
+    if (barRemaining_ < 0) CountFailure(run_.check, Check::kBarOverfilled);
     barPieces_ += placed;
     if (placed > 0) gripReserve_ = reserve;
 
@@ -325,7 +325,7 @@ class Builder {
     while (u <= count_ && barRemaining_ >= run_.minPart &&
            !(set_.maxPieces >= 1 && barPieces_ >= set_.maxPieces)) {
       if (u < 1 || u >= kItemSlots) {
-        ++run_.check[1];
+        CountFailure(run_.check, Check::kPieceListOverrun);
         break;
       }
       const int piece = list_[u];
@@ -355,7 +355,7 @@ class Builder {
           if (set_.diffPieces >= 1) barGroupCount_ = g1;
           gripReserve_ = reserve;
           barRemaining_ -= len;
-          if (barRemaining_ < 0) ++run_.check[2];
+          if (barRemaining_ < 0) CountFailure(run_.check, Check::kBarOverfilled);
           barPieces_ += 1;
         }
         ++u;
@@ -365,7 +365,7 @@ class Builder {
     }
     for (int p = u; p <= count_; ++p) list_[++rest] = list_[p];
     count_ = rest;
-    if (count_ < 0) ++run_.check[7];
+    if (count_ < 0) CountFailure(run_.check, Check::kPieceListCountNegative);
     return true;
   }
 

@@ -8,6 +8,7 @@
 #include "prepare.h"
 #include "solver_services.h"
 #include "solver_state.h"
+#include "tarvolin/errors.h"
 #include "tarvolin/solver_view.h"
 
 namespace solver {
@@ -201,7 +202,7 @@ extern "C" TARVOLIN_API void CutOptimize(
     // see: it is reported as error 209 before anything is read or written.
     if (AnyNullPointer(args)) {
       st.error = ErrorState{0, ErrorMsgs != nullptr && *ErrorMsgs != 0};
-      RaiseError(st, kErrorNullArgument, "Calc.Error");
+      RaiseError(st, TARVOLIN_ERROR_NULL_ARGUMENT);
       FinishFailedCall(st, ErrorNumb);
       return;
     }
@@ -210,10 +211,10 @@ extern "C" TARVOLIN_API void CutOptimize(
   } catch (...) {
     // Nothing may cross the boundary: an unexpected failure is error 210.
     try {
-      RaiseError(st, kErrorUnexpected, "Calc.Error");
+      RaiseError(st, TARVOLIN_ERROR_UNEXPECTED);
       FinishFailedCall(st, ErrorNumb);
     } catch (...) {
-      *ErrorNumb = st.error.number != 0 ? st.error.number : kErrorUnexpected;
+      *ErrorNumb = st.error.number != 0 ? st.error.number : TARVOLIN_ERROR_UNEXPECTED;
     }
   }
 }

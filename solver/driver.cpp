@@ -9,14 +9,14 @@
 #include "solver_services.h"
 #include "solver_state.h"
 #include "tarvolin/cut_optimize.h"
+#include "tarvolin/errors.h"
+#include "tarvolin/limits.h"
 
 namespace solver {
 
 namespace {
 
-constexpr double kDemandSlack = 1.4;
 constexpr int64_t kOrdersCap = 25555;
-constexpr int64_t kSumLimit = 2000000000;
 
 // Sub-level and candidate count of the passes of each level: the first pass
 // (levels above the two-pass threshold) and the only or second pass.
@@ -30,10 +30,6 @@ constexpr PassPlan kLevelPasses[kSubLevels] = {
 
 bool ErrorRaised(const SolverState& st) {
   return st.error.number != 0;
-}
-
-void CalcError(SolverState& st, int number) {
-  RaiseError(st, number, "Calc.Error");
 }
 
 // First internal item of each group (items of a group are consecutive).
@@ -87,8 +83,9 @@ bool TrimStock(SolverState& st) {
     const int32_t q = r.stockGrQty[g];
     int32_t keep = q;
     if (q >= 1) {
-      const int32_t bound = BarDemandBound(partLth, partQty, r.partGroupCount, kDemandSlack,
-                                           r.gripLength, se.endZone, se.kerf, r.stockGrLth[g]);
+      const int32_t bound =
+          BarDemandBound(partLth, partQty, r.partGroupCount, TARVOLIN_BAR_DEMAND_SLACK,
+                         r.gripLength, se.endZone, se.kerf, r.stockGrLth[g]);
       if (bound < q) {
         keep = std::max(bound, 0);
         r.stockGrQty[g] = keep;
@@ -119,7 +116,7 @@ bool TrimStock(SolverState& st) {
   int32_t counted = 0;
   for (int g = 1; g <= r.stockGroupCount; ++g) counted += r.stockGrQty[g];
   if (counted != r.initialStockCount || pos != r.initialStockCount) {
-    CalcError(st, 201);
+    RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_ORDER);
     return false;
   }
   return r.initialStockCount > 0;
@@ -128,8 +125,8 @@ bool TrimStock(SolverState& st) {
 // Steps 7 to 9: statistics on working lengths, means, estimates, mixType.
 bool RunStatistics(SolverState& st) {
   RunTables& r = st.run;
-  r.minStock = static_cast<int32_t>(kSumLimit);
-  r.minPart = static_cast<int32_t>(kSumLimit);
+  r.minStock = kMaxSum;
+  r.minPart = kMaxSum;
   bool rateSet = false;
   for (int g = 1; g <= r.stockGroupCount; ++g) {
     const int32_t q = r.stockGrQty[g];
@@ -154,9 +151,9 @@ bool RunStatistics(SolverState& st) {
     r.totalPartLth += int64_t{len} * q;
   }
   bool ok = true;
-  if (r.totalStockLth > kSumLimit) ok = (CalcError(st, 217), false);
-  if (r.totalPartLth > kSumLimit) ok = (CalcError(st, 218), false);
-  if (r.totalStockCost > kSumLimit) ok = (CalcError(st, 219), false);
+  if (r.totalStockLth > kMaxSum) ok = (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_LENGTH), false);
+  if (r.totalPartLth > kMaxSum) ok = (RaiseError(st, TARVOLIN_ERROR_RUN_PART_LENGTH), false);
+  if (r.totalStockCost > kMaxSum) ok = (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_COST), false);
   if (!ok) return false;
 
   r.meanPiece = static_cast<int32_t>(r.totalPartLth / r.pieceCount);
@@ -228,7 +225,7 @@ void ReferenceCostRate(SolverState& st) {
 // Resets the run tables for a new run; the consistency counters are the
 // call's and stay.
 void ResetRunTables(SolverState& st) {
-  int32_t check[51];
+  int32_t check[kCheckSlots];
   std::copy(std::begin(st.run.check), std::end(st.run.check), check);
   st.run = RunTables{};
   std::copy(std::begin(check), std::end(check), st.run.check);
@@ -326,7 +323,7 @@ int32_t MapRunsToItems(SolverState& st, int32_t m) {
         if (validPart(base + c) && validBar(barBase[bar] + c)) {
           d.resultStockOfPiece[base + c] = static_cast<int16_t>(barBase[bar] + c);
         } else {
-          ++st.run.check[35];
+          CountFailure(st.run.check, Check::kResultItemMapping);
         }
       }
     }
@@ -346,7 +343,7 @@ int32_t MapRunsToItems(SolverState& st, int32_t m) {
     const int32_t item = firstPart[g] + k * b.usedPieces[g] + seenPart[g]++;
     const int16_t bar = r.stockOfPiece[p];
     if (!validPart(item)) {
-      ++st.run.check[35];
+      CountFailure(st.run.check, Check::kResultItemMapping);
       continue;
     }
     if (bar >= 1 && bar <= r.stockCount && validBar(barItem[bar])) {
@@ -422,16 +419,17 @@ void TakeNewBest(SolverState& st, int32_t m) {
 
   int32_t* check = st.run.check;
   const RunRecord& bor = d.bestOfRun;
-  if (res.lastParts != before.lastParts) ++check[29];
-  if (res.lastLength != before.lastLength) ++check[30];
-  if (res.lastRemainder != before.lastRemainder) ++check[31];
-  if (res.lastCost != before.lastCost) ++check[32];
-  if (res.maxRemainder < bor.maxRemainder || res.maxRemainder < cur.maxRemainder) ++check[33];
-  if (res.bars != bor.bars * m + cur.bars) ++check[34];
-  if (res.parts != bor.parts * m + cur.parts) ++check[35];
-  if (res.length != bor.length * m + cur.length) ++check[36];
-  if (res.waste != bor.waste * m + cur.waste) ++check[37];
-  if (res.cost != bor.cost * m + cur.cost) ++check[38];
+  if (res.lastParts != before.lastParts) CountFailure(check, Check::kResultLastParts);
+  if (res.lastLength != before.lastLength) CountFailure(check, Check::kResultLastLength);
+  if (res.lastRemainder != before.lastRemainder) CountFailure(check, Check::kResultLastRemainder);
+  if (res.lastCost != before.lastCost) CountFailure(check, Check::kResultLastCost);
+  if (res.maxRemainder < bor.maxRemainder || res.maxRemainder < cur.maxRemainder)
+    CountFailure(check, Check::kResultMaxRemainder);
+  if (res.bars != bor.bars * m + cur.bars) CountFailure(check, Check::kResultBars);
+  if (res.parts != bor.parts * m + cur.parts) CountFailure(check, Check::kResultParts);
+  if (res.length != bor.length * m + cur.length) CountFailure(check, Check::kResultLength);
+  if (res.waste != bor.waste * m + cur.waste) CountFailure(check, Check::kResultWaste);
+  if (res.cost != bor.cost * m + cur.cost) CountFailure(check, Check::kResultCost);
   RaiseConsistencyErrors(st);
 }
 
@@ -598,10 +596,10 @@ bool PrepareRun(SolverState& st, int subLevel) {
     const int32_t q = d.workPartQty[g];
     r.partGrLth[g] = pr.partGrLth[g];
     r.partGrQty[g] = q;
-    if (q < 0) return (CalcError(st, 211), false);
+    if (q < 0) return (RaiseError(st, TARVOLIN_ERROR_RUN_PART_QUANTITY), false);
     if (q == 0) ++r.emptyPartGroups;
     if (!AppendRunItems(r.pieceGroup, r.pieceCount, g, q, orders)) {
-      return (CalcError(st, 212), false);
+      return (RaiseError(st, TARVOLIN_ERROR_RUN_PART_ITEMS), false);
     }
   }
   r.distinctPieceOrders = static_cast<int32_t>(orders + 1);
@@ -613,10 +611,10 @@ bool PrepareRun(SolverState& st, int subLevel) {
     r.stockGrLth[g] = pr.stockGrLth[g];
     r.stockGrCst[g] = pr.stockGrCst[g];
     r.stockGrQty[g] = q;
-    if (q < 0) return (CalcError(st, 214), false);
+    if (q < 0) return (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_QUANTITY), false);
     if (q == 0) ++r.emptyStockGroups;
     if (!AppendRunItems(r.stockGroup, r.stockCount, g, q, orders)) {
-      return (CalcError(st, 215), false);
+      return (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_ITEMS), false);
     }
   }
   r.distinctStockOrders = static_cast<int32_t>(orders + 1);
@@ -628,17 +626,17 @@ bool PrepareRun(SolverState& st, int subLevel) {
   // limit cannot belong to a plannable problem and must not wrap around.
   for (int g = 1; g <= r.stockGroupCount; ++g) {
     const int64_t w = int64_t{r.stockGrLth[g]} + se.kerf - se.endZone;
-    if (w > kSumLimit) return (CalcError(st, 217), false);
+    if (w > kMaxSum) return (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_LENGTH), false);
     r.stockGrLth[g] = static_cast<int32_t>(w);
   }
   for (int g = 1; g <= r.partGroupCount; ++g) {
     const int64_t w = int64_t{r.partGrLth[g]} + se.kerf;
-    if (w > kSumLimit) return (CalcError(st, 218), false);
+    if (w > kMaxSum) return (RaiseError(st, TARVOLIN_ERROR_RUN_PART_LENGTH), false);
     r.partGrLth[g] = static_cast<int32_t>(w);
   }
   if (se.gripLength > 0) {
     r.gripLength =
-        static_cast<int32_t>(std::min<int64_t>(int64_t{se.gripLength} + se.kerf, kSumLimit));
+        static_cast<int32_t>(std::min<int64_t>(int64_t{se.gripLength} + se.kerf, kMaxSum));
   }
 
   if (!RunStatistics(st)) return false;
@@ -743,8 +741,8 @@ void OrderLayoutsByWaste(SolverState& st) {
 
 void RaiseConsistencyErrors(SolverState& st) {
   if (!st.tuning.consistencyChecks) return;
-  for (int k = 1; k <= 50; ++k) {
-    if (st.run.check[k] > 0) RaiseError(st, 100 + k, "Calc.Check");
+  for (int k = 1; k <= kLastCheck; ++k) {
+    if (st.run.check[k] > 0) RaiseError(st, TARVOLIN_ERROR_CHECK_FIRST - 1 + k);
   }
 }
 

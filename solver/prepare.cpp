@@ -7,38 +7,12 @@
 #include "solver_services.h"
 #include "solver_state.h"
 #include "tarvolin/cut_optimize.h"
+#include "tarvolin/errors.h"
+#include "tarvolin/limits.h"
 
 namespace solver {
 
 namespace {
-
-constexpr int32_t kSumLimit = 2000000000;
-
-constexpr const char* kMsgSettings = "Error Opt.Settings";
-constexpr const char* kMsgStockIndex = "Stock array index out of range";
-constexpr const char* kMsgPartIndex = "Part array index out of range";
-constexpr const char* kMsgStockIndexDiff = "Stock array index difference";
-constexpr const char* kMsgPartIndexDiff = "Part array index difference";
-constexpr const char* kMsgStockLength = "Stock Length array data error";
-constexpr const char* kMsgPartLength = "Part Length array data error";
-constexpr const char* kMsgStockCost = "Stock Cost array data error";
-constexpr const char* kMsgPartMark = "Part MarkID array data error";
-constexpr const char* kMsgStockQty = "Stock Quantity array data error";
-constexpr const char* kMsgPartQty = "Part Quantity array data error";
-constexpr const char* kMsgNoStocks =
-    "No any suitable stocks defined,\ror Gripping/End-zone is too long";
-constexpr const char* kMsgNoParts = "No any parts defined";
-constexpr const char* kMsgStockGroups = "Too many stock groups";
-constexpr const char* kMsgPartGroups = "Too many part groups";
-constexpr const char* kMsgStockItems = "Too many stock items";
-constexpr const char* kMsgPartItems = "Too many part items";
-constexpr const char* kMsgStockLengthSum = "Stock length sum exceeds limit";
-constexpr const char* kMsgPartLengthSum = "Part length sum exceeds limit";
-constexpr const char* kMsgStockCostSum = "Stock cost sum exceeds limit";
-constexpr const char* kMsgNoFit = "No parts fit in any stock";
-constexpr const char* kMsgEndGap = "End Gap exceeds stock length";
-constexpr const char* kMsgBundle = "Stock bundle exceeds part Qty";
-constexpr const char* kMsgCalcError = "Calc.Error";
 
 // Results are written wrapped to the element size.
 int16_t Wrap16(int64_t v) {
@@ -97,7 +71,7 @@ bool CheckSettings(SolverState& st, const CallSettings& in) {
                   InRange(in.maxPieces, 0, 100) && in.gapItIt >= 0 && in.gapItEnd >= 0 &&
                   in.gapGripEnd >= 0 && in.minReusable >= 0 && in.runMsgMode >= 0;
   if (!ok) {
-    RaiseError(st, 25, kMsgSettings);
+    RaiseError(st, TARVOLIN_ERROR_SETTINGS);
     return false;
   }
   SolverSettings& s = st.settings;
@@ -133,37 +107,42 @@ void CheckArrays(SolverState& st, const CallArrays& in) {
   const int32_t n = in.stockGrLth[0];
   const int32_t m = in.partGrLth[0];
   bool failed = false;
-  auto fail = [&](int number, const char* message) {
-    RaiseError(st, number, message);
+  auto fail = [&](int number) {
+    RaiseError(st, number);
     failed = true;
   };
-  if (n < 1) fail(1, kMsgStockIndex);
-  if (m < 1) fail(2, kMsgPartIndex);
-  if (n > kMaxStockGroups) fail(1, kMsgStockIndex);
-  if (m > kMaxPartGroups) fail(2, kMsgPartIndex);
-  if (in.stockGrQty[0] != n || in.stockGrCst[0] != n) fail(3, kMsgStockIndexDiff);
-  if (in.partGrQty[0] != m || in.partGrMrkID[0] != m) fail(4, kMsgPartIndexDiff);
+  if (n < 1) fail(TARVOLIN_ERROR_STOCK_GROUP_COUNT);
+  if (m < 1) fail(TARVOLIN_ERROR_PART_GROUP_COUNT);
+  if (n > kMaxStockGroups) fail(TARVOLIN_ERROR_STOCK_GROUP_COUNT);
+  if (m > kMaxPartGroups) fail(TARVOLIN_ERROR_PART_GROUP_COUNT);
+  if (in.stockGrQty[0] != n || in.stockGrCst[0] != n) fail(TARVOLIN_ERROR_STOCK_COUNT_MISMATCH);
+  if (in.partGrQty[0] != m || in.partGrMrkID[0] != m) fail(TARVOLIN_ERROR_PART_COUNT_MISMATCH);
   if (failed) return;
 
   // The first failing value ends the whole check.
   struct ValueCheck {
     int number;
-    const char* message;
     int32_t count;
     bool (*bad)(const CallArrays&, int);
   };
   const ValueCheck checks[] = {
-      {5, kMsgStockLength, n, [](const CallArrays& a, int i) { return a.stockGrLth[i] < 1; }},
-      {6, kMsgPartLength, m, [](const CallArrays& a, int i) { return a.partGrLth[i] < 1; }},
-      {7, kMsgStockCost, n, [](const CallArrays& a, int i) { return a.stockGrCst[i] < 0; }},
-      {8, kMsgPartMark, m, [](const CallArrays& a, int i) { return a.partGrMrkID[i] < 0; }},
-      {9, kMsgStockQty, n, [](const CallArrays& a, int i) { return a.stockGrQty[i] < 0; }},
-      {10, kMsgPartQty, m, [](const CallArrays& a, int i) { return a.partGrQty[i] < 0; }},
+      {TARVOLIN_ERROR_STOCK_LENGTH, n,
+       [](const CallArrays& a, int i) { return a.stockGrLth[i] < 1; }},
+      {TARVOLIN_ERROR_PART_LENGTH, m,
+       [](const CallArrays& a, int i) { return a.partGrLth[i] < 1; }},
+      {TARVOLIN_ERROR_STOCK_COST, n,
+       [](const CallArrays& a, int i) { return a.stockGrCst[i] < 0; }},
+      {TARVOLIN_ERROR_PART_MARK, m,
+       [](const CallArrays& a, int i) { return a.partGrMrkID[i] < 0; }},
+      {TARVOLIN_ERROR_STOCK_QUANTITY, n,
+       [](const CallArrays& a, int i) { return a.stockGrQty[i] < 0; }},
+      {TARVOLIN_ERROR_PART_QUANTITY, m,
+       [](const CallArrays& a, int i) { return a.partGrQty[i] < 0; }},
   };
   for (const ValueCheck& c : checks) {
     for (int i = 1; i <= c.count; ++i) {
       if (c.bad(in, i)) {
-        RaiseError(st, c.number, c.message);
+        RaiseError(st, c.number);
         return;
       }
     }
@@ -187,7 +166,7 @@ void ExpandItems(SolverState& st, const CallArrays& in, int16_t* stockItGr, int1
   for (int g = 1; g <= in.partGrLth[0]; ++g) {
     for (int k = 0; k < in.partGrQty[g]; ++k) {
       if (t.partCount >= kMaxItems) {
-        RaiseError(st, 16, kMsgPartItems);
+        RaiseError(st, TARVOLIN_ERROR_TOO_MANY_PART_ITEMS);
         return;
       }
       const int i = ++t.partCount;
@@ -200,7 +179,7 @@ void ExpandItems(SolverState& st, const CallArrays& in, int16_t* stockItGr, int1
   for (int g = 1; g <= in.stockGrLth[0]; ++g) {
     for (int k = 0; k < in.stockGrQty[g]; ++k) {
       if (t.stockCount >= kMaxItems) {
-        RaiseError(st, 15, kMsgStockItems);
+        RaiseError(st, TARVOLIN_ERROR_TOO_MANY_STOCK_ITEMS);
         return;
       }
       const int i = ++t.stockCount;
@@ -234,7 +213,7 @@ void GroupPartItems(SolverState& st) {
   for (int i = 1; i <= n; ++i) {
     if (taken[i]) continue;
     if (groups == kMaxPartGroups) {
-      RaiseError(st, 14, kMsgPartGroups);
+      RaiseError(st, TARVOLIN_ERROR_TOO_MANY_PART_GROUPS);
       return;
     }
     ++groups;
@@ -267,7 +246,7 @@ void GroupPartItems(SolverState& st) {
     t.partGroupCount = groups;
   }
   if (collected != n) {
-    RaiseError(st, 221, kMsgCalcError);
+    RaiseError(st, TARVOLIN_ERROR_PART_GROUPING);
     return;
   }
   std::copy(lth + 1, lth + n + 1, t.partLth + 1);
@@ -305,7 +284,7 @@ void GroupStockItems(SolverState& st) {
   for (int i = 1; i <= n; ++i) {
     if (taken[i]) continue;
     if (groups == kMaxStockGroups) {
-      RaiseError(st, 13, kMsgStockGroups);
+      RaiseError(st, TARVOLIN_ERROR_TOO_MANY_STOCK_GROUPS);
       return;
     }
     ++groups;
@@ -328,7 +307,7 @@ void GroupStockItems(SolverState& st) {
     t.stockGroupCount = groups;
   }
   if (collected != n) {
-    RaiseError(st, 222, kMsgCalcError);
+    RaiseError(st, TARVOLIN_ERROR_STOCK_GROUPING);
     return;
   }
   std::copy(lth + 1, lth + n + 1, t.stockLth + 1);
@@ -350,17 +329,17 @@ void CheckProblem(SolverState& st) {
   SolverSettings& s = st.settings;
   ProblemStats& ps = st.stats;
   bool failed = false;
-  auto fail = [&](int number, const char* message) {
-    RaiseError(st, number, message);
+  auto fail = [&](int number) {
+    RaiseError(st, number);
     failed = true;
   };
 
-  if (t.stockGroupCount < 1) fail(11, kMsgNoStocks);
-  if (t.partGroupCount < 1) fail(12, kMsgNoParts);
-  if (t.stockGroupCount > kMaxStockGroups) fail(13, kMsgStockGroups);
-  if (t.partGroupCount > kMaxPartGroups) fail(14, kMsgPartGroups);
-  if (t.stockCount > kMaxItems) fail(15, kMsgStockItems);
-  if (t.partCount > kMaxItems) fail(16, kMsgPartItems);
+  if (t.stockGroupCount < 1) fail(TARVOLIN_ERROR_NO_STOCK);
+  if (t.partGroupCount < 1) fail(TARVOLIN_ERROR_NO_PARTS);
+  if (t.stockGroupCount > kMaxStockGroups) fail(TARVOLIN_ERROR_TOO_MANY_STOCK_GROUPS);
+  if (t.partGroupCount > kMaxPartGroups) fail(TARVOLIN_ERROR_TOO_MANY_PART_GROUPS);
+  if (t.stockCount > kMaxItems) fail(TARVOLIN_ERROR_TOO_MANY_STOCK_ITEMS);
+  if (t.partCount > kMaxItems) fail(TARVOLIN_ERROR_TOO_MANY_PART_ITEMS);
   if (failed) return;
 
   // The working end zone and gripping length are the settings themselves
@@ -373,8 +352,8 @@ void CheckProblem(SolverState& st) {
     const int32_t qty = t.stockGrQty[g];
     if (qty < 1) continue;
     const int32_t bound =
-        BarDemandBound(t.partGrLth, t.partGrQty, t.partGroupCount, kBarDemandSlack, s.gripLength,
-                       s.endZone, s.kerf, t.stockGrLth[g]);
+        BarDemandBound(t.partGrLth, t.partGrQty, t.partGroupCount, TARVOLIN_BAR_DEMAND_SLACK,
+                       s.gripLength, s.endZone, s.kerf, t.stockGrLth[g]);
     if (bound < qty) {
       capped[g] = bound;
       cappedTotal -= qty - bound;
@@ -384,18 +363,18 @@ void CheckProblem(SolverState& st) {
   }
   ps.cappedStockCount = cappedTotal;
   if (cappedTotal == 0) {
-    RaiseError(st, 21, kMsgNoFit);
+    RaiseError(st, TARVOLIN_ERROR_NO_PART_FITS);
     return;
   }
   for (int g = 1; g <= t.stockGroupCount; ++g) {
     if (t.stockGrLth[g] < 1) {
-      RaiseError(st, 22, kMsgEndGap);
+      RaiseError(st, TARVOLIN_ERROR_END_ZONE_TOO_LONG);
       return;
     }
   }
 
   ps.maxStockLth = 0;
-  ps.minStockLth = kSumLimit;
+  ps.minStockLth = kMaxSum;
   for (int g = 1; g <= t.stockGroupCount; ++g) {
     if (capped[g] < 1) continue;
     const int32_t lth = t.stockGrLth[g];
@@ -407,7 +386,7 @@ void CheckProblem(SolverState& st) {
     ps.totalStockCost += int64_t{t.stockGrCst[g]} * capped[g];
   }
   ps.maxPartLth = 0;
-  ps.minPartLth = kSumLimit;
+  ps.minPartLth = kMaxSum;
   int32_t partGroupsWithQty = 0;
   for (int g = 1; g <= t.partGroupCount; ++g) {
     if (t.partGrQty[g] < 1) continue;
@@ -419,11 +398,11 @@ void CheckProblem(SolverState& st) {
   }
 
   failed = false;
-  if (ps.totalStockLth > kSumLimit) fail(17, kMsgStockLengthSum);
-  if (ps.totalPartLth > kSumLimit) fail(18, kMsgPartLengthSum);
-  if (ps.totalStockCost > kSumLimit) fail(19, kMsgStockCostSum);
-  if (int64_t{ps.maxStockLth} - s.endZone < ps.minPartLth) fail(21, kMsgNoFit);
-  if (s.bundle > ps.maxPartQty) fail(23, kMsgBundle);
+  if (ps.totalStockLth > kMaxSum) fail(TARVOLIN_ERROR_STOCK_LENGTH_SUM);
+  if (ps.totalPartLth > kMaxSum) fail(TARVOLIN_ERROR_PART_LENGTH_SUM);
+  if (ps.totalStockCost > kMaxSum) fail(TARVOLIN_ERROR_STOCK_COST_SUM);
+  if (int64_t{ps.maxStockLth} - s.endZone < ps.minPartLth) fail(TARVOLIN_ERROR_NO_PART_FITS);
+  if (s.bundle > ps.maxPartQty) fail(TARVOLIN_ERROR_BUNDLE_TOO_LARGE);
   if (failed) return;
 
   // Limits that cannot bind are switched off.

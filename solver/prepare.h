@@ -68,9 +68,6 @@ struct CallResults {
   int32_t* stockItWaste = nullptr;
 };
 
-// Slack factor of the bar-demand bound.
-inline constexpr double kBarDemandSlack = 1.4;
-
 // Checks every setting; raises 25 when any is out of range, otherwise takes
 // them over into st.settings. Returns whether they were taken over.
 bool CheckSettings(SolverState& st, const CallSettings& in);

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 
+#include "consistency_checks.h"
 #include "solver_common.h"
 
 namespace solver {
@@ -31,7 +32,9 @@ inline constexpr int16_t kBarLookedAt = 1;  // looked at, left empty
 inline constexpr int16_t kBarUsed = 2;
 inline constexpr int16_t kBarCommitted = 3;
 
-inline constexpr int32_t kUntouchedRemainder = 2000000000;
+// Remainder of a bar no piece has touched: above every real remainder,
+// since every length stays within the sum limit.
+inline constexpr int32_t kUntouchedRemainder = kMaxSum;
 
 // Figures of a plan under construction, in working lengths until the kerf
 // correction turns them into real lengths.
@@ -193,10 +196,10 @@ struct RunTables {
   int32_t layoutCuts = 0;
   LayoutSignature barSignature[kItemSlots] = {};
 
-  // Consistency counters 1..50; a non-zero counter k is raised as error 100 + k.
-  // The search only increments them (construction 1..7, layout checks
-  // 11..16, end-of-run checks 19..28); the driver clears and raises them.
-  int32_t check[51] = {};
+  // Consistency counters, indexed by Check (consistency_checks.h). The
+  // search only adds to them; the driver clears them once per call and
+  // raises them after every run and every new best plan.
+  int32_t check[kCheckSlots] = {};
 };
 
 }  // namespace solver

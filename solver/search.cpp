@@ -9,6 +9,7 @@
 #include "scoring.h"
 #include "solver_services.h"
 #include "solver_state.h"
+#include "tarvolin/errors.h"
 
 namespace solver {
 namespace {
@@ -253,22 +254,22 @@ void Consolidate(SolverState& st, int k) {
 
   // The saved plan must agree with the summary of the restored plan.
   const PlanTotals& t = run.bestPlan.totals;
-  if (t.lastPieces != rec.lastParts) ++run.check[19];
-  if (t.pieces != rec.parts) ++run.check[20];
-  if (t.layouts != rec.bars) ++run.check[21];
-  if (t.cost != rec.cost) ++run.check[22];
-  if (t.waste != rec.waste) ++run.check[23];
-  if (t.used != rec.length - rec.waste) ++run.check[24];
+  if (t.lastPieces != rec.lastParts) CountFailure(run.check, Check::kRunLastPieces);
+  if (t.pieces != rec.parts) CountFailure(run.check, Check::kRunPieces);
+  if (t.layouts != rec.bars) CountFailure(run.check, Check::kRunLayouts);
+  if (t.cost != rec.cost) CountFailure(run.check, Check::kRunCost);
+  if (t.waste != rec.waste) CountFailure(run.check, Check::kRunWaste);
+  if (t.used != rec.length - rec.waste) CountFailure(run.check, Check::kRunUsed);
   const int64_t pieces = int64_t{t.pieces} + t.lastPieces;
-  if (pieces < 0 || pieces > run.pieceCount) ++run.check[25];
+  if (pieces < 0 || pieces > run.pieceCount) CountFailure(run.check, Check::kRunPieceCount);
   const int64_t bars = int64_t{t.layouts} + (t.lastStock != 0 ? 1 : 0);
-  if (bars < 0 || bars > run.initialStockCount) ++run.check[26];
+  if (bars < 0 || bars > run.initialStockCount) CountFailure(run.check, Check::kRunBarCount);
   if (k >= 2) {
     for (int g = 1; g <= run.stockGroupCount; ++g) {
-      if (stockUsed[g] > run.stockGrQty[g]) ++run.check[27];
+      if (stockUsed[g] > run.stockGrQty[g]) CountFailure(run.check, Check::kRunStockOverused);
     }
     for (int g = 1; g <= run.partGroupCount; ++g) {
-      if (partUsed[g] > run.partGrQty[g]) ++run.check[28];
+      if (partUsed[g] > run.partGrQty[g]) CountFailure(run.check, Check::kRunPartOverused);
     }
   }
 }
@@ -321,7 +322,7 @@ PassBudget ComputePassBudget(const SolverState& st, int pass) {
 
 void LayoutSearch(SolverState& st, int k) {
   if (k < 1 || !RunTablesValid(st.run)) {
-    RaiseError(st, kErrorUnexpected, "Calc.Error");
+    RaiseError(st, TARVOLIN_ERROR_UNEXPECTED);
     return;
   }
   Search search(st, k);

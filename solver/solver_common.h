@@ -5,11 +5,15 @@
 #include <cmath>
 #include <cstdint>
 
+#include "tarvolin/limits.h"
+
 namespace solver {
 
-inline constexpr int kMaxItems = 100;                         // part items and stock items per call
-inline constexpr int kMaxPartGroups = 20;                     // internal part groups
-inline constexpr int kMaxStockGroups = 10;                    // internal stock groups
+inline constexpr int kMaxItems = TARVOLIN_MAX_ITEMS;               // pieces and bars per call
+inline constexpr int kMaxPartGroups = TARVOLIN_MAX_PART_GROUPS;    // internal part groups
+inline constexpr int kMaxStockGroups = TARVOLIN_MAX_STOCK_GROUPS;  // internal stock groups
+// Every total of lengths or costs stays at or below this.
+inline constexpr int32_t kMaxSum = TARVOLIN_MAX_SUM;
 inline constexpr int kItemSlots = kMaxItems + 2;              // tables 0..101
 inline constexpr int kPartGroupSlots = kMaxPartGroups + 2;    // 0..21
 inline constexpr int kStockGroupSlots = kMaxStockGroups + 2;  // 0..11

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "solver_state.h"
+#include "tarvolin/errors.h"
 #include "tarvolin/solver_view.h"
 
 namespace solver {
@@ -58,10 +59,11 @@ void BindView(SolverView& view, SolverState* st) {
   view.bound_ = st;
 }
 
-void RaiseError(SolverState& st, int number, const char* message) {
+void RaiseError(SolverState& st, int number) {
   if (number != 0 && st.error.number == 0) st.error.number = number;
   if (st.error.showBoxes) {
     if (SolverView* view = RegisteredView()) {
+      const char* message = TarvolinErrorText(number);
       char text[512];
       std::snprintf(text, sizeof text, "Q5R: %s (#%d).", message != nullptr ? message : "", number);
       view->ShowErrorBox(text);

@@ -7,6 +7,7 @@
 
 #include "run_fixture.h"
 #include "solver_services.h"
+#include "tarvolin/errors.h"
 
 namespace solver {
 namespace {
@@ -219,7 +220,7 @@ TEST(LayoutSearch, InvalidRunTablesRaiseAnError) {
   st->run.pieceGroup[2] = 7;  // no such group
   LayoutSearch(*st, 1);
   EXPECT_EQ(st->run.constructionCount, 0);
-  EXPECT_EQ(st->error.number, kErrorUnexpected);
+  EXPECT_EQ(st->error.number, TARVOLIN_ERROR_UNEXPECTED);
 }
 
 double g_fakeNow = 0;

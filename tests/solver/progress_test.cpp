@@ -179,8 +179,8 @@ TEST_F(ProgressTest, EscThroughTheViewSetsAbortFlag) {
 TEST_F(ProgressTest, ErrorReporterFirstNumberWinsAndClosesWindow) {
   st->error.showBoxes = true;
   solver::OpenProgressWindow(*st);
-  solver::RaiseError(*st, 12, "No any parts defined");
-  solver::RaiseError(*st, 21, "No parts fit in any stock");
+  solver::RaiseError(*st, 12);
+  solver::RaiseError(*st, 21);
   EXPECT_EQ(st->error.number, 12);
   EXPECT_EQ(view.errorBoxes, (std::vector<std::string>{"Q5R: No any parts defined (#12).",
                                                        "Q5R: No parts fit in any stock (#21)."}));
@@ -190,7 +190,7 @@ TEST_F(ProgressTest, ErrorReporterFirstNumberWinsAndClosesWindow) {
 
 TEST_F(ProgressTest, ErrorWithoutBoxesStillClosesWindow) {
   solver::OpenProgressWindow(*st);
-  solver::RaiseError(*st, 5, "Stock Length array data error");
+  solver::RaiseError(*st, 5);
   EXPECT_EQ(st->error.number, 5);
   EXPECT_TRUE(view.errorBoxes.empty());
   EXPECT_EQ(view.closes, 1);
