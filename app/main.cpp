@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
   tarvolin::ConsoleProcessView view(std::cout);
   tarvolin::ConsoleWaitMsg waitMsg(std::cerr);
   tarvolin::ConsoleSolverView solverView(toolkit, std::cerr, isatty(STDERR_FILENO) != 0);
-  solver::RegisterSolverView(&solverView);
+  solver::SetCutOptimizeView(&solverView);
 
   const std::unique_ptr<tarvolin::Printer> printer = LabelPrinter(options);
   tarvolin::Qm5rMain app(toolkit, view, waitMsg, printer.get(), options.params);
@@ -149,6 +149,6 @@ int main(int argc, char** argv) {
   // A console has no exit button to wait for: the window closes at once.
   view.Flush();
   app.FormClose();
-  solver::RegisterSolverView(nullptr);
+  solver::SetCutOptimizeView(nullptr);
   return app.Status();
 }

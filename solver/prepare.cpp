@@ -18,9 +18,6 @@ namespace {
 int16_t Wrap16(int64_t v) {
   return static_cast<int16_t>(static_cast<uint16_t>(v));
 }
-int32_t Wrap32(int64_t v) {
-  return static_cast<int32_t>(static_cast<uint32_t>(v));
-}
 
 // A fraction handed back as an integer: × 100000, rounded.
 int32_t Scaled(double fraction) {
@@ -35,6 +32,17 @@ int32_t Scaled(double fraction) {
 int16_t StockInputNo(const ProblemTables& t, int32_t internal) {
   return internal >= 1 && internal <= t.stockCount ? t.stockInputNo[internal] : int16_t{0};
 }
+
+// Ranges of the settings.
+constexpr int32_t kMaxEffortLevel = 10;
+constexpr int32_t kMaxReduceLayouts = 6;
+constexpr int32_t kMaxPreferShort = 5;
+constexpr int32_t kMaxIterationMultiplier = 100;
+constexpr int32_t kMaxTimeLimitSeconds = 55555;  // a little over 15 hours
+constexpr int32_t kMaxBundle = kMaxItems;
+
+// Each unit of the iteration multiplier adds this much search effort.
+constexpr double kIterationFactorPerUnit = 0.002;
 
 bool InRange(int32_t v, int32_t lo, int32_t hi) {
   return v >= lo && v <= hi;
@@ -62,50 +70,51 @@ void ExchangeStocks(ProblemTables& t, int i) {
 
 }  // namespace
 
-bool CheckSettings(SolverState& st, const CallSettings& in) {
-  const bool ok = InRange(in.costOptim, 0, 1) && InRange(in.ignoreLast, 0, 1) &&
-                  InRange(in.layByMark, 0, 1) && InRange(in.prefShort, -5, 5) &&
-                  InRange(in.reduceLays, 0, 6) && InRange(in.effortLev, 0, 10) &&
-                  InRange(in.iterMult, 1, 100) && InRange(in.optimTime, 0, 55555) &&
-                  InRange(in.diffStocks, 0, 10) && InRange(in.diffPieces, -100, 100) &&
-                  InRange(in.maxPieces, 0, 100) && in.gapItIt >= 0 && in.gapItEnd >= 0 &&
-                  in.gapGripEnd >= 0 && in.minReusable >= 0 && in.runMsgMode >= 0;
+bool CheckSettings(SolverState& st, const TarvolinSettings& in) {
+  const bool bundleOk = in.bundleSize == 0 || InRange(in.bundleSize, 2, kMaxBundle);
+  const bool ok = InRange(in.costMode, 0, 1) && InRange(in.ignoreLast, 0, 1) &&
+                  InRange(in.layoutsByMark, 0, 1) &&
+                  InRange(in.preferShort, -kMaxPreferShort, kMaxPreferShort) &&
+                  InRange(in.reduceLayouts, 0, kMaxReduceLayouts) &&
+                  InRange(in.effortLevel, 0, kMaxEffortLevel) &&
+                  InRange(in.iterationMultiplier, 1, kMaxIterationMultiplier) &&
+                  InRange(in.timeLimitSeconds, 0, kMaxTimeLimitSeconds) &&
+                  InRange(in.maxStockGroups, 0, kMaxStockGroups) &&
+                  InRange(in.maxDifferentPieces, 0, kMaxItems) && bundleOk &&
+                  (in.bundleSize == 0 || in.maxDifferentPieces == 0) &&
+                  InRange(in.maxPiecesPerLayout, 0, kMaxItems) && in.kerf >= 0 && in.endZone >= 0 &&
+                  in.gripLength >= 0 && in.minReusable >= 0 && in.progressMode >= 0;
   if (!ok) {
     RaiseError(st, TARVOLIN_ERROR_SETTINGS);
     return false;
   }
   SolverSettings& s = st.settings;
   ResetRecord(s);
-  s.costMode = in.costOptim != 0;
+  s.costMode = in.costMode != 0;
   s.ignoreLast = in.ignoreLast != 0;
-  s.prefShort = in.prefShort;
-  s.reduceLays = in.reduceLays;
-  s.effortLev = in.effortLev;
-  s.timeLimitMs = in.optimTime * 1000.0;
-  s.diffStocks = in.diffStocks;
-  if (in.diffPieces >= -1) {
-    s.diffPieces = std::max(in.diffPieces, 0);
-    s.bundle = 0;
-  } else {
-    s.diffPieces = 0;
-    s.bundle = -in.diffPieces;
-  }
-  s.maxPieces = in.maxPieces;
-  s.iterMult = in.iterMult;
-  s.iterFactor = in.iterMult * 0.002;
+  s.prefShort = in.preferShort;
+  s.reduceLays = in.reduceLayouts;
+  s.effortLev = in.effortLevel;
+  s.timeLimitMs = in.timeLimitSeconds * 1000.0;
+  s.diffStocks = in.maxStockGroups;
+  s.diffPieces = in.maxDifferentPieces;
+  s.bundle = in.bundleSize;
+  s.maxPieces = in.maxPiecesPerLayout;
+  s.iterMult = in.iterationMultiplier;
+  s.iterFactor = in.iterationMultiplier * kIterationFactorPerUnit;
   s.minReusable = in.minReusable;
-  s.kerf = in.gapItIt;
-  s.endZone = in.gapItEnd;
-  s.gripLength = in.gapGripEnd;
-  s.layByMark = in.layByMark != 0;
-  s.showProgress = in.runMsgMode > 0;
-  s.escEnabled = in.runMsgMode > 1;
+  s.kerf = in.kerf;
+  s.endZone = in.endZone;
+  s.gripLength = in.gripLength;
+  s.layByMark = in.layoutsByMark != 0;
+  s.showProgress = in.progressMode > 0;
+  s.escEnabled = in.progressMode > 1;
   return true;
 }
 
-void CheckArrays(SolverState& st, const CallArrays& in) {
-  const int32_t n = in.stockGrLth[0];
-  const int32_t m = in.partGrLth[0];
+void CheckGroups(SolverState& st, const TarvolinProblem& in, ArrayCountMismatch mismatch) {
+  const int32_t n = in.stockGroupCount;
+  const int32_t m = in.partGroupCount;
   bool failed = false;
   auto fail = [&](int number) {
     RaiseError(st, number);
@@ -115,33 +124,33 @@ void CheckArrays(SolverState& st, const CallArrays& in) {
   if (m < 1) fail(TARVOLIN_ERROR_PART_GROUP_COUNT);
   if (n > kMaxStockGroups) fail(TARVOLIN_ERROR_STOCK_GROUP_COUNT);
   if (m > kMaxPartGroups) fail(TARVOLIN_ERROR_PART_GROUP_COUNT);
-  if (in.stockGrQty[0] != n || in.stockGrCst[0] != n) fail(TARVOLIN_ERROR_STOCK_COUNT_MISMATCH);
-  if (in.partGrQty[0] != m || in.partGrMrkID[0] != m) fail(TARVOLIN_ERROR_PART_COUNT_MISMATCH);
+  if (mismatch.stock) fail(TARVOLIN_ERROR_STOCK_COUNT_MISMATCH);
+  if (mismatch.part) fail(TARVOLIN_ERROR_PART_COUNT_MISMATCH);
   if (failed) return;
 
   // The first failing value ends the whole check.
   struct ValueCheck {
     int number;
     int32_t count;
-    bool (*bad)(const CallArrays&, int);
+    bool (*bad)(const TarvolinProblem&, int);
   };
   const ValueCheck checks[] = {
       {TARVOLIN_ERROR_STOCK_LENGTH, n,
-       [](const CallArrays& a, int i) { return a.stockGrLth[i] < 1; }},
+       [](const TarvolinProblem& p, int g) { return p.stockGroups[g].length < 1; }},
       {TARVOLIN_ERROR_PART_LENGTH, m,
-       [](const CallArrays& a, int i) { return a.partGrLth[i] < 1; }},
+       [](const TarvolinProblem& p, int g) { return p.partGroups[g].length < 1; }},
       {TARVOLIN_ERROR_STOCK_COST, n,
-       [](const CallArrays& a, int i) { return a.stockGrCst[i] < 0; }},
+       [](const TarvolinProblem& p, int g) { return p.stockGroups[g].cost < 0; }},
       {TARVOLIN_ERROR_PART_MARK, m,
-       [](const CallArrays& a, int i) { return a.partGrMrkID[i] < 0; }},
+       [](const TarvolinProblem& p, int g) { return p.partGroups[g].markId < 0; }},
       {TARVOLIN_ERROR_STOCK_QUANTITY, n,
-       [](const CallArrays& a, int i) { return a.stockGrQty[i] < 0; }},
+       [](const TarvolinProblem& p, int g) { return p.stockGroups[g].quantity < 0; }},
       {TARVOLIN_ERROR_PART_QUANTITY, m,
-       [](const CallArrays& a, int i) { return a.partGrQty[i] < 0; }},
+       [](const TarvolinProblem& p, int g) { return p.partGroups[g].quantity < 0; }},
   };
   for (const ValueCheck& c : checks) {
-    for (int i = 1; i <= c.count; ++i) {
-      if (c.bad(in, i)) {
+    for (int g = 1; g <= c.count; ++g) {
+      if (c.bad(in, g)) {
         RaiseError(st, c.number);
         return;
       }
@@ -161,32 +170,36 @@ void ClearProblemTables(SolverState& st) {
   s.groupPartsByMark = s.layByMark && s.reduceLays > 0;
 }
 
-void ExpandItems(SolverState& st, const CallArrays& in, int16_t* stockItGr, int16_t* partItGr) {
+void ExpandItems(SolverState& st, const TarvolinProblem& in, TarvolinPlan& plan) {
   ProblemTables& t = st.problem;
-  for (int g = 1; g <= in.partGrLth[0]; ++g) {
-    for (int k = 0; k < in.partGrQty[g]; ++k) {
+  for (int g = 1; g <= in.partGroupCount; ++g) {
+    const TarvolinPartGroup& group = in.partGroups[g];
+    for (int k = 0; k < group.quantity; ++k) {
       if (t.partCount >= kMaxItems) {
         RaiseError(st, TARVOLIN_ERROR_TOO_MANY_PART_ITEMS);
         return;
       }
       const int i = ++t.partCount;
-      t.partLth[i] = in.partGrLth[g];
-      t.partMark[i] = in.partGrMrkID[g];
+      t.partLth[i] = group.length;
+      t.partMark[i] = group.markId;
       t.partInputNo[i] = static_cast<int16_t>(i);
-      partItGr[i] = static_cast<int16_t>(g);
+      plan.partItemGroup[i] = static_cast<int16_t>(g);
+      plan.partItemCount = i;
     }
   }
-  for (int g = 1; g <= in.stockGrLth[0]; ++g) {
-    for (int k = 0; k < in.stockGrQty[g]; ++k) {
+  for (int g = 1; g <= in.stockGroupCount; ++g) {
+    const TarvolinStockGroup& group = in.stockGroups[g];
+    for (int k = 0; k < group.quantity; ++k) {
       if (t.stockCount >= kMaxItems) {
         RaiseError(st, TARVOLIN_ERROR_TOO_MANY_STOCK_ITEMS);
         return;
       }
       const int i = ++t.stockCount;
-      t.stockLth[i] = in.stockGrLth[g];
-      t.stockCost[i] = in.stockGrCst[g];
+      t.stockLth[i] = group.length;
+      t.stockCost[i] = group.cost;
       t.stockInputNo[i] = static_cast<int16_t>(i);
-      stockItGr[i] = static_cast<int16_t>(g);
+      plan.stockItemGroup[i] = static_cast<int16_t>(g);
+      plan.stockItemCount = i;
     }
   }
 }
@@ -439,53 +452,38 @@ void CheckProblem(SolverState& st) {
   ps.cappedStockCount = 0;
 }
 
-void WriteResults(const SolverState& st, const CallArrays& in, const CallResults& a) {
+void WriteResults(const SolverState& st, TarvolinPlan& plan) {
   const ProblemTables& t = st.problem;
   const DriverTables& d = st.driver;
   const RunRecord& r = d.result;
-  *a.critValue = Scaled(r.criterion);
-  *a.utilRate = Scaled(r.utilization);
-  *a.stockUsed = r.bars;
-  *a.partsCut = r.parts;
-  *a.lthUsed = r.length;
-  *a.wasteSum = r.waste;
-  *a.costUsed = r.cost;
-  *a.lastParts = r.lastParts;
-  *a.lastLthUsed = r.lastLength;
-  *a.lastWaste = r.lastRemainder;
-  *a.lastCost = r.lastCost;
-  *a.patternNum = r.patterns;
-  *a.layoutNum = r.layouts;
-  *a.layoutCuts = r.layoutCuts;
-  *a.lastStock = StockInputNo(t, r.lastStock);
-  *a.reserved1 = 0;
-  *a.reserved2 = 0;
+  plan.criterion = Scaled(r.criterion);
+  plan.utilization = Scaled(r.utilization);
+  plan.stockUsed = r.bars;
+  plan.partsCut = r.parts;
+  plan.lengthUsed = r.length;
+  plan.wasteSum = r.waste;
+  plan.costUsed = r.cost;
+  plan.lastStock = StockInputNo(t, r.lastStock);
+  plan.lastParts = r.lastParts;
+  plan.lastLengthUsed = r.lastLength;
+  plan.lastWaste = r.lastRemainder;
+  plan.lastCost = r.lastCost;
+  plan.patternCount = r.patterns;
+  plan.layoutCount = r.layouts;
+  plan.layoutCuts = r.layoutCuts;
+  plan.partItemCount = t.partCount;
+  plan.stockItemCount = t.stockCount;
 
   for (int i = 1; i <= t.partCount; ++i) {
-    a.partItStock[t.partInputNo[i]] = StockInputNo(t, d.resultStockOfPiece[i]);
+    plan.partItemStock[t.partInputNo[i]] = StockInputNo(t, d.resultStockOfPiece[i]);
   }
   for (int i = 1; i <= t.stockCount; ++i) {
     const int no = t.stockInputNo[i];
-    a.stockItLay[no] = Wrap16(d.resultBarLayout[i]);
-    a.stockItPat[no] = Wrap16(d.resultBarPattern[i]);
-    a.stockItParts[no] = Wrap16(d.resultBarParts[i]);
-    a.stockItWaste[no] = d.resultBarWaste[i];
+    plan.stockItemLayout[no] = Wrap16(d.resultBarLayout[i]);
+    plan.stockItemPattern[no] = Wrap16(d.resultBarPattern[i]);
+    plan.stockItemParts[no] = Wrap16(d.resultBarParts[i]);
+    plan.stockItemWaste[no] = d.resultBarWaste[i];
   }
-
-  const int32_t check = Wrap32(int64_t{in.stockGrLth[in.stockGrLth[0] + 1]} +
-                               int64_t{in.partGrLth[in.partGrLth[0] + 1]});
-  const int np = t.partCount;
-  const int ns = t.stockCount;
-  for (int16_t* array : {a.partItGr, a.partItStock}) {
-    array[0] = Wrap16(np);
-    array[np + 1] = Wrap16(check);
-  }
-  for (int16_t* array : {a.stockItGr, a.stockItLay, a.stockItPat, a.stockItParts}) {
-    array[0] = Wrap16(ns);
-    array[ns + 1] = Wrap16(check);
-  }
-  a.stockItWaste[0] = ns;
-  a.stockItWaste[ns + 1] = check;
 }
 
 }  // namespace solver

@@ -13,8 +13,6 @@ namespace solver {
 
 namespace {
 
-SolverView* registeredView = nullptr;
-
 // Work of one evaluation at each sub-level and cumulative work through each
 // level; any other index counts 1.
 constexpr int32_t kEvaluationWork[11] = {2, 3, 6, 9, 18, 32, 60, 40, 135, 220, 320};
@@ -33,41 +31,29 @@ void FormatElapsed(const SolverState& st, double now, char (&text)[48]) {
   std::snprintf(text, sizeof text, "%.1f sec", (now - st.progress.callStartMs) / 1000.0);
 }
 
+// Calls one callback of the call's view, when there is a view and it has
+// that callback.
+template <auto Callback, typename... Args>
+void Show(const SolverState& st, Args... args) {
+  const TarvolinView* view = st.view;
+  if (view != nullptr && view->*Callback != nullptr) (view->*Callback)(view->user, args...);
+}
+
 void SetMultiPosition(SolverState& st, int64_t position) {
   st.progress.multiPosition = ClampPosition(position);
-  SolverView* view = RegisteredView();
-  if (view == nullptr) return;
-  view->SetMultiPosition(st.progress.multiPosition);
-  if (st.progress.multiPosition == 100) view->Repaint();
+  Show<&TarvolinView::setMultiPosition>(st, st.progress.multiPosition);
+  if (st.progress.multiPosition == 100) Show<&TarvolinView::repaint>(st);
 }
 
 }  // namespace
 
-void SolverView::FormKeyPress(char key) {
-  if (bound_ != nullptr) solver::FormKeyPress(*bound_, key);
-}
-
-void RegisterSolverView(SolverView* view) {
-  registeredView = view;
-}
-
-SolverView* RegisteredView() {
-  return registeredView;
-}
-
-void BindView(SolverView& view, SolverState* st) {
-  view.bound_ = st;
-}
-
 void RaiseError(SolverState& st, int number) {
   if (number != 0 && st.error.number == 0) st.error.number = number;
   if (st.error.showBoxes) {
-    if (SolverView* view = RegisteredView()) {
-      const char* message = TarvolinErrorText(number);
-      char text[512];
-      std::snprintf(text, sizeof text, "Q5R: %s (#%d).", message != nullptr ? message : "", number);
-      view->ShowErrorBox(text);
-    }
+    const char* message = TarvolinErrorText(number);
+    char text[512];
+    std::snprintf(text, sizeof text, "Q5R: %s (#%d).", message != nullptr ? message : "", number);
+    Show<&TarvolinView::showErrorBox>(st, static_cast<const char*>(text));
   }
   if (number != 0) CloseProgressWindow(st);
 }
@@ -89,25 +75,19 @@ void OpenProgressWindow(SolverState& st) {
   p.multiPosition = 0;
   p.packPosition = 0;
   p.bestColour = kColourNavy;
-  SolverView* view = RegisteredView();
-  if (view == nullptr) return;
-  BindView(*view, &st);
-  view->OpenProgress(st.settings.escEnabled);
-  view->SetMultiPosition(0);
-  view->SetPackPosition(0);
-  view->SetBestTexts("0", "0 sec");
-  view->SetBestColour(p.bestColour);
-  view->SetTimeText("0 sec");
-  view->Repaint();
+  Show<&TarvolinView::openProgress>(st, st.owner, int32_t{st.settings.escEnabled ? 1 : 0});
+  Show<&TarvolinView::setMultiPosition>(st, int32_t{0});
+  Show<&TarvolinView::setPackPosition>(st, int32_t{0});
+  Show<&TarvolinView::setBestTexts>(st, "0", "0 sec");
+  Show<&TarvolinView::setBestColour>(st, p.bestColour);
+  Show<&TarvolinView::setTimeText>(st, "0 sec");
+  Show<&TarvolinView::repaint>(st);
 }
 
 void CloseProgressWindow(SolverState& st) {
   if (!st.progress.windowOpen) return;
   st.progress.windowOpen = false;
-  SolverView* view = RegisteredView();
-  if (view == nullptr) return;
-  view->CloseProgress();
-  BindView(*view, nullptr);
+  Show<&TarvolinView::closeProgress>(st);
 }
 
 void MultiProgressAdvance(SolverState& st, int subLevel) {
@@ -150,20 +130,17 @@ void PackProgressTick(SolverState& st) {
   const bool fade = p.bestColour < kColourGrey && RoundEven(now / 10.0) % 2 == 0;
   if (fade) p.bestColour += 0x000101;
 
-  SolverView* view = RegisteredView();
-  if (view == nullptr) return;
-  view->SetPackPosition(p.packPosition);
-  view->SetTimeText(timeText);
-  if (fade) view->SetBestColour(p.bestColour);
-  view->PumpMessages();
+  Show<&TarvolinView::setPackPosition>(st, p.packPosition);
+  Show<&TarvolinView::setTimeText>(st, static_cast<const char*>(timeText));
+  if (fade) Show<&TarvolinView::setBestColour>(st, p.bestColour);
+  Show<&TarvolinView::pumpMessages>(st);
 }
 
 void ShowBestPlan(SolverState& st, double bestCriterion) {
   ProgressState& p = st.progress;
   if (!p.windowOpen) return;
   p.bestColour = kColourNavy;
-  SolverView* view = RegisteredView();
-  if (view == nullptr) return;
+  if (st.view == nullptr) return;
   char critText[48];
   const double scaled =
       std::isfinite(bestCriterion) ? std::clamp(bestCriterion, -1e9, 1e9) * 100000.0 : 0.0;
@@ -171,9 +148,10 @@ void ShowBestPlan(SolverState& st, double bestCriterion) {
                 static_cast<double>(RoundEven(scaled)) / 1000.0);
   char timeText[48];
   FormatElapsed(st, NowMs(st), timeText);
-  view->SetBestColour(p.bestColour);
-  view->SetBestTexts(critText, timeText);
-  view->PumpMessages();
+  Show<&TarvolinView::setBestColour>(st, p.bestColour);
+  Show<&TarvolinView::setBestTexts>(st, static_cast<const char*>(critText),
+                                    static_cast<const char*>(timeText));
+  Show<&TarvolinView::pumpMessages>(st);
 }
 
 void FormKeyPress(SolverState& st, char key) {

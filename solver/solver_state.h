@@ -1,13 +1,16 @@
-// The solver's one process-wide record. Every call re-initialises it; all
-// tables have fixed sizes, so a call allocates nothing.
+// The record of everything a solver call works on. A context owns one; every
+// call re-initialises it, and all tables have fixed sizes, so a call
+// allocates nothing.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
 #include "driver_tables.h"
 #include "run_tables.h"
 #include "solver_common.h"
+#include "tarvolin/solver.h"
 
 namespace solver {
 
@@ -102,7 +105,9 @@ struct TuningConstants {
 
 // The progress window's logical state and the call's clock.
 struct ProgressState {
-  bool abort = false;        // Esc pressed since the window was opened
+  // Esc pressed (or an abort requested) since the window was opened; set
+  // from the window's key handler or from another thread.
+  std::atomic<bool> abort = false;
   bool windowOpen = false;   // the window currently exists
   double callStartMs = 0;    // clock at the start of the call
   int64_t packTicks = 0;     // ticks of the current run so far
@@ -125,6 +130,11 @@ void ResetRecord(T& record) {
 }
 
 struct SolverState {
+  // The context holding this record (null for a record of its own, as tests
+  // make them); the progress window hands it to the key handler for Esc.
+  TarvolinContext* owner = nullptr;
+  // Where the current call shows boxes and progress; null shows nothing.
+  const TarvolinView* view = nullptr;
   ErrorState error;
   TargetSolution target;
   TuningConstants tuning;

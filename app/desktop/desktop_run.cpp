@@ -81,7 +81,7 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
 
   TWaitForm waitForm(toolkit);
   waitForm.escapeRequest = [] { return TakeInterrupt(); };
-  solver::RegisterSolverView(&waitForm);
+  solver::SetCutOptimizeView(&waitForm);
 
   TQm5rForm form;
   TWaitMsgForm waitMsg;
@@ -105,7 +105,7 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
   // The loop also ends on a terminate request; the run still ends properly.
   app.FormClose();
   printer.Finish();
-  solver::RegisterSolverView(nullptr);
+  solver::SetCutOptimizeView(nullptr);
   return app.Status();
 }
 

@@ -77,12 +77,12 @@ int main(int argc, char** argv) {
   tarvolin::desktop::TWaitMsgForm waitMsg;
   PicturedWaitForm waitForm(toolkit,
                             QString::fromStdString((output / "progress_window.png").string()));
-  solver::RegisterSolverView(&waitForm);
+  solver::SetCutOptimizeView(&waitForm);
   tarvolin::Qm5rMain run(toolkit, form, waitMsg, nullptr, {});
   form.Attach(run, toolkit);
   form.show();
   while (!form.CloseBut()->isEnabled() && !toolkit.Terminating()) QApplication::processEvents();
-  solver::RegisterSolverView(nullptr);
+  solver::SetCutOptimizeView(nullptr);
 
   const bool processSaved =
       form.grab().save(QString::fromStdString((output / "process_window.png").string()), "PNG");

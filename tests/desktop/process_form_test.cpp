@@ -79,10 +79,10 @@ struct Desktop {
       : waitMsg(form),
         waitForm(toolkit, form),
         app(toolkit, form, waitMsg, nullptr, std::move(params)) {
-    solver::RegisterSolverView(&waitForm);
+    solver::SetCutOptimizeView(&waitForm);
     form.Attach(app, toolkit);
   }
-  ~Desktop() { solver::RegisterSolverView(nullptr); }
+  ~Desktop() { solver::SetCutOptimizeView(nullptr); }
 
   // Shows the window and lets the event loop run until the batch is over.
   bool RunToEnd() {

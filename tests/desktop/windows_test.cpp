@@ -196,9 +196,9 @@ SearchResult Search(int32_t runMsgMode) {
 TEST(TWaitFormEscTest, EscEndsTheSearchAndTheBestPlanIsKept) {
   ScriptedToolkit toolkit;
   EscPressingForm form(toolkit);
-  solver::RegisterSolverView(&form);
+  solver::SetCutOptimizeView(&form);
   const SearchResult r = Search(2);
-  solver::RegisterSolverView(nullptr);
+  solver::SetCutOptimizeView(nullptr);
 
   EXPECT_TRUE(form.escVisible);
   EXPECT_EQ(r.error, 0);
@@ -219,9 +219,9 @@ TEST(TWaitFormEscTest, EscEndsTheSearchAndTheBestPlanIsKept) {
 TEST(TWaitFormEscTest, WithoutEscOfferedTheKeyDoesNotStopTheSearch) {
   ScriptedToolkit toolkit;
   EscPressingForm form(toolkit);
-  solver::RegisterSolverView(&form);
+  solver::SetCutOptimizeView(&form);
   const SearchResult r = Search(1);
-  solver::RegisterSolverView(nullptr);
+  solver::SetCutOptimizeView(nullptr);
 
   EXPECT_FALSE(form.escVisible);
   EXPECT_EQ(r.error, 0);

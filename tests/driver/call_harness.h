@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "flat_call.h"
 #include "prepare.h"
 #include "solver_services.h"
 #include "solver_state.h"
@@ -70,19 +71,20 @@ inline int32_t PrepareState(const CallSetup& in, SolverState& st) {
   st.progress.callStartMs = NowMs(st);
   st.driver = DriverTables{};
   st.tuning = TuningConstants{};
-  const CallSettings settings{in.costOptim, in.ignoreLast, in.effortLev,  in.reduceLays,
+  const FlatSettings settings{in.costOptim, in.ignoreLast, in.effortLev,  in.reduceLays,
                               in.prefShort, in.diffStocks, in.diffPieces, in.minReusable,
                               in.kerf,      in.endZone,    in.grip,       in.optimTime,
                               in.iterMult,  in.layByMark,  in.runMsgMode, in.maxPieces};
-  const CallArrays arrays{in.stockLth, in.stockCst, in.stockQty,
+  const FlatArrays arrays{in.stockLth, in.stockCst, in.stockQty,
                           in.partLth,  in.partMrk,  in.partQty};
-  if (!CheckSettings(st, settings)) return st.error.number;
-  CheckArrays(st, arrays);
+  if (!CheckSettings(st, PackSettings(settings, 0))) return st.error.number;
+  TarvolinProblem problem{};
+  const ArrayCountMismatch mismatch = PackGroups(arrays, problem);
+  CheckGroups(st, problem, mismatch);
   if (st.error.number != 0) return st.error.number;
   ClearProblemTables(st);
-  int16_t stockItGr[102] = {};
-  int16_t partItGr[102] = {};
-  ExpandItems(st, arrays, stockItGr, partItGr);
+  TarvolinPlan plan{};
+  ExpandItems(st, problem, plan);
   if (st.error.number == 0) SortAndRegroup(st);
   if (st.error.number == 0) CheckProblem(st);
   return st.error.number;

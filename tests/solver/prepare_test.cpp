@@ -11,16 +11,16 @@
 #include <memory>
 #include <vector>
 
+#include "flat_call.h"
 #include "recording_view.h"
 #include "solver_state.h"
 
 namespace {
 
-using solver::CallArrays;
-using solver::CallSettings;
+using CallSettings = solver::FlatSettings;
 using solver::SolverState;
+using solver_test::AttachedView;
 using solver_test::RecordingView;
-using solver_test::ScopedView;
 
 struct Group {
   int32_t length;
@@ -34,6 +34,7 @@ struct Arrays {
   int32_t partLth[22] = {}, partMrk[22] = {};
   int16_t partQty[22] = {};
   int16_t stockItGr[102] = {}, partItGr[102] = {};
+  TarvolinPlan plan{};
 
   Arrays(const std::vector<Group>& stocks, const std::vector<Group>& parts) {
     stockLth[0] = stockCst[0] = static_cast<int32_t>(stocks.size());
@@ -51,25 +52,30 @@ struct Arrays {
       partQty[i + 1] = parts[i].qty;
     }
   }
-  CallArrays Get() const {
-    return CallArrays{stockLth, stockCst, stockQty, partLth, partMrk, partQty};
+  solver::FlatArrays Get() const {
+    return solver::FlatArrays{stockLth, stockCst, stockQty, partLth, partMrk, partQty};
   }
 };
 
 CallSettings ValidSettings() {
   CallSettings s;
-  s.iterMult = 1;
+  s.IterMult = 1;
   return s;
 }
 
 // Runs the preparation steps of a call up to the problem check, stopping at
 // the first step that raised an error, as the call does.
 void Prepare(SolverState& st, const CallSettings& settings, Arrays& a) {
-  if (!solver::CheckSettings(st, settings)) return;
-  solver::CheckArrays(st, a.Get());
+  if (!solver::CheckSettings(st, solver::PackSettings(settings, 0))) return;
+  TarvolinProblem problem{};
+  const solver::ArrayCountMismatch mismatch = solver::PackGroups(a.Get(), problem);
+  solver::CheckGroups(st, problem, mismatch);
   if (st.error.number != 0) return;
   solver::ClearProblemTables(st);
-  solver::ExpandItems(st, a.Get(), a.stockItGr, a.partItGr);
+  solver::ExpandItems(st, problem, a.plan);
+  const TarvolinPlan& plan = a.plan;
+  std::copy(plan.stockItemGroup, plan.stockItemGroup + plan.stockItemCount + 1, a.stockItGr);
+  std::copy(plan.partItemGroup, plan.partItemGroup + plan.partItemCount + 1, a.partItGr);
   if (st.error.number != 0) return;
   solver::SortAndRegroup(st);
   if (st.error.number != 0) return;
@@ -83,43 +89,44 @@ struct SettingsCase {
 
 TEST(CheckSettingsTest, RangesAtTheirBounds) {
   const SettingsCase cases[] = {
-      {[](CallSettings& s) { s.optimTime = 55555; }, true},
-      {[](CallSettings& s) { s.optimTime = 55556; }, false},
-      {[](CallSettings& s) { s.optimTime = -1; }, false},
-      {[](CallSettings& s) { s.iterMult = 0; }, false},
-      {[](CallSettings& s) { s.iterMult = 100; }, true},
-      {[](CallSettings& s) { s.iterMult = 101; }, false},
-      {[](CallSettings& s) { s.diffPieces = -100; }, true},
-      {[](CallSettings& s) { s.diffPieces = 100; }, true},
-      {[](CallSettings& s) { s.diffPieces = -101; }, false},
-      {[](CallSettings& s) { s.diffPieces = INT32_MIN; }, false},
-      {[](CallSettings& s) { s.prefShort = -5; }, true},
-      {[](CallSettings& s) { s.prefShort = 6; }, false},
-      {[](CallSettings& s) { s.reduceLays = 6; }, true},
-      {[](CallSettings& s) { s.reduceLays = 7; }, false},
-      {[](CallSettings& s) { s.effortLev = 10; }, true},
-      {[](CallSettings& s) { s.effortLev = -1; }, false},
-      {[](CallSettings& s) { s.diffStocks = 11; }, false},
-      {[](CallSettings& s) { s.maxPieces = 100; }, true},
-      {[](CallSettings& s) { s.maxPieces = 101; }, false},
-      {[](CallSettings& s) { s.costOptim = 2; }, false},
-      {[](CallSettings& s) { s.ignoreLast = -1; }, false},
-      {[](CallSettings& s) { s.layByMark = 2; }, false},
-      {[](CallSettings& s) { s.gapItIt = -1; }, false},
-      {[](CallSettings& s) { s.gapItEnd = -1; }, false},
-      {[](CallSettings& s) { s.gapGripEnd = -1; }, false},
-      {[](CallSettings& s) { s.minReusable = -1; }, false},
-      {[](CallSettings& s) { s.runMsgMode = -1; }, false},
-      {[](CallSettings& s) { s.runMsgMode = 1000; }, true},
+      {[](CallSettings& s) { s.OptimTime = 55555; }, true},
+      {[](CallSettings& s) { s.OptimTime = 55556; }, false},
+      {[](CallSettings& s) { s.OptimTime = -1; }, false},
+      {[](CallSettings& s) { s.IterMult = 0; }, false},
+      {[](CallSettings& s) { s.IterMult = 100; }, true},
+      {[](CallSettings& s) { s.IterMult = 101; }, false},
+      {[](CallSettings& s) { s.DiffPieces = -100; }, true},
+      {[](CallSettings& s) { s.DiffPieces = 100; }, true},
+      {[](CallSettings& s) { s.DiffPieces = -101; }, false},
+      {[](CallSettings& s) { s.DiffPieces = INT32_MIN; }, false},
+      {[](CallSettings& s) { s.PrefShort = -5; }, true},
+      {[](CallSettings& s) { s.PrefShort = 6; }, false},
+      {[](CallSettings& s) { s.ReduceLays = 6; }, true},
+      {[](CallSettings& s) { s.ReduceLays = 7; }, false},
+      {[](CallSettings& s) { s.EffortLev = 10; }, true},
+      {[](CallSettings& s) { s.EffortLev = -1; }, false},
+      {[](CallSettings& s) { s.DiffStocks = 11; }, false},
+      {[](CallSettings& s) { s.MaxPieces = 100; }, true},
+      {[](CallSettings& s) { s.MaxPieces = 101; }, false},
+      {[](CallSettings& s) { s.CostOptim = 2; }, false},
+      {[](CallSettings& s) { s.IgnoreLast = -1; }, false},
+      {[](CallSettings& s) { s.LayByMark = 2; }, false},
+      {[](CallSettings& s) { s.GapItIt = -1; }, false},
+      {[](CallSettings& s) { s.GapItEnd = -1; }, false},
+      {[](CallSettings& s) { s.GapGripEnd = -1; }, false},
+      {[](CallSettings& s) { s.MinReusable = -1; }, false},
+      {[](CallSettings& s) { s.RunMsgMode = -1; }, false},
+      {[](CallSettings& s) { s.RunMsgMode = 1000; }, true},
   };
   int index = 0;
   for (const SettingsCase& c : cases) {
     auto st = std::make_unique<SolverState>();
     st->settings.kerf = 77;
     CallSettings s = ValidSettings();
-    s.gapItIt = 5;
+    s.GapItIt = 5;
     c.change(s);
-    EXPECT_EQ(solver::CheckSettings(*st, s), c.accepted) << "case " << index;
+    EXPECT_EQ(solver::CheckSettings(*st, solver::PackSettings(s, 0)), c.accepted)
+        << "case " << index;
     EXPECT_EQ(st->error.number, c.accepted ? 0 : 25) << "case " << index;
     // Nothing is taken over from rejected settings.
     if (!c.accepted) {
@@ -142,15 +149,15 @@ TEST(CheckSettingsTest, TakeOverConversions) {
   for (const Case& c : cases) {
     auto st = std::make_unique<SolverState>();
     CallSettings s = ValidSettings();
-    s.diffPieces = c.diffPieces;
-    s.runMsgMode = c.runMsgMode;
-    s.optimTime = 3;
-    s.iterMult = 5;
-    s.gapItIt = 4;
-    s.gapItEnd = 6;
-    s.gapGripEnd = 8;
-    s.costOptim = 1;
-    ASSERT_TRUE(solver::CheckSettings(*st, s));
+    s.DiffPieces = c.diffPieces;
+    s.RunMsgMode = c.runMsgMode;
+    s.OptimTime = 3;
+    s.IterMult = 5;
+    s.GapItIt = 4;
+    s.GapItEnd = 6;
+    s.GapGripEnd = 8;
+    s.CostOptim = 1;
+    ASSERT_TRUE(solver::CheckSettings(*st, solver::PackSettings(s, 0)));
     const solver::SolverSettings& t = st->settings;
     EXPECT_EQ(t.diffPieces, c.limit);
     EXPECT_EQ(t.bundle, c.bundle);
@@ -195,8 +202,8 @@ TEST(RegroupTest, PartsGroupByMarkOnlyWhenAsked) {
     // Input items: 1 = 400, 2 = 500 mark 7, 3-4 = 500 mark 3, 5 = 500 mark 7.
     // Either way the marks follow their first appearance in the sorted items.
     CallSettings s = ValidSettings();
-    s.layByMark = c.layByMark;
-    s.reduceLays = c.reduceLays;
+    s.LayByMark = c.layByMark;
+    s.ReduceLays = c.reduceLays;
     Prepare(*st, s, a);
     ASSERT_EQ(st->error.number, 0);
     const solver::ProblemTables& t = st->problem;
@@ -255,8 +262,8 @@ TEST(RegroupTest, TooManyInternalGroups) {
 
 TEST(CheckProblemTest, CountTestsAllRunThenStop) {
   RecordingView view;
-  ScopedView scoped(view);
   auto st = std::make_unique<SolverState>();
+  AttachedView attached(*st, view);
   st->error.showBoxes = true;
   solver::ProblemTables& t = st->problem;
   t.stockGroupCount = 11;
@@ -273,8 +280,8 @@ TEST(CheckProblemTest, CountTestsAllRunThenStop) {
 
 TEST(CheckProblemTest, StockGroupWithoutLength) {
   RecordingView view;
-  ScopedView scoped(view);
   auto st = std::make_unique<SolverState>();
+  AttachedView attached(*st, view);
   st->error.showBoxes = true;
   solver::ProblemTables& t = st->problem;
   t.stockGroupCount = 2;
@@ -299,12 +306,12 @@ TEST(CheckProblemTest, StatisticsAndDerivedLimits) {
   // bar, 2 bars -> 3; 4000 one and two, 4 bars -> 6 (no cap).
   Arrays a({{4000, 500, 2}, {6000, 600, 10}}, {{1500, 0, 4}, {2500, 0, 2}});
   CallSettings s = ValidSettings();
-  s.costOptim = 1;
-  s.layByMark = 1;
-  s.reduceLays = 3;
-  s.diffStocks = 2;
-  s.diffPieces = 1;
-  s.maxPieces = 6;
+  s.CostOptim = 1;
+  s.LayByMark = 1;
+  s.ReduceLays = 3;
+  s.DiffStocks = 2;
+  s.DiffPieces = 1;
+  s.MaxPieces = 6;
   Prepare(*st, s, a);
   ASSERT_EQ(st->error.number, 0);
   const solver::ProblemStats& ps = st->stats;
@@ -340,8 +347,8 @@ TEST(CheckProblemTest, LargeOrderKeepsLayoutReduction) {
   auto st = std::make_unique<SolverState>();
   Arrays a({{6000, 0, 10}}, {{200, 0, 50}, {300, 0, 50}});
   CallSettings s = ValidSettings();
-  s.reduceLays = 2;
-  s.maxPieces = 99;
+  s.ReduceLays = 2;
+  s.MaxPieces = 99;
   Prepare(*st, s, a);
   ASSERT_EQ(st->error.number, 0);
   EXPECT_EQ(st->stats.maxStockQty, 7);
@@ -364,7 +371,7 @@ TEST(CheckProblemTest, CostModeOffWhenCostCannotMatter) {
     auto st = std::make_unique<SolverState>();
     Arrays a(c.stocks, {{1500, 0, 4}});
     CallSettings s = ValidSettings();
-    s.costOptim = 1;
+    s.CostOptim = 1;
     Prepare(*st, s, a);
     ASSERT_EQ(st->error.number, 0);
     EXPECT_TRUE(st->settings.costMode);
@@ -377,7 +384,7 @@ TEST(CheckProblemTest, BundleAgainstLargestPartQuantity) {
     auto st = std::make_unique<SolverState>();
     Arrays a({{6000, 0, 5}}, {{1500, 0, 4}, {1000, 0, 3}});
     CallSettings s = ValidSettings();
-    s.diffPieces = -bundle;
+    s.DiffPieces = -bundle;
     Prepare(*st, s, a);
     EXPECT_EQ(st->error.number, bundle == 5 ? 23 : 0);
   }
@@ -418,12 +425,13 @@ TEST(WriteResultsTest, InternalNumberingMappedToInputNumbering) {
   std::fill(std::begin(cells), std::end(cells), -1);
   int16_t partItStock[102] = {}, stockItLay[102] = {}, stockItPat[102] = {}, stockItParts[102] = {};
   int32_t stockItWaste[102] = {};
-  const solver::CallResults out{&cells[0],  &cells[1],  &cells[2],    &cells[3],   &cells[4],
+  const solver::FlatResults out{&cells[0],  &cells[1],  &cells[2],    &cells[3],   &cells[4],
                                 &cells[5],  &cells[6],  &cells[7],    &cells[8],   &cells[9],
                                 &cells[10], &cells[11], &cells[12],   &cells[13],  &cells[14],
                                 &cells[15], &cells[16], a.stockItGr,  a.partItGr,  partItStock,
                                 stockItLay, stockItPat, stockItParts, stockItWaste};
-  solver::WriteResults(*st, a.Get(), out);
+  solver::WriteResults(*st, a.plan);
+  solver::WriteFlatResults(a.plan, a.Get(), out);
 
   EXPECT_EQ(cells[0], 12346);  // criterion
   EXPECT_EQ(cells[1], 50000);  // utilization

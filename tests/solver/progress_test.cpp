@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "context.h"
 #include "recording_view.h"
 #include "solver_services.h"
 #include "solver_state.h"
@@ -11,19 +12,23 @@
 namespace {
 
 using solver::SolverState;
+using solver_test::AttachedView;
 using solver_test::RecordingView;
-using solver_test::ScopedView;
 
 double fakeNow = 0;
 double FakeClock() {
   return fakeNow;
 }
 
+// The state lives in a context of its own, so that Esc in the window
+// reaches it the way it reaches a call.
 class ProgressTest : public testing::Test {
  protected:
   RecordingView view;
-  ScopedView scoped{view};
-  std::unique_ptr<SolverState> st = std::make_unique<SolverState>();
+  std::unique_ptr<TarvolinContext, void (*)(TarvolinContext*)> context{TarvolinCreateContext(),
+                                                                       TarvolinDestroyContext};
+  SolverState* st = &context->state;
+  AttachedView attached{*st, view};
 
   void SetUp() override {
     fakeNow = 100000;
