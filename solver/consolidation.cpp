@@ -56,9 +56,9 @@ LayoutPlan RunLayoutPlan(SolverState& st, int32_t lastBar, int32_t* barLayout,
   p.barGroup = run.stockGroup;
   p.barLayout = barLayout;
   p.barSignature = barSignature;
-  p.partGrLth = run.partGrLth;
-  p.stockGrLth = run.stockGrLth;
-  p.stockGrCst = run.stockGrCst;
+  p.partGroupLength = run.partGroupLength;
+  p.stockGroupLength = run.stockGroupLength;
+  p.stockGroupCost = run.stockGroupCost;
   p.groupCode = st.problem.partGroupWeight;
   p.codeItems = st.problem.partCount;
   p.kerf = st.settings.kerf;
@@ -82,9 +82,9 @@ LayoutPlan ProblemLayoutPlan(SolverState& st, int32_t* barLayout) {
   p.barGroup = pr.stockGroup;
   p.barLayout = barLayout;
   p.barSignature = nullptr;
-  p.partGrLth = pr.partGrLth;
-  p.stockGrLth = pr.stockGrLth;
-  p.stockGrCst = pr.stockGrCst;
+  p.partGroupLength = pr.partGroupLength;
+  p.stockGroupLength = pr.stockGroupLength;
+  p.stockGroupCost = pr.stockGroupCost;
   p.groupCode = pr.partGroupWeight;
   p.codeItems = pr.partCount;
   p.kerf = st.settings.kerf;
@@ -261,7 +261,7 @@ void FillSummary(RunRecord& record, const LayoutPlan& plan, const SummaryDetail*
     const int32_t bar = plan.stockOfPiece[i];
     if (bar < 1 || bar > n) continue;
     ++pieces[bar];
-    partLength[bar] += plan.partGrLth[plan.pieceGroup[i]];
+    partLength[bar] += plan.partGroupLength[plan.pieceGroup[i]];
   }
 
   if (detail != nullptr && detail->stockGroupUsed != nullptr) {
@@ -276,7 +276,7 @@ void FillSummary(RunRecord& record, const LayoutPlan& plan, const SummaryDetail*
     if (detail != nullptr && detail->barWaste != nullptr) detail->barWaste[bar] = 0;
     if (pieces[bar] == 0) continue;
     const int32_t group = plan.barGroup[bar];
-    const int64_t barLength = plan.stockGrLth[group];
+    const int64_t barLength = plan.stockGroupLength[group];
     const int64_t barWaste = barLength - partLength[bar];
     const int64_t net = std::max<int64_t>(0, barWaste - int64_t{plan.kerf} * pieces[bar]);
     maxRemainder = std::max(maxRemainder, net);
@@ -291,13 +291,13 @@ void FillSummary(RunRecord& record, const LayoutPlan& plan, const SummaryDetail*
       record.lastParts = pieces[bar];
       record.lastLength = static_cast<int32_t>(barLength);
       record.lastRemainder = static_cast<int32_t>(barWaste);
-      record.lastCost = plan.stockGrCst[group];
+      record.lastCost = plan.stockGroupCost[group];
       continue;
     }
     parts += pieces[bar];
     length += barLength;
     waste += barWaste;
-    cost += plan.stockGrCst[group];
+    cost += plan.stockGroupCost[group];
     ++bars;
   }
 

@@ -38,7 +38,8 @@ float PieceLengthKey(int32_t length, float x) {
 // rate is known.
 float StockWeight(const RunTables& run, int group) {
   const float c = run.refCostRate > 0 ? static_cast<float>(0.1 / run.refCostRate) : 0.0f;
-  return static_cast<float>(static_cast<double>(c) * run.stockGrCst[group] + run.stockGrLth[group]);
+  return static_cast<float>(static_cast<double>(c) * run.stockGroupCost[group] +
+                            run.stockGroupLength[group]);
 }
 
 float StockLengthKey(const RunTables& run, int group, int s, float x) {
@@ -51,10 +52,10 @@ void SortPieces(SolverState& st, int a, float x, bool byDemand) {
   float key[kItemSlots];
   for (int p = 1; p <= run.openPieceCount; ++p) {
     const int g = run.pieceGroup[run.openPieces[p]];
-    const double base = static_cast<double>(run.partGrLth[g]) *
-                        (static_cast<double>(run.partGrLth[g]) - static_cast<double>(x));
-    key[p] = byDemand ? static_cast<float>(base * (static_cast<double>(run.partGrQty[g]) + a))
-                      : PieceLengthKey(run.partGrLth[g], x);
+    const double base = static_cast<double>(run.partGroupLength[g]) *
+                        (static_cast<double>(run.partGroupLength[g]) - static_cast<double>(x));
+    key[p] = byDemand ? static_cast<float>(base * (static_cast<double>(run.partGroupQty[g]) + a))
+                      : PieceLengthKey(run.partGroupLength[g], x);
   }
   StableSortDescending(run.openPieces, key, run.openPieceCount);
 }
@@ -67,7 +68,7 @@ void SortStocks(SolverState& st, int s, int b, float x, bool byDemand) {
     if (byDemand) {
       const double h = StockWeight(run, g);
       key[p] = static_cast<float>(s * h * (h - static_cast<double>(x)) *
-                                  (static_cast<double>(run.stockGrQty[g]) + b));
+                                  (static_cast<double>(run.stockGroupQty[g]) + b));
     } else {
       key[p] = StockLengthKey(run, g, s, x);
     }
@@ -237,13 +238,13 @@ void SortStocksByDemand(SolverState& st, int s, int b, float x) {
 void ShufflePieceClasses(SolverState& st) {
   RunTables& run = st.run;
   ShuffleClasses(st.rng, run.openPieces, run.openPieceCount, run.pieceClass, run.pieceClassCount,
-                 run.partGroupCount, run.partGrQty);
+                 run.partGroupCount, run.partGroupQty);
 }
 
 void ShuffleStockClasses(SolverState& st) {
   RunTables& run = st.run;
   ShuffleClasses(st.rng, run.openStocks, run.openStockCount, run.stockClass, run.stockClassCount,
-                 run.stockGroupCount, run.stockGrQty);
+                 run.stockGroupCount, run.stockGroupQty);
 }
 
 void SwapPieceRuns(SolverState& st, int a) {
@@ -317,7 +318,7 @@ void OrderStocks(SolverState& st, int j) {
   const float twoMin = static_cast<float>(2.0 * run.minStock);
   const float twoAvg = static_cast<float>(2.0 * run.meanStock);
   const int q = run.maxStockQty;
-  if (st.settings.diffStocks >= 1) {
+  if (st.settings.maxStockGroups >= 1) {
     switch (j) {
       case 1:
         SortStocksByLength(st, +1, twoMin);
@@ -355,7 +356,7 @@ void OrderStocks(SolverState& st, int j) {
       SortStocksByDemand(st, -1, 3 * q, twoMin);
       return;
     case 11:
-      if (st.settings.effCostMode) {
+      if (st.settings.effectiveCostMode) {
         ShuffleStockClasses(st);
       } else {
         SortStocksByDemand(st, +1, 10 * q, twoMin);

@@ -57,13 +57,13 @@ void Exchange(T* table, int i) {
 }
 
 void ExchangeParts(ProblemTables& t, int i) {
-  Exchange(t.partLth, i);
+  Exchange(t.partLength, i);
   Exchange(t.partMark, i);
   Exchange(t.partInputNo, i);
 }
 
 void ExchangeStocks(ProblemTables& t, int i) {
-  Exchange(t.stockLth, i);
+  Exchange(t.stockLength, i);
   Exchange(t.stockCost, i);
   Exchange(t.stockInputNo, i);
 }
@@ -92,21 +92,21 @@ bool CheckSettings(SolverState& st, const TarvolinSettings& in) {
   ResetRecord(s);
   s.costMode = in.costMode != 0;
   s.ignoreLast = in.ignoreLast != 0;
-  s.prefShort = in.preferShort;
-  s.reduceLays = in.reduceLayouts;
-  s.effortLev = in.effortLevel;
+  s.preferShort = in.preferShort;
+  s.reduceLayouts = in.reduceLayouts;
+  s.effortLevel = in.effortLevel;
   s.timeLimitMs = in.timeLimitSeconds * 1000.0;
-  s.diffStocks = in.maxStockGroups;
-  s.diffPieces = in.maxDifferentPieces;
+  s.maxStockGroups = in.maxStockGroups;
+  s.maxDifferentPieces = in.maxDifferentPieces;
   s.bundle = in.bundleSize;
-  s.maxPieces = in.maxPiecesPerLayout;
-  s.iterMult = in.iterationMultiplier;
-  s.iterFactor = in.iterationMultiplier * kIterationFactorPerUnit;
+  s.maxPiecesPerLayout = in.maxPiecesPerLayout;
+  s.iterationMultiplier = in.iterationMultiplier;
+  s.iterationFactor = in.iterationMultiplier * kIterationFactorPerUnit;
   s.minReusable = in.minReusable;
   s.kerf = in.kerf;
   s.endZone = in.endZone;
   s.gripLength = in.gripLength;
-  s.layByMark = in.layoutsByMark != 0;
+  s.layoutsByMark = in.layoutsByMark != 0;
   s.showProgress = in.progressMode > 0;
   s.escEnabled = in.progressMode > 1;
   return true;
@@ -165,9 +165,9 @@ void ClearProblemTables(SolverState& st) {
   ClearResult(st.driver);
 
   SolverSettings& s = st.settings;
-  s.effCostMode = s.costMode;
-  s.effReduceLays = s.reduceLays;
-  s.groupPartsByMark = s.layByMark && s.reduceLays > 0;
+  s.effectiveCostMode = s.costMode;
+  s.effectiveReduceLayouts = s.reduceLayouts;
+  s.groupPartsByMark = s.layoutsByMark && s.reduceLayouts > 0;
 }
 
 void ExpandItems(SolverState& st, const TarvolinProblem& in, TarvolinPlan& plan) {
@@ -180,7 +180,7 @@ void ExpandItems(SolverState& st, const TarvolinProblem& in, TarvolinPlan& plan)
         return;
       }
       const int i = ++t.partCount;
-      t.partLth[i] = group.length;
+      t.partLength[i] = group.length;
       t.partMark[i] = group.markId;
       t.partInputNo[i] = static_cast<int16_t>(i);
       plan.partItemGroup[i] = static_cast<int16_t>(g);
@@ -195,7 +195,7 @@ void ExpandItems(SolverState& st, const TarvolinProblem& in, TarvolinPlan& plan)
         return;
       }
       const int i = ++t.stockCount;
-      t.stockLth[i] = group.length;
+      t.stockLength[i] = group.length;
       t.stockCost[i] = group.cost;
       t.stockInputNo[i] = static_cast<int16_t>(i);
       plan.stockItemGroup[i] = static_cast<int16_t>(g);
@@ -208,7 +208,7 @@ void SortPartItems(SolverState& st) {
   ProblemTables& t = st.problem;
   for (int pass = 0; pass < t.partCount; ++pass) {
     for (int i = 1; i < t.partCount; ++i) {
-      if (t.partLth[i] < t.partLth[i + 1]) ExchangeParts(t, i);
+      if (t.partLength[i] < t.partLength[i + 1]) ExchangeParts(t, i);
     }
   }
 }
@@ -230,12 +230,12 @@ void GroupPartItems(SolverState& st) {
       return;
     }
     ++groups;
-    const int32_t length = t.partLth[i];
+    const int32_t length = t.partLength[i];
     int16_t qty = 0;
     auto take = [&](int j) {
       taken[j] = true;
       ++collected;
-      lth[collected] = t.partLth[j];
+      lth[collected] = t.partLength[j];
       mark[collected] = t.partMark[j];
       inputNo[collected] = t.partInputNo[j];
       group[collected] = static_cast<int16_t>(groups);
@@ -244,25 +244,25 @@ void GroupPartItems(SolverState& st) {
     // Collects the ungrouped items of this length with the given mark.
     auto takeMark = [&](int from, int32_t m) {
       for (int l = from; l <= n; ++l) {
-        if (!taken[l] && t.partLth[l] == length && t.partMark[l] == m) take(l);
+        if (!taken[l] && t.partLength[l] == length && t.partMark[l] == m) take(l);
       }
     };
     if (st.settings.groupPartsByMark) {
       takeMark(i, t.partMark[i]);
     } else {
       for (int j = i; j <= n; ++j) {
-        if (!taken[j] && t.partLth[j] == length) takeMark(j, t.partMark[j]);
+        if (!taken[j] && t.partLength[j] == length) takeMark(j, t.partMark[j]);
       }
     }
-    t.partGrLth[groups] = length;
-    t.partGrQty[groups] = qty;
+    t.partGroupLength[groups] = length;
+    t.partGroupQty[groups] = qty;
     t.partGroupCount = groups;
   }
   if (collected != n) {
     RaiseError(st, TARVOLIN_ERROR_PART_GROUPING);
     return;
   }
-  std::copy(lth + 1, lth + n + 1, t.partLth + 1);
+  std::copy(lth + 1, lth + n + 1, t.partLength + 1);
   std::copy(mark + 1, mark + n + 1, t.partMark + 1);
   std::copy(inputNo + 1, inputNo + n + 1, t.partInputNo + 1);
   std::copy(group + 1, group + n + 1, t.partGroup + 1);
@@ -272,12 +272,12 @@ void SortStockItems(SolverState& st) {
   ProblemTables& t = st.problem;
   for (int pass = 0; pass < t.stockCount; ++pass) {
     for (int i = 1; i < t.stockCount; ++i) {
-      if (t.stockLth[i] < t.stockLth[i + 1]) ExchangeStocks(t, i);
+      if (t.stockLength[i] < t.stockLength[i + 1]) ExchangeStocks(t, i);
     }
   }
   for (int pass = 0; pass < t.stockCount; ++pass) {
     for (int i = 1; i < t.stockCount; ++i) {
-      if (t.stockLth[i] == t.stockLth[i + 1] && t.stockCost[i] < t.stockCost[i + 1]) {
+      if (t.stockLength[i] == t.stockLength[i + 1] && t.stockCost[i] < t.stockCost[i + 1]) {
         ExchangeStocks(t, i);
       }
     }
@@ -303,27 +303,27 @@ void GroupStockItems(SolverState& st) {
     ++groups;
     int16_t qty = 0;
     for (int j = i; j <= n; ++j) {
-      if (taken[j] || t.stockLth[j] != t.stockLth[i] || t.stockCost[j] != t.stockCost[i]) {
+      if (taken[j] || t.stockLength[j] != t.stockLength[i] || t.stockCost[j] != t.stockCost[i]) {
         continue;
       }
       taken[j] = true;
       ++collected;
-      lth[collected] = t.stockLth[j];
+      lth[collected] = t.stockLength[j];
       cost[collected] = t.stockCost[j];
       inputNo[collected] = t.stockInputNo[j];
       group[collected] = static_cast<int16_t>(groups);
       ++qty;
     }
-    t.stockGrLth[groups] = t.stockLth[i];
-    t.stockGrCst[groups] = t.stockCost[i];
-    t.stockGrQty[groups] = qty;
+    t.stockGroupLength[groups] = t.stockLength[i];
+    t.stockGroupCost[groups] = t.stockCost[i];
+    t.stockGroupQty[groups] = qty;
     t.stockGroupCount = groups;
   }
   if (collected != n) {
     RaiseError(st, TARVOLIN_ERROR_STOCK_GROUPING);
     return;
   }
-  std::copy(lth + 1, lth + n + 1, t.stockLth + 1);
+  std::copy(lth + 1, lth + n + 1, t.stockLength + 1);
   std::copy(cost + 1, cost + n + 1, t.stockCost + 1);
   std::copy(inputNo + 1, inputNo + n + 1, t.stockInputNo + 1);
   std::copy(group + 1, group + n + 1, t.stockGroup + 1);
@@ -362,11 +362,11 @@ void CheckProblem(SolverState& st) {
   int32_t capped[kStockGroupSlots] = {};
   int32_t cappedTotal = t.stockCount;
   for (int g = 1; g <= t.stockGroupCount; ++g) {
-    const int32_t qty = t.stockGrQty[g];
+    const int32_t qty = t.stockGroupQty[g];
     if (qty < 1) continue;
-    const int32_t bound =
-        BarDemandBound(t.partGrLth, t.partGrQty, t.partGroupCount, TARVOLIN_BAR_DEMAND_SLACK,
-                       s.gripLength, s.endZone, s.kerf, t.stockGrLth[g]);
+    const int32_t bound = BarDemandBound(t.partGroupLength, t.partGroupQty, t.partGroupCount,
+                                         TARVOLIN_BAR_DEMAND_SLACK, s.gripLength, s.endZone, s.kerf,
+                                         t.stockGroupLength[g]);
     if (bound < qty) {
       capped[g] = bound;
       cappedTotal -= qty - bound;
@@ -380,72 +380,72 @@ void CheckProblem(SolverState& st) {
     return;
   }
   for (int g = 1; g <= t.stockGroupCount; ++g) {
-    if (t.stockGrLth[g] < 1) {
+    if (t.stockGroupLength[g] < 1) {
       RaiseError(st, TARVOLIN_ERROR_END_ZONE_TOO_LONG);
       return;
     }
   }
 
-  ps.maxStockLth = 0;
-  ps.minStockLth = kMaxSum;
+  ps.maxStockLength = 0;
+  ps.minStockLength = kMaxSum;
   for (int g = 1; g <= t.stockGroupCount; ++g) {
     if (capped[g] < 1) continue;
-    const int32_t lth = t.stockGrLth[g];
-    ps.maxStockLth = std::max(ps.maxStockLth, lth);
-    ps.minStockLth = std::min(ps.minStockLth, lth);
+    const int32_t lth = t.stockGroupLength[g];
+    ps.maxStockLength = std::max(ps.maxStockLength, lth);
+    ps.minStockLength = std::min(ps.minStockLength, lth);
     ps.maxStockQty = std::max(ps.maxStockQty, capped[g]);
-    ps.maxCostRate = std::max(ps.maxCostRate, static_cast<double>(t.stockGrCst[g]) / lth);
-    ps.totalStockLth += int64_t{lth} * capped[g];
-    ps.totalStockCost += int64_t{t.stockGrCst[g]} * capped[g];
+    ps.maxCostRate = std::max(ps.maxCostRate, static_cast<double>(t.stockGroupCost[g]) / lth);
+    ps.totalStockLength += int64_t{lth} * capped[g];
+    ps.totalStockCost += int64_t{t.stockGroupCost[g]} * capped[g];
   }
-  ps.maxPartLth = 0;
-  ps.minPartLth = kMaxSum;
+  ps.maxPartLength = 0;
+  ps.minPartLength = kMaxSum;
   int32_t partGroupsWithQty = 0;
   for (int g = 1; g <= t.partGroupCount; ++g) {
-    if (t.partGrQty[g] < 1) continue;
+    if (t.partGroupQty[g] < 1) continue;
     ++partGroupsWithQty;
-    ps.maxPartLth = std::max(ps.maxPartLth, t.partGrLth[g]);
-    ps.minPartLth = std::min(ps.minPartLth, t.partGrLth[g]);
-    ps.maxPartQty = std::max<int32_t>(ps.maxPartQty, t.partGrQty[g]);
-    ps.totalPartLth += int64_t{t.partGrLth[g]} * t.partGrQty[g];
+    ps.maxPartLength = std::max(ps.maxPartLength, t.partGroupLength[g]);
+    ps.minPartLength = std::min(ps.minPartLength, t.partGroupLength[g]);
+    ps.maxPartQty = std::max<int32_t>(ps.maxPartQty, t.partGroupQty[g]);
+    ps.totalPartLength += int64_t{t.partGroupLength[g]} * t.partGroupQty[g];
   }
 
   failed = false;
-  if (ps.totalStockLth > kMaxSum) fail(TARVOLIN_ERROR_STOCK_LENGTH_SUM);
-  if (ps.totalPartLth > kMaxSum) fail(TARVOLIN_ERROR_PART_LENGTH_SUM);
+  if (ps.totalStockLength > kMaxSum) fail(TARVOLIN_ERROR_STOCK_LENGTH_SUM);
+  if (ps.totalPartLength > kMaxSum) fail(TARVOLIN_ERROR_PART_LENGTH_SUM);
   if (ps.totalStockCost > kMaxSum) fail(TARVOLIN_ERROR_STOCK_COST_SUM);
-  if (int64_t{ps.maxStockLth} - s.endZone < ps.minPartLth) fail(TARVOLIN_ERROR_NO_PART_FITS);
+  if (int64_t{ps.maxStockLength} - s.endZone < ps.minPartLength) fail(TARVOLIN_ERROR_NO_PART_FITS);
   if (s.bundle > ps.maxPartQty) fail(TARVOLIN_ERROR_BUNDLE_TOO_LARGE);
   if (failed) return;
 
   // Limits that cannot bind are switched off.
-  if (s.diffStocks >= t.stockGroupCount) s.diffStocks = 0;
-  if (s.diffPieces >= t.partGroupCount) s.diffPieces = 0;
-  if (s.maxPieces >= t.partCount) s.maxPieces = 0;
+  if (s.maxStockGroups >= t.stockGroupCount) s.maxStockGroups = 0;
+  if (s.maxDifferentPieces >= t.partGroupCount) s.maxDifferentPieces = 0;
+  if (s.maxPiecesPerLayout >= t.partCount) s.maxPiecesPerLayout = 0;
 
-  ps.avgStockLth = static_cast<int32_t>(ps.totalStockLth / cappedTotal);
-  ps.avgPartLth = static_cast<int32_t>(ps.totalPartLth / t.partCount);
+  ps.avgStockLength = static_cast<int32_t>(ps.totalStockLength / cappedTotal);
+  ps.avgPartLength = static_cast<int32_t>(ps.totalPartLength / t.partCount);
   ps.estPieceCapacity = static_cast<int32_t>(std::min<int64_t>(
-      t.partCount, RoundEven(static_cast<double>(ps.totalStockLth) / ps.avgPartLth + 0.51)));
+      t.partCount, RoundEven(static_cast<double>(ps.totalStockLength) / ps.avgPartLength + 0.51)));
   ps.estBarsNeeded = static_cast<int32_t>(std::min<int64_t>(
-      cappedTotal, RoundEven(static_cast<double>(ps.totalPartLth) / ps.avgStockLth + 0.51)));
+      cappedTotal, RoundEven(static_cast<double>(ps.totalPartLength) / ps.avgStockLength + 0.51)));
 
   // Too small an order for layout reduction to matter.
-  if (t.partCount - 2.0 * ps.avgStockLth / ps.avgPartLth <= partGroupsWithQty) {
-    s.effReduceLays = 0;
+  if (t.partCount - 2.0 * ps.avgStockLength / ps.avgPartLength <= partGroupsWithQty) {
+    s.effectiveReduceLayouts = 0;
   }
 
   // Equal cost per length makes cost and material optimization the same.
   if (ps.totalStockCost == 0) {
-    s.effCostMode = false;
+    s.effectiveCostMode = false;
   } else {
     bool allEqual = true;
     for (int g = 1; g <= t.stockGroupCount; ++g) {
       if (capped[g] < 1) continue;
-      const double rate = static_cast<double>(t.stockGrCst[g]) / t.stockGrLth[g];
-      if (ps.maxCostRate - rate > 1e-11) allEqual = false;
+      const double rate = static_cast<double>(t.stockGroupCost[g]) / t.stockGroupLength[g];
+      if (ps.maxCostRate - rate > kRateTolerance) allEqual = false;
     }
-    if (allEqual) s.effCostMode = false;
+    if (allEqual) s.effectiveCostMode = false;
   }
 
   // The capped quantities served only this check; the statistics stay.

@@ -14,8 +14,13 @@
 namespace solver {
 namespace {
 
-constexpr int kOrderCap = 25555;
 constexpr int kLastRule = 55;
+
+// Orders of classes are counted up to 7 classes (7! = 5040). More classes
+// count as kManyClassOrders: "many", yet below kOrderCountCap, so that class
+// splitting can still start.
+constexpr int kCountedClasses = 7;
+constexpr int32_t kManyClassOrders = 12777;
 
 // Rules of each pass; passes from 11 on use the last entry.
 struct PassRuleSet {
@@ -41,11 +46,11 @@ bool RunTablesValid(const RunTables& run) {
   if (run.stockGroupCount < 1 || run.stockGroupCount > kMaxStockGroups) return false;
   for (int i = 1; i <= run.pieceCount; ++i) {
     const int g = run.pieceGroup[i];
-    if (g < 1 || g > run.partGroupCount || run.partGrLth[g] < 1) return false;
+    if (g < 1 || g > run.partGroupCount || run.partGroupLength[g] < 1) return false;
   }
   for (int i = 1; i <= run.stockCount; ++i) {
     const int g = run.stockGroup[i];
-    if (g < 1 || g > run.stockGroupCount || run.stockGrLth[g] < 1) return false;
+    if (g < 1 || g > run.stockGroupCount || run.stockGroupLength[g] < 1) return false;
     const int bar = run.initialStockOrder[i];
     if (bar < 1 || bar > run.stockCount) return false;
   }
@@ -123,8 +128,8 @@ class Search {
     run_.pieceClassLimit = std::max(1, ClassOrderCount(run_.partGroupCount - run_.emptyPartGroups));
     for (run_.pieceIter = 0; run_.pieceIter <= run_.pieceIterLimit; ++run_.pieceIter) {
       st_.rng.Seed(static_cast<uint32_t>(101 + run_.restart + run_.pass + rule + run_.pieceIter));
-      if (run_.partGroupCount >= 2 && st_.settings.diffPieces != 1 &&
-          run_.pieceIter >= run_.pieceClassLimit && run_.pieceClassLimit < kOrderCap &&
+      if (run_.partGroupCount >= 2 && st_.settings.maxDifferentPieces != 1 &&
+          run_.pieceIter >= run_.pieceClassLimit && run_.pieceClassLimit < kOrderCountCap &&
           SplitPieceClass(st_)) {
         run_.pieceClassLimit =
             GrownLimit(run_.pieceClassLimit, run_.pieceClassCount - run_.emptyPartGroups - 1.5);
@@ -158,8 +163,8 @@ class Search {
   // One stock-order iteration: order, build, score, keep; false when the
   // pass ends or the search stops.
   bool BuildAndRate() {
-    if (run_.stockGroupCount >= 2 && st_.settings.diffStocks != 1 &&
-        run_.stockIter >= run_.stockClassLimit && run_.stockClassLimit < kOrderCap &&
+    if (run_.stockGroupCount >= 2 && st_.settings.maxStockGroups != 1 &&
+        run_.stockIter >= run_.stockClassLimit && run_.stockClassLimit < kOrderCountCap &&
         SplitStockClass(st_)) {
       run_.stockClassLimit =
           GrownLimit(run_.stockClassLimit,
@@ -222,8 +227,8 @@ void RestoreBestPlan(SolverState& st) {
     run.bestPlan.totals = PlanTotals{};
   }
   const SolverSettings& s = st.settings;
-  for (int g = 1; g <= run.partGroupCount; ++g) run.partGrLth[g] -= s.kerf;
-  for (int g = 1; g <= run.stockGroupCount; ++g) run.stockGrLth[g] += s.endZone - s.kerf;
+  for (int g = 1; g <= run.partGroupCount; ++g) run.partGroupLength[g] -= s.kerf;
+  for (int g = 1; g <= run.stockGroupCount; ++g) run.stockGroupLength[g] += s.endZone - s.kerf;
   run.gripLength = s.gripLength;
 }
 
@@ -266,10 +271,10 @@ void Consolidate(SolverState& st, int k) {
   if (bars < 0 || bars > run.initialStockCount) CountFailure(run.check, Check::kRunBarCount);
   if (k >= 2) {
     for (int g = 1; g <= run.stockGroupCount; ++g) {
-      if (stockUsed[g] > run.stockGrQty[g]) CountFailure(run.check, Check::kRunStockOverused);
+      if (stockUsed[g] > run.stockGroupQty[g]) CountFailure(run.check, Check::kRunStockOverused);
     }
     for (int g = 1; g <= run.partGroupCount; ++g) {
-      if (partUsed[g] > run.partGrQty[g]) CountFailure(run.check, Check::kRunPartOverused);
+      if (partUsed[g] > run.partGroupQty[g]) CountFailure(run.check, Check::kRunPartOverused);
     }
   }
 }
@@ -278,7 +283,7 @@ void Consolidate(SolverState& st, int k) {
 
 int32_t ClassOrderCount(int n) {
   if (n <= 0) return 0;
-  if (n > 7) return 12777;
+  if (n > kCountedClasses) return kManyClassOrders;
   int32_t f = 1;
   for (int i = 2; i <= n; ++i) f *= i;
   return f;
@@ -294,7 +299,7 @@ bool PassRunsRule(int pass, int rule) {
 
 PassBudget ComputePassBudget(const SolverState& st, int pass) {
   const RunTables& run = st.run;
-  double effort = std::pow(10.0, pass / 5.0) * st.settings.iterFactor;
+  double effort = std::pow(10.0, pass / 5.0) * st.settings.iterationFactor;
   const double ratio = std::clamp(10.0 / std::max(1, run.partGroupCount), 0.2, 5.0);
   const double estPieces = std::max(1, run.estPieces);
   const double estStocks = std::max(1, run.estStocks);
@@ -308,11 +313,11 @@ PassBudget ComputePassBudget(const SolverState& st, int pass) {
   const int64_t stockOrders = std::max(1, run.distinctStockOrders);
   if (pieceOrders < pieceBudget) {
     stockBudget = std::min<int64_t>(
-        kOrderCap, RoundEven(static_cast<double>(stockBudget) / pieceOrders * pieceBudget));
+        kOrderCountCap, RoundEven(static_cast<double>(stockBudget) / pieceOrders * pieceBudget));
   }
   if (stockOrders < stockBudget) {
     pieceBudget = std::min<int64_t>(
-        kOrderCap, RoundEven(static_cast<double>(pieceBudget) / stockOrders * stockBudget));
+        kOrderCountCap, RoundEven(static_cast<double>(pieceBudget) / stockOrders * stockBudget));
   }
   PassBudget budget;
   budget.pieceIterLimit = ClampToInt32(std::min(pieceOrders, pieceBudget) - 1);

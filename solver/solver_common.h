@@ -18,6 +18,13 @@ inline constexpr int kItemSlots = kMaxItems + 2;              // tables 0..101
 inline constexpr int kPartGroupSlots = kMaxPartGroups + 2;    // 0..21
 inline constexpr int kStockGroupSlots = kMaxStockGroups + 2;  // 0..11
 
+// Cost rates (cost per length unit) closer than this count as equal.
+inline constexpr double kRateTolerance = 1e-11;
+
+// Added to a denominator that may be 0; far too small to change any real
+// ratio of lengths or costs.
+inline constexpr double kDenominatorGuard = 1e-11;
+
 // Nearest integer, halves to the even neighbour.
 inline int64_t RoundEven(double x) {
   return static_cast<int64_t>(std::nearbyint(x));

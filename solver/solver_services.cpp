@@ -93,14 +93,14 @@ void CloseProgressWindow(SolverState& st) {
 void MultiProgressAdvance(SolverState& st, int subLevel) {
   if (!st.progress.windowOpen) return;
   const double step = TableWork(kEvaluationWork, subLevel) * 100.0 /
-                      TableWork(kCumulativeWork, st.settings.effortLev);
+                      TableWork(kCumulativeWork, st.settings.effortLevel);
   SetMultiPosition(st, st.progress.multiPosition + RoundEven(step));
 }
 
 void MultiProgressLevel(SolverState& st, int level) {
   if (!st.progress.windowOpen) return;
-  const double position =
-      TableWork(kCumulativeWork, level) * 100.0 / TableWork(kCumulativeWork, st.settings.effortLev);
+  const double position = TableWork(kCumulativeWork, level) * 100.0 /
+                          TableWork(kCumulativeWork, st.settings.effortLevel);
   SetMultiPosition(st, RoundEven(position));
 }
 

@@ -20,7 +20,7 @@ double ClockMs();
 // solver timing (call start, time limit, elapsed displays) reads this.
 double NowMs(const SolverState& st);
 
-// Progress window: opened when the call shows progress (RunMsgMode > 0),
+// Progress window: opened when the call shows progress (progress mode 1 or more),
 // closed when it exists.
 void OpenProgressWindow(SolverState& st);
 void CloseProgressWindow(SolverState& st);

@@ -159,12 +159,12 @@ TEST(CheckSettingsTest, TakeOverConversions) {
     s.CostOptim = 1;
     ASSERT_TRUE(solver::CheckSettings(*st, solver::PackSettings(s, 0)));
     const solver::SolverSettings& t = st->settings;
-    EXPECT_EQ(t.diffPieces, c.limit);
+    EXPECT_EQ(t.maxDifferentPieces, c.limit);
     EXPECT_EQ(t.bundle, c.bundle);
     EXPECT_EQ(t.showProgress, c.show);
     EXPECT_EQ(t.escEnabled, c.esc);
     EXPECT_DOUBLE_EQ(t.timeLimitMs, 3000.0);
-    EXPECT_DOUBLE_EQ(t.iterFactor, 0.01);
+    EXPECT_DOUBLE_EQ(t.iterationFactor, 0.01);
     EXPECT_EQ(t.kerf, 4);
     EXPECT_EQ(t.endZone, 6);
     EXPECT_EQ(t.gripLength, 8);
@@ -207,14 +207,14 @@ TEST(RegroupTest, PartsGroupByMarkOnlyWhenAsked) {
     Prepare(*st, s, a);
     ASSERT_EQ(st->error.number, 0);
     const solver::ProblemTables& t = st->problem;
-    std::vector<int16_t> qty(t.partGrQty + 1, t.partGrQty + 1 + t.partGroupCount);
+    std::vector<int16_t> qty(t.partGroupQty + 1, t.partGroupQty + 1 + t.partGroupCount);
     EXPECT_EQ(qty, c.groupQty) << c.layByMark << c.reduceLays;
     std::vector<int16_t> inputNo(t.partInputNo + 1, t.partInputNo + 6);
     EXPECT_EQ(inputNo, (std::vector<int16_t>{2, 5, 3, 4, 1}));
     std::vector<int32_t> marks(t.partMark + 1, t.partMark + 6);
     EXPECT_EQ(marks, (std::vector<int32_t>{7, 7, 3, 3, 0}));
-    EXPECT_EQ(t.partGrLth[1], 500);
-    EXPECT_EQ(t.partGrLth[t.partGroupCount], 400);
+    EXPECT_EQ(t.partGroupLength[1], 500);
+    EXPECT_EQ(t.partGroupLength[t.partGroupCount], 400);
     EXPECT_EQ(t.partGroup[5], t.partGroupCount);
     EXPECT_EQ(st->settings.groupPartsByMark, c.layByMark == 1 && c.reduceLays > 0);
   }
@@ -227,13 +227,13 @@ TEST(RegroupTest, StocksMergeOnEqualLengthAndCostMoreExpensiveFirst) {
   ASSERT_EQ(st->error.number, 0);
   const solver::ProblemTables& t = st->problem;
   ASSERT_EQ(t.stockGroupCount, 3);
-  EXPECT_EQ(t.stockGrLth[1], 6000);
-  EXPECT_EQ(t.stockGrCst[1], 9);
-  EXPECT_EQ(t.stockGrQty[1], 1);
-  EXPECT_EQ(t.stockGrCst[2], 5);
-  EXPECT_EQ(t.stockGrQty[2], 2);
-  EXPECT_EQ(t.stockGrLth[3], 4000);
-  EXPECT_EQ(t.stockGrQty[3], 3);
+  EXPECT_EQ(t.stockGroupLength[1], 6000);
+  EXPECT_EQ(t.stockGroupCost[1], 9);
+  EXPECT_EQ(t.stockGroupQty[1], 1);
+  EXPECT_EQ(t.stockGroupCost[2], 5);
+  EXPECT_EQ(t.stockGroupQty[2], 2);
+  EXPECT_EQ(t.stockGroupLength[3], 4000);
+  EXPECT_EQ(t.stockGroupQty[3], 3);
   std::vector<int16_t> inputNo(t.stockInputNo + 1, t.stockInputNo + 7);
   EXPECT_EQ(inputNo, (std::vector<int16_t>{4, 2, 3, 1, 5, 6}));
   std::vector<int16_t> group(t.stockGroup + 1, t.stockGroup + 7);
@@ -248,8 +248,8 @@ TEST(RegroupTest, TooManyInternalGroups) {
   t.stockCount = 11;
   t.partCount = 21;
   for (int i = 1; i <= 21; ++i) {
-    t.stockLth[i] = 1000 + i;
-    t.partLth[i] = 100 + i;
+    t.stockLength[i] = 1000 + i;
+    t.partLength[i] = 100 + i;
   }
   solver::GroupStockItems(*st);
   EXPECT_EQ(st->error.number, 13);
@@ -286,14 +286,14 @@ TEST(CheckProblemTest, StockGroupWithoutLength) {
   solver::ProblemTables& t = st->problem;
   t.stockGroupCount = 2;
   t.stockCount = 2;
-  t.stockGrLth[1] = 1000;
-  t.stockGrQty[1] = 1;
-  t.stockGrLth[2] = 0;
-  t.stockGrQty[2] = 1;
+  t.stockGroupLength[1] = 1000;
+  t.stockGroupQty[1] = 1;
+  t.stockGroupLength[2] = 0;
+  t.stockGroupQty[2] = 1;
   t.partGroupCount = 1;
   t.partCount = 1;
-  t.partGrLth[1] = 500;
-  t.partGrQty[1] = 1;
+  t.partGroupLength[1] = 500;
+  t.partGroupQty[1] = 1;
   solver::CheckProblem(*st);
   EXPECT_EQ(st->error.number, 22);
   EXPECT_EQ(view.errorBoxes,
@@ -315,32 +315,32 @@ TEST(CheckProblemTest, StatisticsAndDerivedLimits) {
   Prepare(*st, s, a);
   ASSERT_EQ(st->error.number, 0);
   const solver::ProblemStats& ps = st->stats;
-  EXPECT_EQ(ps.maxStockLth, 6000);
-  EXPECT_EQ(ps.minStockLth, 4000);
+  EXPECT_EQ(ps.maxStockLength, 6000);
+  EXPECT_EQ(ps.minStockLength, 4000);
   EXPECT_EQ(ps.maxStockQty, 3);
   EXPECT_DOUBLE_EQ(ps.maxCostRate, 0.125);
-  EXPECT_EQ(ps.totalStockLth, 26000);
+  EXPECT_EQ(ps.totalStockLength, 26000);
   EXPECT_EQ(ps.totalStockCost, 2800);
-  EXPECT_EQ(ps.maxPartLth, 2500);
-  EXPECT_EQ(ps.minPartLth, 1500);
+  EXPECT_EQ(ps.maxPartLength, 2500);
+  EXPECT_EQ(ps.minPartLength, 1500);
   EXPECT_EQ(ps.maxPartQty, 4);
-  EXPECT_EQ(ps.totalPartLth, 11000);
-  EXPECT_EQ(ps.avgStockLth, 5200);
-  EXPECT_EQ(ps.avgPartLth, 1833);
+  EXPECT_EQ(ps.totalPartLength, 11000);
+  EXPECT_EQ(ps.avgStockLength, 5200);
+  EXPECT_EQ(ps.avgPartLength, 1833);
   EXPECT_EQ(ps.estPieceCapacity, 6);
   EXPECT_EQ(ps.estBarsNeeded, 3);
   EXPECT_EQ(ps.cappedStockCount, 0);
   // Group quantities keep their uncapped values.
-  EXPECT_EQ(st->problem.stockGrQty[1], 10);
+  EXPECT_EQ(st->problem.stockGroupQty[1], 10);
   const solver::SolverSettings& t = st->settings;
-  EXPECT_EQ(t.diffStocks, 0);
-  EXPECT_EQ(t.diffPieces, 1);
-  EXPECT_EQ(t.maxPieces, 0);
+  EXPECT_EQ(t.maxStockGroups, 0);
+  EXPECT_EQ(t.maxDifferentPieces, 1);
+  EXPECT_EQ(t.maxPiecesPerLayout, 0);
   // 6 - 2 * 5200 / 1833 <= 2 groups: too small for layout reduction.
-  EXPECT_EQ(t.effReduceLays, 0);
-  EXPECT_EQ(t.reduceLays, 3);
+  EXPECT_EQ(t.effectiveReduceLayouts, 0);
+  EXPECT_EQ(t.reduceLayouts, 3);
   EXPECT_TRUE(t.groupPartsByMark);
-  EXPECT_TRUE(t.effCostMode);
+  EXPECT_TRUE(t.effectiveCostMode);
 }
 
 TEST(CheckProblemTest, LargeOrderKeepsLayoutReduction) {
@@ -352,9 +352,9 @@ TEST(CheckProblemTest, LargeOrderKeepsLayoutReduction) {
   Prepare(*st, s, a);
   ASSERT_EQ(st->error.number, 0);
   EXPECT_EQ(st->stats.maxStockQty, 7);
-  EXPECT_EQ(st->stats.avgStockLth, 6000);
-  EXPECT_EQ(st->settings.effReduceLays, 2);
-  EXPECT_EQ(st->settings.maxPieces, 99);
+  EXPECT_EQ(st->stats.avgStockLength, 6000);
+  EXPECT_EQ(st->settings.effectiveReduceLayouts, 2);
+  EXPECT_EQ(st->settings.maxPiecesPerLayout, 99);
 }
 
 TEST(CheckProblemTest, CostModeOffWhenCostCannotMatter) {
@@ -375,7 +375,7 @@ TEST(CheckProblemTest, CostModeOffWhenCostCannotMatter) {
     Prepare(*st, s, a);
     ASSERT_EQ(st->error.number, 0);
     EXPECT_TRUE(st->settings.costMode);
-    EXPECT_EQ(st->settings.effCostMode, c.costMode);
+    EXPECT_EQ(st->settings.effectiveCostMode, c.costMode);
   }
 }
 

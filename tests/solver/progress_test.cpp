@@ -36,7 +36,7 @@ class ProgressTest : public testing::Test {
     st->progress.callStartMs = 100000;
     st->settings.showProgress = true;
     st->settings.escEnabled = true;
-    st->settings.effortLev = 3;
+    st->settings.effortLevel = 3;
   }
 };
 
