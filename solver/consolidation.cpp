@@ -10,10 +10,12 @@ namespace solver {
 
 namespace {
 
-// round(sqrt(value / P * 2e9)) of a code or mark value, negatives taken as 0.
+// round(sqrt(value / P * sum limit)) of a code or mark value, negatives
+// taken as 0. A second, non-linear sum over the same values makes two
+// different layouts with equal plain sums unlikely to look alike.
 int64_t RootTerm(int64_t value, int32_t items) {
   const double v = static_cast<double>(std::max<int64_t>(value, 0));
-  return RoundEven(std::sqrt(v / std::max(items, 1) * 2e9));
+  return RoundEven(std::sqrt(v / std::max(items, 1) * kMaxSum));
 }
 
 // Running 64-bit sums of one signature; they wrap to 32 bits like the sums

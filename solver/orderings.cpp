@@ -12,6 +12,10 @@ namespace {
 // at least two items, so there are never more classes than items plus groups.
 constexpr int kClassSlots = kItemSlots + kPartGroupSlots + 2;
 
+// Random class keys are drawn from 1..kClassKeyRange; 0 is left for
+// classes that draw nothing.
+constexpr uint32_t kClassKeyRange = 9999;
+
 // Stable descending sort of list[1..count] by key[1..count] (keys move with
 // their entries). Equal keys keep their order.
 void StableSortDescending(int16_t* list, float* key, int count) {
@@ -84,7 +88,7 @@ void ShuffleClasses(Random& rng, int16_t* list, int count, const int16_t* itemCl
   const int last = std::min(classCount, kClassSlots - 2);
   for (int k = 1; k <= last; ++k) {
     if (k <= groupCount && groupQty[k] < 1) continue;
-    classKey[k] = static_cast<float>(rng.Next(9999) + 1);
+    classKey[k] = static_cast<float>(rng.Next(kClassKeyRange) + 1);
   }
   float key[kItemSlots];
   for (int p = 1; p <= count; ++p) {

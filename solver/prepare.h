@@ -37,15 +37,16 @@ void ClearProblemTables(SolverState& st);
 void ExpandItems(SolverState& st, const TarvolinProblem& in, TarvolinPlan& plan);
 
 // Stable sorts of the items, longest first, and regrouping into internal
-// groups (13, 14, 221, 222).
+// groups; too many groups, or items lost on the way, fail the call.
 void SortPartItems(SolverState& st);
 void GroupPartItems(SolverState& st);
 void SortStockItems(SolverState& st);
 void GroupStockItems(SolverState& st);
 void SortAndRegroup(SolverState& st);
 
-// Problem check with capped quantities, statistics and derived limits
-// (11 to 23).
+// Problem check with capped quantities, statistics and derived limits;
+// raises the problem errors (no stock, no parts, sums, no part fits,
+// bundle too large).
 void CheckProblem(SolverState& st);
 
 // Writes the driver's result (internal numbering) into the plan in input

@@ -14,6 +14,12 @@ constexpr double kCostModeWeight = 0.1;
 constexpr double kMaterialModeWeight = 0.01;
 constexpr double kReduceLayoutsWeight[7] = {0, 1, 3, 10, 25, 50, 100};
 constexpr double kPreferShortWeight[6] = {0, 1, 2, 4, 8, 20};
+// Each unit of those weights changes the score by 5 % of its measure.
+constexpr double kWeightUnit = 0.05;
+// A last bar's remainder lowers the score by 0.3 % per bar's worth of it.
+constexpr double kLastRemainderWeight = 0.003;
+// A plan that cuts nothing scores at most 1 / 1.5 of one that cuts all.
+constexpr double kUncutWeight = 0.5;
 
 // Longest working piece length on a bar.
 int32_t LongestPiece(const RunTables& run, int32_t bar) {
@@ -254,7 +260,8 @@ PlanScore ScorePlan(SolverState& st, int k) {
     NumberLayouts(plan, true, false);
     if (reduce) {
       const double w = kReduceLayoutsWeight[std::min(set.effectiveReduceLayouts, 6)];
-      score /= w * 0.05 * plan.layoutCuts / (stats.estPieceCapacity + kDenominatorGuard) + 1.0;
+      score /=
+          w * kWeightUnit * plan.layoutCuts / (stats.estPieceCapacity + kDenominatorGuard) + 1.0;
     }
     if (bundleRule) score /= BundleMisfits(st, layout, plan.layoutCount) + 1.0;
   }
@@ -264,18 +271,18 @@ PlanScore ScorePlan(SolverState& st, int k) {
         (used + waste + fu) / stats.avgStockLength / (t.layouts + fl + kDenominatorGuard) - 1.0;
     const double w = kPreferShortWeight[std::min(std::abs(set.preferShort), 5)];
     if (set.preferShort < 0) {
-      score /= w * 0.05 * r + 1.0;
+      score /= w * kWeightUnit * r + 1.0;
     } else {
-      score *= w * 0.05 * r + 1.0;
+      score *= w * kWeightUnit * r + 1.0;
     }
   }
 
   if (totalPart > 0) {
     if (t.lastStock != 0 && t.lastRemainder >= 1) {
-      score /= t.lastRemainder * 0.003 * stats.estBarsNeeded / totalPart + 1.0;
+      score /= t.lastRemainder * kLastRemainderWeight * stats.estBarsNeeded / totalPart + 1.0;
     }
     const double cut = (used + t.lastUsed) * k + fixedLastUsed + fu - fw;
-    score /= 0.5 * (1.0 - cut / totalPart) + 1.0;
+    score /= kUncutWeight * (1.0 - cut / totalPart) + 1.0;
   }
 
   return PlanScore{score, y};

@@ -16,6 +16,20 @@ namespace {
 
 constexpr int kLastRule = 55;
 
+// The generator is seeded from the loop counters, offset by this, so that
+// the plans built depend only on input and settings.
+constexpr int kSeedBase = 101;
+
+// After a class split, the iteration of the next split moves out by the
+// factor (open classes - 1.5): the more classes, the more orders are worth
+// trying before splitting again.
+constexpr double kClassesNotGrowing = 1.5;
+
+// The commit tolerance grows by this step per rule number: 0.2 % of the
+// mean piece over the mean bar (a piece's share of a bar), at least 0.02 %.
+constexpr double kToleranceStepPerPiece = 0.002;
+constexpr double kMinToleranceStep = 0.0002;
+
 // Orders of classes are counted up to 7 classes (7! = 5040). More classes
 // count as kManyClassOrders: "many", yet below kOrderCountCap, so that class
 // splitting can still start.
@@ -103,8 +117,8 @@ class Search {
 
   void RunPass() {
     budget_ = ComputePassBudget(st_, run_.pass);
-    run_.toleranceStep =
-        std::max(0.0002, run_.meanPiece * 0.002 / std::max<int32_t>(1, run_.meanStock));
+    run_.toleranceStep = std::max(kMinToleranceStep, run_.meanPiece * kToleranceStepPerPiece /
+                                                         std::max<int32_t>(1, run_.meanStock));
     ResetPass();
     for (run_.rule = -1; run_.rule <= kLastRule; ++run_.rule) {
       if (!PassRunsRule(run_.pass, run_.rule)) continue;
@@ -127,12 +141,13 @@ class Search {
     run_.pieceClassCount = run_.partGroupCount;
     run_.pieceClassLimit = std::max(1, ClassOrderCount(run_.partGroupCount - run_.emptyPartGroups));
     for (run_.pieceIter = 0; run_.pieceIter <= run_.pieceIterLimit; ++run_.pieceIter) {
-      st_.rng.Seed(static_cast<uint32_t>(101 + run_.restart + run_.pass + rule + run_.pieceIter));
+      st_.rng.Seed(
+          static_cast<uint32_t>(kSeedBase + run_.restart + run_.pass + rule + run_.pieceIter));
       if (run_.partGroupCount >= 2 && st_.settings.maxDifferentPieces != 1 &&
           run_.pieceIter >= run_.pieceClassLimit && run_.pieceClassLimit < kOrderCountCap &&
           SplitPieceClass(st_)) {
-        run_.pieceClassLimit =
-            GrownLimit(run_.pieceClassLimit, run_.pieceClassCount - run_.emptyPartGroups - 1.5);
+        run_.pieceClassLimit = GrownLimit(
+            run_.pieceClassLimit, run_.pieceClassCount - run_.emptyPartGroups - kClassesNotGrowing);
       }
       OrderPieces(st_, run_.pieceIter);
       ResetStockClasses();
@@ -167,8 +182,8 @@ class Search {
         run_.stockIter >= run_.stockClassLimit && run_.stockClassLimit < kOrderCountCap &&
         SplitStockClass(st_)) {
       run_.stockClassLimit =
-          GrownLimit(run_.stockClassLimit,
-                     run_.stockClassCount - run_.emptyStockGroups - run_.trimmedStockGroups - 1.5);
+          GrownLimit(run_.stockClassLimit, run_.stockClassCount - run_.emptyStockGroups -
+                                               run_.trimmedStockGroups - kClassesNotGrowing);
     }
     OrderStocks(st_, run_.stockIter);
     PackProgressTick(st_);

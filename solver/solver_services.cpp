@@ -18,6 +18,19 @@ namespace {
 constexpr int32_t kEvaluationWork[11] = {2, 3, 6, 9, 18, 32, 60, 40, 135, 220, 320};
 constexpr int32_t kCumulativeWork[11] = {6, 21, 33, 90, 144, 325, 481, 885, 1290, 2590, 3646};
 
+// The run bar moves at most this often: once per this many milliseconds,
+// once per 1/kPackSteps of the expected ticks, and by at most
+// kPackMaxAdvance points per update.
+constexpr double kPackUpdateMs = 20.0;
+constexpr int64_t kPackSteps = 50;
+constexpr int32_t kPackMaxAdvance = 4;
+
+// One step of the best-plan labels' fade from navy towards grey: a little
+// more red and green.
+constexpr int32_t kFadeStep = 0x000101;
+
+constexpr char kEscKey = 27;
+
 int32_t TableWork(const int32_t (&table)[11], int index) {
   return index >= 0 && index <= 10 ? table[index] : 1;
 }
@@ -114,13 +127,14 @@ void PackProgressTick(SolverState& st) {
   if (!p.windowOpen) return;
   p.packTicks += 1;
   const int64_t expected = std::max<int64_t>(p.packExpected, 1);
-  const int64_t step = std::max<int64_t>(1, p.packExpected / 50);
+  const int64_t step = std::max<int64_t>(1, p.packExpected / kPackSteps);
   if ((p.packTicks - 1) % step != 0) return;
   const double now = NowMs(st);
-  if (now - p.lastPackUpdateMs < 20.0) return;
+  if (now - p.lastPackUpdateMs < kPackUpdateMs) return;
 
   const double share = static_cast<double>(p.packTicks) / static_cast<double>(expected) * 100.0;
-  p.packPosition = ClampPosition(std::min<int64_t>(p.packPosition + 4, RoundEven(share)));
+  p.packPosition =
+      ClampPosition(std::min<int64_t>(p.packPosition + kPackMaxAdvance, RoundEven(share)));
   char timeText[48];
   FormatElapsed(st, now, timeText);
   p.lastPackUpdateMs = now;
@@ -128,7 +142,7 @@ void PackProgressTick(SolverState& st) {
   // The best-plan labels fade from navy towards grey while no better plan
   // turns up.
   const bool fade = p.bestColour < kColourGrey && RoundEven(now / 10.0) % 2 == 0;
-  if (fade) p.bestColour += 0x000101;
+  if (fade) p.bestColour += kFadeStep;
 
   Show<&TarvolinView::setPackPosition>(st, p.packPosition);
   Show<&TarvolinView::setTimeText>(st, static_cast<const char*>(timeText));
@@ -155,7 +169,7 @@ void ShowBestPlan(SolverState& st, double bestCriterion) {
 }
 
 void FormKeyPress(SolverState& st, char key) {
-  if (key == 27) st.progress.abort = true;
+  if (key == kEscKey) st.progress.abort = true;
 }
 
 bool EscPressed(const SolverState& st) {

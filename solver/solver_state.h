@@ -27,7 +27,7 @@ struct SolverSettings {
   int32_t bundle = 0;              // stock/cut bundle, 0 = none
   int32_t maxPiecesPerLayout = 0;  // 0 = not limited
   int32_t iterationMultiplier = 0;
-  double iterationFactor = 0;  // iterationMultiplier * 0.002
+  double iterationFactor = 0;  // search effort per pass from the multiplier
   int32_t minReusable = 0;
   int32_t kerf = 0;
   int32_t endZone = 0;

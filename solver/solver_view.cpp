@@ -30,7 +30,8 @@ struct SolverViewCallbacks {
 };
 
 void SolverView::FormKeyPress(char key) {
-  if (key == 27) TarvolinRequestAbort(context_);
+  constexpr char kEscKey = 27;
+  if (key == kEscKey) TarvolinRequestAbort(context_);
 }
 
 TarvolinView SolverView::AsTarvolinView() {
