@@ -103,17 +103,22 @@ void ShowArgumentLists(const FlatCall& a, const TarvolinView* view) {
   const FlatArrays& r = a.arrays;
   TextBuffer second;
   second.Append("DLL input array data[0,1,2,3,4,5...] received:\r\r");
-  AppendArray(second, "StockGrLth:  ", r.StockGrLth);
-  second.Append("\r");
-  AppendArray(second, "StockGrCst:  ", r.StockGrCst);
-  second.Append("\r");
-  AppendArray(second, "StockGrQty:  ", r.StockGrQty);
-  second.Append("\r");
-  AppendArray(second, "PartGrLth:    ", r.PartGrLth);
-  second.Append("\r");
-  AppendArray(second, "PartGrMrkID: ", r.PartGrMrkID);
-  second.Append("\r");
-  AppendArray(second, "PartGrQty:    ", r.PartGrQty);
+  const struct {
+    const char* label;
+    const int32_t* wide;
+    const int16_t* narrow;
+  } arrays[] = {
+      {"StockGrLth:  ", r.StockGrLth, nullptr},  {"StockGrCst:  ", r.StockGrCst, nullptr},
+      {"StockGrQty:  ", nullptr, r.StockGrQty},  {"PartGrLth:    ", r.PartGrLth, nullptr},
+      {"PartGrMrkID: ", r.PartGrMrkID, nullptr}, {"PartGrQty:    ", nullptr, r.PartGrQty}};
+  for (const auto& array : arrays) {
+    if (&array != &arrays[0]) second.Append("\r");
+    if (array.wide != nullptr) {
+      AppendArray(second, array.label, array.wide);
+    } else {
+      AppendArray(second, array.label, array.narrow);
+    }
+  }
   ShowInfoBox(view, second.text);
 }
 

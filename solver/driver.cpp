@@ -138,31 +138,26 @@ bool TrimStock(SolverState& st) {
 // are against a bar (mixType).
 bool RunStatistics(SolverState& st) {
   RunTables& r = st.run;
-  r.minStock = kMaxSum;
-  r.minPart = kMaxSum;
+  const GroupSpan stock = SpanOfGroups(r.stockGroupLength, r.stockGroupQty, r.stockGroupCount);
+  r.minStock = stock.minLength;
+  r.maxStock = stock.maxLength;
+  r.maxStockQty = stock.maxQty;
+  r.totalStockLength = stock.totalLength;
   bool rateSet = false;
   for (int g = 1; g <= r.stockGroupCount; ++g) {
     const int32_t q = r.stockGroupQty[g];
     if (q < 1) continue;
-    const int32_t len = r.stockGroupLength[g];
-    r.maxStock = std::max(r.maxStock, len);
-    r.minStock = std::min(r.minStock, len);
-    r.maxStockQty = std::max(r.maxStockQty, q);
-    const double rate = static_cast<double>(r.stockGroupCost[g]) / std::max(len, 1);
+    const double rate =
+        static_cast<double>(r.stockGroupCost[g]) / std::max(r.stockGroupLength[g], 1);
     if (!rateSet || rate < r.minCostRate) r.minCostRate = rate;
     rateSet = true;
-    r.totalStockLength += int64_t{len} * q;
     r.totalStockCost += int64_t{r.stockGroupCost[g]} * q;
   }
-  for (int g = 1; g <= r.partGroupCount; ++g) {
-    const int32_t q = r.partGroupQty[g];
-    if (q < 1) continue;
-    const int32_t len = r.partGroupLength[g];
-    r.minPart = std::min(r.minPart, len);
-    r.maxPart = std::max(r.maxPart, len);
-    r.maxPartQty = std::max(r.maxPartQty, q);
-    r.totalPartLength += int64_t{len} * q;
-  }
+  const GroupSpan parts = SpanOfGroups(r.partGroupLength, r.partGroupQty, r.partGroupCount);
+  r.minPart = parts.minLength;
+  r.maxPart = parts.maxLength;
+  r.maxPartQty = parts.maxQty;
+  r.totalPartLength = parts.totalLength;
   bool ok = true;
   if (r.totalStockLength > kMaxSum) ok = (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_LENGTH), false);
   if (r.totalPartLength > kMaxSum) ok = (RaiseError(st, TARVOLIN_ERROR_RUN_PART_LENGTH), false);
@@ -463,26 +458,20 @@ void ResetOrder(DriverTables& d) {
   for (int i = 0; i < kCandidateSlots; ++i) d.order[i] = static_cast<int16_t>(i);
 }
 
-// Exchange sort of the order array by the criterion at sub-level s, best
-// first; candidates not evaluated at s keep kNotEvaluated and sort last.
+// Sorts the order array by the criterion at sub-level s, best first, equal
+// criteria in their present order; candidates not evaluated at s keep
+// kNotEvaluated and sort last.
 void SortOrder(DriverTables& d, int s) {
-  for (int pass = 1; pass <= kMaxCandidates; ++pass) {
-    for (int j = 1; j < kMaxCandidates; ++j) {
-      if (d.candidates[d.order[j + 1]].criterion[s] > d.candidates[d.order[j]].criterion[s]) {
-        std::swap(d.order[j], d.order[j + 1]);
-      }
-    }
-  }
+  StableSort(d.order + 1, kMaxCandidates, [&](int16_t a, int16_t b) {
+    return d.candidates[a].criterion[s] > d.candidates[b].criterion[s];
+  });
 }
 
+// The best-ten list in the order its plans were found.
 void SortBestTen(DriverTables& d) {
-  for (int pass = 1; pass <= d.bestTenCount; ++pass) {
-    for (int j = 1; j < d.bestTenCount; ++j) {
-      if (d.bestTen[j + 1].elapsedMs < d.bestTen[j].elapsedMs) {
-        std::swap(d.bestTen[j], d.bestTen[j + 1]);
-      }
-    }
-  }
+  StableSort(d.bestTen + 1, d.bestTenCount, [](const BestTenEntry& a, const BestTenEntry& b) {
+    return a.elapsedMs < b.elapsedMs;
+  });
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "solver_state.h"
 
@@ -186,6 +187,28 @@ constexpr PieceOrder kMix3[] = {L(TwoMax),    D(1, TwoMin),   D(4, TwoMin),   D(
                                 D(3, TwoAvg), D(1, TwoMax),   D(4, TwoMax),   D(1, TwoAvg),
                                 D(4, TwoAvg), L(MinThreeMax), L(ThreeMinMax), L(TwoAvg)};
 
+// Bar orders of the odd stock-order iterations 1, 3, 5, ... (index
+// (j - 1) / 2): sort by length (or by length and quantity) with x twice the
+// shortest or twice the mean bar, ascending (sign -1) or descending.
+struct StockOrder {
+  int sign;
+  bool byDemand;
+  int qtyFactor;  // b = qtyFactor * largest stock quantity
+  bool fromMean;  // x = 2 * mean bar rather than 2 * shortest bar
+  bool shuffleInCostMode;
+};
+constexpr StockOrder kStockOrders[] = {{+1, false, 0, false, false}, {-1, false, 0, false, false},
+                                       {+1, false, 0, true, false},  {+1, true, 0, false, false},
+                                       {-1, true, 3, false, false},  {+1, true, 10, false, true},
+                                       {+1, true, 2, true, false}};
+// With a limit on the stock groups used, fewer sorted orders are tried.
+constexpr StockOrder kStockOrdersLimited[] = {
+    {+1, false, 0, false, false}, {-1, false, 0, true, false}, {+1, false, 0, true, false}};
+// Beyond the sorted orders, iterations swap neighbouring classes, every
+// fifth one shuffles them; before this iteration they only shuffle.
+constexpr int kStockSwapsFrom = 12;
+constexpr int kStockSwapsFromLimited = 10;
+
 float PieceXValue(const RunTables& run, PieceX x) {
   const double mn = run.minPart, mx = run.maxPart, avg = run.meanPiece;
   double v = 0;
@@ -319,60 +342,26 @@ void OrderPieces(SolverState& st, int i) {
 
 void OrderStocks(SolverState& st, int j) {
   const RunTables& run = st.run;
-  const float twoMin = static_cast<float>(2.0 * run.minStock);
-  const float twoAvg = static_cast<float>(2.0 * run.meanStock);
-  const int q = run.maxStockQty;
-  if (st.settings.maxStockGroups >= 1) {
-    switch (j) {
-      case 1:
-        SortStocksByLength(st, +1, twoMin);
-        return;
-      case 3:
-        SortStocksByLength(st, -1, twoAvg);
-        return;
-      case 5:
-        SortStocksByLength(st, +1, twoAvg);
-        return;
-      default:
-        break;
-    }
-    if (j > 10 && j % 5 != 0) {
-      SwapStockRuns(st, 1);
-    } else {
+  const bool limited = st.settings.maxStockGroups >= 1;
+  const StockOrder* table = limited ? kStockOrdersLimited : kStockOrders;
+  const int entries = limited ? std::size(kStockOrdersLimited) : std::size(kStockOrders);
+  if (j % 2 == 1 && (j - 1) / 2 < entries) {
+    const StockOrder& o = table[(j - 1) / 2];
+    if (o.shuffleInCostMode && st.settings.effectiveCostMode) {
       ShuffleStockClasses(st);
+      return;
+    }
+    const double base = o.fromMean ? run.meanStock : run.minStock;
+    const float x = static_cast<float>(2.0 * base);
+    if (o.byDemand) {
+      SortStocksByDemand(st, o.sign, o.qtyFactor * run.maxStockQty, x);
+    } else {
+      SortStocksByLength(st, o.sign, x);
     }
     return;
   }
-  switch (j) {
-    case 1:
-      SortStocksByLength(st, +1, twoMin);
-      return;
-    case 3:
-      SortStocksByLength(st, -1, twoMin);
-      return;
-    case 5:
-      SortStocksByLength(st, +1, twoAvg);
-      return;
-    case 7:
-      SortStocksByDemand(st, +1, 0, twoMin);
-      return;
-    case 9:
-      SortStocksByDemand(st, -1, 3 * q, twoMin);
-      return;
-    case 11:
-      if (st.settings.effectiveCostMode) {
-        ShuffleStockClasses(st);
-      } else {
-        SortStocksByDemand(st, +1, 10 * q, twoMin);
-      }
-      return;
-    case 13:
-      SortStocksByDemand(st, +1, 2 * q, twoAvg);
-      return;
-    default:
-      break;
-  }
-  if (j > 12 && j % 5 != 0) {
+  const int swapsFrom = limited ? kStockSwapsFromLimited : kStockSwapsFrom;
+  if (j > swapsFrom && j % 5 != 0) {
     SwapStockRuns(st, 1);
   } else {
     ShuffleStockClasses(st);

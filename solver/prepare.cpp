@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <type_traits>
 
 #include "solver_services.h"
 #include "solver_state.h"
@@ -48,24 +49,95 @@ bool InRange(int32_t v, int32_t lo, int32_t hi) {
   return v >= lo && v <= hi;
 }
 
-// Exchanges neighbours i and i+1 of a table through its spare element 0.
-template <typename T>
-void Exchange(T* table, int i) {
-  table[0] = table[i];
-  table[i] = table[i + 1];
-  table[i + 1] = table[0];
+// Puts the item tables 1..n into a new order: position p takes the item
+// that stood at item[p].
+template <typename... Tables>
+void Reorder(const int16_t* item, int n, Tables*... tables) {
+  auto reorder = [&](auto* table) {
+    std::remove_pointer_t<decltype(table)> moved[kItemSlots];
+    for (int p = 1; p <= n; ++p) moved[p] = table[item[p]];
+    std::copy(moved + 1, moved + n + 1, table + 1);
+  };
+  (reorder(tables), ...);
 }
 
-void ExchangeParts(ProblemTables& t, int i) {
-  Exchange(t.partLength, i);
-  Exchange(t.partMark, i);
-  Exchange(t.partInputNo, i);
+// Sorts the item tables 1..n together by `before`, which compares two item
+// numbers; items it does not tell apart keep their order.
+template <typename Before, typename... Tables>
+void SortItems(int n, Before before, Tables*... tables) {
+  int16_t item[kItemSlots];
+  for (int i = 1; i <= n; ++i) item[i] = static_cast<int16_t>(i);
+  StableSort(item + 1, n, [&](int16_t a, int16_t b) { return before(a, b); });
+  Reorder(item, n, tables...);
 }
 
-void ExchangeStocks(ProblemTables& t, int i) {
-  Exchange(t.stockLength, i);
-  Exchange(t.stockCost, i);
-  Exchange(t.stockInputNo, i);
+// The outcome of regrouping items 1..n.
+struct Regrouping {
+  int16_t item[kItemSlots] = {};       // new position -> the item that goes there
+  int16_t group[kItemSlots] = {};      // new position -> its group
+  int16_t firstItem[kItemSlots] = {};  // group -> its first item
+  int16_t quantity[kItemSlots] = {};   // group -> its items
+  int groups = 0;
+  int collected = 0;
+  bool tooManyGroups = false;
+};
+
+// Regroups items 1..n: each item not yet taken starts a group, which takes
+// every later item that sameGroup puts with it; inside a group the items
+// come in runs that sameRun tells apart, runs in the order of their first
+// item. Stops, with tooManyGroups, before a group beyond maxGroups.
+template <typename SameGroup, typename SameRun>
+void CollectGroups(int n, int maxGroups, SameGroup sameGroup, SameRun sameRun, Regrouping& r) {
+  bool taken[kItemSlots] = {};
+  for (int i = 1; i <= n; ++i) {
+    if (taken[i]) continue;
+    if (r.groups == maxGroups) {
+      r.tooManyGroups = true;
+      return;
+    }
+    const int g = ++r.groups;
+    r.firstItem[g] = static_cast<int16_t>(i);
+    for (int j = i; j <= n; ++j) {
+      if (taken[j] || !sameGroup(i, j)) continue;
+      for (int l = j; l <= n; ++l) {
+        if (taken[l] || !sameGroup(i, l) || !sameRun(j, l)) continue;
+        taken[l] = true;
+        r.item[++r.collected] = static_cast<int16_t>(l);
+        r.group[r.collected] = static_cast<int16_t>(g);
+        ++r.quantity[g];
+      }
+    }
+  }
+}
+
+// Appends one item per unit of quantity of groups 1..groupCount, in order,
+// calling add(item, group) for each; false (with count at the limit) when
+// there would be more than kMaxItems items.
+template <typename Group, typename Add>
+bool ExpandGroups(const Group* groups, int groupCount, int32_t& count, Add add) {
+  for (int g = 1; g <= groupCount; ++g) {
+    for (int k = 0; k < groups[g].quantity; ++k) {
+      if (count >= kMaxItems) return false;
+      add(++count, g);
+    }
+  }
+  return true;
+}
+
+// Puts items 1..count in their new order with their new group numbers, or
+// raises why the regrouping failed: tooMany when there were too many groups,
+// lost when items went missing.
+template <typename... Tables>
+void ApplyRegrouping(SolverState& st, const Regrouping& r, int count, int tooMany, int lost,
+                     int16_t* groupOf, Tables*... tables) {
+  if (r.tooManyGroups) {
+    RaiseError(st, tooMany);
+  } else if (r.collected != count) {
+    RaiseError(st, lost);
+  } else {
+    Reorder(r.item, count, tables...);
+    std::copy(r.group + 1, r.group + count + 1, groupOf + 1);
+  }
 }
 
 }  // namespace
@@ -172,161 +244,90 @@ void ClearProblemTables(SolverState& st) {
 
 void ExpandItems(SolverState& st, const TarvolinProblem& in, TarvolinPlan& plan) {
   ProblemTables& t = st.problem;
-  for (int g = 1; g <= in.partGroupCount; ++g) {
-    const TarvolinPartGroup& group = in.partGroups[g];
-    for (int k = 0; k < group.quantity; ++k) {
-      if (t.partCount >= kMaxItems) {
-        RaiseError(st, TARVOLIN_ERROR_TOO_MANY_PART_ITEMS);
-        return;
-      }
-      const int i = ++t.partCount;
-      t.partLength[i] = group.length;
-      t.partMark[i] = group.markId;
-      t.partInputNo[i] = static_cast<int16_t>(i);
-      plan.partItemGroup[i] = static_cast<int16_t>(g);
-      plan.partItemCount = i;
-    }
+  const bool partsDone =
+      ExpandGroups(in.partGroups, in.partGroupCount, t.partCount, [&](int i, int g) {
+        t.partLength[i] = in.partGroups[g].length;
+        t.partMark[i] = in.partGroups[g].markId;
+        t.partInputNo[i] = static_cast<int16_t>(i);
+        plan.partItemGroup[i] = static_cast<int16_t>(g);
+        plan.partItemCount = i;
+      });
+  if (!partsDone) {
+    RaiseError(st, TARVOLIN_ERROR_TOO_MANY_PART_ITEMS);
+    return;
   }
-  for (int g = 1; g <= in.stockGroupCount; ++g) {
-    const TarvolinStockGroup& group = in.stockGroups[g];
-    for (int k = 0; k < group.quantity; ++k) {
-      if (t.stockCount >= kMaxItems) {
-        RaiseError(st, TARVOLIN_ERROR_TOO_MANY_STOCK_ITEMS);
-        return;
-      }
-      const int i = ++t.stockCount;
-      t.stockLength[i] = group.length;
-      t.stockCost[i] = group.cost;
-      t.stockInputNo[i] = static_cast<int16_t>(i);
-      plan.stockItemGroup[i] = static_cast<int16_t>(g);
-      plan.stockItemCount = i;
-    }
-  }
+  const bool stockDone =
+      ExpandGroups(in.stockGroups, in.stockGroupCount, t.stockCount, [&](int i, int g) {
+        t.stockLength[i] = in.stockGroups[g].length;
+        t.stockCost[i] = in.stockGroups[g].cost;
+        t.stockInputNo[i] = static_cast<int16_t>(i);
+        plan.stockItemGroup[i] = static_cast<int16_t>(g);
+        plan.stockItemCount = i;
+      });
+  if (!stockDone) RaiseError(st, TARVOLIN_ERROR_TOO_MANY_STOCK_ITEMS);
 }
 
 void SortPartItems(SolverState& st) {
   ProblemTables& t = st.problem;
-  for (int pass = 0; pass < t.partCount; ++pass) {
-    for (int i = 1; i < t.partCount; ++i) {
-      if (t.partLength[i] < t.partLength[i + 1]) ExchangeParts(t, i);
-    }
-  }
+  SortItems(
+      t.partCount, [&](int a, int b) { return t.partLength[a] > t.partLength[b]; }, t.partLength,
+      t.partMark, t.partInputNo);
 }
 
 void GroupPartItems(SolverState& st) {
   ProblemTables& t = st.problem;
-  const int n = t.partCount;
-  bool taken[kItemSlots] = {};
-  int32_t lth[kItemSlots] = {};
-  int32_t mark[kItemSlots] = {};
-  int16_t inputNo[kItemSlots] = {};
-  int16_t group[kItemSlots] = {};
-  int collected = 0;
-  int groups = 0;
-  for (int i = 1; i <= n; ++i) {
-    if (taken[i]) continue;
-    if (groups == kMaxPartGroups) {
-      RaiseError(st, TARVOLIN_ERROR_TOO_MANY_PART_GROUPS);
-      return;
-    }
-    ++groups;
-    const int32_t length = t.partLength[i];
-    int16_t qty = 0;
-    auto take = [&](int j) {
-      taken[j] = true;
-      ++collected;
-      lth[collected] = t.partLength[j];
-      mark[collected] = t.partMark[j];
-      inputNo[collected] = t.partInputNo[j];
-      group[collected] = static_cast<int16_t>(groups);
-      ++qty;
-    };
-    // Collects the ungrouped items of this length with the given mark.
-    auto takeMark = [&](int from, int32_t m) {
-      for (int l = from; l <= n; ++l) {
-        if (!taken[l] && t.partLength[l] == length && t.partMark[l] == m) take(l);
-      }
-    };
-    if (st.settings.groupPartsByMark) {
-      takeMark(i, t.partMark[i]);
-    } else {
-      for (int j = i; j <= n; ++j) {
-        if (!taken[j] && t.partLength[j] == length) takeMark(j, t.partMark[j]);
-      }
-    }
-    t.partGroupLength[groups] = length;
-    t.partGroupQty[groups] = qty;
-    t.partGroupCount = groups;
+  const bool byMark = st.settings.groupPartsByMark;
+  Regrouping r;
+  // Pieces of one length form a group (of one length and mark when parts
+  // are grouped by mark); inside a group, pieces of one mark follow each
+  // other in the order their marks first appear.
+  CollectGroups(
+      t.partCount, kMaxPartGroups,
+      [&](int a, int b) {
+        return t.partLength[a] == t.partLength[b] && (!byMark || t.partMark[a] == t.partMark[b]);
+      },
+      [&](int a, int b) { return t.partMark[a] == t.partMark[b]; }, r);
+  for (int g = 1; g <= r.groups; ++g) {
+    t.partGroupLength[g] = t.partLength[r.firstItem[g]];
+    t.partGroupQty[g] = r.quantity[g];
   }
-  if (collected != n) {
-    RaiseError(st, TARVOLIN_ERROR_PART_GROUPING);
-    return;
-  }
-  std::copy(lth + 1, lth + n + 1, t.partLength + 1);
-  std::copy(mark + 1, mark + n + 1, t.partMark + 1);
-  std::copy(inputNo + 1, inputNo + n + 1, t.partInputNo + 1);
-  std::copy(group + 1, group + n + 1, t.partGroup + 1);
+  t.partGroupCount = r.groups;
+  ApplyRegrouping(st, r, t.partCount, TARVOLIN_ERROR_TOO_MANY_PART_GROUPS,
+                  TARVOLIN_ERROR_PART_GROUPING, t.partGroup, t.partLength, t.partMark,
+                  t.partInputNo);
 }
 
 void SortStockItems(SolverState& st) {
   ProblemTables& t = st.problem;
-  for (int pass = 0; pass < t.stockCount; ++pass) {
-    for (int i = 1; i < t.stockCount; ++i) {
-      if (t.stockLength[i] < t.stockLength[i + 1]) ExchangeStocks(t, i);
-    }
-  }
-  for (int pass = 0; pass < t.stockCount; ++pass) {
-    for (int i = 1; i < t.stockCount; ++i) {
-      if (t.stockLength[i] == t.stockLength[i + 1] && t.stockCost[i] < t.stockCost[i + 1]) {
-        ExchangeStocks(t, i);
-      }
-    }
-  }
+  // Longest first; of equal length the dearer bars first.
+  SortItems(
+      t.stockCount,
+      [&](int a, int b) {
+        if (t.stockLength[a] != t.stockLength[b]) return t.stockLength[a] > t.stockLength[b];
+        return t.stockCost[a] > t.stockCost[b];
+      },
+      t.stockLength, t.stockCost, t.stockInputNo);
 }
 
 void GroupStockItems(SolverState& st) {
   ProblemTables& t = st.problem;
-  const int n = t.stockCount;
-  bool taken[kItemSlots] = {};
-  int32_t lth[kItemSlots] = {};
-  int32_t cost[kItemSlots] = {};
-  int16_t inputNo[kItemSlots] = {};
-  int16_t group[kItemSlots] = {};
-  int collected = 0;
-  int groups = 0;
-  for (int i = 1; i <= n; ++i) {
-    if (taken[i]) continue;
-    if (groups == kMaxStockGroups) {
-      RaiseError(st, TARVOLIN_ERROR_TOO_MANY_STOCK_GROUPS);
-      return;
-    }
-    ++groups;
-    int16_t qty = 0;
-    for (int j = i; j <= n; ++j) {
-      if (taken[j] || t.stockLength[j] != t.stockLength[i] || t.stockCost[j] != t.stockCost[i]) {
-        continue;
-      }
-      taken[j] = true;
-      ++collected;
-      lth[collected] = t.stockLength[j];
-      cost[collected] = t.stockCost[j];
-      inputNo[collected] = t.stockInputNo[j];
-      group[collected] = static_cast<int16_t>(groups);
-      ++qty;
-    }
-    t.stockGroupLength[groups] = t.stockLength[i];
-    t.stockGroupCost[groups] = t.stockCost[i];
-    t.stockGroupQty[groups] = qty;
-    t.stockGroupCount = groups;
+  Regrouping r;
+  // Bars of one length and one cost form a group.
+  CollectGroups(
+      t.stockCount, kMaxStockGroups,
+      [&](int a, int b) {
+        return t.stockLength[a] == t.stockLength[b] && t.stockCost[a] == t.stockCost[b];
+      },
+      [](int, int) { return true; }, r);
+  for (int g = 1; g <= r.groups; ++g) {
+    t.stockGroupLength[g] = t.stockLength[r.firstItem[g]];
+    t.stockGroupCost[g] = t.stockCost[r.firstItem[g]];
+    t.stockGroupQty[g] = r.quantity[g];
   }
-  if (collected != n) {
-    RaiseError(st, TARVOLIN_ERROR_STOCK_GROUPING);
-    return;
-  }
-  std::copy(lth + 1, lth + n + 1, t.stockLength + 1);
-  std::copy(cost + 1, cost + n + 1, t.stockCost + 1);
-  std::copy(inputNo + 1, inputNo + n + 1, t.stockInputNo + 1);
-  std::copy(group + 1, group + n + 1, t.stockGroup + 1);
+  t.stockGroupCount = r.groups;
+  ApplyRegrouping(st, r, t.stockCount, TARVOLIN_ERROR_TOO_MANY_STOCK_GROUPS,
+                  TARVOLIN_ERROR_STOCK_GROUPING, t.stockGroup, t.stockLength, t.stockCost,
+                  t.stockInputNo);
 }
 
 void SortAndRegroup(SolverState& st) {
@@ -386,29 +387,23 @@ void CheckProblem(SolverState& st) {
     }
   }
 
-  ps.maxStockLength = 0;
-  ps.minStockLength = kMaxSum;
+  const GroupSpan stock = SpanOfGroups(t.stockGroupLength, capped, t.stockGroupCount);
+  ps.maxStockLength = stock.maxLength;
+  ps.minStockLength = stock.minLength;
+  ps.maxStockQty = stock.maxQty;
+  ps.totalStockLength = stock.totalLength;
   for (int g = 1; g <= t.stockGroupCount; ++g) {
     if (capped[g] < 1) continue;
-    const int32_t lth = t.stockGroupLength[g];
-    ps.maxStockLength = std::max(ps.maxStockLength, lth);
-    ps.minStockLength = std::min(ps.minStockLength, lth);
-    ps.maxStockQty = std::max(ps.maxStockQty, capped[g]);
-    ps.maxCostRate = std::max(ps.maxCostRate, static_cast<double>(t.stockGroupCost[g]) / lth);
-    ps.totalStockLength += int64_t{lth} * capped[g];
+    const double rate = static_cast<double>(t.stockGroupCost[g]) / t.stockGroupLength[g];
+    ps.maxCostRate = std::max(ps.maxCostRate, rate);
     ps.totalStockCost += int64_t{t.stockGroupCost[g]} * capped[g];
   }
-  ps.maxPartLength = 0;
-  ps.minPartLength = kMaxSum;
-  int32_t partGroupsWithQty = 0;
-  for (int g = 1; g <= t.partGroupCount; ++g) {
-    if (t.partGroupQty[g] < 1) continue;
-    ++partGroupsWithQty;
-    ps.maxPartLength = std::max(ps.maxPartLength, t.partGroupLength[g]);
-    ps.minPartLength = std::min(ps.minPartLength, t.partGroupLength[g]);
-    ps.maxPartQty = std::max<int32_t>(ps.maxPartQty, t.partGroupQty[g]);
-    ps.totalPartLength += int64_t{t.partGroupLength[g]} * t.partGroupQty[g];
-  }
+  const GroupSpan parts = SpanOfGroups(t.partGroupLength, t.partGroupQty, t.partGroupCount);
+  ps.maxPartLength = parts.maxLength;
+  ps.minPartLength = parts.minLength;
+  ps.maxPartQty = parts.maxQty;
+  ps.totalPartLength = parts.totalLength;
+  const int32_t partGroupsWithQty = parts.groups;
 
   failed = false;
   if (ps.totalStockLength > kMaxSum) fail(TARVOLIN_ERROR_STOCK_LENGTH_SUM);

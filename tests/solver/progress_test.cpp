@@ -94,7 +94,7 @@ TEST_F(ProgressTest, MultiBarFromTheWorkTables) {
 
 TEST_F(ProgressTest, PackTicksThrottledByStepAndTime) {
   solver::OpenProgressWindow(*st);
-  solver::ResetPackProgress(*st, 200);  // step 4
+  solver::ResetPackProgress(*st, 200);  // an update every 4th tick
   // Ticks 1, 5, 9 show round(0.5), round(2.5), round(4.5): halves to even.
   const int positions[] = {0, -1, -1, -1, 2, -1, -1, -1, 4};
   for (int expected : positions) {
