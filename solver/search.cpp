@@ -225,8 +225,9 @@ class Search {
   PassBudget budget_;
 };
 
-// Restores the kept plan when one with a positive utilization was saved
-// (otherwise no piece is cut) and turns the lengths back into real lengths.
+// Restores the kept plan when one with a positive utilization was saved;
+// otherwise no piece is cut and the run's criterion is 0. Turns the lengths
+// back into real lengths.
 void RestoreBestPlan(SolverState& st) {
   RunTables& run = st.run;
   if (run.bestScore > 0 && run.bestPlan.utilization > 0) {
@@ -237,9 +238,12 @@ void RestoreBestPlan(SolverState& st) {
     run.openStockCount = run.bestPlan.openStockCount;
     run.planTotals = run.bestPlan.totals;
   } else {
+    // No plan cut anything: whatever it scored (in cost mode an empty plan
+    // still rates its unspent stock), the run has nothing to offer.
     for (int i = 0; i < kItemSlots; ++i) run.stockOfPiece[i] = 0;
     run.planTotals = PlanTotals{};
     run.bestPlan.totals = PlanTotals{};
+    run.bestScore = 0;
   }
   const SolverSettings& s = st.settings;
   for (int g = 1; g <= run.partGroupCount; ++g) run.partGroupLength[g] -= s.kerf;
