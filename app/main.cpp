@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
   tarvolin::ConsoleProcessView view(std::cout);
   tarvolin::ConsolePleaseWait pleaseWait(std::cerr);
   tarvolin::ConsoleProgressView solverView(toolkit, std::cerr, isatty(STDERR_FILENO) != 0);
-  solver::RegisterSolverView(&solverView);
+  solver::SetCutOptimizeView(&solverView);
 
   const std::unique_ptr<tarvolin::Printer> printer = LabelPrinter(options);
   tarvolin::BatchController app(toolkit, view, pleaseWait, printer.get(), options.params);
@@ -152,6 +152,6 @@ int main(int argc, char** argv) {
   // A console has no exit button to wait for: the window closes at once.
   view.Flush();
   app.OnWindowClosed();
-  solver::RegisterSolverView(nullptr);
+  solver::SetCutOptimizeView(nullptr);
   return app.Status();
 }

@@ -9,12 +9,12 @@ constexpr int kClasses = 99;
 
 }  // namespace
 
-extern "C" int32_t BarDemandBound(const int32_t* partLth, const int16_t* partQty, int32_t n,
+extern "C" int32_t BarDemandBound(const int32_t* partLength, const int16_t* partQty, int32_t n,
                                   double slack, int32_t gripLength, int32_t endZone, int32_t kerf,
                                   int32_t stockLength) {
   // Usable length: the last cut of a bar needs no kerf, the end zone is lost.
   const int64_t usable = int64_t{stockLength} + kerf - endZone;
-  if (partLth == nullptr || partQty == nullptr || n <= 0 || usable <= 0) return 0;
+  if (partLength == nullptr || partQty == nullptr || n <= 0 || usable <= 0) return 0;
   const double u = static_cast<double>(usable);
 
   // c[i]: parts of which i - 1, but not i, fit into one bar by length.
@@ -22,7 +22,7 @@ extern "C" int32_t BarDemandBound(const int32_t* partLth, const int16_t* partQty
   for (int i = 1; i <= kClasses; ++i) {
     const double threshold = (i == kClasses) ? 0.0 : u / i;
     for (int32_t g = 1; g <= n; ++g) {
-      if (static_cast<double>(int64_t{partLth[g]} + kerf) > threshold) c[i] += partQty[g];
+      if (static_cast<double>(int64_t{partLength[g]} + kerf) > threshold) c[i] += partQty[g];
     }
   }
   for (int i = kClasses; i >= 2; --i) c[i] -= c[i - 1];

@@ -10,10 +10,12 @@ namespace solver {
 
 namespace {
 
-// round(sqrt(value / P * 2e9)) of a code or mark value, negatives taken as 0.
+// round(sqrt(value / P * sum limit)) of a code or mark value, negatives
+// taken as 0. A second, non-linear sum over the same values makes two
+// different layouts with equal plain sums unlikely to look alike.
 int64_t RootTerm(int64_t value, int32_t items) {
   const double v = static_cast<double>(std::max<int64_t>(value, 0));
-  return RoundEven(std::sqrt(v / std::max(items, 1) * 2e9));
+  return RoundEven(std::sqrt(v / std::max(items, 1) * kMaxSum));
 }
 
 // Running 64-bit sums of one signature; they wrap to 32 bits like the sums
@@ -44,27 +46,55 @@ bool SameBar(const LayoutPlan& plan, const LayoutSignature (&sig)[kItemSlots], i
 
 }  // namespace
 
-LayoutPlan RunLayoutPlan(SolverState& st, int32_t lastBar, int32_t* barLayout,
-                         LayoutSignature* barSignature) {
-  RunTables& run = st.run;
+namespace {
+
+// The pieces and bars a plan numbers, and the group tables of their
+// lengths and costs.
+struct PlanSource {
+  int32_t pieceCount;
+  const int16_t* pieceGroup;
+  const int32_t* pieceMark;
+  int16_t* stockOfPiece;
+  int32_t barCount;
+  const int16_t* barGroup;
+  const int32_t* partGroupLength;
+  const int32_t* stockGroupLength;
+  const int32_t* stockGroupCost;
+};
+
+LayoutPlan MakeLayoutPlan(const SolverState& st, const PlanSource& source, int32_t* barLayout,
+                          LayoutSignature* barSignature, int32_t lastBar, const FixedPart* fixed) {
   LayoutPlan p;
-  p.pieceCount = run.pieceCount;
-  p.pieceGroup = run.pieceGroup;
-  p.pieceMark = nullptr;
-  p.stockOfPiece = run.stockOfPiece;
-  p.barCount = run.stockCount;
-  p.barGroup = run.stockGroup;
+  p.pieceCount = source.pieceCount;
+  p.pieceGroup = source.pieceGroup;
+  p.pieceMark = source.pieceMark;
+  p.stockOfPiece = source.stockOfPiece;
+  p.barCount = source.barCount;
+  p.barGroup = source.barGroup;
   p.barLayout = barLayout;
   p.barSignature = barSignature;
-  p.partGrLth = run.partGrLth;
-  p.stockGrLth = run.stockGrLth;
-  p.stockGrCst = run.stockGrCst;
+  p.partGroupLength = source.partGroupLength;
+  p.stockGroupLength = source.stockGroupLength;
+  p.stockGroupCost = source.stockGroupCost;
   p.groupCode = st.problem.partGroupWeight;
   p.codeItems = st.problem.partCount;
   p.kerf = st.settings.kerf;
   p.lastBar = lastBar;
-  p.fixed = run.fixed.present ? &run.fixed : nullptr;
+  p.fixed = fixed;
   return p;
+}
+
+}  // namespace
+
+LayoutPlan RunLayoutPlan(SolverState& st, int32_t lastBar, int32_t* barLayout,
+                         LayoutSignature* barSignature) {
+  RunTables& run = st.run;
+  // Run pieces carry only their group: marks are not told apart.
+  const PlanSource source{run.pieceCount,      run.pieceGroup,       nullptr,
+                          run.stockOfPiece,    run.stockCount,       run.stockGroup,
+                          run.partGroupLength, run.stockGroupLength, run.stockGroupCost};
+  return MakeLayoutPlan(st, source, barLayout, barSignature, lastBar,
+                        run.fixed.present ? &run.fixed : nullptr);
 }
 
 LayoutPlan RunLayoutPlan(SolverState& st, int32_t lastBar) {
@@ -73,24 +103,11 @@ LayoutPlan RunLayoutPlan(SolverState& st, int32_t lastBar) {
 
 LayoutPlan ProblemLayoutPlan(SolverState& st, int32_t* barLayout) {
   ProblemTables& pr = st.problem;
-  LayoutPlan p;
-  p.pieceCount = pr.partCount;
-  p.pieceGroup = pr.partGroup;
-  p.pieceMark = pr.partMark;
-  p.stockOfPiece = st.driver.resultStockOfPiece;
-  p.barCount = pr.stockCount;
-  p.barGroup = pr.stockGroup;
-  p.barLayout = barLayout;
-  p.barSignature = nullptr;
-  p.partGrLth = pr.partGrLth;
-  p.stockGrLth = pr.stockGrLth;
-  p.stockGrCst = pr.stockGrCst;
-  p.groupCode = pr.partGroupWeight;
-  p.codeItems = pr.partCount;
-  p.kerf = st.settings.kerf;
-  p.lastBar = st.driver.result.lastStock;
-  p.fixed = nullptr;
-  return p;
+  const PlanSource source{
+      pr.partCount,     pr.partGroup,  pr.partMark,        st.driver.resultStockOfPiece,
+      pr.stockCount,    pr.stockGroup, pr.partGroupLength, pr.stockGroupLength,
+      pr.stockGroupCost};
+  return MakeLayoutPlan(st, source, barLayout, nullptr, st.driver.result.lastStock, nullptr);
 }
 
 LayoutSignature BarSignature(const LayoutPlan& plan, int32_t bar, bool withMarks) {
@@ -160,28 +177,20 @@ void NumberLayouts(LayoutPlan& plan, bool withCuts, bool withMarks) {
 void GroupBarsByLayout(LayoutPlan& plan) {
   const int32_t n = std::clamp(plan.barCount, 0, kMaxItems);
   int16_t newOfOld[kItemSlots] = {};
-  int32_t order[kItemSlots];  // new position -> old bar, within the current block
+  int16_t order[kItemSlots];  // new position -> old bar, within the current block
 
   int32_t start = 1;
   while (start <= n) {
     int32_t end = start;
     while (end + 1 <= n && plan.barGroup[end + 1] == plan.barGroup[start]) ++end;
 
-    // Stable insertion sort of the block: used bars by layout, unused last.
-    int32_t count = 0;
-    for (int32_t bar = start; bar <= end; ++bar) {
-      const int32_t key = plan.barLayout[bar] > 0 ? plan.barLayout[bar] : INT32_MAX;
-      int32_t pos = count;
-      while (pos > 0) {
-        const int32_t prev = order[pos - 1];
-        const int32_t prevKey = plan.barLayout[prev] > 0 ? plan.barLayout[prev] : INT32_MAX;
-        if (prevKey <= key) break;
-        order[pos] = prev;
-        --pos;
-      }
-      order[pos] = bar;
-      ++count;
-    }
+    // Used bars by layout, equal layouts in their order, unused bars last.
+    const int32_t count = end - start + 1;
+    for (int32_t j = 0; j < count; ++j) order[j] = static_cast<int16_t>(start + j);
+    const auto key = [&](int16_t bar) {
+      return plan.barLayout[bar] > 0 ? plan.barLayout[bar] : INT32_MAX;
+    };
+    StableSort(order, count, [&](int16_t a, int16_t b) { return key(a) < key(b); });
 
     int32_t layouts[kItemSlots];
     LayoutSignature sigs[kItemSlots];
@@ -228,26 +237,27 @@ void CheckLayouts(const LayoutPlan& plan, int32_t* counters) {
   int32_t highest = 0;
   for (int32_t bar = 1; bar <= n; ++bar) {
     const int32_t c = plan.barLayout[bar];
-    if (c > plan.layoutCount) ++counters[11];
+    if (c > plan.layoutCount) CountFailure(counters, Check::kLayoutAboveCount);
     highest = std::max(highest, c);
   }
   for (int32_t bar = n + 1; bar <= kMaxItems; ++bar) {
-    if (plan.barLayout[bar] != 0) ++counters[12];
+    if (plan.barLayout[bar] != 0) CountFailure(counters, Check::kLayoutBeyondBars);
   }
   if (plan.lastBar != 0) {
     const bool valid = plan.lastBar >= 1 && plan.lastBar <= n &&
                        plan.barLayout[plan.lastBar] >= 1 &&
                        plan.barLayout[plan.lastBar] <= plan.layoutCount;
-    if (!valid) ++counters[13];
+    if (!valid) CountFailure(counters, Check::kLastBarWithoutLayout);
   }
   const int32_t fixedCount = plan.fixed != nullptr ? plan.fixed->layoutCount : 0;
-  if (plan.layoutCount != std::max(highest, fixedCount)) ++counters[14];
+  if (plan.layoutCount != std::max(highest, fixedCount))
+    CountFailure(counters, Check::kLayoutCountMismatch);
   for (int32_t i = 1; i <= plan.pieceCount; ++i) {
     const int32_t bar = plan.stockOfPiece[i];
     if (bar > n || bar < 0) {
-      ++counters[15];
+      CountFailure(counters, Check::kPieceBeyondBars);
     } else if (bar >= 1 && plan.barLayout[bar] == 0) {
-      ++counters[16];
+      CountFailure(counters, Check::kPieceOnBarWithoutLayout);
     }
   }
 }
@@ -260,7 +270,7 @@ void FillSummary(RunRecord& record, const LayoutPlan& plan, const SummaryDetail*
     const int32_t bar = plan.stockOfPiece[i];
     if (bar < 1 || bar > n) continue;
     ++pieces[bar];
-    partLength[bar] += plan.partGrLth[plan.pieceGroup[i]];
+    partLength[bar] += plan.partGroupLength[plan.pieceGroup[i]];
   }
 
   if (detail != nullptr && detail->stockGroupUsed != nullptr) {
@@ -275,7 +285,7 @@ void FillSummary(RunRecord& record, const LayoutPlan& plan, const SummaryDetail*
     if (detail != nullptr && detail->barWaste != nullptr) detail->barWaste[bar] = 0;
     if (pieces[bar] == 0) continue;
     const int32_t group = plan.barGroup[bar];
-    const int64_t barLength = plan.stockGrLth[group];
+    const int64_t barLength = plan.stockGroupLength[group];
     const int64_t barWaste = barLength - partLength[bar];
     const int64_t net = std::max<int64_t>(0, barWaste - int64_t{plan.kerf} * pieces[bar]);
     maxRemainder = std::max(maxRemainder, net);
@@ -290,13 +300,13 @@ void FillSummary(RunRecord& record, const LayoutPlan& plan, const SummaryDetail*
       record.lastParts = pieces[bar];
       record.lastLength = static_cast<int32_t>(barLength);
       record.lastRemainder = static_cast<int32_t>(barWaste);
-      record.lastCost = plan.stockGrCst[group];
+      record.lastCost = plan.stockGroupCost[group];
       continue;
     }
     parts += pieces[bar];
     length += barLength;
     waste += barWaste;
-    cost += plan.stockGrCst[group];
+    cost += plan.stockGroupCost[group];
     ++bars;
   }
 

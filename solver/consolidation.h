@@ -26,9 +26,9 @@
 //     pieces carry their mark value (the item weight), the bars are the
 //     internal stock items, stockOfPiece is st.driver.resultStockOfPiece and
 //     the last bar st.driver.result.lastStock. Then, for example:
-//       NumberLayouts(p, true, layByMark); CheckLayouts(p, counters);
+//       NumberLayouts(p, true, layoutsByMark); CheckLayouts(p, counters);
 //       (layout order by waste, driver's own); GroupBarsByLayout(p);
-//       TidyPieceBars(p, layByMark); CheckLayouts(p, counters);
+//       TidyPieceBars(p, layoutsByMark); CheckLayouts(p, counters);
 //     For pattern numbers build a second view with barLayout pointing at
 //     st.driver.resultBarPattern and run NumberLayouts(q, false, true); its
 //     q.layoutCount is the pattern count. Copy p.lastBar back into
@@ -62,13 +62,13 @@ struct LayoutPlan {
   LayoutSignature* barSignature = nullptr;  // out: signature of each bar; may be null
 
   // Group tables in real lengths (used by FillSummary only).
-  const int32_t* partGrLth = nullptr;
-  const int32_t* stockGrLth = nullptr;
-  const int32_t* stockGrCst = nullptr;
+  const int32_t* partGroupLength = nullptr;
+  const int32_t* stockGroupLength = nullptr;
+  const int32_t* stockGroupCost = nullptr;
 
   const int32_t* groupCode = nullptr;  // part group code (group weight) per part group
   int32_t codeItems = 1;               // P: part items of the whole problem
-  int32_t kerf = 0;                    // GapItIt
+  int32_t kerf = 0;
 
   int32_t lastBar = 0;               // the separately reported bar, 0 = none; renumbered in place
   const FixedPart* fixed = nullptr;  // layouts fixed before this plan; null = none

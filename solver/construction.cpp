@@ -10,6 +10,10 @@
 namespace solver {
 namespace {
 
+// A bar whose cost rate exceeds the reference rate by more than this is
+// never committed; the margin only tells a rate of 0 from a tiny one.
+constexpr double kCommitRateMargin = 1e-31;
+
 constexpr double kPairStart = 0.5;
 constexpr double kTripleFill = 0.9;
 constexpr double kSpreadHigh = 0.65;
@@ -46,7 +50,7 @@ class Builder {
     while (barsLeft_ >= 1 && count_ >= 1 && run_.openStockCount >= 1) {
       ++barPos_;
       if (barPos_ < 1 || barPos_ > run_.openStockCount) {
-        ++run_.check[6];
+        CountFailure(run_.check, Check::kBarListOverrun);
         break;
       }
       if (run_.stockState[run_.openStocks[barPos_]] == kBarFree) VisitBar();
@@ -78,7 +82,7 @@ class Builder {
     run_.lastUsedGroup = 0;
     comboSet_ = false;
     run_.usedStockGroupCount = 0;
-    if (set_.diffStocks >= 1) {
+    if (set_.maxStockGroups >= 1) {
       for (int p = run_.openStockCount + 1; p <= run_.initialStockCount; ++p) {
         const int bar = run_.openStocks[p];
         if (run_.stockState[bar] >= kBarUsed) AddUsedGroup(run_.stockGroup[bar]);
@@ -107,15 +111,16 @@ class Builder {
   void VisitBar() {
     const int bar = run_.openStocks[barPos_];
     const int g = run_.stockGroup[bar];
-    if (set_.diffStocks >= 1 && run_.usedStockGroupCount >= set_.diffStocks && !GroupUsed(g)) {
+    if (set_.maxStockGroups >= 1 && run_.usedStockGroupCount >= set_.maxStockGroups &&
+        !GroupUsed(g)) {
       run_.stockState[bar] = kBarLookedAt;
-      if (--barsLeft_ < 0) ++run_.check[6];
+      if (--barsLeft_ < 0) CountFailure(run_.check, Check::kBarsLeftNegative);
       return;
     }
     bar_ = bar;
-    barLength_ = barRemaining_ = run_.stockGrLth[g];
+    barLength_ = barRemaining_ = run_.stockGroupLength[g];
     barPieces_ = 0;
-    barCost_ = run_.stockGrCst[g];
+    barCost_ = run_.stockGroupCost[g];
     gripReserve_ = run_.gripLength;
     barGroupCount_ = 0;
     barRun_ = 0;
@@ -133,7 +138,7 @@ class Builder {
 
     const bool committed =
         barPieces_ >= 1 && CommitAllowed(st_, barLength_, barRemaining_, barCost_);
-    if (--barsLeft_ < 0) ++run_.check[6];
+    if (--barsLeft_ < 0) CountFailure(run_.check, Check::kBarsLeftNegative);
     run_.stockPieces[bar] = barPieces_;
     run_.stockRemainder[bar] = barRemaining_;
     if (committed) {
@@ -147,7 +152,7 @@ class Builder {
       }
     }
     if (barPieces_ >= 1) {
-      if (set_.diffStocks >= 1) AddUsedGroup(g);
+      if (set_.maxStockGroups >= 1) AddUsedGroup(g);
       run_.lastUsedGroup = g;
     }
     if (committed) Commit(bar);
@@ -158,13 +163,13 @@ class Builder {
   void Commit(int bar) {
     for (int i = 0; i < barItemCount_; ++i) {
       if (run_.openPieceCount <= 0) {
-        ++run_.check[4];
+        CountFailure(run_.check, Check::kCommitWithoutOpenPiece);
         break;
       }
       for (int p = 1; p <= run_.openPieceCount; ++p) {
         if (run_.openPieces[p] == barItems_[i]) {
           MoveToBack(run_.openPieces, p, run_.openPieceCount);
-          if (--run_.openPieceCount < 0) ++run_.check[5];
+          if (--run_.openPieceCount < 0) CountFailure(run_.check, Check::kOpenPieceCountNegative);
           break;
         }
       }
@@ -194,7 +199,7 @@ class Builder {
     ComboRun r;
     r.first = pos;
     r.group = Group(pos);
-    r.length = run_.partGrLth[r.group];
+    r.length = run_.partGroupLength[r.group];
     r.last = pos;
     while (r.last < count_ && Group(r.last + 1) == r.group) ++r.last;
     return r;
@@ -215,7 +220,7 @@ class Builder {
       r2 = RunAt(s);
       const double f2 = static_cast<double>(r2.length) * r2.count();
       if (free * run_.runShare <= f2 && free * run_.pairFill <= f1 + f2 && free >= r2.length) {
-        if (set_.diffPieces >= 1) g2 = DiffPiecesAdd(st_, r2.group, g1, barGroups_);
+        if (set_.maxDifferentPieces >= 1) g2 = AddDifferentPiece(st_, r2.group, g1, barGroups_);
         if (g2 >= 0) {
           found = true;
           break;
@@ -234,7 +239,8 @@ class Builder {
       const ComboRun r3 = RunAt(s);
       const double f3 = static_cast<double>(r3.length) * r3.count();
       if (free * run_.runShare <= f3 && free * kTripleFill <= f12 + f3 && free >= r3.length) {
-        const int g3 = set_.diffPieces >= 1 ? DiffPiecesAdd(st_, r3.group, g2, barGroups_) : 0;
+        const int g3 =
+            set_.maxDifferentPieces >= 1 ? AddDifferentPiece(st_, r3.group, g2, barGroups_) : 0;
         if (g3 >= 0) {
           combo.runs = 3;
           combo.run[2] = r3;
@@ -273,7 +279,7 @@ class Builder {
     cc.barLength = barLength_;
     cc.barRemaining = barRemaining_;
     cc.barPieces = barPieces_;
-    cc.maxPieces = set_.maxPieces;
+    cc.maxPiecesPerLayout = set_.maxPiecesPerLayout;
     cc.gripLength = run_.gripLength;
     cc.r0 = reserve;
     const bool spread = total * kSpreadHigh <= static_cast<double>(barLength_) * barRun_ &&
@@ -283,18 +289,18 @@ class Builder {
     int placed = 0;
     for (int r = 0; r < combo.runs; ++r) {
       if (chosen[r] > combo.run[r].count()) {
-        ++run_.check[3];
+        CountFailure(run_.check, Check::kCountAboveRun);
         chosen[r] = combo.run[r].count();
       }
       if (chosen[r] < 0) chosen[r] = 0;
       for (int p = combo.run[r].first; p < combo.run[r].first + chosen[r]; ++p) {
         PlacePiece(list_[p]);
       }
-      if (chosen[r] > 0 && set_.diffPieces >= 1) AddBarGroup(combo.run[r].group);
+      if (chosen[r] > 0 && set_.maxDifferentPieces >= 1) AddBarGroup(combo.run[r].group);
       barRemaining_ -= chosen[r] * combo.run[r].length;
       placed += chosen[r];
     }
-    if (barRemaining_ < 0) ++run_.check[2];
+    if (barRemaining_ < 0) CountFailure(run_.check, Check::kBarOverfilled);
     barPieces_ += placed;
     if (placed > 0) gripReserve_ = reserve;
 
@@ -323,21 +329,22 @@ class Builder {
     int prevGroup = 0;
     bool firstStep = true;
     while (u <= count_ && barRemaining_ >= run_.minPart &&
-           !(set_.maxPieces >= 1 && barPieces_ >= set_.maxPieces)) {
+           !(set_.maxPiecesPerLayout >= 1 && barPieces_ >= set_.maxPiecesPerLayout)) {
       if (u < 1 || u >= kItemSlots) {
-        ++run_.check[1];
+        CountFailure(run_.check, Check::kPieceListOverrun);
         break;
       }
       const int piece = list_[u];
       const int g = run_.pieceGroup[piece];
-      const int32_t len = run_.partGrLth[g];
+      const int32_t len = run_.partGroupLength[g];
       const int32_t reserve = len < run_.gripLength ? gripReserve_ : 0;
-      const int g1 = set_.diffPieces >= 1 ? DiffPiecesAdd(st_, g, barGroupCount_, barGroups_) : 0;
+      const int g1 =
+          set_.maxDifferentPieces >= 1 ? AddDifferentPiece(st_, g, barGroupCount_, barGroups_) : 0;
       const int32_t free = barRemaining_ - reserve;
       Combo combo;
       if (free >= len && g1 >= 0 && g != prevGroup) combo = FindCombo(u, free, g1);
       if (combo.runs > 0 && firstStep && comboSet_ && !SameAsLastCombo(combo) &&
-          set_.diffStocks != 1 && set_.diffStocks != 2 && barsLeft_ >= 2 &&
+          set_.maxStockGroups != 1 && set_.maxStockGroups != 2 && barsLeft_ >= 2 &&
           usableStockGroups_ >= 2) {
         if (st_.rng.Next(static_cast<uint32_t>(usableStockGroups_)) != 0) return false;
       }
@@ -352,10 +359,10 @@ class Builder {
           list_[++rest] = static_cast<int16_t>(piece);
         } else {
           PlacePiece(piece);
-          if (set_.diffPieces >= 1) barGroupCount_ = g1;
+          if (set_.maxDifferentPieces >= 1) barGroupCount_ = g1;
           gripReserve_ = reserve;
           barRemaining_ -= len;
-          if (barRemaining_ < 0) ++run_.check[2];
+          if (barRemaining_ < 0) CountFailure(run_.check, Check::kBarOverfilled);
           barPieces_ += 1;
         }
         ++u;
@@ -365,7 +372,7 @@ class Builder {
     }
     for (int p = u; p <= count_; ++p) list_[++rest] = list_[p];
     count_ = rest;
-    if (count_ < 0) ++run_.check[7];
+    if (count_ < 0) CountFailure(run_.check, Check::kPieceListCountNegative);
     return true;
   }
 
@@ -392,7 +399,7 @@ class Builder {
 };
 
 int32_t PieceBound(const ComboCounts& cc, int32_t others) {
-  return cc.maxPieces >= 1 ? cc.maxPieces - cc.barPieces - others : INT32_MAX;
+  return cc.maxPiecesPerLayout >= 1 ? cc.maxPiecesPerLayout - cc.barPieces - others : INT32_MAX;
 }
 
 int32_t Clamp(int32_t v, int32_t hi) {
@@ -415,11 +422,11 @@ void BuildPlan(SolverState& st) {
   builder.Build();
 }
 
-int DiffPiecesAdd(const SolverState& st, int group, int count, int16_t* list) {
+int AddDifferentPiece(const SolverState& st, int group, int count, int16_t* list) {
   for (int i = 1; i <= count; ++i) {
     if (list[i] == group) return count;
   }
-  if (count >= st.settings.diffPieces || count + 1 >= kPartGroupSlots + 1) return -1;
+  if (count >= st.settings.maxDifferentPieces || count + 1 >= kPartGroupSlots + 1) return -1;
   list[count + 1] = static_cast<int16_t>(group);
   return count + 1;
 }
@@ -428,13 +435,14 @@ bool CommitAllowed(const SolverState& st, int barLength, int barRemaining, int b
   const RunTables& run = st.run;
   if (run.commitTolerance < 0) return false;
   double costFactor = 1.0;
-  const bool costMode = st.settings.effCostMode;
+  const bool costMode = st.settings.effectiveCostMode;
   if (costMode) {
-    costFactor = run.refCostRate * barLength / (barCost + 1e-11);
+    costFactor = run.refCostRate * barLength / (barCost + kDenominatorGuard);
     costFactor = std::clamp(costFactor, 1.0, 2.0);
   }
   if (!(barRemaining <= run.commitTolerance * costFactor * barLength)) return false;
-  if (costMode && !(static_cast<double>(barCost) / barLength <= run.refCostRate + 1e-31)) {
+  if (costMode &&
+      !(static_cast<double>(barCost) / barLength <= run.refCostRate + kCommitRateMargin)) {
     return false;
   }
   return true;
@@ -442,7 +450,7 @@ bool CommitAllowed(const SolverState& st, int barLength, int barRemaining, int b
 
 void ChooseCounts(ComboCounts& cc, bool spread) {
   cc.spread = spread;
-  cc.bestScore = 5.5e26f;
+  cc.bestScore = kNoCountsRated;
   cc.a = cc.b = cc.c = 0;
   if (cc.L1 <= 0 || cc.L2 <= 0 || (cc.groups == 3 && cc.L3 <= 0)) return;
   const int32_t r2 = Reserve2(cc);

@@ -16,12 +16,16 @@ struct SolverState;
 void BuildPlan(SolverState& st);
 
 // With count different groups in list[1..count]: count when group is listed;
-// -1 when count has reached DiffPieces; otherwise writes group to
+// -1 when count has reached the different-pieces limit; otherwise writes group to
 // list[count + 1] and returns count + 1.
-int DiffPiecesAdd(const SolverState& st, int group, int count, int16_t* list);
+int AddDifferentPiece(const SolverState& st, int group, int count, int16_t* list);
 
 // The commit rule for a filled bar (working lengths).
 bool CommitAllowed(const SolverState& st, int barLength, int barRemaining, int barCost);
+
+// The rating of "nothing rated yet": above every real rating, which is a
+// waste length or a product of small fractions.
+inline constexpr float kNoCountsRated = 5.5e26f;
 
 // The count enumeration of a combination on the current bar.
 struct ComboCounts {
@@ -29,13 +33,13 @@ struct ComboCounts {
   int32_t L1 = 0, L2 = 0, L3 = 0;  // working lengths
   int32_t k1 = 0, k2 = 0, k3 = 0;  // run lengths
   int32_t barLength = 0, barRemaining = 0, barPieces = 0;
-  int32_t maxPieces = 0;   // 0 = not limited
-  int32_t gripLength = 0;  // working
-  int32_t r0 = 0;          // reserve of the first group
+  int32_t maxPiecesPerLayout = 0;  // 0 = not limited
+  int32_t gripLength = 0;          // working
+  int32_t r0 = 0;                  // reserve of the first group
   bool spread = false;
   // Results.
   int32_t a = 0, b = 0, c = 0;
-  float bestScore = 5.5e26f;
+  float bestScore = kNoCountsRated;
 };
 
 // Enumerates a (and b with three groups) ascending and rates each candidate.

@@ -9,14 +9,23 @@
 #include "solver_services.h"
 #include "solver_state.h"
 #include "tarvolin/cut_optimize.h"
+#include "tarvolin/errors.h"
+#include "tarvolin/limits.h"
 
 namespace solver {
 
 namespace {
 
-constexpr double kDemandSlack = 1.4;
-constexpr int64_t kOrdersCap = 25555;
-constexpr int64_t kSumLimit = 2000000000;
+// The reference cost rate counts each stock group as covering this share of
+// its length (bars are never filled completely) ...
+constexpr double kUsableShareOfStock = 0.95;
+// ... and a group needed for less than this share of its capacity does not
+// set the rate.
+constexpr double kRestShareSettingRate = 0.3;
+
+// The layout order by waste starts above every layout number (a plan has at
+// most kMaxItems bars, so at most that many layouts).
+constexpr int32_t kAboveEveryLayout = 25555;
 
 // Sub-level and candidate count of the passes of each level: the first pass
 // (levels above the two-pass threshold) and the only or second pass.
@@ -32,10 +41,6 @@ bool ErrorRaised(const SolverState& st) {
   return st.error.number != 0;
 }
 
-void CalcError(SolverState& st, int number) {
-  RaiseError(st, number, "Calc.Error");
-}
-
 // First internal item of each group (items of a group are consecutive).
 void FirstItems(const SolverState& st, int32_t* firstPart, int32_t* firstStock) {
   const ProblemTables& pr = st.problem;
@@ -43,40 +48,42 @@ void FirstItems(const SolverState& st, int32_t* firstPart, int32_t* firstStock) 
   for (int i = pr.stockCount; i >= 1; --i) firstStock[pr.stockGroup[i]] = i;
 }
 
-// Appends q items of group g to a run item list while the multinomial count
-// of distinct orders is built. Returns false when the list would overflow.
-bool AppendRunItems(int16_t* groupOf, int32_t& count, int g, int32_t q, int64_t& orders) {
+// Appends q items of group g to a run item list. Returns false when the
+// list would overflow.
+bool AppendRunItems(int16_t* groupOf, int32_t& count, int g, int32_t q) {
   for (int32_t j = 1; j <= q; ++j) {
     if (count >= kMaxItems) return false;
-    ++count;
-    groupOf[count] = static_cast<int16_t>(g);
-    if (orders < kOrdersCap) orders = orders * count / j;
+    groupOf[++count] = static_cast<int16_t>(g);
   }
   return true;
 }
 
-int64_t DistinctOrders(const int32_t* qty, int groups) {
+// The number of distinct orders of items with these group quantities (the
+// multinomial coefficient), plus 1. Counting stops once kOrderCountCap is
+// reached: beyond it the count no longer limits any iteration budget.
+int32_t DistinctOrders(const int32_t* qty, int groups) {
   int64_t orders = 1;
   int32_t n = 0;
   for (int g = 1; g <= groups; ++g) {
     for (int32_t j = 1; j <= qty[g]; ++j) {
       ++n;
-      if (orders < kOrdersCap) orders = orders * n / j;
+      if (orders < kOrderCountCap) orders = orders * n / j;
     }
   }
-  return orders + 1;
+  return static_cast<int32_t>(orders + 1);
 }
 
-// Step 5 of the preparation: bars beyond the bar-demand bound leave the
-// initial order; they stay behind position initialStockCount.
+// Bars beyond the bar-demand bound of their group leave the initial order
+// (no plan can need them, and every bar offered costs search time); they
+// stay behind position initialStockCount.
 bool TrimStock(SolverState& st) {
   RunTables& r = st.run;
   const SolverSettings& se = st.settings;
-  int32_t partLth[kPartGroupSlots] = {};
+  int32_t partLength[kPartGroupSlots] = {};
   int16_t partQty[kPartGroupSlots] = {};
   for (int g = 1; g <= r.partGroupCount; ++g) {
-    partLth[g] = r.partGrLth[g];
-    partQty[g] = static_cast<int16_t>(r.partGrQty[g]);
+    partLength[g] = r.partGroupLength[g];
+    partQty[g] = static_cast<int16_t>(r.partGroupQty[g]);
   }
   int16_t trimmed[kItemSlots] = {};
   int32_t trimmedCount = 0;
@@ -84,14 +91,15 @@ bool TrimStock(SolverState& st) {
   r.trimmedStockGroups = 0;
   int32_t first = 1;
   for (int g = 1; g <= r.stockGroupCount; ++g) {
-    const int32_t q = r.stockGrQty[g];
+    const int32_t q = r.stockGroupQty[g];
     int32_t keep = q;
     if (q >= 1) {
-      const int32_t bound = BarDemandBound(partLth, partQty, r.partGroupCount, kDemandSlack,
-                                           r.gripLength, se.endZone, se.kerf, r.stockGrLth[g]);
+      const int32_t bound =
+          BarDemandBound(partLength, partQty, r.partGroupCount, TARVOLIN_BAR_DEMAND_SLACK,
+                         r.gripLength, se.endZone, se.kerf, r.stockGroupLength[g]);
       if (bound < q) {
         keep = std::max(bound, 0);
-        r.stockGrQty[g] = keep;
+        r.stockGroupQty[g] = keep;
         if (keep == 0) ++r.trimmedStockGroups;
       }
     }
@@ -115,100 +123,107 @@ bool TrimStock(SolverState& st) {
       if (r.stockGroup[bar] == g) r.barsByGroup[++pos] = bar;
     }
   }
-  r.distinctStockOrders = static_cast<int32_t>(DistinctOrders(r.stockGrQty, r.stockGroupCount));
+  r.distinctStockOrders = DistinctOrders(r.stockGroupQty, r.stockGroupCount);
   int32_t counted = 0;
-  for (int g = 1; g <= r.stockGroupCount; ++g) counted += r.stockGrQty[g];
+  for (int g = 1; g <= r.stockGroupCount; ++g) counted += r.stockGroupQty[g];
   if (counted != r.initialStockCount || pos != r.initialStockCount) {
-    CalcError(st, 201);
+    RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_ORDER);
     return false;
   }
   return r.initialStockCount > 0;
 }
 
-// Steps 7 to 9: statistics on working lengths, means, estimates, mixType.
+// Statistics of the run on working lengths: extremes, totals, means, the
+// estimated pieces per bar and bars needed, and how large the part groups
+// are against a bar (mixType).
 bool RunStatistics(SolverState& st) {
   RunTables& r = st.run;
-  r.minStock = static_cast<int32_t>(kSumLimit);
-  r.minPart = static_cast<int32_t>(kSumLimit);
+  const GroupSpan stock = SpanOfGroups(r.stockGroupLength, r.stockGroupQty, r.stockGroupCount);
+  r.minStock = stock.minLength;
+  r.maxStock = stock.maxLength;
+  r.maxStockQty = stock.maxQty;
+  r.totalStockLength = stock.totalLength;
   bool rateSet = false;
   for (int g = 1; g <= r.stockGroupCount; ++g) {
-    const int32_t q = r.stockGrQty[g];
+    const int32_t q = r.stockGroupQty[g];
     if (q < 1) continue;
-    const int32_t len = r.stockGrLth[g];
-    r.maxStock = std::max(r.maxStock, len);
-    r.minStock = std::min(r.minStock, len);
-    r.maxStockQty = std::max(r.maxStockQty, q);
-    const double rate = static_cast<double>(r.stockGrCst[g]) / std::max(len, 1);
+    const double rate =
+        static_cast<double>(r.stockGroupCost[g]) / std::max(r.stockGroupLength[g], 1);
     if (!rateSet || rate < r.minCostRate) r.minCostRate = rate;
     rateSet = true;
-    r.totalStockLth += int64_t{len} * q;
-    r.totalStockCost += int64_t{r.stockGrCst[g]} * q;
+    r.totalStockCost += int64_t{r.stockGroupCost[g]} * q;
   }
-  for (int g = 1; g <= r.partGroupCount; ++g) {
-    const int32_t q = r.partGrQty[g];
-    if (q < 1) continue;
-    const int32_t len = r.partGrLth[g];
-    r.minPart = std::min(r.minPart, len);
-    r.maxPart = std::max(r.maxPart, len);
-    r.maxPartQty = std::max(r.maxPartQty, q);
-    r.totalPartLth += int64_t{len} * q;
-  }
+  const GroupSpan parts = SpanOfGroups(r.partGroupLength, r.partGroupQty, r.partGroupCount);
+  r.minPart = parts.minLength;
+  r.maxPart = parts.maxLength;
+  r.maxPartQty = parts.maxQty;
+  r.totalPartLength = parts.totalLength;
   bool ok = true;
-  if (r.totalStockLth > kSumLimit) ok = (CalcError(st, 217), false);
-  if (r.totalPartLth > kSumLimit) ok = (CalcError(st, 218), false);
-  if (r.totalStockCost > kSumLimit) ok = (CalcError(st, 219), false);
+  if (r.totalStockLength > kMaxSum) ok = (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_LENGTH), false);
+  if (r.totalPartLength > kMaxSum) ok = (RaiseError(st, TARVOLIN_ERROR_RUN_PART_LENGTH), false);
+  if (r.totalStockCost > kMaxSum) ok = (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_COST), false);
   if (!ok) return false;
 
-  r.meanPiece = static_cast<int32_t>(r.totalPartLth / r.pieceCount);
-  r.meanStock = static_cast<int32_t>(r.totalStockLth / r.initialStockCount);
+  r.meanPiece = static_cast<int32_t>(r.totalPartLength / r.pieceCount);
+  r.meanStock = static_cast<int32_t>(r.totalStockLength / r.initialStockCount);
   r.meanCost = static_cast<int32_t>(r.totalStockCost / r.initialStockCount);
   const double meanPiece = std::max(r.meanPiece, 1);
   const double meanStock = std::max(r.meanStock, 1);
+  // Adding 0.51 before rounding rounds the estimates up.
   r.estPieces = static_cast<int32_t>(
-      std::min<int64_t>(r.pieceCount, RoundEven(r.totalStockLth / meanPiece + 0.51)));
+      std::min<int64_t>(r.pieceCount, RoundEven(r.totalStockLength / meanPiece + 0.51)));
   r.estStocks = static_cast<int32_t>(
-      std::min<int64_t>(r.initialStockCount, RoundEven(r.totalPartLth / meanStock + 0.51)));
+      std::min<int64_t>(r.initialStockCount, RoundEven(r.totalPartLength / meanStock + 0.51)));
 
+  // Bars' worth of demand per open part group: up to half a bar, each group
+  // is small against a bar; two bars or more, each group fills bars alone.
   const int openGroups = r.partGroupCount - r.emptyPartGroups;
-  const double ratio = static_cast<double>(r.totalPartLth) / openGroups / meanStock;
-  r.mixType = ratio <= 0.5 ? 1 : (ratio >= 2 ? 3 : 2);
+  const double ratio = static_cast<double>(r.totalPartLength) / openGroups / meanStock;
+  r.mixType = ratio <= 0.5 ? kMixSmallGroups : (ratio >= 2 ? kMixLargeGroups : kMixMediumGroups);
   return true;
 }
 
-// Step 11: the combination switches of the construction.
+// Which combinations of part groups the construction tries: pairs only
+// when groups are not all small against a bar, neither when the layout
+// limits forbid them, triples only with three open groups. Without triples
+// pairs are tried more selectively.
 void CombinationFlags(SolverState& st) {
   RunTables& r = st.run;
   const SolverSettings& se = st.settings;
-  if (r.mixType == 1) r.pairCombos = false;
-  if (se.diffPieces == 1 || se.maxPieces == 1) {
+  if (r.mixType == kMixSmallGroups) r.pairCombos = false;
+  if (se.maxDifferentPieces == 1 || se.maxPiecesPerLayout == 1) {
     r.pairCombos = false;
     r.tripleCombos = false;
   }
-  if (se.diffPieces == 2 || se.maxPieces == 2) r.tripleCombos = false;
+  if (se.maxDifferentPieces == 2 || se.maxPiecesPerLayout == 2) r.tripleCombos = false;
   const int openGroups = r.partGroupCount - r.emptyPartGroups;
   if (openGroups < 3) r.tripleCombos = false;
   if (openGroups < 2) r.pairCombos = false;
   if (!r.tripleCombos) {
-    r.runShare = 0.4;
-    r.pairFill = 0.95;
+    r.runShare = kPairOnlyRunShare;
+    r.pairFill = kPairOnlyFill;
   }
 }
 
-// Step 12: the cost rate of the dearest stock group needed to cover the
-// demand; a group needed only for a small rest does not count.
+// The cost rate of the dearest stock group needed to cover the demand:
+// groups are taken cheapest rate first, each counted as covering 95 % of
+// its length; a group needed only for a rest below 30 % of its capacity
+// does not set the rate (nor does one that is dearer than needed by less
+// than kRateTolerance).
 void ReferenceCostRate(SolverState& st) {
   RunTables& r = st.run;
   r.refCostRate = 0;
-  if (!st.settings.effCostMode) return;
+  if (!st.settings.effectiveCostMode) return;
   bool taken[kStockGroupSlots] = {};
-  int64_t remaining = r.totalPartLth;
+  int64_t remaining = r.totalPartLength;
   bool first = true;
   while (remaining >= 1) {
     int pick = 0;
     double pickRate = 0;
     for (int g = 1; g <= r.stockGroupCount; ++g) {
-      if (taken[g] || r.stockGrQty[g] < 1) continue;
-      const double rate = static_cast<double>(r.stockGrCst[g]) / std::max(r.stockGrLth[g], 1);
+      if (taken[g] || r.stockGroupQty[g] < 1) continue;
+      const double rate =
+          static_cast<double>(r.stockGroupCost[g]) / std::max(r.stockGroupLength[g], 1);
       if (pick == 0 || rate < pickRate) {
         pick = g;
         pickRate = rate;
@@ -216,19 +231,20 @@ void ReferenceCostRate(SolverState& st) {
     }
     if (pick == 0) break;
     taken[pick] = true;
-    const double capacity = static_cast<double>(r.stockGrQty[pick]) * r.stockGrLth[pick];
-    if (first || pickRate <= r.refCostRate + 1e-11 || remaining > 0.3 * capacity) {
+    const double capacity = static_cast<double>(r.stockGroupQty[pick]) * r.stockGroupLength[pick];
+    if (first || pickRate <= r.refCostRate + kRateTolerance ||
+        remaining > kRestShareSettingRate * capacity) {
       r.refCostRate = pickRate;
     }
     first = false;
-    remaining -= RoundEven(0.95 * capacity);
+    remaining -= RoundEven(kUsableShareOfStock * capacity);
   }
 }
 
 // Resets the run tables for a new run; the consistency counters are the
 // call's and stay.
 void ResetRunTables(SolverState& st) {
-  int32_t check[51];
+  int32_t check[kCheckSlots];
   std::copy(std::begin(st.run.check), std::end(st.run.check), check);
   st.run = RunTables{};
   std::copy(std::begin(check), std::end(check), st.run.check);
@@ -326,7 +342,7 @@ int32_t MapRunsToItems(SolverState& st, int32_t m) {
         if (validPart(base + c) && validBar(barBase[bar] + c)) {
           d.resultStockOfPiece[base + c] = static_cast<int16_t>(barBase[bar] + c);
         } else {
-          ++st.run.check[35];
+          CountFailure(st.run.check, Check::kResultItemMapping);
         }
       }
     }
@@ -346,7 +362,7 @@ int32_t MapRunsToItems(SolverState& st, int32_t m) {
     const int32_t item = firstPart[g] + k * b.usedPieces[g] + seenPart[g]++;
     const int16_t bar = r.stockOfPiece[p];
     if (!validPart(item)) {
-      ++st.run.check[35];
+      CountFailure(st.run.check, Check::kResultItemMapping);
       continue;
     }
     if (bar >= 1 && bar <= r.stockCount && validBar(barItem[bar])) {
@@ -363,7 +379,7 @@ void ConsolidateResult(SolverState& st) {
   const SolverSettings& se = st.settings;
   int32_t* counters = st.run.check;
   LayoutPlan p = ProblemLayoutPlan(st, d.resultBarLayout);
-  if (se.layByMark && !se.groupPartsByMark) {
+  if (se.layoutsByMark && !se.groupPartsByMark) {
     NumberLayouts(p, false, false);
     CheckLayouts(p, counters);
     OrderLayoutsByWaste(st);
@@ -371,17 +387,17 @@ void ConsolidateResult(SolverState& st) {
     d.result.lastStock = p.lastBar;
     CheckLayouts(p, counters);
   }
-  NumberLayouts(p, true, se.layByMark);
+  NumberLayouts(p, true, se.layoutsByMark);
   CheckLayouts(p, counters);
   OrderLayoutsByWaste(st);
   GroupBarsByLayout(p);
   d.result.lastStock = p.lastBar;
-  TidyPieceBars(p, se.layByMark);
+  TidyPieceBars(p, se.layoutsByMark);
   CheckLayouts(p, counters);
   d.result.layouts = p.layoutCount;
   d.result.layoutCuts = p.layoutCuts;
 
-  if (se.layByMark) {
+  if (se.layoutsByMark) {
     std::copy(std::begin(d.resultBarLayout), std::end(d.resultBarLayout), d.resultBarPattern);
     d.result.patterns = p.layoutCount;
   } else {
@@ -397,7 +413,9 @@ void ConsolidateResult(SolverState& st) {
   FillSummary(d.result, p, &detail);
 }
 
-// Step 8: the plan of the current candidate becomes the best.
+// The plan of the current candidate becomes the best: the result tables
+// are rebuilt in internal item numbering, consolidated, and checked against
+// the runs they came from.
 void TakeNewBest(SolverState& st, int32_t m) {
   DriverTables& d = st.driver;
   const RunRecord& cur = st.run.current;
@@ -422,16 +440,17 @@ void TakeNewBest(SolverState& st, int32_t m) {
 
   int32_t* check = st.run.check;
   const RunRecord& bor = d.bestOfRun;
-  if (res.lastParts != before.lastParts) ++check[29];
-  if (res.lastLength != before.lastLength) ++check[30];
-  if (res.lastRemainder != before.lastRemainder) ++check[31];
-  if (res.lastCost != before.lastCost) ++check[32];
-  if (res.maxRemainder < bor.maxRemainder || res.maxRemainder < cur.maxRemainder) ++check[33];
-  if (res.bars != bor.bars * m + cur.bars) ++check[34];
-  if (res.parts != bor.parts * m + cur.parts) ++check[35];
-  if (res.length != bor.length * m + cur.length) ++check[36];
-  if (res.waste != bor.waste * m + cur.waste) ++check[37];
-  if (res.cost != bor.cost * m + cur.cost) ++check[38];
+  if (res.lastParts != before.lastParts) CountFailure(check, Check::kResultLastParts);
+  if (res.lastLength != before.lastLength) CountFailure(check, Check::kResultLastLength);
+  if (res.lastRemainder != before.lastRemainder) CountFailure(check, Check::kResultLastRemainder);
+  if (res.lastCost != before.lastCost) CountFailure(check, Check::kResultLastCost);
+  if (res.maxRemainder < bor.maxRemainder || res.maxRemainder < cur.maxRemainder)
+    CountFailure(check, Check::kResultMaxRemainder);
+  if (res.bars != bor.bars * m + cur.bars) CountFailure(check, Check::kResultBars);
+  if (res.parts != bor.parts * m + cur.parts) CountFailure(check, Check::kResultParts);
+  if (res.length != bor.length * m + cur.length) CountFailure(check, Check::kResultLength);
+  if (res.waste != bor.waste * m + cur.waste) CountFailure(check, Check::kResultWaste);
+  if (res.cost != bor.cost * m + cur.cost) CountFailure(check, Check::kResultCost);
   RaiseConsistencyErrors(st);
 }
 
@@ -439,35 +458,32 @@ void ResetOrder(DriverTables& d) {
   for (int i = 0; i < kCandidateSlots; ++i) d.order[i] = static_cast<int16_t>(i);
 }
 
-// Exchange sort of the order array by the criterion at sub-level s, best
-// first; candidates not evaluated at s keep -5.55 and sort last.
+// Sorts the order array by the criterion at sub-level s, best first, equal
+// criteria in their present order; candidates not evaluated at s keep
+// kNotEvaluated and sort last.
 void SortOrder(DriverTables& d, int s) {
-  for (int pass = 1; pass <= kMaxCandidates; ++pass) {
-    for (int j = 1; j < kMaxCandidates; ++j) {
-      if (d.candidates[d.order[j + 1]].criterion[s] > d.candidates[d.order[j]].criterion[s]) {
-        std::swap(d.order[j], d.order[j + 1]);
-      }
-    }
-  }
+  StableSort(d.order + 1, kMaxCandidates, [&](int16_t a, int16_t b) {
+    return d.candidates[a].criterion[s] > d.candidates[b].criterion[s];
+  });
 }
 
+// The best-ten list in the order its plans were found.
 void SortBestTen(DriverTables& d) {
-  for (int pass = 1; pass <= d.bestTenCount; ++pass) {
-    for (int j = 1; j < d.bestTenCount; ++j) {
-      if (d.bestTen[j + 1].elapsedMs < d.bestTen[j].elapsedMs) {
-        std::swap(d.bestTen[j], d.bestTen[j + 1]);
-      }
-    }
-  }
+  StableSort(d.bestTen + 1, d.bestTenCount, [](const BestTenEntry& a, const BestTenEntry& b) {
+    return a.elapsedMs < b.elapsedMs;
+  });
 }
 
 }  // namespace
 
 int32_t OrderWeight(int r, int n, int items) {
   if (n <= 0 || items <= 0) return 0;
+  // A curved, strictly rising shape keeps sums of weights of different
+  // ranks from coinciding easily; shape / 3 stays below 1, so the weights
+  // of all items of a call add up to less than the sum limit.
   const double a = static_cast<double>(r) / n;
   const double shape = std::sin(a) + a + a * a;
-  return static_cast<int32_t>(RoundEven(shape / 3 * 2e9 / items));
+  return static_cast<int32_t>(RoundEven(shape / 3 * kMaxSum / items));
 }
 
 void ComputeOrderWeights(SolverState& st) {
@@ -506,14 +522,20 @@ void MeasureCandidate(const SolverState& st, int32_t m, Candidate& c) {
   c.bundleLength = 0;
   c.remainderLength = 0;
   for (int g = 1; g <= pr.partGroupCount; ++g) {
-    const int32_t q = pr.partGrQty[g];
+    const int32_t q = pr.partGroupQty[g];
     c.bundles += q / m;
     c.remainderPieces += q % m;
-    c.bundleLength += int64_t{q / m} * pr.partGrLth[g];
-    c.remainderLength += int64_t{q % m} * pr.partGrLth[g];
+    c.bundleLength += int64_t{q / m} * pr.partGroupLength[g];
+    c.remainderLength += int64_t{q % m} * pr.partGroupLength[g];
   }
 }
 
+// A guess of how good a plan with multiplicity m can be, relative to cutting
+// every piece one by one (1.01). Bundles pay off while there are many of
+// them: log(bundles / limit) is negative below a limit that grows with the
+// pieces per bar and the number of groups, and costs 0.6 % per unit then;
+// above it, more bundles gain 0.2 % per unit. A multiplicity that leaves
+// no remainder halves the distance to 1.
 double EstimateCandidate(const SolverState& st, const Candidate& c) {
   double estimate = 0;
   if (c.bundles == 0) return 0;
@@ -521,7 +543,7 @@ double EstimateCandidate(const SolverState& st, const Candidate& c) {
     estimate = 1.01;
   } else {
     const double x =
-        static_cast<double>(st.stats.avgStockLth) / std::max(st.stats.avgPartLth, 1) / 4;
+        static_cast<double>(st.stats.avgStockLength) / std::max(st.stats.avgPartLength, 1) / 4;
     const double y = static_cast<double>(st.problem.partGroupCount) / 10;
     const double limit = static_cast<double>(std::clamp<int64_t>(RoundEven(120 * x * y), 30, 200));
     const double f = std::clamp(y, 0.2, 5.0);
@@ -569,7 +591,7 @@ void BuildCandidateTable(SolverState& st) {
   for (int32_t m = start; m >= 1; --m) {
     Candidate c;
     MeasureCandidate(st, m, c);
-    if (m != 1 && 2 * c.bundleLength <= st.stats.minStockLth) continue;
+    if (m != 1 && 2 * c.bundleLength <= st.stats.minStockLength) continue;
     c.estimate = EstimateCandidate(st, c);
     InsertCandidate(st, c);
   }
@@ -587,39 +609,33 @@ bool PrepareRun(SolverState& st, int subLevel) {
   r.driverMode = d.mode;
   r.driverStartMs = d.startMs;
   r.gripLength = se.gripLength;
-  r.pairCombos = true;
-  r.tripleCombos = true;
-  r.runShare = 0.2;
-  r.pairFill = 0.6;
 
   r.partGroupCount = pr.partGroupCount;
-  int64_t orders = 1;
   for (int g = 1; g <= pr.partGroupCount; ++g) {
     const int32_t q = d.workPartQty[g];
-    r.partGrLth[g] = pr.partGrLth[g];
-    r.partGrQty[g] = q;
-    if (q < 0) return (CalcError(st, 211), false);
+    r.partGroupLength[g] = pr.partGroupLength[g];
+    r.partGroupQty[g] = q;
+    if (q < 0) return (RaiseError(st, TARVOLIN_ERROR_RUN_PART_QUANTITY), false);
     if (q == 0) ++r.emptyPartGroups;
-    if (!AppendRunItems(r.pieceGroup, r.pieceCount, g, q, orders)) {
-      return (CalcError(st, 212), false);
+    if (!AppendRunItems(r.pieceGroup, r.pieceCount, g, q)) {
+      return (RaiseError(st, TARVOLIN_ERROR_RUN_PART_ITEMS), false);
     }
   }
-  r.distinctPieceOrders = static_cast<int32_t>(orders + 1);
+  r.distinctPieceOrders = DistinctOrders(r.partGroupQty, r.partGroupCount);
 
   r.stockGroupCount = pr.stockGroupCount;
-  orders = 1;
   for (int g = 1; g <= pr.stockGroupCount; ++g) {
     const int32_t q = d.workStockQty[g];
-    r.stockGrLth[g] = pr.stockGrLth[g];
-    r.stockGrCst[g] = pr.stockGrCst[g];
-    r.stockGrQty[g] = q;
-    if (q < 0) return (CalcError(st, 214), false);
+    r.stockGroupLength[g] = pr.stockGroupLength[g];
+    r.stockGroupCost[g] = pr.stockGroupCost[g];
+    r.stockGroupQty[g] = q;
+    if (q < 0) return (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_QUANTITY), false);
     if (q == 0) ++r.emptyStockGroups;
-    if (!AppendRunItems(r.stockGroup, r.stockCount, g, q, orders)) {
-      return (CalcError(st, 215), false);
+    if (!AppendRunItems(r.stockGroup, r.stockCount, g, q)) {
+      return (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_ITEMS), false);
     }
   }
-  r.distinctStockOrders = static_cast<int32_t>(orders + 1);
+  // The stock orders are counted once the trim has set the quantities.
 
   if (r.pieceCount == 0 || r.stockCount == 0) return false;
   if (!TrimStock(st)) return false;
@@ -627,22 +643,22 @@ bool PrepareRun(SolverState& st, int subLevel) {
   // Working lengths carry one kerf. Computed wide: a length beyond the sum
   // limit cannot belong to a plannable problem and must not wrap around.
   for (int g = 1; g <= r.stockGroupCount; ++g) {
-    const int64_t w = int64_t{r.stockGrLth[g]} + se.kerf - se.endZone;
-    if (w > kSumLimit) return (CalcError(st, 217), false);
-    r.stockGrLth[g] = static_cast<int32_t>(w);
+    const int64_t w = int64_t{r.stockGroupLength[g]} + se.kerf - se.endZone;
+    if (w > kMaxSum) return (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_LENGTH), false);
+    r.stockGroupLength[g] = static_cast<int32_t>(w);
   }
   for (int g = 1; g <= r.partGroupCount; ++g) {
-    const int64_t w = int64_t{r.partGrLth[g]} + se.kerf;
-    if (w > kSumLimit) return (CalcError(st, 218), false);
-    r.partGrLth[g] = static_cast<int32_t>(w);
+    const int64_t w = int64_t{r.partGroupLength[g]} + se.kerf;
+    if (w > kMaxSum) return (RaiseError(st, TARVOLIN_ERROR_RUN_PART_LENGTH), false);
+    r.partGroupLength[g] = static_cast<int32_t>(w);
   }
   if (se.gripLength > 0) {
     r.gripLength =
-        static_cast<int32_t>(std::min<int64_t>(int64_t{se.gripLength} + se.kerf, kSumLimit));
+        static_cast<int32_t>(std::min<int64_t>(int64_t{se.gripLength} + se.kerf, kMaxSum));
   }
 
   if (!RunStatistics(st)) return false;
-  if (r.minStock >= r.totalPartLth) r.passLimit = 0;
+  if (r.minStock >= r.totalPartLength) r.passLimit = 0;
   CombinationFlags(st);
   ReferenceCostRate(st);
   return true;
@@ -697,22 +713,22 @@ void OrderLayoutsByWaste(SolverState& st) {
   int64_t load[kItemSlots] = {};
   for (int p = 1; p <= pr.partCount; ++p) {
     const int16_t bar = d.resultStockOfPiece[p];
-    if (bar >= 1 && bar <= pr.stockCount) load[bar] += int64_t{pr.partLth[p]} + st.settings.kerf;
+    if (bar >= 1 && bar <= pr.stockCount) load[bar] += int64_t{pr.partLength[p]} + st.settings.kerf;
   }
   int64_t waste[kItemSlots] = {};
   for (int s = 1; s <= pr.stockCount; ++s)
-    waste[s] = std::max<int64_t>(0, pr.stockLth[s] - load[s]);
+    waste[s] = std::max<int64_t>(0, pr.stockLength[s] - load[s]);
 
   int32_t first = 1;
   for (int g = 1; g <= pr.stockGroupCount; ++g) {
-    const int32_t end = first + pr.stockGrQty[g];  // one past the block
+    const int32_t end = first + pr.stockGroupQty[g];  // one past the block
     int32_t smallestPositive = 0;
     for (int32_t s = first; s < end; ++s) {
       if (layout[s] >= 1 && (smallestPositive == 0 || layout[s] < smallestPositive)) {
         smallestPositive = layout[s];
       }
     }
-    int32_t threshold = 25555;
+    int32_t threshold = kAboveEveryLayout;
     for (;;) {
       int32_t c = 0;
       int32_t w = 0;
@@ -743,8 +759,8 @@ void OrderLayoutsByWaste(SolverState& st) {
 
 void RaiseConsistencyErrors(SolverState& st) {
   if (!st.tuning.consistencyChecks) return;
-  for (int k = 1; k <= 50; ++k) {
-    if (st.run.check[k] > 0) RaiseError(st, 100 + k, "Calc.Check");
+  for (int k = 1; k <= kLastCheck; ++k) {
+    if (st.run.check[k] > 0) RaiseError(st, TARVOLIN_ERROR_CHECK_FIRST - 1 + k);
   }
 }
 
@@ -765,8 +781,8 @@ void EvaluateCandidate(SolverState& st, int entry, int s) {
   if (m >= 2) {
     d.runStartMs = NowMs(st);
     st.run.current = RunRecord{};
-    for (int g = 1; g <= pr.partGroupCount; ++g) d.workPartQty[g] = pr.partGrQty[g] / m;
-    for (int g = 1; g <= pr.stockGroupCount; ++g) d.workStockQty[g] = pr.stockGrQty[g] / m;
+    for (int g = 1; g <= pr.partGroupCount; ++g) d.workPartQty[g] = pr.partGroupQty[g] / m;
+    for (int g = 1; g <= pr.stockGroupCount; ++g) d.workStockQty[g] = pr.stockGroupQty[g] / m;
     if (!PrepareRun(st, s)) {
       MultiProgressAdvance(st, s);
       return;
@@ -796,10 +812,10 @@ void EvaluateCandidate(SolverState& st, int entry, int s) {
     d.runStartMs = NowMs(st);
     const int32_t k = d.bundleKept ? m : 0;
     for (int g = 1; g <= pr.partGroupCount; ++g) {
-      d.workPartQty[g] = pr.partGrQty[g] - k * d.bundle.usedPieces[g];
+      d.workPartQty[g] = pr.partGroupQty[g] - k * d.bundle.usedPieces[g];
     }
     for (int g = 1; g <= pr.stockGroupCount; ++g) {
-      d.workStockQty[g] = pr.stockGrQty[g] - k * d.bundle.usedBars[g];
+      d.workStockQty[g] = pr.stockGroupQty[g] - k * d.bundle.usedBars[g];
     }
     if (!PrepareRun(st, s)) {
       MultiProgressAdvance(st, s);
@@ -840,7 +856,7 @@ void RunOptimizationDriver(SolverState& st) {
 
   ComputeOrderWeights(st);
   BuildCandidateTable(st);
-  const int effort = std::clamp(st.settings.effortLev, 0, kSubLevels - 1);
+  const int effort = std::clamp(st.settings.effortLevel, 0, kSubLevels - 1);
 
   if (d.mode == kModeBundleGiven) {
     ResetOrder(d);

@@ -20,7 +20,7 @@ void RunOptimizationDriver(SolverState& st);
 void ComputeOrderWeights(SolverState& st);
 
 // Weight of rank r of n among `items` items: round((sin a + a + a^2) / 3 *
-// 2e9 / items) with a = r / n.
+// sum limit / items) with a = r / n.
 int32_t OrderWeight(int r, int n, int items);
 
 // Fills B, C and the bundle and remainder lengths of multiplicity m.

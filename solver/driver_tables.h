@@ -15,7 +15,10 @@ namespace solver {
 inline constexpr int kCandidateSlots = 78;  // entry 0 is scratch
 inline constexpr int kMaxCandidates = kCandidateSlots - 1;
 inline constexpr int kSubLevels = 11;  // effort sub-levels 0..10
+// The criterion of a candidate not evaluated at a sub-level: below every
+// real criterion (they are never negative), so such candidates sort last.
 inline constexpr double kNotEvaluated = -5.55;
+// Remainder pieces of a candidate not yet measured: more than any call has.
 inline constexpr int32_t kRemainderUnknown = 25555;
 inline constexpr int kBestTenSlots = 10;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "solver_state.h"
 
@@ -12,8 +13,15 @@ namespace {
 // at least two items, so there are never more classes than items plus groups.
 constexpr int kClassSlots = kItemSlots + kPartGroupSlots + 2;
 
+// Random class keys are drawn from 1..kClassKeyRange; 0 is left for
+// classes that draw nothing.
+constexpr uint32_t kClassKeyRange = 9999;
+
 // Stable descending sort of list[1..count] by key[1..count] (keys move with
-// their entries). Equal keys keep their order.
+// their entries). Equal keys keep their order, and that order matters: it
+// is the order left by the previous iteration. Written out as an insertion
+// sort because it runs before every plan built, on lists that are mostly in
+// order already, where it beats a general sort and allocates nothing.
 void StableSortDescending(int16_t* list, float* key, int count) {
   for (int i = 2; i <= count; ++i) {
     const int16_t item = list[i];
@@ -38,7 +46,8 @@ float PieceLengthKey(int32_t length, float x) {
 // rate is known.
 float StockWeight(const RunTables& run, int group) {
   const float c = run.refCostRate > 0 ? static_cast<float>(0.1 / run.refCostRate) : 0.0f;
-  return static_cast<float>(static_cast<double>(c) * run.stockGrCst[group] + run.stockGrLth[group]);
+  return static_cast<float>(static_cast<double>(c) * run.stockGroupCost[group] +
+                            run.stockGroupLength[group]);
 }
 
 float StockLengthKey(const RunTables& run, int group, int s, float x) {
@@ -51,10 +60,10 @@ void SortPieces(SolverState& st, int a, float x, bool byDemand) {
   float key[kItemSlots];
   for (int p = 1; p <= run.openPieceCount; ++p) {
     const int g = run.pieceGroup[run.openPieces[p]];
-    const double base = static_cast<double>(run.partGrLth[g]) *
-                        (static_cast<double>(run.partGrLth[g]) - static_cast<double>(x));
-    key[p] = byDemand ? static_cast<float>(base * (static_cast<double>(run.partGrQty[g]) + a))
-                      : PieceLengthKey(run.partGrLth[g], x);
+    const double base = static_cast<double>(run.partGroupLength[g]) *
+                        (static_cast<double>(run.partGroupLength[g]) - static_cast<double>(x));
+    key[p] = byDemand ? static_cast<float>(base * (static_cast<double>(run.partGroupQty[g]) + a))
+                      : PieceLengthKey(run.partGroupLength[g], x);
   }
   StableSortDescending(run.openPieces, key, run.openPieceCount);
 }
@@ -67,7 +76,7 @@ void SortStocks(SolverState& st, int s, int b, float x, bool byDemand) {
     if (byDemand) {
       const double h = StockWeight(run, g);
       key[p] = static_cast<float>(s * h * (h - static_cast<double>(x)) *
-                                  (static_cast<double>(run.stockGrQty[g]) + b));
+                                  (static_cast<double>(run.stockGroupQty[g]) + b));
     } else {
       key[p] = StockLengthKey(run, g, s, x);
     }
@@ -83,7 +92,7 @@ void ShuffleClasses(Random& rng, int16_t* list, int count, const int16_t* itemCl
   const int last = std::min(classCount, kClassSlots - 2);
   for (int k = 1; k <= last; ++k) {
     if (k <= groupCount && groupQty[k] < 1) continue;
-    classKey[k] = static_cast<float>(rng.Next(9999) + 1);
+    classKey[k] = static_cast<float>(rng.Next(kClassKeyRange) + 1);
   }
   float key[kItemSlots];
   for (int p = 1; p <= count; ++p) {
@@ -181,6 +190,28 @@ constexpr PieceOrder kMix3[] = {L(TwoMax),    D(1, TwoMin),   D(4, TwoMin),   D(
                                 D(3, TwoAvg), D(1, TwoMax),   D(4, TwoMax),   D(1, TwoAvg),
                                 D(4, TwoAvg), L(MinThreeMax), L(ThreeMinMax), L(TwoAvg)};
 
+// Bar orders of the odd stock-order iterations 1, 3, 5, ... (index
+// (j - 1) / 2): sort by length (or by length and quantity) with x twice the
+// shortest or twice the mean bar, ascending (sign -1) or descending.
+struct StockOrder {
+  int sign;
+  bool byDemand;
+  int qtyFactor;  // b = qtyFactor * largest stock quantity
+  bool fromMean;  // x = 2 * mean bar rather than 2 * shortest bar
+  bool shuffleInCostMode;
+};
+constexpr StockOrder kStockOrders[] = {{+1, false, 0, false, false}, {-1, false, 0, false, false},
+                                       {+1, false, 0, true, false},  {+1, true, 0, false, false},
+                                       {-1, true, 3, false, false},  {+1, true, 10, false, true},
+                                       {+1, true, 2, true, false}};
+// With a limit on the stock groups used, fewer sorted orders are tried.
+constexpr StockOrder kStockOrdersLimited[] = {
+    {+1, false, 0, false, false}, {-1, false, 0, true, false}, {+1, false, 0, true, false}};
+// Beyond the sorted orders, iterations swap neighbouring classes, every
+// fifth one shuffles them; before this iteration they only shuffle.
+constexpr int kStockSwapsFrom = 12;
+constexpr int kStockSwapsFromLimited = 10;
+
 float PieceXValue(const RunTables& run, PieceX x) {
   const double mn = run.minPart, mx = run.maxPart, avg = run.meanPiece;
   double v = 0;
@@ -237,13 +268,13 @@ void SortStocksByDemand(SolverState& st, int s, int b, float x) {
 void ShufflePieceClasses(SolverState& st) {
   RunTables& run = st.run;
   ShuffleClasses(st.rng, run.openPieces, run.openPieceCount, run.pieceClass, run.pieceClassCount,
-                 run.partGroupCount, run.partGrQty);
+                 run.partGroupCount, run.partGroupQty);
 }
 
 void ShuffleStockClasses(SolverState& st) {
   RunTables& run = st.run;
   ShuffleClasses(st.rng, run.openStocks, run.openStockCount, run.stockClass, run.stockClassCount,
-                 run.stockGroupCount, run.stockGrQty);
+                 run.stockGroupCount, run.stockGroupQty);
 }
 
 void SwapPieceRuns(SolverState& st, int a) {
@@ -314,60 +345,26 @@ void OrderPieces(SolverState& st, int i) {
 
 void OrderStocks(SolverState& st, int j) {
   const RunTables& run = st.run;
-  const float twoMin = static_cast<float>(2.0 * run.minStock);
-  const float twoAvg = static_cast<float>(2.0 * run.meanStock);
-  const int q = run.maxStockQty;
-  if (st.settings.diffStocks >= 1) {
-    switch (j) {
-      case 1:
-        SortStocksByLength(st, +1, twoMin);
-        return;
-      case 3:
-        SortStocksByLength(st, -1, twoAvg);
-        return;
-      case 5:
-        SortStocksByLength(st, +1, twoAvg);
-        return;
-      default:
-        break;
-    }
-    if (j > 10 && j % 5 != 0) {
-      SwapStockRuns(st, 1);
-    } else {
+  const bool limited = st.settings.maxStockGroups >= 1;
+  const StockOrder* table = limited ? kStockOrdersLimited : kStockOrders;
+  const int entries = limited ? std::size(kStockOrdersLimited) : std::size(kStockOrders);
+  if (j % 2 == 1 && (j - 1) / 2 < entries) {
+    const StockOrder& o = table[(j - 1) / 2];
+    if (o.shuffleInCostMode && st.settings.effectiveCostMode) {
       ShuffleStockClasses(st);
+      return;
+    }
+    const double base = o.fromMean ? run.meanStock : run.minStock;
+    const float x = static_cast<float>(2.0 * base);
+    if (o.byDemand) {
+      SortStocksByDemand(st, o.sign, o.qtyFactor * run.maxStockQty, x);
+    } else {
+      SortStocksByLength(st, o.sign, x);
     }
     return;
   }
-  switch (j) {
-    case 1:
-      SortStocksByLength(st, +1, twoMin);
-      return;
-    case 3:
-      SortStocksByLength(st, -1, twoMin);
-      return;
-    case 5:
-      SortStocksByLength(st, +1, twoAvg);
-      return;
-    case 7:
-      SortStocksByDemand(st, +1, 0, twoMin);
-      return;
-    case 9:
-      SortStocksByDemand(st, -1, 3 * q, twoMin);
-      return;
-    case 11:
-      if (st.settings.effCostMode) {
-        ShuffleStockClasses(st);
-      } else {
-        SortStocksByDemand(st, +1, 10 * q, twoMin);
-      }
-      return;
-    case 13:
-      SortStocksByDemand(st, +1, 2 * q, twoAvg);
-      return;
-    default:
-      break;
-  }
-  if (j > 12 && j % 5 != 0) {
+  const int swapsFrom = limited ? kStockSwapsFromLimited : kStockSwapsFrom;
+  if (j > swapsFrom && j % 5 != 0) {
     SwapStockRuns(st, 1);
   } else {
     ShuffleStockClasses(st);

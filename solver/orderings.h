@@ -40,7 +40,7 @@ void MoveToFront(int16_t* list, int first, int from);
 void MoveToBack(int16_t* list, int from, int last);
 
 // The ordering of piece-order iteration i (by mixType) and of stock-order
-// iteration j (by DiffStocks and cost mode).
+// iteration j (by the stock group limit and cost mode).
 void OrderPieces(SolverState& st, int i);
 void OrderStocks(SolverState& st, int j);
 

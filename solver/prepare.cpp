@@ -3,49 +3,21 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <type_traits>
 
 #include "solver_services.h"
 #include "solver_state.h"
 #include "tarvolin/cut_optimize.h"
+#include "tarvolin/errors.h"
+#include "tarvolin/limits.h"
 
 namespace solver {
 
 namespace {
 
-constexpr int32_t kSumLimit = 2000000000;
-
-constexpr const char* kMsgSettings = "Error Opt.Settings";
-constexpr const char* kMsgStockIndex = "Stock array index out of range";
-constexpr const char* kMsgPartIndex = "Part array index out of range";
-constexpr const char* kMsgStockIndexDiff = "Stock array index difference";
-constexpr const char* kMsgPartIndexDiff = "Part array index difference";
-constexpr const char* kMsgStockLength = "Stock Length array data error";
-constexpr const char* kMsgPartLength = "Part Length array data error";
-constexpr const char* kMsgStockCost = "Stock Cost array data error";
-constexpr const char* kMsgPartMark = "Part MarkID array data error";
-constexpr const char* kMsgStockQty = "Stock Quantity array data error";
-constexpr const char* kMsgPartQty = "Part Quantity array data error";
-constexpr const char* kMsgNoStocks =
-    "No any suitable stocks defined,\ror Gripping/End-zone is too long";
-constexpr const char* kMsgNoParts = "No any parts defined";
-constexpr const char* kMsgStockGroups = "Too many stock groups";
-constexpr const char* kMsgPartGroups = "Too many part groups";
-constexpr const char* kMsgStockItems = "Too many stock items";
-constexpr const char* kMsgPartItems = "Too many part items";
-constexpr const char* kMsgStockLengthSum = "Stock length sum exceeds limit";
-constexpr const char* kMsgPartLengthSum = "Part length sum exceeds limit";
-constexpr const char* kMsgStockCostSum = "Stock cost sum exceeds limit";
-constexpr const char* kMsgNoFit = "No parts fit in any stock";
-constexpr const char* kMsgEndGap = "End Gap exceeds stock length";
-constexpr const char* kMsgBundle = "Stock bundle exceeds part Qty";
-constexpr const char* kMsgCalcError = "Calc.Error";
-
 // Results are written wrapped to the element size.
 int16_t Wrap16(int64_t v) {
   return static_cast<int16_t>(static_cast<uint16_t>(v));
-}
-int32_t Wrap32(int64_t v) {
-  return static_cast<int32_t>(static_cast<uint32_t>(v));
 }
 
 // A fraction handed back as an integer: × 100000, rounded.
@@ -62,108 +34,196 @@ int16_t StockInputNo(const ProblemTables& t, int32_t internal) {
   return internal >= 1 && internal <= t.stockCount ? t.stockInputNo[internal] : int16_t{0};
 }
 
+// Ranges of the settings.
+constexpr int32_t kMaxEffortLevel = 10;
+constexpr int32_t kMaxReduceLayouts = 6;
+constexpr int32_t kMaxPreferShort = 5;
+constexpr int32_t kMaxIterationMultiplier = 100;
+constexpr int32_t kMaxTimeLimitSeconds = 55555;  // a little over 15 hours
+constexpr int32_t kMaxBundle = kMaxItems;
+
+// Each unit of the iteration multiplier adds this much search effort.
+constexpr double kIterationFactorPerUnit = 0.002;
+
 bool InRange(int32_t v, int32_t lo, int32_t hi) {
   return v >= lo && v <= hi;
 }
 
-// Exchanges neighbours i and i+1 of a table through its spare element 0.
-template <typename T>
-void Exchange(T* table, int i) {
-  table[0] = table[i];
-  table[i] = table[i + 1];
-  table[i + 1] = table[0];
+// Puts the item tables 1..n into a new order: position p takes the item
+// that stood at item[p].
+template <typename... Tables>
+void Reorder(const int16_t* item, int n, Tables*... tables) {
+  auto reorder = [&](auto* table) {
+    std::remove_pointer_t<decltype(table)> moved[kItemSlots];
+    for (int p = 1; p <= n; ++p) moved[p] = table[item[p]];
+    std::copy(moved + 1, moved + n + 1, table + 1);
+  };
+  (reorder(tables), ...);
 }
 
-void ExchangeParts(ProblemTables& t, int i) {
-  Exchange(t.partLth, i);
-  Exchange(t.partMark, i);
-  Exchange(t.partInputNo, i);
+// Sorts the item tables 1..n together by `before`, which compares two item
+// numbers; items it does not tell apart keep their order.
+template <typename Before, typename... Tables>
+void SortItems(int n, Before before, Tables*... tables) {
+  int16_t item[kItemSlots];
+  for (int i = 1; i <= n; ++i) item[i] = static_cast<int16_t>(i);
+  StableSort(item + 1, n, [&](int16_t a, int16_t b) { return before(a, b); });
+  Reorder(item, n, tables...);
 }
 
-void ExchangeStocks(ProblemTables& t, int i) {
-  Exchange(t.stockLth, i);
-  Exchange(t.stockCost, i);
-  Exchange(t.stockInputNo, i);
+// The outcome of regrouping items 1..n.
+struct Regrouping {
+  int16_t item[kItemSlots] = {};       // new position -> the item that goes there
+  int16_t group[kItemSlots] = {};      // new position -> its group
+  int16_t firstItem[kItemSlots] = {};  // group -> its first item
+  int16_t quantity[kItemSlots] = {};   // group -> its items
+  int groups = 0;
+  int collected = 0;
+  bool tooManyGroups = false;
+};
+
+// Regroups items 1..n: each item not yet taken starts a group, which takes
+// every later item that sameGroup puts with it; inside a group the items
+// come in runs that sameRun tells apart, runs in the order of their first
+// item. Stops, with tooManyGroups, before a group beyond maxGroups.
+template <typename SameGroup, typename SameRun>
+void CollectGroups(int n, int maxGroups, SameGroup sameGroup, SameRun sameRun, Regrouping& r) {
+  bool taken[kItemSlots] = {};
+  for (int i = 1; i <= n; ++i) {
+    if (taken[i]) continue;
+    if (r.groups == maxGroups) {
+      r.tooManyGroups = true;
+      return;
+    }
+    const int g = ++r.groups;
+    r.firstItem[g] = static_cast<int16_t>(i);
+    for (int j = i; j <= n; ++j) {
+      if (taken[j] || !sameGroup(i, j)) continue;
+      for (int l = j; l <= n; ++l) {
+        if (taken[l] || !sameGroup(i, l) || !sameRun(j, l)) continue;
+        taken[l] = true;
+        r.item[++r.collected] = static_cast<int16_t>(l);
+        r.group[r.collected] = static_cast<int16_t>(g);
+        ++r.quantity[g];
+      }
+    }
+  }
+}
+
+// Appends one item per unit of quantity of groups 1..groupCount, in order,
+// calling add(item, group) for each; false (with count at the limit) when
+// there would be more than kMaxItems items.
+template <typename Group, typename Add>
+bool ExpandGroups(const Group* groups, int groupCount, int32_t& count, Add add) {
+  for (int g = 1; g <= groupCount; ++g) {
+    for (int k = 0; k < groups[g].quantity; ++k) {
+      if (count >= kMaxItems) return false;
+      add(++count, g);
+    }
+  }
+  return true;
+}
+
+// Puts items 1..count in their new order with their new group numbers, or
+// raises why the regrouping failed: tooMany when there were too many groups,
+// lost when items went missing.
+template <typename... Tables>
+void ApplyRegrouping(SolverState& st, const Regrouping& r, int count, int tooMany, int lost,
+                     int16_t* groupOf, Tables*... tables) {
+  if (r.tooManyGroups) {
+    RaiseError(st, tooMany);
+  } else if (r.collected != count) {
+    RaiseError(st, lost);
+  } else {
+    Reorder(r.item, count, tables...);
+    std::copy(r.group + 1, r.group + count + 1, groupOf + 1);
+  }
 }
 
 }  // namespace
 
-bool CheckSettings(SolverState& st, const CallSettings& in) {
-  const bool ok = InRange(in.costOptim, 0, 1) && InRange(in.ignoreLast, 0, 1) &&
-                  InRange(in.layByMark, 0, 1) && InRange(in.prefShort, -5, 5) &&
-                  InRange(in.reduceLays, 0, 6) && InRange(in.effortLev, 0, 10) &&
-                  InRange(in.iterMult, 1, 100) && InRange(in.optimTime, 0, 55555) &&
-                  InRange(in.diffStocks, 0, 10) && InRange(in.diffPieces, -100, 100) &&
-                  InRange(in.maxPieces, 0, 100) && in.gapItIt >= 0 && in.gapItEnd >= 0 &&
-                  in.gapGripEnd >= 0 && in.minReusable >= 0 && in.runMsgMode >= 0;
+bool CheckSettings(SolverState& st, const TarvolinSettings& in) {
+  const bool bundleOk = in.bundleSize == 0 || InRange(in.bundleSize, 2, kMaxBundle);
+  const bool ok = InRange(in.costMode, 0, 1) && InRange(in.ignoreLast, 0, 1) &&
+                  InRange(in.layoutsByMark, 0, 1) &&
+                  InRange(in.preferShort, -kMaxPreferShort, kMaxPreferShort) &&
+                  InRange(in.reduceLayouts, 0, kMaxReduceLayouts) &&
+                  InRange(in.effortLevel, 0, kMaxEffortLevel) &&
+                  InRange(in.iterationMultiplier, 1, kMaxIterationMultiplier) &&
+                  InRange(in.timeLimitSeconds, 0, kMaxTimeLimitSeconds) &&
+                  InRange(in.maxStockGroups, 0, kMaxStockGroups) &&
+                  InRange(in.maxDifferentPieces, 0, kMaxItems) && bundleOk &&
+                  (in.bundleSize == 0 || in.maxDifferentPieces == 0) &&
+                  InRange(in.maxPiecesPerLayout, 0, kMaxItems) && in.kerf >= 0 && in.endZone >= 0 &&
+                  in.gripLength >= 0 && in.minReusable >= 0 && in.progressMode >= 0;
   if (!ok) {
-    RaiseError(st, 25, kMsgSettings);
+    RaiseError(st, TARVOLIN_ERROR_SETTINGS);
     return false;
   }
   SolverSettings& s = st.settings;
   ResetRecord(s);
-  s.costMode = in.costOptim != 0;
+  s.costMode = in.costMode != 0;
   s.ignoreLast = in.ignoreLast != 0;
-  s.prefShort = in.prefShort;
-  s.reduceLays = in.reduceLays;
-  s.effortLev = in.effortLev;
-  s.timeLimitMs = in.optimTime * 1000.0;
-  s.diffStocks = in.diffStocks;
-  if (in.diffPieces >= -1) {
-    s.diffPieces = std::max(in.diffPieces, 0);
-    s.bundle = 0;
-  } else {
-    s.diffPieces = 0;
-    s.bundle = -in.diffPieces;
-  }
-  s.maxPieces = in.maxPieces;
-  s.iterMult = in.iterMult;
-  s.iterFactor = in.iterMult * 0.002;
+  s.preferShort = in.preferShort;
+  s.reduceLayouts = in.reduceLayouts;
+  s.effortLevel = in.effortLevel;
+  s.timeLimitMs = in.timeLimitSeconds * 1000.0;
+  s.maxStockGroups = in.maxStockGroups;
+  s.maxDifferentPieces = in.maxDifferentPieces;
+  s.bundle = in.bundleSize;
+  s.maxPiecesPerLayout = in.maxPiecesPerLayout;
+  s.iterationMultiplier = in.iterationMultiplier;
+  s.iterationFactor = in.iterationMultiplier * kIterationFactorPerUnit;
   s.minReusable = in.minReusable;
-  s.kerf = in.gapItIt;
-  s.endZone = in.gapItEnd;
-  s.gripLength = in.gapGripEnd;
-  s.layByMark = in.layByMark != 0;
-  s.showProgress = in.runMsgMode > 0;
-  s.escEnabled = in.runMsgMode > 1;
+  s.kerf = in.kerf;
+  s.endZone = in.endZone;
+  s.gripLength = in.gripLength;
+  s.layoutsByMark = in.layoutsByMark != 0;
+  s.showProgress = in.progressMode > 0;
+  s.escEnabled = in.progressMode > 1;
   return true;
 }
 
-void CheckArrays(SolverState& st, const CallArrays& in) {
-  const int32_t n = in.stockGrLth[0];
-  const int32_t m = in.partGrLth[0];
+void CheckGroups(SolverState& st, const TarvolinProblem& in, ArrayCountMismatch mismatch) {
+  const int32_t n = in.stockGroupCount;
+  const int32_t m = in.partGroupCount;
   bool failed = false;
-  auto fail = [&](int number, const char* message) {
-    RaiseError(st, number, message);
+  auto fail = [&](int number) {
+    RaiseError(st, number);
     failed = true;
   };
-  if (n < 1) fail(1, kMsgStockIndex);
-  if (m < 1) fail(2, kMsgPartIndex);
-  if (n > kMaxStockGroups) fail(1, kMsgStockIndex);
-  if (m > kMaxPartGroups) fail(2, kMsgPartIndex);
-  if (in.stockGrQty[0] != n || in.stockGrCst[0] != n) fail(3, kMsgStockIndexDiff);
-  if (in.partGrQty[0] != m || in.partGrMrkID[0] != m) fail(4, kMsgPartIndexDiff);
+  if (n < 1) fail(TARVOLIN_ERROR_STOCK_GROUP_COUNT);
+  if (m < 1) fail(TARVOLIN_ERROR_PART_GROUP_COUNT);
+  if (n > kMaxStockGroups) fail(TARVOLIN_ERROR_STOCK_GROUP_COUNT);
+  if (m > kMaxPartGroups) fail(TARVOLIN_ERROR_PART_GROUP_COUNT);
+  if (mismatch.stock) fail(TARVOLIN_ERROR_STOCK_COUNT_MISMATCH);
+  if (mismatch.part) fail(TARVOLIN_ERROR_PART_COUNT_MISMATCH);
   if (failed) return;
 
   // The first failing value ends the whole check.
   struct ValueCheck {
     int number;
-    const char* message;
     int32_t count;
-    bool (*bad)(const CallArrays&, int);
+    bool (*bad)(const TarvolinProblem&, int);
   };
   const ValueCheck checks[] = {
-      {5, kMsgStockLength, n, [](const CallArrays& a, int i) { return a.stockGrLth[i] < 1; }},
-      {6, kMsgPartLength, m, [](const CallArrays& a, int i) { return a.partGrLth[i] < 1; }},
-      {7, kMsgStockCost, n, [](const CallArrays& a, int i) { return a.stockGrCst[i] < 0; }},
-      {8, kMsgPartMark, m, [](const CallArrays& a, int i) { return a.partGrMrkID[i] < 0; }},
-      {9, kMsgStockQty, n, [](const CallArrays& a, int i) { return a.stockGrQty[i] < 0; }},
-      {10, kMsgPartQty, m, [](const CallArrays& a, int i) { return a.partGrQty[i] < 0; }},
+      {TARVOLIN_ERROR_STOCK_LENGTH, n,
+       [](const TarvolinProblem& p, int g) { return p.stockGroups[g].length < 1; }},
+      {TARVOLIN_ERROR_PART_LENGTH, m,
+       [](const TarvolinProblem& p, int g) { return p.partGroups[g].length < 1; }},
+      {TARVOLIN_ERROR_STOCK_COST, n,
+       [](const TarvolinProblem& p, int g) { return p.stockGroups[g].cost < 0; }},
+      {TARVOLIN_ERROR_PART_MARK, m,
+       [](const TarvolinProblem& p, int g) { return p.partGroups[g].markId < 0; }},
+      {TARVOLIN_ERROR_STOCK_QUANTITY, n,
+       [](const TarvolinProblem& p, int g) { return p.stockGroups[g].quantity < 0; }},
+      {TARVOLIN_ERROR_PART_QUANTITY, m,
+       [](const TarvolinProblem& p, int g) { return p.partGroups[g].quantity < 0; }},
   };
   for (const ValueCheck& c : checks) {
-    for (int i = 1; i <= c.count; ++i) {
-      if (c.bad(in, i)) {
-        RaiseError(st, c.number, c.message);
+    for (int g = 1; g <= c.count; ++g) {
+      if (c.bad(in, g)) {
+        RaiseError(st, c.number);
         return;
       }
     }
@@ -177,164 +237,97 @@ void ClearProblemTables(SolverState& st) {
   ClearResult(st.driver);
 
   SolverSettings& s = st.settings;
-  s.effCostMode = s.costMode;
-  s.effReduceLays = s.reduceLays;
-  s.groupPartsByMark = s.layByMark && s.reduceLays > 0;
+  s.effectiveCostMode = s.costMode;
+  s.effectiveReduceLayouts = s.reduceLayouts;
+  s.groupPartsByMark = s.layoutsByMark && s.reduceLayouts > 0;
 }
 
-void ExpandItems(SolverState& st, const CallArrays& in, int16_t* stockItGr, int16_t* partItGr) {
+void ExpandItems(SolverState& st, const TarvolinProblem& in, TarvolinPlan& plan) {
   ProblemTables& t = st.problem;
-  for (int g = 1; g <= in.partGrLth[0]; ++g) {
-    for (int k = 0; k < in.partGrQty[g]; ++k) {
-      if (t.partCount >= kMaxItems) {
-        RaiseError(st, 16, kMsgPartItems);
-        return;
-      }
-      const int i = ++t.partCount;
-      t.partLth[i] = in.partGrLth[g];
-      t.partMark[i] = in.partGrMrkID[g];
-      t.partInputNo[i] = static_cast<int16_t>(i);
-      partItGr[i] = static_cast<int16_t>(g);
-    }
+  const bool partsDone =
+      ExpandGroups(in.partGroups, in.partGroupCount, t.partCount, [&](int i, int g) {
+        t.partLength[i] = in.partGroups[g].length;
+        t.partMark[i] = in.partGroups[g].markId;
+        t.partInputNo[i] = static_cast<int16_t>(i);
+        plan.partItemGroup[i] = static_cast<int16_t>(g);
+        plan.partItemCount = i;
+      });
+  if (!partsDone) {
+    RaiseError(st, TARVOLIN_ERROR_TOO_MANY_PART_ITEMS);
+    return;
   }
-  for (int g = 1; g <= in.stockGrLth[0]; ++g) {
-    for (int k = 0; k < in.stockGrQty[g]; ++k) {
-      if (t.stockCount >= kMaxItems) {
-        RaiseError(st, 15, kMsgStockItems);
-        return;
-      }
-      const int i = ++t.stockCount;
-      t.stockLth[i] = in.stockGrLth[g];
-      t.stockCost[i] = in.stockGrCst[g];
-      t.stockInputNo[i] = static_cast<int16_t>(i);
-      stockItGr[i] = static_cast<int16_t>(g);
-    }
-  }
+  const bool stockDone =
+      ExpandGroups(in.stockGroups, in.stockGroupCount, t.stockCount, [&](int i, int g) {
+        t.stockLength[i] = in.stockGroups[g].length;
+        t.stockCost[i] = in.stockGroups[g].cost;
+        t.stockInputNo[i] = static_cast<int16_t>(i);
+        plan.stockItemGroup[i] = static_cast<int16_t>(g);
+        plan.stockItemCount = i;
+      });
+  if (!stockDone) RaiseError(st, TARVOLIN_ERROR_TOO_MANY_STOCK_ITEMS);
 }
 
 void SortPartItems(SolverState& st) {
   ProblemTables& t = st.problem;
-  for (int pass = 0; pass < t.partCount; ++pass) {
-    for (int i = 1; i < t.partCount; ++i) {
-      if (t.partLth[i] < t.partLth[i + 1]) ExchangeParts(t, i);
-    }
-  }
+  SortItems(
+      t.partCount, [&](int a, int b) { return t.partLength[a] > t.partLength[b]; }, t.partLength,
+      t.partMark, t.partInputNo);
 }
 
 void GroupPartItems(SolverState& st) {
   ProblemTables& t = st.problem;
-  const int n = t.partCount;
-  bool taken[kItemSlots] = {};
-  int32_t lth[kItemSlots] = {};
-  int32_t mark[kItemSlots] = {};
-  int16_t inputNo[kItemSlots] = {};
-  int16_t group[kItemSlots] = {};
-  int collected = 0;
-  int groups = 0;
-  for (int i = 1; i <= n; ++i) {
-    if (taken[i]) continue;
-    if (groups == kMaxPartGroups) {
-      RaiseError(st, 14, kMsgPartGroups);
-      return;
-    }
-    ++groups;
-    const int32_t length = t.partLth[i];
-    int16_t qty = 0;
-    auto take = [&](int j) {
-      taken[j] = true;
-      ++collected;
-      lth[collected] = t.partLth[j];
-      mark[collected] = t.partMark[j];
-      inputNo[collected] = t.partInputNo[j];
-      group[collected] = static_cast<int16_t>(groups);
-      ++qty;
-    };
-    // Collects the ungrouped items of this length with the given mark.
-    auto takeMark = [&](int from, int32_t m) {
-      for (int l = from; l <= n; ++l) {
-        if (!taken[l] && t.partLth[l] == length && t.partMark[l] == m) take(l);
-      }
-    };
-    if (st.settings.groupPartsByMark) {
-      takeMark(i, t.partMark[i]);
-    } else {
-      for (int j = i; j <= n; ++j) {
-        if (!taken[j] && t.partLth[j] == length) takeMark(j, t.partMark[j]);
-      }
-    }
-    t.partGrLth[groups] = length;
-    t.partGrQty[groups] = qty;
-    t.partGroupCount = groups;
+  const bool byMark = st.settings.groupPartsByMark;
+  Regrouping r;
+  // Pieces of one length form a group (of one length and mark when parts
+  // are grouped by mark); inside a group, pieces of one mark follow each
+  // other in the order their marks first appear.
+  CollectGroups(
+      t.partCount, kMaxPartGroups,
+      [&](int a, int b) {
+        return t.partLength[a] == t.partLength[b] && (!byMark || t.partMark[a] == t.partMark[b]);
+      },
+      [&](int a, int b) { return t.partMark[a] == t.partMark[b]; }, r);
+  for (int g = 1; g <= r.groups; ++g) {
+    t.partGroupLength[g] = t.partLength[r.firstItem[g]];
+    t.partGroupQty[g] = r.quantity[g];
   }
-  if (collected != n) {
-    RaiseError(st, 221, kMsgCalcError);
-    return;
-  }
-  std::copy(lth + 1, lth + n + 1, t.partLth + 1);
-  std::copy(mark + 1, mark + n + 1, t.partMark + 1);
-  std::copy(inputNo + 1, inputNo + n + 1, t.partInputNo + 1);
-  std::copy(group + 1, group + n + 1, t.partGroup + 1);
+  t.partGroupCount = r.groups;
+  ApplyRegrouping(st, r, t.partCount, TARVOLIN_ERROR_TOO_MANY_PART_GROUPS,
+                  TARVOLIN_ERROR_PART_GROUPING, t.partGroup, t.partLength, t.partMark,
+                  t.partInputNo);
 }
 
 void SortStockItems(SolverState& st) {
   ProblemTables& t = st.problem;
-  for (int pass = 0; pass < t.stockCount; ++pass) {
-    for (int i = 1; i < t.stockCount; ++i) {
-      if (t.stockLth[i] < t.stockLth[i + 1]) ExchangeStocks(t, i);
-    }
-  }
-  for (int pass = 0; pass < t.stockCount; ++pass) {
-    for (int i = 1; i < t.stockCount; ++i) {
-      if (t.stockLth[i] == t.stockLth[i + 1] && t.stockCost[i] < t.stockCost[i + 1]) {
-        ExchangeStocks(t, i);
-      }
-    }
-  }
+  // Longest first; of equal length the dearer bars first.
+  SortItems(
+      t.stockCount,
+      [&](int a, int b) {
+        if (t.stockLength[a] != t.stockLength[b]) return t.stockLength[a] > t.stockLength[b];
+        return t.stockCost[a] > t.stockCost[b];
+      },
+      t.stockLength, t.stockCost, t.stockInputNo);
 }
 
 void GroupStockItems(SolverState& st) {
   ProblemTables& t = st.problem;
-  const int n = t.stockCount;
-  bool taken[kItemSlots] = {};
-  int32_t lth[kItemSlots] = {};
-  int32_t cost[kItemSlots] = {};
-  int16_t inputNo[kItemSlots] = {};
-  int16_t group[kItemSlots] = {};
-  int collected = 0;
-  int groups = 0;
-  for (int i = 1; i <= n; ++i) {
-    if (taken[i]) continue;
-    if (groups == kMaxStockGroups) {
-      RaiseError(st, 13, kMsgStockGroups);
-      return;
-    }
-    ++groups;
-    int16_t qty = 0;
-    for (int j = i; j <= n; ++j) {
-      if (taken[j] || t.stockLth[j] != t.stockLth[i] || t.stockCost[j] != t.stockCost[i]) {
-        continue;
-      }
-      taken[j] = true;
-      ++collected;
-      lth[collected] = t.stockLth[j];
-      cost[collected] = t.stockCost[j];
-      inputNo[collected] = t.stockInputNo[j];
-      group[collected] = static_cast<int16_t>(groups);
-      ++qty;
-    }
-    t.stockGrLth[groups] = t.stockLth[i];
-    t.stockGrCst[groups] = t.stockCost[i];
-    t.stockGrQty[groups] = qty;
-    t.stockGroupCount = groups;
+  Regrouping r;
+  // Bars of one length and one cost form a group.
+  CollectGroups(
+      t.stockCount, kMaxStockGroups,
+      [&](int a, int b) {
+        return t.stockLength[a] == t.stockLength[b] && t.stockCost[a] == t.stockCost[b];
+      },
+      [](int, int) { return true; }, r);
+  for (int g = 1; g <= r.groups; ++g) {
+    t.stockGroupLength[g] = t.stockLength[r.firstItem[g]];
+    t.stockGroupCost[g] = t.stockCost[r.firstItem[g]];
+    t.stockGroupQty[g] = r.quantity[g];
   }
-  if (collected != n) {
-    RaiseError(st, 222, kMsgCalcError);
-    return;
-  }
-  std::copy(lth + 1, lth + n + 1, t.stockLth + 1);
-  std::copy(cost + 1, cost + n + 1, t.stockCost + 1);
-  std::copy(inputNo + 1, inputNo + n + 1, t.stockInputNo + 1);
-  std::copy(group + 1, group + n + 1, t.stockGroup + 1);
+  t.stockGroupCount = r.groups;
+  ApplyRegrouping(st, r, t.stockCount, TARVOLIN_ERROR_TOO_MANY_STOCK_GROUPS,
+                  TARVOLIN_ERROR_STOCK_GROUPING, t.stockGroup, t.stockLength, t.stockCost,
+                  t.stockInputNo);
 }
 
 void SortAndRegroup(SolverState& st) {
@@ -350,17 +343,17 @@ void CheckProblem(SolverState& st) {
   SolverSettings& s = st.settings;
   ProblemStats& ps = st.stats;
   bool failed = false;
-  auto fail = [&](int number, const char* message) {
-    RaiseError(st, number, message);
+  auto fail = [&](int number) {
+    RaiseError(st, number);
     failed = true;
   };
 
-  if (t.stockGroupCount < 1) fail(11, kMsgNoStocks);
-  if (t.partGroupCount < 1) fail(12, kMsgNoParts);
-  if (t.stockGroupCount > kMaxStockGroups) fail(13, kMsgStockGroups);
-  if (t.partGroupCount > kMaxPartGroups) fail(14, kMsgPartGroups);
-  if (t.stockCount > kMaxItems) fail(15, kMsgStockItems);
-  if (t.partCount > kMaxItems) fail(16, kMsgPartItems);
+  if (t.stockGroupCount < 1) fail(TARVOLIN_ERROR_NO_STOCK);
+  if (t.partGroupCount < 1) fail(TARVOLIN_ERROR_NO_PARTS);
+  if (t.stockGroupCount > kMaxStockGroups) fail(TARVOLIN_ERROR_TOO_MANY_STOCK_GROUPS);
+  if (t.partGroupCount > kMaxPartGroups) fail(TARVOLIN_ERROR_TOO_MANY_PART_GROUPS);
+  if (t.stockCount > kMaxItems) fail(TARVOLIN_ERROR_TOO_MANY_STOCK_ITEMS);
+  if (t.partCount > kMaxItems) fail(TARVOLIN_ERROR_TOO_MANY_PART_ITEMS);
   if (failed) return;
 
   // The working end zone and gripping length are the settings themselves
@@ -370,11 +363,11 @@ void CheckProblem(SolverState& st) {
   int32_t capped[kStockGroupSlots] = {};
   int32_t cappedTotal = t.stockCount;
   for (int g = 1; g <= t.stockGroupCount; ++g) {
-    const int32_t qty = t.stockGrQty[g];
+    const int32_t qty = t.stockGroupQty[g];
     if (qty < 1) continue;
-    const int32_t bound =
-        BarDemandBound(t.partGrLth, t.partGrQty, t.partGroupCount, kBarDemandSlack, s.gripLength,
-                       s.endZone, s.kerf, t.stockGrLth[g]);
+    const int32_t bound = BarDemandBound(t.partGroupLength, t.partGroupQty, t.partGroupCount,
+                                         TARVOLIN_BAR_DEMAND_SLACK, s.gripLength, s.endZone, s.kerf,
+                                         t.stockGroupLength[g]);
     if (bound < qty) {
       capped[g] = bound;
       cappedTotal -= qty - bound;
@@ -384,129 +377,108 @@ void CheckProblem(SolverState& st) {
   }
   ps.cappedStockCount = cappedTotal;
   if (cappedTotal == 0) {
-    RaiseError(st, 21, kMsgNoFit);
+    RaiseError(st, TARVOLIN_ERROR_NO_PART_FITS);
     return;
   }
   for (int g = 1; g <= t.stockGroupCount; ++g) {
-    if (t.stockGrLth[g] < 1) {
-      RaiseError(st, 22, kMsgEndGap);
+    if (t.stockGroupLength[g] < 1) {
+      RaiseError(st, TARVOLIN_ERROR_END_ZONE_TOO_LONG);
       return;
     }
   }
 
-  ps.maxStockLth = 0;
-  ps.minStockLth = kSumLimit;
+  const GroupSpan stock = SpanOfGroups(t.stockGroupLength, capped, t.stockGroupCount);
+  ps.maxStockLength = stock.maxLength;
+  ps.minStockLength = stock.minLength;
+  ps.maxStockQty = stock.maxQty;
+  ps.totalStockLength = stock.totalLength;
   for (int g = 1; g <= t.stockGroupCount; ++g) {
     if (capped[g] < 1) continue;
-    const int32_t lth = t.stockGrLth[g];
-    ps.maxStockLth = std::max(ps.maxStockLth, lth);
-    ps.minStockLth = std::min(ps.minStockLth, lth);
-    ps.maxStockQty = std::max(ps.maxStockQty, capped[g]);
-    ps.maxCostRate = std::max(ps.maxCostRate, static_cast<double>(t.stockGrCst[g]) / lth);
-    ps.totalStockLth += int64_t{lth} * capped[g];
-    ps.totalStockCost += int64_t{t.stockGrCst[g]} * capped[g];
+    const double rate = static_cast<double>(t.stockGroupCost[g]) / t.stockGroupLength[g];
+    ps.maxCostRate = std::max(ps.maxCostRate, rate);
+    ps.totalStockCost += int64_t{t.stockGroupCost[g]} * capped[g];
   }
-  ps.maxPartLth = 0;
-  ps.minPartLth = kSumLimit;
-  int32_t partGroupsWithQty = 0;
-  for (int g = 1; g <= t.partGroupCount; ++g) {
-    if (t.partGrQty[g] < 1) continue;
-    ++partGroupsWithQty;
-    ps.maxPartLth = std::max(ps.maxPartLth, t.partGrLth[g]);
-    ps.minPartLth = std::min(ps.minPartLth, t.partGrLth[g]);
-    ps.maxPartQty = std::max<int32_t>(ps.maxPartQty, t.partGrQty[g]);
-    ps.totalPartLth += int64_t{t.partGrLth[g]} * t.partGrQty[g];
-  }
+  const GroupSpan parts = SpanOfGroups(t.partGroupLength, t.partGroupQty, t.partGroupCount);
+  ps.maxPartLength = parts.maxLength;
+  ps.minPartLength = parts.minLength;
+  ps.maxPartQty = parts.maxQty;
+  ps.totalPartLength = parts.totalLength;
+  const int32_t partGroupsWithQty = parts.groups;
 
   failed = false;
-  if (ps.totalStockLth > kSumLimit) fail(17, kMsgStockLengthSum);
-  if (ps.totalPartLth > kSumLimit) fail(18, kMsgPartLengthSum);
-  if (ps.totalStockCost > kSumLimit) fail(19, kMsgStockCostSum);
-  if (int64_t{ps.maxStockLth} - s.endZone < ps.minPartLth) fail(21, kMsgNoFit);
-  if (s.bundle > ps.maxPartQty) fail(23, kMsgBundle);
+  if (ps.totalStockLength > kMaxSum) fail(TARVOLIN_ERROR_STOCK_LENGTH_SUM);
+  if (ps.totalPartLength > kMaxSum) fail(TARVOLIN_ERROR_PART_LENGTH_SUM);
+  if (ps.totalStockCost > kMaxSum) fail(TARVOLIN_ERROR_STOCK_COST_SUM);
+  if (int64_t{ps.maxStockLength} - s.endZone < ps.minPartLength) fail(TARVOLIN_ERROR_NO_PART_FITS);
+  if (s.bundle > ps.maxPartQty) fail(TARVOLIN_ERROR_BUNDLE_TOO_LARGE);
   if (failed) return;
 
   // Limits that cannot bind are switched off.
-  if (s.diffStocks >= t.stockGroupCount) s.diffStocks = 0;
-  if (s.diffPieces >= t.partGroupCount) s.diffPieces = 0;
-  if (s.maxPieces >= t.partCount) s.maxPieces = 0;
+  if (s.maxStockGroups >= t.stockGroupCount) s.maxStockGroups = 0;
+  if (s.maxDifferentPieces >= t.partGroupCount) s.maxDifferentPieces = 0;
+  if (s.maxPiecesPerLayout >= t.partCount) s.maxPiecesPerLayout = 0;
 
-  ps.avgStockLth = static_cast<int32_t>(ps.totalStockLth / cappedTotal);
-  ps.avgPartLth = static_cast<int32_t>(ps.totalPartLth / t.partCount);
+  ps.avgStockLength = static_cast<int32_t>(ps.totalStockLength / cappedTotal);
+  ps.avgPartLength = static_cast<int32_t>(ps.totalPartLength / t.partCount);
   ps.estPieceCapacity = static_cast<int32_t>(std::min<int64_t>(
-      t.partCount, RoundEven(static_cast<double>(ps.totalStockLth) / ps.avgPartLth + 0.51)));
+      t.partCount, RoundEven(static_cast<double>(ps.totalStockLength) / ps.avgPartLength + 0.51)));
   ps.estBarsNeeded = static_cast<int32_t>(std::min<int64_t>(
-      cappedTotal, RoundEven(static_cast<double>(ps.totalPartLth) / ps.avgStockLth + 0.51)));
+      cappedTotal, RoundEven(static_cast<double>(ps.totalPartLength) / ps.avgStockLength + 0.51)));
 
   // Too small an order for layout reduction to matter.
-  if (t.partCount - 2.0 * ps.avgStockLth / ps.avgPartLth <= partGroupsWithQty) {
-    s.effReduceLays = 0;
+  if (t.partCount - 2.0 * ps.avgStockLength / ps.avgPartLength <= partGroupsWithQty) {
+    s.effectiveReduceLayouts = 0;
   }
 
   // Equal cost per length makes cost and material optimization the same.
   if (ps.totalStockCost == 0) {
-    s.effCostMode = false;
+    s.effectiveCostMode = false;
   } else {
     bool allEqual = true;
     for (int g = 1; g <= t.stockGroupCount; ++g) {
       if (capped[g] < 1) continue;
-      const double rate = static_cast<double>(t.stockGrCst[g]) / t.stockGrLth[g];
-      if (ps.maxCostRate - rate > 1e-11) allEqual = false;
+      const double rate = static_cast<double>(t.stockGroupCost[g]) / t.stockGroupLength[g];
+      if (ps.maxCostRate - rate > kRateTolerance) allEqual = false;
     }
-    if (allEqual) s.effCostMode = false;
+    if (allEqual) s.effectiveCostMode = false;
   }
 
   // The capped quantities served only this check; the statistics stay.
   ps.cappedStockCount = 0;
 }
 
-void WriteResults(const SolverState& st, const CallArrays& in, const CallResults& a) {
+void WriteResults(const SolverState& st, TarvolinPlan& plan) {
   const ProblemTables& t = st.problem;
   const DriverTables& d = st.driver;
   const RunRecord& r = d.result;
-  *a.critValue = Scaled(r.criterion);
-  *a.utilRate = Scaled(r.utilization);
-  *a.stockUsed = r.bars;
-  *a.partsCut = r.parts;
-  *a.lthUsed = r.length;
-  *a.wasteSum = r.waste;
-  *a.costUsed = r.cost;
-  *a.lastParts = r.lastParts;
-  *a.lastLthUsed = r.lastLength;
-  *a.lastWaste = r.lastRemainder;
-  *a.lastCost = r.lastCost;
-  *a.patternNum = r.patterns;
-  *a.layoutNum = r.layouts;
-  *a.layoutCuts = r.layoutCuts;
-  *a.lastStock = StockInputNo(t, r.lastStock);
-  *a.reserved1 = 0;
-  *a.reserved2 = 0;
+  plan.criterion = Scaled(r.criterion);
+  plan.utilization = Scaled(r.utilization);
+  plan.stockUsed = r.bars;
+  plan.partsCut = r.parts;
+  plan.lengthUsed = r.length;
+  plan.wasteSum = r.waste;
+  plan.costUsed = r.cost;
+  plan.lastStock = StockInputNo(t, r.lastStock);
+  plan.lastParts = r.lastParts;
+  plan.lastLengthUsed = r.lastLength;
+  plan.lastWaste = r.lastRemainder;
+  plan.lastCost = r.lastCost;
+  plan.patternCount = r.patterns;
+  plan.layoutCount = r.layouts;
+  plan.layoutCuts = r.layoutCuts;
+  plan.partItemCount = t.partCount;
+  plan.stockItemCount = t.stockCount;
 
   for (int i = 1; i <= t.partCount; ++i) {
-    a.partItStock[t.partInputNo[i]] = StockInputNo(t, d.resultStockOfPiece[i]);
+    plan.partItemStock[t.partInputNo[i]] = StockInputNo(t, d.resultStockOfPiece[i]);
   }
   for (int i = 1; i <= t.stockCount; ++i) {
     const int no = t.stockInputNo[i];
-    a.stockItLay[no] = Wrap16(d.resultBarLayout[i]);
-    a.stockItPat[no] = Wrap16(d.resultBarPattern[i]);
-    a.stockItParts[no] = Wrap16(d.resultBarParts[i]);
-    a.stockItWaste[no] = d.resultBarWaste[i];
+    plan.stockItemLayout[no] = Wrap16(d.resultBarLayout[i]);
+    plan.stockItemPattern[no] = Wrap16(d.resultBarPattern[i]);
+    plan.stockItemParts[no] = Wrap16(d.resultBarParts[i]);
+    plan.stockItemWaste[no] = d.resultBarWaste[i];
   }
-
-  const int32_t check = Wrap32(int64_t{in.stockGrLth[in.stockGrLth[0] + 1]} +
-                               int64_t{in.partGrLth[in.partGrLth[0] + 1]});
-  const int np = t.partCount;
-  const int ns = t.stockCount;
-  for (int16_t* array : {a.partItGr, a.partItStock}) {
-    array[0] = Wrap16(np);
-    array[np + 1] = Wrap16(check);
-  }
-  for (int16_t* array : {a.stockItGr, a.stockItLay, a.stockItPat, a.stockItParts}) {
-    array[0] = Wrap16(ns);
-    array[ns + 1] = Wrap16(check);
-  }
-  a.stockItWaste[0] = ns;
-  a.stockItWaste[ns + 1] = check;
 }
 
 }  // namespace solver

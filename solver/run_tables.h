@@ -9,12 +9,13 @@
 //
 // Lengths: on entry to LayoutSearch every length of this record is a working
 // length (real length + kerf for parts, real length + kerf - end zone for
-// bars, gripLength = GapGripEnd + kerf). On exit partGrLth, stockGrLth and
+// bars, gripLength = grip length + kerf). On exit partGroupLength, stockGroupLength and
 // gripLength hold real lengths again, and every figure handed back is real.
 #pragma once
 
 #include <cstdint>
 
+#include "consistency_checks.h"
 #include "solver_common.h"
 
 namespace solver {
@@ -25,13 +26,35 @@ inline constexpr int kRunBundleWithRemainder = 3;
 inline constexpr int kRunPlain = 4;
 inline constexpr int kRunRemainder = 6;
 
+// Counting distinct orders of items stops at this many; the iteration
+// budgets of a pass never exceed it either.
+inline constexpr int32_t kOrderCountCap = 25555;
+
+// How large the part groups of a run are against a bar: each group is
+// small (at most half a bar on average), medium, or large (two bars or
+// more). The piece orderings and the pair combinations depend on it.
+inline constexpr int32_t kMixSmallGroups = 1;
+inline constexpr int32_t kMixMediumGroups = 2;
+inline constexpr int32_t kMixLargeGroups = 3;
+
+// A run of equal pieces joins a combination when its length is at least
+// runShare of the free bar length, and a pair when both runs together fill
+// pairFill of it. With triples allowed pairs are looser; without them only
+// pairs that nearly fill a bar are tried.
+inline constexpr double kRunShare = 0.2;
+inline constexpr double kPairFill = 0.6;
+inline constexpr double kPairOnlyRunShare = 0.4;
+inline constexpr double kPairOnlyFill = 0.95;
+
 // Bar states during one construction.
 inline constexpr int16_t kBarFree = 0;
 inline constexpr int16_t kBarLookedAt = 1;  // looked at, left empty
 inline constexpr int16_t kBarUsed = 2;
 inline constexpr int16_t kBarCommitted = 3;
 
-inline constexpr int32_t kUntouchedRemainder = 2000000000;
+// Remainder of a bar no piece has touched: above every real remainder,
+// since every length stays within the sum limit.
+inline constexpr int32_t kUntouchedRemainder = kMaxSum;
 
 // Figures of a plan under construction, in working lengths until the kerf
 // correction turns them into real lengths.
@@ -73,7 +96,7 @@ struct FixedPart {
   int16_t barGroup[kItemSlots] = {};
   int32_t barLayout[kItemSlots] = {};
   LayoutSignature barSignature[kItemSlots] = {};
-  // Stock groups with bars used (1..usedStockGroupCount), for DiffStocks.
+  // Stock groups with bars used (1..usedStockGroupCount), for the stock group limit.
   int16_t usedStockGroups[kStockGroupSlots] = {};
   int32_t usedStockGroupCount = 0;
 };
@@ -99,19 +122,19 @@ struct RunTables {
   int32_t driverMode = 2;    // 0: bundle given (single candidate); 2: multiplicity search
   double driverStartMs = 0;  // the time limit counts from here
 
-  int32_t pieceCount = 0;                   // n_p
-  int16_t pieceGroup[kItemSlots] = {};      // part group of run piece 1..n_p, groups consecutive
-  int32_t partGroupCount = 0;               // internal part groups, empty ones included
-  int32_t partGrLth[kPartGroupSlots] = {};  // working length: real + kerf
-  int32_t partGrQty[kPartGroupSlots] = {};  // open quantity of the run
+  int32_t pieceCount = 0;               // n_p
+  int16_t pieceGroup[kItemSlots] = {};  // part group of run piece 1..n_p, groups consecutive
+  int32_t partGroupCount = 0;           // internal part groups, empty ones included
+  int32_t partGroupLength[kPartGroupSlots] = {};  // working length: real + kerf
+  int32_t partGroupQty[kPartGroupSlots] = {};     // open quantity of the run
   int32_t emptyPartGroups = 0;
 
-  int32_t stockCount = 0;                     // n_s
-  int16_t stockGroup[kItemSlots] = {};        // stock group of run bar 1..n_s, groups consecutive
-  int32_t stockGroupCount = 0;                // internal stock groups, empty ones included
-  int32_t stockGrLth[kStockGroupSlots] = {};  // working length: real + kerf - end zone
-  int32_t stockGrCst[kStockGroupSlots] = {};
-  int32_t stockGrQty[kStockGroupSlots] = {};  // available quantity after trimming
+  int32_t stockCount = 0;               // n_s
+  int16_t stockGroup[kItemSlots] = {};  // stock group of run bar 1..n_s, groups consecutive
+  int32_t stockGroupCount = 0;          // internal stock groups, empty ones included
+  int32_t stockGroupLength[kStockGroupSlots] = {};  // working length: real + kerf - end zone
+  int32_t stockGroupCost[kStockGroupSlots] = {};
+  int32_t stockGroupQty[kStockGroupSlots] = {};  // available quantity after trimming
   int32_t emptyStockGroups = 0;
   int32_t trimmedStockGroups = 0;
 
@@ -126,19 +149,20 @@ struct RunTables {
   // Statistics on working lengths over groups with quantity >= 1.
   int32_t minPart = 0, maxPart = 0, maxPartQty = 0;
   int32_t minStock = 0, maxStock = 0, maxStockQty = 0;
-  int64_t totalPartLth = 0, totalStockLth = 0, totalStockCost = 0;
+  int64_t totalPartLength = 0, totalStockLength = 0, totalStockCost = 0;
   double minCostRate = 0;
   int32_t meanPiece = 0, meanStock = 0, meanCost = 0;  // avgPart, avgStock of the orderings
   int32_t estPieces = 0, estStocks = 0;
-  int32_t distinctPieceOrders = 1, distinctStockOrders = 1;  // capped at 25555, plus 1
-  int32_t mixType = 2;
+  // Distinct orders of the pieces and of the bars (see kOrderCountCap), plus 1.
+  int32_t distinctPieceOrders = 1, distinctStockOrders = 1;
+  int32_t mixType = kMixMediumGroups;
   int32_t passLimit = 0;
   double refCostRate = 0;  // cost mode only, per working length unit
-  int32_t gripLength = 0;  // working: GapGripEnd + kerf when GapGripEnd > 0
+  int32_t gripLength = 0;  // working: grip length + kerf when there is a grip length
   bool pairCombos = true;
   bool tripleCombos = true;
-  double runShare = 0.2;
-  double pairFill = 0.6;
+  double runShare = kRunShare;
+  double pairFill = kPairFill;
 
   FixedPart fixed;
 
@@ -168,9 +192,9 @@ struct RunTables {
   int32_t constructionCount = 0;
   bool stopSearch = false;  // Esc or time limit
 
-  // Left by the construction for the adjustment (DiffStocks bookkeeping):
+  // Left by the construction for the adjustment (stock group limit):
   // the stock groups that received pieces, committed and fixed-part bars
-  // included; kept only when DiffStocks >= 1.
+  // included; kept only when that limit is set.
   int16_t usedStockGroups[kStockGroupSlots] = {};
   int32_t usedStockGroupCount = 0;
   int32_t lastUsedGroup = 0;
@@ -193,10 +217,10 @@ struct RunTables {
   int32_t layoutCuts = 0;
   LayoutSignature barSignature[kItemSlots] = {};
 
-  // Consistency counters 1..50; a non-zero counter k is raised as error 100 + k.
-  // The search only increments them (construction 1..7, layout checks
-  // 11..16, end-of-run checks 19..28); the driver clears and raises them.
-  int32_t check[51] = {};
+  // Consistency counters, indexed by Check (consistency_checks.h). The
+  // search only adds to them; the driver clears them once per call and
+  // raises them after every run and every new best plan.
+  int32_t check[kCheckSlots] = {};
 };
 
 }  // namespace solver

@@ -12,14 +12,21 @@ namespace {
 
 constexpr double kCostModeWeight = 0.1;
 constexpr double kMaterialModeWeight = 0.01;
-constexpr double kReduceLaysWeight[7] = {0, 1, 3, 10, 25, 50, 100};
-constexpr double kPrefShortWeight[6] = {0, 1, 2, 4, 8, 20};
+constexpr double kReduceLayoutsWeight[7] = {0, 1, 3, 10, 25, 50, 100};
+constexpr double kPreferShortWeight[6] = {0, 1, 2, 4, 8, 20};
+// Each unit of those weights changes the score by 5 % of its measure.
+constexpr double kWeightUnit = 0.05;
+// A last bar's remainder lowers the score by 0.3 % per bar's worth of it.
+constexpr double kLastRemainderWeight = 0.003;
+// A plan that cuts nothing scores at most 1 / 1.5 of one that cuts all.
+constexpr double kUncutWeight = 0.5;
 
 // Longest working piece length on a bar.
 int32_t LongestPiece(const RunTables& run, int32_t bar) {
   int32_t longest = 0;
   for (int32_t i = 1; i <= run.pieceCount; ++i) {
-    if (run.stockOfPiece[i] == bar) longest = std::max(longest, run.partGrLth[run.pieceGroup[i]]);
+    if (run.stockOfPiece[i] == bar)
+      longest = std::max(longest, run.partGroupLength[run.pieceGroup[i]]);
   }
   return longest;
 }
@@ -52,7 +59,8 @@ void MoveLayout(RunTables& run, int32_t from, int32_t to, int32_t d) {
   run.stockPieces[from] = 0;
   run.stockRemainder[from] = kUntouchedRemainder;
   run.stockState[from] = kBarFree;
-  run.planTotals.cost -= run.stockGrCst[run.stockGroup[from]] - run.stockGrCst[run.stockGroup[to]];
+  run.planTotals.cost -=
+      run.stockGroupCost[run.stockGroup[from]] - run.stockGroupCost[run.stockGroup[to]];
   run.planTotals.waste -= d;
 }
 
@@ -66,12 +74,14 @@ void ShiftToShorterBars(SolverState& st) {
   RunTables& run = st.run;
   if (run.openStockCount < 2) return;
   const int32_t listCount = std::min(run.openStockCount, run.initialStockCount);
-  const int32_t diffStocks = st.settings.diffStocks;
+  const int32_t maxStockGroups = st.settings.maxStockGroups;
 
   for (int32_t g = run.stockGroupCount; g >= 2; --g) {
-    if (st.settings.effCostMode && run.stockGrCst[g - 1] < run.stockGrCst[g]) continue;
+    if (st.settings.effectiveCostMode && run.stockGroupCost[g - 1] < run.stockGroupCost[g])
+      continue;
     for (;;) {
-      if (diffStocks >= 1 && run.usedStockGroupCount >= diffStocks && !GroupUsed(run, g)) break;
+      if (maxStockGroups >= 1 && run.usedStockGroupCount >= maxStockGroups && !GroupUsed(run, g))
+        break;
       const int32_t to = FindInBarsByGroup(run, listCount, [&](int32_t bar) {
         return run.stockGroup[bar] == g && run.stockState[bar] < kBarUsed;
       });
@@ -79,14 +89,15 @@ void ShiftToShorterBars(SolverState& st) {
       const int32_t from = FindInBarsByGroup(run, listCount, [&](int32_t bar) {
         const int32_t h = run.stockGroup[bar];
         if (h >= g || run.stockState[bar] != kBarUsed) return false;
-        const int32_t d = run.stockGrLth[h] - run.stockGrLth[g];
+        const int32_t d = run.stockGroupLength[h] - run.stockGroupLength[g];
         const int32_t left = run.stockRemainder[bar];
         if (left < d) return false;
         // A short rest must still leave the bar grippable.
         return left - d >= run.gripLength || LongestPiece(run, bar) >= run.gripLength;
       });
       if (from == 0) break;
-      MoveLayout(run, from, to, run.stockGrLth[run.stockGroup[from]] - run.stockGrLth[g]);
+      MoveLayout(run, from, to,
+                 run.stockGroupLength[run.stockGroup[from]] - run.stockGroupLength[g]);
       if (!GroupUsed(run, g) && run.usedStockGroupCount < kMaxStockGroups) {
         run.usedStockGroups[++run.usedStockGroupCount] = static_cast<int16_t>(g);
       }
@@ -117,10 +128,10 @@ PickedBar PickLastBar(const SolverState& st) {
   picked.stock = candidate;
   picked.group = run.stockGroup[candidate];
   picked.pieces = run.stockPieces[candidate];
-  picked.length = run.stockGrLth[picked.group];
+  picked.length = run.stockGroupLength[picked.group];
   picked.remainder = run.stockRemainder[candidate];
   picked.used = picked.length - picked.remainder;
-  picked.cost = run.stockGrCst[picked.group];
+  picked.cost = run.stockGroupCost[picked.group];
   return picked;
 }
 
@@ -230,46 +241,48 @@ PlanScore ScorePlan(SolverState& st, int k) {
   }
   const double used = t.used;
   const double waste = t.waste;
-  const double totalPart = static_cast<double>(stats.totalPartLth);
+  const double totalPart = static_cast<double>(stats.totalPartLength);
 
-  const double y = (used + fu - fw) / (used + waste + fu + 1e-11);
-  const double a = stats.totalStockLth > 0
+  const double y = (used + fu - fw) / (used + waste + fu + kDenominatorGuard);
+  const double a = stats.totalStockLength > 0
                        ? 2.0 * static_cast<double>(stats.totalStockCost) * totalPart /
-                             static_cast<double>(stats.totalStockLth)
+                             static_cast<double>(stats.totalStockLength)
                        : 0.0;
-  const double c = 2.0 * a / (static_cast<double>(t.cost) * k + a + fc + 1e-11);
+  const double c = 2.0 * a / (static_cast<double>(t.cost) * k + a + fc + kDenominatorGuard);
   double score =
-      set.effCostMode ? (kCostModeWeight * y + 1.0) * c : (kMaterialModeWeight * c + 1.0) * y;
+      set.effectiveCostMode ? (kCostModeWeight * y + 1.0) * c : (kMaterialModeWeight * c + 1.0) * y;
 
-  const bool reduce = set.effReduceLays >= 1;
+  const bool reduce = set.effectiveReduceLayouts >= 1;
   const bool bundleRule = set.bundle >= 1 && k == 1;
   if (reduce || bundleRule) {
     int32_t layout[kItemSlots] = {};
     LayoutPlan plan = RunLayoutPlan(st, t.lastStock, layout, nullptr);
     NumberLayouts(plan, true, false);
     if (reduce) {
-      const double w = kReduceLaysWeight[std::min(set.effReduceLays, 6)];
-      score /= w * 0.05 * plan.layoutCuts / (stats.estPieceCapacity + 1e-11) + 1.0;
+      const double w = kReduceLayoutsWeight[std::min(set.effectiveReduceLayouts, 6)];
+      score /=
+          w * kWeightUnit * plan.layoutCuts / (stats.estPieceCapacity + kDenominatorGuard) + 1.0;
     }
     if (bundleRule) score /= BundleMisfits(st, layout, plan.layoutCount) + 1.0;
   }
 
-  if (set.prefShort != 0 && stats.avgStockLth > 0) {
-    const double r = (used + waste + fu) / stats.avgStockLth / (t.layouts + fl + 1e-11) - 1.0;
-    const double w = kPrefShortWeight[std::min(std::abs(set.prefShort), 5)];
-    if (set.prefShort < 0) {
-      score /= w * 0.05 * r + 1.0;
+  if (set.preferShort != 0 && stats.avgStockLength > 0) {
+    const double r =
+        (used + waste + fu) / stats.avgStockLength / (t.layouts + fl + kDenominatorGuard) - 1.0;
+    const double w = kPreferShortWeight[std::min(std::abs(set.preferShort), 5)];
+    if (set.preferShort < 0) {
+      score /= w * kWeightUnit * r + 1.0;
     } else {
-      score *= w * 0.05 * r + 1.0;
+      score *= w * kWeightUnit * r + 1.0;
     }
   }
 
   if (totalPart > 0) {
     if (t.lastStock != 0 && t.lastRemainder >= 1) {
-      score /= t.lastRemainder * 0.003 * stats.estBarsNeeded / totalPart + 1.0;
+      score /= t.lastRemainder * kLastRemainderWeight * stats.estBarsNeeded / totalPart + 1.0;
     }
     const double cut = (used + t.lastUsed) * k + fixedLastUsed + fu - fw;
-    score /= 0.5 * (1.0 - cut / totalPart) + 1.0;
+    score /= kUncutWeight * (1.0 - cut / totalPart) + 1.0;
   }
 
   return PlanScore{score, y};

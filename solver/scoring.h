@@ -48,7 +48,7 @@ PickedBar PickLastBar(const SolverState& st);
 // Takes a bar's figures out of the plan totals.
 void DropBarFromTotals(PlanTotals& totals, const PickedBar& bar);
 
-// Reports a bar with a large reusable remainder separately (IgnoreLast, k = 1).
+// Reports a bar with a large reusable remainder separately (ignore-last setting, k = 1).
 void SetAsideLastBar(SolverState& st, int k);
 
 // Bundle runs: empties the bar with the largest remainder when it holds a

@@ -9,12 +9,32 @@
 #include "scoring.h"
 #include "solver_services.h"
 #include "solver_state.h"
+#include "tarvolin/errors.h"
 
 namespace solver {
 namespace {
 
-constexpr int kOrderCap = 25555;
 constexpr int kLastRule = 55;
+
+// The generator is seeded from the loop counters, offset by this, so that
+// the plans built depend only on input and settings.
+constexpr int kSeedBase = 101;
+
+// After a class split, the iteration of the next split moves out by the
+// factor (open classes - 1.5): the more classes, the more orders are worth
+// trying before splitting again.
+constexpr double kClassesNotGrowing = 1.5;
+
+// The commit tolerance grows by this step per rule number: 0.2 % of the
+// mean piece over the mean bar (a piece's share of a bar), at least 0.02 %.
+constexpr double kToleranceStepPerPiece = 0.002;
+constexpr double kMinToleranceStep = 0.0002;
+
+// Orders of classes are counted up to 7 classes (7! = 5040). More classes
+// count as kManyClassOrders: "many", yet below kOrderCountCap, so that class
+// splitting can still start.
+constexpr int kCountedClasses = 7;
+constexpr int32_t kManyClassOrders = 12777;
 
 // Rules of each pass; passes from 11 on use the last entry.
 struct PassRuleSet {
@@ -40,11 +60,11 @@ bool RunTablesValid(const RunTables& run) {
   if (run.stockGroupCount < 1 || run.stockGroupCount > kMaxStockGroups) return false;
   for (int i = 1; i <= run.pieceCount; ++i) {
     const int g = run.pieceGroup[i];
-    if (g < 1 || g > run.partGroupCount || run.partGrLth[g] < 1) return false;
+    if (g < 1 || g > run.partGroupCount || run.partGroupLength[g] < 1) return false;
   }
   for (int i = 1; i <= run.stockCount; ++i) {
     const int g = run.stockGroup[i];
-    if (g < 1 || g > run.stockGroupCount || run.stockGrLth[g] < 1) return false;
+    if (g < 1 || g > run.stockGroupCount || run.stockGroupLength[g] < 1) return false;
     const int bar = run.initialStockOrder[i];
     if (bar < 1 || bar > run.stockCount) return false;
   }
@@ -97,8 +117,8 @@ class Search {
 
   void RunPass() {
     budget_ = ComputePassBudget(st_, run_.pass);
-    run_.toleranceStep =
-        std::max(0.0002, run_.meanPiece * 0.002 / std::max<int32_t>(1, run_.meanStock));
+    run_.toleranceStep = std::max(kMinToleranceStep, run_.meanPiece * kToleranceStepPerPiece /
+                                                         std::max<int32_t>(1, run_.meanStock));
     ResetPass();
     for (run_.rule = -1; run_.rule <= kLastRule; ++run_.rule) {
       if (!PassRunsRule(run_.pass, run_.rule)) continue;
@@ -121,12 +141,13 @@ class Search {
     run_.pieceClassCount = run_.partGroupCount;
     run_.pieceClassLimit = std::max(1, ClassOrderCount(run_.partGroupCount - run_.emptyPartGroups));
     for (run_.pieceIter = 0; run_.pieceIter <= run_.pieceIterLimit; ++run_.pieceIter) {
-      st_.rng.Seed(static_cast<uint32_t>(101 + run_.restart + run_.pass + rule + run_.pieceIter));
-      if (run_.partGroupCount >= 2 && st_.settings.diffPieces != 1 &&
-          run_.pieceIter >= run_.pieceClassLimit && run_.pieceClassLimit < kOrderCap &&
+      st_.rng.Seed(
+          static_cast<uint32_t>(kSeedBase + run_.restart + run_.pass + rule + run_.pieceIter));
+      if (run_.partGroupCount >= 2 && st_.settings.maxDifferentPieces != 1 &&
+          run_.pieceIter >= run_.pieceClassLimit && run_.pieceClassLimit < kOrderCountCap &&
           SplitPieceClass(st_)) {
-        run_.pieceClassLimit =
-            GrownLimit(run_.pieceClassLimit, run_.pieceClassCount - run_.emptyPartGroups - 1.5);
+        run_.pieceClassLimit = GrownLimit(
+            run_.pieceClassLimit, run_.pieceClassCount - run_.emptyPartGroups - kClassesNotGrowing);
       }
       OrderPieces(st_, run_.pieceIter);
       ResetStockClasses();
@@ -157,12 +178,12 @@ class Search {
   // One stock-order iteration: order, build, score, keep; false when the
   // pass ends or the search stops.
   bool BuildAndRate() {
-    if (run_.stockGroupCount >= 2 && st_.settings.diffStocks != 1 &&
-        run_.stockIter >= run_.stockClassLimit && run_.stockClassLimit < kOrderCap &&
+    if (run_.stockGroupCount >= 2 && st_.settings.maxStockGroups != 1 &&
+        run_.stockIter >= run_.stockClassLimit && run_.stockClassLimit < kOrderCountCap &&
         SplitStockClass(st_)) {
       run_.stockClassLimit =
-          GrownLimit(run_.stockClassLimit,
-                     run_.stockClassCount - run_.emptyStockGroups - run_.trimmedStockGroups - 1.5);
+          GrownLimit(run_.stockClassLimit, run_.stockClassCount - run_.emptyStockGroups -
+                                               run_.trimmedStockGroups - kClassesNotGrowing);
     }
     OrderStocks(st_, run_.stockIter);
     PackProgressTick(st_);
@@ -204,8 +225,9 @@ class Search {
   PassBudget budget_;
 };
 
-// Restores the kept plan when one with a positive utilization was saved
-// (otherwise no piece is cut) and turns the lengths back into real lengths.
+// Restores the kept plan when one with a positive utilization was saved;
+// otherwise no piece is cut and the run's criterion is 0. Turns the lengths
+// back into real lengths.
 void RestoreBestPlan(SolverState& st) {
   RunTables& run = st.run;
   if (run.bestScore > 0 && run.bestPlan.utilization > 0) {
@@ -216,13 +238,16 @@ void RestoreBestPlan(SolverState& st) {
     run.openStockCount = run.bestPlan.openStockCount;
     run.planTotals = run.bestPlan.totals;
   } else {
+    // No plan cut anything: whatever it scored (in cost mode an empty plan
+    // still rates its unspent stock), the run has nothing to offer.
     for (int i = 0; i < kItemSlots; ++i) run.stockOfPiece[i] = 0;
     run.planTotals = PlanTotals{};
     run.bestPlan.totals = PlanTotals{};
+    run.bestScore = 0;
   }
   const SolverSettings& s = st.settings;
-  for (int g = 1; g <= run.partGroupCount; ++g) run.partGrLth[g] -= s.kerf;
-  for (int g = 1; g <= run.stockGroupCount; ++g) run.stockGrLth[g] += s.endZone - s.kerf;
+  for (int g = 1; g <= run.partGroupCount; ++g) run.partGroupLength[g] -= s.kerf;
+  for (int g = 1; g <= run.stockGroupCount; ++g) run.stockGroupLength[g] += s.endZone - s.kerf;
   run.gripLength = s.gripLength;
 }
 
@@ -253,22 +278,22 @@ void Consolidate(SolverState& st, int k) {
 
   // The saved plan must agree with the summary of the restored plan.
   const PlanTotals& t = run.bestPlan.totals;
-  if (t.lastPieces != rec.lastParts) ++run.check[19];
-  if (t.pieces != rec.parts) ++run.check[20];
-  if (t.layouts != rec.bars) ++run.check[21];
-  if (t.cost != rec.cost) ++run.check[22];
-  if (t.waste != rec.waste) ++run.check[23];
-  if (t.used != rec.length - rec.waste) ++run.check[24];
+  if (t.lastPieces != rec.lastParts) CountFailure(run.check, Check::kRunLastPieces);
+  if (t.pieces != rec.parts) CountFailure(run.check, Check::kRunPieces);
+  if (t.layouts != rec.bars) CountFailure(run.check, Check::kRunLayouts);
+  if (t.cost != rec.cost) CountFailure(run.check, Check::kRunCost);
+  if (t.waste != rec.waste) CountFailure(run.check, Check::kRunWaste);
+  if (t.used != rec.length - rec.waste) CountFailure(run.check, Check::kRunUsed);
   const int64_t pieces = int64_t{t.pieces} + t.lastPieces;
-  if (pieces < 0 || pieces > run.pieceCount) ++run.check[25];
+  if (pieces < 0 || pieces > run.pieceCount) CountFailure(run.check, Check::kRunPieceCount);
   const int64_t bars = int64_t{t.layouts} + (t.lastStock != 0 ? 1 : 0);
-  if (bars < 0 || bars > run.initialStockCount) ++run.check[26];
+  if (bars < 0 || bars > run.initialStockCount) CountFailure(run.check, Check::kRunBarCount);
   if (k >= 2) {
     for (int g = 1; g <= run.stockGroupCount; ++g) {
-      if (stockUsed[g] > run.stockGrQty[g]) ++run.check[27];
+      if (stockUsed[g] > run.stockGroupQty[g]) CountFailure(run.check, Check::kRunStockOverused);
     }
     for (int g = 1; g <= run.partGroupCount; ++g) {
-      if (partUsed[g] > run.partGrQty[g]) ++run.check[28];
+      if (partUsed[g] > run.partGroupQty[g]) CountFailure(run.check, Check::kRunPartOverused);
     }
   }
 }
@@ -277,7 +302,7 @@ void Consolidate(SolverState& st, int k) {
 
 int32_t ClassOrderCount(int n) {
   if (n <= 0) return 0;
-  if (n > 7) return 12777;
+  if (n > kCountedClasses) return kManyClassOrders;
   int32_t f = 1;
   for (int i = 2; i <= n; ++i) f *= i;
   return f;
@@ -293,7 +318,7 @@ bool PassRunsRule(int pass, int rule) {
 
 PassBudget ComputePassBudget(const SolverState& st, int pass) {
   const RunTables& run = st.run;
-  double effort = std::pow(10.0, pass / 5.0) * st.settings.iterFactor;
+  double effort = std::pow(10.0, pass / 5.0) * st.settings.iterationFactor;
   const double ratio = std::clamp(10.0 / std::max(1, run.partGroupCount), 0.2, 5.0);
   const double estPieces = std::max(1, run.estPieces);
   const double estStocks = std::max(1, run.estStocks);
@@ -307,11 +332,11 @@ PassBudget ComputePassBudget(const SolverState& st, int pass) {
   const int64_t stockOrders = std::max(1, run.distinctStockOrders);
   if (pieceOrders < pieceBudget) {
     stockBudget = std::min<int64_t>(
-        kOrderCap, RoundEven(static_cast<double>(stockBudget) / pieceOrders * pieceBudget));
+        kOrderCountCap, RoundEven(static_cast<double>(stockBudget) / pieceOrders * pieceBudget));
   }
   if (stockOrders < stockBudget) {
     pieceBudget = std::min<int64_t>(
-        kOrderCap, RoundEven(static_cast<double>(pieceBudget) / stockOrders * stockBudget));
+        kOrderCountCap, RoundEven(static_cast<double>(pieceBudget) / stockOrders * stockBudget));
   }
   PassBudget budget;
   budget.pieceIterLimit = ClampToInt32(std::min(pieceOrders, pieceBudget) - 1);
@@ -321,7 +346,7 @@ PassBudget ComputePassBudget(const SolverState& st, int pass) {
 
 void LayoutSearch(SolverState& st, int k) {
   if (k < 1 || !RunTablesValid(st.run)) {
-    RaiseError(st, kErrorUnexpected, "Calc.Error");
+    RaiseError(st, TARVOLIN_ERROR_UNEXPECTED);
     return;
   }
   Search search(st, k);

@@ -20,7 +20,8 @@ struct PassBudget {
 };
 PassBudget ComputePassBudget(const SolverState& st, int pass);
 
-// Number of orders of n classes: 0 for none, n! up to 7, 12777 above.
+// Number of orders of n classes: 0 for none, n! up to 7 classes, and a
+// fixed "many" above.
 int32_t ClassOrderCount(int n);
 
 // Whether pass p runs rule r.

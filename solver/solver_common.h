@@ -2,21 +2,77 @@
 // and the run record of a cutting plan.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <numeric>
+
+#include "tarvolin/limits.h"
 
 namespace solver {
 
-inline constexpr int kMaxItems = 100;                         // part items and stock items per call
-inline constexpr int kMaxPartGroups = 20;                     // internal part groups
-inline constexpr int kMaxStockGroups = 10;                    // internal stock groups
+inline constexpr int kMaxItems = TARVOLIN_MAX_ITEMS;               // pieces and bars per call
+inline constexpr int kMaxPartGroups = TARVOLIN_MAX_PART_GROUPS;    // internal part groups
+inline constexpr int kMaxStockGroups = TARVOLIN_MAX_STOCK_GROUPS;  // internal stock groups
+// Every total of lengths or costs stays at or below this.
+inline constexpr int32_t kMaxSum = TARVOLIN_MAX_SUM;
 inline constexpr int kItemSlots = kMaxItems + 2;              // tables 0..101
 inline constexpr int kPartGroupSlots = kMaxPartGroups + 2;    // 0..21
 inline constexpr int kStockGroupSlots = kMaxStockGroups + 2;  // 0..11
 
+// Shortest and longest length, largest quantity and total length over the
+// groups that have a quantity.
+struct GroupSpan {
+  int32_t minLength = kMaxSum;
+  int32_t maxLength = 0;
+  int32_t maxQty = 0;
+  int64_t totalLength = 0;
+  int32_t groups = 0;  // groups with a quantity
+};
+
+// The span of groups 1..count.
+template <typename Qty>
+GroupSpan SpanOfGroups(const int32_t* length, const Qty* qty, int count) {
+  GroupSpan span;
+  for (int g = 1; g <= count; ++g) {
+    if (qty[g] < 1) continue;
+    ++span.groups;
+    span.minLength = std::min(span.minLength, length[g]);
+    span.maxLength = std::max(span.maxLength, length[g]);
+    span.maxQty = std::max<int32_t>(span.maxQty, qty[g]);
+    span.totalLength += int64_t{length[g]} * qty[g];
+  }
+  return span;
+}
+
+// Cost rates (cost per length unit) closer than this count as equal.
+inline constexpr double kRateTolerance = 1e-11;
+
+// Added to a denominator that may be 0; far too small to change any real
+// ratio of lengths or costs.
+inline constexpr double kDenominatorGuard = 1e-11;
+
 // Nearest integer, halves to the even neighbour.
 inline int64_t RoundEven(double x) {
   return static_cast<int64_t>(std::nearbyint(x));
+}
+
+// Sorts table[0..count-1] by `less`, elements it does not tell apart keeping
+// their order, as std::stable_sort does but without the buffer that one
+// allocates: equal elements are told apart by where they stood. count is at
+// most kItemSlots.
+template <typename T, typename Less>
+void StableSort(T* table, int count, Less less) {
+  int16_t from[kItemSlots];
+  std::iota(from, from + count, int16_t{0});
+  std::sort(from, from + count, [&](int16_t a, int16_t b) {
+    if (less(table[a], table[b])) return true;
+    if (less(table[b], table[a])) return false;
+    return a < b;
+  });
+  T sorted[kItemSlots];
+  for (int i = 0; i < count; ++i) sorted[i] = table[from[i]];
+  std::copy(sorted, sorted + count, table);
 }
 
 // The one 32-bit linear congruential generator of the search. Seeded from

@@ -9,13 +9,10 @@ namespace solver {
 
 struct SolverState;
 
-// Error numbers of the call boundary that have no input check of their own.
-inline constexpr int kErrorNullArgument = 209;  // a pointer argument is null
-inline constexpr int kErrorUnexpected = 210;    // an unexpected internal failure
-
-// Records the first error number of the call, shows the box when error boxes
-// are on, and closes the progress window.
-void RaiseError(SolverState& st, int number, const char* message);
+// Records the first error number of the call, shows the box with the
+// number's message (tarvolin/errors.h) when error boxes are on, and closes
+// the progress window.
+void RaiseError(SolverState& st, int number);
 
 // Monotonic milliseconds (steady clock).
 double ClockMs();
@@ -23,7 +20,7 @@ double ClockMs();
 // solver timing (call start, time limit, elapsed displays) reads this.
 double NowMs(const SolverState& st);
 
-// Progress window: opened when the call shows progress (RunMsgMode > 0),
+// Progress window: opened when the call shows progress (progress mode 1 or more),
 // closed when it exists.
 void OpenProgressWindow(SolverState& st);
 void CloseProgressWindow(SolverState& st);

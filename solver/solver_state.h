@@ -1,13 +1,16 @@
-// The solver's one process-wide record. Every call re-initialises it; all
-// tables have fixed sizes, so a call allocates nothing.
+// The record of everything a solver call works on. A context owns one; every
+// call re-initialises it, and all tables have fixed sizes, so a call
+// allocates nothing.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
 #include "driver_tables.h"
 #include "run_tables.h"
 #include "solver_common.h"
+#include "tarvolin/solver.h"
 
 namespace solver {
 
@@ -15,62 +18,62 @@ namespace solver {
 struct SolverSettings {
   bool costMode = false;
   bool ignoreLast = false;
-  int32_t prefShort = 0;
-  int32_t reduceLays = 0;
-  int32_t effortLev = 0;
-  double timeLimitMs = 0;  // 0 = none
-  int32_t diffStocks = 0;  // 0 = not limited
-  int32_t diffPieces = 0;  // 0 = not limited
-  int32_t bundle = 0;      // stock/cut bundle, 0 = none
-  int32_t maxPieces = 0;   // 0 = not limited
-  int32_t iterMult = 0;
-  double iterFactor = 0;  // iterMult * 0.002
+  int32_t preferShort = 0;
+  int32_t reduceLayouts = 0;
+  int32_t effortLevel = 0;
+  double timeLimitMs = 0;          // 0 = none
+  int32_t maxStockGroups = 0;      // 0 = not limited
+  int32_t maxDifferentPieces = 0;  // 0 = not limited
+  int32_t bundle = 0;              // stock/cut bundle, 0 = none
+  int32_t maxPiecesPerLayout = 0;  // 0 = not limited
+  int32_t iterationMultiplier = 0;
+  double iterationFactor = 0;  // search effort per pass from the multiplier
   int32_t minReusable = 0;
-  int32_t kerf = 0;        // GapItIt
-  int32_t endZone = 0;     // GapItEnd
-  int32_t gripLength = 0;  // GapGripEnd
-  bool layByMark = false;
-  bool showProgress = false;  // RunMsgMode > 0
-  bool escEnabled = false;    // RunMsgMode > 1
+  int32_t kerf = 0;
+  int32_t endZone = 0;
+  int32_t gripLength = 0;
+  bool layoutsByMark = false;
+  bool showProgress = false;  // progress mode 1 or more
+  bool escEnabled = false;    // progress mode 2 or more: Esc stops the search
   // Effective copies that the problem check may switch off.
-  bool effCostMode = false;
-  int32_t effReduceLays = 0;
+  bool effectiveCostMode = false;
+  int32_t effectiveReduceLayouts = 0;
   bool groupPartsByMark = false;
 };
 
 // The internal problem: items in internal (sorted) order and their groups.
 struct ProblemTables {
   int32_t partCount = 0;
-  int32_t partLth[kItemSlots] = {};
+  int32_t partLength[kItemSlots] = {};
   int32_t partMark[kItemSlots] = {};  // mark id; item weight once the driver starts
   int16_t partInputNo[kItemSlots] = {};
   int16_t partGroup[kItemSlots] = {};
 
   int32_t stockCount = 0;
-  int32_t stockLth[kItemSlots] = {};
+  int32_t stockLength[kItemSlots] = {};
   int32_t stockCost[kItemSlots] = {};
   int16_t stockInputNo[kItemSlots] = {};
   int16_t stockGroup[kItemSlots] = {};
 
   int32_t partGroupCount = 0;
-  int32_t partGrLth[kPartGroupSlots] = {};
-  int16_t partGrQty[kPartGroupSlots] = {};
+  int32_t partGroupLength[kPartGroupSlots] = {};
+  int16_t partGroupQty[kPartGroupSlots] = {};
   int32_t partGroupWeight[kPartGroupSlots] = {};  // layout signature code
 
   int32_t stockGroupCount = 0;
-  int32_t stockGrLth[kStockGroupSlots] = {};
-  int32_t stockGrCst[kStockGroupSlots] = {};
-  int16_t stockGrQty[kStockGroupSlots] = {};
+  int32_t stockGroupLength[kStockGroupSlots] = {};
+  int32_t stockGroupCost[kStockGroupSlots] = {};
+  int16_t stockGroupQty[kStockGroupSlots] = {};
 };
 
 // Whole-problem statistics of the problem check.
 struct ProblemStats {
-  int32_t maxStockLth = 0, minStockLth = 0, maxStockQty = 0;
+  int32_t maxStockLength = 0, minStockLength = 0, maxStockQty = 0;
   double maxCostRate = 0;
-  int64_t totalStockLth = 0, totalStockCost = 0;
-  int32_t maxPartLth = 0, minPartLth = 0, maxPartQty = 0;
-  int64_t totalPartLth = 0;
-  int32_t avgStockLth = 0, avgPartLth = 0;
+  int64_t totalStockLength = 0, totalStockCost = 0;
+  int32_t maxPartLength = 0, minPartLength = 0, maxPartQty = 0;
+  int64_t totalPartLength = 0;
+  int32_t avgStockLength = 0, avgPartLength = 0;
   int32_t cappedStockCount = 0;
   int32_t estPieceCapacity = 0;  // estimated parts that fit
   int32_t estBarsNeeded = 0;     // estimated bars needed
@@ -102,7 +105,9 @@ struct TuningConstants {
 
 // The progress window's logical state and the call's clock.
 struct ProgressState {
-  bool abort = false;        // Esc pressed since the window was opened
+  // Esc pressed (or an abort requested) since the window was opened; set
+  // from the window's key handler or from another thread.
+  std::atomic<bool> abort = false;
   bool windowOpen = false;   // the window currently exists
   double callStartMs = 0;    // clock at the start of the call
   int64_t packTicks = 0;     // ticks of the current run so far
@@ -125,6 +130,11 @@ void ResetRecord(T& record) {
 }
 
 struct SolverState {
+  // The context holding this record (null for a record of its own, as tests
+  // make them); the progress window hands it to the key handler for Esc.
+  TarvolinContext* owner = nullptr;
+  // Where the current call shows boxes and progress; null shows nothing.
+  const TarvolinView* view = nullptr;
   ErrorState error;
   TargetSolution target;
   TuningConstants tuning;

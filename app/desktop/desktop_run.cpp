@@ -81,7 +81,7 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
 
   ProgressWindow progressWindow(toolkit);
   progressWindow.escapeRequest = [] { return TakeInterrupt(); };
-  solver::RegisterSolverView(&progressWindow);
+  solver::SetCutOptimizeView(&progressWindow);
 
   ProcessWindow processWindow;
   PleaseWaitWindow pleaseWait;
@@ -105,7 +105,7 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
   // The loop also ends on a terminate request; the run still ends properly.
   app.OnWindowClosed();
   printer.Finish();
-  solver::RegisterSolverView(nullptr);
+  solver::SetCutOptimizeView(nullptr);
   return app.Status();
 }
 

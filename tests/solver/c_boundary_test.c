@@ -1,10 +1,15 @@
-/* The solver's call boundary as a C program sees it: the header compiled
- * as C, the shared library, and the front end's transfer markers 555 behind
- * the stock arrays and 777 behind the part arrays. */
+/* The solver's two call interfaces as a C program sees them: the headers
+ * compiled as C, the shared library, the flat call with the front end's
+ * transfer markers 555 and 777, and the structured call on the same
+ * problem giving the same plan. */
 #include <stdint.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "tarvolin/cut_optimize.h"
+#include "tarvolin/errors.h"
+#include "tarvolin/limits.h"
+#include "tarvolin/solver.h"
 
 static int failures = 0;
 
@@ -17,10 +22,10 @@ static void Expect(int ok, const char* what, long value) {
 
 int main(void) {
   int32_t errorNumb = 0, errorMsgs = 0;
-  int32_t stockLth[12] = {3, 6000, 4000, 6000, 555};
+  int32_t stockLth[12] = {3, 6000, 4000, 6000, TARVOLIN_STOCK_ARRAY_MARKER};
   int32_t stockCst[12] = {3, 0, 0, 0, 555};
   int16_t stockQty[12] = {3, 2, 0, 1, 555};
-  int32_t partLth[22] = {2, 1500, 2500, 777};
+  int32_t partLth[22] = {2, 1500, 2500, TARVOLIN_PART_ARRAY_MARKER};
   int32_t partMrk[22] = {2, 1, 2, 777};
   int16_t partQty[22] = {2, 3, 2, 777};
   int32_t critValue = 0, utilRate = 0, stockUsed = 0, partsCut = 0, lthUsed = 0, wasteSum = 0;
@@ -32,7 +37,12 @@ int main(void) {
   int32_t stockItWaste[102];
   int16_t* stockArrays[4] = {stockItGr, stockItLay, stockItPat, stockItParts};
   int16_t* partArrays[2] = {partItGr, partItStock};
-  int i, k;
+  TarvolinSettings settings;
+  TarvolinProblem problem;
+  TarvolinPlan plan;
+  TarvolinContext* context;
+  int32_t status;
+  int i, k, g;
   for (i = 0; i < 102; ++i) {
     stockItGr[i] = partItGr[i] = partItStock[i] = stockItLay[i] = stockItPat[i] = -1;
     stockItParts[i] = -1;
@@ -50,7 +60,8 @@ int main(void) {
   /* Three stock items and five part items; 1332 behind every result array. */
   for (k = 0; k < 4; ++k) {
     Expect(stockArrays[k][0] == 3, "stock item count", stockArrays[k][0]);
-    Expect(stockArrays[k][4] == 1332, "stock array marker", stockArrays[k][4]);
+    Expect(stockArrays[k][4] == TARVOLIN_RESULT_ARRAY_MARKER, "stock array marker",
+           stockArrays[k][4]);
   }
   Expect(stockItWaste[0] == 3, "waste item count", stockItWaste[0]);
   Expect(stockItWaste[4] == 1332, "waste marker", stockItWaste[4]);
@@ -61,6 +72,49 @@ int main(void) {
   /* Input numbering: the empty stock group 2 contributes no item. */
   Expect(stockItGr[1] == 1 && stockItGr[2] == 1 && stockItGr[3] == 3, "stock groups", stockItGr[3]);
   Expect(partItGr[3] == 1 && partItGr[4] == 2 && partItGr[5] == 2, "part groups", partItGr[4]);
+
+  /* The same problem through the structured interface. */
+  memset(&settings, 0, sizeof settings);
+  settings.effortLevel = 1;
+  settings.kerf = 3;
+  settings.timeLimitSeconds = 2;
+  settings.iterationMultiplier = 1;
+  memset(&problem, 0, sizeof problem);
+  problem.stockGroupCount = stockLth[0];
+  for (g = 1; g <= problem.stockGroupCount; ++g) {
+    problem.stockGroups[g].length = stockLth[g];
+    problem.stockGroups[g].cost = stockCst[g];
+    problem.stockGroups[g].quantity = stockQty[g];
+  }
+  problem.partGroupCount = partLth[0];
+  for (g = 1; g <= problem.partGroupCount; ++g) {
+    problem.partGroups[g].length = partLth[g];
+    problem.partGroups[g].markId = partMrk[g];
+    problem.partGroups[g].quantity = partQty[g];
+  }
+  context = TarvolinCreateContext();
+  Expect(context != NULL, "context made", 0);
+  status = TarvolinSolve(context, &settings, &problem, NULL, &plan);
+  Expect(status == 0, "structured call succeeds", status);
+  Expect(plan.criterion == critValue && plan.utilization == utilRate, "same criterion",
+         plan.criterion);
+  Expect(plan.stockUsed == stockUsed && plan.partsCut == partsCut, "same totals", plan.stockUsed);
+  Expect(plan.wasteSum == wasteSum && plan.layoutCount == layoutNum, "same waste and layouts",
+         plan.wasteSum);
+  Expect(plan.stockItemCount == 3 && plan.partItemCount == 5, "item counts", plan.stockItemCount);
+  for (i = 1; i <= 3; ++i) {
+    Expect(plan.stockItemLayout[i] == stockItLay[i] && plan.stockItemWaste[i] == stockItWaste[i],
+           "same bar", i);
+  }
+  for (i = 1; i <= 5; ++i) Expect(plan.partItemStock[i] == partItStock[i], "same piece", i);
+
+  /* A bad setting: the number and its message. */
+  settings.iterationMultiplier = 0;
+  status = TarvolinSolve(context, &settings, &problem, NULL, &plan);
+  Expect(status == TARVOLIN_ERROR_SETTINGS, "settings refused", status);
+  Expect(strcmp(TarvolinErrorText(status), "Error Opt.Settings") == 0, "settings message", 0);
+  Expect(TarvolinErrorText(0) == NULL, "no message for 0", 0);
+  TarvolinDestroyContext(context);
 
   if (failures == 0) printf("C boundary test passed\n");
   return failures == 0 ? 0 : 1;

@@ -11,16 +11,16 @@
 #include <memory>
 #include <vector>
 
+#include "flat_call.h"
 #include "recording_view.h"
 #include "solver_state.h"
 
 namespace {
 
-using solver::CallArrays;
-using solver::CallSettings;
+using CallSettings = solver::FlatSettings;
 using solver::SolverState;
+using solver_test::AttachedView;
 using solver_test::RecordingView;
-using solver_test::ScopedView;
 
 struct Group {
   int32_t length;
@@ -34,6 +34,7 @@ struct Arrays {
   int32_t partLth[22] = {}, partMrk[22] = {};
   int16_t partQty[22] = {};
   int16_t stockItGr[102] = {}, partItGr[102] = {};
+  TarvolinPlan plan{};
 
   Arrays(const std::vector<Group>& stocks, const std::vector<Group>& parts) {
     stockLth[0] = stockCst[0] = static_cast<int32_t>(stocks.size());
@@ -51,25 +52,30 @@ struct Arrays {
       partQty[i + 1] = parts[i].qty;
     }
   }
-  CallArrays Get() const {
-    return CallArrays{stockLth, stockCst, stockQty, partLth, partMrk, partQty};
+  solver::FlatArrays Get() const {
+    return solver::FlatArrays{stockLth, stockCst, stockQty, partLth, partMrk, partQty};
   }
 };
 
 CallSettings ValidSettings() {
   CallSettings s;
-  s.iterMult = 1;
+  s.IterMult = 1;
   return s;
 }
 
 // Runs the preparation steps of a call up to the problem check, stopping at
 // the first step that raised an error, as the call does.
 void Prepare(SolverState& st, const CallSettings& settings, Arrays& a) {
-  if (!solver::CheckSettings(st, settings)) return;
-  solver::CheckArrays(st, a.Get());
+  if (!solver::CheckSettings(st, solver::PackSettings(settings, 0))) return;
+  TarvolinProblem problem{};
+  const solver::ArrayCountMismatch mismatch = solver::PackGroups(a.Get(), problem);
+  solver::CheckGroups(st, problem, mismatch);
   if (st.error.number != 0) return;
   solver::ClearProblemTables(st);
-  solver::ExpandItems(st, a.Get(), a.stockItGr, a.partItGr);
+  solver::ExpandItems(st, problem, a.plan);
+  const TarvolinPlan& plan = a.plan;
+  std::copy(plan.stockItemGroup, plan.stockItemGroup + plan.stockItemCount + 1, a.stockItGr);
+  std::copy(plan.partItemGroup, plan.partItemGroup + plan.partItemCount + 1, a.partItGr);
   if (st.error.number != 0) return;
   solver::SortAndRegroup(st);
   if (st.error.number != 0) return;
@@ -83,43 +89,44 @@ struct SettingsCase {
 
 TEST(CheckSettingsTest, RangesAtTheirBounds) {
   const SettingsCase cases[] = {
-      {[](CallSettings& s) { s.optimTime = 55555; }, true},
-      {[](CallSettings& s) { s.optimTime = 55556; }, false},
-      {[](CallSettings& s) { s.optimTime = -1; }, false},
-      {[](CallSettings& s) { s.iterMult = 0; }, false},
-      {[](CallSettings& s) { s.iterMult = 100; }, true},
-      {[](CallSettings& s) { s.iterMult = 101; }, false},
-      {[](CallSettings& s) { s.diffPieces = -100; }, true},
-      {[](CallSettings& s) { s.diffPieces = 100; }, true},
-      {[](CallSettings& s) { s.diffPieces = -101; }, false},
-      {[](CallSettings& s) { s.diffPieces = INT32_MIN; }, false},
-      {[](CallSettings& s) { s.prefShort = -5; }, true},
-      {[](CallSettings& s) { s.prefShort = 6; }, false},
-      {[](CallSettings& s) { s.reduceLays = 6; }, true},
-      {[](CallSettings& s) { s.reduceLays = 7; }, false},
-      {[](CallSettings& s) { s.effortLev = 10; }, true},
-      {[](CallSettings& s) { s.effortLev = -1; }, false},
-      {[](CallSettings& s) { s.diffStocks = 11; }, false},
-      {[](CallSettings& s) { s.maxPieces = 100; }, true},
-      {[](CallSettings& s) { s.maxPieces = 101; }, false},
-      {[](CallSettings& s) { s.costOptim = 2; }, false},
-      {[](CallSettings& s) { s.ignoreLast = -1; }, false},
-      {[](CallSettings& s) { s.layByMark = 2; }, false},
-      {[](CallSettings& s) { s.gapItIt = -1; }, false},
-      {[](CallSettings& s) { s.gapItEnd = -1; }, false},
-      {[](CallSettings& s) { s.gapGripEnd = -1; }, false},
-      {[](CallSettings& s) { s.minReusable = -1; }, false},
-      {[](CallSettings& s) { s.runMsgMode = -1; }, false},
-      {[](CallSettings& s) { s.runMsgMode = 1000; }, true},
+      {[](CallSettings& s) { s.OptimTime = 55555; }, true},
+      {[](CallSettings& s) { s.OptimTime = 55556; }, false},
+      {[](CallSettings& s) { s.OptimTime = -1; }, false},
+      {[](CallSettings& s) { s.IterMult = 0; }, false},
+      {[](CallSettings& s) { s.IterMult = 100; }, true},
+      {[](CallSettings& s) { s.IterMult = 101; }, false},
+      {[](CallSettings& s) { s.DiffPieces = -100; }, true},
+      {[](CallSettings& s) { s.DiffPieces = 100; }, true},
+      {[](CallSettings& s) { s.DiffPieces = -101; }, false},
+      {[](CallSettings& s) { s.DiffPieces = INT32_MIN; }, false},
+      {[](CallSettings& s) { s.PrefShort = -5; }, true},
+      {[](CallSettings& s) { s.PrefShort = 6; }, false},
+      {[](CallSettings& s) { s.ReduceLays = 6; }, true},
+      {[](CallSettings& s) { s.ReduceLays = 7; }, false},
+      {[](CallSettings& s) { s.EffortLev = 10; }, true},
+      {[](CallSettings& s) { s.EffortLev = -1; }, false},
+      {[](CallSettings& s) { s.DiffStocks = 11; }, false},
+      {[](CallSettings& s) { s.MaxPieces = 100; }, true},
+      {[](CallSettings& s) { s.MaxPieces = 101; }, false},
+      {[](CallSettings& s) { s.CostOptim = 2; }, false},
+      {[](CallSettings& s) { s.IgnoreLast = -1; }, false},
+      {[](CallSettings& s) { s.LayByMark = 2; }, false},
+      {[](CallSettings& s) { s.GapItIt = -1; }, false},
+      {[](CallSettings& s) { s.GapItEnd = -1; }, false},
+      {[](CallSettings& s) { s.GapGripEnd = -1; }, false},
+      {[](CallSettings& s) { s.MinReusable = -1; }, false},
+      {[](CallSettings& s) { s.RunMsgMode = -1; }, false},
+      {[](CallSettings& s) { s.RunMsgMode = 1000; }, true},
   };
   int index = 0;
   for (const SettingsCase& c : cases) {
     auto st = std::make_unique<SolverState>();
     st->settings.kerf = 77;
     CallSettings s = ValidSettings();
-    s.gapItIt = 5;
+    s.GapItIt = 5;
     c.change(s);
-    EXPECT_EQ(solver::CheckSettings(*st, s), c.accepted) << "case " << index;
+    EXPECT_EQ(solver::CheckSettings(*st, solver::PackSettings(s, 0)), c.accepted)
+        << "case " << index;
     EXPECT_EQ(st->error.number, c.accepted ? 0 : 25) << "case " << index;
     // Nothing is taken over from rejected settings.
     if (!c.accepted) {
@@ -142,22 +149,22 @@ TEST(CheckSettingsTest, TakeOverConversions) {
   for (const Case& c : cases) {
     auto st = std::make_unique<SolverState>();
     CallSettings s = ValidSettings();
-    s.diffPieces = c.diffPieces;
-    s.runMsgMode = c.runMsgMode;
-    s.optimTime = 3;
-    s.iterMult = 5;
-    s.gapItIt = 4;
-    s.gapItEnd = 6;
-    s.gapGripEnd = 8;
-    s.costOptim = 1;
-    ASSERT_TRUE(solver::CheckSettings(*st, s));
+    s.DiffPieces = c.diffPieces;
+    s.RunMsgMode = c.runMsgMode;
+    s.OptimTime = 3;
+    s.IterMult = 5;
+    s.GapItIt = 4;
+    s.GapItEnd = 6;
+    s.GapGripEnd = 8;
+    s.CostOptim = 1;
+    ASSERT_TRUE(solver::CheckSettings(*st, solver::PackSettings(s, 0)));
     const solver::SolverSettings& t = st->settings;
-    EXPECT_EQ(t.diffPieces, c.limit);
+    EXPECT_EQ(t.maxDifferentPieces, c.limit);
     EXPECT_EQ(t.bundle, c.bundle);
     EXPECT_EQ(t.showProgress, c.show);
     EXPECT_EQ(t.escEnabled, c.esc);
     EXPECT_DOUBLE_EQ(t.timeLimitMs, 3000.0);
-    EXPECT_DOUBLE_EQ(t.iterFactor, 0.01);
+    EXPECT_DOUBLE_EQ(t.iterationFactor, 0.01);
     EXPECT_EQ(t.kerf, 4);
     EXPECT_EQ(t.endZone, 6);
     EXPECT_EQ(t.gripLength, 8);
@@ -195,19 +202,19 @@ TEST(RegroupTest, PartsGroupByMarkOnlyWhenAsked) {
     // Input items: 1 = 400, 2 = 500 mark 7, 3-4 = 500 mark 3, 5 = 500 mark 7.
     // Either way the marks follow their first appearance in the sorted items.
     CallSettings s = ValidSettings();
-    s.layByMark = c.layByMark;
-    s.reduceLays = c.reduceLays;
+    s.LayByMark = c.layByMark;
+    s.ReduceLays = c.reduceLays;
     Prepare(*st, s, a);
     ASSERT_EQ(st->error.number, 0);
     const solver::ProblemTables& t = st->problem;
-    std::vector<int16_t> qty(t.partGrQty + 1, t.partGrQty + 1 + t.partGroupCount);
+    std::vector<int16_t> qty(t.partGroupQty + 1, t.partGroupQty + 1 + t.partGroupCount);
     EXPECT_EQ(qty, c.groupQty) << c.layByMark << c.reduceLays;
     std::vector<int16_t> inputNo(t.partInputNo + 1, t.partInputNo + 6);
     EXPECT_EQ(inputNo, (std::vector<int16_t>{2, 5, 3, 4, 1}));
     std::vector<int32_t> marks(t.partMark + 1, t.partMark + 6);
     EXPECT_EQ(marks, (std::vector<int32_t>{7, 7, 3, 3, 0}));
-    EXPECT_EQ(t.partGrLth[1], 500);
-    EXPECT_EQ(t.partGrLth[t.partGroupCount], 400);
+    EXPECT_EQ(t.partGroupLength[1], 500);
+    EXPECT_EQ(t.partGroupLength[t.partGroupCount], 400);
     EXPECT_EQ(t.partGroup[5], t.partGroupCount);
     EXPECT_EQ(st->settings.groupPartsByMark, c.layByMark == 1 && c.reduceLays > 0);
   }
@@ -220,13 +227,13 @@ TEST(RegroupTest, StocksMergeOnEqualLengthAndCostMoreExpensiveFirst) {
   ASSERT_EQ(st->error.number, 0);
   const solver::ProblemTables& t = st->problem;
   ASSERT_EQ(t.stockGroupCount, 3);
-  EXPECT_EQ(t.stockGrLth[1], 6000);
-  EXPECT_EQ(t.stockGrCst[1], 9);
-  EXPECT_EQ(t.stockGrQty[1], 1);
-  EXPECT_EQ(t.stockGrCst[2], 5);
-  EXPECT_EQ(t.stockGrQty[2], 2);
-  EXPECT_EQ(t.stockGrLth[3], 4000);
-  EXPECT_EQ(t.stockGrQty[3], 3);
+  EXPECT_EQ(t.stockGroupLength[1], 6000);
+  EXPECT_EQ(t.stockGroupCost[1], 9);
+  EXPECT_EQ(t.stockGroupQty[1], 1);
+  EXPECT_EQ(t.stockGroupCost[2], 5);
+  EXPECT_EQ(t.stockGroupQty[2], 2);
+  EXPECT_EQ(t.stockGroupLength[3], 4000);
+  EXPECT_EQ(t.stockGroupQty[3], 3);
   std::vector<int16_t> inputNo(t.stockInputNo + 1, t.stockInputNo + 7);
   EXPECT_EQ(inputNo, (std::vector<int16_t>{4, 2, 3, 1, 5, 6}));
   std::vector<int16_t> group(t.stockGroup + 1, t.stockGroup + 7);
@@ -241,8 +248,8 @@ TEST(RegroupTest, TooManyInternalGroups) {
   t.stockCount = 11;
   t.partCount = 21;
   for (int i = 1; i <= 21; ++i) {
-    t.stockLth[i] = 1000 + i;
-    t.partLth[i] = 100 + i;
+    t.stockLength[i] = 1000 + i;
+    t.partLength[i] = 100 + i;
   }
   solver::GroupStockItems(*st);
   EXPECT_EQ(st->error.number, 13);
@@ -255,8 +262,8 @@ TEST(RegroupTest, TooManyInternalGroups) {
 
 TEST(CheckProblemTest, CountTestsAllRunThenStop) {
   RecordingView view;
-  ScopedView scoped(view);
   auto st = std::make_unique<SolverState>();
+  AttachedView attached(*st, view);
   st->error.showBoxes = true;
   solver::ProblemTables& t = st->problem;
   t.stockGroupCount = 11;
@@ -273,20 +280,20 @@ TEST(CheckProblemTest, CountTestsAllRunThenStop) {
 
 TEST(CheckProblemTest, StockGroupWithoutLength) {
   RecordingView view;
-  ScopedView scoped(view);
   auto st = std::make_unique<SolverState>();
+  AttachedView attached(*st, view);
   st->error.showBoxes = true;
   solver::ProblemTables& t = st->problem;
   t.stockGroupCount = 2;
   t.stockCount = 2;
-  t.stockGrLth[1] = 1000;
-  t.stockGrQty[1] = 1;
-  t.stockGrLth[2] = 0;
-  t.stockGrQty[2] = 1;
+  t.stockGroupLength[1] = 1000;
+  t.stockGroupQty[1] = 1;
+  t.stockGroupLength[2] = 0;
+  t.stockGroupQty[2] = 1;
   t.partGroupCount = 1;
   t.partCount = 1;
-  t.partGrLth[1] = 500;
-  t.partGrQty[1] = 1;
+  t.partGroupLength[1] = 500;
+  t.partGroupQty[1] = 1;
   solver::CheckProblem(*st);
   EXPECT_EQ(st->error.number, 22);
   EXPECT_EQ(view.errorBoxes,
@@ -299,55 +306,55 @@ TEST(CheckProblemTest, StatisticsAndDerivedLimits) {
   // bar, 2 bars -> 3; 4000 one and two, 4 bars -> 6 (no cap).
   Arrays a({{4000, 500, 2}, {6000, 600, 10}}, {{1500, 0, 4}, {2500, 0, 2}});
   CallSettings s = ValidSettings();
-  s.costOptim = 1;
-  s.layByMark = 1;
-  s.reduceLays = 3;
-  s.diffStocks = 2;
-  s.diffPieces = 1;
-  s.maxPieces = 6;
+  s.CostOptim = 1;
+  s.LayByMark = 1;
+  s.ReduceLays = 3;
+  s.DiffStocks = 2;
+  s.DiffPieces = 1;
+  s.MaxPieces = 6;
   Prepare(*st, s, a);
   ASSERT_EQ(st->error.number, 0);
   const solver::ProblemStats& ps = st->stats;
-  EXPECT_EQ(ps.maxStockLth, 6000);
-  EXPECT_EQ(ps.minStockLth, 4000);
+  EXPECT_EQ(ps.maxStockLength, 6000);
+  EXPECT_EQ(ps.minStockLength, 4000);
   EXPECT_EQ(ps.maxStockQty, 3);
   EXPECT_DOUBLE_EQ(ps.maxCostRate, 0.125);
-  EXPECT_EQ(ps.totalStockLth, 26000);
+  EXPECT_EQ(ps.totalStockLength, 26000);
   EXPECT_EQ(ps.totalStockCost, 2800);
-  EXPECT_EQ(ps.maxPartLth, 2500);
-  EXPECT_EQ(ps.minPartLth, 1500);
+  EXPECT_EQ(ps.maxPartLength, 2500);
+  EXPECT_EQ(ps.minPartLength, 1500);
   EXPECT_EQ(ps.maxPartQty, 4);
-  EXPECT_EQ(ps.totalPartLth, 11000);
-  EXPECT_EQ(ps.avgStockLth, 5200);
-  EXPECT_EQ(ps.avgPartLth, 1833);
+  EXPECT_EQ(ps.totalPartLength, 11000);
+  EXPECT_EQ(ps.avgStockLength, 5200);
+  EXPECT_EQ(ps.avgPartLength, 1833);
   EXPECT_EQ(ps.estPieceCapacity, 6);
   EXPECT_EQ(ps.estBarsNeeded, 3);
   EXPECT_EQ(ps.cappedStockCount, 0);
   // Group quantities keep their uncapped values.
-  EXPECT_EQ(st->problem.stockGrQty[1], 10);
+  EXPECT_EQ(st->problem.stockGroupQty[1], 10);
   const solver::SolverSettings& t = st->settings;
-  EXPECT_EQ(t.diffStocks, 0);
-  EXPECT_EQ(t.diffPieces, 1);
-  EXPECT_EQ(t.maxPieces, 0);
+  EXPECT_EQ(t.maxStockGroups, 0);
+  EXPECT_EQ(t.maxDifferentPieces, 1);
+  EXPECT_EQ(t.maxPiecesPerLayout, 0);
   // 6 - 2 * 5200 / 1833 <= 2 groups: too small for layout reduction.
-  EXPECT_EQ(t.effReduceLays, 0);
-  EXPECT_EQ(t.reduceLays, 3);
+  EXPECT_EQ(t.effectiveReduceLayouts, 0);
+  EXPECT_EQ(t.reduceLayouts, 3);
   EXPECT_TRUE(t.groupPartsByMark);
-  EXPECT_TRUE(t.effCostMode);
+  EXPECT_TRUE(t.effectiveCostMode);
 }
 
 TEST(CheckProblemTest, LargeOrderKeepsLayoutReduction) {
   auto st = std::make_unique<SolverState>();
   Arrays a({{6000, 0, 10}}, {{200, 0, 50}, {300, 0, 50}});
   CallSettings s = ValidSettings();
-  s.reduceLays = 2;
-  s.maxPieces = 99;
+  s.ReduceLays = 2;
+  s.MaxPieces = 99;
   Prepare(*st, s, a);
   ASSERT_EQ(st->error.number, 0);
   EXPECT_EQ(st->stats.maxStockQty, 7);
-  EXPECT_EQ(st->stats.avgStockLth, 6000);
-  EXPECT_EQ(st->settings.effReduceLays, 2);
-  EXPECT_EQ(st->settings.maxPieces, 99);
+  EXPECT_EQ(st->stats.avgStockLength, 6000);
+  EXPECT_EQ(st->settings.effectiveReduceLayouts, 2);
+  EXPECT_EQ(st->settings.maxPiecesPerLayout, 99);
 }
 
 TEST(CheckProblemTest, CostModeOffWhenCostCannotMatter) {
@@ -364,11 +371,11 @@ TEST(CheckProblemTest, CostModeOffWhenCostCannotMatter) {
     auto st = std::make_unique<SolverState>();
     Arrays a(c.stocks, {{1500, 0, 4}});
     CallSettings s = ValidSettings();
-    s.costOptim = 1;
+    s.CostOptim = 1;
     Prepare(*st, s, a);
     ASSERT_EQ(st->error.number, 0);
     EXPECT_TRUE(st->settings.costMode);
-    EXPECT_EQ(st->settings.effCostMode, c.costMode);
+    EXPECT_EQ(st->settings.effectiveCostMode, c.costMode);
   }
 }
 
@@ -377,7 +384,7 @@ TEST(CheckProblemTest, BundleAgainstLargestPartQuantity) {
     auto st = std::make_unique<SolverState>();
     Arrays a({{6000, 0, 5}}, {{1500, 0, 4}, {1000, 0, 3}});
     CallSettings s = ValidSettings();
-    s.diffPieces = -bundle;
+    s.DiffPieces = -bundle;
     Prepare(*st, s, a);
     EXPECT_EQ(st->error.number, bundle == 5 ? 23 : 0);
   }
@@ -418,12 +425,13 @@ TEST(WriteResultsTest, InternalNumberingMappedToInputNumbering) {
   std::fill(std::begin(cells), std::end(cells), -1);
   int16_t partItStock[102] = {}, stockItLay[102] = {}, stockItPat[102] = {}, stockItParts[102] = {};
   int32_t stockItWaste[102] = {};
-  const solver::CallResults out{&cells[0],  &cells[1],  &cells[2],    &cells[3],   &cells[4],
+  const solver::FlatResults out{&cells[0],  &cells[1],  &cells[2],    &cells[3],   &cells[4],
                                 &cells[5],  &cells[6],  &cells[7],    &cells[8],   &cells[9],
                                 &cells[10], &cells[11], &cells[12],   &cells[13],  &cells[14],
                                 &cells[15], &cells[16], a.stockItGr,  a.partItGr,  partItStock,
                                 stockItLay, stockItPat, stockItParts, stockItWaste};
-  solver::WriteResults(*st, a.Get(), out);
+  solver::WriteResults(*st, a.plan);
+  solver::WriteFlatResults(a.plan, a.Get(), out);
 
   EXPECT_EQ(cells[0], 12346);  // criterion
   EXPECT_EQ(cells[1], 50000);  // utilization

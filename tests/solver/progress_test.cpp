@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "context.h"
 #include "recording_view.h"
 #include "solver_services.h"
 #include "solver_state.h"
@@ -11,19 +12,23 @@
 namespace {
 
 using solver::SolverState;
+using solver_test::AttachedView;
 using solver_test::RecordingView;
-using solver_test::ScopedView;
 
 double fakeNow = 0;
 double FakeClock() {
   return fakeNow;
 }
 
+// The state lives in a context of its own, so that Esc in the window
+// reaches it the way it reaches a call.
 class ProgressTest : public testing::Test {
  protected:
   RecordingView view;
-  ScopedView scoped{view};
-  std::unique_ptr<SolverState> st = std::make_unique<SolverState>();
+  std::unique_ptr<TarvolinContext, void (*)(TarvolinContext*)> context{TarvolinCreateContext(),
+                                                                       TarvolinDestroyContext};
+  SolverState* st = &context->state;
+  AttachedView attached{*st, view};
 
   void SetUp() override {
     fakeNow = 100000;
@@ -31,7 +36,7 @@ class ProgressTest : public testing::Test {
     st->progress.callStartMs = 100000;
     st->settings.showProgress = true;
     st->settings.escEnabled = true;
-    st->settings.effortLev = 3;
+    st->settings.effortLevel = 3;
   }
 };
 
@@ -89,7 +94,7 @@ TEST_F(ProgressTest, MultiBarFromTheWorkTables) {
 
 TEST_F(ProgressTest, PackTicksThrottledByStepAndTime) {
   solver::OpenProgressWindow(*st);
-  solver::ResetPackProgress(*st, 200);  // step 4
+  solver::ResetPackProgress(*st, 200);  // an update every 4th tick
   // Ticks 1, 5, 9 show round(0.5), round(2.5), round(4.5): halves to even.
   const int positions[] = {0, -1, -1, -1, 2, -1, -1, -1, 4};
   for (int expected : positions) {
@@ -179,8 +184,8 @@ TEST_F(ProgressTest, EscThroughTheViewSetsAbortFlag) {
 TEST_F(ProgressTest, ErrorReporterFirstNumberWinsAndClosesWindow) {
   st->error.showBoxes = true;
   solver::OpenProgressWindow(*st);
-  solver::RaiseError(*st, 12, "No any parts defined");
-  solver::RaiseError(*st, 21, "No parts fit in any stock");
+  solver::RaiseError(*st, 12);
+  solver::RaiseError(*st, 21);
   EXPECT_EQ(st->error.number, 12);
   EXPECT_EQ(view.errorBoxes, (std::vector<std::string>{"Q5R: No any parts defined (#12).",
                                                        "Q5R: No parts fit in any stock (#21)."}));
@@ -190,7 +195,7 @@ TEST_F(ProgressTest, ErrorReporterFirstNumberWinsAndClosesWindow) {
 
 TEST_F(ProgressTest, ErrorWithoutBoxesStillClosesWindow) {
   solver::OpenProgressWindow(*st);
-  solver::RaiseError(*st, 5, "Stock Length array data error");
+  solver::RaiseError(*st, 5);
   EXPECT_EQ(st->error.number, 5);
   EXPECT_TRUE(view.errorBoxes.empty());
   EXPECT_EQ(view.closes, 1);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "solver_state.h"
 #include "tarvolin/solver_view.h"
 
 namespace solver_test {
@@ -56,13 +57,30 @@ class RecordingView : public solver::SolverView {
   }
 };
 
-// Registers a view for the lifetime of a test.
+// Sets the view of the flat CutOptimize call for the lifetime of a test.
 class ScopedView {
  public:
-  explicit ScopedView(solver::SolverView& view) { solver::RegisterSolverView(&view); }
-  ~ScopedView() { solver::RegisterSolverView(nullptr); }
+  explicit ScopedView(solver::SolverView& view) { solver::SetCutOptimizeView(&view); }
+  ~ScopedView() { solver::SetCutOptimizeView(nullptr); }
   ScopedView(const ScopedView&) = delete;
   ScopedView& operator=(const ScopedView&) = delete;
+};
+
+// Shows a state's boxes and progress through a view for the lifetime of a
+// test, as a call does for its own.
+class AttachedView {
+ public:
+  AttachedView(solver::SolverState& st, solver::SolverView& view)
+      : st_(st), view_(view.AsTarvolinView()) {
+    st_.view = &view_;
+  }
+  ~AttachedView() { st_.view = nullptr; }
+  AttachedView(const AttachedView&) = delete;
+  AttachedView& operator=(const AttachedView&) = delete;
+
+ private:
+  solver::SolverState& st_;
+  TarvolinView view_;
 };
 
 }  // namespace solver_test

@@ -14,11 +14,7 @@
 
 #include <stdint.h>
 
-#if defined(_WIN32)
-#define TARVOLIN_API __declspec(dllexport)
-#else
-#define TARVOLIN_API __attribute__((visibility("default")))
-#endif
+#include "tarvolin/export.h"
 
 #ifdef __cplusplus
 extern "C" {

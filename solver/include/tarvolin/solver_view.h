@@ -1,15 +1,16 @@
-// The abstract window side of the solver's messages and progress window.
-// The solver library draws nothing itself: an application registers a view
-// and the solver calls it; with no view registered nothing is shown.
+// The window side of the solver's messages and progress window, for C++
+// callers. The solver library draws nothing itself: it calls the callbacks
+// of a TarvolinView (tarvolin/solver.h). A SolverView is the C++ form of
+// such a view: implement its members and hand AsTarvolinView() to
+// TarvolinSolve, or set it as the view of the flat CutOptimize call.
 #pragma once
 
 #include <cstdint>
 
 #include "tarvolin/cut_optimize.h"
+#include "tarvolin/solver.h"
 
 namespace solver {
-
-struct SolverState;
 
 // Font colours as the window toolkit's colour integers (red in the low byte,
 // blue in the high byte).
@@ -46,24 +47,24 @@ class TARVOLIN_API SolverView {
   // Lets pending window messages run; a key handler then calls FormKeyPress.
   virtual void PumpMessages() = 0;
 
-  // To be called by the window's key handler: Esc (character 27) sets the
-  // abort flag of the call whose progress window is open.
+  // To be called by the window's key handler: Esc (character 27) asks the
+  // call whose progress window is open to stop.
   void FormKeyPress(char key);
 
+  // The C view that forwards every callback to this object. The object must
+  // outlive every call that uses the returned view.
+  TarvolinView AsTarvolinView();
+
  private:
-  friend void BindView(SolverView& view, SolverState* st);
-  SolverState* bound_ = nullptr;
+  friend struct SolverViewCallbacks;
+  // The context whose progress window this view shows; null while none is
+  // open.
+  TarvolinContext* context_ = nullptr;
 };
 
-// Registers the application's view (nullptr unregisters). The view must
-// outlive every solver call made while it is registered.
-TARVOLIN_API void RegisterSolverView(SolverView* view);
-
-// The registered view, or nullptr.
-SolverView* RegisteredView();
-
-// Ties the view's key handler to the state whose window is open (nullptr:
-// none).
-void BindView(SolverView& view, SolverState* st);
+// The view of the flat CutOptimize call (nullptr: nothing shown). The view
+// must outlive every CutOptimize call made while it is set. Like
+// CutOptimize itself, not for use from several threads.
+TARVOLIN_API void SetCutOptimizeView(SolverView* view);
 
 }  // namespace solver

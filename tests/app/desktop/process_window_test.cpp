@@ -80,10 +80,10 @@ struct Desktop {
       : pleaseWait(form),
         progressWindow(toolkit, form),
         app(toolkit, form, pleaseWait, nullptr, std::move(params)) {
-    solver::RegisterSolverView(&progressWindow);
+    solver::SetCutOptimizeView(&progressWindow);
     form.Attach(app, toolkit);
   }
-  ~Desktop() { solver::RegisterSolverView(nullptr); }
+  ~Desktop() { solver::SetCutOptimizeView(nullptr); }
 
   // Shows the window and lets the event loop run until the batch is over.
   bool RunToEnd() {

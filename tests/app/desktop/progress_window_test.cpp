@@ -178,9 +178,9 @@ SearchResult Search(int32_t progressWindowMode) {
 TEST(ProgressWindowEscTest, EscEndsTheSearchAndTheBestPlanIsKept) {
   ScriptedToolkit toolkit;
   EscPressingForm form(toolkit);
-  solver::RegisterSolverView(&form);
+  solver::SetCutOptimizeView(&form);
   const SearchResult r = Search(2);
-  solver::RegisterSolverView(nullptr);
+  solver::SetCutOptimizeView(nullptr);
 
   EXPECT_TRUE(form.escVisible);
   EXPECT_EQ(r.error, 0);
@@ -201,9 +201,9 @@ TEST(ProgressWindowEscTest, EscEndsTheSearchAndTheBestPlanIsKept) {
 TEST(ProgressWindowEscTest, WithoutEscOfferedTheKeyDoesNotStopTheSearch) {
   ScriptedToolkit toolkit;
   EscPressingForm form(toolkit);
-  solver::RegisterSolverView(&form);
+  solver::SetCutOptimizeView(&form);
   const SearchResult r = Search(1);
-  solver::RegisterSolverView(nullptr);
+  solver::SetCutOptimizeView(nullptr);
 
   EXPECT_FALSE(form.escVisible);
   EXPECT_EQ(r.error, 0);

@@ -7,6 +7,7 @@
 
 #include "run_fixture.h"
 #include "solver_services.h"
+#include "tarvolin/errors.h"
 
 namespace solver {
 namespace {
@@ -25,11 +26,11 @@ void SetupSearch(SolverState& st, const std::vector<PartSpec>& parts,
   st.problem.stockCount = run.stockCount;
   st.problem.partGroupCount = run.partGroupCount;
   for (int g = 1; g <= run.partGroupCount; ++g) st.problem.partGroupWeight[g] = 1000003 * g;
-  st.stats.totalPartLth = run.totalPartLth;
-  st.stats.totalStockLth = run.totalStockLth;
+  st.stats.totalPartLength = run.totalPartLength;
+  st.stats.totalStockLength = run.totalStockLength;
   st.stats.totalStockCost = run.totalStockCost;
-  st.stats.avgStockLth = run.meanStock;
-  st.stats.avgPartLth = run.meanPiece;
+  st.stats.avgStockLength = run.meanStock;
+  st.stats.avgPartLength = run.meanPiece;
   st.stats.estPieceCapacity = run.estPieces;
   st.stats.estBarsNeeded = run.estStocks;
   run.passLimit = 0;
@@ -162,9 +163,9 @@ TEST(LayoutSearch, HandsBackRealLengths) {
   SetupSearch(*st, {{310, 3}, {210, 2}}, {{980, 2}});
   st->run.gripLength = 60;
   LayoutSearch(*st, 1);
-  EXPECT_EQ(st->run.partGrLth[1], 300);
-  EXPECT_EQ(st->run.partGrLth[2], 200);
-  EXPECT_EQ(st->run.stockGrLth[1], 1000);
+  EXPECT_EQ(st->run.partGroupLength[1], 300);
+  EXPECT_EQ(st->run.partGroupLength[2], 200);
+  EXPECT_EQ(st->run.stockGroupLength[1], 1000);
   EXPECT_EQ(st->run.gripLength, 50);
   const RunRecord& r = st->run.current;
   EXPECT_EQ(r.parts, 5);
@@ -193,14 +194,14 @@ TEST(LayoutSearch, TrimmedBarsStayOut) {
   auto st = MakeState();
   SetupSearch(*st, {{450, 2}}, {{1000, 1}, {900, 2}});
   RunTables& run = st->run;
-  run.stockGrQty[2] = 0;
+  run.stockGroupQty[2] = 0;
   run.trimmedStockGroups = 1;
   run.initialStockCount = 1;
   run.barsByGroup[1] = 1;
   run.distinctStockOrders = 2;
   run.minStock = run.maxStock = run.meanStock = 1000;
   run.maxStockQty = 1;
-  run.totalStockLth = 1000;
+  run.totalStockLength = 1000;
   run.estStocks = 1;
   run.openStockCount = 1;
   LayoutSearch(*st, 1);
@@ -219,7 +220,7 @@ TEST(LayoutSearch, InvalidRunTablesRaiseAnError) {
   st->run.pieceGroup[2] = 7;  // no such group
   LayoutSearch(*st, 1);
   EXPECT_EQ(st->run.constructionCount, 0);
-  EXPECT_EQ(st->error.number, kErrorUnexpected);
+  EXPECT_EQ(st->error.number, TARVOLIN_ERROR_UNEXPECTED);
 }
 
 double g_fakeNow = 0;
@@ -279,10 +280,10 @@ TEST(LayoutSearch, RandomRunsKeepTheirLimits) {
     s.kerf = static_cast<int32_t>(gen.Next(3)) * 5;
     s.endZone = static_cast<int32_t>(gen.Next(3)) * 10;
     s.gripLength = gen.Next(3) == 0 ? 150 : 0;
-    s.maxPieces = static_cast<int32_t>(gen.Next(4));
-    s.diffPieces = static_cast<int32_t>(gen.Next(3));
-    s.diffStocks = static_cast<int32_t>(gen.Next(3));
-    s.effCostMode = gen.Next(2) == 0;
+    s.maxPiecesPerLayout = static_cast<int32_t>(gen.Next(4));
+    s.maxDifferentPieces = static_cast<int32_t>(gen.Next(3));
+    s.maxStockGroups = static_cast<int32_t>(gen.Next(3));
+    s.effectiveCostMode = gen.Next(2) == 0;
     const int partGroups = 1 + static_cast<int>(gen.Next(6));
     const int stockGroups = 1 + static_cast<int>(gen.Next(3));
     std::vector<PartSpec> parts;
@@ -298,7 +299,7 @@ TEST(LayoutSearch, RandomRunsKeepTheirLimits) {
     }
     SetupSearch(*st, parts, stocks);
     st->run.gripLength = s.gripLength > 0 ? s.gripLength + s.kerf : 0;
-    if (s.effCostMode) st->run.refCostRate = 0.2;
+    if (s.effectiveCostMode) st->run.refCostRate = 0.2;
     st->run.passLimit = static_cast<int32_t>(gen.Next(3));
     LayoutSearch(*st, 1);
     const RunTables& run = st->run;
@@ -309,7 +310,7 @@ TEST(LayoutSearch, RandomRunsKeepTheirLimits) {
       std::vector<int> groups;
       for (int i = 1; i <= run.pieceCount; ++i) {
         if (run.stockOfPiece[i] != bar) continue;
-        parts += run.partGrLth[run.pieceGroup[i]];
+        parts += run.partGroupLength[run.pieceGroup[i]];
         ++count;
         if (std::find(groups.begin(), groups.end(), run.pieceGroup[i]) == groups.end()) {
           groups.push_back(run.pieceGroup[i]);
@@ -317,19 +318,19 @@ TEST(LayoutSearch, RandomRunsKeepTheirLimits) {
       }
       if (count == 0) continue;
       const int g = run.stockGroup[bar];
-      EXPECT_LE(parts + (count - 1) * s.kerf + s.endZone, run.stockGrLth[g]) << trial;
-      if (s.maxPieces >= 1) {
-        EXPECT_LE(count, s.maxPieces) << trial;
+      EXPECT_LE(parts + (count - 1) * s.kerf + s.endZone, run.stockGroupLength[g]) << trial;
+      if (s.maxPiecesPerLayout >= 1) {
+        EXPECT_LE(count, s.maxPiecesPerLayout) << trial;
       }
-      if (s.diffPieces >= 1) {
-        EXPECT_LE(static_cast<int>(groups.size()), s.diffPieces) << trial;
+      if (s.maxDifferentPieces >= 1) {
+        EXPECT_LE(static_cast<int>(groups.size()), s.maxDifferentPieces) << trial;
       }
       if (std::find(groupsOfStock.begin(), groupsOfStock.end(), g) == groupsOfStock.end()) {
         groupsOfStock.push_back(g);
       }
     }
-    if (s.diffStocks >= 1) {
-      EXPECT_LE(static_cast<int>(groupsOfStock.size()), s.diffStocks) << trial;
+    if (s.maxStockGroups >= 1) {
+      EXPECT_LE(static_cast<int>(groupsOfStock.size()), s.maxStockGroups) << trial;
     }
   }
 }

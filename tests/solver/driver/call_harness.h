@@ -5,10 +5,12 @@
 
 #include <cstdint>
 
+#include "flat_call.h"
 #include "prepare.h"
 #include "solver_services.h"
 #include "solver_state.h"
 #include "tarvolin/cut_optimize.h"
+#include "tarvolin/solver.h"
 
 namespace solver::testing {
 
@@ -63,6 +65,75 @@ inline void Call(const CallSetup& in, CallResult& out) {
               out.stockItParts, out.stockItWaste);
 }
 
+// The same call in the structured interface. The settings are written out
+// field by field rather than packed the way CutOptimize packs them, so that
+// comparing the two interfaces compares two independent readings.
+inline TarvolinSettings ToSettings(const CallSetup& in, int32_t errorBoxes = 0) {
+  TarvolinSettings s{};
+  s.costMode = in.costOptim;
+  s.ignoreLast = in.ignoreLast;
+  s.effortLevel = in.effortLev;
+  s.reduceLayouts = in.reduceLays;
+  s.preferShort = in.prefShort;
+  s.maxStockGroups = in.diffStocks;
+  if (in.diffPieces <= -2) {
+    s.bundleSize = -in.diffPieces;
+  } else if (in.diffPieces >= 1) {
+    s.maxDifferentPieces = in.diffPieces;
+  }
+  s.minReusable = in.minReusable;
+  s.kerf = in.kerf;
+  s.endZone = in.endZone;
+  s.gripLength = in.grip;
+  s.timeLimitSeconds = in.optimTime;
+  s.iterationMultiplier = in.iterMult;
+  s.layoutsByMark = in.layByMark;
+  s.progressMode = in.runMsgMode;
+  s.maxPiecesPerLayout = in.maxPieces;
+  s.showErrorBoxes = errorBoxes;
+  return s;
+}
+
+// The groups of a setup whose counts are in range and agree.
+inline TarvolinProblem ToProblem(const CallSetup& in) {
+  TarvolinProblem p{};
+  p.stockGroupCount = in.stockLth[0];
+  for (int g = 1; g <= in.stockLth[0] && g <= TARVOLIN_MAX_STOCK_GROUPS; ++g) {
+    p.stockGroups[g] = TarvolinStockGroup{in.stockLth[g], in.stockCst[g], in.stockQty[g]};
+  }
+  p.partGroupCount = in.partLth[0];
+  for (int g = 1; g <= in.partLth[0] && g <= TARVOLIN_MAX_PART_GROUPS; ++g) {
+    p.partGroups[g] = TarvolinPartGroup{in.partLth[g], in.partMrk[g], in.partQty[g]};
+  }
+  return p;
+}
+
+// Whether a plan of the structured interface says what the flat call's
+// results say: every figure, and every item array element by element.
+inline bool SamePlan(const TarvolinPlan& p, const CallResult& r) {
+  const bool figures =
+      p.criterion == r.crit && p.utilization == r.util && p.stockUsed == r.stockUsed &&
+      p.partsCut == r.partsCut && p.lengthUsed == r.lthUsed && p.wasteSum == r.waste &&
+      p.costUsed == r.cost && p.lastStock == r.lastStock && p.lastParts == r.lastParts &&
+      p.lastLengthUsed == r.lastLth && p.lastWaste == r.lastWaste && p.lastCost == r.lastCost &&
+      p.patternCount == r.patterns && p.layoutCount == r.layouts && p.layoutCuts == r.layoutCuts &&
+      p.stockItemCount == r.stockItGr[0] && p.partItemCount == r.partItGr[0];
+  if (!figures) return false;
+  for (int i = 1; i <= p.partItemCount; ++i) {
+    if (p.partItemGroup[i] != r.partItGr[i] || p.partItemStock[i] != r.partItStock[i]) {
+      return false;
+    }
+  }
+  for (int i = 1; i <= p.stockItemCount; ++i) {
+    if (p.stockItemGroup[i] != r.stockItGr[i] || p.stockItemLayout[i] != r.stockItLay[i] ||
+        p.stockItemPattern[i] != r.stockItPat[i] || p.stockItemParts[i] != r.stockItParts[i] ||
+        p.stockItemWaste[i] != r.stockItWaste[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // The call's preparation steps into st, ready for the driver; returns the
 // error number (0 = ready).
 inline int32_t PrepareState(const CallSetup& in, SolverState& st) {
@@ -70,19 +141,20 @@ inline int32_t PrepareState(const CallSetup& in, SolverState& st) {
   st.progress.callStartMs = NowMs(st);
   st.driver = DriverTables{};
   st.tuning = TuningConstants{};
-  const CallSettings settings{in.costOptim, in.ignoreLast, in.effortLev,  in.reduceLays,
+  const FlatSettings settings{in.costOptim, in.ignoreLast, in.effortLev,  in.reduceLays,
                               in.prefShort, in.diffStocks, in.diffPieces, in.minReusable,
                               in.kerf,      in.endZone,    in.grip,       in.optimTime,
                               in.iterMult,  in.layByMark,  in.runMsgMode, in.maxPieces};
-  const CallArrays arrays{in.stockLth, in.stockCst, in.stockQty,
+  const FlatArrays arrays{in.stockLth, in.stockCst, in.stockQty,
                           in.partLth,  in.partMrk,  in.partQty};
-  if (!CheckSettings(st, settings)) return st.error.number;
-  CheckArrays(st, arrays);
+  if (!CheckSettings(st, PackSettings(settings, 0))) return st.error.number;
+  TarvolinProblem problem{};
+  const ArrayCountMismatch mismatch = PackGroups(arrays, problem);
+  CheckGroups(st, problem, mismatch);
   if (st.error.number != 0) return st.error.number;
   ClearProblemTables(st);
-  int16_t stockItGr[102] = {};
-  int16_t partItGr[102] = {};
-  ExpandItems(st, arrays, stockItGr, partItGr);
+  TarvolinPlan plan{};
+  ExpandItems(st, problem, plan);
   if (st.error.number == 0) SortAndRegroup(st);
   if (st.error.number == 0) CheckProblem(st);
   return st.error.number;

@@ -40,10 +40,10 @@ void FirstFit(SolverState& st) {
   int32_t left[kItemSlots] = {};
   for (int32_t i = 1; i <= r.initialStockCount; ++i) {
     const int16_t bar = r.initialStockOrder[i];
-    left[bar] = r.stockGrLth[r.stockGroup[bar]];
+    left[bar] = r.stockGroupLength[r.stockGroup[bar]];
   }
   for (int32_t p = 1; p <= r.pieceCount; ++p) {
-    const int32_t need = r.partGrLth[r.pieceGroup[p]];
+    const int32_t need = r.partGroupLength[r.pieceGroup[p]];
     for (int32_t i = 1; i <= r.initialStockCount; ++i) {
       const int16_t bar = r.initialStockOrder[i];
       if (left[bar] >= need) {
@@ -65,13 +65,13 @@ void LayoutSearch(SolverState& st, int k) {
   seen.subLevel = r.subLevel;
   seen.pieceCount = r.pieceCount;
   seen.stockCount = r.stockCount;
-  for (int g = 1; g <= r.partGroupCount; ++g) seen.partQty[g] = r.partGrQty[g];
+  for (int g = 1; g <= r.partGroupCount; ++g) seen.partQty[g] = r.partGroupQty[g];
   seen.fixed = r.fixed.present;
 
   FirstFit(st);
   const SolverSettings& se = st.settings;
-  for (int g = 1; g <= r.partGroupCount; ++g) r.partGrLth[g] -= se.kerf;
-  for (int g = 1; g <= r.stockGroupCount; ++g) r.stockGrLth[g] -= se.kerf - se.endZone;
+  for (int g = 1; g <= r.partGroupCount; ++g) r.partGroupLength[g] -= se.kerf;
+  for (int g = 1; g <= r.stockGroupCount; ++g) r.stockGroupLength[g] -= se.kerf - se.endZone;
   r.gripLength = se.gripLength;
 
   LayoutPlan plan = RunLayoutPlan(st, 0);
@@ -113,7 +113,7 @@ int CountEvaluated(const DriverTables& d, int s) {
 TEST(DriverFlow, BundleOfThreeSplitsDemandAndMapsCopies) {
   auto st = Prepared({{2500, 7}, {1000, 2}}, {{6000, 12}});
   st->settings.bundle = 3;
-  st->settings.effortLev = 5;
+  st->settings.effortLevel = 5;
   RunOptimizationDriver(*st);
   ASSERT_EQ(st->error.number, 0);
 
@@ -197,7 +197,7 @@ TEST(DriverFlow, EffortZeroEvaluatesAtMostThreeMultiplicitiesAtSubLevelZero) {
 
 TEST(DriverFlow, QuantitiesOfOneRunOnlyThePlainProblem) {
   auto st = Prepared({{2000, 1}, {1500, 1}, {1000, 1}}, {{6000, 5}});
-  st->settings.effortLev = 3;
+  st->settings.effortLevel = 3;
   RunOptimizationDriver(*st);
   ASSERT_EQ(st->error.number, 0);
   ASSERT_FALSE(g_script.runs.empty());
@@ -212,7 +212,7 @@ TEST(DriverFlow, QuantitiesOfOneRunOnlyThePlainProblem) {
 
 TEST(DriverFlow, EqualCriterionKeepsTheFirstPlan) {
   auto st = Prepared({{2000, 6}, {1500, 6}, {1000, 6}, {500, 6}}, {{6000, 20}});
-  st->settings.effortLev = 2;
+  st->settings.effortLevel = 2;
   g_script.adjust = [](RunRecord& rec, const SeenRun&, size_t) { rec.criterion = 0.8; };
   RunOptimizationDriver(*st);
   ASSERT_EQ(st->error.number, 0);
@@ -237,14 +237,14 @@ TEST(DriverFlow, BetterLaterPlanTakesOver) {
 
 TEST(DriverFlow, TargetEqualToFirstPlanStopsAfterIt) {
   auto probe = Prepared({{2000, 6}, {1500, 6}, {1000, 6}, {500, 6}}, {{6000, 20}});
-  probe->settings.effortLev = 2;
+  probe->settings.effortLevel = 2;
   RunOptimizationDriver(*probe);
   ASSERT_GE(probe->driver.bestTenCount, 1);
   const BestTenEntry first = probe->driver.bestTen[1];  // earliest after the final sort
   const size_t allRuns = g_script.runs.size();
 
   auto st = Prepared({{2000, 6}, {1500, 6}, {1000, 6}, {500, 6}}, {{6000, 20}});
-  st->settings.effortLev = 2;
+  st->settings.effortLevel = 2;
   st->target = TargetSolution{first.utilization, first.stocks,  first.parts,
                               first.cost,        first.layouts, first.layoutCuts};
   RunOptimizationDriver(*st);
@@ -264,7 +264,7 @@ TEST(DriverFlow, TimeLimitStopsAfterTheEvaluationThatEndsPastIt) {
   auto st = Prepared({{2000, 6}, {1500, 6}, {1000, 6}, {500, 6}}, {{6000, 20}});
   st->progress.clock = SteppingClock;
   st->progress.callStartMs = NowMs(*st);
-  st->settings.effortLev = 4;
+  st->settings.effortLevel = 4;
   st->settings.timeLimitMs = 1000;
   RunOptimizationDriver(*st);
   ASSERT_EQ(st->error.number, 0);
@@ -288,7 +288,7 @@ TEST(DriverFlow, EscStopsOnlyWhenOffered) {
 
 TEST(DriverFlow, RunErrorEndsTheDriver) {
   auto st = Prepared({{2000, 6}, {1500, 6}, {1000, 6}, {500, 6}}, {{6000, 20}});
-  st->settings.effortLev = 3;
+  st->settings.effortLevel = 3;
   SolverState* raw = st.get();
   g_script.adjust = [raw](RunRecord&, const SeenRun&, size_t) { raw->run.check[5] = 1; };
   RunOptimizationDriver(*st);

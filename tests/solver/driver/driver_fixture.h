@@ -29,47 +29,47 @@ inline std::unique_ptr<SolverState> MakeProblem(const std::vector<PartGroupSpec>
   auto st = std::make_unique<SolverState>();
   ProblemTables& pr = st->problem;
   ProblemStats& sx = st->stats;
-  sx.minPartLth = 2000000000;
-  sx.minStockLth = 2000000000;
+  sx.minPartLength = 2000000000;
+  sx.minStockLength = 2000000000;
   for (const PartGroupSpec& g : parts) {
     const int group = ++pr.partGroupCount;
-    pr.partGrLth[group] = g.length;
-    pr.partGrQty[group] = static_cast<int16_t>(g.quantity);
+    pr.partGroupLength[group] = g.length;
+    pr.partGroupQty[group] = static_cast<int16_t>(g.quantity);
     for (int j = 0; j < g.quantity; ++j) {
       const int i = ++pr.partCount;
-      pr.partLth[i] = g.length;
+      pr.partLength[i] = g.length;
       pr.partMark[i] = g.mark;
       pr.partInputNo[i] = static_cast<int16_t>(i);
       pr.partGroup[i] = static_cast<int16_t>(group);
     }
-    sx.maxPartLth = std::max(sx.maxPartLth, g.length);
-    sx.minPartLth = std::min(sx.minPartLth, g.length);
+    sx.maxPartLength = std::max(sx.maxPartLength, g.length);
+    sx.minPartLength = std::min(sx.minPartLength, g.length);
     sx.maxPartQty = std::max(sx.maxPartQty, g.quantity);
-    sx.totalPartLth += int64_t{g.length} * g.quantity;
+    sx.totalPartLength += int64_t{g.length} * g.quantity;
   }
   for (const StockGroupSpec& g : stocks) {
     const int group = ++pr.stockGroupCount;
-    pr.stockGrLth[group] = g.length;
-    pr.stockGrCst[group] = g.cost;
-    pr.stockGrQty[group] = static_cast<int16_t>(g.quantity);
+    pr.stockGroupLength[group] = g.length;
+    pr.stockGroupCost[group] = g.cost;
+    pr.stockGroupQty[group] = static_cast<int16_t>(g.quantity);
     for (int j = 0; j < g.quantity; ++j) {
       const int i = ++pr.stockCount;
-      pr.stockLth[i] = g.length;
+      pr.stockLength[i] = g.length;
       pr.stockCost[i] = g.cost;
       pr.stockInputNo[i] = static_cast<int16_t>(i);
       pr.stockGroup[i] = static_cast<int16_t>(group);
     }
-    sx.maxStockLth = std::max(sx.maxStockLth, g.length);
-    sx.minStockLth = std::min(sx.minStockLth, g.length);
+    sx.maxStockLength = std::max(sx.maxStockLength, g.length);
+    sx.minStockLength = std::min(sx.minStockLength, g.length);
     sx.maxStockQty = std::max(sx.maxStockQty, g.quantity);
-    sx.totalStockLth += int64_t{g.length} * g.quantity;
+    sx.totalStockLength += int64_t{g.length} * g.quantity;
     sx.totalStockCost += int64_t{g.cost} * g.quantity;
   }
   sx.cappedStockCount = pr.stockCount;
-  sx.avgStockLth = static_cast<int32_t>(sx.totalStockLth / std::max(pr.stockCount, 1));
-  sx.avgPartLth = static_cast<int32_t>(sx.totalPartLth / std::max(pr.partCount, 1));
-  st->settings.iterMult = 20;
-  st->settings.iterFactor = 20 * 0.002;
+  sx.avgStockLength = static_cast<int32_t>(sx.totalStockLength / std::max(pr.stockCount, 1));
+  sx.avgPartLength = static_cast<int32_t>(sx.totalPartLength / std::max(pr.partCount, 1));
+  st->settings.iterationMultiplier = 20;
+  st->settings.iterationFactor = 20 * 0.002;
   return st;
 }
 

@@ -18,19 +18,19 @@ using Pieces = std::vector<int>;
 
 int32_t WorkingLoad(const SolverState& st, int bar) {
   int32_t sum = 0;
-  for (int i : PiecesOn(st, bar)) sum += st.run.partGrLth[st.run.pieceGroup[i]];
+  for (int i : PiecesOn(st, bar)) sum += st.run.partGroupLength[st.run.pieceGroup[i]];
   return sum;
 }
 
-TEST(DiffPiecesAdd, Cases) {
+TEST(AddDifferentPiece, Cases) {
   auto st = MakeState();
-  st->settings.diffPieces = 2;
+  st->settings.maxDifferentPieces = 2;
   int16_t list[8] = {0, 4, 0, 0};
-  EXPECT_EQ(DiffPiecesAdd(*st, 4, 1, list), 1);  // already listed
-  EXPECT_EQ(DiffPiecesAdd(*st, 7, 1, list), 2);  // appended tentatively
+  EXPECT_EQ(AddDifferentPiece(*st, 4, 1, list), 1);  // already listed
+  EXPECT_EQ(AddDifferentPiece(*st, 7, 1, list), 2);  // appended tentatively
   EXPECT_EQ(list[2], 7);
-  EXPECT_EQ(DiffPiecesAdd(*st, 9, 2, list), -1);  // limit reached
-  EXPECT_EQ(DiffPiecesAdd(*st, 7, 2, list), 2);
+  EXPECT_EQ(AddDifferentPiece(*st, 9, 2, list), -1);  // limit reached
+  EXPECT_EQ(AddDifferentPiece(*st, 7, 2, list), 2);
 }
 
 TEST(Construction, FirstFitWithoutCombinations) {
@@ -102,7 +102,7 @@ TEST(Construction, GrippingReserve) {
 TEST(Construction, MaxPiecesBoundsEveryLayout) {
   for (bool combos : {false, true}) {
     auto st = MakeState();
-    st->settings.maxPieces = 3;
+    st->settings.maxPiecesPerLayout = 3;
     SetupRun(*st, {{110, 5}, {100, 6}}, {{1000, 5}});
     st->run.pairCombos = combos;
     BuildPlan(*st);
@@ -117,7 +117,7 @@ TEST(Construction, MaxPiecesBoundsEveryLayout) {
 
 TEST(Construction, DiffPiecesOneKeepsGroupsApart) {
   auto st = MakeState();
-  st->settings.diffPieces = 1;
+  st->settings.maxDifferentPieces = 1;
   SetupRun(*st, {{300, 2}, {200, 4}}, {{1000, 3}});
   st->run.pairCombos = st->run.tripleCombos = false;
   BuildPlan(*st);
@@ -132,7 +132,7 @@ TEST(Construction, DiffPiecesOneKeepsGroupsApart) {
 
 TEST(Construction, DiffStocksOneLeavesOtherGroupsEmpty) {
   auto st = MakeState();
-  st->settings.diffStocks = 1;
+  st->settings.maxStockGroups = 1;
   SetupRun(*st, {{600, 3}}, {{1000, 2}, {800, 2}});
   // Bars alternate between the groups in the open order.
   const int16_t order[] = {0, 1, 3, 2, 4};
@@ -177,7 +177,7 @@ TEST(Construction, PiecesFitEveryBar) {
   for (int rep = 0; rep < 3; ++rep) {
     BuildPlan(*st);
     for (int b = 1; b <= st->run.stockCount; ++b) {
-      EXPECT_LE(WorkingLoad(*st, b), st->run.stockGrLth[st->run.stockGroup[b]]);
+      EXPECT_LE(WorkingLoad(*st, b), st->run.stockGroupLength[st->run.stockGroup[b]]);
     }
     for (int k = 1; k <= 50; ++k) EXPECT_EQ(st->run.check[k], 0) << k;
   }
@@ -210,7 +210,7 @@ TEST(Commit, RuleWithToleranceAndCost) {
   EXPECT_FALSE(CommitAllowed(*st, 1000, 11, 100));
   // Cost mode: a bar cheaper than the reference rate gets up to twice the
   // tolerance; a dearer bar is never committed.
-  st->settings.effCostMode = true;
+  st->settings.effectiveCostMode = true;
   st->run.refCostRate = 0.2;
   EXPECT_TRUE(CommitAllowed(*st, 1000, 19, 100));
   EXPECT_FALSE(CommitAllowed(*st, 1000, 21, 100));
@@ -264,7 +264,7 @@ TEST(ChooseCounts, TopsUpAndRespectsMaxPieces) {
   EXPECT_EQ(cc.bestScore, 0.0f);
 
   cc = Counts(300, 3, 200, 2, 1000);
-  cc.maxPieces = 3;
+  cc.maxPiecesPerLayout = 3;
   ChooseCounts(cc, false);
   EXPECT_EQ(cc.a, 3);  // 300 x 3 leaves 100, the least with three pieces
   EXPECT_EQ(cc.b, 0);

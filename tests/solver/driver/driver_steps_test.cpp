@@ -129,14 +129,14 @@ TEST(PrepareRun, BundleDemandTrimmingKerfAndStatistics) {
   EXPECT_EQ(r.pieceCount, 2);
   EXPECT_EQ(r.pieceGroup[1], 1);
   EXPECT_EQ(r.pieceGroup[2], 1);
-  EXPECT_EQ(r.partGrQty[1], 2);
-  EXPECT_EQ(r.partGrQty[2], 0);
+  EXPECT_EQ(r.partGroupQty[1], 2);
+  EXPECT_EQ(r.partGroupQty[2], 0);
   EXPECT_EQ(r.emptyPartGroups, 1);
   EXPECT_EQ(r.distinctPieceOrders, 2);
   // Two pieces of 2500 need one bar; 1.4 bars round to 1: two bars trimmed.
   EXPECT_EQ(r.stockCount, 3);
   EXPECT_EQ(r.initialStockCount, 1);
-  EXPECT_EQ(r.stockGrQty[1], 1);
+  EXPECT_EQ(r.stockGroupQty[1], 1);
   EXPECT_EQ(r.trimmedStockGroups, 0);
   EXPECT_EQ(r.initialStockOrder[1], 1);
   EXPECT_EQ(r.initialStockOrder[2], 2);
@@ -144,12 +144,12 @@ TEST(PrepareRun, BundleDemandTrimmingKerfAndStatistics) {
   EXPECT_EQ(r.barsByGroup[1], 1);
   EXPECT_EQ(r.distinctStockOrders, 2);
   // Working lengths.
-  EXPECT_EQ(r.stockGrLth[1], 5985);
-  EXPECT_EQ(r.partGrLth[1], 2505);
-  EXPECT_EQ(r.partGrLth[2], 1005);
+  EXPECT_EQ(r.stockGroupLength[1], 5985);
+  EXPECT_EQ(r.partGroupLength[1], 2505);
+  EXPECT_EQ(r.partGroupLength[2], 1005);
   EXPECT_EQ(r.gripLength, 105);
   EXPECT_EQ(r.minStock, 5985);
-  EXPECT_EQ(r.totalPartLth, 5010);
+  EXPECT_EQ(r.totalPartLength, 5010);
   EXPECT_EQ(r.meanPiece, 2505);
   EXPECT_EQ(r.meanStock, 5985);
   EXPECT_EQ(r.estPieces, 2);
@@ -178,7 +178,7 @@ TEST(PrepareRun, GroupWithoutFittingPartIsTrimmedAway) {
   for (int i = 1; i <= 5; ++i) EXPECT_EQ(r.initialStockOrder[i], order[i]);
   EXPECT_EQ(r.barsByGroup[1], 1);
   EXPECT_EQ(r.barsByGroup[2], 0);
-  EXPECT_EQ(r.stockGrQty[2], 0);
+  EXPECT_EQ(r.stockGroupQty[2], 0);
   EXPECT_EQ(r.mixType, 2);    // 6000 of parts in one group on bars of 6000
   EXPECT_EQ(r.passLimit, 0);  // both pieces together fit the shortest kept bar
 }
@@ -215,8 +215,8 @@ TEST(PrepareRun, CombinationSwitchesFollowLimitsAndMix) {
                         {0, 2, true, false}};
   for (const Case& c : cases) {
     auto st = MakeProblem({{1000, 4}, {900, 4}, {800, 4}}, {{3000, 4}});
-    st->settings.diffPieces = c.diffPieces;
-    st->settings.maxPieces = c.maxPieces;
+    st->settings.maxDifferentPieces = c.diffPieces;
+    st->settings.maxPiecesPerLayout = c.maxPieces;
     for (int g = 1; g <= 3; ++g) st->driver.workPartQty[g] = 4;
     st->driver.workStockQty[1] = 4;
     ASSERT_TRUE(PrepareRun(*st, 0));
@@ -236,7 +236,7 @@ TEST(PrepareRun, CombinationSwitchesFollowLimitsAndMix) {
 TEST(PrepareRun, ReferenceCostRateIgnoresSmallRest) {
   // The cheap group covers all but 3250 of 8000, under 30 % of the dear one.
   auto st = MakeProblem({{4000, 2}}, {{6000, 2, 600}, {5000, 1, 400}});
-  st->settings.effCostMode = true;
+  st->settings.effectiveCostMode = true;
   st->driver.workPartQty[1] = 2;
   st->driver.workStockQty[1] = 2;
   st->driver.workStockQty[2] = 1;
@@ -246,14 +246,14 @@ TEST(PrepareRun, ReferenceCostRateIgnoresSmallRest) {
 
   // With 12000 of demand the rest is 7250, more than 30 % of 12000.
   auto dear = MakeProblem({{4000, 3}}, {{6000, 2, 600}, {5000, 1, 400}});
-  dear->settings.effCostMode = true;
+  dear->settings.effectiveCostMode = true;
   dear->driver.workPartQty[1] = 3;
   dear->driver.workStockQty[1] = 2;
   dear->driver.workStockQty[2] = 1;
   ASSERT_TRUE(PrepareRun(*dear, 1));
   EXPECT_DOUBLE_EQ(dear->run.refCostRate, 0.1);
 
-  dear->settings.effCostMode = false;
+  dear->settings.effectiveCostMode = false;
   ASSERT_TRUE(PrepareRun(*dear, 1));
   EXPECT_EQ(dear->run.refCostRate, 0.0);
 }

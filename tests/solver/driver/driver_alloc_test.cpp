@@ -1,5 +1,5 @@
-// A whole CutOptimize call allocates nothing from the heap: every global
-// operator new is counted while the call runs.
+// A whole solver call allocates nothing from the heap, through either
+// interface: every global operator new is counted while the call runs.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -50,6 +50,27 @@ TEST(DriverAllocation, CallAllocatesNothing) {
     EXPECT_EQ(out.error, 0);
     EXPECT_EQ(g_allocations, 0);
   }
+}
+
+// Only making the context allocates; the calls in it do not.
+TEST(DriverAllocation, StructuredCallAllocatesNothing) {
+  using testing::CallSetup;
+  static const CallSetup kCalls[] = {testing::TwentyGroupsThreeStocks(2),
+                                     testing::CostTenStockGroups(1), testing::KerfEndZoneGrip(1)};
+  static TarvolinPlan plan;
+  TarvolinContext* context = TarvolinCreateContext();
+  ASSERT_NE(context, nullptr);
+  for (const CallSetup& in : kCalls) {
+    const TarvolinSettings settings = testing::ToSettings(in);
+    const TarvolinProblem problem = testing::ToProblem(in);
+    g_allocations = 0;
+    g_counting = true;
+    const int32_t status = TarvolinSolve(context, &settings, &problem, nullptr, &plan);
+    g_counting = false;
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(g_allocations, 0);
+  }
+  TarvolinDestroyContext(context);
 }
 
 }  // namespace

@@ -28,9 +28,9 @@ class TestRun {
     run.stockGroupCount = static_cast<int32_t>(stock.size());
     for (size_t g = 0; g < stock.size(); ++g) {
       const int grp = static_cast<int>(g) + 1;
-      run.stockGrLth[grp] = stock[g].length;
-      run.stockGrCst[grp] = stock[g].cost;
-      run.stockGrQty[grp] = stock[g].qty;
+      run.stockGroupLength[grp] = stock[g].length;
+      run.stockGroupCost[grp] = stock[g].cost;
+      run.stockGroupQty[grp] = stock[g].qty;
       for (int q = 0; q < stock[g].qty; ++q) {
         const int bar = ++run.stockCount;
         run.stockGroup[bar] = static_cast<int16_t>(grp);
@@ -49,8 +49,8 @@ class TestRun {
     run.partGroupCount = static_cast<int32_t>(parts.size());
     for (size_t g = 0; g < parts.size(); ++g) {
       const int grp = static_cast<int>(g) + 1;
-      run.partGrLth[grp] = parts[g].length;
-      run.partGrQty[grp] = parts[g].qty;
+      run.partGroupLength[grp] = parts[g].length;
+      run.partGroupQty[grp] = parts[g].qty;
       st->problem.partGroupWeight[grp] = 100000000 * grp;
       for (int q = 0; q < parts[g].qty; ++q) {
         const int piece = ++run.pieceCount;
@@ -67,10 +67,10 @@ class TestRun {
     run.stockOfPiece[piece] = static_cast<int16_t>(bar);
     if (run.stockState[bar] != kBarUsed) {
       run.stockState[bar] = kBarUsed;
-      run.stockRemainder[bar] = run.stockGrLth[run.stockGroup[bar]];
+      run.stockRemainder[bar] = run.stockGroupLength[run.stockGroup[bar]];
     }
     ++run.stockPieces[bar];
-    run.stockRemainder[bar] -= run.partGrLth[run.pieceGroup[piece]];
+    run.stockRemainder[bar] -= run.partGroupLength[run.pieceGroup[piece]];
   }
 
   // planTotals of the bars in use, as the construction leaves them.
@@ -78,12 +78,12 @@ class TestRun {
     PlanTotals t;
     for (int bar = 1; bar <= run.stockCount; ++bar) {
       if (run.stockState[bar] != kBarUsed) continue;
-      const int len = run.stockGrLth[run.stockGroup[bar]];
+      const int len = run.stockGroupLength[run.stockGroup[bar]];
       ++t.layouts;
       t.pieces += run.stockPieces[bar];
       t.used += len - run.stockRemainder[bar];
       t.waste += run.stockRemainder[bar];
-      t.cost += run.stockGrCst[run.stockGroup[bar]];
+      t.cost += run.stockGroupCost[run.stockGroup[bar]];
     }
     run.planTotals = t;
   }
@@ -91,10 +91,10 @@ class TestRun {
 
 // Whole-problem figures for scores computed on hand-set totals.
 void SetStats(SolverState& st, int64_t totalPart) {
-  st.stats.totalPartLth = totalPart;
-  st.stats.totalStockLth = 4000;
+  st.stats.totalPartLength = totalPart;
+  st.stats.totalStockLength = 4000;
   st.stats.totalStockCost = 400;
-  st.stats.avgStockLth = 1000;
+  st.stats.avgStockLength = 1000;
   st.stats.estPieceCapacity = 10;
   st.stats.estBarsNeeded = 2;
 }
@@ -121,7 +121,7 @@ TEST(ScorePlan, MaterialAndCostModeBaseScore) {
   EXPECT_DOUBLE_EQ(s.score, (0.01 * c + 1) * y);
   EXPECT_DOUBLE_EQ(s.utilization, y);
 
-  st->settings.effCostMode = true;
+  st->settings.effectiveCostMode = true;
   s = ScorePlan(*st, 1);
   EXPECT_DOUBLE_EQ(s.score, (0.1 * y + 1) * c);
 
@@ -186,7 +186,7 @@ TEST(ScorePlan, PrefShortFactor) {
   const double base = ScorePlan(*st, 1).score;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.prefShort);
-    st->settings.prefShort = c.prefShort;
+    st->settings.preferShort = c.prefShort;
     EXPECT_NEAR(ScorePlan(*st, 1).score / base, c.factor, 1e-9);
   }
 }
@@ -222,7 +222,7 @@ TEST(ScorePlan, ReduceLaysUsesLayoutCuts) {
   for (const Case c : {Case{1, 1 + 0.05 * 4 / 10.0}, Case{3, 1 + 10 * 0.05 * 4 / 10.0},
                        Case{6, 1 + 100 * 0.05 * 4 / 10.0}}) {
     SCOPED_TRACE(c.reduceLays);
-    r.st->settings.effReduceLays = c.reduceLays;
+    r.st->settings.effectiveReduceLayouts = c.reduceLays;
     EXPECT_NEAR(base / ScorePlan(*r.st, 1).score, c.divisor, 1e-9);
   }
   // The plan's own numbering leaves the run's result tables alone.
@@ -437,15 +437,15 @@ TEST(ShiftToShorterBars, MovesLayoutToFreeShorterBar) {
        [](TestRun& r) { r.run.gripLength = 600; }, false},
       {"cost mode: longer group cheaper",
        [](TestRun& r) {
-         r.st->settings.effCostMode = true;
-         r.run.stockGrCst[1] = 40;
+         r.st->settings.effectiveCostMode = true;
+         r.run.stockGroupCost[1] = 40;
        },
        false},
-      {"cost mode: longer group dearer", [](TestRun& r) { r.st->settings.effCostMode = true; },
-       true},
+      {"cost mode: longer group dearer",
+       [](TestRun& r) { r.st->settings.effectiveCostMode = true; }, true},
       {"DiffStocks reached without the short group",
        [](TestRun& r) {
-         r.st->settings.diffStocks = 1;
+         r.st->settings.maxStockGroups = 1;
          r.run.usedStockGroups[1] = 1;
          r.run.usedStockGroupCount = 1;
        },
@@ -481,7 +481,7 @@ TEST(ShiftToShorterBars, MovesLayoutToFreeShorterBar) {
       EXPECT_EQ(t.waste, 100);
     } else {
       EXPECT_EQ(r.run.stockOfPiece[1], 1);
-      EXPECT_EQ(t.waste, r.run.stockGrLth[1] - r.run.partGrLth[1]);
+      EXPECT_EQ(t.waste, r.run.stockGroupLength[1] - r.run.partGroupLength[1]);
     }
   }
 }
@@ -489,7 +489,7 @@ TEST(ShiftToShorterBars, MovesLayoutToFreeShorterBar) {
 TEST(ShiftToShorterBars, RetriesTheGroupAndCountsItAsUsed) {
   // Two long bars with short layouts, two free short bars: both move.
   TestRun r({{1000, 100, 2}, {600, 50, 2}}, {{500, 2}});
-  r.st->settings.diffStocks = 2;
+  r.st->settings.maxStockGroups = 2;
   r.Place(1, 1);
   r.Place(2, 2);
   r.Totals();

@@ -105,7 +105,7 @@ TEST(ShuffleClasses, DrawsInClassOrderAndSkipsEmptyGroups) {
 TEST(ShuffleClasses, EmptyGroupClassGoesLast) {
   auto st = MakeState();
   SetupRun(*st, {{500, 1}, {400, 1}}, {{1000, 1}});
-  st->run.partGrQty[1] = 0;  // open quantity used up, piece still listed
+  st->run.partGroupQty[1] = 0;  // open quantity used up, piece still listed
   st->rng.Seed(5);
   ShufflePieceClasses(*st);
   EXPECT_EQ(OpenPieces(*st), (std::vector<int>{2, 1}));
@@ -250,15 +250,15 @@ TEST(OrderPieces, FirstIterationPutsLongPiecesFirst) {
 Kind StockOrderKind(int diffStocks, bool costMode, int j) {
   auto st = MakeState();
   SetupRun(*st, {{100, 1}}, {{1000, 3}});
-  st->settings.diffStocks = diffStocks;
-  st->settings.effCostMode = costMode;
+  st->settings.maxStockGroups = diffStocks;
+  st->settings.effectiveCostMode = costMode;
   st->rng.Seed(11);
   OrderStocks(*st, j);
   if (st->rng.seed != 11u) return Kind::Shuffle;
   auto st2 = MakeState();
   SetupRun(*st2, {{100, 1}}, {{600, 1}, {1000, 1}});
-  st2->settings.diffStocks = diffStocks;
-  st2->settings.effCostMode = costMode;
+  st2->settings.maxStockGroups = diffStocks;
+  st2->settings.effectiveCostMode = costMode;
   st2->rng.Seed(11);
   OrderStocks(*st2, j);
   return st2->rng.seed == 11u ? Kind::Sort : Kind::Swap;

@@ -17,9 +17,9 @@ struct PlanFixture {
   int16_t barGroup[kItemSlots] = {};
   int32_t barLayout[kItemSlots] = {};
   LayoutSignature barSignature[kItemSlots] = {};
-  int32_t partGrLth[kPartGroupSlots] = {0, 500, 300, 200};
-  int32_t stockGrLth[kStockGroupSlots] = {0, 1000, 800};
-  int32_t stockGrCst[kStockGroupSlots] = {0, 50, 30};
+  int32_t partGroupLength[kPartGroupSlots] = {0, 500, 300, 200};
+  int32_t stockGroupLength[kStockGroupSlots] = {0, 1000, 800};
+  int32_t stockGroupCost[kStockGroupSlots] = {0, 50, 30};
   int32_t groupCode[kPartGroupSlots] = {0, 250000000, 400000000, 600000000};
   LayoutPlan plan;
 
@@ -38,9 +38,9 @@ struct PlanFixture {
     plan.barGroup = barGroup;
     plan.barLayout = barLayout;
     plan.barSignature = barSignature;
-    plan.partGrLth = partGrLth;
-    plan.stockGrLth = stockGrLth;
-    plan.stockGrCst = stockGrCst;
+    plan.partGroupLength = partGroupLength;
+    plan.stockGroupLength = stockGroupLength;
+    plan.stockGroupCost = stockGroupCost;
     plan.groupCode = groupCode;
     plan.codeItems = 10;
   }

@@ -147,5 +147,28 @@ TEST(DriverCall, TargetOfTheFirstPlanEndsTheSearchEarly) {
   EXPECT_LT(st->driver.constructionCount, probe->driver.constructionCount);
 }
 
+// A gripping length longer than every bar leaves no room for a piece shorter
+// than it: nothing can be cut, and a plan that cuts nothing is worth
+// nothing, in cost mode as well, where an empty plan still rates the stock
+// it does not spend.
+TEST(DriverCall, PlanThatCutsNothingHasCriterionZero) {
+  for (int32_t costMode : {0, 1}) {
+    CallSetup in;
+    in.effortLev = 1;
+    in.costOptim = costMode;
+    in.grip = 7000;
+    in.AddStock(6000, 5, 100);
+    in.AddStock(5000, 5, 70);
+    in.AddPart(1000, 3);
+    auto out = std::make_unique<CallResult>();
+    testing::Call(in, *out);
+    EXPECT_EQ(out->error, 0) << "cost mode " << costMode;
+    EXPECT_EQ(out->crit, 0) << "cost mode " << costMode;
+    EXPECT_EQ(out->partsCut + out->lastParts, 0) << "cost mode " << costMode;
+    EXPECT_EQ(out->stockUsed, 0) << "cost mode " << costMode;
+    EXPECT_EQ(Sum(out->partItStock + 1, 3), 0) << "cost mode " << costMode;
+  }
+}
+
 }  // namespace
 }  // namespace solver

@@ -22,8 +22,8 @@ struct StockSpec {
 
 inline std::unique_ptr<SolverState> MakeState() {
   auto st = std::make_unique<SolverState>();
-  st->settings.iterMult = 20;
-  st->settings.iterFactor = 20 * 0.002;
+  st->settings.iterationMultiplier = 20;
+  st->settings.iterationFactor = 20 * 0.002;
   return st;
 }
 
@@ -56,8 +56,8 @@ inline void SetupRun(SolverState& st, const std::vector<PartSpec>& parts,
   int64_t orders = 1;
   for (int g = 1; g <= run.partGroupCount; ++g) {
     const PartSpec& p = parts[g - 1];
-    run.partGrLth[g] = p.length;
-    run.partGrQty[g] = p.qty;
+    run.partGroupLength[g] = p.length;
+    run.partGroupQty[g] = p.qty;
     if (p.qty == 0) ++run.emptyPartGroups;
     for (int i = 1; i <= p.qty; ++i) {
       run.pieceGroup[++run.pieceCount] = static_cast<int16_t>(g);
@@ -69,9 +69,9 @@ inline void SetupRun(SolverState& st, const std::vector<PartSpec>& parts,
   orders = 1;
   for (int g = 1; g <= run.stockGroupCount; ++g) {
     const StockSpec& s = stocks[g - 1];
-    run.stockGrLth[g] = s.length;
-    run.stockGrQty[g] = s.qty;
-    run.stockGrCst[g] = s.cost;
+    run.stockGroupLength[g] = s.length;
+    run.stockGroupQty[g] = s.qty;
+    run.stockGroupCost[g] = s.cost;
     if (s.qty == 0) ++run.emptyStockGroups;
     for (int i = 1; i <= s.qty; ++i) {
       run.stockGroup[++run.stockCount] = static_cast<int16_t>(g);
@@ -91,31 +91,31 @@ inline void SetupRun(SolverState& st, const std::vector<PartSpec>& parts,
   run.minPart = run.minStock = 2000000000;
   int openParts = 0;
   for (int g = 1; g <= run.partGroupCount; ++g) {
-    if (run.partGrQty[g] < 1) continue;
+    if (run.partGroupQty[g] < 1) continue;
     ++openParts;
-    run.minPart = std::min(run.minPart, run.partGrLth[g]);
-    run.maxPart = std::max(run.maxPart, run.partGrLth[g]);
-    run.maxPartQty = std::max(run.maxPartQty, run.partGrQty[g]);
-    run.totalPartLth += int64_t{run.partGrLth[g]} * run.partGrQty[g];
+    run.minPart = std::min(run.minPart, run.partGroupLength[g]);
+    run.maxPart = std::max(run.maxPart, run.partGroupLength[g]);
+    run.maxPartQty = std::max(run.maxPartQty, run.partGroupQty[g]);
+    run.totalPartLength += int64_t{run.partGroupLength[g]} * run.partGroupQty[g];
   }
   for (int g = 1; g <= run.stockGroupCount; ++g) {
-    if (run.stockGrQty[g] < 1) continue;
-    run.minStock = std::min(run.minStock, run.stockGrLth[g]);
-    run.maxStock = std::max(run.maxStock, run.stockGrLth[g]);
-    run.maxStockQty = std::max(run.maxStockQty, run.stockGrQty[g]);
-    run.totalStockLth += int64_t{run.stockGrLth[g]} * run.stockGrQty[g];
-    run.totalStockCost += int64_t{run.stockGrCst[g]} * run.stockGrQty[g];
+    if (run.stockGroupQty[g] < 1) continue;
+    run.minStock = std::min(run.minStock, run.stockGroupLength[g]);
+    run.maxStock = std::max(run.maxStock, run.stockGroupLength[g]);
+    run.maxStockQty = std::max(run.maxStockQty, run.stockGroupQty[g]);
+    run.totalStockLength += int64_t{run.stockGroupLength[g]} * run.stockGroupQty[g];
+    run.totalStockCost += int64_t{run.stockGroupCost[g]} * run.stockGroupQty[g];
   }
-  run.meanPiece = static_cast<int32_t>(run.totalPartLth / run.pieceCount);
-  run.meanStock = static_cast<int32_t>(run.totalStockLth / run.initialStockCount);
+  run.meanPiece = static_cast<int32_t>(run.totalPartLength / run.pieceCount);
+  run.meanStock = static_cast<int32_t>(run.totalStockLength / run.initialStockCount);
   run.meanCost = static_cast<int32_t>(run.totalStockCost / run.initialStockCount);
   run.estPieces = std::min<int32_t>(
       run.pieceCount, static_cast<int32_t>(RoundEven(
-                          static_cast<double>(run.totalStockLth) / run.meanPiece + 0.51)));
+                          static_cast<double>(run.totalStockLength) / run.meanPiece + 0.51)));
   run.estStocks = std::min<int32_t>(
       run.initialStockCount, static_cast<int32_t>(RoundEven(
-                                 static_cast<double>(run.totalPartLth) / run.meanStock + 0.51)));
-  const double r = static_cast<double>(run.totalPartLth) / openParts / run.meanStock;
+                                 static_cast<double>(run.totalPartLength) / run.meanStock + 0.51)));
+  const double r = static_cast<double>(run.totalPartLength) / openParts / run.meanStock;
   run.mixType = r <= 0.5 ? 1 : (r >= 2 ? 3 : 2);
   run.pairCombos = openParts >= 2 && run.mixType != 1;
   run.tripleCombos = openParts >= 3;
