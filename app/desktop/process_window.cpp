@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "batch_controller.h"
+#include "fixed_pitch_font.h"
 #include "qt_convert.h"
 #include "toolkit.h"
 
@@ -50,13 +51,8 @@ ProcessWindow::ProcessWindow()
   closeBut_->setObjectName(QStringLiteral("CloseBut"));
   openDialog1_->setObjectName(QStringLiteral("OpenDialog1"));
 
-  QFont memoFont(QStringLiteral("Courier New"), kMemoPoints);
-  memoFont.setStyleHint(QFont::TypeWriter);
-  memoFont.setFixedPitch(true);
-  if (!QFontInfo(memoFont).fixedPitch()) {
-    memoFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    memoFont.setPointSize(kMemoPoints);
-  }
+  QFont memoFont = FixedPitchFont(QStringLiteral("Courier New"));
+  memoFont.setPointSize(kMemoPoints);
   processMemo_->setFont(memoFont);
   processMemo_->setReadOnly(true);
   processMemo_->setLineWrapMode(QPlainTextEdit::NoWrap);

@@ -23,9 +23,12 @@ bool IsFixedPitch(const QFont& font) {
 }
 
 QStringList Candidates(const QString& preferredFamily) {
-  QStringList families{preferredFamily, QStringLiteral("Liberation Mono"),
-                       QStringLiteral("Nimbus Mono PS"), QStringLiteral("DejaVu Sans Mono"),
-                       QStringLiteral("Courier"), QStringLiteral("FreeMono")};
+  QStringList families{preferredFamily,
+                       QStringLiteral("Liberation Mono"),
+                       QStringLiteral("Nimbus Mono PS"),
+                       QStringLiteral("DejaVu Sans Mono"),
+                       QStringLiteral("Courier"),
+                       QStringLiteral("FreeMono")};
   families << QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
   families << QFontDatabase::families();
   return families;

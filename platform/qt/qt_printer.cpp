@@ -6,6 +6,7 @@
 #include <QPrinter>
 #include <cmath>
 
+#include "fixed_pitch_font.h"
 #include "qt_convert.h"
 
 namespace tarvolin {
@@ -55,9 +56,11 @@ bool QtPrinter::Begin(const PrinterSetup& setup) {
 
   // The requested cell height (ascent + descent) decides the pixel size;
   // Qt's matching picks the closest font present when the name is missing.
-  font_ = QFont(ToQString(setup.fontName));
-  font_.setStyleHint(setup.fixedPitch ? QFont::TypeWriter : QFont::AnyStyle);
-  font_.setFixedPitch(setup.fixedPitch);
+  if (setup.fixedPitch) {
+    font_ = FixedPitchFont(ToQString(setup.fontName));
+  } else {
+    font_ = QFont(ToQString(setup.fontName));
+  }
   font_.setBold(setup.bold);
   const int cell = std::max(1, setup.cellHeight);
   font_.setPixelSize(cell);
