@@ -143,15 +143,14 @@ int main(int argc, char** argv) {
   tarvolin::ConsoleProcessView view(std::cout);
   tarvolin::ConsolePleaseWait pleaseWait(std::cerr);
   tarvolin::ConsoleProgressView solverView(toolkit, std::cerr, isatty(STDERR_FILENO) != 0);
-  solver::SetCutOptimizeView(&solverView);
 
   const std::unique_ptr<tarvolin::Printer> printer = LabelPrinter(options);
-  tarvolin::BatchController app(toolkit, view, pleaseWait, printer.get(), options.params);
+  tarvolin::BatchController app(toolkit, view, pleaseWait, printer.get(), options.params,
+                                &solverView);
   app.OnStartUp();
   app.OnFirstPaint();
   // A console has no exit button to wait for: the window closes at once.
   view.Flush();
   app.OnWindowClosed();
-  solver::SetCutOptimizeView(nullptr);
   return app.Status();
 }

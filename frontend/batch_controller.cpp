@@ -62,12 +62,15 @@ std::string Plural(int count) {
 }  // namespace
 
 BatchController::BatchController(Toolkit& toolkit, ProcessView& view, PleaseWaitView& pleaseWait,
-                                 Printer* printer, std::vector<std::string> params)
+                                 Printer* printer, std::vector<std::string> params,
+                                 solver::SolverView* solverView)
     : toolkit_(toolkit),
       view_(view),
       pleaseWait_(pleaseWait),
       printer_(printer),
-      params_(std::move(params)) {}
+      params_(std::move(params)) {
+  if (solverView != nullptr) solverView_ = solverView->AsTarvolinView();
+}
 
 void BatchController::OnStartUp() {
   toolkit_.SetTitle(kApplicationTitle);
@@ -246,7 +249,9 @@ bool BatchController::SolveMaterial() {
     view_.AddMemoLine(memoLine_);
   }
 
-  const SolverInput input = PackSolverInput(pass);
+  const TarvolinProblem problem = BuildSolverProblem(pass);
+  const TarvolinSettings settings =
+      BuildSolverSettings(run_.opt, init.progressWindowMode, init.showMessages);
 
   const bool showPleaseWait = !init.showWindow && init.confirmSteps && init.progressWindowMode == 0;
   if (init.showWindow) {
@@ -258,7 +263,8 @@ bool BatchController::SolveMaterial() {
   pass.solverStartMs = static_cast<double>(toolkit_.Milliseconds());
 
   SolverResults& r = pass.results;
-  pass.solverError = CallSolver(run_.opt, init.progressWindowMode, init.showMessages, input, r);
+  pass.solverError =
+      CallSolver(solverContext_.get(), solverView_ ? &*solverView_ : nullptr, settings, problem, r);
 
   if (init.showWindow) {
     view_.SetWaitLabel("Process window", kColourGrey);
@@ -273,7 +279,6 @@ bool BatchController::SolveMaterial() {
     return true;
   }
 
-  if (!TakeResultArrays(r)) LogError(run_, toolkit_, "Data transfer check ReturnCode error");
   if (!HandOnResult()) return false;
 
   if (init.showWindow) {

@@ -4,6 +4,7 @@
 // writers. The whole run happens inside the window's first paint.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "printer.h"
 #include "process_view.h"
 #include "run_state.h"
+#include "solver_call.h"
+#include "tarvolin/solver_view.h"
 #include "toolkit.h"
 
 namespace tarvolin {
@@ -29,8 +32,10 @@ class BatchController {
  public:
   // printer: the label printer, or nullptr when none can be opened.
   // params: the command-line parameters (order file, stock file).
+  // solverView: where the solver shows its progress window and boxes, or
+  // nullptr for nothing; it must outlive the controller.
   BatchController(Toolkit& toolkit, ProcessView& view, PleaseWaitView& pleaseWait, Printer* printer,
-                  std::vector<std::string> params);
+                  std::vector<std::string> params, solver::SolverView* solverView = nullptr);
 
   // Window events.
   // The window was created: sets the application title.
@@ -66,6 +71,8 @@ class BatchController {
   PleaseWaitView& pleaseWait_;
   Printer* printer_;
   std::vector<std::string> params_;
+  std::optional<TarvolinView> solverView_;
+  SolverContext solverContext_{TarvolinCreateContext()};
   RunState run_;
 
   bool painted_ = false;

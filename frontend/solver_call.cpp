@@ -1,99 +1,94 @@
 #include "solver_call.h"
 
-#include <type_traits>
-
-#include "tarvolin/cut_optimize.h"
+#include <algorithm>
 
 namespace tarvolin {
 namespace {
 
-// One solver input array and the group field it carries.
-template <typename Value, size_t N, typename Group, typename Field>
-struct Column {
-  std::array<Value, N>& array;
-  Field Group::*field;
-};
-
-// Packs groups 1..n into solver input arrays, one array per field: the
-// group count, the groups' values and the marker behind them.
-template <typename Group, size_t N, typename... Columns>
-void PackGroups(const std::array<Group, N>& groups, int n, int32_t marker, Columns... columns) {
-  const auto pack = [&](auto column) {
-    using Value = typename std::remove_reference_t<decltype(column.array)>::value_type;
-    column.array.fill(0);
-    column.array[0] = static_cast<Value>(n);
-    for (int i = 1; i <= n; ++i) column.array[i] = static_cast<Value>(groups[i].*column.field);
-    column.array[n + 1] = static_cast<Value>(marker);
-  };
-  (pack(columns), ...);
-}
-
-template <typename Value, size_t N, typename Group, typename Field>
-Column<Value, N, Group, Field> ColumnOf(std::array<Value, N>& array, Field Group::*field) {
-  return {array, field};
-}
-
-bool ValidItemCount(int count) {
-  return count >= 0 && count <= kMaxItems;
-}
-
-// Checks and clears the marker slot behind `count` items, and slot 0.
-template <typename Array>
-bool TakeArray(Array& array, int count) {
-  if (!ValidItemCount(count)) return false;
-  const bool marked = array[count + 1] == TARVOLIN_RESULT_ARRAY_MARKER;
-  array[0] = 0;
-  array[count + 1] = 0;
-  return marked;
+// Copies items 1..count of a plan table into a result table; the rest is 0.
+template <typename Result, typename Plan, size_t N>
+void CopyItems(Result& result, const Plan (&plan)[N], int count) {
+  result.fill(0);
+  const int n = std::clamp(count, 0, static_cast<int>(std::min(N, result.size()) - 1));
+  std::copy(plan + 1, plan + 1 + n, result.begin() + 1);
 }
 
 }  // namespace
 
-SolverInput PackSolverInput(const MaterialPlan& plan) {
-  SolverInput in;
-  PackGroups(plan.partGroups, plan.partGroupCount, TARVOLIN_PART_ARRAY_MARKER,
-             ColumnOf(in.partLengths, &PartGroup::length),
-             ColumnOf(in.partMarkIds, &PartGroup::markId),
-             ColumnOf(in.partQuantities, &PartGroup::quantity));
-  PackGroups(plan.stockGroups, plan.stockGroupCount, TARVOLIN_STOCK_ARRAY_MARKER,
-             ColumnOf(in.stockLengths, &StockGroup::length),
-             ColumnOf(in.stockCosts, &StockGroup::cost),
-             ColumnOf(in.stockQuantities, &StockGroup::quantity));
-  return in;
+TarvolinProblem BuildSolverProblem(const MaterialPlan& plan) {
+  TarvolinProblem problem{};
+  problem.partGroupCount = std::clamp(plan.partGroupCount, 0, kMaxPartGroups);
+  for (int i = 1; i <= problem.partGroupCount; ++i) {
+    const PartGroup& g = plan.partGroups[i];
+    problem.partGroups[i] = TarvolinPartGroup{g.length, g.markId, g.quantity};
+  }
+  problem.stockGroupCount = std::clamp(plan.stockGroupCount, 0, kMaxStockGroups);
+  for (int i = 1; i <= problem.stockGroupCount; ++i) {
+    const StockGroup& g = plan.stockGroups[i];
+    problem.stockGroups[i] = TarvolinStockGroup{g.length, g.cost, g.quantity};
+  }
+  return problem;
 }
 
-int32_t CallSolver(const OptimizerSettings& o, int progressWindowMode, bool showMessages,
-                   const SolverInput& in, SolverResults& r) {
-  int32_t error = 0;
-  int32_t errorBoxes = showMessages ? 1 : 0;
-  CutOptimize(&error, &errorBoxes, o.optimizeCost, o.ignoreLastStock, o.effortLevel,
-              o.reduceLayouts, o.stockLengthPreference, o.maxDifferentStocks, o.maxDifferentPieces,
-              o.minReusableLength, o.kerf, o.endZone, o.gripLength, o.timeLimitSeconds,
-              o.iterationMultiplier, o.layoutsByMark, progressWindowMode, o.maxPiecesPerLayout,
-              in.stockLengths.data(), in.stockCosts.data(), in.stockQuantities.data(),
-              in.partLengths.data(), in.partMarkIds.data(), in.partQuantities.data(), &r.criterion,
-              &r.utilization, &r.stockUsed, &r.partsCut, &r.lengthUsed, &r.wasteSum, &r.costUsed,
-              &r.lastStock, &r.lastParts, &r.lastLengthUsed, &r.lastWaste, &r.lastCost,
-              &r.patternCount, &r.layoutCount, &r.layoutCuts, &r.reserved1, &r.reserved2,
-              r.stockItemGroup.data(), r.partItemGroup.data(), r.partItemStock.data(),
-              r.stockItemLayout.data(), r.stockItemPattern.data(), r.stockItemParts.data(),
-              r.stockItemWaste.data());
+TarvolinSettings BuildSolverSettings(const OptimizerSettings& o, int progressWindowMode,
+                                     bool showMessages) {
+  TarvolinSettings s{};
+  s.costMode = o.optimizeCost;
+  s.ignoreLast = o.ignoreLastStock;
+  s.effortLevel = o.effortLevel;
+  s.reduceLayouts = o.reduceLayouts;
+  s.preferShort = o.stockLengthPreference;
+  s.maxStockGroups = o.maxDifferentStocks;
+  // The settings reader packs a stock/cut bundle into this field as its
+  // negative; the solver takes the two apart.
+  if (o.maxDifferentPieces >= 0) {
+    s.maxDifferentPieces = o.maxDifferentPieces;
+  } else {
+    s.bundleSize = -o.maxDifferentPieces;
+  }
+  s.minReusable = o.minReusableLength;
+  s.kerf = o.kerf;
+  s.endZone = o.endZone;
+  s.gripLength = o.gripLength;
+  s.timeLimitSeconds = o.timeLimitSeconds;
+  s.iterationMultiplier = o.iterationMultiplier;
+  s.layoutsByMark = o.layoutsByMark;
+  s.progressMode = progressWindowMode;
+  s.maxPiecesPerLayout = o.maxPiecesPerLayout;
+  s.showErrorBoxes = showMessages ? 1 : 0;
+  return s;
+}
+
+int32_t CallSolver(TarvolinContext* context, const TarvolinView* view,
+                   const TarvolinSettings& settings, const TarvolinProblem& problem,
+                   SolverResults& r) {
+  TarvolinPlan plan{};
+  const int32_t error = TarvolinSolve(context, &settings, &problem, view, &plan);
+  r.criterion = plan.criterion;
+  r.utilization = plan.utilization;
+  r.stockUsed = plan.stockUsed;
+  r.partsCut = plan.partsCut;
+  r.lengthUsed = plan.lengthUsed;
+  r.wasteSum = plan.wasteSum;
+  r.costUsed = plan.costUsed;
+  r.lastStock = plan.lastStock;
+  r.lastParts = plan.lastParts;
+  r.lastLengthUsed = plan.lastLengthUsed;
+  r.lastWaste = plan.lastWaste;
+  r.lastCost = plan.lastCost;
+  r.patternCount = plan.patternCount;
+  r.layoutCount = plan.layoutCount;
+  r.layoutCuts = plan.layoutCuts;
+  r.partItemCount = std::clamp(plan.partItemCount, 0, kMaxItems);
+  r.stockItemCount = std::clamp(plan.stockItemCount, 0, kMaxItems);
+  CopyItems(r.partItemGroup, plan.partItemGroup, r.partItemCount);
+  CopyItems(r.partItemStock, plan.partItemStock, r.partItemCount);
+  CopyItems(r.stockItemGroup, plan.stockItemGroup, r.stockItemCount);
+  CopyItems(r.stockItemLayout, plan.stockItemLayout, r.stockItemCount);
+  CopyItems(r.stockItemPattern, plan.stockItemPattern, r.stockItemCount);
+  CopyItems(r.stockItemParts, plan.stockItemParts, r.stockItemCount);
+  CopyItems(r.stockItemWaste, plan.stockItemWaste, r.stockItemCount);
   return error;
-}
-
-bool TakeResultArrays(SolverResults& r) {
-  r.partItemCount = r.partItemStock[0];
-  r.stockItemCount = r.stockItemLayout[0];
-  bool ok = true;
-  for (auto* array : {&r.partItemGroup, &r.partItemStock})
-    ok = TakeArray(*array, r.partItemCount) && ok;
-  for (auto* array :
-       {&r.stockItemGroup, &r.stockItemLayout, &r.stockItemPattern, &r.stockItemParts})
-    ok = TakeArray(*array, r.stockItemCount) && ok;
-  ok = TakeArray(r.stockItemWaste, r.stockItemCount) && ok;
-  if (!ValidItemCount(r.partItemCount)) r.partItemCount = 0;
-  if (!ValidItemCount(r.stockItemCount)) r.stockItemCount = 0;
-  return ok;
 }
 
 }  // namespace tarvolin

@@ -1,37 +1,36 @@
-// The one place where the batch run meets the solver: packing a material's
-// groups into the solver's input arrays, the call itself, and taking the
-// result arrays back.
+// The one place where the batch run meets the solver: a material's groups
+// and the optimizer settings become the solver's problem and settings, and
+// the plan comes back as the material's results.
 #pragma once
 
-#include <array>
 #include <cstdint>
+#include <memory>
 
 #include "plan_records.h"
+#include "tarvolin/solver.h"
 
 namespace tarvolin {
 
-// The solver's input arrays of one material: slot 0 holds the group count
-// n, slots 1..n the groups in file order and slot n+1 the transfer marker
-// that the solver checks.
-struct SolverInput {
-  std::array<int32_t, kMaxPartGroups + 2> partLengths{}, partMarkIds{};
-  std::array<int16_t, kMaxPartGroups + 2> partQuantities{};
-  std::array<int32_t, kMaxStockGroups + 2> stockLengths{}, stockCosts{};
-  std::array<int16_t, kMaxStockGroups + 2> stockQuantities{};
+// The solver's working tables for the whole run, made once.
+struct SolverContextDeleter {
+  void operator()(TarvolinContext* context) const { TarvolinDestroyContext(context); }
 };
+using SolverContext = std::unique_ptr<TarvolinContext, SolverContextDeleter>;
 
-SolverInput PackSolverInput(const MaterialPlan& plan);
+// The solver's problem for one material: groups 1..n in file order.
+TarvolinProblem BuildSolverProblem(const MaterialPlan& plan);
 
-// One solver call. showMessages lets the solver show its own error boxes;
-// progressWindowMode is the initial settings' switch of that name. Returns
-// the solver's error number, 0 on success.
-int32_t CallSolver(const OptimizerSettings& settings, int progressWindowMode, bool showMessages,
-                   const SolverInput& input, SolverResults& results);
+// The solver's settings. showMessages lets the solver show its own error
+// boxes; progressWindowMode is the initial settings' switch of that name.
+TarvolinSettings BuildSolverSettings(const OptimizerSettings& settings, int progressWindowMode,
+                                     bool showMessages);
 
-// Reads the item counts from slot 0 of the result arrays, checks the marker
-// behind the last item of each array and clears slot 0 and the marker slot.
-// False when a marker is missing or a count is out of range; the counts are
-// then held within the tables' bounds.
-bool TakeResultArrays(SolverResults& results);
+// One solver call in `context`, with its progress window and boxes shown
+// through `view` (nullptr: nothing shown). Fills the results (figures,
+// item counts and the per-item tables 1..count) and returns the solver's
+// error number, 0 on success.
+int32_t CallSolver(TarvolinContext* context, const TarvolinView* view,
+                   const TarvolinSettings& settings, const TarvolinProblem& problem,
+                   SolverResults& results);
 
 }  // namespace tarvolin

@@ -81,12 +81,12 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
 
   ProgressWindow progressWindow(toolkit);
   progressWindow.escapeRequest = [] { return TakeInterrupt(); };
-  solver::SetCutOptimizeView(&progressWindow);
 
   ProcessWindow processWindow;
   PleaseWaitWindow pleaseWait;
   qtToolkit.SetFileDialog(processWindow.OpenDialog1());
-  BatchController app(toolkit, processWindow, pleaseWait, &printer, options.params);
+  BatchController app(toolkit, processWindow, pleaseWait, &printer, options.params,
+                      &progressWindow);
   processWindow.Attach(app, toolkit);
 
   // Ctrl-C ends the program also while the window or a box waits for the
@@ -105,7 +105,6 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
   // The loop also ends on a terminate request; the run still ends properly.
   app.OnWindowClosed();
   printer.Finish();
-  solver::SetCutOptimizeView(nullptr);
   return app.Status();
 }
 

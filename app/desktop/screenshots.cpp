@@ -77,13 +77,11 @@ int main(int argc, char** argv) {
   tarvolin::desktop::PleaseWaitWindow pleaseWait;
   PicturedProgressWindow progressWindow(
       toolkit, QString::fromStdString((output / "progress_window.png").string()));
-  solver::SetCutOptimizeView(&progressWindow);
-  tarvolin::BatchController run(toolkit, processWindow, pleaseWait, nullptr, {});
+  tarvolin::BatchController run(toolkit, processWindow, pleaseWait, nullptr, {}, &progressWindow);
   processWindow.Attach(run, toolkit);
   processWindow.show();
   while (!processWindow.CloseBut()->isEnabled() && !toolkit.Terminating())
     QApplication::processEvents();
-  solver::SetCutOptimizeView(nullptr);
 
   const bool processSaved = processWindow.grab().save(
       QString::fromStdString((output / "process_window.png").string()), "PNG");

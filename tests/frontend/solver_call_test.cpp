@@ -2,88 +2,110 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
+#include "tarvolin/cut_optimize.h"
 
 namespace tarvolin {
 namespace {
 
-template <typename Array>
-std::vector<int32_t> Slots(const Array& array, int count) {
-  return std::vector<int32_t>(array.begin(), array.begin() + count);
-}
-
-TEST(PackSolverInputTest, WritesCountsGroupsAndMarkers) {
+// Two pieces of 1000 and three of 2000 against four bars of 6000.
+MaterialPlan SmallMaterial() {
   MaterialPlan plan;
   plan.partGroupCount = 2;
   plan.partGroups[1] = {1000, 1, 2, "m", "A x", ""};
   plan.partGroups[2] = {2000, 2, 3, "", "A x", ""};
   plan.stockGroupCount = 1;
-  plan.stockGroups[1] = {600000, 250, 4, "A x", ""};
-  const SolverInput in = PackSolverInput(plan);
-  EXPECT_EQ(Slots(in.partLengths, 4), (std::vector<int32_t>{2, 1000, 2000, 777}));
-  EXPECT_EQ(Slots(in.partMarkIds, 4), (std::vector<int32_t>{2, 1, 2, 777}));
-  EXPECT_EQ(Slots(in.partQuantities, 4), (std::vector<int32_t>{2, 2, 3, 777}));
-  EXPECT_EQ(Slots(in.stockLengths, 3), (std::vector<int32_t>{1, 600000, 555}));
-  EXPECT_EQ(Slots(in.stockCosts, 3), (std::vector<int32_t>{1, 250, 555}));
-  EXPECT_EQ(Slots(in.stockQuantities, 3), (std::vector<int32_t>{1, 4, 555}));
-  // Nothing is left behind the marker.
-  EXPECT_EQ(in.partLengths[4], 0);
-  EXPECT_EQ(in.stockQuantities[3], 0);
+  plan.stockGroups[1] = {6000, 250, 4, "A x", ""};
+  return plan;
 }
 
-TEST(PackSolverInputTest, AMaterialWithoutStockHasOnlyTheMarker) {
-  MaterialPlan plan;
-  plan.partGroupCount = 1;
-  plan.partGroups[1].length = 500;
-  const SolverInput in = PackSolverInput(plan);
-  EXPECT_EQ(Slots(in.stockLengths, 2), (std::vector<int32_t>{0, 555}));
+TEST(BuildSolverProblemTest, CopiesTheGroupsInFileOrder) {
+  const TarvolinProblem p = BuildSolverProblem(SmallMaterial());
+  ASSERT_EQ(p.partGroupCount, 2);
+  EXPECT_EQ(p.partGroups[1].length, 1000);
+  EXPECT_EQ(p.partGroups[1].markId, 1);
+  EXPECT_EQ(p.partGroups[1].quantity, 2);
+  EXPECT_EQ(p.partGroups[2].length, 2000);
+  EXPECT_EQ(p.partGroups[2].quantity, 3);
+  ASSERT_EQ(p.stockGroupCount, 1);
+  EXPECT_EQ(p.stockGroups[1].length, 6000);
+  EXPECT_EQ(p.stockGroups[1].cost, 250);
+  EXPECT_EQ(p.stockGroups[1].quantity, 4);
+  EXPECT_EQ(p.target.stockUsed, 0);  // no target
 }
 
-// Results of two pieces on one bar with every marker in place.
-SolverResults MarkedResults() {
+TEST(BuildSolverSettingsTest, TheBundleTravelsApartFromTheDifferentPieces) {
+  OptimizerSettings o;
+  o.maxDifferentPieces = 4;
+  TarvolinSettings s = BuildSolverSettings(o, 2, true);
+  EXPECT_EQ(s.maxDifferentPieces, 4);
+  EXPECT_EQ(s.bundleSize, 0);
+  EXPECT_EQ(s.progressMode, 2);
+  EXPECT_EQ(s.showErrorBoxes, 1);
+
+  o.maxDifferentPieces = -3;  // a bundle of three bars
+  s = BuildSolverSettings(o, 0, false);
+  EXPECT_EQ(s.maxDifferentPieces, 0);
+  EXPECT_EQ(s.bundleSize, 3);
+  EXPECT_EQ(s.showErrorBoxes, 0);
+}
+
+// The batch's call gives exactly what the flat call gives for the same input.
+TEST(CallSolverTest, AgreesWithTheFlatCall) {
+  OptimizerSettings o;
+  o.ignoreLastStock = 0;
+  const MaterialPlan material = SmallMaterial();
   SolverResults r;
-  for (auto* a : {&r.partItemGroup, &r.partItemStock}) {
-    (*a)[0] = 2;
-    (*a)[3] = 1332;
+  const SolverContext context{TarvolinCreateContext()};
+  const TarvolinSettings settings = BuildSolverSettings(o, 0, false);
+  ASSERT_EQ(CallSolver(context.get(), nullptr, settings, BuildSolverProblem(material), r), 0);
+  EXPECT_EQ(r.partsCut, 5);
+  EXPECT_EQ(r.partItemCount, 5);
+  EXPECT_EQ(r.stockItemCount, 4);
+
+  int32_t error = 0, boxes = 0;
+  const int32_t stockLth[] = {1, 6000, 555}, stockCst[] = {1, 250, 555};
+  const int16_t stockQty[] = {1, 4, 555};
+  const int32_t partLth[] = {2, 1000, 2000, 777}, partMrk[] = {2, 1, 2, 777};
+  const int16_t partQty[] = {2, 2, 3, 777};
+  int32_t f[17] = {};
+  int16_t sGr[102] = {}, pGr[102] = {}, pSt[102] = {}, sLay[102] = {}, sPat[102] = {},
+          sParts[102] = {};
+  int32_t sWaste[102] = {};
+  CutOptimize(&error, &boxes, o.optimizeCost, o.ignoreLastStock, o.effortLevel, o.reduceLayouts,
+              o.stockLengthPreference, o.maxDifferentStocks, o.maxDifferentPieces,
+              o.minReusableLength, o.kerf, o.endZone, o.gripLength, o.timeLimitSeconds,
+              o.iterationMultiplier, o.layoutsByMark, 0, o.maxPiecesPerLayout, stockLth, stockCst,
+              stockQty, partLth, partMrk, partQty, &f[0], &f[1], &f[2], &f[3], &f[4], &f[5], &f[6],
+              &f[7], &f[8], &f[9], &f[10], &f[11], &f[12], &f[13], &f[14], &f[15], &f[16], sGr, pGr,
+              pSt, sLay, sPat, sParts, sWaste);
+  ASSERT_EQ(error, 0);
+  EXPECT_EQ(r.criterion, f[0]);
+  EXPECT_EQ(r.utilization, f[1]);
+  EXPECT_EQ(r.stockUsed, f[2]);
+  EXPECT_EQ(r.wasteSum, f[5]);
+  EXPECT_EQ(r.layoutCount, f[13]);
+  for (int i = 1; i <= 5; ++i) {
+    EXPECT_EQ(r.partItemStock[i], pSt[i]) << "piece " << i;
+    EXPECT_EQ(r.partItemGroup[i], pGr[i]) << "piece " << i;
   }
-  for (auto* a : {&r.stockItemGroup, &r.stockItemLayout, &r.stockItemPattern, &r.stockItemParts}) {
-    (*a)[0] = 1;
-    (*a)[2] = 1332;
+  for (int i = 1; i <= 4; ++i) {
+    EXPECT_EQ(r.stockItemLayout[i], sLay[i]) << "bar " << i;
+    EXPECT_EQ(r.stockItemWaste[i], sWaste[i]) << "bar " << i;
   }
-  r.stockItemWaste[0] = 1;
-  r.stockItemWaste[2] = 1332;
-  return r;
+  // Nothing is left in the count slot or behind the last item.
+  EXPECT_EQ(r.partItemStock[0], 0);
+  EXPECT_EQ(r.partItemStock[6], 0);
 }
 
-TEST(TakeResultArraysTest, ReadsCountsAndClearsCountAndMarkerSlots) {
-  SolverResults r = MarkedResults();
-  EXPECT_TRUE(TakeResultArrays(r));
-  EXPECT_EQ(r.partItemCount, 2);
-  EXPECT_EQ(r.stockItemCount, 1);
-  EXPECT_EQ(r.partItemGroup[0], 0);
-  EXPECT_EQ(r.partItemGroup[3], 0);
-  EXPECT_EQ(r.stockItemWaste[2], 0);
-}
-
-TEST(TakeResultArraysTest, AnyMissingMarkerOrWildCountFails) {
-  const struct {
-    const char* what;
-    void (*spoil)(SolverResults&);
-    int partItems, stockItems;  // the counts kept afterwards
-  } cases[] = {
-      {"piece group marker", [](SolverResults& r) { r.partItemGroup[3] = 0; }, 2, 1},
-      {"bar waste marker", [](SolverResults& r) { r.stockItemWaste[2] = 1331; }, 2, 1},
-      {"bar parts marker", [](SolverResults& r) { r.stockItemParts[2] = 0; }, 2, 1},
-      {"negative piece count", [](SolverResults& r) { r.partItemStock[0] = -1; }, 0, 1},
-      {"bar count past the table", [](SolverResults& r) { r.stockItemLayout[0] = 101; }, 2, 0},
-  };
-  for (const auto& c : cases) {
-    SolverResults r = MarkedResults();
-    c.spoil(r);
-    EXPECT_FALSE(TakeResultArrays(r)) << c.what;
-    EXPECT_EQ(r.partItemCount, c.partItems) << c.what;
-    EXPECT_EQ(r.stockItemCount, c.stockItems) << c.what;
-  }
+TEST(CallSolverTest, AMaterialWithoutStockReturnsTheSolversError) {
+  MaterialPlan material = SmallMaterial();
+  material.stockGroupCount = 0;
+  SolverResults r;
+  const SolverContext context{TarvolinCreateContext()};
+  const int32_t error = CallSolver(context.get(), nullptr, BuildSolverSettings({}, 0, false),
+                                   BuildSolverProblem(material), r);
+  EXPECT_GT(error, 0);
+  EXPECT_EQ(r.partsCut, 0);
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tarvolin::StartMaterialPass(run);
     if (!tarvolin::ReadOrderPass(run, toolkit) || run.pass.partGroupCount == 0) break;
     if (!tarvolin::ReadStockPass(run, toolkit)) break;
-    tarvolin::PackSolverInput(run.pass);
+    tarvolin::BuildSolverProblem(run.pass);
   }
   for (const auto& p : {run.orderFile, run.stockFile, run.configFile, run.optSetFile})
     std::remove(p.c_str());

@@ -80,11 +80,9 @@ struct Desktop {
   explicit Desktop(std::vector<std::string> params = {})
       : pleaseWait(form),
         progressWindow(toolkit, form),
-        app(toolkit, form, pleaseWait, nullptr, std::move(params)) {
-    solver::SetCutOptimizeView(&progressWindow);
+        app(toolkit, form, pleaseWait, nullptr, std::move(params), &progressWindow) {
     form.Attach(app, toolkit);
   }
-  ~Desktop() { solver::SetCutOptimizeView(nullptr); }
 
   // Shows the window and lets the event loop run until the batch is over.
   bool RunToEnd() {
