@@ -678,7 +678,7 @@ bool UpdateBestTen(SolverState& st, int32_t m) {
       length > 0
           ? static_cast<int32_t>(RoundEven(static_cast<double>(length - waste) / length * 100000))
           : 0;
-  e.criterion = static_cast<int32_t>(RoundEven(cur.criterion * 100000));
+  e.criterion = ScaledFraction(cur.criterion);
   e.layouts = cur.layouts;
   e.layoutCuts = cur.layoutCuts;
   e.elapsedMs = static_cast<int32_t>(RoundEven(NowMs(st) - st.progress.callStartMs));

@@ -20,15 +20,6 @@ int16_t Wrap16(int64_t v) {
   return static_cast<int16_t>(static_cast<uint16_t>(v));
 }
 
-// A fraction handed back as an integer: × 100000, rounded.
-int32_t Scaled(double fraction) {
-  if (!std::isfinite(fraction)) return 0;
-  const double x = std::nearbyint(fraction * 100000.0);
-  if (x >= 2147483647.0) return INT32_MAX;
-  if (x <= -2147483648.0) return INT32_MIN;
-  return static_cast<int32_t>(x);
-}
-
 // Internal stock item -> input number; anything outside the items gives 0.
 int16_t StockInputNo(const ProblemTables& t, int32_t internal) {
   return internal >= 1 && internal <= t.stockCount ? t.stockInputNo[internal] : int16_t{0};
@@ -451,8 +442,8 @@ void WriteResults(const SolverState& st, TarvolinPlan& plan) {
   const ProblemTables& t = st.problem;
   const DriverTables& d = st.driver;
   const RunRecord& r = d.result;
-  plan.criterion = Scaled(r.criterion);
-  plan.utilization = Scaled(r.utilization);
+  plan.criterion = ScaledFraction(r.criterion);
+  plan.utilization = ScaledFraction(r.utilization);
   plan.stockUsed = r.bars;
   plan.partsCut = r.parts;
   plan.lengthUsed = r.length;

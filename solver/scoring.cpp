@@ -1,6 +1,7 @@
 #include "scoring.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "consolidation.h"
@@ -266,9 +267,12 @@ PlanScore ScorePlan(SolverState& st, int k) {
     if (bundleRule) score /= BundleMisfits(st, layout, plan.layoutCount) + 1.0;
   }
 
-  if (set.preferShort != 0 && stats.avgStockLength > 0) {
-    const double r =
-        (used + waste + fu) / stats.avgStockLength / (t.layouts + fl + kDenominatorGuard) - 1.0;
+  // The preference compares the plan's mean bar with the mean stock length:
+  // a plan that uses no bar has no mean bar (and at the strongest
+  // preference for short bars its factor would be 0), so it is left alone.
+  const double barLength = used + waste + fu;
+  if (set.preferShort != 0 && stats.avgStockLength > 0 && barLength > 0) {
+    const double r = barLength / stats.avgStockLength / (t.layouts + fl + kDenominatorGuard) - 1.0;
     const double w = kPreferShortWeight[std::min(std::abs(set.preferShort), 5)];
     if (set.preferShort < 0) {
       score /= w * kWeightUnit * r + 1.0;
@@ -285,6 +289,9 @@ PlanScore ScorePlan(SolverState& st, int k) {
     score /= kUncutWeight * (1.0 - cut / totalPart) + 1.0;
   }
 
+  // A score that is not a finite number would win or lose every comparison
+  // and cannot be handed back; such a plan counts as worthless.
+  if (!std::isfinite(score)) score = 0;
   return PlanScore{score, y};
 }
 

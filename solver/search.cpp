@@ -190,7 +190,9 @@ class Search {
     ++run_.constructionCount;
     BuildPlan(st_);
     const PlanScore ps = AdjustAndScorePlan(st_, k_);
-    if (ps.score > run_.bestScore) SaveBest(ps);
+    // Only a plan that cuts something can be kept: in cost mode an empty plan
+    // still rates the stock it leaves unspent, and may outscore real ones.
+    if (ps.score > run_.bestScore && ps.utilization > 0) SaveBest(ps);
     if (st_.settings.escEnabled && EscPressed(st_)) {
       run_.stopSearch = true;
       return false;
@@ -238,8 +240,7 @@ void RestoreBestPlan(SolverState& st) {
     run.openStockCount = run.bestPlan.openStockCount;
     run.planTotals = run.bestPlan.totals;
   } else {
-    // No plan cut anything: whatever it scored (in cost mode an empty plan
-    // still rates its unspent stock), the run has nothing to offer.
+    // No plan cut anything: the run has nothing to offer, and scores 0.
     for (int i = 0; i < kItemSlots; ++i) run.stockOfPiece[i] = 0;
     run.planTotals = PlanTotals{};
     run.bestPlan.totals = PlanTotals{};

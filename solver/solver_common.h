@@ -57,6 +57,16 @@ inline int64_t RoundEven(double x) {
   return static_cast<int64_t>(std::nearbyint(x));
 }
 
+// A fraction handed back as an integer: x 100000, rounded, held within the
+// 32-bit range; a value that is not a finite number gives 0.
+inline int32_t ScaledFraction(double fraction) {
+  if (!std::isfinite(fraction)) return 0;
+  const double x = std::nearbyint(fraction * 100000.0);
+  if (x >= 2147483647.0) return INT32_MAX;
+  if (x <= -2147483648.0) return INT32_MIN;
+  return static_cast<int32_t>(x);
+}
+
 // Sorts table[0..count-1] by `less`, elements it does not tell apart keeping
 // their order, as std::stable_sort does but without the buffer that one
 // allocates: equal elements are told apart by where they stood. count is at

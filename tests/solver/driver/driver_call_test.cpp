@@ -170,5 +170,31 @@ TEST(DriverCall, PlanThatCutsNothingHasCriterionZero) {
   }
 }
 
+// A piece exactly as long as the bar less its end zone fits, with or
+// without a kerf (the last cut of a bar needs none); one unit longer does
+// not, and with nothing else to cut that is "no part fits".
+TEST(DriverCall, PieceAsLongAsTheUsableBarFits) {
+  const struct {
+    int32_t kerf, part;
+    int32_t error, cut;
+  } cases[] = {{0, 5900, 0, 1}, {3, 5900, 0, 1}, {0, 5901, 21, 0}, {3, 5901, 21, 0}};
+  for (const auto& c : cases) {
+    CallSetup in;
+    in.effortLev = 0;
+    in.kerf = c.kerf;
+    in.endZone = 100;
+    in.AddStock(6000, 2);
+    in.AddPart(c.part, 1);
+    auto out = std::make_unique<CallResult>();
+    testing::Call(in, *out);
+    SCOPED_TRACE(::testing::Message() << "kerf " << c.kerf << " part " << c.part);
+    EXPECT_EQ(out->error, c.error);
+    if (c.error != 0) continue;
+    EXPECT_EQ(out->partsCut + out->lastParts, c.cut);
+    EXPECT_EQ(out->stockUsed + (out->lastStock != 0 ? 1 : 0), 1);
+    EXPECT_EQ(out->partItStock[1], 1);
+  }
+}
+
 }  // namespace
 }  // namespace solver

@@ -4,6 +4,7 @@
 // the search's own choices.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -219,6 +220,27 @@ TEST(DriverFlow, EqualCriterionKeepsTheFirstPlan) {
   const DriverTables& d = st->driver;
   EXPECT_EQ(d.bestMultiplicity, d.candidates[1].multiplicity);
   EXPECT_EQ(d.bestCriterion, 0.8);
+}
+
+// At effort 0 and 1 every level evaluates its candidates in table order,
+// so the last one evaluated is not the first: a tie must leave the first
+// one the best (at higher levels the sorted order brings the first
+// candidate back last, which would hide a tie that takes over).
+TEST(DriverFlow, EqualCriterionKeepsTheFirstEvaluatedWhenOthersFollow) {
+  for (int32_t effort : {0, 1}) {
+    SCOPED_TRACE(effort);
+    auto st = Prepared({{2000, 6}, {1500, 6}, {1000, 6}, {500, 6}}, {{6000, 20}});
+    st->settings.effortLevel = effort;
+    g_script.adjust = [](RunRecord& rec, const SeenRun&, size_t) { rec.criterion = 0.8; };
+    RunOptimizationDriver(*st);
+    ASSERT_EQ(st->error.number, 0);
+    const DriverTables& d = st->driver;
+    const int last = std::min(effort == 0 ? 3 : 5, d.candidateCount);
+    ASSERT_GE(last, 2);
+    ASSERT_NE(d.candidates[1].multiplicity, d.candidates[last].multiplicity);
+    EXPECT_EQ(d.bestMultiplicity, d.candidates[1].multiplicity);
+    EXPECT_EQ(d.bestCriterion, 0.8);
+  }
 }
 
 TEST(DriverFlow, BetterLaterPlanTakesOver) {

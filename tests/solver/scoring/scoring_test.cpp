@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -188,6 +189,30 @@ TEST(ScorePlan, PrefShortFactor) {
     SCOPED_TRACE(c.prefShort);
     st->settings.preferShort = c.prefShort;
     EXPECT_NEAR(ScorePlan(*st, 1).score / base, c.factor, 1e-9);
+  }
+}
+
+// A plan that uses no bar has no mean bar length; at the strongest
+// preference for short bars its factor was a division by zero and the
+// score infinite, which then beat every real plan. Every score is finite;
+// in material mode an empty plan scores below one that cuts (in cost mode
+// it may not, which is why the search never keeps an empty plan).
+TEST(ScorePlan, EmptyPlanScoresFiniteAtEveryPreference) {
+  for (int costMode : {0, 1}) {
+    for (int prefShort = -5; prefShort <= 5; ++prefShort) {
+      SCOPED_TRACE(testing::Message() << "cost " << costMode << " pref " << prefShort);
+      auto st = std::make_unique<SolverState>();
+      SetStats(*st, 3600);
+      st->settings.effectiveCostMode = costMode == 1;
+      st->settings.preferShort = prefShort;
+      st->run.planTotals = Totals(0, 0, 0, 0, 0);
+      const double empty = ScorePlan(*st, 1).score;
+      EXPECT_TRUE(std::isfinite(empty));
+      st->run.planTotals = Totals(2, 4, 3600, 400, 200);
+      if (costMode == 0) {
+        EXPECT_LT(empty, ScorePlan(*st, 1).score);
+      }
+    }
   }
 }
 
