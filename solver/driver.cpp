@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "bar_demand.h"
 #include "consolidation.h"
 #include "search.h"
 #include "solver_services.h"
@@ -79,12 +80,13 @@ int32_t DistinctOrders(const int32_t* qty, int groups) {
 bool TrimStock(SolverState& st) {
   RunTables& r = st.run;
   const SolverSettings& se = st.settings;
-  int32_t partLength[kPartGroupSlots] = {};
   int16_t partQty[kPartGroupSlots] = {};
-  for (int g = 1; g <= r.partGroupCount; ++g) {
-    partLength[g] = r.partGroupLength[g];
-    partQty[g] = static_cast<int16_t>(r.partGroupQty[g]);
-  }
+  for (int g = 1; g <= r.partGroupCount; ++g) partQty[g] = static_cast<int16_t>(r.partGroupQty[g]);
+  // The layout limits can need more bars than the lengths; a run plans its
+  // own demand, so a bundle adds nothing here.
+  LayoutRules rules;
+  rules.maxPieces = se.maxPiecesPerLayout;
+  rules.maxDifferentPieces = se.maxDifferentPieces;
   int16_t trimmed[kItemSlots] = {};
   int32_t trimmedCount = 0;
   r.initialStockCount = 0;
@@ -95,8 +97,8 @@ bool TrimStock(SolverState& st) {
     int32_t keep = q;
     if (q >= 1) {
       const int32_t bound =
-          BarDemandBound(partLength, partQty, r.partGroupCount, TARVOLIN_BAR_DEMAND_SLACK,
-                         r.gripLength, se.endZone, se.kerf, r.stockGroupLength[g]);
+          BarDemand(r.partGroupLength, partQty, r.partGroupCount, TARVOLIN_BAR_DEMAND_SLACK,
+                    r.gripLength, se.endZone, se.kerf, r.stockGroupLength[g], rules);
       if (bound < q) {
         keep = std::max(bound, 0);
         r.stockGroupQty[g] = keep;

@@ -1,6 +1,7 @@
 // The solver's services: error reporter, millisecond clock and progress
-// window logic. The window itself is drawn by a view that the application
-// registers (solver_view.h); without one nothing is shown.
+// window logic. The window itself is drawn by the view the caller passes
+// with the call (TarvolinView in tarvolin/solver.h); without one nothing is
+// shown.
 #pragma once
 
 #include <cstdint>

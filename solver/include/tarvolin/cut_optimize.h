@@ -36,10 +36,21 @@ TARVOLIN_API void CutOptimize(
 
 /* Estimated number of bars of length stockLength that the part groups
  * (lengths partLth[1..n], quantities partQty[1..n]) can occupy at most,
- * multiplied by slack and rounded half to even. Pure; never fails. */
+ * multiplied by slack and rounded half to even, counting lengths only.
+ * Pure; never fails. */
 TARVOLIN_API int32_t BarDemandBound(const int32_t* partLth, const int16_t* partQty, int32_t n,
                                     double slack, int32_t gripLength, int32_t endZone, int32_t kerf,
                                     int32_t stockLength);
+
+/* The same bound under the layout limits of a CutOptimize call, given as
+ * that call's MaxPieces and DiffPieces settings: a limit on the pieces per
+ * layout, on the different pieces per layout, or a stock/cut bundle can
+ * need more bars than the lengths alone. Capping a stock quantity at this
+ * bound never leaves a piece uncut for want of bars. */
+TARVOLIN_API int32_t BarDemandBoundWithLimits(const int32_t* partLth, const int16_t* partQty,
+                                              int32_t n, double slack, int32_t gripLength,
+                                              int32_t endZone, int32_t kerf, int32_t stockLength,
+                                              int32_t MaxPieces, int32_t DiffPieces);
 
 #ifdef __cplusplus
 }

@@ -97,4 +97,44 @@ TEST(BarDemandBound, SlackRoundsHalfToEven) {
   });
 }
 
+// The layout limits, derived by hand on a bar of usable length 1000 and slack
+// 1 (so the figures are bars): 3 x 400 take 2 per bar (2 bars, one place
+// spare), 1 x 300 fills that spare place.
+TEST(BarDemandBoundWithLimits, LimitsThatNeedMoreBars) {
+  const struct {
+    const char* name;
+    std::vector<Group> groups;
+    int32_t maxPieces, diffPieces;
+    int32_t expected;
+  } cases[] = {
+      {"lengths only", {{400, 3}, {300, 1}}, 0, 0, 2},
+      {"limit above the places", {{400, 3}, {300, 1}}, 5, 0, 2},
+      {"one piece per layout", {{400, 3}, {300, 1}}, 1, 0, 4},
+      {"ten short pieces, three per layout", {{100, 10}}, 3, 0, 4},
+      {"one group per bar", {{400, 3}, {300, 1}}, 0, 1, 3},
+      {"two groups per bar: still counted one group per bar", {{400, 3}, {300, 1}}, 0, 2, 3},
+      {"bundle of two: 1 x 400 twice plus 1 x 400", {{400, 3}}, 0, -2, 3},
+      {"bundle of four: 2 pieces a bar four times, the rest of 2 on one", {{100, 10}}, 3, -4, 5},
+      {"DiffPieces -1 is no limit", {{400, 3}, {300, 1}}, 0, -1, 2},
+  };
+  for (const auto& c : cases) {
+    std::vector<int32_t> lengths{-7};
+    std::vector<int16_t> quantities{-7};
+    for (const Group& g : c.groups) {
+      lengths.push_back(g.length);
+      quantities.push_back(g.quantity);
+    }
+    EXPECT_EQ(BarDemandBoundWithLimits(lengths.data(), quantities.data(),
+                                       static_cast<int32_t>(c.groups.size()), 1.0, 0, 0, 0, 1000,
+                                       c.maxPieces, c.diffPieces),
+              c.expected)
+        << c.name;
+  }
+  // Without limits it is the bound by length.
+  const int32_t lengths[] = {0, 400, 300};
+  const int16_t quantities[] = {0, 3, 1};
+  EXPECT_EQ(BarDemandBoundWithLimits(lengths, quantities, 2, 1.4, 0, 0, 0, 1000, 0, 0),
+            BarDemandBound(lengths, quantities, 2, 1.4, 0, 0, 0, 1000));
+}
+
 }  // namespace
