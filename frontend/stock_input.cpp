@@ -12,7 +12,8 @@ namespace tarvolin {
 
 namespace {
 
-// The most bars of this length the pass's parts can occupy, at least 1.
+// The most bars of this length the pass's parts can occupy under the
+// layout limits (pieces per layout, different pieces, bundle), at least 1.
 int32_t BarDemand(const RunState& run, int32_t stockLength) {
   std::array<int32_t, kMaxPartGroups + 2> lengths{};
   std::array<int16_t, kMaxPartGroups + 2> quantities{};
@@ -21,8 +22,10 @@ int32_t BarDemand(const RunState& run, int32_t stockLength) {
     lengths[i] = run.pass.partGroups[i].length;
     quantities[i] = run.pass.partGroups[i].quantity;
   }
-  const int32_t e = BarDemandBound(lengths.data(), quantities.data(), n, TARVOLIN_BAR_DEMAND_SLACK,
-                                   run.opt.gripLength, run.opt.endZone, run.opt.kerf, stockLength);
+  const int32_t e =
+      BarDemandBoundWithLimits(lengths.data(), quantities.data(), n, TARVOLIN_BAR_DEMAND_SLACK,
+                               run.opt.gripLength, run.opt.endZone, run.opt.kerf, stockLength,
+                               run.opt.maxPiecesPerLayout, run.opt.maxDifferentPieces);
   return e < 1 ? 1 : e;
 }
 

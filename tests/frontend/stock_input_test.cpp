@@ -90,6 +90,19 @@ TEST_F(StockInputTest, QuantitiesAreCappedToTheBarDemand) {
   }
 }
 
+// Twenty pieces of 5 and ten of 7 on bars of 60: by length five or six
+// pieces share a bar, so six bars would do; with at most three pieces per
+// bar the thirty pieces need ten, and the cap must leave at least that many.
+TEST_F(StockInputTest, TheCapLeavesEnoughBarsForThePiecesPerLayoutLimit) {
+  for (const int maxPieces : {2, 3, 4}) {
+    SCOPED_TRACE(maxPieces);
+    run.opt.maxPiecesPerLayout = maxPieces;
+    run.checked = 0;
+    ASSERT_TRUE(Pass("h\nA x 5 20\nA x 7 10\n", "h\nA x 60 100\n"));
+    EXPECT_GE(Group(1).quantity, (30 + maxPieces - 1) / maxPieces);
+  }
+}
+
 TEST_F(StockInputTest, TheCapComesBeforeTheBarLimit) {
   ASSERT_TRUE(Pass("h\nA x 4 10\n", "h\nA x 10 500\nA x 10 200\n"));
   EXPECT_EQ(run.pass.stockQuantitySum, 14);
