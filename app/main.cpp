@@ -28,7 +28,8 @@ constexpr const char* kUsage =
     "Usage: tarvolin [options] [order-file [stock-file]]\n"
     "\n"
     "Optimizes the cutting of bars, tubes and profiles to length, material by\n"
-    "material, and writes a cutting report, a label file and printed labels.\n"
+    "material, and writes a cutting report, a label file, printed labels, the\n"
+    "layout diagrams as PDF and the plan as JSON.\n"
     "Run it in the working directory that holds QM_Config.txt, QM_OptSet.txt and\n"
     "the input files. Without file names the order file is found by the mask\n"
     "QM_Orders*.txt and the stock file by QM_Stocks*.txt.\n"
@@ -38,6 +39,10 @@ constexpr const char* kUsage =
     "  --console   no windows: process lines to standard output, messages to\n"
     "              standard error, solver progress on standard error (terminal only)\n"
     "  --yes       answer OK/Yes to every confirmation (for scripts)\n"
+    "  --layouts   write the layout diagrams (<name>_Layouts.pdf) for this run,\n"
+    "              whatever QM_Config.txt says\n"
+    "  --json      write the plan as JSON (<name>_Plan.json) for this run,\n"
+    "              whatever QM_Config.txt says\n"
     "  --print-pdf FILE\n"
     "              print labels into the PDF file FILE instead of the default printer\n"
     "  --help      show this help and exit\n"
@@ -56,6 +61,8 @@ struct Options {
   bool gui = false;      // --gui
   bool console = false;  // --console
   bool yes = false;
+  bool layouts = false;  // --layouts
+  bool json = false;     // --json
   std::string pdfFile;
   std::vector<std::string> params;
 };
@@ -110,6 +117,10 @@ int main(int argc, char** argv) {
         return kExitBadCommandLine;
       }
       options.pdfFile = argv[++i];
+    } else if (!endOfOptions && arg == "--layouts") {
+      options.layouts = true;
+    } else if (!endOfOptions && arg == "--json") {
+      options.json = true;
     } else if (!endOfOptions && arg == "--yes") {
       options.yes = true;
     } else if (!endOfOptions && arg.size() > 1 && arg[0] == '-') {
@@ -134,7 +145,8 @@ int main(int argc, char** argv) {
 
 #ifdef TARVOLIN_DESKTOP
   if (UseDesktop(options)) {
-    return tarvolin::desktop::RunDesktop(argv[0], {options.yes, options.pdfFile, options.params});
+    return tarvolin::desktop::RunDesktop(
+        argv[0], {options.yes, options.pdfFile, options.params, options.layouts, options.json});
   }
 #endif
 
@@ -147,6 +159,11 @@ int main(int argc, char** argv) {
   const std::unique_ptr<tarvolin::Printer> printer = LabelPrinter(options);
   tarvolin::BatchController app(toolkit, view, pleaseWait, printer.get(), options.params,
                                 &solverView);
+#ifdef TARVOLIN_DESKTOP
+  tarvolin::desktop::SetUpPlanFiles(app, options.layouts, options.json);
+#else
+  app.ForceOutputs(options.layouts, options.json);
+#endif
   app.OnStartUp();
   app.OnFirstPaint();
   // A console has no exit button to wait for: the window closes at once.

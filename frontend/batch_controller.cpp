@@ -106,6 +106,8 @@ void BatchController::Initialise() {
     alreadyRunning_ = run_.secondInstance;
     return;
   }
+  if (forceLayouts_) run_.init.writeLayoutsFile = true;
+  if (forcePlan_) run_.init.writePlanFile = true;
   if (run_.init.showWindow) view_.SetCaption(kApplicationTitle);
 }
 
@@ -165,6 +167,12 @@ bool BatchController::OpenOutputs() {
     FinishRun(run_, toolkit_, true, "Error writing Labels file");
     return false;
   }
+  std::string message;
+  if (!plans_.Open(run_, layoutsFactory_,
+                   MakePlanRun(run_, toolkit_.ShortDateToday(), IsoDateTimeNow()), message)) {
+    FinishRun(run_, toolkit_, true, message);
+    return false;
+  }
   return true;
 }
 
@@ -172,6 +180,10 @@ void BatchController::BatchRun() {
   if (toolkit_.Terminating()) return;
   if (run_.init.showWindow) view_.SetWaitLabel("Process window", kColourGrey);
 
+  if (run_.init.writeLayoutsFile && !layoutsFactory_) {
+    FinishRun(run_, toolkit_, false, NoLayoutsMessage(run_));
+    return;
+  }
   if (!ResolveFiles()) return;
 
   if (run_.init.confirmSteps) {
@@ -196,6 +208,8 @@ void BatchController::BatchRun() {
 
   if (run_.init.showWindow) view_.AddMemoLine(MemoHeader());
   MaterialLoop();
+  // A run that stopped inside the loop: an error, or the operator.
+  EndPlans(run_.errorsLogged > 0 ? plan::RunEnd::kEndedByError : plan::RunEnd::kInterrupted);
 }
 
 std::string BatchController::MemoHeader() const {
@@ -226,7 +240,10 @@ void BatchController::MaterialLoop() {
       ReadStockPass(run_, toolkit_);
       if (!PumpAndCheck()) return;
       if (pass.stockGroupCount == 0 || pass.stockLengthSum == 0) {
-        LogWarning(run_, toolkit_, "No stock length available for material: " + run_.pass.material);
+        const std::string warning = "No stock length available for material: " + pass.material;
+        LogWarning(run_, toolkit_, warning);
+        if (!AddPlan(UnsolvedMaterialPlan(run_, {plan::PlanError::Kind::kNoStock, {}, warning})))
+          return;
       } else if (!SolveMaterial()) {
         return;  // an output failure ended the run
       }
@@ -274,12 +291,17 @@ bool BatchController::SolveMaterial() {
   toolkit_.ProcessMessages();
 
   if (pass.solverError > 0) {
-    LogError(run_, toolkit_, "Solver reports error " + std::to_string(pass.solverError));
+    const std::string text = "Solver reports error " + std::to_string(pass.solverError);
+    LogError(run_, toolkit_, text);
     run_.processed -= 1;
-    return true;
+    return AddPlan(UnsolvedMaterialPlan(
+        run_, {plan::PlanError::Kind::kSolver, static_cast<int>(pass.solverError), text}));
   }
 
   if (!HandOnResult()) return false;
+  const auto calculationMs =
+      static_cast<int64_t>(static_cast<double>(toolkit_.Milliseconds()) - pass.solverStartMs);
+  if (!AddPlan(SolvedMaterialPlan(run_, calculationMs))) return false;
 
   if (init.showWindow) {
     if (run_.report.errors > 0 || run_.labels.errors > 0) {
@@ -320,7 +342,21 @@ bool BatchController::HandOnResult() {
   return true;
 }
 
+// False when a plan file failed, which ended the run.
+bool BatchController::AddPlan(plan::MaterialPlan material) {
+  std::string message;
+  if (plans_.Add(std::move(material), message)) return true;
+  FinishRun(run_, toolkit_, true, message);
+  return false;
+}
+
+void BatchController::EndPlans(plan::RunEnd end) {
+  std::string message;
+  if (!plans_.Finish(end, message)) FinishRun(run_, toolkit_, true, message);
+}
+
 void BatchController::FinishBatch() {
+  EndPlans(run_.errorsLogged > 0 ? plan::RunEnd::kEndedByError : plan::RunEnd::kCompleted);
   if (run_.init.reportFrame)
     WriteReportEnd(run_.report, run_, ReportContext{toolkit_.ShortDateToday(), 0});
   if (run_.init.showWindow) {

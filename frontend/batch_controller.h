@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "plan_outputs.h"
 #include "please_wait_view.h"
 #include "printer.h"
 #include "process_view.h"
@@ -48,6 +49,18 @@ class BatchController {
   // The window closed: the normal end of the program.
   void OnWindowClosed();
 
+  // Draws the layouts file; none in a build without drawing.
+  void SetLayoutsWriterFactory(LayoutsWriterFactory factory) {
+    layoutsFactory_ = std::move(factory);
+  }
+  // Writes the layouts file and the plan file whatever the settings say.
+  void ForceOutputs(bool layouts, bool plan) {
+    forceLayouts_ = layouts;
+    forcePlan_ = plan;
+  }
+  // The materials finished so far, and the run's heading for them.
+  const PlanOutputs& Plans() const { return plans_; }
+
   bool CloseButtonEnabled() const { return closeEnabled_; }
   ExitStatus Status() const;
   RunState& Run() { return run_; }
@@ -61,6 +74,8 @@ class BatchController {
   void MaterialLoop();
   bool SolveMaterial();
   bool HandOnResult();
+  bool AddPlan(plan::MaterialPlan material);
+  void EndPlans(plan::RunEnd end);
   void FinishBatch();
   bool PumpAndCheck();
   std::string MemoHeader() const;
@@ -82,6 +97,10 @@ class BatchController {
   bool endedNormally_ = false;
   bool printLabels_ = false;
   std::string memoLine_;  // the current material's memo line
+  LayoutsWriterFactory layoutsFactory_;
+  bool forceLayouts_ = false;
+  bool forcePlan_ = false;
+  PlanOutputs plans_;
 };
 
 }  // namespace tarvolin

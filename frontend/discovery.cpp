@@ -174,11 +174,18 @@ void DeriveOutputNames(RunState& run) {
   run.labelsFile = run.init.writeLabelsFile
                        ? DeriveOutputName(run.orderFile, "Labels", "_Labels", run.inputExtension)
                        : "LabelsFN";
+  run.layoutsFile = run.init.writeLayoutsFile
+                        ? DeriveOutputName(run.orderFile, "Layouts", "_Layouts", ".pdf")
+                        : "";
+  run.planFile =
+      run.init.writePlanFile ? DeriveOutputName(run.orderFile, "Plan", "_Plan", ".json") : "";
 }
 
 bool OutputsCollideWithInputs(RunState& run, Toolkit& toolkit) {
   std::vector<const std::string*> outputs = {&run.reportFile};
   if (run.init.writeLabelsFile) outputs.push_back(&run.labelsFile);
+  if (!run.layoutsFile.empty()) outputs.push_back(&run.layoutsFile);
+  if (!run.planFile.empty()) outputs.push_back(&run.planFile);
   std::vector<const std::string*> others = {&run.orderFile,    &run.stockFile,
                                             &run.optSetFile,   &run.configFile,
                                             &run.errorLogFile, &run.warningLogFile};

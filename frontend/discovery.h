@@ -41,11 +41,13 @@ void ShortenToCurrentDirectory(std::string& orderName, std::string& stockName);
 std::string DeriveOutputName(std::string_view orderName, std::string_view word,
                              std::string_view suffix, std::string_view extension);
 
-// Sets run.reportFile and run.labelsFile ("LabelsFN" when LabelsFile is off).
+// Sets run.reportFile and run.labelsFile ("LabelsFN" when LabelsFile is off),
+// and run.layoutsFile (.pdf) and run.planFile (.json), each empty when off.
 void DeriveOutputNames(RunState& run);
 
-// True, after ending the run with a logged error, when the report or labels
-// name is the same file as an input, the settings or a log of the run.
+// True, after ending the run with a logged error, when an output's name
+// (report, labels, layouts, plan) is the same file as an input, the
+// settings, a log or another output of the run.
 bool OutputsCollideWithInputs(RunState& run, Toolkit& toolkit);
 
 }  // namespace tarvolin

@@ -44,6 +44,7 @@ bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
   const auto readGroup = [&](const DataLine& line, int n) {
     PartGroup& g = reading.StartGroup(pass.partGroups, pass.partGroupCount, line, n);
     g.quantity = reading.Quantity(line);
+    g.lineNumber = line.number;
     if (line.fields.k >= 5)
       g.mark = CutToChars(TrimText(FieldText(line.text, line.fields, 5)), kMarkChars);
     return reading.CheckLength(g.length, n) && reading.CheckQuantity(g.quantity, n) &&

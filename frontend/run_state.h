@@ -41,6 +41,7 @@ struct RunState : RunRecord {
   std::string errorLogFile = "QM^ErrLog.txt";
   std::string warningLogFile = "QM^WrnLog.txt";
   std::string optSetFile, reportFile, labelsFile = "LabelsFN";
+  std::string layoutsFile, planFile;  // empty when the file is not written
   std::string inputExtension = ".txt";
 
   int processed = 0;            // materials solved or being solved

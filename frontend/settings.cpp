@@ -111,6 +111,8 @@ bool ReadInitialSettings(RunState& run, Toolkit& toolkit) {
   s.reportMaterialColumn = v[10] > 0;
   s.reportPartsMode = std::min(v[11], 1);
   s.reportCosts = v[12] > 0;
+  s.writeLayoutsFile = v[13] > 0;
+  s.writePlanFile = v[14] > 0;
   s.materialColumnWidth = v[15];
   s.numberColumnWidth = v[16];
   s.writeLabelsFile = v[17] > 0;

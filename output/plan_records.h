@@ -45,7 +45,9 @@ struct InitialSettings {
   int materialColumnWidth = 18;
   int numberColumnWidth = 8;
   bool writeLabelsFile = false;
-  int labelPrintMode = 0;  // 0 no printed labels, 1 or 2 the label layout
+  int labelPrintMode = 0;         // 0 no printed labels, 1 or 2 the label layout
+  bool writeLayoutsFile = false;  // the layout diagrams as a PDF file
+  bool writePlanFile = false;     // the plan as a JSON file
 };
 
 // Optimizer settings as handed to the solver (lengths in length units).
@@ -87,6 +89,7 @@ struct PartGroup {
   std::string mark;         // at most kMarkChars characters
   std::string materialKey;  // at most kMaterialKeyChars characters
   std::string sourceLine;   // at most kSourceLineChars characters
+  int lineNumber = 0;       // of the order line in its file
 };
 
 // One accepted stock line of the current material.

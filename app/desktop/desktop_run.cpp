@@ -8,6 +8,7 @@
 #include "batch_controller.h"
 #include "console_views.h"
 #include "interrupt.h"
+#include "layouts_file.h"
 #include "please_wait_window.h"
 #include "process_window.h"
 #include "progress_window.h"
@@ -87,6 +88,7 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
   qtToolkit.SetFileDialog(processWindow.OpenDialog1());
   BatchController app(toolkit, processWindow, pleaseWait, &printer, options.params,
                       &progressWindow);
+  SetUpPlanFiles(app, options.layouts, options.plan);
   processWindow.Attach(app, toolkit);
 
   // Ctrl-C ends the program also while the window or a box waits for the
@@ -110,6 +112,11 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
 
 std::unique_ptr<Printer> MakeConsolePrinter(const std::string& pdfFile) {
   return std::make_unique<ConsolePrinter>(pdfFile);
+}
+
+void SetUpPlanFiles(BatchController& app, bool layouts, bool plan) {
+  app.SetLayoutsWriterFactory(PdfLayoutsWriterFactory());
+  app.ForceOutputs(layouts, plan);
 }
 
 }  // namespace tarvolin::desktop

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "batch_controller.h"
 #include "printer.h"
 
 namespace tarvolin::desktop {
@@ -14,6 +15,8 @@ struct DesktopOptions {
   bool assumeYes = false;  // confirmations answered OK or Yes unseen
   std::string pdfFile;     // labels into this PDF file instead of the printer
   std::vector<std::string> params;
+  bool layouts = false;  // the layouts file whatever the settings say
+  bool plan = false;     // the plan file likewise
 };
 
 // A display to open windows on: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM
@@ -30,5 +33,9 @@ int RunDesktop(const char* programName, const DesktopOptions& options);
 // PDF file. Qt is started, without a display if there is none, only when
 // labels are printed.
 std::unique_ptr<Printer> MakeConsolePrinter(const std::string& pdfFile);
+
+// The layouts file and the command line's switches for a run without
+// windows.
+void SetUpPlanFiles(BatchController& app, bool layouts, bool plan);
 
 }  // namespace tarvolin::desktop

@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -15,6 +16,7 @@
 
 #include "batch_controller.h"
 #include "fixed_pitch_font.h"
+#include "layouts_window.h"
 #include "qt_convert.h"
 #include "toolkit.h"
 
@@ -93,7 +95,36 @@ ProcessWindow::ProcessWindow()
 void ProcessWindow::Attach(BatchController& main, Toolkit& toolkit) {
   main_ = &main;
   toolkit_ = &toolkit;
+  processMemo_->viewport()->installEventFilter(this);
   main_->OnStartUp();
+}
+
+QWidget* ProcessWindow::OpenLayouts(const QString& memoLine) {
+  if (main_ == nullptr || busy_) return nullptr;
+  // The memo line starts with the material key; the longest key that
+  // matches wins, so "A x" does not take the line of "A x2".
+  const plan::MaterialPlan* found = nullptr;
+  for (const plan::MaterialPlan& material : main_->Plans().Materials()) {
+    const QString key = QString::fromStdString(material.materialKey);
+    if (!material.Solved() || !memoLine.startsWith(key)) continue;
+    if (memoLine.size() > key.size() && memoLine[key.size()] != QChar(' ')) continue;
+    if (found == nullptr || material.materialKey.size() > found->materialKey.size())
+      found = &material;
+  }
+  if (found == nullptr) return nullptr;
+  auto* window = new LayoutsWindow(main_->Plans().Heading(), *found, this);
+  window->setWindowFlag(Qt::Window);
+  window->show();
+  return window;
+}
+
+bool ProcessWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == processMemo_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    const auto* click = static_cast<QMouseEvent*>(event);
+    OpenLayouts(processMemo_->cursorForPosition(click->position().toPoint()).block().text());
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void ProcessWindow::SetCaption(std::string_view caption) {

@@ -45,6 +45,10 @@ class ProcessWindow final : public QWidget, public ProcessView {
   QPushButton* CloseBut() const { return closeBut_; }
   QFileDialog* OpenDialog1() const { return openDialog1_; }
 
+  // After the run: opens the layouts of the material a memo line names, or
+  // returns nullptr when the line names no material with layouts.
+  QWidget* OpenLayouts(const QString& memoLine);
+
   // The memo's lines, top to bottom.
   QStringList MemoLines() const;
   // The first paint has scheduled the batch run.
@@ -57,6 +61,7 @@ class ProcessWindow final : public QWidget, public ProcessView {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void RunBatch();

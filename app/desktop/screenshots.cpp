@@ -1,5 +1,6 @@
-// Writes pictures of the process window after a run and of the progress
-// window during one, for the documentation.
+// Writes pictures of the process window after a run, of the progress
+// window during one and of the first material's layouts window, for the
+// documentation.
 // Usage: tarvolin_screenshots EXAMPLE_DIR OUTPUT_DIR
 #include <QApplication>
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <iostream>
 
 #include "batch_controller.h"
+#include "desktop_run.h"
 #include "please_wait_window.h"
 #include "process_window.h"
 #include "progress_window.h"
@@ -78,6 +80,7 @@ int main(int argc, char** argv) {
   PicturedProgressWindow progressWindow(
       toolkit, QString::fromStdString((output / "progress_window.png").string()));
   tarvolin::BatchController run(toolkit, processWindow, pleaseWait, nullptr, {}, &progressWindow);
+  tarvolin::desktop::SetUpPlanFiles(run, false, false);
   processWindow.Attach(run, toolkit);
   processWindow.show();
   while (!processWindow.CloseBut()->isEnabled() && !toolkit.Terminating())
@@ -85,10 +88,17 @@ int main(int argc, char** argv) {
 
   const bool processSaved = processWindow.grab().save(
       QString::fromStdString((output / "process_window.png").string()), "PNG");
+  bool layoutsSaved = false;
+  const QStringList lines = processWindow.MemoLines();
+  if (QWidget* layouts = lines.size() > 1 ? processWindow.OpenLayouts(lines[1]) : nullptr) {
+    QApplication::processEvents();
+    layoutsSaved = layouts->grab().save(
+        QString::fromStdString((output / "layouts_window.png").string()), "PNG");
+  }
   run.OnWindowClosed();
   fs::current_path(output, ec);
   fs::remove_all(work, ec);
-  if (!processSaved || !progressWindow.Saved()) {
+  if (!processSaved || !progressWindow.Saved() || !layoutsSaved) {
     std::cerr << "tarvolin_screenshots: a picture could not be written\n";
     return 1;
   }

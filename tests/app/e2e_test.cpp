@@ -8,9 +8,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -47,7 +50,8 @@ std::string Lines(const std::vector<std::string>& lines) {
   return s;
 }
 
-std::string Config(bool showWindow = true, bool labels = false) {
+std::string Config(bool showWindow = true, bool labels = false, bool layouts = false,
+                   bool plan = false) {
   return Lines({showWindow ? "1 ShowWindow" : "0 ShowWindow",
                 "0 AskInputFiles",
                 "1 ConfirmSteps",
@@ -60,8 +64,8 @@ std::string Config(bool showWindow = true, bool labels = false) {
                 "1 ReportMaterialColumn",
                 "0 ReportPartsMode",
                 "0 ReportCosts",
-                "0",
-                "0",
+                layouts ? "1 LayoutsFile" : "0 LayoutsFile",
+                plan ? "1 PlanFile" : "0 PlanFile",
                 "18 MaterialColumnWidth",
                 "8 NumberColumnWidth",
                 labels ? "1 LabelsFile" : "0 LabelsFile",
@@ -325,6 +329,237 @@ TEST_F(E2e, VersionIsTheProjectVersion) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, std::string("tarvolin ") + TARVOLIN_VERSION + "\n");
   EXPECT_FALSE(Exists("QM^ErrLog.txt"));
+}
+
+// ---- The layouts PDF and the JSON plan ----
+
+// A command's standard output; empty when it failed.
+std::string CommandOutput(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+    if (pclose(pipe) != 0) out.clear();
+  }
+  return out;
+}
+
+// The number behind a TOTALS caption of the material's section.
+int ReportTotal(const std::string& report, const std::string& material,
+                const std::string& caption) {
+  const size_t section = report.find("TOTALS for Mater/Sect: " + material + " ");
+  if (section == std::string::npos) return -1;
+  const size_t at = report.find(caption, section);
+  return at == std::string::npos ? -1 : std::stoi(report.substr(at + caption.size()));
+}
+
+class PlanFiles : public E2e {
+ protected:
+  void PlanSettings(bool layouts, bool plan) {
+    Write("QM_Config.txt", Config(true, false, layouts, plan));
+    Write("QM_OptSet.txt", OptSet());
+  }
+  // True when the plan file is valid against the schema (skipped without
+  // the jsonschema module).
+  void ExpectValidPlan(const std::string& name) {
+    const std::string command = "python3 " + std::string(TARVOLIN_SOURCE_DIR) +
+                                "/tests/output/validate_plan.py " + TARVOLIN_SOURCE_DIR +
+                                "/docs/plan.schema.json '" + (dir_ / name).string() + "'";
+    const int status = std::system(command.c_str());
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) return;
+    EXPECT_EQ(status, 0) << Read(name);
+  }
+  nlohmann::json Plan(const std::string& name) { return nlohmann::json::parse(Read(name)); }
+};
+
+TEST_F(PlanFiles, NamesFollowTheOrderFileAndTheSwitches) {
+  struct Case {
+    bool layouts, plan;
+    std::vector<std::string> args;
+    std::string order;
+    std::vector<std::string> written, absent;
+  };
+  const std::vector<Case> cases = {
+      {true, true, {}, "QM_Orders1.txt", {"QM_Layouts1.pdf", "QM_Plan1.json"}, {}},
+      {false,
+       false,
+       {"--layouts", "--json", "parts.txt"},
+       "parts.txt",
+       {"parts_Layouts.pdf", "parts_Plan.json"},
+       {}},
+      {false, true, {}, "QM_Orders1.txt", {"QM_Plan1.json"}, {"QM_Layouts1.pdf"}},
+      {false, false, {}, "QM_Orders1.txt", {}, {"QM_Layouts1.pdf", "QM_Plan1.json"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.order + (c.args.empty() ? "" : " " + c.args[0]));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    PlanSettings(c.layouts, c.plan);
+    Write(c.order, std::string(kHeader) + "A x 1000 2\r\n");
+    Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\n");
+    std::vector<std::string> args = {"--console", "--yes"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const RunResult r = Run(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const std::string& name : c.written) {
+      EXPECT_TRUE(Exists(name)) << name;
+      EXPECT_FALSE(Exists(name + ".tmp")) << name;
+    }
+    for (const std::string& name : c.absent) EXPECT_FALSE(Exists(name)) << name;
+  }
+}
+
+TEST_F(PlanFiles, AnOutputNameOfAnInputEndsTheRunBeforeAnyOutput) {
+  PlanSettings(false, true);
+  Write("QM_Orders1.txt", std::string(kHeader) + "A x 1000 2\r\n");
+  const std::string stock = "h\r\nA x 6000 5\r\n";
+  Write("QM_Plan1.json", stock);  // the stock file under the plan's name
+  const RunResult r = Run({"--console", "--yes", "QM_Orders1.txt", "QM_Plan1.json"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(Read("QM^ErrLog.txt").find("Same file as: QM_Plan1.json"), std::string::npos);
+  EXPECT_EQ(Read("QM_Plan1.json"), stock);
+  EXPECT_FALSE(Exists("QM_Report1.txt"));
+}
+
+TEST_F(PlanFiles, JsonAgreesWithTheReportAndCoversEveryOrderLine) {
+  PlanSettings(false, true);
+  // Line numbers: the header is line 1, the empty line 3 is skipped.
+  Write("QM_Orders.txt",
+        std::string(kHeader) +
+            "A x 1250.5 3 M1\r\n\r\nB y 700 4\r\nA x 999.25 5 M2\r\nA x 400 2\r\n");
+  Write("QM_Stocks.txt", "h\r\nA x 6000 3\r\nA x 2500 4\r\nB y 3000 5\r\n");
+  const RunResult r = Run({"--console", "--yes"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ExpectValidPlan("QM_Plan.json");
+  const nlohmann::json plan = Plan("QM_Plan.json");
+  EXPECT_EQ(plan["run_end"], "completed");
+  ASSERT_EQ(plan["materials"].size(), 2u);
+  const std::string report = Read("QM_Report.txt");
+  const std::map<std::string, std::map<int, std::pair<double, int>>> lines = {
+      {"A x", {{2, {1250.5, 3}}, {5, {999.25, 5}}, {6, {400, 2}}}},
+      {"B y", {{4, {700, 4}}}},
+  };
+  for (const auto& material : plan["materials"]) {
+    const std::string key = material["key"];
+    SCOPED_TRACE(key);
+    const auto& results = material["results"];
+    EXPECT_EQ(results["bars_used"], ReportTotal(report, key, "Stock Number used:"));
+    EXPECT_EQ(results["pieces"], ReportTotal(report, key, "Part Total Number:"));
+    EXPECT_EQ(results["pieces_left"], ReportTotal(report, key, "Parts Left Number:"));
+    EXPECT_EQ(results["different_layouts"], ReportTotal(report, key, "Different Layouts:"));
+    int barsInLayouts = 0;
+    for (const auto& layout : material["layouts"]) barsInLayouts += layout["bar_count"].get<int>();
+    EXPECT_EQ(barsInLayouts, results["bars_used"]);
+    std::map<int, int> perLine;
+    for (const auto& piece : material["pieces"]) {
+      const int line = piece["order_line"];
+      ASSERT_TRUE(lines.at(key).count(line)) << line;
+      EXPECT_EQ(piece["length"].get<double>(), lines.at(key).at(line).first);
+      ++perLine[line];
+    }
+    for (const auto& [line, expected] : lines.at(key)) EXPECT_EQ(perLine[line], expected.second);
+  }
+}
+
+TEST_F(PlanFiles, JsonIsCompleteAfterEveryWayARunEnds) {
+  // Each run's plan holds the materials finished before the end.
+  struct Case {
+    std::string name, order, stock, runEnd;
+    std::vector<std::string> statuses;
+  };
+  const std::vector<Case> cases = {
+      {"normal end",
+       "A x 1000 2\r\nB y 700 3\r\n",
+       "h\r\nA x 6000 5\r\nB y 3000 5\r\n",
+       "completed",
+       {"solved", "solved"}},
+      {"error in the third material",
+       "A x 1000 2\r\nB y 700 3\r\nC z 1O0 4\r\n",
+       "h\r\nA x 6000 5\r\nB y 3000 5\r\nC z 3000 5\r\n",
+       "ended_by_error",
+       {"solved", "solved"}},
+      {"material without stock",
+       "A x 1000 2\r\nN o 700 3\r\nB y 500 1\r\n",
+       "h\r\nA x 6000 5\r\nB y 3000 5\r\n",
+       "completed",
+       {"solved", "failed", "solved"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    PlanSettings(false, true);
+    Write("QM_Orders.txt", std::string(kHeader) + c.order);
+    Write("QM_Stocks.txt", c.stock);
+    Run({"--console", "--yes"});
+    ExpectValidPlan("QM_Plan.json");
+    EXPECT_FALSE(Exists("QM_Plan.json.tmp"));
+    const nlohmann::json plan = Plan("QM_Plan.json");
+    EXPECT_EQ(plan["run_end"], c.runEnd);
+    std::vector<std::string> statuses;
+    for (const auto& m : plan["materials"]) statuses.push_back(m["status"]);
+    EXPECT_EQ(statuses, c.statuses);
+  }
+  const nlohmann::json noStock = Plan("QM_Plan.json");
+  EXPECT_EQ(noStock["materials"][1]["error"]["kind"], "no_stock");
+  EXPECT_EQ(noStock["materials"][1]["pieces"].size(), 3u);
+}
+
+TEST_F(PlanFiles, CtrlCLeavesAValidInterruptedPlan) {
+  Write("QM_Config.txt", Config(true, false, false, true));
+  Write("QM_OptSet.txt", OptSet(5));
+  std::string order = kHeader, stock = "h\r\n";
+  for (char m = 'A'; m <= 'F'; ++m) {
+    for (int g = 0; g < 20; ++g)
+      order += std::string(1, m) + " x " + std::to_string(1003 + 97 * g) + " 5\r\n";
+    stock += std::string(1, m) + " x 6000 40\r\n" + std::string(1, m) + " x 4100 40\r\n";
+  }
+  Write("QM_Orders.txt", order);
+  Write("QM_Stocks.txt", stock);
+  const RunResult r = Run({"--console", "--yes"}, [&](pid_t pid) {
+    for (int i = 0; i < 2000 && !fs::exists(dir_ / "QM_Plan.json"); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    kill(pid, SIGINT);
+  });
+  EXPECT_EQ(r.status, 2) << r.err;
+  ExpectValidPlan("QM_Plan.json");
+  const nlohmann::json plan = Plan("QM_Plan.json");
+  EXPECT_EQ(plan["run_end"], "interrupted");
+  EXPECT_LT(plan["materials"].size(), 6u);
+}
+
+TEST_F(PlanFiles, LayoutsPdfShowsEveryPieceAndCountsEveryBar) {
+  if (CommandOutput("pdftotext -v 2>&1; true").empty()) GTEST_SKIP() << "no pdftotext";
+  PlanSettings(true, false);
+  Write("QM_Orders.txt",
+        std::string(kHeader) + "A x 1250.5 3 M17\r\nA x 730 4 K2\r\nB y 410 6 Z9\r\n");
+  Write("QM_Stocks.txt", "h\r\nA x 3000 6\r\nB y 1000 5\r\n");
+  const RunResult r = Run({"--console", "--yes", "--layouts"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string pdf = (dir_ / "QM_Layouts.pdf").string();
+  const std::string info = CommandOutput("pdfinfo '" + pdf + "'");
+  // Every material starts a new page.
+  const size_t pages = info.find("Pages:");
+  ASSERT_NE(pages, std::string::npos) << info;
+  EXPECT_EQ(std::atoi(info.c_str() + pages + 6), 2) << info;
+  const std::string text = CommandOutput("pdftotext -layout '" + pdf + "' -");
+  for (const char* piece : {"1250.50", "730.00", "410.00", "M17", "K2", "Z9"})
+    EXPECT_NE(text.find(piece), std::string::npos) << piece;
+  const std::string report = Read("QM_Report.txt");
+  const int bars = ReportTotal(report, "A x", "Stock Number used:") +
+                   ReportTotal(report, "B y", "Stock Number used:");
+  int counted = 0;
+  const std::string times = "\u00d7";
+  for (size_t at = text.find(times); at != std::string::npos; at = text.find(times, at + 1))
+    counted += std::atoi(text.c_str() + at + times.size());
+  EXPECT_EQ(counted, bars) << text;
+}
+
+TEST_F(PlanFiles, HelpListsTheSwitches) {
+  const RunResult r = Run({"--help"});
+  EXPECT_NE(r.out.find("--layouts"), std::string::npos);
+  EXPECT_NE(r.out.find("--json"), std::string::npos);
 }
 
 }  // namespace

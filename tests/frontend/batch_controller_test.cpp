@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -53,6 +54,8 @@ struct Switches {
   int showMessages = 1;
   int runMsgMode = 0;
   int printLabels = 0;
+  int layoutsFile = 0;
+  int planFile = 0;
 };
 
 std::string ConfigText(const Switches& s) {
@@ -68,8 +71,8 @@ std::string ConfigText(const Switches& s) {
                           1,
                           0,
                           0,
-                          0,
-                          0,
+                          s.layoutsFile,
+                          s.planFile,
                           18,
                           8,
                           0,
@@ -113,6 +116,7 @@ class BatchControllerTest : public ::testing::Test {
 
   BatchController& Start(std::vector<std::string> params = {}) {
     app_ = std::make_unique<BatchController>(tk, view, pleaseWait, &printer, std::move(params));
+    if (prepare) prepare(*app_);
     app_->OnStartUp();
     app_->OnFirstPaint();
     return *app_;
@@ -129,6 +133,7 @@ class BatchControllerTest : public ::testing::Test {
   RecordingView view;
   RecordingPleaseWait pleaseWait;
   RecordingPrinter printer;
+  std::function<void(BatchController&)> prepare;  // before the start-up
   fs::path dir_;
 
  private:
@@ -336,6 +341,88 @@ TEST_F(BatchControllerTest, LabelPrintingNeedsAYes) {
     EXPECT_EQ(tk.boxes[1].text, "Confirm Label Printing");
     EXPECT_EQ(printer.Jobs().size() - jobsBefore, answer == BoxResult::Yes ? 1u : 0u);
   }
+}
+
+// Records what the batch hands to the layouts file; fails on a material
+// when asked to.
+class RecordingLayouts final : public LayoutsWriter {
+ public:
+  RecordingLayouts(std::vector<std::string>& log, std::string failOn)
+      : log_(log), failOn_(std::move(failOn)) {}
+  bool Add(const plan::PlanRun&, const plan::MaterialPlan& material) override {
+    log_.push_back(material.materialKey + (material.Solved() ? "" : " (failed)"));
+    return material.materialKey != failOn_;
+  }
+  bool Finish() override {
+    log_.push_back("finish");
+    return true;
+  }
+  std::string Error() const override { return log_.empty() ? "" : "disk full"; }
+
+ private:
+  std::vector<std::string>& log_;
+  std::string failOn_;
+};
+
+class LayoutsTest : public BatchControllerTest {
+ protected:
+  // A run of three materials (the second without stock) into a recording
+  // layouts writer that fails on `failOn`; returns what the writer saw.
+  std::vector<std::string> RunWithLayouts(const std::string& failOn) {
+    Switches s;
+    s.layoutsFile = 1;
+    Files(s, "A x 1000 3\r\nN o 500 1\r\nB y 700 2\r\n", "A x 8000 5\r\nB y 3000 1\r\n");
+    tk.answers = {BoxResult::Ok};
+    std::vector<std::string> log;
+    prepare = [&log, failOn](BatchController& app) {
+      app.SetLayoutsWriterFactory([&log, failOn](const std::string& path) {
+        EXPECT_EQ(path, "QM_Layouts.pdf");
+        return std::make_unique<RecordingLayouts>(log, failOn);
+      });
+    };
+    status = RunToTheEnd().Status();
+    return log;
+  }
+  // A run asking for the layouts file without a way to draw it.
+  void RunWithoutDrawing(bool bySettings, bool byCommandLine) {
+    Switches s;
+    s.layoutsFile = bySettings ? 1 : 0;
+    s.planFile = 1;
+    Files(s, "A x 1000 3\r\n", "A x 8000 5\r\n");
+    tk.answers = {BoxResult::Ok};
+    prepare = [byCommandLine](BatchController& app) { app.ForceOutputs(byCommandLine, false); };
+    status = RunToTheEnd().Status();
+  }
+  ExitStatus status = kExitOk;
+};
+
+TEST_F(LayoutsTest, EveryMaterialReachesTheLayoutsFileWhichIsFinishedOnce) {
+  const std::vector<std::string> expected = {"A x", "N o (failed)", "B y", "finish"};
+  EXPECT_EQ(RunWithLayouts(""), expected);
+  EXPECT_EQ(status, kExitOk);
+}
+
+TEST_F(LayoutsTest, AFailingLayoutsFileEndsTheRunAndIsStillFinished) {
+  const std::vector<std::string> expected = {"A x", "finish"};
+  EXPECT_EQ(RunWithLayouts("A x"), expected);
+  EXPECT_EQ(status, kExitError);
+  EXPECT_NE(ReadFile("QM^ErrLog.txt").find("Error writing Layouts file: \rdisk full"),
+            std::string::npos);
+}
+
+TEST_F(LayoutsTest, NoDrawingEndsTheRunBeforeAnyOutputWhenTheSettingsAskForLayouts) {
+  RunWithoutDrawing(true, false);
+  EXPECT_EQ(status, kExitError);
+  EXPECT_NE(ReadFile("QM^ErrLog.txt").find("cannot draw layout diagrams"), std::string::npos);
+  EXPECT_FALSE(fs::exists("QM_Report.txt"));
+  EXPECT_FALSE(fs::exists("QM_Plan.json"));
+}
+
+TEST_F(LayoutsTest, NoDrawingEndsTheRunWhenTheCommandLineAsksForLayouts) {
+  RunWithoutDrawing(false, true);
+  EXPECT_EQ(status, kExitError);
+  EXPECT_NE(ReadFile("QM^ErrLog.txt").find("cannot draw layout diagrams"), std::string::npos);
+  EXPECT_FALSE(fs::exists("QM_Plan.json"));
 }
 
 }  // namespace

@@ -7,11 +7,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QtTest/QTest>
 
 #include "batch_controller.h"
 #include "desktop_fixture.h"
 #include "fixed_pitch_font.h"
+#include "layouts_window.h"
 #include "please_wait_window.h"
 #include "progress_window.h"
 #include "qt_toolkit.h"
@@ -165,6 +167,41 @@ TEST(ProcessWindowTest, MemoLinesAndLabelStatesOfARun) {
   EXPECT_FALSE(d.form.isVisible());
   EXPECT_TRUE(d.toolkit.Terminating());
   EXPECT_EQ(d.app.Status(), kExitOk);
+}
+
+TEST(ProcessWindowTest, DoubleClickOnAMaterialLineOpensItsLayouts) {
+  ScratchDirectory dir;
+  WriteWorkingDirectory(dir, ConfigValues{});
+  BoxAnswerer boxes({QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok});
+  Desktop d;
+  ASSERT_TRUE(d.RunToEnd());
+
+  // Line 1 of the memo is Steel's.
+  QPlainTextEdit* memo = d.form.ProcessMemo();
+  const QTextBlock steel = memo->document()->findBlockByNumber(1);
+  ASSERT_TRUE(steel.text().startsWith("Steel 40x40 "));
+  QTest::mouseDClick(memo->viewport(), Qt::LeftButton, {},
+                     memo->cursorRect(QTextCursor(steel)).center());
+  const QList<LayoutsWindow*> opened = d.form.findChildren<LayoutsWindow*>();
+  ASSERT_EQ(opened.size(), 1);
+  LayoutsWindow* window = opened.front();
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Layouts - Steel 40x40"));
+
+  // The drawing follows the window's width: twice as wide, twice as high.
+  window->resize(400, 300);
+  const int narrow = window->DrawingHeight();
+  window->resize(400 + window->viewport()->width(), 300);
+  EXPECT_EQ(window->widget()->width(), window->viewport()->width());
+  EXPECT_NEAR(window->DrawingHeight(), 2 * narrow, 2);
+  EXPECT_GE(window->widget()->height(), window->DrawingHeight());
+
+  // Lines that name no material with layouts open nothing: the heading,
+  // the totals, and a material without stock (it has no memo line of its
+  // own, but its key alone must not match either).
+  for (const char* line : {"Material/Profile   Parts   /Gr", "  - Processed: 2 materials",
+                           "Wood 2x4", "Steel 40x40x2      1"})
+    EXPECT_EQ(d.form.OpenLayouts(line), nullptr) << line;
 }
 
 TEST(ProcessWindowTest, FirstPaintSchedulesTheBatchInsteadOfRunningIt) {

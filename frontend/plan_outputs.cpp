@@ -1,0 +1,185 @@
+#include "plan_outputs.h"
+
+#include <ctime>
+#include <utility>
+
+namespace tarvolin {
+namespace {
+
+using plan::PlanSetting;
+
+constexpr const char* kMethod = "heuristic";
+
+std::vector<PlanSetting> SettingsOf(const RunState& run) {
+  const InitialSettings& s = run.init;
+  const OptimizerSettings& o = run.opt;
+  return {
+      PlanSetting::Switch("show_window", s.showWindow),
+      PlanSetting::Switch("ask_input_files", s.askInputFiles),
+      PlanSetting::Switch("confirm_steps", s.confirmSteps),
+      PlanSetting::Switch("show_messages", s.showMessages),
+      PlanSetting::Integer("progress_window", s.progressWindowMode),
+      PlanSetting::Switch("report_frame", s.reportFrame),
+      PlanSetting::Switch("report_totals", s.reportTotals),
+      PlanSetting::Switch("report_material_column", s.reportMaterialColumn),
+      PlanSetting::Integer("report_parts_mode", s.reportPartsMode),
+      PlanSetting::Switch("report_costs", s.reportCosts),
+      PlanSetting::Switch("layouts_file", s.writeLayoutsFile),
+      PlanSetting::Switch("plan_file", s.writePlanFile),
+      PlanSetting::Integer("material_column_width", s.materialColumnWidth),
+      PlanSetting::Integer("number_column_width", s.numberColumnWidth),
+      PlanSetting::Switch("labels_file", s.writeLabelsFile),
+      PlanSetting::Integer("print_labels", s.labelPrintMode),
+      PlanSetting::Switch("optimize_cost", o.optimizeCost > 0),
+      PlanSetting::Switch("ignore_last_stock", o.ignoreLastStock > 0),
+      PlanSetting::Integer("stock_length_preference", o.stockLengthPreference),
+      PlanSetting::Integer("reduce_layouts", o.reduceLayouts),
+      PlanSetting::Integer("effort_level", o.effortLevel),
+      PlanSetting::Integer("max_different_stocks", o.maxDifferentStocks),
+      PlanSetting::Integer("max_different_pieces", o.maxDifferentPieces),
+      PlanSetting::Length("min_reusable_length", o.minReusableLength),
+      PlanSetting::Length("kerf", o.kerf),
+      PlanSetting::Length("end_zone", o.endZone),
+      PlanSetting::Length("grip_length", o.gripLength),
+      PlanSetting::Integer("max_pieces_per_layout", o.maxPiecesPerLayout),
+      PlanSetting::Integer("time_limit_seconds", o.timeLimitSeconds),
+      PlanSetting::Integer("iteration_multiplier", o.iterationMultiplier),
+      PlanSetting::Integer("layouts_by_mark", o.layoutsByMark),
+  };
+}
+
+std::vector<plan::PlanStockGroup> PlanStockGroups(const MaterialPass& pass) {
+  std::vector<plan::PlanStockGroup> groups;
+  for (int g = 1; g <= pass.stockGroupCount; ++g) {
+    const StockGroup& s = pass.stockGroups[g];
+    groups.push_back({s.length, s.cost, s.quantity});
+  }
+  return groups;
+}
+
+}  // namespace
+
+std::string NoLayoutsMessage(const RunState& run) {
+  return "This build cannot draw layout diagrams (no Qt): switch the Layouts file off in " +
+         run.configFile;
+}
+
+plan::PlanRun MakePlanRun(const RunState& run, std::string dateText, std::string isoDate) {
+  plan::PlanRun heading;
+  heading.programVersion = TARVOLIN_VERSION;
+  heading.isoDate = std::move(isoDate);
+  heading.dateText = std::move(dateText);
+  heading.orderFile = run.orderFile;
+  heading.stockFile = run.stockFile;
+  heading.settingsFile = run.optSetFile;
+  heading.materialHeader = kMaterialHeader;
+  heading.settings = SettingsOf(run);
+  heading.numbers = {run.format.lengthScale, run.format.lengthPrecision, run.format.costScale,
+                     run.format.costPrecision, run.format.decimalSeparator};
+  heading.showCosts = run.init.reportCosts;
+  return heading;
+}
+
+std::vector<plan::PlanPartGroup> PlanPartGroups(const MaterialPass& pass) {
+  std::vector<plan::PlanPartGroup> groups;
+  for (int g = 1; g <= pass.partGroupCount; ++g) {
+    const PartGroup& p = pass.partGroups[g];
+    groups.push_back({p.length, p.mark, p.quantity, p.lineNumber});
+  }
+  return groups;
+}
+
+plan::MaterialPlan SolvedMaterialPlan(const RunState& run, int64_t calculationMs) {
+  const MaterialPass& pass = run.pass;
+  const SolverResults& r = pass.results;
+  const int bars = BarCount(r);
+  const int pieces = PieceCount(r);
+  plan::MaterialPlanInput in;
+  in.materialKey = pass.material;
+  in.method = kMethod;
+  in.partGroups = PlanPartGroups(pass);
+  in.stockGroups = PlanStockGroups(pass);
+  in.stockItGr = plan::ItemValues(r.stockItemGroup.data(), bars);
+  in.stockItLay = plan::ItemValues(r.stockItemLayout.data(), bars);
+  in.stockItPat = plan::ItemValues(r.stockItemPattern.data(), bars);
+  in.stockItParts = plan::ItemValues(r.stockItemParts.data(), bars);
+  in.stockItWaste = plan::ItemValues(r.stockItemWaste.data(), bars);
+  in.partItGr = plan::ItemValues(r.partItemGroup.data(), pieces);
+  in.partItStock = plan::ItemValues(r.partItemStock.data(), pieces);
+  in.lastStock = r.lastStock;
+  in.kerf = run.opt.kerf;
+  in.endZone = run.opt.endZone;
+  in.minReusable = run.opt.minReusableLength;
+  in.calculationMs = calculationMs;
+  return plan::BuildMaterialPlan(in);
+}
+
+plan::MaterialPlan UnsolvedMaterialPlan(const RunState& run, plan::PlanError error) {
+  return plan::FailedMaterialPlan(run.pass.material, kMethod, PlanPartGroups(run.pass),
+                                  std::move(error));
+}
+
+std::string IsoDateTimeNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+bool PlanOutputs::Open(const RunState& run, const LayoutsWriterFactory& layouts,
+                       plan::PlanRun heading, std::string& message) {
+  heading_ = std::move(heading);
+  if (!run.planFile.empty()) {
+    document_ = std::make_unique<plan::PlanDocument>(run.planFile, heading_);
+    if (!document_->Start()) {
+      message = "Error writing Plan file: \r" + document_->LastError();
+      return false;
+    }
+  }
+  if (!run.layoutsFile.empty()) {
+    if (!layouts) {
+      message = NoLayoutsMessage(run);
+      return false;
+    }
+    layouts_ = layouts(run.layoutsFile);
+    if (!layouts_->Error().empty()) {
+      message = "Error writing Layouts file: \r" + layouts_->Error();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool PlanOutputs::Add(plan::MaterialPlan material, std::string& message) {
+  if (finished_) return true;
+  materials_.push_back(std::move(material));
+  if (document_ && !document_->Add(materials_.back())) {
+    message = "Error writing Plan file: \r" + document_->LastError();
+    return false;
+  }
+  if (layouts_ && !layouts_->Add(heading_, materials_.back())) {
+    message = "Error writing Layouts file: \r" + layouts_->Error();
+    return false;
+  }
+  return true;
+}
+
+bool PlanOutputs::Finish(plan::RunEnd end, std::string& message) {
+  if (finished_) return true;
+  finished_ = true;
+  heading_.end = end;
+  bool ok = true;
+  if (document_ && !document_->Finish(end)) {
+    message = "Error writing Plan file: \r" + document_->LastError();
+    ok = false;
+  }
+  if (layouts_ && !layouts_->Finish() && ok) {
+    message = "Error writing Layouts file: \r" + layouts_->Error();
+    ok = false;
+  }
+  return ok;
+}
+
+}  // namespace tarvolin
