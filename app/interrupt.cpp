@@ -20,6 +20,7 @@ void InstallInterruptHandler() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
 }
 
 int PendingInterrupts() {

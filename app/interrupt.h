@@ -1,4 +1,4 @@
-// Ctrl-C as a request to the application: the signal handler only counts;
+// Ctrl-C (and SIGTERM, SIGHUP) as a request to the application: the signal handler only counts;
 // the message pump turns the count into Esc or a terminate request.
 #pragma once
 

@@ -35,7 +35,8 @@ constexpr const char* kUsage =
     "QM_Orders*.txt and the stock file by QM_Stocks*.txt.\n"
     "\n"
     "Options:\n"
-    "  --gui       the desktop windows (the default when a display is available)\n"
+    "  --gui       the desktop windows (the default when a display can be opened);\n"
+    "              without a display the program ends with status 1\n"
     "  --console   no windows: process lines to standard output, messages to\n"
     "              standard error, solver progress on standard error (terminal only)\n"
     "  --yes       answer OK/Yes to every confirmation (for scripts)\n"
@@ -74,11 +75,18 @@ constexpr bool kDesktopBuilt = false;
 #endif
 
 #ifdef TARVOLIN_DESKTOP
+enum class FrontEnd { kConsole, kDesktop, kNoDisplay };
+
 // The desktop windows when a display is there, unless an option forces one
-// front end.
-bool UseDesktop(const Options& options) {
-  if (options.console) return false;
-  return options.gui || tarvolin::desktop::DisplayAvailable();
+// front end. A named display that cannot be opened falls back to the
+// console with a note; with --gui it is an error.
+FrontEnd ChooseFrontEnd(const Options& options) {
+  if (options.console) return FrontEnd::kConsole;
+  if (!options.gui && !tarvolin::desktop::DisplayNamed()) return FrontEnd::kConsole;
+  if (tarvolin::desktop::DisplayAvailable()) return FrontEnd::kDesktop;
+  if (options.gui) return FrontEnd::kNoDisplay;
+  std::cerr << "tarvolin: the display cannot be opened; running in the console\n";
+  return FrontEnd::kConsole;
 }
 #endif
 
@@ -144,9 +152,15 @@ int main(int argc, char** argv) {
   tarvolin::InstallInterruptHandler();
 
 #ifdef TARVOLIN_DESKTOP
-  if (UseDesktop(options)) {
-    return tarvolin::desktop::RunDesktop(
-        argv[0], {options.yes, options.pdfFile, options.params, options.layouts, options.json});
+  switch (ChooseFrontEnd(options)) {
+    case FrontEnd::kDesktop:
+      return tarvolin::desktop::RunDesktop(
+          argv[0], {options.yes, options.pdfFile, options.params, options.layouts, options.json});
+    case FrontEnd::kNoDisplay:
+      std::cerr << "tarvolin: --gui needs a display, and none can be opened\n";
+      return tarvolin::kExitError;
+    case FrontEnd::kConsole:
+      break;
   }
 #endif
 

@@ -1,10 +1,12 @@
 #include "batch_controller.h"
 
+#include <cerrno>
 #include <string_view>
 #include <utility>
 
 #include "discovery.h"
 #include "initialise.h"
+#include "input_files.h"
 #include "label_writer.h"
 #include "logs.h"
 #include "order_input.h"
@@ -96,7 +98,7 @@ void BatchController::OnWindowClosed() {
 
 ExitStatus BatchController::Status() const {
   if (alreadyRunning_) return kExitAlreadyRunning;
-  if (run_.errorsLogged > 0) return kExitError;
+  if (run_.errorsLogged > 0 || run_.logLost) return kExitError;
   if (!endedNormally_) return kExitCancelled;
   return kExitOk;
 }
@@ -155,8 +157,13 @@ bool BatchController::ResolveFiles() {
 bool BatchController::OpenOutputs() {
   run_.report.errors = 0;
   run_.labels.errors = 0;
-  run_.report.Create(run_.reportFile);
-  if (run_.init.writeLabelsFile) run_.labels.Create(run_.labelsFile);
+  // Another run writing the same output: this run stops like a second
+  // instance and leaves that output alone.
+  if (run_.report.CreateReplacing(run_.reportFile) == EWOULDBLOCK)
+    return StopOnLockedOutput(run_.reportFile);
+  if (run_.init.writeLabelsFile && run_.labels.CreateReplacing(run_.labelsFile) == EWOULDBLOCK) {
+    return StopOnLockedOutput(run_.labelsFile);
+  }
   if (run_.init.reportFrame)
     WriteReportHeading(run_.report, run_, ReportContext{toolkit_.ShortDateToday(), 0});
   if (run_.report.errors > 0) {
@@ -174,6 +181,16 @@ bool BatchController::OpenOutputs() {
     return false;
   }
   return true;
+}
+
+bool BatchController::StopOnLockedOutput(const std::string& name) {
+  alreadyRunning_ = true;
+  run_.report.Discard();
+  run_.labels.Discard();
+  const std::string text = kOutputInUse + name;
+  if (!run_.init.showMessages) toolkit_.ShowWarning(text);
+  FinishRun(run_, toolkit_, false, text);
+  return false;
 }
 
 void BatchController::BatchRun() {
@@ -203,6 +220,7 @@ void BatchController::BatchRun() {
   if (!ReadOptimizerSettings(run_, toolkit_)) return;
   if (!PumpAndCheck()) return;
 
+  if (!LoadInputFiles(run_, toolkit_)) return;
   if (!OpenOutputs()) return;
   if (!PumpAndCheck()) return;
 

@@ -20,13 +20,15 @@
 namespace tarvolin {
 
 inline constexpr const char* kApplicationTitle = "Tarvolin - Velmora";
+// Another run holds the lock of an output file; the file's name follows.
+inline constexpr const char* kOutputInUse = "Output file is in use by another run: \r";
 
 // How a run ended, as the program's exit status.
 enum ExitStatus : int {
   kExitOk = 0,              // the run ended normally
   kExitError = 1,           // the run ended through an error
   kExitCancelled = 2,       // the operator cancelled or interrupted the run
-  kExitAlreadyRunning = 3,  // another instance runs in this directory
+  kExitAlreadyRunning = 3,  // another instance runs in this directory or writes the outputs
 };
 
 class BatchController {
@@ -71,6 +73,7 @@ class BatchController {
   void BatchRun();
   bool ResolveFiles();
   bool OpenOutputs();
+  bool StopOnLockedOutput(const std::string& name);
   void MaterialLoop();
   bool SolveMaterial();
   bool HandOnResult();

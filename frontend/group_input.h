@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "input_files.h"
 #include "input_text.h"
 #include "run_state.h"
 #include "toolkit.h"
@@ -86,8 +87,12 @@ template <typename PickMaterial, typename ReadGroup>
 bool GroupReading::ReadLines(const std::string& fileName, PickMaterial pickMaterial,
                              ReadGroup readGroup) {
   std::string content;
-  if (ReadWholeFile(fileName, content) != 0) ++errors_;
-  DataLineReader reader(content);
+  const std::string* text = LoadedInputContent(run_, fileName);
+  if (text == nullptr) {
+    if (ReadWholeFile(fileName, content) != 0) ++errors_;
+    text = &content;
+  }
+  DataLineReader reader(*text);
   DataLine line;
   int n = 0;
   while (errors_ == 0 && reader.Next(line)) {

@@ -111,7 +111,7 @@ MaterialKeyResult MaterialKeyOf(std::string_view line, const FieldBounds& fields
   return r;
 }
 
-int ReadWholeFile(const std::string& path, std::string& content) {
+int ReadWholeFile(const std::string& path, std::string& content, size_t maxBytes) {
   content.clear();
   errno = 0;
   std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -122,6 +122,12 @@ int ReadWholeFile(const std::string& path, std::string& content) {
     errno = 0;
     const size_t got = std::fread(buffer, 1, sizeof buffer, f);
     content.append(buffer, got);
+    if (content.size() > maxBytes) {
+      content.clear();
+      content.shrink_to_fit();
+      result = EFBIG;
+      break;
+    }
     if (got < sizeof buffer) {
       if (std::ferror(f)) result = errno != 0 ? errno : EIO;
       break;
@@ -167,9 +173,29 @@ bool ExceedsTotalLimit(int64_t value, int quantity, int64_t sum) {
   return value >= kLimit / quantity || value * quantity >= kLimit - sum;
 }
 
+int LongLineNumber(std::string_view content, size_t maxBytes) {
+  int number = 0;
+  size_t start = 0;
+  while (start < content.size()) {
+    ++number;
+    size_t end = content.find('\n', start);
+    const size_t next = end == std::string_view::npos ? content.size() : end + 1;
+    if (end == std::string_view::npos) end = content.size();
+    if (end > start && content[end - 1] == '\r') --end;
+    if (end - start > maxBytes) return number;
+    start = next;
+  }
+  return 0;
+}
+
 bool DataLineReader::Next(DataLine& line) {
-  while (next_ < lines_.size()) {
-    const std::string_view text = TrimRightText(lines_[next_++]);
+  while (next_ < content_.size()) {
+    const size_t end = content_.find('\n', next_);
+    const size_t length = (end == std::string_view::npos ? content_.size() : end) - next_;
+    const std::string_view raw = content_.substr(next_, length);
+    next_ += length + 1;
+    ++number_;
+    const std::string_view text = TrimRightText(raw);
     if (text.empty()) continue;
     if (!headerSeen_) {
       headerSeen_ = true;
@@ -178,7 +204,7 @@ bool DataLineReader::Next(DataLine& line) {
     line.text = text;
     line.fields = SplitFields(text);
     line.key = MaterialKeyOf(text, line.fields);
-    line.number = static_cast<int>(next_);
+    line.number = number_;
     return true;
   }
   return false;

@@ -59,9 +59,20 @@ struct MaterialKeyResult {
 };
 MaterialKeyResult MaterialKeyOf(std::string_view line, const FieldBounds& fields);
 
+// What a run reads of an input file at most: its size, and the length of
+// one line without its line end.
+inline constexpr size_t kMaxInputFileBytes = size_t{16} * 1024 * 1024;
+inline constexpr size_t kMaxInputLineBytes = 4096;
+
 // Reads a whole file. Returns 0 or the I/O result (errno) of the first
-// failing open, read or close.
-int ReadWholeFile(const std::string& path, std::string& content);
+// failing open, read or close; EFBIG when the file holds more than
+// maxBytes (reading stops there, so an endless file ends too).
+int ReadWholeFile(const std::string& path, std::string& content,
+                  size_t maxBytes = kMaxInputFileBytes);
+
+// The 1-based number of the first line longer than maxBytes without its
+// LF or CR LF, or 0 when there is none.
+int LongLineNumber(std::string_view content, size_t maxBytes = kMaxInputLineBytes);
 
 // The limit of a total (TARVOLIN_MAX_SUM scaled units) in user units,
 // rounded: the figure that the limit messages name.
@@ -87,12 +98,14 @@ struct DataLine {
 // header (the first non-empty line) are skipped.
 class DataLineReader {
  public:
-  explicit DataLineReader(std::string_view content) : lines_(SplitLines(content)) {}
+  explicit DataLineReader(std::string_view content) : content_(content) {}
   bool Next(DataLine& line);
 
  private:
-  std::vector<std::string_view> lines_;
-  size_t next_ = 0;
+  // The lines are found as the walk goes: no table of all lines is kept.
+  std::string_view content_;
+  size_t next_ = 0;  // byte offset of the next line
+  int number_ = 0;   // lines taken so far
   bool headerSeen_ = false;
 };
 

@@ -15,17 +15,23 @@ void AppendEntry(TextOutFile& log, std::string_view text) {
   if (!log.IsOpen()) return;
   log.WriteLine(text);
   log.WriteLine("");
+  // Through to the file at once: a killed run keeps what it logged.
+  log.Flush();
 }
 
 // Closes an output file of the run. Without a processed material the file
 // is removed, but only when this run created it.
 void CloseOutput(RunState& run, Toolkit& toolkit, TextOutFile& file, const std::string& name,
                  std::string_view errorText) {
-  const bool wasOpen = file.IsOpen();
-  if (wasOpen) file.Close();
   if (run.processed == 0) {
-    if (wasOpen) ::unlink(file.Path().c_str());
-  } else if (file.errors > 0) {
+    if (file.IsOpen()) {
+      file.Discard();
+      ::unlink(file.Path().c_str());
+    }
+    return;
+  }
+  if (file.IsOpen()) file.Close();
+  if (file.errors > 0) {
     LogError(run, toolkit, std::string(errorText) + name);
   }
 }
@@ -80,7 +86,8 @@ void FinishRun(RunState& run, Toolkit& toolkit, bool closeOutputs, std::string_v
   EndLog(run.warningLog);
   run.errorLog.Close();
   run.warningLog.Close();
-  // These cannot go to a log: always shown.
+  // These cannot go to a log: always shown, and the run fails.
+  run.logLost = run.errorLog.errors > 0 || run.warningLog.errors > 0;
   if (run.errorLog.errors > 0) toolkit.ShowError("Error writing Error Log file");
   if (run.warningLog.errors > 0) toolkit.ShowError("Error writing Warning Log file");
   toolkit.Terminate();

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "plan_records.h"
 #include "text_file.h"  // platform: output files with I/O results
@@ -35,6 +36,12 @@ struct MaterialPass : MaterialPlan {
   int32_t solverError = 0;  // the solver's error number, 0 when the call succeeded
 };
 
+// An input file read once for the whole run.
+struct LoadedInput {
+  std::string path;
+  std::string content;
+};
+
 // Run-wide state: one instance for the whole batch run.
 struct RunState : RunRecord {
   std::string configFile = "QM_Config.txt";
@@ -48,11 +55,14 @@ struct RunState : RunRecord {
   int errorsLogged = 0;         // LogError calls; a run with errors ends with a failure status
   bool finished = false;        // FinishRun has run (or there was nothing to finish)
   bool secondInstance = false;  // another instance holds the logs of this directory
+  bool logLost = false;         // a log could not be written; the run fails
   int checked = 0;              // entries of checkedMaterials
   std::array<std::string, kMaxCheckedMaterials + 1> checkedMaterials{};  // 1..checked
 
   TextOutFile report, labels;        // each keeps its own error counter
   TextOutFile errorLog, warningLog;  // open for the whole run
+
+  std::vector<LoadedInput> inputs;  // the order and stock files' contents
 
   MaterialPass pass;
 };

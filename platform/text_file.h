@@ -24,10 +24,22 @@ class TextOutFile {
   // lock, returns EWOULDBLOCK without counting it and leaves the file as it
   // was: the lock is tested before anything is truncated.
   int CreateLocked(const std::string& path);
+  // Writes into a temporary file beside the target, TemporaryPath(path),
+  // locked like CreateLocked, and puts it in place of the target when it is
+  // closed: until then the target keeps its previous contents, also when
+  // the program is killed. A left-over temporary is taken over and
+  // truncated. Returns EWOULDBLOCK uncounted when another open file holds
+  // the temporary's lock, that is another run writes the same target.
+  int CreateReplacing(const std::string& path);
+  static std::string TemporaryPath(const std::string& path);
   int Write(std::string_view text);
   int WriteLine(std::string_view text);  // text followed by CR LF
   int Flush();
+  // Closes the file; a replacing file is renamed onto its target first.
   int Close();
+  // Closes the file and removes what was written: a replacing file's
+  // temporary (the target stays as it was), otherwise the file itself.
+  void Discard();
 
   bool IsOpen() const { return file_ != nullptr; }
   const std::string& Path() const { return path_; }
@@ -41,8 +53,10 @@ class TextOutFile {
     errors += result;
     return result;
   }
+  int OpenLocked(const std::string& path);
   std::FILE* file_ = nullptr;
   std::string path_;
+  std::string tempPath_;  // set while a replacing file is open
 };
 
 }  // namespace tarvolin

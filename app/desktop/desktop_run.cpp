@@ -1,9 +1,15 @@
 #include "desktop_run.h"
 
+#include <dlfcn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QLabel>
 #include <QTimer>
 #include <cstdlib>
+#include <string_view>
 
 #include "batch_controller.h"
 #include "console_views.h"
@@ -21,6 +27,66 @@ namespace {
 bool EnvironmentSet(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && value[0] != '\0';
+}
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+// Opens and closes a connection to the X server of DISPLAY through the
+// library that Qt's X plugin uses, loaded only for this test.
+bool XServerReachable() {
+  if (!EnvironmentSet("DISPLAY")) return false;
+  void* library = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) return false;
+  using Connect = void* (*)(const char*, int*);
+  using HasError = int (*)(void*);
+  using Disconnect = void (*)(void*);
+  const auto connect = reinterpret_cast<Connect>(::dlsym(library, "xcb_connect"));
+  const auto hasError = reinterpret_cast<HasError>(::dlsym(library, "xcb_connection_has_error"));
+  const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(library, "xcb_disconnect"));
+  bool reachable = false;
+  if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
+    void* connection = connect(nullptr, nullptr);
+    if (connection != nullptr) {
+      reachable = hasError(connection) == 0;
+      disconnect(connection);
+    }
+  }
+  ::dlclose(library);
+  return reachable;
+}
+
+// Connects to the Wayland compositor's socket named by WAYLAND_DISPLAY.
+bool WaylandReachable() {
+  std::string path = Environment("WAYLAND_DISPLAY");
+  if (path.empty()) return false;
+  if (path[0] != '/') {
+    const std::string runtimeDir = Environment("XDG_RUNTIME_DIR");
+    if (runtimeDir.empty()) return false;
+    path = runtimeDir + "/" + path;
+  }
+  sockaddr_un address{};
+  if (path.size() >= sizeof address.sun_path) return false;
+  address.sun_family = AF_UNIX;
+  path.copy(address.sun_path, path.size());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const bool reachable =
+      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return reachable;
+}
+
+// One entry of QT_QPA_PLATFORM ("name" or "name:options"): the platforms
+// with a display server are tested, the others (offscreen, minimal, a
+// frame buffer) need none.
+bool PlatformUsable(std::string_view entry) {
+  const std::string_view name = entry.substr(0, entry.find(':'));
+  if (name == "xcb") return XServerReachable();
+  if (name.substr(0, 7) == "wayland") return WaylandReachable();
+  return !name.empty();
 }
 
 // Qt must not see the program's own options.
@@ -67,9 +133,23 @@ class ConsolePrinter final : public Printer {
 
 }  // namespace
 
-bool DisplayAvailable() {
+bool DisplayNamed() {
   return EnvironmentSet("DISPLAY") || EnvironmentSet("WAYLAND_DISPLAY") ||
          EnvironmentSet("QT_QPA_PLATFORM");
+}
+
+bool DisplayAvailable() {
+  const std::string platforms = Environment("QT_QPA_PLATFORM");
+  if (platforms.empty()) return WaylandReachable() || XServerReachable();
+  // A list is tried in order; one usable entry is enough.
+  size_t start = 0;
+  for (;;) {
+    const size_t end = platforms.find(';', start);
+    const std::string_view entry = std::string_view(platforms).substr(start, end - start);
+    if (PlatformUsable(entry)) return true;
+    if (end == std::string::npos) return false;
+    start = end + 1;
+  }
 }
 
 int RunDesktop(const char* programName, const DesktopOptions& options) {

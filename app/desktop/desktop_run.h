@@ -19,8 +19,13 @@ struct DesktopOptions {
   bool plan = false;     // the plan file likewise
 };
 
-// A display to open windows on: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM
-// is set.
+// DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM names a display.
+bool DisplayNamed();
+
+// A display that windows can be opened on: the display server named by
+// DISPLAY or WAYLAND_DISPLAY accepts a connection, or QT_QPA_PLATFORM names
+// a platform without one (offscreen, minimal). Tested without starting Qt,
+// which aborts the program on a display it cannot open.
 bool DisplayAvailable();
 
 // Runs the batch with the process window, the progress window and the

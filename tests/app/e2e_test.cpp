@@ -17,11 +17,14 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+const char* kHeader = "Material Profile Length Qty Mark\r\n";
 
 struct RunResult {
   int status = -1;
@@ -105,16 +108,25 @@ class E2e : public ::testing::Test {
     Write("QM_OptSet.txt", OptSet());
   }
 
-  // Runs the program with stdin from /dev/null; `whileRunning` is called
-  // with the child's pid before waiting for it.
+  // Runs the program in cwd_ with stdin from /dev/null; `whileRunning` is
+  // called with the child's pid before waiting for it. `env` sets (or, with
+  // nullptr, unsets) environment variables of the child.
   RunResult Run(const std::vector<std::string>& args,
-                const std::function<void(pid_t)>& whileRunning = {}) {
+                const std::function<void(pid_t)>& whileRunning = {},
+                const std::vector<std::pair<const char*, const char*>>& env = {}) {
     int outPipe[2], errPipe[2];
     EXPECT_EQ(pipe(outPipe), 0);
     EXPECT_EQ(pipe(errPipe), 0);
     const pid_t pid = fork();
     if (pid == 0) {
-      if (chdir(dir_.c_str()) != 0) _exit(126);
+      if (chdir((cwd_.empty() ? dir_ : cwd_).c_str()) != 0) _exit(126);
+      for (const auto& [name, value] : env) {
+        if (value != nullptr) {
+          setenv(name, value, 1);
+        } else {
+          unsetenv(name);
+        }
+      }
       const int devnull = open("/dev/null", O_RDONLY);
       dup2(devnull, 0);
       dup2(outPipe[1], 1);
@@ -145,10 +157,31 @@ class E2e : public ::testing::Test {
     return r;
   }
 
-  fs::path dir_;
-};
+  // Several slow materials: a signal sent once the report is being
+  // written arrives long before the end.
+  void SlowFiles() {
+    Write("QM_Config.txt", Config());
+    Write("QM_OptSet.txt", OptSet(5));
+    std::string order = kHeader, stock = "h\r\n";
+    for (char m = 'A'; m <= 'F'; ++m) {
+      for (int g = 0; g < 20; ++g)
+        order += std::string(1, m) + " x " + std::to_string(1003 + 97 * g) + " 5\r\n";
+      stock += std::string(1, m) + " x 6000 40\r\n" + std::string(1, m) + " x 4100 40\r\n" +
+               std::string(1, m) + " x 2900 20\r\n";
+    }
+    Write("QM_Orders.txt", order);
+    Write("QM_Stocks.txt", stock);
+  }
 
-const char* kHeader = "Material Profile Length Qty Mark\r\n";
+  // Waits (at most ten seconds) until the file exists.
+  void AwaitFile(const fs::path& path) {
+    for (int i = 0; i < 2000 && !fs::exists(path); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+
+  fs::path dir_;
+  fs::path cwd_;  // where the program runs; dir_ when empty
+};
 
 TEST_F(E2e, MaterialsInOrderOfFirstAppearanceWithAllTheirLines) {
   StandardFiles();
@@ -302,8 +335,8 @@ TEST_F(E2e, CtrlCStopsTheRunAndTheLogsAreClosed) {
   Write("QM_Orders.txt", order);
   Write("QM_Stocks.txt", stock);
   const RunResult r = Run({"--console", "--yes"}, [&](pid_t pid) {
-    for (int i = 0; i < 2000 && !fs::exists(dir_ / "QM_Report.txt"); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // The report is written beside its place until the run closes it.
+    AwaitFile(dir_ / "QM_Report.txt.tmp");
     kill(pid, SIGINT);
   });
   EXPECT_EQ(r.status, 2) << r.err;
@@ -561,5 +594,175 @@ TEST_F(PlanFiles, HelpListsTheSwitches) {
   EXPECT_NE(r.out.find("--layouts"), std::string::npos);
   EXPECT_NE(r.out.find("--json"), std::string::npos);
 }
+
+TEST_F(E2e, TermAndHangupEndTheRunLikeCtrlC) {
+  for (const int signal : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    SlowFiles();
+    const RunResult r = Run({"--console", "--yes"}, [&](pid_t pid) {
+      AwaitFile(dir_ / "QM_Report.txt.tmp");
+      kill(pid, signal);
+    });
+    EXPECT_EQ(r.status, 2) << r.err;
+    const std::string wrn = Read("QM^WrnLog.txt");
+    ASSERT_GE(wrn.size(), 3u);
+    EXPECT_EQ(wrn.substr(wrn.size() - 3), "END");
+    // What was written so far is put in place (or removed when no material
+    // was reached), as after Ctrl-C: no temporary stays behind.
+    EXPECT_FALSE(Exists("QM_Report.txt.tmp"));
+  }
+}
+
+TEST_F(E2e, KilledRunLeavesThePreviousReportAndItsLogEntries) {
+  SlowFiles();
+  // A material without stock first: its warning is logged before the
+  // slow materials start.
+  Write("QM_Orders.txt", std::string(kHeader) + "N o 700 3\r\n" + Read("QM_Orders.txt").substr(34));
+  Write("QM_Report.txt", "previous report");
+  const RunResult r = Run({"--console", "--yes"}, [&](pid_t pid) {
+    AwaitFile(dir_ / "QM_Report.txt.tmp");
+    for (int i = 0; i < 2000 && Read("QM^WrnLog.txt").empty(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    kill(pid, SIGKILL);
+  });
+  EXPECT_EQ(r.status, 128 + SIGKILL);
+  EXPECT_EQ(Read("QM_Report.txt"), "previous report");
+  EXPECT_EQ(Read("QM^WrnLog.txt"), "No stock length available for material: N o\r\n\r\n");
+
+  // The next run takes the left-over temporary over.
+  StandardFiles();
+  Write("QM_Orders.txt", std::string(kHeader) + "A x 1000 2\r\n");
+  EXPECT_EQ(Run({"--console", "--yes"}).status, 0);
+  EXPECT_FALSE(Exists("QM_Report.txt.tmp"));
+  EXPECT_NE(Read("QM_Report.txt").find("REPORT END"), std::string::npos);
+}
+
+TEST_F(E2e, OversizedInputIsRefusedWithTheFilesName) {
+  StandardFiles();
+  Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\n");
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string order;
+    std::string error;
+  };
+  const std::string longLine = "A x 1000 2 " + std::string(4096, 'M') + "\r\n";
+  const std::vector<Case> cases = {
+      {"endless",
+       {"/dev/zero", "QM_Stocks.txt"},
+       "",
+       "Input file is larger than 16777216 bytes: \r/dev/zero\r\n\r\nEND"},
+      {"line",
+       {},
+       std::string(kHeader) + "A x 1000 2\r\n" + longLine,
+       "Input file has a line longer than 4096 bytes: \rQM_Orders.txt\rSee line: 3\r\n\r\nEND"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(dir_ / "QM_Orders.txt");
+    if (!c.order.empty()) Write("QM_Orders.txt", c.order);
+    std::vector<std::string> args = {"--console", "--yes"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const RunResult r = Run(args);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(Read("QM^ErrLog.txt"), c.error);
+    EXPECT_FALSE(Exists("QM_Report.txt"));
+  }
+  // A line of exactly the limit is read.
+  Write("QM_Orders.txt",
+        std::string(kHeader) + "A x 1000 2 " + std::string(4096 - 11, 'M') + "\r\n");
+  EXPECT_EQ(Run({"--console", "--yes"}).status, 0);
+}
+
+TEST_F(E2e, LostLogFailsTheRun) {
+  StandardFiles();
+  Write("QM_Orders.txt", std::string(kHeader) + "A x 1000 2\r\n");
+  Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\n");
+  struct Case {
+    const char* log;
+    std::function<void(const fs::path&)> spoil;
+    const char* message;
+  };
+  const std::vector<Case> cases = {
+      {"QM^WrnLog.txt", [](const fs::path& p) { fs::create_directory(p); },
+       "Error writing Warning Log file"},
+      {"QM^ErrLog.txt", [](const fs::path& p) { fs::create_symlink("/dev/full", p); },
+       "Error writing Error Log file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.log);
+    fs::remove_all(dir_ / "QM^WrnLog.txt");
+    fs::remove_all(dir_ / "QM^ErrLog.txt");
+    c.spoil(dir_ / c.log);
+    const RunResult r = Run({"--console", "--yes"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_NE(Read("QM_Report.txt").find("REPORT END"), std::string::npos);
+  }
+}
+
+TEST_F(E2e, ReportWrittenByAnotherRunIsLeftAlone) {
+  // Two working directories share one order file in ../in.
+  fs::create_directories(dir_ / "in");
+  fs::create_directories(dir_ / "A");
+  fs::create_directories(dir_ / "B");
+  SlowFiles();
+  fs::rename(dir_ / "QM_Orders.txt", dir_ / "in" / "QM_Orders_job.txt");
+  for (const char* d : {"A", "B"}) {
+    for (const char* f : {"QM_Config.txt", "QM_OptSet.txt", "QM_Stocks.txt"})
+      fs::copy_file(dir_ / f, dir_ / d / f);
+  }
+  const fs::path report = dir_ / "in" / "QM_Report_job.txt";
+  RunResult second;
+  bool overlapped = false;
+  cwd_ = dir_ / "A";
+  const RunResult first = Run({"--console", "--yes", "../in/QM_Orders_job.txt"}, [&](pid_t pid) {
+    AwaitFile(fs::path(report.string() + ".tmp"));
+    cwd_ = dir_ / "B";
+    overlapped = kill(pid, 0) == 0;
+    second = Run({"--console", "--yes", "../in/QM_Orders_job.txt"});
+  });
+  EXPECT_EQ(first.status, 0) << first.err;
+  ASSERT_TRUE(overlapped);
+  EXPECT_EQ(second.status, 3);
+  EXPECT_NE(second.err.find("Output file is in use by another run:"), std::string::npos)
+      << second.err;
+  EXPECT_NE(second.err.find("../in/QM_Report_job.txt"), std::string::npos) << second.err;
+  const std::string text = ReadFile(report);
+  size_t ends = 0, totals = 0;
+  for (size_t at = text.find("REPORT END"); at != std::string::npos;
+       at = text.find("REPORT END", at + 1))
+    ++ends;
+  for (size_t at = text.find("TOTALS for"); at != std::string::npos;
+       at = text.find("TOTALS for", at + 1))
+    ++totals;
+  EXPECT_EQ(ends, 1u);
+  EXPECT_EQ(totals, 6u);
+}
+
+#ifdef TARVOLIN_DESKTOP
+TEST_F(E2e, DisplayThatCannotBeOpened) {
+  StandardFiles();
+  Write("QM_Orders.txt", std::string(kHeader) + "A x 1000 2\r\n");
+  Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\n");
+  const std::vector<std::pair<const char*, const char*>> noServer = {
+      {"DISPLAY", ":99"}, {"WAYLAND_DISPLAY", nullptr}, {"QT_QPA_PLATFORM", nullptr}};
+  RunResult r = Run({"--yes"}, {}, noServer);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("the display cannot be opened; running in the console"), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.out.find("  - Processed: 1 material\n"), std::string::npos);
+
+  const std::vector<std::pair<const char*, const char*>> none = {
+      {"DISPLAY", nullptr}, {"WAYLAND_DISPLAY", nullptr}, {"QT_QPA_PLATFORM", nullptr}};
+  for (const auto& env : {noServer, none}) {
+    fs::remove(dir_ / "QM^ErrLog.txt");
+    r = Run({"--gui", "--yes"}, {}, env);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("--gui needs a display"), std::string::npos) << r.err;
+    EXPECT_FALSE(Exists("QM^ErrLog.txt"));
+  }
+}
+#endif
 
 }  // namespace

@@ -109,5 +109,32 @@ TEST(InputText, LinesOfCrLfAndLfFiles) {
   EXPECT_EQ(SplitLines("a\n").size(), 1u);
 }
 
+TEST(InputText, LongLineNumberCountsBytesWithoutTheLineEnd) {
+  struct Case {
+    std::string content;
+    int expected;
+  };
+  const std::vector<Case> cases = {
+      {"", 0},
+      {"abcd\r\nabcd\n", 0},                     // CR LF and LF are not counted
+      {"ab\nabcde\r\nabcdef", 2},                // the first long line
+      {"\n\n\nabcde", 4},                        // a last line without line end
+      {std::string(3, '\n') + "abcd\r\r\n", 4},  // only one CR belongs to the end
+  };
+  for (const Case& c : cases) EXPECT_EQ(LongLineNumber(c.content, 4), c.expected) << c.content;
+}
+
+TEST(InputText, DataLinesAreNumberedAsInTheFile) {
+  DataLineReader reader("\r\nheader\r\n\r\nA x 1 2\r\n   \nB y 3 4");
+  DataLine line;
+  ASSERT_TRUE(reader.Next(line));
+  EXPECT_EQ(line.text, "A x 1 2");
+  EXPECT_EQ(line.number, 4);
+  ASSERT_TRUE(reader.Next(line));
+  EXPECT_EQ(line.text, "B y 3 4");
+  EXPECT_EQ(line.number, 6);
+  EXPECT_FALSE(reader.Next(line));
+}
+
 }  // namespace
 }  // namespace tarvolin

@@ -71,5 +71,36 @@ TEST_F(TextFileTest, LockedFileIsTestedBeforeItIsTruncated) {
   EXPECT_EQ(ReadAll(path), "");
 }
 
+TEST_F(TextFileTest, ReplacingFileTakesTheTargetsPlaceOnlyWhenClosed) {
+  const std::string path = (dir_ / "report.txt").string();
+  const std::string temporary = TextOutFile::TemporaryPath(path);
+  { std::ofstream(path, std::ios::binary) << "previous"; }
+  { std::ofstream(temporary, std::ios::binary) << "left over"; }
+
+  TextOutFile first;
+  ASSERT_EQ(first.CreateReplacing(path), 0);
+  first.Write("new");
+  first.Flush();
+  EXPECT_EQ(ReadAll(path), "previous");
+  EXPECT_EQ(ReadAll(temporary), "new");
+
+  // Another writer of the same target is refused and changes nothing.
+  TextOutFile second;
+  EXPECT_EQ(second.CreateReplacing(path), EWOULDBLOCK);
+  EXPECT_EQ(second.errors, 0);
+  EXPECT_EQ(ReadAll(temporary), "new");
+
+  EXPECT_EQ(first.Close(), 0);
+  EXPECT_EQ(ReadAll(path), "new");
+  EXPECT_FALSE(fs::exists(temporary));
+
+  // Discarding leaves the target as it was.
+  ASSERT_EQ(second.CreateReplacing(path), 0);
+  second.Write("dropped");
+  second.Discard();
+  EXPECT_EQ(ReadAll(path), "new");
+  EXPECT_FALSE(fs::exists(temporary));
+}
+
 }  // namespace
 }  // namespace tarvolin
