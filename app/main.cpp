@@ -38,7 +38,10 @@ constexpr const char* kUsage =
     "  --console   no windows: process lines to standard output, messages to\n"
     "              standard error, solver progress on standard error (terminal only)\n"
     "  --yes       answer OK/Yes to every confirmation (for scripts)\n"
-    "  --print-pdf FILE\n"
+    "  --defaults-on-error\n"
+    "              go on with the default settings when a settings file cannot be\n"
+    "              read (--yes does not answer that offer)\n"
+    "  --print-pdf FILE, --print-pdf=FILE\n"
     "              print labels into the PDF file FILE instead of the default printer\n"
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n"
@@ -56,6 +59,7 @@ struct Options {
   bool gui = false;      // --gui
   bool console = false;  // --console
   bool yes = false;
+  bool defaultsOnError = false;
   std::string pdfFile;
   std::vector<std::string> params;
 };
@@ -104,14 +108,22 @@ int main(int argc, char** argv) {
     } else if (!endOfOptions && arg == "--gui") {
       options.gui = true;
       options.console = false;
-    } else if (!endOfOptions && arg == "--print-pdf") {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+    } else if (!endOfOptions && (arg == "--print-pdf" || arg.starts_with("--print-pdf="))) {
+      // The value follows as the next argument or after "=" in the same one.
+      const bool joined = arg.size() > std::string_view("--print-pdf").size();
+      const std::string_view value = joined         ? arg.substr(arg.find('=') + 1)
+                                     : i + 1 < argc ? std::string_view(argv[i + 1])
+                                                    : std::string_view();
+      if (value.empty()) {
         std::cerr << "tarvolin: --print-pdf needs a file name\n\n" << kUsage;
         return kExitBadCommandLine;
       }
-      options.pdfFile = argv[++i];
+      if (!joined) ++i;
+      options.pdfFile = value;
     } else if (!endOfOptions && arg == "--yes") {
       options.yes = true;
+    } else if (!endOfOptions && arg == "--defaults-on-error") {
+      options.defaultsOnError = true;
     } else if (!endOfOptions && arg.size() > 1 && arg[0] == '-') {
       std::cerr << "tarvolin: unknown option " << arg << "\n\n" << kUsage;
       return kExitBadCommandLine;
@@ -134,7 +146,8 @@ int main(int argc, char** argv) {
 
 #ifdef TARVOLIN_DESKTOP
   if (UseDesktop(options)) {
-    return tarvolin::desktop::RunDesktop(argv[0], {options.yes, options.pdfFile, options.params});
+    return tarvolin::desktop::RunDesktop(
+        argv[0], {options.yes, options.pdfFile, options.params, options.defaultsOnError});
   }
 #endif
 
@@ -147,6 +160,7 @@ int main(int argc, char** argv) {
 
   const std::unique_ptr<tarvolin::Printer> printer = LabelPrinter(options);
   tarvolin::BatchController app(toolkit, view, pleaseWait, printer.get(), options.params);
+  app.Run().defaultsOnError = options.defaultsOnError;
   app.OnStartUp();
   app.OnFirstPaint();
   // A console has no exit button to wait for: the window closes at once.

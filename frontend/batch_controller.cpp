@@ -13,6 +13,7 @@
 #include "settings.h"
 #include "solver_call.h"
 #include "stock_input.h"
+#include "tarvolin/errors.h"
 
 namespace tarvolin {
 namespace {
@@ -215,13 +216,25 @@ std::string BatchController::MaterialMemoLine() const {
 void BatchController::MaterialLoop() {
   for (;;) {
     StartMaterialPass(run_);
-    ReadOrderPass(run_, toolkit_);
+    const bool orderRead = ReadOrderPass(run_, toolkit_);
     if (!PumpAndCheck()) return;  // the end of the batch is skipped
 
     MaterialPass& pass = run_.pass;
+    // A reading failure that did not end the run: the run goes on after a
+    // material's error. Without a material of its own the pass failed on
+    // the file as a whole, and no later pass would get further.
+    if (!orderRead) {
+      if (pass.material == kUndefinedMaterial) break;
+      NoteFailedMaterial();
+      continue;
+    }
     if (pass.partGroupCount > 0 && pass.partLengthSum != 0) {
-      ReadStockPass(run_, toolkit_);
+      const bool stockRead = ReadStockPass(run_, toolkit_);
       if (!PumpAndCheck()) return;
+      if (!stockRead) {
+        NoteFailedMaterial();
+        continue;
+      }
       if (pass.stockGroupCount == 0 || pass.stockLengthSum == 0) {
         LogWarning(run_, toolkit_, "No stock length available for material: " + run_.pass.material);
       } else if (!SolveMaterial()) {
@@ -231,9 +244,29 @@ void BatchController::MaterialLoop() {
 
     // End-of-material check.
     const bool outputErrors = run_.report.errors > 0 || run_.labels.errors > 0;
+    if (pass.solverError > 0) {
+      NoteFailedMaterial();
+      if (run_.init.continueAfterError && !outputErrors) continue;
+    }
     if (pass.solverError > 0 || outputErrors || pass.partGroupCount == 0) break;
   }
   FinishBatch();
+}
+
+// The report says which material was left out and why; the error itself
+// is in the error log already.
+void BatchController::NoteFailedMaterial() {
+  std::string reason;
+  for (const char c : run_.pass.failure) {
+    if (c == '\r') {
+      reason += "; ";
+    } else if (c != '\n') {
+      reason += c;
+    }
+  }
+  run_.report.WriteLine("*** " + std::string(kMaterialHeader) + ": " + run_.pass.material +
+                        " - not planned: " + reason);
+  run_.report.WriteLine("");
 }
 
 // False when handing the result on ended the run.
@@ -268,7 +301,10 @@ bool BatchController::SolveMaterial() {
   toolkit_.ProcessMessages();
 
   if (pass.solverError > 0) {
-    LogError(run_, toolkit_, "Solver reports error " + std::to_string(pass.solverError));
+    pass.failure = "Solver reports error " + std::to_string(pass.solverError);
+    if (const char* text = TarvolinErrorText(pass.solverError); text != nullptr)
+      pass.failure += "\r" + std::string(text);
+    LogError(run_, toolkit_, pass.failure);
     run_.processed -= 1;
     return true;
   }

@@ -54,6 +54,7 @@ class BatchController {
   bool ResolveFiles();
   bool OpenOutputs();
   void MaterialLoop();
+  void NoteFailedMaterial();
   bool SolveMaterial();
   bool HandOnResult();
   void FinishBatch();

@@ -59,7 +59,10 @@ bool GroupReading::AddToTotal(int64_t& total, int32_t value, int quantity, std::
 }
 
 bool GroupReading::Fail(const std::string& message) {
-  return FailRun(run_, toolkit_, message);
+  if (!run_.init.continueAfterError) return FailRun(run_, toolkit_, message);
+  LogError(run_, toolkit_, message);
+  run_.pass.failure = message;
+  return false;
 }
 
 std::string GroupReading::Tail(int group) const {

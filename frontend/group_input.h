@@ -69,7 +69,9 @@ class GroupReading {
   bool AddToTotal(int64_t& total, int32_t value, int quantity, std::string_view what, int scale,
                   int group);
 
-  // Ends the run with the message; false, for `return Fail(...)`.
+  // Ends the run with the message, or, when the batch goes on after a
+  // material's error, logs it as the pass's failure; false, for `return
+  // Fail(...)`.
   bool Fail(const std::string& message);
 
  private:

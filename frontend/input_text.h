@@ -59,8 +59,8 @@ struct MaterialKeyResult {
 };
 MaterialKeyResult MaterialKeyOf(std::string_view line, const FieldBounds& fields);
 
-// Reads a whole file. Returns 0 or the I/O result (errno) of the first
-// failing open, read or close.
+// Reads a whole file, without a leading UTF-8 byte-order mark. Returns 0 or the I/O result (errno)
+// of the first failing open, read or close.
 int ReadWholeFile(const std::string& path, std::string& content);
 
 // The limit of a total (TARVOLIN_MAX_SUM scaled units) in user units,

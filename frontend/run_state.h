@@ -33,6 +33,9 @@ struct MaterialPass : MaterialPlan {
   int64_t stockCostSum = 0;
 
   int32_t solverError = 0;  // the solver's error number, 0 when the call succeeded
+  // The error that stopped this material's reading or solving, as logged;
+  // empty when none did.
+  std::string failure;
 };
 
 // Run-wide state: one instance for the whole batch run.
@@ -43,11 +46,12 @@ struct RunState : RunRecord {
   std::string optSetFile, reportFile, labelsFile = "LabelsFN";
   std::string inputExtension = ".txt";
 
-  int processed = 0;            // materials solved or being solved
-  int errorsLogged = 0;         // LogError calls; a run with errors ends with a failure status
-  bool finished = false;        // FinishRun has run (or there was nothing to finish)
-  bool secondInstance = false;  // another instance holds the logs of this directory
-  int checked = 0;              // entries of checkedMaterials
+  int processed = 0;             // materials solved or being solved
+  int errorsLogged = 0;          // LogError calls; a run with errors ends with a failure status
+  bool finished = false;         // FinishRun has run (or there was nothing to finish)
+  bool secondInstance = false;   // another instance holds the logs of this directory
+  bool defaultsOnError = false;  // a settings file that fails is replaced by the defaults unasked
+  int checked = 0;               // entries of checkedMaterials
   std::array<std::string, kMaxCheckedMaterials + 1> checkedMaterials{};  // 1..checked
 
   TextOutFile report, labels;        // each keeps its own error counter

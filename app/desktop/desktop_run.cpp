@@ -87,6 +87,7 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
   PleaseWaitWindow pleaseWait;
   qtToolkit.SetFileDialog(processWindow.OpenDialog1());
   BatchController app(toolkit, processWindow, pleaseWait, &printer, options.params);
+  app.Run().defaultsOnError = options.defaultsOnError;
   processWindow.Attach(app, toolkit);
 
   // Ctrl-C ends the program also while the window or a box waits for the

@@ -14,6 +14,7 @@ struct DesktopOptions {
   bool assumeYes = false;  // confirmations answered OK or Yes unseen
   std::string pdfFile;     // labels into this PDF file instead of the printer
   std::vector<std::string> params;
+  bool defaultsOnError = false;  // a failing settings file is replaced by the defaults unasked
 };
 
 // A display to open windows on: DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM
