@@ -1,5 +1,6 @@
 #include "batch_controller.h"
 
+#include <array>
 #include <string_view>
 #include <utility>
 
@@ -310,6 +311,7 @@ bool BatchController::SolveMaterial() {
   }
 
   if (!TakeResultArrays(r)) LogError(run_, toolkit_, "Data transfer check ReturnCode error");
+  WarnUncutPieces();
   if (!HandOnResult()) return false;
 
   if (init.showWindow) {
@@ -324,6 +326,29 @@ bool BatchController::SolveMaterial() {
     view_.ReplaceLastMemoLine(memoLine_);
   }
   return true;
+}
+
+// One warning per material that leaves pieces uncut, a line per part group
+// with its length, mark and the count left.
+void BatchController::WarnUncutPieces() {
+  const MaterialPass& pass = run_.pass;
+  const SolverResults& r = pass.results;
+  std::array<int, kMaxPartGroups + 2> uncut{};
+  const int pieces = PieceCount(r);
+  for (int piece = 1; piece <= pieces; ++piece) {
+    const int group = r.partItemGroup[piece];
+    if (r.partItemStock[piece] == 0 && group >= 1 && group <= pass.partGroupCount) ++uncut[group];
+  }
+  std::string lines;
+  for (int group = 1; group <= pass.partGroupCount; ++group) {
+    if (uncut[group] == 0) continue;
+    const PartGroup& g = pass.partGroups[group];
+    lines += "\r" + output_text::LengthText(g.length, run_.format) + " " +
+             (g.mark.empty() ? std::string("(no mark)") : g.mark) + ": " +
+             std::to_string(uncut[group]) + " not cut";
+  }
+  if (!lines.empty())
+    LogWarning(run_, toolkit_, "Pieces left uncut for material: " + pass.material + lines);
 }
 
 // Piece order, report section and labels. False when the run was ended.

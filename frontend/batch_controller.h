@@ -56,6 +56,7 @@ class BatchController {
   void MaterialLoop();
   void NoteFailedMaterial();
   bool SolveMaterial();
+  void WarnUncutPieces();
   bool HandOnResult();
   void FinishBatch();
   bool PumpAndCheck();

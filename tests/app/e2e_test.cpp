@@ -191,8 +191,8 @@ TEST_F(E2e, BadLengthInTheThirdMaterialEndsTheRunWithoutEndLine) {
   EXPECT_NE(report.find("Mater/Sect: B y"), std::string::npos);
   EXPECT_EQ(report.find("REPORT END"), std::string::npos);
   EXPECT_EQ(Read("QM^ErrLog.txt"),
-            "Error reading part input file.\rAll part lengths must be positive\r"
-            "and have proper format.\rSee part group: 1\rMater/Sect: C z\r\n\r\nEND");
+            "Error reading part input file.\r\nAll part lengths must be positive\r\n"
+            "and have proper format.\r\nSee part group: 1\r\nMater/Sect: C z\r\n\r\nEND");
   EXPECT_EQ(r.out.find("Processed"), std::string::npos);
 }
 
@@ -315,9 +315,57 @@ TEST_F(E2e, HelpAndBadOptions) {
   RunResult r = Run({"--help"});
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("Exit status"), std::string::npos);
-  r = Run({"--frobnicate"});
-  EXPECT_EQ(r.status, 64);
-  EXPECT_FALSE(Exists("QM^ErrLog.txt"));
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"--frobnicate"}, "unknown option"},
+      {{"--console", "a.txt", "b.txt", "c.txt"}, "too many file names"},
+      {{"--console", "--print-pdf="}, "--print-pdf needs a file name"},
+      {{"--console", "--print-pdf"}, "--print-pdf needs a file name"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    StandardFiles();
+    r = Run(c.args);
+    EXPECT_EQ(r.status, 64);
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_FALSE(Exists("QM^ErrLog.txt"));
+    EXPECT_FALSE(Exists("QM^WrnLog.txt"));
+  }
+}
+
+// --yes answers the run's confirmations, never the offer of default
+// settings after a settings file failed: without --defaults-on-error the
+// run ends before it writes any output.
+TEST_F(E2e, ASettingsErrorNeedsItsOwnOptionForTheDefaults) {
+  Write("QM_Config.txt", Config());
+  Write("QM_OptSet.txt", OptSet(11));
+  Write("QM_Orders.txt", std::string(kHeader) + "A x 1000 2\r\n");
+  Write("QM_Stocks.txt", "Material Profile Length Qty\r\nA x 6000 5\r\n");
+  RunResult r = Run({"--console", "--yes"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_FALSE(Exists("QM_Report.txt"));
+  EXPECT_EQ(Read("QM^ErrLog.txt"),
+            "Optimizer Settings file reading error\r\nSee line: 5 (out of range 0..10)\r\n\r\nEND");
+
+  r = Run({"--console", "--yes", "--defaults-on-error"});
+  EXPECT_EQ(r.status, 1) << r.err;  // the error is still logged
+  EXPECT_TRUE(Exists("QM_Report.txt"));
+  EXPECT_NE(r.out.find("  - Processed: 1 material\n"), std::string::npos) << r.out;
+}
+
+TEST_F(E2e, ByteOrderMarksAndUncutPieces) {
+  Write("QM_Config.txt", "\xEF\xBB\xBF" + Config());
+  Write("QM_OptSet.txt", "\xEF\xBB\xBF" + OptSet());
+  Write("QM_Orders.txt", "\xEF\xBB\xBF" + std::string(kHeader) + "Steel RHS 2000 9 A\r\n");
+  Write("QM_Stocks.txt", "\xEF\xBB\xBFMaterial Profile Length Qty\r\nSteel RHS 6000 1\r\n");
+  const RunResult r = Run({"--console", "--yes"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  // Three pieces of 2000 fill the one bar of 6000 without kerf; six are left.
+  EXPECT_EQ(Read("QM^WrnLog.txt"),
+            "Pieces left uncut for material: Steel RHS\r\n2000.00 A: 6 not cut\r\n\r\nEND");
 }
 
 TEST_F(E2e, VersionIsTheProjectVersion) {
