@@ -6,6 +6,7 @@
 
 #include "discovery.h"
 #include "initialise.h"
+#include "input_text.h"
 #include "label_writer.h"
 #include "logs.h"
 #include "order_input.h"
@@ -194,7 +195,44 @@ void BatchController::BatchRun() {
   if (!PumpAndCheck()) return;
 
   if (run_.init.showWindow) view_.AddMemoLine(MemoHeader());
+  WarnHeaderLikeAPiece();
   MaterialLoop();
+}
+
+// The order file's first non-empty line is skipped as its header; when it
+// reads as a piece line the file most likely has no header.
+void BatchController::WarnHeaderLikeAPiece() {
+  std::string content;
+  if (ReadWholeFile(run_.orderFile, content) != 0) return;
+  for (const std::string_view raw : SplitLines(content)) {
+    const std::string_view line = TrimRightText(raw);
+    if (line.empty()) continue;
+    const FieldBounds fields = SplitFields(line);
+    int errors = 0;
+    int16_t quantity = 0;
+    const bool piece = fields.k >= 4 && !fields.tooMany &&
+                       LengthField(line, fields, 3, run_.format, errors) > 0 && errors == 0 &&
+                       ParseWholeNumber16(FieldText(line, fields, 4), quantity) && quantity > 0;
+    if (piece) {
+      LogWarning(run_, toolkit_,
+                 "The first line of " + run_.orderFile +
+                     " reads as a piece line but is skipped as the header:\r" + std::string(line));
+    }
+    return;
+  }
+}
+
+// An order file that yields no material at all: nothing to plan is an
+// error, and a file that is no text at all says so.
+void BatchController::ReportEmptyOrderFile() {
+  std::string content;
+  ReadWholeFile(run_.orderFile, content);
+  const bool utf16 = content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF");
+  if (utf16 || content.find('\0') != std::string::npos) {
+    LogError(run_, toolkit_, run_.orderFile + " is not a text file in UTF-8 or ASCII");
+  } else {
+    LogError(run_, toolkit_, "no pieces found in " + run_.orderFile);
+  }
 }
 
 std::string BatchController::MemoHeader() const {
@@ -245,6 +283,7 @@ void BatchController::MaterialLoop() {
 
     // End-of-material check.
     const bool outputErrors = run_.report.errors > 0 || run_.labels.errors > 0;
+    if (run_.checked == 0) ReportEmptyOrderFile();
     if (pass.solverError > 0) {
       NoteFailedMaterial();
       if (run_.init.continueAfterError && !outputErrors) continue;

@@ -54,6 +54,8 @@ class BatchController {
   bool ResolveFiles();
   bool OpenOutputs();
   void MaterialLoop();
+  void WarnHeaderLikeAPiece();
+  void ReportEmptyOrderFile();
   void NoteFailedMaterial();
   bool SolveMaterial();
   void WarnUncutPieces();

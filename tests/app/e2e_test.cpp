@@ -170,14 +170,44 @@ TEST_F(E2e, MaterialsInOrderOfFirstAppearanceWithAllTheirLines) {
             std::string::npos);
 }
 
-TEST_F(E2e, HeaderOnlyProcessesNothingAndDeletesTheReport) {
+// An order file that yields no piece ends the run with an error that says
+// why; nothing is planned and the report is deleted.
+TEST_F(E2e, AnOrderFileWithoutPiecesIsAnError) {
+  struct Case {
+    const char* what;
+    std::string orders;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"header only", kHeader, "no pieces found in QM_Orders.txt"},
+      {"empty", "", "no pieces found in QM_Orders.txt"},
+      {"CR-only line ends", "Material Profile Length Qty\rA x 1000 2\r",
+       "no pieces found in QM_Orders.txt"},
+      {"UTF-16", std::string("\xFF\xFEM\0a\0t\0\r\0\n\0", 12),
+       "QM_Orders.txt is not a text file in UTF-8 or ASCII"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    StandardFiles();
+    Write("QM_Orders.txt", c.orders);
+    Write("QM_Stocks.txt", "Material Profile Length Qty\r\nA x 6000 5\r\n");
+    const RunResult r = Run({"--console", "--yes"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.out.find("  - Processed: 0 materials\n"), std::string::npos) << r.out;
+    EXPECT_EQ(Read("QM^ErrLog.txt"), std::string(c.error) + "\r\n\r\nEND");
+    EXPECT_FALSE(Exists("QM_Report.txt"));
+  }
+}
+
+TEST_F(E2e, AFirstLineThatReadsAsAPieceIsWarned) {
   StandardFiles();
-  Write("QM_Orders.txt", kHeader);
+  Write("QM_Orders.txt", "A x 1000 2\r\nA x 500 1\r\n");
   Write("QM_Stocks.txt", "Material Profile Length Qty\r\nA x 6000 5\r\n");
   const RunResult r = Run({"--console", "--yes"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("  - Processed: 0 materials\n"), std::string::npos) << r.out;
-  EXPECT_FALSE(Exists("QM_Report.txt"));
+  EXPECT_EQ(Read("QM^WrnLog.txt"),
+            "The first line of QM_Orders.txt reads as a piece line but is skipped as the "
+            "header:\r\nA x 1000 2\r\n\r\nEND");
 }
 
 TEST_F(E2e, BadLengthInTheThirdMaterialEndsTheRunWithoutEndLine) {
