@@ -82,6 +82,7 @@ class GroupReading {
   Toolkit& toolkit_;
   const GroupFile file_;
   int errors_ = 0;
+  bool quantityTooLarge_ = false;  // the last quantity read was a number above 16 bits
 };
 
 template <typename PickMaterial, typename ReadGroup>
