@@ -21,6 +21,9 @@ class InterruptibleToolkit final : public Toolkit {
  public:
   explicit InterruptibleToolkit(Toolkit& inner) : inner_(inner) {}
   BoxResult ShowBox(BoxKind kind, std::string_view text, BoxButtons buttons) override;
+  BoxResult AskOperator(std::string_view text, BoxButtons buttons) override {
+    return inner_.AskOperator(text, buttons);
+  }
   std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;
   void ProcessMessages() override;
   bool Terminating() const override { return inner_.Terminating(); }

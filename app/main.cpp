@@ -44,7 +44,10 @@ constexpr const char* kUsage =
     "              whatever QM_Config.txt says\n"
     "  --json      write the plan as JSON (<name>_Plan.json) for this run,\n"
     "              whatever QM_Config.txt says\n"
-    "  --print-pdf FILE\n"
+    "  --defaults-on-error\n"
+    "              go on with the default settings when a settings file cannot be\n"
+    "              read (--yes does not answer that offer)\n"
+    "  --print-pdf FILE, --print-pdf=FILE\n"
     "              print labels into the PDF file FILE instead of the default printer\n"
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n"
@@ -64,6 +67,7 @@ struct Options {
   bool yes = false;
   bool layouts = false;  // --layouts
   bool json = false;     // --json
+  bool defaultsOnError = false;
   std::string pdfFile;
   std::vector<std::string> params;
 };
@@ -119,8 +123,13 @@ int main(int argc, char** argv) {
     } else if (!endOfOptions && arg == "--gui") {
       options.gui = true;
       options.console = false;
-    } else if (!endOfOptions && arg == "--print-pdf") {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+    } else if (!endOfOptions && (arg == "--print-pdf" || arg.starts_with("--print-pdf="))) {
+      // The value follows as the next argument or after "=" in the same one.
+      const bool joined = arg.size() > std::string_view("--print-pdf").size();
+      const std::string_view value = joined         ? arg.substr(arg.find('=') + 1)
+                                     : i + 1 < argc ? std::string_view(argv[i + 1])
+                                                    : std::string_view();
+      if (value.empty()) {
         std::cerr << "tarvolin: --print-pdf needs a file name\n\n" << kUsage;
         return kExitBadCommandLine;
       }
@@ -129,8 +138,12 @@ int main(int argc, char** argv) {
       options.layouts = true;
     } else if (!endOfOptions && arg == "--json") {
       options.json = true;
+      if (!joined) ++i;
+      options.pdfFile = value;
     } else if (!endOfOptions && arg == "--yes") {
       options.yes = true;
+    } else if (!endOfOptions && arg == "--defaults-on-error") {
+      options.defaultsOnError = true;
     } else if (!endOfOptions && arg.size() > 1 && arg[0] == '-') {
       std::cerr << "tarvolin: unknown option " << arg << "\n\n" << kUsage;
       return kExitBadCommandLine;
@@ -155,7 +168,8 @@ int main(int argc, char** argv) {
   switch (ChooseFrontEnd(options)) {
     case FrontEnd::kDesktop:
       return tarvolin::desktop::RunDesktop(
-          argv[0], {options.yes, options.pdfFile, options.params, options.layouts, options.json});
+          argv[0], {options.yes, options.pdfFile, options.params, options.layouts, options.json,
+                    options.defaultsOnError});
     case FrontEnd::kNoDisplay:
       std::cerr << "tarvolin: --gui needs a display, and none can be opened\n";
       return tarvolin::kExitError;
@@ -178,6 +192,7 @@ int main(int argc, char** argv) {
 #else
   app.ForceOutputs(options.layouts, options.json);
 #endif
+  app.Run().defaultsOnError = options.defaultsOnError;
   app.OnStartUp();
   app.OnFirstPaint();
   // A console has no exit button to wait for: the window closes at once.

@@ -1,5 +1,6 @@
 #include "batch_controller.h"
 
+#include <array>
 #include <cerrno>
 #include <string_view>
 #include <utility>
@@ -7,6 +8,7 @@
 #include "discovery.h"
 #include "initialise.h"
 #include "input_files.h"
+#include "input_text.h"
 #include "label_writer.h"
 #include "logs.h"
 #include "order_input.h"
@@ -15,6 +17,7 @@
 #include "settings.h"
 #include "solver_call.h"
 #include "stock_input.h"
+#include "tarvolin/errors.h"
 
 namespace tarvolin {
 namespace {
@@ -225,9 +228,46 @@ void BatchController::BatchRun() {
   if (!PumpAndCheck()) return;
 
   if (run_.init.showWindow) view_.AddMemoLine(MemoHeader());
+  WarnHeaderLikeAPiece();
   MaterialLoop();
   // A run that stopped inside the loop: an error, or the operator.
   EndPlans(run_.errorsLogged > 0 ? plan::RunEnd::kEndedByError : plan::RunEnd::kInterrupted);
+}
+
+// The order file's first non-empty line is skipped as its header; when it
+// reads as a piece line the file most likely has no header.
+void BatchController::WarnHeaderLikeAPiece() {
+  std::string content;
+  if (ReadWholeFile(run_.orderFile, content) != 0) return;
+  for (const std::string_view raw : SplitLines(content)) {
+    const std::string_view line = TrimRightText(raw);
+    if (line.empty()) continue;
+    const FieldBounds fields = SplitFields(line);
+    int errors = 0;
+    int16_t quantity = 0;
+    const bool piece = fields.k >= 4 && !fields.tooMany &&
+                       LengthField(line, fields, 3, run_.format, errors) > 0 && errors == 0 &&
+                       ParseWholeNumber16(FieldText(line, fields, 4), quantity) && quantity > 0;
+    if (piece) {
+      LogWarning(run_, toolkit_,
+                 "The first line of " + run_.orderFile +
+                     " reads as a piece line but is skipped as the header:\r" + std::string(line));
+    }
+    return;
+  }
+}
+
+// An order file that yields no material at all: nothing to plan is an
+// error, and a file that is no text at all says so.
+void BatchController::ReportEmptyOrderFile() {
+  std::string content;
+  ReadWholeFile(run_.orderFile, content);
+  const bool utf16 = content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF");
+  if (utf16 || content.find('\0') != std::string::npos) {
+    LogError(run_, toolkit_, run_.orderFile + " is not a text file in UTF-8 or ASCII");
+  } else {
+    LogError(run_, toolkit_, "no pieces found in " + run_.orderFile);
+  }
 }
 
 std::string BatchController::MemoHeader() const {
@@ -250,13 +290,25 @@ std::string BatchController::MaterialMemoLine() const {
 void BatchController::MaterialLoop() {
   for (;;) {
     StartMaterialPass(run_);
-    ReadOrderPass(run_, toolkit_);
+    const bool orderRead = ReadOrderPass(run_, toolkit_);
     if (!PumpAndCheck()) return;  // the end of the batch is skipped
 
     MaterialPass& pass = run_.pass;
+    // A reading failure that did not end the run: the run goes on after a
+    // material's error. Without a material of its own the pass failed on
+    // the file as a whole, and no later pass would get further.
+    if (!orderRead) {
+      if (pass.material == kUndefinedMaterial) break;
+      NoteFailedMaterial();
+      continue;
+    }
     if (pass.partGroupCount > 0 && pass.partLengthSum != 0) {
-      ReadStockPass(run_, toolkit_);
+      const bool stockRead = ReadStockPass(run_, toolkit_);
       if (!PumpAndCheck()) return;
+      if (!stockRead) {
+        NoteFailedMaterial();
+        continue;
+      }
       if (pass.stockGroupCount == 0 || pass.stockLengthSum == 0) {
         const std::string warning = "No stock length available for material: " + pass.material;
         LogWarning(run_, toolkit_, warning);
@@ -269,9 +321,30 @@ void BatchController::MaterialLoop() {
 
     // End-of-material check.
     const bool outputErrors = run_.report.errors > 0 || run_.labels.errors > 0;
+    if (run_.checked == 0) ReportEmptyOrderFile();
+    if (pass.solverError > 0) {
+      NoteFailedMaterial();
+      if (run_.init.continueAfterError && !outputErrors) continue;
+    }
     if (pass.solverError > 0 || outputErrors || pass.partGroupCount == 0) break;
   }
   FinishBatch();
+}
+
+// The report says which material was left out and why; the error itself
+// is in the error log already.
+void BatchController::NoteFailedMaterial() {
+  std::string reason;
+  for (const char c : run_.pass.failure) {
+    if (c == '\r') {
+      reason += "; ";
+    } else if (c != '\n') {
+      reason += c;
+    }
+  }
+  run_.report.WriteLine("*** " + std::string(kMaterialHeader) + ": " + run_.pass.material +
+                        " - not planned: " + reason);
+  run_.report.WriteLine("");
 }
 
 // False when handing the result on ended the run.
@@ -311,11 +384,17 @@ bool BatchController::SolveMaterial() {
   if (pass.solverError > 0) {
     const std::string text = "Solver reports error " + std::to_string(pass.solverError);
     LogError(run_, toolkit_, text);
+    pass.failure = "Solver reports error " + std::to_string(pass.solverError);
+    if (const char* text = TarvolinErrorText(pass.solverError); text != nullptr)
+      pass.failure += "\r" + std::string(text);
+    LogError(run_, toolkit_, pass.failure);
     run_.processed -= 1;
     return AddPlan(UnsolvedMaterialPlan(
         run_, {plan::PlanError::Kind::kSolver, static_cast<int>(pass.solverError), text}));
   }
 
+  if (!TakeResultArrays(r)) LogError(run_, toolkit_, "Data transfer check ReturnCode error");
+  WarnUncutPieces();
   if (!HandOnResult()) return false;
   const auto calculationMs =
       static_cast<int64_t>(static_cast<double>(toolkit_.Milliseconds()) - pass.solverStartMs);
@@ -333,6 +412,29 @@ bool BatchController::SolveMaterial() {
     view_.ReplaceLastMemoLine(memoLine_);
   }
   return true;
+}
+
+// One warning per material that leaves pieces uncut, a line per part group
+// with its length, mark and the count left.
+void BatchController::WarnUncutPieces() {
+  const MaterialPass& pass = run_.pass;
+  const SolverResults& r = pass.results;
+  std::array<int, kMaxPartGroups + 2> uncut{};
+  const int pieces = PieceCount(r);
+  for (int piece = 1; piece <= pieces; ++piece) {
+    const int group = r.partItemGroup[piece];
+    if (r.partItemStock[piece] == 0 && group >= 1 && group <= pass.partGroupCount) ++uncut[group];
+  }
+  std::string lines;
+  for (int group = 1; group <= pass.partGroupCount; ++group) {
+    if (uncut[group] == 0) continue;
+    const PartGroup& g = pass.partGroups[group];
+    lines += "\r" + output_text::LengthText(g.length, run_.format) + " " +
+             (g.mark.empty() ? std::string("(no mark)") : g.mark) + ": " +
+             std::to_string(uncut[group]) + " not cut";
+  }
+  if (!lines.empty())
+    LogWarning(run_, toolkit_, "Pieces left uncut for material: " + pass.material + lines);
 }
 
 // Piece order, report section and labels. False when the run was ended.

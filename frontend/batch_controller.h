@@ -75,7 +75,11 @@ class BatchController {
   bool OpenOutputs();
   bool StopOnLockedOutput(const std::string& name);
   void MaterialLoop();
+  void WarnHeaderLikeAPiece();
+  void ReportEmptyOrderFile();
+  void NoteFailedMaterial();
   bool SolveMaterial();
+  void WarnUncutPieces();
   bool HandOnResult();
   bool AddPlan(plan::MaterialPlan material);
   void EndPlans(plan::RunEnd end);

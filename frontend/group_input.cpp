@@ -11,7 +11,11 @@ int32_t GroupReading::Length(const DataLine& line) {
 
 int16_t GroupReading::Quantity(const DataLine& line) {
   int16_t quantity = 0;
+  quantityTooLarge_ = false;
   if (line.fields.k < 4 || !ParseWholeNumber16(FieldText(line.text, line.fields, 4), quantity)) {
+    const std::string_view text = TrimText(FieldText(line.text, line.fields, 4));
+    quantityTooLarge_ = line.fields.k >= 4 && !text.empty() &&
+                        text.find_first_not_of("+0123456789") == std::string_view::npos;
     ++errors_;
     return 0;
   }
@@ -36,6 +40,8 @@ bool GroupReading::CheckCost(int32_t cost, int group) {
 }
 
 bool GroupReading::CheckQuantity(int16_t quantity, int group) {
+  if (quantityTooLarge_)
+    return CheckField(false, "quantities must not exceed 32767 on one line.", group);
   return CheckField(quantity > 0, "quantities must be positive integers.", group);
 }
 
@@ -59,7 +65,10 @@ bool GroupReading::AddToTotal(int64_t& total, int32_t value, int quantity, std::
 }
 
 bool GroupReading::Fail(const std::string& message) {
-  return FailRun(run_, toolkit_, message);
+  if (!run_.init.continueAfterError) return FailRun(run_, toolkit_, message);
+  LogError(run_, toolkit_, message);
+  run_.pass.failure = message;
+  return false;
 }
 
 std::string GroupReading::Tail(int group) const {

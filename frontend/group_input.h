@@ -70,7 +70,9 @@ class GroupReading {
   bool AddToTotal(int64_t& total, int32_t value, int quantity, std::string_view what, int scale,
                   int group);
 
-  // Ends the run with the message; false, for `return Fail(...)`.
+  // Ends the run with the message, or, when the batch goes on after a
+  // material's error, logs it as the pass's failure; false, for `return
+  // Fail(...)`.
   bool Fail(const std::string& message);
 
  private:
@@ -81,6 +83,7 @@ class GroupReading {
   Toolkit& toolkit_;
   const GroupFile file_;
   int errors_ = 0;
+  bool quantityTooLarge_ = false;  // the last quantity read was a number above 16 bits
 };
 
 template <typename PickMaterial, typename ReadGroup>

@@ -135,6 +135,8 @@ int ReadWholeFile(const std::string& path, std::string& content, size_t maxBytes
   }
   errno = 0;
   if (std::fclose(f) != 0 && result == 0) result = errno != 0 ? errno : EIO;
+  // A UTF-8 byte-order mark, as some editors write one, is no part of the text.
+  if (content.starts_with("\xEF\xBB\xBF")) content.erase(0, 3);
   return result;
 }
 

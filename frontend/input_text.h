@@ -64,9 +64,9 @@ MaterialKeyResult MaterialKeyOf(std::string_view line, const FieldBounds& fields
 inline constexpr size_t kMaxInputFileBytes = size_t{16} * 1024 * 1024;
 inline constexpr size_t kMaxInputLineBytes = 4096;
 
-// Reads a whole file. Returns 0 or the I/O result (errno) of the first
-// failing open, read or close; EFBIG when the file holds more than
-// maxBytes (reading stops there, so an endless file ends too).
+// Reads a whole file, without a leading UTF-8 byte-order mark. Returns 0 or the I/O result (errno)
+// of the first failing open, read or close; EFBIG when the file holds more than maxBytes (reading
+// stops there, so an endless file ends too).
 int ReadWholeFile(const std::string& path, std::string& content,
                   size_t maxBytes = kMaxInputFileBytes);
 

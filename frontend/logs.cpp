@@ -11,9 +11,16 @@ namespace tarvolin {
 
 namespace {
 
+// A message's line breaks are bare CRs; a log file's lines end in CR LF.
 void AppendEntry(TextOutFile& log, std::string_view text) {
   if (!log.IsOpen()) return;
-  log.WriteLine(text);
+  std::string lines;
+  lines.reserve(text.size() + 8);
+  for (size_t i = 0; i < text.size(); ++i) {
+    lines += text[i];
+    if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) lines += '\n';
+  }
+  log.WriteLine(lines);
   log.WriteLine("");
   // Through to the file at once: a killed run keeps what it logged.
   log.Flush();
@@ -58,15 +65,35 @@ bool InitialiseLogs(RunState& run, Toolkit& toolkit) {
   return true;
 }
 
+std::string EscapeControlBytes(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string r;
+  r.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const bool lineBreak = c == '\r' || (c == '\n' && i > 0 && text[i - 1] == '\r');
+    if ((c < 0x20 && c != '\t' && !lineBreak) || c == 0x7f) {
+      r += "\\x";
+      r += kHex[c >> 4];
+      r += kHex[c & 0xf];
+    } else {
+      r += static_cast<char>(c);
+    }
+  }
+  return r;
+}
+
 void LogWarning(RunState& run, Toolkit& toolkit, std::string_view text) {
-  if (run.init.showMessages) toolkit.ShowBox(BoxKind::Warning, text, BoxButtons::Ok);
-  AppendEntry(run.warningLog, text);
+  const std::string shown = EscapeControlBytes(text);
+  if (run.init.showMessages) toolkit.ShowBox(BoxKind::Warning, shown, BoxButtons::Ok);
+  AppendEntry(run.warningLog, shown);
 }
 
 void LogError(RunState& run, Toolkit& toolkit, std::string_view text) {
   ++run.errorsLogged;
-  if (run.init.showMessages) toolkit.ShowBox(BoxKind::Error, text, BoxButtons::Ok);
-  AppendEntry(run.errorLog, text);
+  const std::string shown = EscapeControlBytes(text);
+  if (run.init.showMessages) toolkit.ShowBox(BoxKind::Error, shown, BoxButtons::Ok);
+  AppendEntry(run.errorLog, shown);
 }
 
 void FinishRun(RunState& run, Toolkit& toolkit, bool closeOutputs, std::string_view text) {

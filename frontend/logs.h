@@ -2,6 +2,7 @@
 // and FinishRun, the one routine through which the program ends.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "run_state.h"
@@ -17,8 +18,13 @@ inline constexpr const char* kAlreadyRunning = "Tarvolin is already running";
 // false without touching any file.
 bool InitialiseLogs(RunState& run, Toolkit& toolkit);
 
-// Shows the text when showMessages is on, then appends it and an empty line
-// to the warning (error) log.
+// Control bytes other than tab and the message line break (CR, or CR LF) as
+// "\x1b", so that bytes from a binary input never reach a terminal raw.
+std::string EscapeControlBytes(std::string_view text);
+
+// Shows the text, control bytes escaped, when showMessages is on, then
+// appends it and an empty line to the warning (error) log, each line break
+// of the message written as CR LF.
 void LogWarning(RunState& run, Toolkit& toolkit, std::string_view text);
 void LogError(RunState& run, Toolkit& toolkit, std::string_view text);
 

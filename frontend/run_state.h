@@ -34,6 +34,9 @@ struct MaterialPass : MaterialPlan {
   int64_t stockCostSum = 0;
 
   int32_t solverError = 0;  // the solver's error number, 0 when the call succeeded
+  // The error that stopped this material's reading or solving, as logged;
+  // empty when none did.
+  std::string failure;
 };
 
 // An input file read once for the whole run.
@@ -51,12 +54,13 @@ struct RunState : RunRecord {
   std::string layoutsFile, planFile;  // empty when the file is not written
   std::string inputExtension = ".txt";
 
-  int processed = 0;            // materials solved or being solved
-  int errorsLogged = 0;         // LogError calls; a run with errors ends with a failure status
-  bool finished = false;        // FinishRun has run (or there was nothing to finish)
-  bool secondInstance = false;  // another instance holds the logs of this directory
-  bool logLost = false;         // a log could not be written; the run fails
-  int checked = 0;              // entries of checkedMaterials
+  int processed = 0;             // materials solved or being solved
+  int errorsLogged = 0;          // LogError calls; a run with errors ends with a failure status
+  bool finished = false;         // FinishRun has run (or there was nothing to finish)
+  bool secondInstance = false;   // another instance holds the logs of this directory
+  bool logLost = false;          // a log could not be written; the run fails
+  bool defaultsOnError = false;  // a settings file that fails is replaced by the defaults unasked
+  int checked = 0;               // entries of checkedMaterials
   std::array<std::string, kMaxCheckedMaterials + 1> checkedMaterials{};  // 1..checked
 
   TextOutFile report, labels;        // each keeps its own error counter

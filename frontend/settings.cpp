@@ -23,15 +23,39 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-// Asks to go on with defaults after a reading error; ends the run otherwise.
+// Goes on with defaults after a reading error when the command line said
+// so or the operator agrees; ends the run otherwise.
 bool OfferDefaults(RunState& run, Toolkit& toolkit, const char* question) {
-  if (run.init.confirmSteps && toolkit.Confirm(question, BoxButtons::OkCancel) == BoxResult::Ok)
+  if (run.defaultsOnError) return true;
+  if (run.init.confirmSteps && toolkit.AskOperator(question, BoxButtons::OkCancel) == BoxResult::Ok)
     return true;
   FinishRun(run, toolkit, false, "");
   return false;
 }
 
 }  // namespace
+
+int SettingsLineReader::Fail(std::string reason) {
+  if (errors++ == 0) {
+    failedLine = LineAt(valueAt_);
+    failReason = std::move(reason);
+  }
+  return 0;
+}
+
+void SettingsLineReader::FailFile(std::string reason) {
+  if (errors++ == 0) failReason = std::move(reason);
+}
+
+int SettingsLineReader::LineAt(size_t pos) const {
+  const auto end = text_.begin() + static_cast<std::ptrdiff_t>(std::min(pos, text_.size()));
+  return 1 + static_cast<int>(std::count(text_.begin(), end, '\n'));
+}
+
+std::string SettingsLineReader::FailureText() const {
+  if (failedLine == 0) return failReason;
+  return "See line: " + std::to_string(failedLine) + " (" + failReason + ")";
+}
 
 void SettingsLineReader::SkipLine() {
   const size_t end = text_.find('\n', pos_);
@@ -41,28 +65,38 @@ void SettingsLineReader::SkipLine() {
 int SettingsLineReader::IntegerLine(int lo, int hi) {
   if (errors > 0) return 0;
   while (pos_ < text_.size() && IsBlankOrControl(text_[pos_])) ++pos_;
+  valueAt_ = pos_;
+  const std::string range = std::to_string(lo) + ".." + std::to_string(hi);
   int64_t value = 0;
   if (pos_ < text_.size()) {
     bool negative = false;
     if (text_[pos_] == '+' || text_[pos_] == '-') negative = text_[pos_++] == '-';
-    if (pos_ >= text_.size() || !IsDigit(text_[pos_])) return Fail();
+    if (pos_ >= text_.size() || !IsDigit(text_[pos_])) return Fail("not a whole number " + range);
     while (pos_ < text_.size() && IsDigit(text_[pos_])) {
       value = value * 10 + (text_[pos_++] - '0');
-      if (value > INT32_MAX) return Fail();
+      if (value > INT32_MAX) return Fail("out of range " + range);
     }
     if (pos_ < text_.size()) {
       const char next = text_[pos_];
-      if (next != ' ' && next != '\t' && next != '\r' && next != '\n') return Fail();
+      if (next != ' ' && next != '\t' && next != '\r' && next != '\n')
+        return Fail("not a whole number " + range);
     }
     if (negative) value = -value;
     SkipLine();
+  } else if (lo > 0 || hi < 0) {
+    return Fail(lo == kEndMarker ? "the file ends before the end marker 555"
+                                 : "the file ends early");
   }
-  if (value < lo || value > hi) return Fail();
+  if (value < lo || value > hi) {
+    return Fail(lo == kEndMarker && hi == kEndMarker ? "not the end marker 555"
+                                                     : "out of range " + range);
+  }
   return static_cast<int>(value);
 }
 
 int32_t SettingsLineReader::LengthLine() {
   if (errors > 0) return 0;
+  valueAt_ = pos_;
   const size_t end = std::min(text_.find('\n', pos_), text_.size());
   std::string_view line(text_.data() + pos_, end - pos_);
   pos_ = end < text_.size() ? end + 1 : end;
@@ -70,11 +104,12 @@ int32_t SettingsLineReader::LengthLine() {
   size_t start = 0;
   while (start < line.size() && IsBlankOrControl(line[start])) ++start;
   line.remove_prefix(start);
-  const size_t stop = line.find_first_of(" \t");
-  if (line.empty() || stop == std::string_view::npos) return Fail();
+  if (line.empty()) return Fail("no length");
+  const size_t stop = std::min(line.find_first_of(" \t"), line.size());
   int parseErrors = 0;
   const int32_t value = fract::ParseLengthUnits(line.substr(0, stop), format_, parseErrors);
-  if (parseErrors > 0 || value < 0 || value > kLengthLimit) return Fail();
+  if (parseErrors > 0 || value < 0 || value > kLengthLimit)
+    return Fail("not a length of 0 or more");
   return value;
 }
 
@@ -86,18 +121,18 @@ bool ReadInitialSettings(RunState& run, Toolkit& toolkit) {
   std::string content;
   const bool readable = ReadWholeFile(run.configFile, content) == 0;
   SettingsLineReader reader(std::move(content), run.format);
-  if (!readable) ++reader.errors;
+  if (!readable) reader.FailFile("The file cannot be read: " + run.configFile);
 
   // Ranges of lines 1..22 (element 0 unused); line 22 is the end marker.
   static constexpr int kLow[23] = {0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0,         0,
                                    0, 0, 0, 8, 6, 0, 0, -9, 0, 0, kEndMarker};
-  static constexpr int kHigh[23] = {0, 1, 1, 1,  1,  1, 1, 1, 1, 1, 1,         1,
+  static constexpr int kHigh[23] = {0, 1, 1, 1,  1,  2, 1, 1, 1, 1, 1,         1,
                                     1, 1, 1, 32, 24, 1, 2, 9, 1, 1, kEndMarker};
   std::array<int, 23> v{};
   for (int line = 1; line <= 22; ++line) v[line] = reader.IntegerLine(kLow[line], kHigh[line]);
 
   if (reader.errors > 0) {
-    LogError(run, toolkit, "Initial Settings (Config) file reading error");
+    LogError(run, toolkit, "Initial Settings (Config) file reading error\r" + reader.FailureText());
     return OfferDefaults(run, toolkit, "Load default Initial Settings and go?");
   }
   InitialSettings& s = run.init;
@@ -117,6 +152,7 @@ bool ReadInitialSettings(RunState& run, Toolkit& toolkit) {
   s.numberColumnWidth = v[16];
   s.writeLabelsFile = v[17] > 0;
   s.labelPrintMode = v[18];
+  s.continueAfterError = v[20] > 0;
   return true;
 }
 
@@ -149,14 +185,14 @@ bool ReadOptimizerSettings(RunState& run, Toolkit& toolkit) {
     for (int line = 14; line <= 16; ++line) r.IntegerLine(0, 100);  // range-checked only
     r.IntegerLine(kEndMarker, kEndMarker);
   } else {
-    ++r.errors;
+    r.FailFile("The file cannot be read: " + run.optSetFile);
   }
   o.timeLimitSeconds = 0;
   o.iterationMultiplier = 20;
   o.layoutsByMark = 0;
 
   if (r.errors > 0) {
-    LogError(run, toolkit, "Optimizer Settings file reading error");
+    LogError(run, toolkit, "Optimizer Settings file reading error\r" + r.FailureText());
     if (!OfferDefaults(run, toolkit, "Load default Optimizer Settings and go?")) return false;
     LoadDefaultOptimizerSettings(run.opt);
   }

@@ -22,29 +22,41 @@ class SettingsLineReader {
   // end; the rest of the line is a comment. Empty lines before it are
   // skipped; at the end of the file the value is 0. Out of [lo, hi] fails.
   int IntegerLine(int lo, int hi);
-  // A length in length units followed by a blank or tab on the same line,
-  // between 0 and 2,000,000,000.
+  // A length in length units, alone on its line or followed by a blank or
+  // tab and a comment, between 0 and 2,000,000,000.
   int32_t LengthLine();
 
+  // Counts a failure that is not tied to a line, such as an unreadable file.
+  void FailFile(std::string reason);
+
   int errors = 0;
+  // Where and why the first failure happened: its 1-based line (0 when the
+  // failure has no line) and a short reason.
+  int failedLine = 0;
+  std::string failReason;
+
+  // "See line: N (reason)", or the reason alone when no line is known.
+  std::string FailureText() const;
 
  private:
-  int Fail() {
-    ++errors;
-    return 0;
-  }
+  int Fail(std::string reason);
+  int LineAt(size_t pos) const;
   void SkipLine();
 
   std::string text_;
   fract::NumberFormat format_;
   size_t pos_ = 0;
+  size_t valueAt_ = 0;  // where the value being read starts
 };
 
 // Defaults of the optimizer settings and the fixed solver parameters.
 void LoadDefaultOptimizerSettings(OptimizerSettings& settings);
 
-// Reads run.configFile. On a reading error logs it and, with confirmSteps on,
-// offers the defaults; returns false when the run was ended.
+// Reads run.configFile. On a reading error logs it with the failing line
+// and goes on with the defaults when run.defaultsOnError is set; otherwise,
+// with confirmSteps on, offers them to the operator (an offer that a
+// standing "yes" to confirmations does not answer). Returns false when the
+// run was ended.
 bool ReadInitialSettings(RunState& run, Toolkit& toolkit);
 
 // Reads run.optSetFile, likewise.

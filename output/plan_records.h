@@ -48,6 +48,9 @@ struct InitialSettings {
   int labelPrintMode = 0;         // 0 no printed labels, 1 or 2 the label layout
   bool writeLayoutsFile = false;  // the layout diagrams as a PDF file
   bool writePlanFile = false;     // the plan as a JSON file
+  // A material whose reading or solving fails is logged, noted in the report
+  // and skipped, and the batch goes on; off, the batch stops there.
+  bool continueAfterError = false;
 };
 
 // Optimizer settings as handed to the solver (lengths in length units).

@@ -90,14 +90,18 @@ BoxResult ConsoleToolkit::ShowBox(BoxKind kind, std::string_view text, BoxButton
   const BoxResult refuse = yesNo ? BoxResult::No : BoxResult::Cancel;
   const char* acceptName = yesNo ? "Yes" : "OK";
   const char* refuseName = yesNo ? "No" : "Cancel";
-  if (assumeYes_) {
+  if (assumeYes_ && !operatorOnly_) {
     *out_ << "Answered " << acceptName << " (--yes).\n";
     out_->flush();
     return accept;
   }
   if (!interactive_) {
-    *out_ << "Answered " << refuseName << ": no terminal to ask; run with --yes to answer "
-          << acceptName << ".\n";
+    *out_ << "Answered " << refuseName << ": no terminal to ask";
+    if (operatorOnly_) {
+      *out_ << ".\n";
+    } else {
+      *out_ << "; run with --yes to answer " << acceptName << ".\n";
+    }
     out_->flush();
     return refuse;
   }
@@ -112,6 +116,13 @@ BoxResult ConsoleToolkit::ShowBox(BoxKind kind, std::string_view text, BoxButton
     if (a == "y" || a == "yes" || a == "o" || a == "ok") return accept;
     if (a == "n" || a == "no" || a == "c" || a == "cancel") return refuse;
   }
+}
+
+BoxResult ConsoleToolkit::AskOperator(std::string_view text, BoxButtons buttons) {
+  operatorOnly_ = true;
+  const BoxResult result = Confirm(text, buttons);
+  operatorOnly_ = false;
+  return result;
 }
 
 std::optional<std::string> ConsoleToolkit::OpenFileDialog(const FileDialogRequest& request) {

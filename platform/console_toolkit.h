@@ -18,6 +18,7 @@ class ConsoleToolkit final : public Toolkit {
   ConsoleToolkit(bool assumeYes, std::istream& in, std::ostream& out, bool interactive);
 
   BoxResult ShowBox(BoxKind kind, std::string_view text, BoxButtons buttons) override;
+  BoxResult AskOperator(std::string_view text, BoxButtons buttons) override;
   std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;
   void ProcessMessages() override;
   bool Terminating() const override { return terminating_; }
@@ -35,6 +36,7 @@ class ConsoleToolkit final : public Toolkit {
   std::istream* in_;
   std::ostream* out_;
   bool interactive_;
+  bool operatorOnly_ = false;  // the question being asked is not answered by --yes
   bool terminating_ = false;
   std::string title_ = "Tarvolin";
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();

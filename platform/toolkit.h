@@ -59,6 +59,13 @@ class Toolkit {
   BoxResult Confirm(std::string_view text, BoxButtons buttons) {
     return ShowBox(BoxKind::Confirmation, text, buttons);
   }
+
+  // A confirmation that only the operator may answer: a standing answer to
+  // the run's confirmations (--yes) does not count, and without anybody to
+  // ask it is refused.
+  virtual BoxResult AskOperator(std::string_view text, BoxButtons buttons) {
+    return Confirm(text, buttons);
+  }
 };
 
 }  // namespace tarvolin

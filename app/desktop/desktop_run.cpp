@@ -169,6 +169,7 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
   BatchController app(toolkit, processWindow, pleaseWait, &printer, options.params,
                       &progressWindow);
   SetUpPlanFiles(app, options.layouts, options.plan);
+  app.Run().defaultsOnError = options.defaultsOnError;
   processWindow.Attach(app, toolkit);
 
   // Ctrl-C ends the program also while the window or a box waits for the

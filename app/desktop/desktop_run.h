@@ -15,8 +15,9 @@ struct DesktopOptions {
   bool assumeYes = false;  // confirmations answered OK or Yes unseen
   std::string pdfFile;     // labels into this PDF file instead of the printer
   std::vector<std::string> params;
-  bool layouts = false;  // the layouts file whatever the settings say
-  bool plan = false;     // the plan file likewise
+  bool layouts = false;          // the layouts file whatever the settings say
+  bool plan = false;             // the plan file likewise
+  bool defaultsOnError = false;  // a failing settings file is replaced by the defaults unasked
 };
 
 // DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM names a display.

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QLocale>
 #include <memory>
+#include <utility>
 
 #include "qt_convert.h"
 
@@ -64,6 +65,13 @@ BoxResult BoxAnswer(BoxButtons buttons, int pressed) {
       return BoxResult::No;
   }
   return BoxResult::Cancel;
+}
+
+BoxResult QtToolkit::AskOperator(std::string_view text, BoxButtons buttons) {
+  const bool assumeYes = std::exchange(assumeYes_, false);
+  const BoxResult result = Confirm(text, buttons);
+  assumeYes_ = assumeYes;
+  return result;
 }
 
 BoxResult QtToolkit::ShowBox(BoxKind kind, std::string_view text, BoxButtons buttons) {

@@ -18,6 +18,7 @@ class QtToolkit final : public Toolkit {
   explicit QtToolkit(bool assumeYes = false);
 
   BoxResult ShowBox(BoxKind kind, std::string_view text, BoxButtons buttons) override;
+  BoxResult AskOperator(std::string_view text, BoxButtons buttons) override;
   std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;
   void ProcessMessages() override;
   bool Terminating() const override { return terminating_; }

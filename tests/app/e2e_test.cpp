@@ -207,14 +207,44 @@ TEST_F(E2e, MaterialsInOrderOfFirstAppearanceWithAllTheirLines) {
             std::string::npos);
 }
 
-TEST_F(E2e, HeaderOnlyProcessesNothingAndDeletesTheReport) {
+// An order file that yields no piece ends the run with an error that says
+// why; nothing is planned and the report is deleted.
+TEST_F(E2e, AnOrderFileWithoutPiecesIsAnError) {
+  struct Case {
+    const char* what;
+    std::string orders;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"header only", kHeader, "no pieces found in QM_Orders.txt"},
+      {"empty", "", "no pieces found in QM_Orders.txt"},
+      {"CR-only line ends", "Material Profile Length Qty\rA x 1000 2\r",
+       "no pieces found in QM_Orders.txt"},
+      {"UTF-16", std::string("\xFF\xFEM\0a\0t\0\r\0\n\0", 12),
+       "QM_Orders.txt is not a text file in UTF-8 or ASCII"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    StandardFiles();
+    Write("QM_Orders.txt", c.orders);
+    Write("QM_Stocks.txt", "Material Profile Length Qty\r\nA x 6000 5\r\n");
+    const RunResult r = Run({"--console", "--yes"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.out.find("  - Processed: 0 materials\n"), std::string::npos) << r.out;
+    EXPECT_EQ(Read("QM^ErrLog.txt"), std::string(c.error) + "\r\n\r\nEND");
+    EXPECT_FALSE(Exists("QM_Report.txt"));
+  }
+}
+
+TEST_F(E2e, AFirstLineThatReadsAsAPieceIsWarned) {
   StandardFiles();
-  Write("QM_Orders.txt", kHeader);
+  Write("QM_Orders.txt", "A x 1000 2\r\nA x 500 1\r\n");
   Write("QM_Stocks.txt", "Material Profile Length Qty\r\nA x 6000 5\r\n");
   const RunResult r = Run({"--console", "--yes"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("  - Processed: 0 materials\n"), std::string::npos) << r.out;
-  EXPECT_FALSE(Exists("QM_Report.txt"));
+  EXPECT_EQ(Read("QM^WrnLog.txt"),
+            "The first line of QM_Orders.txt reads as a piece line but is skipped as the "
+            "header:\r\nA x 1000 2\r\n\r\nEND");
 }
 
 TEST_F(E2e, BadLengthInTheThirdMaterialEndsTheRunWithoutEndLine) {
@@ -228,8 +258,8 @@ TEST_F(E2e, BadLengthInTheThirdMaterialEndsTheRunWithoutEndLine) {
   EXPECT_NE(report.find("Mater/Sect: B y"), std::string::npos);
   EXPECT_EQ(report.find("REPORT END"), std::string::npos);
   EXPECT_EQ(Read("QM^ErrLog.txt"),
-            "Error reading part input file.\rAll part lengths must be positive\r"
-            "and have proper format.\rSee part group: 1\rMater/Sect: C z\r\n\r\nEND");
+            "Error reading part input file.\r\nAll part lengths must be positive\r\n"
+            "and have proper format.\r\nSee part group: 1\r\nMater/Sect: C z\r\n\r\nEND");
   EXPECT_EQ(r.out.find("Processed"), std::string::npos);
 }
 
@@ -352,9 +382,57 @@ TEST_F(E2e, HelpAndBadOptions) {
   RunResult r = Run({"--help"});
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("Exit status"), std::string::npos);
-  r = Run({"--frobnicate"});
-  EXPECT_EQ(r.status, 64);
-  EXPECT_FALSE(Exists("QM^ErrLog.txt"));
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"--frobnicate"}, "unknown option"},
+      {{"--console", "a.txt", "b.txt", "c.txt"}, "too many file names"},
+      {{"--console", "--print-pdf="}, "--print-pdf needs a file name"},
+      {{"--console", "--print-pdf"}, "--print-pdf needs a file name"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    StandardFiles();
+    r = Run(c.args);
+    EXPECT_EQ(r.status, 64);
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_FALSE(Exists("QM^ErrLog.txt"));
+    EXPECT_FALSE(Exists("QM^WrnLog.txt"));
+  }
+}
+
+// --yes answers the run's confirmations, never the offer of default
+// settings after a settings file failed: without --defaults-on-error the
+// run ends before it writes any output.
+TEST_F(E2e, ASettingsErrorNeedsItsOwnOptionForTheDefaults) {
+  Write("QM_Config.txt", Config());
+  Write("QM_OptSet.txt", OptSet(11));
+  Write("QM_Orders.txt", std::string(kHeader) + "A x 1000 2\r\n");
+  Write("QM_Stocks.txt", "Material Profile Length Qty\r\nA x 6000 5\r\n");
+  RunResult r = Run({"--console", "--yes"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_FALSE(Exists("QM_Report.txt"));
+  EXPECT_EQ(Read("QM^ErrLog.txt"),
+            "Optimizer Settings file reading error\r\nSee line: 5 (out of range 0..10)\r\n\r\nEND");
+
+  r = Run({"--console", "--yes", "--defaults-on-error"});
+  EXPECT_EQ(r.status, 1) << r.err;  // the error is still logged
+  EXPECT_TRUE(Exists("QM_Report.txt"));
+  EXPECT_NE(r.out.find("  - Processed: 1 material\n"), std::string::npos) << r.out;
+}
+
+TEST_F(E2e, ByteOrderMarksAndUncutPieces) {
+  Write("QM_Config.txt", "\xEF\xBB\xBF" + Config());
+  Write("QM_OptSet.txt", "\xEF\xBB\xBF" + OptSet());
+  Write("QM_Orders.txt", "\xEF\xBB\xBF" + std::string(kHeader) + "Steel RHS 2000 9 A\r\n");
+  Write("QM_Stocks.txt", "\xEF\xBB\xBFMaterial Profile Length Qty\r\nSteel RHS 6000 1\r\n");
+  const RunResult r = Run({"--console", "--yes"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  // Three pieces of 2000 fill the one bar of 6000 without kerf; six are left.
+  EXPECT_EQ(Read("QM^WrnLog.txt"),
+            "Pieces left uncut for material: Steel RHS\r\n2000.00 A: 6 not cut\r\n\r\nEND");
 }
 
 TEST_F(E2e, VersionIsTheProjectVersion) {

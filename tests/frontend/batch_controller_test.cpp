@@ -56,6 +56,7 @@ struct Switches {
   int printLabels = 0;
   int layoutsFile = 0;
   int planFile = 0;
+  int continueAfterError = 0;
 };
 
 std::string ConfigText(const Switches& s) {
@@ -78,7 +79,7 @@ std::string ConfigText(const Switches& s) {
                           0,
                           s.printLabels,
                           0,
-                          0,
+                          s.continueAfterError,
                           0,
                           555};
   std::string text;
@@ -194,10 +195,13 @@ TEST_F(BatchControllerTest, ARefusedConfigDefaultIsAnErrorNotASecondInstance) {
   WriteFile("QM_Orders.txt", kOrderHeader);
   BatchController& app = RunToTheEnd();
   ASSERT_EQ(tk.boxes.size(), 2u);
-  EXPECT_EQ(tk.boxes[0].text, "Initial Settings (Config) file reading error");
+  EXPECT_EQ(tk.boxes[0].text,
+            "Initial Settings (Config) file reading error\rThe file cannot be read: QM_Config.txt");
   EXPECT_EQ(tk.boxes[1].text, "Load default Initial Settings and go?");
   EXPECT_EQ(app.Status(), kExitError);
-  EXPECT_EQ(ReadFile("QM^ErrLog.txt"), "Initial Settings (Config) file reading error\r\n\r\nEND");
+  EXPECT_EQ(ReadFile("QM^ErrLog.txt"),
+            "Initial Settings (Config) file reading error\r\n"
+            "The file cannot be read: QM_Config.txt\r\n\r\nEND");
   EXPECT_TRUE(view.memo.empty());
 }
 
@@ -225,10 +229,59 @@ TEST_F(SolverErrorTest, TheLoopEndsAndTheBatchIsFinished) {
   BatchController& app = RunToTheEnd();
   EXPECT_EQ(view.memo, memo_);
   ASSERT_EQ(tk.boxes.size(), 1u);  // no "Report:  " box without a processed material
-  EXPECT_EQ(ReadFile("QM^ErrLog.txt"), "Solver reports error 21\r\n\r\nEND");
+  EXPECT_EQ(ReadFile("QM^ErrLog.txt"),
+            "Solver reports error 21\r\nNo parts fit in any stock\r\n\r\nEND");
   EXPECT_FALSE(fs::exists("QM_Report.txt"));
   EXPECT_EQ(app.Status(), kExitError);
 }
+
+// A material that fails stops the batch by default; with the batch going on
+// after errors it is skipped. Either way the report names it before its end
+// line and the run ends with the error status.
+struct FailedMaterialCase {
+  const char* what;
+  int goOn;
+  const char* orders;
+  const char* note;  // the report line naming the failed material
+  bool bPlanned;
+};
+
+class FailedMaterialTest : public BatchControllerTest,
+                           public ::testing::WithParamInterface<FailedMaterialCase> {};
+
+TEST_P(FailedMaterialTest, IsNotedInTheReport) {
+  const FailedMaterialCase& c = GetParam();
+  Switches s;
+  s.showMessages = 0;
+  s.continueAfterError = c.goOn;
+  Files(s, c.orders, "A x 1000 5\r\nB y 1000 1\r\nC z 1000 1\r\n");
+  tk.answers = {BoxResult::Ok, BoxResult::Ok};
+  BatchController& app = RunToTheEnd();
+  EXPECT_EQ(app.Status(), kExitError);
+  const std::string report = ReadFile("QM_Report.txt");
+  const size_t note = report.find(std::string(c.note) + "\r\n");
+  ASSERT_NE(note, std::string::npos) << report;
+  EXPECT_LT(note, report.find("REPORT END for:"));
+  EXPECT_EQ(report.find("B y") != std::string::npos, c.bPlanned);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Batch, FailedMaterialTest,
+    ::testing::Values(
+        FailedMaterialCase{
+            "SolverErrorStops", 0, "C z 1000 1\r\nA x 2000 1\r\nB y 500 1\r\n",
+            "*** Mater/Sect: A x - not planned: Solver reports error 21; No parts fit in any stock",
+            false},
+        FailedMaterialCase{
+            "SolverErrorSkipped", 1, "C z 1000 1\r\nA x 2000 1\r\nB y 500 1\r\n",
+            "*** Mater/Sect: A x - not planned: Solver reports error 21; No parts fit in any stock",
+            true},
+        FailedMaterialCase{"ReadingErrorSkipped", 1, "C z 1000 1\r\nA x 0 1\r\nB y 500 1\r\n",
+                           "*** Mater/Sect: A x - not planned: Error reading part input file.; "
+                           "All part lengths must be positive; and have proper format.; See part "
+                           "group: 1; Mater/Sect: A x",
+                           true}),
+    [](const ::testing::TestParamInfo<FailedMaterialCase>& info) { return info.param.what; });
 
 TEST_F(SolverErrorTest, ATerminateRequestDuringTheCallDoesNotSkipTheFinish) {
   // The pump right after the solver call, once the idle label is back.

@@ -57,7 +57,17 @@ class FrontEndTest : public ::testing::Test {
     ASSERT_EQ(tk.boxes.size(), 1u);
     EXPECT_EQ(tk.boxes[0].kind, BoxKind::Error);
     EXPECT_EQ(tk.boxes[0].text, message);
-    EXPECT_EQ(ErrorLog(), message + "\r\n\r\nEND");
+    EXPECT_EQ(ErrorLog(), LogLines(message) + "\r\n\r\nEND");
+  }
+
+  // A message as the log holds it: each bare CR line break becomes CR LF.
+  static std::string LogLines(const std::string& message) {
+    std::string r;
+    for (size_t i = 0; i < message.size(); ++i) {
+      r += message[i];
+      if (message[i] == '\r' && (i + 1 == message.size() || message[i + 1] != '\n')) r += '\n';
+    }
+    return r;
   }
 
   RunState run;

@@ -31,8 +31,9 @@ TEST_F(LogsTest, EntriesAreFollowedByAnEmptyLine) {
   EXPECT_EQ(WarningLog(), "No stock length available for material: A B\r\n\r\nEND");
   EXPECT_EQ(ErrorLog(),
             "Solver reports error 7\r\n\r\n"
-            "Error reading part input file.\rSee part group: 1\r\n\r\nEND");
+            "Error reading part input file.\r\nSee part group: 1\r\n\r\nEND");
   ASSERT_EQ(tk.boxes.size(), 3u);
+  EXPECT_EQ(tk.boxes[2].text, "Error reading part input file.\rSee part group: 1");
   EXPECT_EQ(tk.boxes[0].kind, BoxKind::Warning);
   EXPECT_EQ(tk.boxes[0].buttons, BoxButtons::Ok);
   EXPECT_EQ(tk.boxes[1].kind, BoxKind::Error);
@@ -88,6 +89,30 @@ TEST_F(LogsTest, OutputsAreLeftOpenWithoutCloseOutputs) {
   EXPECT_TRUE(fs::exists("QM_Report1.txt"));
 }
 
+TEST_F(LogsTest, ControlBytesAreEscapedInBoxAndLog) {
+  using namespace std::string_view_literals;
+  struct Case {
+    std::string_view text;
+    std::string_view shown;
+  };
+  const Case cases[] = {
+      {"Mater/Sect: A\x1b[2J"sv, "Mater/Sect: A\\x1b[2J"sv},
+      {"nul \0 del \x7f bell \a"sv, "nul \\x00 del \\x7f bell \\x07"sv},
+      {"tab\tand\rbreak\r\nCR LF"sv, "tab\tand\rbreak\r\nCR LF"sv},
+      {"lone\nline feed"sv, "lone\\x0aline feed"sv},
+      {"\xc3\xa9 stays"sv, "\xc3\xa9 stays"sv},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    EXPECT_EQ(EscapeControlBytes(c.text), c.shown);
+  }
+  LogError(run, tk, "bad \x1b byte");
+  FinishRun(run, tk, false, "");
+  ASSERT_EQ(tk.boxes.size(), 1u);
+  EXPECT_EQ(tk.boxes[0].text, "bad \\x1b byte");
+  EXPECT_EQ(ErrorLog(), "bad \\x1b byte\r\n\r\nEND");
+}
+
 TEST_F(LogsTest, OutputErrorsAreLoggedWhenMaterialsWereProcessed) {
   run.init.writeLabelsFile = true;
   run.reportFile = "QM_Report1.txt";
@@ -100,8 +125,8 @@ TEST_F(LogsTest, OutputErrorsAreLoggedWhenMaterialsWereProcessed) {
   FinishRun(run, tk, true, "Error writing Report file");
   EXPECT_EQ(ErrorLog(),
             "Error writing Report file\r\n\r\n"
-            "Error writing resulting Report file: \rQM_Report1.txt\r\n\r\n"
-            "Error writing resulting Labels file: \rQM_Labels1.txt\r\n\r\nEND");
+            "Error writing resulting Report file: \r\nQM_Report1.txt\r\n\r\n"
+            "Error writing resulting Labels file: \r\nQM_Labels1.txt\r\n\r\nEND");
   EXPECT_TRUE(fs::exists("QM_Report1.txt"));
 }
 

@@ -166,7 +166,9 @@ INSTANTIATE_TEST_SUITE_P(
         FatalCase{"quantity 0", "h\nA x 10 0\n", kQuantities},
         FatalCase{"quantity -3", "h\nA x 10 -3\n", kQuantities},
         FatalCase{"quantity 2.5", "h\nA x 10 2.5\n", kQuantities},
-        FatalCase{"quantity 40000", "h\nA x 10 40000\n", kQuantities},
+        FatalCase{"quantity 40000", "h\nA x 10 40000\n",
+                  "Error reading part input file.\rAll part quantities must not exceed 32767 on "
+                  "one line.\rSee part group: 1\rMater/Sect: A x"},
         FatalCase{"quantity missing", "h\nA x 10\n", kQuantities},
         FatalCase{"length 0", "h\nA x 0 1\n", kLengths + "1\rMater/Sect: A x"},
         FatalCase{"length negative", "h\nA x 5 1\nA x -5 1\n", kLengths + "2\rMater/Sect: A x"},

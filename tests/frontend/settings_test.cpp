@@ -69,11 +69,18 @@ class InitialSettingsTest : public FrontEndTest {
     EXPECT_EQ(run.init.labelPrintMode, d.labelPrintMode);
     EXPECT_EQ(run.init.writeLabelsFile, d.writeLabelsFile);
   }
-  // The error logged and the question asked.
-  void ExpectOffered() {
+  // The error logged, naming the failing line when there is one, and the
+  // question asked.
+  void ExpectOffered(int line = 0) {
     ASSERT_EQ(tk.boxes.size(), 2u);
     EXPECT_EQ(tk.boxes[0].kind, BoxKind::Error);
-    EXPECT_EQ(tk.boxes[0].text, "Initial Settings (Config) file reading error");
+    const std::string first = "Initial Settings (Config) file reading error\r";
+    EXPECT_EQ(tk.boxes[0].text.substr(0, first.size()), first);
+    if (line > 0) {
+      EXPECT_NE(tk.boxes[0].text.find("\rSee line: " + std::to_string(line) + " ("),
+                std::string::npos)
+          << tk.boxes[0].text;
+    }
     EXPECT_EQ(tk.boxes[1].kind, BoxKind::Confirmation);
     EXPECT_EQ(tk.boxes[1].text, "Load default Initial Settings and go?");
     EXPECT_EQ(tk.boxes[1].buttons, BoxButtons::OkCancel);
@@ -118,11 +125,12 @@ TEST_F(InitialSettingsTest, FaultyFilesOfferTheDefaults) {
     const char* text;
   };
   const Case cases[] = {
-      {"switch out of range", 1, "2"}, {"negative switch", 3, "-1"},
-      {"width below range", 15, "7"},  {"width above range", 16, "25"},
-      {"printing mode", 18, "3"},      {"unused line range", 19, "10"},
-      {"not a number", 4, "yes"},      {"number glued to text", 2, "1x"},
-      {"wrong end marker", 22, "554"}, {"missing end marker", 0, ""},
+      {"switch out of range", 1, "2"},  {"negative switch", 3, "-1"},
+      {"width below range", 15, "7"},   {"width above range", 16, "25"},
+      {"printing mode", 18, "3"},       {"unused line range", 19, "10"},
+      {"not a number", 4, "yes"},       {"number glued to text", 2, "1x"},
+      {"wrong end marker", 22, "554"},  {"missing end marker", 0, ""},
+      {"message mode above 2", 5, "3"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -135,7 +143,7 @@ TEST_F(InitialSettingsTest, FaultyFilesOfferTheDefaults) {
     else
       lines[c.line - 1] = c.text;
     EXPECT_TRUE(Read(Join(lines)));
-    ExpectOffered();
+    ExpectOffered(c.line == 0 ? 22 : c.line);  // a missing marker: the line after the last
     ExpectDefaults();
     EXPECT_FALSE(tk.Terminating());
   }
@@ -145,7 +153,27 @@ TEST_F(InitialSettingsTest, MissingFileAndCancelEndTheRun) {
   EXPECT_FALSE(ReadInitialSettings(run, tk));
   ExpectOffered();
   EXPECT_TRUE(tk.Terminating());
-  EXPECT_EQ(ErrorLog(), "Initial Settings (Config) file reading error\r\n\r\nEND");
+  EXPECT_EQ(ErrorLog(),
+            "Initial Settings (Config) file reading error\r\n"
+            "The file cannot be read: QM_Config.txt\r\n\r\nEND");
+}
+
+TEST_F(InitialSettingsTest, DefaultsOnErrorGoOnUnasked) {
+  run.defaultsOnError = true;
+  EXPECT_TRUE(Read("7 ShowWindow\r\n"));
+  ASSERT_EQ(tk.boxes.size(), 1u);
+  EXPECT_EQ(tk.boxes[0].text,
+            "Initial Settings (Config) file reading error\rSee line: 1 (out of range 0..1)");
+  ExpectDefaults();
+  EXPECT_FALSE(tk.Terminating());
+}
+
+TEST_F(InitialSettingsTest, MessageModeTwoAndByteOrderMarkAreAccepted) {
+  std::vector<std::string> lines = ConfigLines();
+  lines[4] = "2 RunMsgMode";
+  ASSERT_TRUE(Read("\xEF\xBB\xBF" + Join(lines)));
+  EXPECT_EQ(run.init.progressWindowMode, 2);
+  EXPECT_TRUE(tk.boxes.empty());
 }
 
 TEST_F(InitialSettingsTest, WithoutConfirmStepsAnErrorEndsTheRunUnasked) {
@@ -154,7 +182,9 @@ TEST_F(InitialSettingsTest, WithoutConfirmStepsAnErrorEndsTheRunUnasked) {
   EXPECT_FALSE(Read("1\r\n"));
   EXPECT_TRUE(tk.boxes.empty());
   EXPECT_TRUE(tk.Terminating());
-  EXPECT_EQ(ErrorLog(), "Initial Settings (Config) file reading error\r\n\r\nEND");
+  EXPECT_EQ(ErrorLog(),
+            "Initial Settings (Config) file reading error\r\n"
+            "See line: 2 (the file ends early)\r\n\r\nEND");
 }
 
 class OptimizerSettingsTest : public FrontEndTest {
@@ -164,10 +194,10 @@ class OptimizerSettingsTest : public FrontEndTest {
     WriteFile(run.optSetFile, Join(lines, end));
     return ReadOptimizerSettings(run, tk);
   }
-  void ExpectOffered() {
+  void ExpectOffered(const std::string& where) {
     ASSERT_EQ(tk.boxes.size(), 2u);
     EXPECT_EQ(tk.boxes[0].kind, BoxKind::Error);
-    EXPECT_EQ(tk.boxes[0].text, "Optimizer Settings file reading error");
+    EXPECT_EQ(tk.boxes[0].text, "Optimizer Settings file reading error\r" + where);
     EXPECT_EQ(tk.boxes[1].text, "Load default Optimizer Settings and go?");
     EXPECT_EQ(tk.boxes[1].buttons, BoxButtons::OkCancel);
   }
@@ -213,20 +243,20 @@ TEST_F(OptimizerSettingsTest, FaultyFilesOfferTheDefaults) {
     const char* what;
     int line;
     const char* text;
+    const char* reason;
   };
   const Case cases[] = {
-      {"length without a blank after it", 9, "0.3"},
-      {"empty line in place of a length", 8, ""},
-      {"unreadable length", 10, "abc end"},
-      {"negative length", 8, "-1 min"},
-      {"length too large", 9, "20000001 kerf"},
-      {"preference out of range", 3, "6"},
-      {"reduce out of range", 4, "7"},
-      {"effort out of range", 5, "11"},
-      {"pieces out of range", 7, "101"},
-      {"end kind out of range", 11, "2"},
-      {"unused line out of range", 16, "101"},
-      {"wrong end marker", 17, "0"},
+      {"empty line in place of a length", 8, "", "no length"},
+      {"unreadable length", 10, "abc end", "not a length of 0 or more"},
+      {"negative length", 8, "-1 min", "not a length of 0 or more"},
+      {"length too large", 9, "20000001 kerf", "not a length of 0 or more"},
+      {"preference out of range", 3, "6", "out of range -5..5"},
+      {"reduce out of range", 4, "7", "out of range 0..6"},
+      {"effort out of range", 5, "11", "out of range 0..10"},
+      {"pieces out of range", 7, "101", "out of range 0..100"},
+      {"end kind out of range", 11, "2", "out of range 0..1"},
+      {"unused line out of range", 16, "101", "out of range 0..100"},
+      {"wrong end marker", 17, "0", "not the end marker 555"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -235,7 +265,7 @@ TEST_F(OptimizerSettingsTest, FaultyFilesOfferTheDefaults) {
     std::vector<std::string> lines = OptSetLines();
     lines[c.line - 1] = c.text;
     EXPECT_TRUE(Read(lines));
-    ExpectOffered();
+    ExpectOffered("See line: " + std::to_string(c.line) + " (" + c.reason + ")");
     OptimizerSettings defaults;
     LoadDefaultOptimizerSettings(defaults);
     EXPECT_EQ(run.opt.optimizeCost, defaults.optimizeCost);
@@ -251,9 +281,21 @@ TEST_F(OptimizerSettingsTest, ShortFileOrMissingFileEndsOnCancel) {
   std::vector<std::string> lines = OptSetLines();
   lines.resize(12);
   EXPECT_FALSE(Read(lines));
-  ExpectOffered();
+  ExpectOffered("See line: 13 (the file ends before the end marker 555)");
   EXPECT_TRUE(tk.Terminating());
-  EXPECT_EQ(ErrorLog(), "Optimizer Settings file reading error\r\n\r\nEND");
+  EXPECT_EQ(ErrorLog(),
+            "Optimizer Settings file reading error\r\n"
+            "See line: 13 (the file ends before the end marker 555)\r\n\r\nEND");
+}
+
+TEST_F(OptimizerSettingsTest, LengthAloneOnItsLineAndByteOrderMarkAreAccepted) {
+  std::vector<std::string> lines = OptSetLines();
+  lines[0] = "\xEF\xBB\xBF" + lines[0];
+  lines[8] = "0.3";
+  ASSERT_TRUE(Read(lines));
+  EXPECT_EQ(run.opt.kerf, 30);
+  EXPECT_EQ(run.opt.optimizeCost, 1);
+  EXPECT_TRUE(tk.boxes.empty());
 }
 
 TEST_F(OptimizerSettingsTest, WithoutConfirmStepsAnErrorEndsTheRun) {
@@ -261,7 +303,8 @@ TEST_F(OptimizerSettingsTest, WithoutConfirmStepsAnErrorEndsTheRun) {
   run.optSetFile = "missing.txt";
   EXPECT_FALSE(ReadOptimizerSettings(run, tk));
   ASSERT_EQ(tk.boxes.size(), 1u);
-  EXPECT_EQ(tk.boxes[0].text, "Optimizer Settings file reading error");
+  EXPECT_EQ(tk.boxes[0].text,
+            "Optimizer Settings file reading error\rThe file cannot be read: missing.txt");
   EXPECT_TRUE(tk.Terminating());
 }
 
