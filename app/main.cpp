@@ -133,13 +133,12 @@ int main(int argc, char** argv) {
         std::cerr << "tarvolin: --print-pdf needs a file name\n\n" << kUsage;
         return kExitBadCommandLine;
       }
-      options.pdfFile = argv[++i];
+      if (!joined) ++i;
+      options.pdfFile = value;
     } else if (!endOfOptions && arg == "--layouts") {
       options.layouts = true;
     } else if (!endOfOptions && arg == "--json") {
       options.json = true;
-      if (!joined) ++i;
-      options.pdfFile = value;
     } else if (!endOfOptions && arg == "--yes") {
       options.yes = true;
     } else if (!endOfOptions && arg == "--defaults-on-error") {

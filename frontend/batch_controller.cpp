@@ -382,18 +382,16 @@ bool BatchController::SolveMaterial() {
   toolkit_.ProcessMessages();
 
   if (pass.solverError > 0) {
-    const std::string text = "Solver reports error " + std::to_string(pass.solverError);
-    LogError(run_, toolkit_, text);
+    const char* solverText = TarvolinErrorText(pass.solverError);
+    const std::string text = solverText != nullptr ? solverText : "";
     pass.failure = "Solver reports error " + std::to_string(pass.solverError);
-    if (const char* text = TarvolinErrorText(pass.solverError); text != nullptr)
-      pass.failure += "\r" + std::string(text);
+    if (!text.empty()) pass.failure.append(1, '\r').append(text);
     LogError(run_, toolkit_, pass.failure);
     run_.processed -= 1;
     return AddPlan(UnsolvedMaterialPlan(
         run_, {plan::PlanError::Kind::kSolver, static_cast<int>(pass.solverError), text}));
   }
 
-  if (!TakeResultArrays(r)) LogError(run_, toolkit_, "Data transfer check ReturnCode error");
   WarnUncutPieces();
   if (!HandOnResult()) return false;
   const auto calculationMs =
@@ -429,7 +427,8 @@ void BatchController::WarnUncutPieces() {
   for (int group = 1; group <= pass.partGroupCount; ++group) {
     if (uncut[group] == 0) continue;
     const PartGroup& g = pass.partGroups[group];
-    lines += "\r" + output_text::LengthText(g.length, run_.format) + " " +
+    lines += '\r';
+    lines += output_text::LengthText(g.length, run_.format) + " " +
              (g.mark.empty() ? std::string("(no mark)") : g.mark) + ": " +
              std::to_string(uncut[group]) + " not cut";
   }
