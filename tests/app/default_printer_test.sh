@@ -113,7 +113,7 @@ fi
 # One job per material with cut pieces: Steel RHS40x40, Alu 6060-30x30 and
 # Steel IPE100 (Brass R20 has no stock).
 expected=3
-for _ in $(seq 1 300); do
+for _ in $(seq 1 900); do
   [ "$(find "$work/out" -name 'job-*.pdf' | wc -l)" -ge "$expected" ] && [ -z "$(lpstat -o)" ] && break
   sleep 0.1
 done

@@ -729,11 +729,11 @@ TEST_F(E2e, OversizedInputIsRefusedWithTheFilesName) {
       {"endless",
        {"/dev/zero", "QM_Stocks.txt"},
        "",
-       "Input file is larger than 16777216 bytes: \r/dev/zero\r\n\r\nEND"},
+       "Input file is larger than 16777216 bytes: \r\n/dev/zero\r\n\r\nEND"},
       {"line",
        {},
        std::string(kHeader) + "A x 1000 2\r\n" + longLine,
-       "Input file has a line longer than 4096 bytes: \rQM_Orders.txt\rSee line: 3\r\n\r\nEND"},
+       "Input file has a line longer than 4096 bytes: \r\nQM_Orders.txt\r\nSee line: 3\r\n\r\nEND"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -459,7 +459,7 @@ TEST_F(LayoutsTest, AFailingLayoutsFileEndsTheRunAndIsStillFinished) {
   const std::vector<std::string> expected = {"A x", "finish"};
   EXPECT_EQ(RunWithLayouts("A x"), expected);
   EXPECT_EQ(status, kExitError);
-  EXPECT_NE(ReadFile("QM^ErrLog.txt").find("Error writing Layouts file: \rdisk full"),
+  EXPECT_NE(ReadFile("QM^ErrLog.txt").find("Error writing Layouts file: \r\ndisk full"),
             std::string::npos);
 }
 
