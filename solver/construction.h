@@ -23,6 +23,15 @@ int DiffPiecesAdd(const SolverState& st, int group, int count, int16_t* list);
 // The commit rule for a filled bar (working lengths).
 bool CommitAllowed(const SolverState& st, int barLength, int barRemaining, int barCost);
 
+// The fit rule of one bar, in working lengths: pieces that take `load` of a
+// bar offering `barLength` fit when the load does not exceed it and the bar
+// can still be gripped: the rest is at least the gripping length, or one of
+// the pieces (the longest, `longest`) is at least that long itself.
+inline bool LayoutFits(int64_t barLength, int64_t load, int64_t longest, int64_t gripLength) {
+  const int64_t rest = barLength - load;
+  return rest >= 0 && (rest >= gripLength || longest >= gripLength);
+}
+
 // The count enumeration of a combination on the current bar.
 struct ComboCounts {
   int groups = 2;                  // 2 or 3
