@@ -51,7 +51,8 @@ class Engine {
     ExactResult r;
     if (!Prepare(r)) return Finish(r);
     if (Stopped()) {
-      note_ = "stopped before the search";
+      proven_ = false;
+      note_ = "time limit or abort";
       return Finish(r);
     }
     Stage1();
@@ -168,6 +169,7 @@ class Engine {
   // ---- Plans ----
 
   void Offer(const ModelPlan& plan) {
+    if (!ValidPlan(m_, plan)) return;
     const PlanKey key = KeyOf(m_, plan);
     if (CompareKeys(key, bestKey_) < 0) {
       best_ = plan;
@@ -194,25 +196,47 @@ class Engine {
 
   // ---- Figure 1: the most length cut ----
 
+  // Bar limits of the stock types a plan may use: every type, or with a
+  // limit on different stock groups each choice of that many types.
+  std::vector<std::vector<int32_t>> TypeChoices() const {
+    const int types = static_cast<int>(m_.stock.size());
+    std::vector<int32_t> all;
+    for (const StockType& s : m_.stock) all.push_back(s.quantity);
+    if (m_.diffStocks < 1) return {all};
+    std::vector<std::vector<int32_t>> out;
+    std::vector<int32_t> limits(types, 0);
+    std::function<void(int, int)> choose = [&](int j, int left) {
+      if (left == 0 || j == types) {
+        if (left == 0) out.push_back(limits);
+        return;
+      }
+      limits[j] = all[j];
+      choose(j + 1, left - 1);
+      limits[j] = 0;
+      choose(j + 1, left);
+    };
+    choose(0, std::min(m_.diffStocks, types));
+    return out;
+  }
+
+  // Fewer uncut pieces, until no choice of stock types allows less.
   void Stage1() {
-    const int64_t uncut = Uncut(bestKey_);
-    if (uncut == 0) return;
-    master_->SetUncutAllowance(uncut);
-    master_->SetMode(Mode::kFeasibility);
-    const LpOutcome lp = Lp();
-    const double floor = lp.converged ? std::ceil(lp.bound - 1e-6) : 0;
-    if (floor < uncut && !Stopped()) {
-      MipRequest req;
-      req.cutoff = uncut - 0.5;
-      req.timeLimitMs = Slice(kMipSliceMs);
-      req.abort = in_.abort;
-      const MipOutcome mip = Mip(req);
-      if (mip.found) Offer(PlanFrom(mip.x, {}));
+    if (Uncut(bestKey_) == 0) return;
+    uncutFloor_ = Uncut(bestKey_);
+    for (const std::vector<int32_t>& limits : TypeChoices()) {
+      Restriction r = master_->Whole();
+      r.bars = r.regularBars = limits;
+      r.lastOpen = false;
+      for (;;) {
+        if (Uncut(bestKey_) == 0) break;
+        allowance_ = static_cast<double>(Uncut(bestKey_) - 1);
+        const Outcome o = Check(r, false);
+        if (o == Outcome::kUnknown) uncutFloor_ = 0;
+        if (o != Outcome::kFound) break;
+      }
+      if (Stopped()) uncutFloor_ = 0;
     }
-    if (!lp.converged || floor < Uncut(bestKey_)) {
-      proven_ = false;
-      note_ = "the most length that can be cut is not proven";
-    }
+    master_->Restrict(master_->Whole());
     master_->SetUncutAllowance(Uncut(bestKey_));
   }
 
@@ -272,7 +296,7 @@ class Engine {
       p += t.demand;
       stretch = std::max(stretch, static_cast<double>(t.work) / t.length);
     }
-    const double uncut = static_cast<double>(Uncut(bestKey_));
+    const double uncut = allowance_;
     const int64_t shortest = m_.parts.empty() ? 1 : m_.parts.back().length;
     work = static_cast<double>(w) - uncut * stretch;
     pieces = static_cast<double>(p) - uncut / shortest;
@@ -297,7 +321,7 @@ class Engine {
     Needed(needWork, needPieces);
     needWork -= extra;
     if (extra > 0) needPieces -= m_.maxPieces >= 1 ? m_.maxPieces : needPieces;
-    const double allowance = static_cast<double>(Uncut(bestKey_)) + 1e-6;
+    const double allowance = allowance_ + 1e-6;
     const bool certify = extra <= 0;
 
     std::vector<int32_t> bars(types, 0);
@@ -415,7 +439,7 @@ class Engine {
     master_->Restrict(r);
     const LpOutcome lp = Lp();
     if (!lp.solved) return Outcome::kUnknown;
-    const double allowance = static_cast<double>(Uncut(bestKey_));
+    const double allowance = allowance_;
     if (lp.converged && lp.bound > allowance + 1e-6) {
       if (certify) StoreCertificate(lp);
       return Outcome::kInfeasible;
@@ -483,7 +507,7 @@ class Engine {
     master_->Restrict(r);
     const LpOutcome lp = Lp();
     if (!lp.solved) return Outcome::kUnknown;
-    const double allowance = static_cast<double>(Uncut(bestKey_));
+    const double allowance = allowance_;
     if (lp.bound > allowance + 1e-6) return lp.converged ? Outcome::kInfeasible : Outcome::kUnknown;
 
     const std::vector<Column>& pool = master_->Pool();
@@ -627,6 +651,7 @@ class Engine {
   }
 
   void CandidateSearch() {
+    allowance_ = static_cast<double>(Uncut(bestKey_));
     master_->SetMode(Mode::kOptimize);
     master_->Restrict(master_->Whole());
     const LpOutcome lp = Lp();
@@ -731,11 +756,15 @@ class Engine {
     for (const ModelPattern& p : best_.patterns) master_->Add(Column{p.stock, false, p.counts});
     if (best_.hasLast) master_->Add(Column{best_.last.stock, true, best_.last.counts});
     master_->SetMode(Mode::kOptimize);
+    // The bars of the best plan, no more.
     Restriction r = master_->Whole();
-    if (!m_.ignoreLast) {
-      // The bars of the best plan's profile, no more.
-      std::fill(r.bars.begin(), r.bars.end(), 0);
-      for (const ModelPattern& p : best_.patterns) r.bars[p.stock] += p.bars;
+    std::fill(r.regularBars.begin(), r.regularBars.end(), 0);
+    for (const ModelPattern& p : best_.patterns) r.regularBars[p.stock] += p.bars;
+    r.bars = r.regularBars;
+    r.lastOpen = best_.hasLast;
+    if (best_.hasLast) {
+      r.lastType = best_.last.stock;
+      r.bars[best_.last.stock] += 1;
     }
     master_->Restrict(r);
     MipRequest req;
@@ -767,6 +796,10 @@ class Engine {
     }
     r.plan = FromModelPlan(in_, m_, best_);
     r.figures = MeasurePlan(in_, r.plan);
+    if (Uncut(bestKey_) > uncutFloor_) {
+      proven_ = false;
+      note_ = "the most length that can be cut is not proven";
+    }
     r.proven = proven_;
     r.status = proven_ ? Status::kOptimal : Status::kFeasible;
     r.lowerBound = ToCaller(std::min(lowerBound_, bestKey_.objective));
@@ -786,6 +819,8 @@ class Engine {
   std::unique_ptr<Master> master_;
   std::vector<Certificate> certificates_;
   bool proven_ = true;
+  double uncutFloor_ = 0;  // proven least uncut length of any plan
+  double allowance_ = 0;   // the uncut length a plan may leave in checks
   double lowerBound_ = 0;
   std::string note_;
   int nodes_ = 0;

@@ -116,6 +116,11 @@ ModelPlan NormalizePlan(const Model& model, const ModelPlan& plan);
 
 PlanKey KeyOf(const Model& model, const ModelPlan& plan);
 
+// Whether every bar fits, no stock type gives more bars than it has, no
+// part type more pieces than ordered, and no more stock types are used than
+// allowed.
+bool ValidPlan(const Model& model, const ModelPlan& plan);
+
 // Figure 2 of a plan (no normalization).
 double ObjectiveOf(const Model& model, const ModelPlan& plan);
 

@@ -145,6 +145,29 @@ PlanKey KeyOf(const Model& m, const ModelPlan& plan) {
   return key;
 }
 
+bool ValidPlan(const Model& m, const ModelPlan& plan) {
+  std::vector<int64_t> bars(m.stock.size(), 0), pieces(m.parts.size(), 0);
+  for (const ModelPattern& p : plan.patterns) {
+    if (p.bars < 0 || !FitsBar(m, p.stock, p.counts)) return false;
+    bars[p.stock] += p.bars;
+    for (size_t i = 0; i < m.parts.size(); ++i) pieces[i] += int64_t{p.bars} * p.counts[i];
+  }
+  if (plan.hasLast) {
+    if (!FitsLastBar(m, plan.last.stock, plan.last.counts)) return false;
+    bars[plan.last.stock] += 1;
+    for (size_t i = 0; i < m.parts.size(); ++i) pieces[i] += plan.last.counts[i];
+  }
+  int types = 0;
+  for (size_t j = 0; j < m.stock.size(); ++j) {
+    if (bars[j] > m.stock[j].quantity) return false;
+    types += bars[j] > 0 ? 1 : 0;
+  }
+  for (size_t i = 0; i < m.parts.size(); ++i) {
+    if (pieces[i] > m.parts[i].demand) return false;
+  }
+  return m.diffStocks < 1 || types <= m.diffStocks;
+}
+
 bool ToModelPlan(const ExactInput& in, const Model& m, const Plan& plan, ModelPlan& out) {
   out = ModelPlan{};
   std::vector<int> stockType(in.stock.size(), -1), partType(in.parts.size(), -1);
