@@ -20,6 +20,7 @@ namespace {
 
 constexpr size_t kProfileWindowLimit = 20000;
 constexpr int kDiveNodeLimit = 400;
+constexpr int kQuickDiveNodes = 40;
 constexpr double kMipSliceMs = 400;  // one integer programme when no limit is set
 constexpr double kLayoutSliceMs = 300;
 
@@ -155,6 +156,7 @@ class Engine {
   LpOutcome Lp() {
     LpOutcome lp = master_->Solve(deadline_, in_.abort);
     stats_.lpRounds += lp.iterations;
+    stats_.pricingNodes += lp.pricingNodes;
     return lp;
   }
 
@@ -446,6 +448,10 @@ class Engine {
     }
     if (RoundAndFill(r, lp)) return Outcome::kFound;
     if (Stopped()) return Outcome::kUnknown;
+    // A short branch first: it settles most profiles at once.
+    nodes_ = kDiveNodeLimit - kQuickDiveNodes;
+    const Outcome quick = Dive(r, {});
+    if (quick != Outcome::kUnknown || Stopped()) return quick;
     MipRequest req;
     req.cutoff = allowance + 0.5;
     req.timeLimitMs = Slice(kMipSliceMs);

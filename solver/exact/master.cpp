@@ -181,7 +181,7 @@ void Master::ApplyObjective() {
 
 // Adds the best pattern of every stock type (and the best last bar) that
 // prices out; false when none does or the pricing could not finish.
-bool Master::Price(const LpOutcome& lp, const double* duals) {
+bool Master::Price(LpOutcome& lp, const double* duals) {
   const int n = static_cast<int>(model_.parts.size());
   const int m = static_cast<int>(model_.stock.size());
   const double lastDual = duals[lastRow_];
@@ -229,6 +229,7 @@ bool Master::Price(const LpOutcome& lp, const double* duals) {
       }
       task.forbidden = &forbidden;
       const PricingResult r = PriceBestPattern(task);
+      lp.pricingNodes += r.nodes;
       complete = complete && r.complete;
       if (!r.found) continue;
       const Column column{j, last, r.counts};

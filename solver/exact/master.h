@@ -60,6 +60,7 @@ struct LpOutcome {
   std::vector<double> dualDemand;  // per part type
   std::vector<double> dualStock;   // per stock type: all bars plus bars but the last
   int iterations = 0;
+  int64_t pricingNodes = 0;  // branch-and-bound nodes of the pricing
 };
 
 class Master {
@@ -103,7 +104,7 @@ class Master {
   void ApplyBounds();
   void ApplyObjective();
   bool Allowed(const Column& c) const;
-  bool Price(const LpOutcome& lp, const double* duals);
+  bool Price(LpOutcome& lp, const double* duals);
 
   const Model& model_;
   std::unique_ptr<ClpSimplex> lp_;

@@ -125,10 +125,19 @@ class Knapsack {
     if (t_.maxPieces >= 1) most = std::min<int64_t>(most, t_.maxPieces - pieces);
     if (t_.diffPieces >= 1 && types >= t_.diffPieces) most = 0;
     for (int64_t c = std::max<int64_t>(most, 0); c >= 0; --c) {
+      const int64_t childLoad = load + c * it.work;
+      const int32_t childLongest = c > 0 ? std::max(longest, it.work) : longest;
+      const double childValue = value + static_cast<double>(c) * it.profit;
+      const int32_t childPieces = pieces + static_cast<int32_t>(c);
+      // Items come in falling value per length, so with the length bound
+      // alone one piece fewer of this item never raises the bound: the
+      // first count whose bound fails ends the loop.
+      if (it.profit > 0 && t_.maxPieces < 1 && k + 1 < static_cast<int>(items_.size())) {
+        const int64_t room = RoomLeft(k + 1, childLoad, childLongest);
+        if (room >= 0 && childValue + Bound(k + 1, room, childPieces) <= best_ + eps_) break;
+      }
       counts_[it.type] = static_cast<uint8_t>(c);
-      Search(k + 1, load + c * it.work, pieces + static_cast<int32_t>(c), types + (c > 0 ? 1 : 0),
-             value + static_cast<double>(c) * it.profit,
-             c > 0 ? std::max(longest, it.work) : longest);
+      Search(k + 1, childLoad, childPieces, types + (c > 0 ? 1 : 0), childValue, childLongest);
       if (stopped_) break;
     }
     counts_[it.type] = 0;
