@@ -21,6 +21,8 @@ namespace {
 constexpr size_t kProfileWindowLimit = 20000;
 constexpr int kDiveNodeLimit = 400;
 constexpr int kQuickDiveNodes = 40;
+constexpr size_t kListLimit = 20000;
+constexpr double kEnumerationMipMs = 2000;
 constexpr double kMipSliceMs = 400;  // one integer programme when no limit is set
 constexpr double kLayoutSliceMs = 300;
 
@@ -180,6 +182,11 @@ class Engine {
   }
 
   ModelPlan PlanFrom(const std::vector<int32_t>& x, const std::vector<Column>& fixed) const {
+    return PlanFrom(master_->Pool(), x, fixed);
+  }
+
+  ModelPlan PlanFrom(const std::vector<Column>& pool, const std::vector<int32_t>& x,
+                     const std::vector<Column>& fixed) const {
     ModelPlan plan;
     const auto add = [&](const Column& c, int32_t bars) {
       if (bars < 1) return;
@@ -190,7 +197,6 @@ class Engine {
         plan.patterns.push_back(ModelPattern{c.stock, c.counts, bars});
       }
     };
-    const std::vector<Column>& pool = master_->Pool();
     for (size_t p = 0; p < x.size() && p < pool.size(); ++p) add(pool[p], x[p]);
     for (const Column& c : fixed) add(c, 1);
     return NormalizePlan(m_, plan);
@@ -232,7 +238,7 @@ class Engine {
       for (;;) {
         if (Uncut(bestKey_) == 0) break;
         allowance_ = static_cast<double>(Uncut(bestKey_) - 1);
-        const Outcome o = Check(r, false);
+        const Outcome o = Check(r, false, Mode::kFeasibility, allowance_);
         if (o == Outcome::kUnknown) uncutFloor_ = 0;
         if (o != Outcome::kFound) break;
       }
@@ -436,7 +442,54 @@ class Engine {
   // that none exists. `certify`: the restriction differs from the whole
   // problem only in its bar limits, so an infeasible programme's duals
   // rule out other profiles as well.
-  Outcome Check(const Restriction& r, bool certify) {
+  // Whether a plan within r worth at most `target` in `mode` exists, by an
+  // integer programme over every pattern that such a plan could use: those
+  // whose reduced cost is within target - bound of the linear programme.
+  Outcome Enumerate(const Restriction& r, Mode mode, double target) {
+    master_->SetMode(mode);
+    master_->Restrict(r);
+    const LpOutcome lp = Lp();
+    if (!lp.solved || !lp.converged) return Outcome::kUnknown;
+    const double gap = target - lp.bound;
+    if (gap < -1e-6 * std::max(1.0, std::fabs(target))) return Outcome::kInfeasible;
+    bool complete = false;
+    const std::vector<Column> columns =
+        master_->ListColumns(lp, std::max(gap, 0.0), kListLimit, complete);
+    if (!complete || Stopped()) return Outcome::kUnknown;
+    ++stats_.enumerations;
+    stats_.enumeratedColumns += static_cast<int32_t>(columns.size());
+    // A question of feasibility: no objective; the target becomes the
+    // uncut row's limit (kFeasibility) or a row on the plan's worth.
+    const bool uncutTarget = mode == Mode::kFeasibility;
+    Master all(m_, uncutTarget ? static_cast<int64_t>(std::floor(target + 1e-6))
+                               : static_cast<int64_t>(allowance_));
+    all.SetMode(Mode::kOptimize);
+    all.Restrict(r);
+    all.AddMany(columns);
+    MipRequest req;
+    req.patternCost.assign(all.Pool().size(), 0.0);
+    req.uncutCost.assign(m_.parts.size(), 0.0);
+    if (!uncutTarget && r.lastOpen) {
+      std::vector<double> worth(all.Pool().size());
+      for (size_t p = 0; p < worth.size(); ++p) worth[p] = all.ColumnCost(static_cast<int>(p));
+      const bool integral = !m_.costObjective;
+      req.rows.emplace_back(worth,
+                            target + (integral ? 0.5 : 1e-6 * std::max(1.0, std::fabs(target))));
+    }
+    req.timeLimitMs = Slice(kEnumerationMipMs);
+    req.abort = in_.abort;
+    const double t = ClockMs();
+    const MipOutcome mip = SolveMip(all, req);
+    stats_.mips += 1;
+    stats_.mipMs += ClockMs() - t;
+    if (mip.found) {
+      Offer(PlanFrom(all.Pool(), mip.x, {}));
+      return Outcome::kFound;
+    }
+    return mip.optimal ? Outcome::kInfeasible : Outcome::kUnknown;
+  }
+
+  Outcome Check(const Restriction& r, bool certify, Mode mode, double target) {
     master_->SetMode(Mode::kFeasibility);
     master_->Restrict(r);
     const LpOutcome lp = Lp();
@@ -452,6 +505,10 @@ class Engine {
     nodes_ = kDiveNodeLimit - kQuickDiveNodes;
     const Outcome quick = Dive(r, {});
     if (quick != Outcome::kUnknown || Stopped()) return quick;
+    const Outcome listed = Enumerate(r, mode, target);
+    if (listed != Outcome::kUnknown || Stopped()) return listed;
+    master_->SetMode(Mode::kFeasibility);
+    master_->Restrict(r);
     MipRequest req;
     req.cutoff = allowance + 0.5;
     req.timeLimitMs = Slice(kMipSliceMs);
@@ -714,7 +771,7 @@ class Engine {
       }
       ++stats_.profiles;
       if (c.last < 0 || c.exact) {
-        const Outcome o = Check(RestrictionFor(c), c.last < 0);
+        const Outcome o = Check(RestrictionFor(c), c.last < 0, Mode::kOptimize, c.bound);
         if (o == Outcome::kUnknown) open = std::min(open, c.bound);
         if (o != Outcome::kInfeasible || c.last < 0) continue;
         const int64_t next = NextLoad(c.last, c.load);

@@ -108,13 +108,15 @@ struct PlanFigures {
 
 // Work done, for benchmarks and diagnosis.
 struct ExactStats {
-  int32_t columns = 0;       // patterns generated
-  int32_t lpRounds = 0;      // linear programmes solved
-  int64_t pricingNodes = 0;  // branch-and-bound nodes of the pattern pricing
-  int32_t mips = 0;          // integer programmes solved
-  double mipMs = 0;          // time spent in them
-  int32_t profiles = 0;      // stock profiles examined
-  int32_t branchNodes = 0;   // nodes of the branch over patterns
+  int32_t columns = 0;            // patterns generated
+  int32_t lpRounds = 0;           // linear programmes solved
+  int64_t pricingNodes = 0;       // branch-and-bound nodes of the pattern pricing
+  int32_t mips = 0;               // integer programmes solved
+  double mipMs = 0;               // time spent in them
+  int32_t profiles = 0;           // stock profiles examined
+  int32_t branchNodes = 0;        // nodes of the branch over patterns
+  int32_t enumerations = 0;       // integer programmes over every pattern within a gap
+  int32_t enumeratedColumns = 0;  // patterns listed for them
 };
 
 struct ExactResult {

@@ -66,32 +66,43 @@ Restriction Master::Whole() const {
 }
 
 int Master::Add(const Column& c) {
-  if (auto it = index_.find(c); it != index_.end()) return it->second;
-  std::vector<int> rows;
-  std::vector<double> values;
-  for (int i = 0; i < static_cast<int>(model_.parts.size()); ++i) {
-    if (c.counts[i] == 0) continue;
-    rows.push_back(i);
-    values.push_back(c.counts[i]);
-  }
-  rows.push_back(StockRow(c.stock));
-  values.push_back(1.0);
-  if (!c.last) {
-    rows.push_back(RegularRow(c.stock));
+  const size_t before = pool_.size();
+  AddMany({c});
+  return pool_.size() > before ? static_cast<int>(before) : index_.at(c);
+}
+
+void Master::AddMany(const std::vector<Column>& columns) {
+  std::vector<int> starts{0}, rows;
+  std::vector<double> values, lower, upper, cost;
+  for (const Column& c : columns) {
+    if (index_.count(c) > 0) continue;
+    for (int i = 0; i < static_cast<int>(model_.parts.size()); ++i) {
+      if (c.counts[i] == 0) continue;
+      rows.push_back(i);
+      values.push_back(c.counts[i]);
+    }
+    rows.push_back(StockRow(c.stock));
     values.push_back(1.0);
+    if (!c.last) {
+      rows.push_back(RegularRow(c.stock));
+      values.push_back(1.0);
+    } else {
+      rows.push_back(lastRow_);
+      values.push_back(1.0);
+    }
+    rows.push_back(needRow_);
+    values.push_back(c.last ? 1.0 : -1.0);
+    starts.push_back(static_cast<int>(rows.size()));
+    const int index = static_cast<int>(pool_.size());
+    pool_.push_back(c);
+    index_.emplace(c, index);
+    lower.push_back(0.0);
+    upper.push_back(Allowed(c) ? kInfinity : 0.0);
+    cost.push_back(ColumnCost(index));
   }
-  if (c.last) {
-    rows.push_back(lastRow_);
-    values.push_back(1.0);
-  }
-  rows.push_back(needRow_);
-  values.push_back(c.last ? 1.0 : -1.0);
-  const int index = static_cast<int>(pool_.size());
-  pool_.push_back(c);
-  index_.emplace(c, index);
-  lp_->addColumn(static_cast<int>(rows.size()), rows.data(), values.data(), 0.0,
-                 Allowed(c) ? kInfinity : 0.0, ColumnCost(index));
-  return index;
+  if (lower.empty()) return;
+  lp_->addColumns(static_cast<int>(lower.size()), lower.data(), upper.data(), cost.data(),
+                  starts.data(), rows.data(), values.data());
 }
 
 // A forbidden pattern also rules out every pool pattern that comes to the
@@ -179,49 +190,58 @@ void Master::ApplyObjective() {
   }
 }
 
-// Adds the best pattern of every stock type (and the best last bar) that
-// prices out; false when none does or the pricing could not finish.
-bool Master::Price(LpOutcome& lp, const double* duals) {
+// Whether patterns of type j (last bars or not) may be used at all.
+bool Master::Priced(int j, bool last) const {
+  if (restriction_.bars[j] < 1) return false;
+  if (!last) return restriction_.regularBars[j] >= 1;
+  if (!restriction_.lastOpen || model_.LastCapacity(j) < 1) return false;
+  return restriction_.lastType < 0 || restriction_.lastType == j;
+}
+
+// The pricing problem of type j under the duals of `lp`: a pattern prices
+// out (reduced cost below 0) when it is worth more than the threshold.
+PricingTask Master::TaskFor(int j, bool last, const LpOutcome& lp) const {
   const int n = static_cast<int>(model_.parts.size());
   const int m = static_cast<int>(model_.stock.size());
-  const double lastDual = duals[lastRow_];
-  const double needDual = duals[needRow_];
+  const StockType& s = model_.stock[j];
+  PricingTask task;
+  task.capacity = s.capacity;
+  task.loadLimit = s.capacity;
+  if (last) {
+    task.loadLimit = model_.LastCapacity(j);
+    if (restriction_.lastLoadLimit >= 0) {
+      task.loadLimit = std::min(task.loadLimit, restriction_.lastLoadLimit);
+    }
+  }
+  task.grip = model_.grip;
+  task.maxPieces = model_.maxPieces;
+  task.diffPieces = model_.diffPieces;
+  double rate = 0.0;  // objective per working length on the last bar
+  if (last && mode_ == Mode::kOptimize) {
+    rate = model_.costObjective ? static_cast<double>(s.cost) / s.length : 1.0;
+  } else if (last && mode_ == Mode::kLastLoad) {
+    rate = 1.0;
+  }
+  for (int i = 0; i < n; ++i) {
+    task.work.push_back(model_.parts[i].work);
+    task.bound.push_back(restriction_.demand[i]);
+    task.profit.push_back(lp.dualDemand[i] - rate * model_.parts[i].work);
+  }
+  const double cost = last || mode_ != Mode::kOptimize ? 0.0 : model_.BarWeight(j);
+  const double stockDual = last ? lp.dualStock[j] : lp.dualStock[j] + lp.dualStock[m + j];
+  task.threshold = cost - stockDual + (last ? -lp.dualLast - lp.dualNeed : lp.dualNeed);
+  return task;
+}
+
+// Adds the best pattern of every stock type (and the best last bar) that
+// prices out; false when none does or the pricing could not finish.
+bool Master::Price(LpOutcome& lp) {
   bool added = false;
   bool complete = true;
   for (int j = 0; j < static_cast<int>(model_.stock.size()); ++j) {
-    if (restriction_.bars[j] < 1) continue;
-    const StockType& s = model_.stock[j];
-    for (int kind = 0; kind < 2; ++kind) {
-      const bool last = kind == 1;
-      if (!last && restriction_.regularBars[j] < 1) continue;
-      if (last && (!restriction_.lastOpen || model_.LastCapacity(j) < 1)) continue;
-      if (last && restriction_.lastType >= 0 && restriction_.lastType != j) continue;
-      PricingTask task;
-      task.capacity = s.capacity;
-      task.loadLimit = s.capacity;
-      if (last) {
-        task.loadLimit = model_.LastCapacity(j);
-        if (restriction_.lastLoadLimit >= 0) {
-          task.loadLimit = std::min(task.loadLimit, restriction_.lastLoadLimit);
-        }
-      }
-      task.grip = model_.grip;
-      task.maxPieces = model_.maxPieces;
-      task.diffPieces = model_.diffPieces;
-      double rate = 0.0;  // objective per working length on the last bar
-      if (last && mode_ == Mode::kOptimize) {
-        rate = model_.costObjective ? static_cast<double>(s.cost) / s.length : 1.0;
-      } else if (last && mode_ == Mode::kLastLoad) {
-        rate = 1.0;
-      }
-      for (int i = 0; i < n; ++i) {
-        task.work.push_back(model_.parts[i].work);
-        task.bound.push_back(restriction_.demand[i]);
-        task.profit.push_back(lp.dualDemand[i] - rate * model_.parts[i].work);
-      }
-      const double cost = last || mode_ != Mode::kOptimize ? 0.0 : model_.BarWeight(j);
-      const double stockDual = last ? lp.dualStock[j] : lp.dualStock[j] + lp.dualStock[m + j];
-      task.threshold = cost - stockDual + (last ? -lastDual - needDual : needDual);
+    for (const bool last : {false, true}) {
+      if (!Priced(j, last)) continue;
+      PricingTask task = TaskFor(j, last, lp);
       task.threshold += tolerance_;
       std::vector<Counts> forbidden;
       for (const Column& f : restriction_.forbidden) {
@@ -232,14 +252,35 @@ bool Master::Price(LpOutcome& lp, const double* duals) {
       lp.pricingNodes += r.nodes;
       complete = complete && r.complete;
       if (!r.found) continue;
-      const Column column{j, last, r.counts};
       const auto before = pool_.size();
-      Add(column);
+      Add(Column{j, last, r.counts});
       added = added || pool_.size() > before;
     }
   }
   pricingComplete_ = complete;
   return added;
+}
+
+std::vector<Column> Master::ListColumns(const LpOutcome& lp, double gap, size_t limit,
+                                        bool& complete) const {
+  std::vector<Column> out;
+  complete = true;
+  for (int j = 0; j < static_cast<int>(model_.stock.size()); ++j) {
+    for (const bool last : {false, true}) {
+      if (!Priced(j, last)) continue;
+      const PricingTask task = TaskFor(j, last, lp);
+      bool done = true;
+      // A regular bar that could take one more piece is never needed: the
+      // bar with that piece added costs the same. The last bar's objective
+      // grows with its load, so every one counts.
+      const std::vector<Counts> list = ListPatterns(task, task.threshold - gap - tolerance_, !last,
+                                                    limit - std::min(limit, out.size()), done);
+      complete = complete && done;
+      for (const Counts& c : list) out.push_back(Column{j, last, c});
+      if (!complete) return out;
+    }
+  }
+  return out;
 }
 
 LpOutcome Master::Solve(double deadlineMs, const std::atomic<bool>* abort) {
@@ -256,7 +297,9 @@ LpOutcome Master::Solve(double deadlineMs, const std::atomic<bool>* abort) {
       const double* duals = lp_->dualRowSolution();
       out.dualDemand.assign(duals, duals + n);
       out.dualStock.assign(duals + n, duals + n + 2 * m);
-      if (!Price(out, duals)) {
+      out.dualLast = duals[lastRow_];
+      out.dualNeed = duals[needRow_];
+      if (!Price(out)) {
         priced = pricingComplete_;
         break;
       }

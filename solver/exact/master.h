@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "model.h"
+#include "pricing.h"
 
 class ClpSimplex;
 
@@ -59,6 +60,8 @@ struct LpOutcome {
   std::vector<double> slack;       // uncut pieces per part type
   std::vector<double> dualDemand;  // per part type
   std::vector<double> dualStock;   // per stock type: all bars plus bars but the last
+  double dualLast = 0;             // the last-bar row
+  double dualNeed = 0;             // the "a last bar needs another bar" row
   int iterations = 0;
   int64_t pricingNodes = 0;  // branch-and-bound nodes of the pricing
 };
@@ -72,6 +75,8 @@ class Master {
 
   // Adds a pattern unless the pool has it; returns its pool index.
   int Add(const Column& column);
+  // Adds the patterns the pool does not have, all at once.
+  void AddMany(const std::vector<Column>& columns);
   const std::vector<Column>& Pool() const { return pool_; }
 
   // The restriction for the next solves (the whole problem by default).
@@ -85,6 +90,13 @@ class Master {
 
   // Column generation to convergence (or until `deadline` / abort).
   LpOutcome Solve(double deadlineMs, const std::atomic<bool>* abort);
+
+  // Every pattern (outside the pool as well) whose reduced cost under the
+  // duals of `lp` is at most `gap`: the only ones a solution worth at most
+  // lp.bound + gap can use. Regular patterns that could take one more piece
+  // are left out. `complete` is false when more than `limit` were found.
+  std::vector<Column> ListColumns(const LpOutcome& lp, double gap, size_t limit,
+                                  bool& complete) const;
 
   // Cost of a pool column in the current mode.
   double ColumnCost(int index) const;
@@ -104,7 +116,9 @@ class Master {
   void ApplyBounds();
   void ApplyObjective();
   bool Allowed(const Column& c) const;
-  bool Price(LpOutcome& lp, const double* duals);
+  bool Priced(int j, bool last) const;
+  PricingTask TaskFor(int j, bool last, const LpOutcome& lp) const;
+  bool Price(LpOutcome& lp);
 
   const Model& model_;
   std::unique_ptr<ClpSimplex> lp_;

@@ -48,6 +48,17 @@ class Knapsack {
     return result_;
   }
 
+  std::vector<Counts> List(double minValue, bool maximalOnly, size_t limit, bool& complete) {
+    listing_ = true;
+    maximalOnly_ = maximalOnly;
+    limit_ = limit;
+    eps_ = 1e-9 * std::max(1.0, std::fabs(minValue));
+    best_ = minValue - 2 * eps_;  // patterns worth minValue itself are wanted
+    Search(0, 0, 0, 0, 0.0, 0);
+    complete = !stopped_;
+    return std::move(list_);
+  }
+
  private:
   struct Item {
     int type;
@@ -110,6 +121,10 @@ class Knapsack {
     const int64_t room = RoomLeft(k, load, longest);
     if (room < 0) return;  // nothing below can leave the bar grippable
     if (k == static_cast<int>(items_.size())) {
+      if (listing_) {
+        Collect(load, pieces, types, value, longest);
+        return;
+      }
       if (value > best_ + eps_ && solver::LayoutFits(t_.capacity, load, longest, t_.grip) &&
           !Forbidden()) {
         best_ = value;
@@ -143,7 +158,29 @@ class Knapsack {
     counts_[it.type] = 0;
   }
 
+  // Listing: keeps a pattern worth at least the floor (and maximal when
+  // asked).
+  void Collect(int64_t load, int32_t pieces, int32_t types, double value, int32_t longest) {
+    if (value <= best_ + eps_ || !solver::LayoutFits(t_.capacity, load, longest, t_.grip)) return;
+    if (maximalOnly_) {
+      for (const Item& it : items_) {
+        if (counts_[it.type] >= it.bound || load + it.work > t_.loadLimit) continue;
+        if (t_.maxPieces >= 1 && pieces + 1 > t_.maxPieces) continue;
+        if (t_.diffPieces >= 1 && counts_[it.type] == 0 && types + 1 > t_.diffPieces) continue;
+        if (solver::LayoutFits(t_.capacity, load + it.work, std::max(longest, it.work), t_.grip)) {
+          return;  // one more piece fits
+        }
+      }
+    }
+    list_.push_back(counts_);
+    if (list_.size() > limit_) stopped_ = true;
+  }
+
   const PricingTask& t_;
+  bool listing_ = false;
+  bool maximalOnly_ = false;
+  size_t limit_ = 0;
+  std::vector<Counts> list_;
   std::vector<Item> items_;
   std::vector<bool> longAhead_;
   std::vector<std::vector<int>> byProfit_;
@@ -160,6 +197,14 @@ class Knapsack {
 PricingResult PriceBestPattern(const PricingTask& task) {
   Knapsack knapsack(task);
   return knapsack.Run();
+}
+
+std::vector<Counts> ListPatterns(const PricingTask& task, double minValue, bool maximalOnly,
+                                 size_t limit, bool& complete) {
+  PricingTask open = task;
+  open.forbidden = nullptr;
+  Knapsack knapsack(open);
+  return knapsack.List(minValue, maximalOnly, limit, complete);
 }
 
 }  // namespace solver::exact

@@ -36,4 +36,11 @@ struct PricingResult {
 
 PricingResult PriceBestPattern(const PricingTask& task);
 
+// Every pattern worth at least `minValue` (the threshold and the forbidden
+// patterns of the task are not used). With `maximalOnly` a pattern that
+// could take one more piece is left out. `complete` is false when the node
+// limit or `limit` patterns cut the listing short.
+std::vector<Counts> ListPatterns(const PricingTask& task, double minValue, bool maximalOnly,
+                                 size_t limit, bool& complete);
+
 }  // namespace solver::exact
