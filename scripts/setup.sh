@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang clang-format libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev "$@")
+  pkg-config qt6-base-dev coinor-libclp-dev coinor-libcbc-dev "$@")
 
 missing=()
 for p in "${packages[@]}"; do
