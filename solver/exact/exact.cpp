@@ -1,8 +1,10 @@
 // The exact method: a quick plan to start from, column generation for the
-// lower bound, an integer programme over the generated patterns, and a
-// search over stock profiles (how many bars of each stock type) in the
-// order of the objective, each profile proven infeasible by its linear
-// programme (or a branch over patterns) until the first one holds a plan.
+// lower bound, then a search over stock profiles (how many bars of each
+// stock type, and the last bar's type) in the order of their bound. Each
+// profile is ruled out by its linear programme (or the duals of an earlier
+// one), or settled by rounding, a short branch over patterns, or an integer
+// programme over every pattern whose reduced cost fits the gap; the first
+// profile that holds a plan gives the optimum.
 #include "exact.h"
 
 #include <algorithm>
@@ -13,6 +15,7 @@
 #include "integer.h"
 #include "master.h"
 #include "model.h"
+#include "pricing.h"
 #include "solver_services.h"
 
 namespace solver::exact {
@@ -22,9 +25,11 @@ constexpr size_t kProfileWindowLimit = 20000;
 constexpr int kDiveNodeLimit = 400;
 constexpr int kQuickDiveNodes = 40;
 constexpr size_t kListLimit = 20000;
-constexpr double kEnumerationMipMs = 2000;
-constexpr double kMipSliceMs = 400;  // one integer programme when no limit is set
-constexpr double kLayoutSliceMs = 300;
+// Branch-and-bound nodes of one integer programme: over every pattern in
+// the gap, over the generated patterns, and for fewer layouts.
+constexpr int32_t kEnumerationMipNodes = 20000;
+constexpr int32_t kPoolMipNodes = 300;
+constexpr int32_t kLayoutMipNodes = 500;
 
 // A stock profile: bars of each stock type.
 struct Profile {
@@ -74,6 +79,7 @@ class Engine {
       return b;
     }
     master_->SetMode(Mode::kOptimize);
+    master_->SetUncutAllowance(0);
     const LpOutcome lp = Lp();
     b.elapsedMs = ClockMs() - start_;
     if (!lp.solved || !lp.converged) {
@@ -150,9 +156,11 @@ class Engine {
     return deadline_ > 0 && ClockMs() >= deadline_;
   }
 
-  double Slice(double cap) const {
-    if (deadline_ <= 0) return cap;
-    return std::max(1.0, std::min(cap, deadline_ - ClockMs()));
+  // Time left for one integer programme: what the caller's limit leaves
+  // (0 = no limit).
+  double Remaining() const {
+    if (deadline_ <= 0) return 0;
+    return std::max(1.0, deadline_ - ClockMs());
   }
 
   LpOutcome Lp() {
@@ -424,7 +432,21 @@ class Engine {
     return r;
   }
 
-  void StoreCertificate(const LpOutcome& lp) {
+  // Whether a stored certificate rules out a profile of regular bars.
+  bool Refuted(const std::vector<int32_t>& bars) const {
+    for (const Certificate& c : certificates_) {
+      double b = c.base;
+      for (size_t j = 0; j < bars.size(); ++j) b += c.perBar[j] * bars[j];
+      if (b > allowance_ + 1e-6 + 1e-6 * std::fabs(c.base)) return true;
+    }
+    return false;
+  }
+
+  // The duals of an infeasible profile's programme as a certificate. The
+  // pricing covered only the stock types the profile uses; for the others
+  // the per-bar dual is lowered until no pattern of that type prices out,
+  // which keeps the duals feasible for every profile.
+  void StoreCertificate(const LpOutcome& lp, const Restriction& r) {
     Certificate c;
     const Restriction whole = master_->Whole();
     const size_t types = m_.stock.size();
@@ -433,7 +455,24 @@ class Engine {
       c.base += pi * whole.demand[i] + whole.demand[i] * std::min(0.0, m_.parts[i].length - pi);
     }
     for (size_t j = 0; j < types; ++j) {
-      c.perBar.push_back(lp.dualStock[j] + lp.dualStock[types + j] - master_->PricingTolerance());
+      double perBar = lp.dualStock[j] + lp.dualStock[types + j];
+      if (r.regularBars[j] < 1) {
+        PricingTask task;
+        task.capacity = task.loadLimit = m_.stock[j].capacity;
+        task.grip = m_.grip;
+        task.maxPieces = m_.maxPieces;
+        task.diffPieces = m_.diffPieces;
+        for (size_t i = 0; i < m_.parts.size(); ++i) {
+          task.work.push_back(m_.parts[i].work);
+          task.bound.push_back(whole.demand[i]);
+          task.profit.push_back(lp.dualDemand[i]);
+        }
+        task.threshold = -1;
+        const PricingResult best = PriceBestPattern(task);
+        if (!best.complete) return;
+        perBar = std::min(perBar, lp.dualNeed - best.value);
+      }
+      c.perBar.push_back(perBar - master_->PricingTolerance());
     }
     certificates_.push_back(std::move(c));
   }
@@ -476,7 +515,8 @@ class Engine {
       req.rows.emplace_back(worth,
                             target + (integral ? 0.5 : 1e-6 * std::max(1.0, std::fabs(target))));
     }
-    req.timeLimitMs = Slice(kEnumerationMipMs);
+    req.nodeLimit = kEnumerationMipNodes;
+    req.timeLimitMs = Remaining();
     req.abort = in_.abort;
     const double t = ClockMs();
     const MipOutcome mip = SolveMip(all, req);
@@ -496,7 +536,7 @@ class Engine {
     if (!lp.solved) return Outcome::kUnknown;
     const double allowance = allowance_;
     if (lp.converged && lp.bound > allowance + 1e-6) {
-      if (certify) StoreCertificate(lp);
+      if (certify) StoreCertificate(lp, r);
       return Outcome::kInfeasible;
     }
     if (RoundAndFill(r, lp)) return Outcome::kFound;
@@ -511,7 +551,8 @@ class Engine {
     master_->Restrict(r);
     MipRequest req;
     req.cutoff = allowance + 0.5;
-    req.timeLimitMs = Slice(kMipSliceMs);
+    req.nodeLimit = kPoolMipNodes;
+    req.timeLimitMs = Remaining();
     req.abort = in_.abort;
     const MipOutcome mip = Mip(req);
     if (mip.found) {
@@ -770,6 +811,7 @@ class Engine {
         break;
       }
       ++stats_.profiles;
+      if (c.last < 0 && Refuted(c.bars)) continue;
       if (c.last < 0 || c.exact) {
         const Outcome o = Check(RestrictionFor(c), c.last < 0, Mode::kOptimize, c.bound);
         if (o == Outcome::kUnknown) open = std::min(open, c.bound);
@@ -832,7 +874,8 @@ class Engine {
     master_->Restrict(r);
     MipRequest req;
     req.layoutCount = true;
-    req.timeLimitMs = Slice(kLayoutSliceMs);
+    req.nodeLimit = kLayoutMipNodes;
+    req.timeLimitMs = Remaining();
     req.abort = in_.abort;
     if (m_.ignoreLast) {
       std::vector<double> cost;

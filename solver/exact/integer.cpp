@@ -82,7 +82,8 @@ MipOutcome SolveMip(const Master& master, const MipRequest& req) {
   model.setRandomSeed(kRandomSeed);
   model.setNumberThreads(0);
   model.setUseElapsedTime(true);
-  model.setMaximumSeconds(std::max(0.001, req.timeLimitMs / 1000.0));
+  model.setMaximumNodes(req.nodeLimit);
+  if (req.timeLimitMs > 0) model.setMaximumSeconds(std::max(0.001, req.timeLimitMs / 1000.0));
   if (std::isfinite(req.cutoff)) model.setCutoff(req.cutoff);
   CglProbing probing;
   probing.setUsingObjective(1);

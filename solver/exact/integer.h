@@ -22,7 +22,10 @@ struct MipRequest {
   // costs above are ignored).
   bool layoutCount = false;
   double cutoff = std::numeric_limits<double>::infinity();  // only better than this
-  double timeLimitMs = 1000;
+  // Work limits: nodes keep the outcome independent of the machine's
+  // speed; the time limit is only the caller's.
+  int32_t nodeLimit = 1000;
+  double timeLimitMs = 0;  // 0 = none
   const std::atomic<bool>* abort = nullptr;
   std::vector<double> start;  // pool column values of a known solution; may be empty
 };
