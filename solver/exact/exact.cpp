@@ -828,7 +828,6 @@ class Engine {
           open = std::min(open, c.bound);
           continue;
         }
-        if (least.artificial > 1e-7) continue;  // the pieces do not fit at all
         c.load = std::max(c.load, static_cast<int64_t>(std::ceil(least.bound - 1e-6)));
         if (c.load > m_.LastCapacity(c.last)) continue;
         c.exact = true;

@@ -38,7 +38,7 @@ Master::Master(const Model& model, int64_t uncutAllowance)
   }
   penalty_ = basePenalty_ = 2 * rate * stretch + 1;
   tolerance_ = 1e-7 * scale;
-  loadPenalty_ = 2 * stretch + 1;
+  loadPenalty_ = baseLoadPenalty_ = 2 * stretch + 1;
 
   for (int i = 0; i < n; ++i) {
     const int rows[2] = {i, uncutRow_};
@@ -319,14 +319,15 @@ LpOutcome Master::Solve(double deadlineMs, const std::atomic<bool>* abort) {
     for (int32_t b : restriction_.bars) bars += b;
     out.bound = out.value - tolerance_ * bars;
     // An overflowing uncut row means the penalty was too low to tell: raise
-    // it and solve again. The value is a valid bound either way.
-    // In kLastLoad mode covering a piece always costs less than its
-    // penalty, so an overflow there means the pieces do not fit.
-    if (mode_ != Mode::kOptimize || out.artificial <= 1e-7 || !priced ||
-        raise >= kMaxPenaltyRaises || penalty_ >= kPenaltyCeiling * basePenalty_) {
+    // it and solve again. The value is a valid bound either way, since no
+    // plan overflows.
+    double& penalty = mode_ == Mode::kLastLoad ? loadPenalty_ : penalty_;
+    const double base = mode_ == Mode::kLastLoad ? baseLoadPenalty_ : basePenalty_;
+    if (mode_ == Mode::kFeasibility || out.artificial <= 1e-7 || !priced ||
+        raise >= kMaxPenaltyRaises || penalty >= kPenaltyCeiling * base) {
       return out;
     }
-    penalty_ *= 10;
+    penalty *= 10;
     ApplyObjective();
   }
 }

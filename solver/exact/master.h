@@ -132,6 +132,7 @@ class Master {
   double penalty_ = 1;  // per unit of overflowing uncut length
   double basePenalty_ = 1;
   double loadPenalty_ = 1;  // the same in kLastLoad mode
+  double baseLoadPenalty_ = 1;
   double tolerance_ = 1e-6;
   bool pricingComplete_ = true;
   int firstPattern_ = 0;

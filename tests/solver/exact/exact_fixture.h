@@ -35,6 +35,23 @@ inline ExactInput SmallInstance(uint32_t seed, const Rules& rules, int maxPieces
   return in;
 }
 
+// A small instance where pieces of a quarter to a half bar leave little
+// room: linear programmes are often feasible where no plan is.
+inline ExactInput TightInstance(uint32_t seed, const Rules& rules, int maxPieces = 8) {
+  std::mt19937 rng(seed);
+  const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  ExactInput in;
+  in.rules = rules;
+  in.stock = {{1000, 100, pick(2, 4)}, {900 - pick(0, 2) * 50, 85, pick(1, 3)}};
+  int pieces = 0;
+  while (pieces < maxPieces) {
+    const int q = std::min(pick(1, 3), maxPieces - pieces);
+    in.parts.push_back(PartGroupIn{pick(25, 52) * 10, q, static_cast<int>(in.parts.size()) + 1});
+    pieces += q;
+  }
+  return in;
+}
+
 // A realistic random order: lengths in hundredths of a millimetre.
 inline ExactInput OrderInstance(uint32_t seed, const Rules& rules) {
   std::mt19937 rng(seed);

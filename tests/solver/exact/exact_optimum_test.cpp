@@ -69,8 +69,9 @@ class ExactOptimum : public ::testing::TestWithParam<RuleCase> {};
 TEST_P(ExactOptimum, EqualsTheEnumeration) {
   if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
   const RuleCase& c = GetParam();
-  for (uint32_t seed = 1; seed <= 30; ++seed) {
-    const ExactInput in = SmallInstance(seed * 7919u + 13u, c.rules);
+  for (uint32_t seed = 1; seed <= 50; ++seed) {
+    const ExactInput in = seed <= 30 ? SmallInstance(seed * 7919u + 13u, c.rules)
+                                     : TightInstance(seed * 97u + 3u, c.rules);
     const ExactResult r = SolveExact(in);
     ASSERT_EQ(r.status, Status::kOptimal) << c.name << " seed " << seed << ": " << r.message;
     ASSERT_TRUE(r.proven);
