@@ -497,23 +497,21 @@ class Engine {
     if (!complete || Stopped()) return Outcome::kUnknown;
     ++stats_.enumerations;
     stats_.enumeratedColumns += static_cast<int32_t>(columns.size());
-    // A question of feasibility: no objective; the target becomes the
-    // uncut row's limit (kFeasibility) or a row on the plan's worth.
-    const bool uncutTarget = mode == Mode::kFeasibility;
-    Master all(m_, uncutTarget ? static_cast<int64_t>(std::floor(target + 1e-6))
-                               : static_cast<int64_t>(allowance_));
-    all.SetMode(Mode::kOptimize);
+    // Plans within r at or below the target, as an integer programme: the
+    // least uncut length cut off at the allowance (or at the target when that
+    // is what is asked), or with a last bar its worth cut off at the target.
+    Master all(m_, static_cast<int64_t>(allowance_));
+    const bool worth = mode == Mode::kOptimize && r.lastOpen;
+    all.SetMode(worth ? Mode::kOptimize : Mode::kFeasibility);
     all.Restrict(r);
     all.AddMany(columns);
     MipRequest req;
-    req.patternCost.assign(all.Pool().size(), 0.0);
-    req.uncutCost.assign(m_.parts.size(), 0.0);
-    if (!uncutTarget && r.lastOpen) {
-      std::vector<double> worth(all.Pool().size());
-      for (size_t p = 0; p < worth.size(); ++p) worth[p] = all.ColumnCost(static_cast<int>(p));
+    if (worth) {
       const bool integral = !m_.costObjective;
-      req.rows.emplace_back(worth,
-                            target + (integral ? 0.5 : 1e-6 * std::max(1.0, std::fabs(target))));
+      req.cutoff = target + (integral ? 0.5 : 1e-6 * std::max(1.0, std::fabs(target)));
+    } else {
+      const double uncut = mode == Mode::kFeasibility ? target : allowance_;
+      req.cutoff = std::floor(uncut + 1e-6) + 0.5;
     }
     req.nodeLimit = kEnumerationMipNodes;
     req.timeLimitMs = Remaining();
