@@ -90,7 +90,8 @@ enum class Status {
 };
 
 // Figures of a plan, in the caller's units; the last bar is counted in the
-// totals and shown apart as well.
+// totals and shown apart as well. The objective is in cost units when cost
+// mode applies (some bar costs more than 0), else in length units.
 struct PlanFigures {
   int32_t bars = 0;
   int64_t stockLength = 0;
@@ -124,7 +125,9 @@ struct ExactResult {
   std::string message;  // why a plan is missing or not proven
   Plan plan;
   PlanFigures figures;
-  double lowerBound = 0;  // on figure 2, for plans that cut the same length
+  // On figure 2 for plans that cut the same length: in cost units when
+  // cost mode applies (some bar costs more than 0), else in length units.
+  double lowerBound = 0;
   bool proven = false;
   double elapsedMs = 0;
   ExactStats stats;
