@@ -29,7 +29,7 @@ constexpr size_t kListLimit = 20000;
 // the gap, over the generated patterns, and for fewer layouts.
 constexpr int32_t kEnumerationMipNodes = 20000;
 constexpr int32_t kPoolMipNodes = 300;
-constexpr int32_t kLayoutMipNodes = 500;
+constexpr int32_t kLayoutMipNodes = 150;
 
 // A stock profile: bars of each stock type.
 struct Profile {
@@ -871,6 +871,16 @@ class Engine {
     master_->Restrict(r);
     MipRequest req;
     req.layoutCount = true;
+    // The best plan as the start: its patterns are in the pool.
+    req.start.assign(master_->Pool().size(), 0.0);
+    const auto use = [&](const ModelPattern& p, bool last) {
+      const Column c{p.stock, last, p.counts};
+      for (size_t k = 0; k < master_->Pool().size(); ++k) {
+        if (master_->Pool()[k] == c) req.start[k] += p.bars;
+      }
+    };
+    for (const ModelPattern& p : best_.patterns) use(p, false);
+    if (best_.hasLast) use(best_.last, true);
     req.nodeLimit = kLayoutMipNodes;
     req.timeLimitMs = Remaining();
     req.abort = in_.abort;

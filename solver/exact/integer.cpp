@@ -10,6 +10,7 @@
 #include <ClpSimplex.hpp>
 #include <CoinPackedVector.hpp>
 #include <OsiClpSolverInterface.hpp>
+#include <algorithm>
 #include <cmath>
 
 namespace solver::exact {
@@ -68,9 +69,11 @@ MipOutcome SolveMip(const Master& master, const MipRequest& req) {
       const int column = si.getNumCols();
       si.addCol(CoinPackedVector(), 0.0, 1.0, 1.0);
       si.setInteger(column);
+      // No pattern is cut on more bars than its stock type offers.
+      const double most = std::min(100.0, lp.rowUpper()[master.StockRow(master.Pool()[p].stock)]);
       CoinPackedVector link;
       link.insert(first + p, 1.0);
-      link.insert(column, -100.0);  // no pattern is cut on more bars than that
+      link.insert(column, -std::max(1.0, most));
       si.addRow(link, -si.getInfinity(), 0.0);
     }
   }
@@ -102,9 +105,14 @@ MipOutcome SolveMip(const Master& master, const MipRequest& req) {
   model.addHeuristic(&heuristic);
   AbortHandler handler(req.abort);
   model.passInEventHandler(&handler);
-  if (!req.start.empty() && !req.layoutCount) {
+  if (!req.start.empty()) {
     std::vector<double> start(model.getNumCols(), 0.0);
     for (int p = 0; p < patterns; ++p) start[first + p] = req.start[p];
+    if (req.layoutCount) {
+      // The yes/no columns follow the original ones, one per pattern.
+      const int yes = model.getNumCols() - patterns;
+      for (int p = 0; p < patterns; ++p) start[yes + p] = req.start[p] > 0 ? 1.0 : 0.0;
+    }
     model.setBestSolution(start.data(), static_cast<int>(start.size()), COIN_DBL_MAX, true);
   }
   model.branchAndBound();

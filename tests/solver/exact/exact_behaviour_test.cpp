@@ -202,6 +202,22 @@ TEST(ExactBehaviour, NeverWorseThanTheSearch) {
   EXPECT_GE(proven, total - 2);
 }
 
+// Fewer layouts come after figures 1 to 3: the same stock, never more
+// layouts than without the setting.
+TEST(ExactBehaviour, FewerLayoutsKeepTheOptimum) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  for (uint32_t seed : {2u, 11u, 23u, 41u}) {
+    ExactInput in = OrderInstance(seed, Rules{});
+    const ExactResult plain = SolveExact(in);
+    in.rules.reduceLays = 3;
+    const ExactResult fewer = SolveExact(in);
+    ASSERT_EQ(CheckPlan(in, fewer.plan), "") << "seed " << seed;
+    EXPECT_EQ(fewer.figures.stockLength, plain.figures.stockLength) << "seed " << seed;
+    EXPECT_EQ(fewer.figures.piecesUncut, plain.figures.piecesUncut);
+    EXPECT_LE(fewer.figures.layouts, plain.figures.layouts) << "seed " << seed;
+  }
+}
+
 TEST(ExactBehaviour, StubSaysNotAvailable) {
   if (ExactAvailable()) GTEST_SKIP() << "this build has the exact method";
   const ExactResult r = SolveExact(OrderInstance(1, Rules{}));
