@@ -1,8 +1,10 @@
 #include "solver_call.h"
 
+#include <memory>
 #include <type_traits>
 
 #include "tarvolin/cut_optimize.h"
+#include "tarvolin/solver.h"
 
 namespace tarvolin {
 namespace {
@@ -47,6 +49,90 @@ bool TakeArray(Array& array, int count) {
   return marked;
 }
 
+// Copies one item table of a plan into a result array with the item count
+// in slot 0 and the marker behind the last item, as the flat call leaves it.
+template <typename Array, typename Value>
+void CopyItems(Array& array, const Value* items, int count) {
+  array.fill(0);
+  array[0] = static_cast<typename Array::value_type>(count);
+  for (int i = 1; i <= count; ++i) array[i] = static_cast<typename Array::value_type>(items[i]);
+  array[count + 1] = TARVOLIN_RESULT_ARRAY_MARKER;
+}
+
+TarvolinSettings ExactSettings(const OptimizerSettings& o, int progressWindowMode,
+                               bool showMessages) {
+  TarvolinSettings t{};
+  t.costMode = o.optimizeCost;
+  t.ignoreLast = o.ignoreLastStock;
+  t.effortLevel = o.effortLevel;
+  t.reduceLayouts = o.reduceLayouts;
+  t.preferShort = o.stockLengthPreference;
+  t.maxStockGroups = o.maxDifferentStocks;
+  t.maxDifferentPieces = o.maxDifferentPieces > 0 ? o.maxDifferentPieces : 0;
+  t.bundleSize = o.maxDifferentPieces < -1 ? -o.maxDifferentPieces : 0;
+  t.minReusable = o.minReusableLength;
+  t.kerf = o.kerf;
+  t.endZone = o.endZone;
+  t.gripLength = o.gripLength;
+  t.timeLimitSeconds = o.timeLimitSeconds;
+  t.iterationMultiplier = o.iterationMultiplier;
+  t.layoutsByMark = o.layoutsByMark;
+  t.progressMode = progressWindowMode;
+  t.maxPiecesPerLayout = o.maxPiecesPerLayout;
+  t.showErrorBoxes = showMessages ? 1 : 0;
+  t.method = o.method;
+  t.exactTimeLimitSeconds = o.exactTimeLimitSeconds;
+  return t;
+}
+
+// The exact method goes through the struct call in a context of its own.
+int32_t CallExactSolver(const OptimizerSettings& o, int progressWindowMode, bool showMessages,
+                        const SolverInput& in, SolverResults& r) {
+  const std::unique_ptr<TarvolinContext, void (*)(TarvolinContext*)> context(
+      TarvolinCreateContext(), TarvolinDestroyContext);
+  if (!context) return TARVOLIN_ERROR_UNEXPECTED;
+  TarvolinProblem problem{};
+  problem.stockGroupCount = in.stockLengths[0];
+  for (int g = 1; g <= problem.stockGroupCount; ++g) {
+    problem.stockGroups[g] = {in.stockLengths[g], in.stockCosts[g], in.stockQuantities[g]};
+  }
+  problem.partGroupCount = in.partLengths[0];
+  for (int g = 1; g <= problem.partGroupCount; ++g) {
+    problem.partGroups[g] = {in.partLengths[g], in.partMarkIds[g], in.partQuantities[g]};
+  }
+  const TarvolinSettings settings = ExactSettings(o, progressWindowMode, showMessages);
+  auto plan = std::make_unique<TarvolinPlan>();
+  const int32_t error = TarvolinSolve(context.get(), &settings, &problem, nullptr, plan.get());
+  if (error != 0) return error;
+  const TarvolinPlan& p = *plan;
+  r.criterion = p.criterion;
+  r.utilization = p.utilization;
+  r.stockUsed = p.stockUsed;
+  r.partsCut = p.partsCut;
+  r.lengthUsed = p.lengthUsed;
+  r.wasteSum = p.wasteSum;
+  r.costUsed = p.costUsed;
+  r.lastStock = p.lastStock;
+  r.lastParts = p.lastParts;
+  r.lastLengthUsed = p.lastLengthUsed;
+  r.lastWaste = p.lastWaste;
+  r.lastCost = p.lastCost;
+  r.patternCount = p.patternCount;
+  r.layoutCount = p.layoutCount;
+  r.layoutCuts = p.layoutCuts;
+  CopyItems(r.partItemGroup, p.partItemGroup, p.partItemCount);
+  CopyItems(r.partItemStock, p.partItemStock, p.partItemCount);
+  CopyItems(r.stockItemGroup, p.stockItemGroup, p.stockItemCount);
+  CopyItems(r.stockItemLayout, p.stockItemLayout, p.stockItemCount);
+  CopyItems(r.stockItemPattern, p.stockItemPattern, p.stockItemCount);
+  CopyItems(r.stockItemParts, p.stockItemParts, p.stockItemCount);
+  CopyItems(r.stockItemWaste, p.stockItemWaste, p.stockItemCount);
+  r.lowerBound = p.lowerBound;
+  r.proven = p.proven != 0;
+  r.exactMs = p.exactMs;
+  return 0;
+}
+
 }  // namespace
 
 SolverInput PackSolverInput(const MaterialPlan& plan) {
@@ -64,6 +150,7 @@ SolverInput PackSolverInput(const MaterialPlan& plan) {
 
 int32_t CallSolver(const OptimizerSettings& o, int progressWindowMode, bool showMessages,
                    const SolverInput& in, SolverResults& r) {
+  if (o.method == kMethodExact) return CallExactSolver(o, progressWindowMode, showMessages, in, r);
   int32_t error = 0;
   int32_t errorBoxes = showMessages ? 1 : 0;
   CutOptimize(&error, &errorBoxes, o.optimizeCost, o.ignoreLastStock, o.effortLevel,
