@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <utility>
 
 #include "fract.h"
@@ -182,7 +183,9 @@ bool ReadOptimizerSettings(RunState& run, Toolkit& toolkit) {
     o.maxPiecesPerLayout = r.IntegerLine(0, 100);
     const int bundle = r.IntegerLine(0, 100);
     if (bundle > 0) o.maxDifferentPieces = -bundle;
-    for (int line = 14; line <= 16; ++line) r.IntegerLine(0, 100);  // range-checked only
+    o.method = r.IntegerLine(0, 100);
+    o.exactTimeLimitSeconds = r.IntegerLine(0, 100);
+    r.IntegerLine(0, 100);  // range-checked only
     r.IntegerLine(kEndMarker, kEndMarker);
   } else {
     r.FailFile("The file cannot be read: " + run.optSetFile);
@@ -195,6 +198,15 @@ bool ReadOptimizerSettings(RunState& run, Toolkit& toolkit) {
     LogError(run, toolkit, "Optimizer Settings file reading error\r" + r.FailureText());
     if (!OfferDefaults(run, toolkit, "Load default Optimizer Settings and go?")) return false;
     LoadDefaultOptimizerSettings(run.opt);
+  }
+  if (o.method != kMethodSearch && o.method != kMethodExact) {
+    LogWarning(run, toolkit,
+               "Unknown solution method " + std::to_string(o.method) + ": the search is used");
+    o.method = kMethodSearch;
+  }
+  if (o.method == kMethodExact && o.maxDifferentPieces < -1) {
+    LogWarning(run, toolkit, "Exact method does not cut stock bundles: the search is used");
+    o.method = kMethodSearch;
   }
   return true;
 }

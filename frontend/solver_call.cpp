@@ -56,6 +56,8 @@ TarvolinSettings BuildSolverSettings(const OptimizerSettings& o, int progressWin
   s.progressMode = progressWindowMode;
   s.maxPiecesPerLayout = o.maxPiecesPerLayout;
   s.showErrorBoxes = showMessages ? 1 : 0;
+  s.method = o.method;
+  s.exactTimeLimitSeconds = o.exactTimeLimitSeconds;
   return s;
 }
 
@@ -79,6 +81,9 @@ int32_t CallSolver(TarvolinContext* context, const TarvolinView* view,
   r.patternCount = plan.patternCount;
   r.layoutCount = plan.layoutCount;
   r.layoutCuts = plan.layoutCuts;
+  r.lowerBound = plan.lowerBound;
+  r.proven = plan.proven != 0;
+  r.exactMs = plan.exactMs;
   r.partItemCount = std::clamp(plan.partItemCount, 0, kMaxItems);
   r.stockItemCount = std::clamp(plan.stockItemCount, 0, kMaxItems);
   CopyItems(r.partItemGroup, plan.partItemGroup, r.partItemCount);

@@ -72,7 +72,13 @@ struct OptimizerSettings {
   int32_t iterationMultiplier = 20;
   int32_t layoutsByMark = 0;
   int32_t maxPiecesPerLayout = 0;
+  int32_t method = 0;                 // kMethodSearch or kMethodExact
+  int32_t exactTimeLimitSeconds = 0;  // per material; 0: the solver's default
 };
+
+// Solution methods (optimizer settings line 14).
+inline constexpr int32_t kMethodSearch = 0;
+inline constexpr int32_t kMethodExact = 1;
 
 // The run as the writers see it: the banner and the input files the report
 // names, the settings it ran with and how numbers are written.
@@ -118,6 +124,11 @@ struct SolverResults {
   std::array<int32_t, kResultArraySize> stockItemWaste{};
   int partItemCount = 0;   // slot 0 of partItemStock
   int stockItemCount = 0;  // slot 0 of stockItemLayout
+  // The exact method's figures: the lower bound on the stock length used
+  // (cost mode: the stock cost), and whether the plan meets it.
+  double lowerBound = 0;
+  bool proven = false;
+  int32_t exactMs = 0;
 };
 
 // One material: its groups as read, the solver's plan for them and the

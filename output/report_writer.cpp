@@ -70,6 +70,32 @@ std::string CalcTimeText(const ReportContext& context, const MaterialPlan& plan,
   return output_text::ScaledFixedText(output_text::ScaleRounded(seconds, 1), 1, decimalSeparator);
 }
 
+// Whether the exact method's objective is in cost units: cost mode with
+// some bar that costs anything.
+bool BoundInCost(const RunRecord& run, const MaterialPlan& plan) {
+  if (run.opt.optimizeCost == 0) return false;
+  for (int g = 1; g <= plan.stockGroupCount; ++g) {
+    if (plan.stockGroups[g].cost > 0) return true;
+  }
+  return false;
+}
+
+// The exact method's lower bound (rounded up: the objective is a whole
+// number of units) and whether the plan meets it.
+void WriteBoundLines(TextOutFile& out, const RunRecord& run, const MaterialPlan& plan,
+                     const ReportWidths& widths) {
+  const SolverResults& r = plan.results;
+  const double rounded = std::ceil(r.lowerBound - 1e-6);
+  const auto bound = static_cast<int32_t>(std::clamp<double>(rounded, 0, INT32_MAX));
+  if (BoundInCost(run, plan))
+    out.WriteLine("Lower bound cost:   " +
+                  RightAligned(CostText(bound, run.format), widths.totalsLength));
+  else
+    out.WriteLine("Lower bound length: " +
+                  RightAligned(LengthText(bound, run.format), widths.totalsLength));
+  out.WriteLine("Proven optimal:     " + RightAligned(r.proven ? "Y" : "N", widths.totalsLength));
+}
+
 void WriteTotals(TextOutFile& out, const RunRecord& run, const MaterialPlan& plan,
                  const ReportContext& context, const ReportWidths& widths) {
   const SolverResults& r = plan.results;
@@ -110,6 +136,7 @@ void WriteTotals(TextOutFile& out, const RunRecord& run, const MaterialPlan& pla
   out.WriteLine(
       "Total Utilization,%:" + RightAligned(UtilizationText(r.utilization), kUtilizationWidth) +
       "     Calc.time: " + CalcTimeText(context, plan, format.decimalSeparator) + " sec");
+  if (run.opt.method == kMethodExact) WriteBoundLines(out, run, plan, widths);
   out.WriteLine("");
 }
 
@@ -262,6 +289,7 @@ void WriteReportHeading(TextOutFile& out, const RunRecord& run, const ReportCont
     length("Gripping (usable):     ", o.gripLength);
   else
     length("End-zone (non-usable): ", o.endZone);
+  if (o.method == kMethodExact) out.WriteLine("Solution method:            Exact");
   out.WriteLine("");
   out.WriteLine("");
 }

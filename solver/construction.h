@@ -27,6 +27,15 @@ bool CommitAllowed(const SolverState& st, int barLength, int barRemaining, int b
 // waste length or a product of small fractions.
 inline constexpr float kNoCountsRated = 5.5e26f;
 
+// The fit rule of one bar, in working lengths: pieces that take `load` of a
+// bar offering `barLength` fit when the load does not exceed it and the bar
+// can still be gripped: the rest is at least the gripping length, or one of
+// the pieces (the longest, `longest`) is at least that long itself.
+inline bool LayoutFits(int64_t barLength, int64_t load, int64_t longest, int64_t gripLength) {
+  const int64_t rest = barLength - load;
+  return rest >= 0 && (rest >= gripLength || longest >= gripLength);
+}
+
 // The count enumeration of a combination on the current bar.
 struct ComboCounts {
   int groups = 2;                  // 2 or 3

@@ -759,6 +759,10 @@ void OrderLayoutsByWaste(SolverState& st) {
   }
 }
 
+void ConsolidateBestPlan(SolverState& st) {
+  ConsolidateResult(st);
+}
+
 void RaiseConsistencyErrors(SolverState& st) {
   if (!st.tuning.consistencyChecks) return;
   for (int k = 1; k <= kLastCheck; ++k) {

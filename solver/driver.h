@@ -49,6 +49,11 @@ bool UpdateBestTen(SolverState& st, int32_t m);
 // layout of the bar with the largest waste carries the highest number.
 void OrderLayoutsByWaste(SolverState& st);
 
+// Numbers, groups and tidies the layouts of the plan in the result tables
+// (resultStockOfPiece, result.lastStock) and fills the result record, as
+// for a new best plan.
+void ConsolidateBestPlan(SolverState& st);
+
 // Raises error 100 + k for every non-zero consistency counter k.
 void RaiseConsistencyErrors(SolverState& st);
 

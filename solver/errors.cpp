@@ -34,6 +34,7 @@ constexpr ErrorMessage kMessages[] = {
     {TARVOLIN_ERROR_END_ZONE_TOO_LONG, "End Gap exceeds stock length"},
     {TARVOLIN_ERROR_BUNDLE_TOO_LARGE, "Stock bundle exceeds part Qty"},
     {TARVOLIN_ERROR_SETTINGS, "Error Opt.Settings"},
+    {TARVOLIN_ERROR_EXACT_NOT_AVAILABLE, "Exact method not available in this build"},
 };
 
 constexpr const char* kCheckText = "Calc.Check";

@@ -146,7 +146,9 @@ bool CheckSettings(SolverState& st, const TarvolinSettings& in) {
                   InRange(in.maxDifferentPieces, 0, kMaxItems) && bundleOk &&
                   (in.bundleSize == 0 || in.maxDifferentPieces == 0) &&
                   InRange(in.maxPiecesPerLayout, 0, kMaxItems) && in.kerf >= 0 && in.endZone >= 0 &&
-                  in.gripLength >= 0 && in.minReusable >= 0 && in.progressMode >= 0;
+                  in.gripLength >= 0 && in.minReusable >= 0 && in.progressMode >= 0 &&
+                  InRange(in.method, 0, 1) && InRange(in.exactTimeLimitSeconds, 0, 100) &&
+                  InRange(in.computeBound, 0, 1);
   if (!ok) {
     RaiseError(st, TARVOLIN_ERROR_SETTINGS);
     return false;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "consolidation.h"
+#include "construction.h"
 #include "solver_state.h"
 
 namespace solver {
@@ -90,11 +91,8 @@ void ShiftToShorterBars(SolverState& st) {
       const int32_t from = FindInBarsByGroup(run, listCount, [&](int32_t bar) {
         const int32_t h = run.stockGroup[bar];
         if (h >= g || run.stockState[bar] != kBarUsed) return false;
-        const int32_t d = run.stockGroupLength[h] - run.stockGroupLength[g];
-        const int32_t left = run.stockRemainder[bar];
-        if (left < d) return false;
-        // A short rest must still leave the bar grippable.
-        return left - d >= run.gripLength || LongestPiece(run, bar) >= run.gripLength;
+        const int32_t used = run.stockGroupLength[h] - run.stockRemainder[bar];
+        return LayoutFits(run.stockGroupLength[g], used, LongestPiece(run, bar), run.gripLength);
       });
       if (from == 0) break;
       MoveLayout(run, from, to,

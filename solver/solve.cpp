@@ -5,6 +5,7 @@
 
 #include "context.h"
 #include "driver.h"
+#include "exact_call.h"
 #include "prepare.h"
 #include "solver_services.h"
 #include "solver_state.h"
@@ -30,6 +31,10 @@ void RunSteps(SolverState& st, const TarvolinSettings& settings, const TarvolinP
   ResetRecord(st.tuning);
 
   if (!CheckSettings(st, settings)) return;
+  if (ExactMissing(settings)) {
+    RaiseError(st, TARVOLIN_ERROR_EXACT_NOT_AVAILABLE);
+    return;
+  }
   TakeOverTarget(st, problem.target);
 
   CheckGroups(st, problem, mismatch);
@@ -51,6 +56,8 @@ void RunSteps(SolverState& st, const TarvolinSettings& settings, const TarvolinP
   if (st.error.number != 0) return;
 
   WriteResults(st, plan);
+  AddExactFigures(st, settings, problem, plan);
+  if (st.error.number != 0) return;
   CloseProgressWindow(st);
 }
 

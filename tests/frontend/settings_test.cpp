@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "frontend_fixture.h"
+#include "logs.h"
 
 namespace tarvolin {
 namespace {
@@ -238,6 +239,38 @@ TEST_F(OptimizerSettingsTest, EndLengthKindAndBundleSize) {
   EXPECT_EQ(run.opt.maxDifferentPieces, -3);
 }
 
+TEST_F(OptimizerSettingsTest, MethodLineChoosesTheSolutionMethod) {
+  struct Case {
+    const char* method;
+    const char* bundle;
+    int32_t expected;
+    const char* warning;  // nullptr: none
+  };
+  const Case cases[] = {
+      {"0", "0 bundle", kMethodSearch, nullptr},
+      {"1", "0 bundle", kMethodExact, nullptr},
+      {"7", "0 bundle", kMethodSearch, "Unknown solution method 7: the search is used"},
+      {"1", "3 bundle", kMethodSearch,
+       "Exact method does not cut stock bundles: the search is used"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.method) + " / " + c.bundle);
+    std::vector<std::string> lines = OptSetLines();
+    lines[12] = c.bundle;
+    lines[13] = c.method;
+    lines[14] = "30";
+    ASSERT_TRUE(Read(lines));
+    EXPECT_EQ(run.opt.method, c.expected);
+    EXPECT_EQ(run.opt.exactTimeLimitSeconds, 30);
+  }
+  FinishRun(run, tk, false, "");
+  std::string expected;
+  for (const Case& c : cases) {
+    if (c.warning != nullptr) expected += std::string(c.warning) + "\r\n\r\n";
+  }
+  EXPECT_EQ(WarningLog(), expected + "END");
+}
+
 TEST_F(OptimizerSettingsTest, FaultyFilesOfferTheDefaults) {
   struct Case {
     const char* what;
@@ -255,6 +288,8 @@ TEST_F(OptimizerSettingsTest, FaultyFilesOfferTheDefaults) {
       {"effort out of range", 5, "11", "out of range 0..10"},
       {"pieces out of range", 7, "101", "out of range 0..100"},
       {"end kind out of range", 11, "2", "out of range 0..1"},
+      {"method out of range", 14, "101", "out of range 0..100"},
+      {"exact time limit out of range", 15, "101", "out of range 0..100"},
       {"unused line out of range", 16, "101", "out of range 0..100"},
       {"wrong end marker", 17, "0", "not the end marker 555"},
   };

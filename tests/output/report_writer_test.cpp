@@ -167,6 +167,39 @@ TEST_F(ReportTest, UtilisationKeepsAPointAndRoundsHalvesUp) {
             std::string::npos);
 }
 
+// With the exact method the heading gains the method line after the last
+// settings line, and the totals the bound and the proof, right-aligned with
+// the length lines above them.
+TEST_F(ReportTest, ExactMethodAddsItsLines) {
+  auto search = SteelPlan();
+  SetDefaultOptimizerSettings(search->opt);
+  std::string expected =
+      Written(*search, [](PlanCase& r) { WriteReportHeading(r.report, r, kContext); });
+  const size_t endZone = expected.find("End-zone (non-usable):");
+  const size_t lineEnd = expected.find("\r\n", endZone) + 2;
+  expected.insert(lineEnd, "Solution method:            Exact\r\n");
+
+  auto run = SteelPlan();
+  SetDefaultOptimizerSettings(run->opt);
+  run->opt.method = kMethodExact;
+  EXPECT_EQ(Written(*run, [](PlanCase& r) { WriteReportHeading(r.report, r, kContext); }),
+            expected);
+
+  run->plan.results.lowerBound = 2345600.2;  // rounds up to 23456.01
+  run->plan.results.proven = false;
+  const std::string text = Section(*run);
+  const size_t used = text.find("Total Length used:  ");
+  ASSERT_NE(used, std::string::npos);
+  const size_t width = text.find("\r\n", used) - used;
+  const std::string bound = "Lower bound length: ";
+  const std::string proof = "Proven optimal:     ";
+  EXPECT_NE(
+      text.find("sec\r\n" + bound + std::string(width - bound.size() - 8, ' ') + "23456.01\r\n" +
+                proof + std::string(width - proof.size() - 1, ' ') + "N\r\n\r\n"),
+      std::string::npos)
+      << text;
+}
+
 TEST_F(ReportTest, TotalsHeadingWithoutMaterialKey) {
   auto run = SteelPlan();
   run->plan.material.clear();

@@ -38,7 +38,8 @@ TEST(ErrorTextTest, EveryRangeAndTheGapsBetween) {
       {21, "No parts fit in any stock"},
       {24, nullptr},
       {25, "Error Opt.Settings"},
-      {26, nullptr},
+      {26, "Exact method not available in this build"},
+      {27, nullptr},
       {100, nullptr},
       {101, "Calc.Check"},
       {150, "Calc.Check"},
@@ -165,6 +166,44 @@ TEST(SolveTest, SettingsOnlyTheRecordsCanExpress) {
     EXPECT_EQ(TarvolinSolve(context.get(), &settings, &problem, nullptr, plan.get()),
               TARVOLIN_ERROR_SETTINGS);
   }
+}
+
+// The exact method never returns a worse plan than the search, says whether
+// it proved its plan, and gives the same plan for the same input.
+TEST(SolveTest, ExactMethodIsNoWorseThanTheSearchAndRepeatable) {
+  ContextPtr context = NewContext();
+  const TarvolinProblem problem = solver::testing::ToProblem(ValidSetup());
+  TarvolinSettings settings = solver::testing::ToSettings(ValidSetup());
+  auto search = std::make_unique<TarvolinPlan>();
+  ASSERT_EQ(TarvolinSolve(context.get(), &settings, &problem, nullptr, search.get()), 0);
+  EXPECT_EQ(search->proven, 0);
+  settings.method = 1;
+  auto exact = std::make_unique<TarvolinPlan>();
+  const int32_t status = TarvolinSolve(context.get(), &settings, &problem, nullptr, exact.get());
+  if (status == TARVOLIN_ERROR_EXACT_NOT_AVAILABLE) {
+    GTEST_SKIP() << "no exact method in this build";
+  }
+  ASSERT_EQ(status, 0);
+  const auto cut = [](const TarvolinPlan& p) { return p.partsCut + p.lastParts; };
+  const auto objective = [&](const TarvolinPlan& p) {
+    return settings.costMode != 0 ? int64_t{p.costUsed} + p.lastCost
+                                  : int64_t{p.lengthUsed} + p.lastLengthUsed - p.lastWaste;
+  };
+  EXPECT_GE(cut(*exact), cut(*search));
+  if (cut(*exact) == cut(*search)) {
+    EXPECT_LE(objective(*exact), objective(*search));
+  }
+  EXPECT_GT(exact->lowerBound, 0);
+  if (exact->proven != 0 && settings.costMode == 0) {
+    EXPECT_EQ(objective(*exact), static_cast<int64_t>(std::ceil(exact->lowerBound - 1e-6)));
+  }
+  auto again = std::make_unique<TarvolinPlan>();
+  ASSERT_EQ(TarvolinSolve(context.get(), &settings, &problem, nullptr, again.get()), 0);
+  EXPECT_EQ(std::memcmp(again->partItemStock, exact->partItemStock, sizeof exact->partItemStock),
+            0);
+  settings.method = 2;
+  EXPECT_EQ(TarvolinSolve(context.get(), &settings, &problem, nullptr, again.get()),
+            TARVOLIN_ERROR_SETTINGS);
 }
 
 TEST(SolveTest, NullArgumentsShowNothing) {

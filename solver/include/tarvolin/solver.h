@@ -107,6 +107,17 @@ typedef struct TarvolinSettings {
   /* Any value. Not 0: every failure is also shown in an error box. */
   int32_t showErrorBoxes;
   /* Settings of further optimization methods are added after this point. */
+  /* 0..1. 0: the layout search; 1: the exact method (column generation
+   * and integer programming), started from the search's plan; the better
+   * of the two plans is returned. A stock/cut bundle always uses the search.
+   * A build without the exact method fails the call with
+   * TARVOLIN_ERROR_EXACT_NOT_AVAILABLE. */
+  int32_t method;
+  /* 0..100, seconds. Time limit of the exact method; 0: 10 seconds. */
+  int32_t exactTimeLimitSeconds;
+  /* 0..1. 1 with method 0: the plan also carries the column-generation
+   * lower bound (a few milliseconds), so that its gap can be shown. */
+  int32_t computeBound;
 } TarvolinSettings;
 
 /* One group of equal bars. */
@@ -182,6 +193,16 @@ typedef struct TarvolinPlan {
   int32_t stockItemWaste[TARVOLIN_MAX_ITEMS + 1];   /* length units: waste of each bar */
   /* Figures of further optimization methods (bounds) are added after this
    * point. */
+  /* Lower bound on the plan's objective (the stock length used, in cost
+   * mode the stock cost; with the last stock apart, minus its remainder or
+   * the remainder's worth), for plans that cut every piece that fits.
+   * Filled with method 1 or computeBound; 0: none. */
+  double lowerBound;
+  /* 1: the plan is proven optimal by the exact method (objective equal to
+   * the bound); 0: not proven, or method 0. */
+  int32_t proven;
+  /* Milliseconds spent in the exact method (method 1) or on the bound. */
+  int32_t exactMs;
 } TarvolinPlan;
 
 /* Where the solver shows its message boxes and its progress window. Every

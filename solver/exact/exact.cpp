@@ -1,0 +1,959 @@
+// The exact method: a quick plan to start from, column generation for the
+// lower bound, then a search over stock profiles (how many bars of each
+// stock type, and the last bar's type) in the order of their bound. Each
+// profile is ruled out by its linear programme (or the duals of an earlier
+// one), or settled by rounding, a short branch over patterns, or an integer
+// programme over every pattern whose reduced cost fits the gap; the first
+// profile that holds a plan gives the optimum.
+#include "exact.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "integer.h"
+#include "master.h"
+#include "model.h"
+#include "pricing.h"
+#include "solver_services.h"
+
+namespace solver::exact {
+namespace {
+
+constexpr size_t kProfileWindowLimit = 20000;
+constexpr int kDiveNodeLimit = 400;
+constexpr int kQuickDiveNodes = 40;
+constexpr size_t kListLimit = 20000;
+// Branch-and-bound nodes of one integer programme: over every pattern in
+// the gap, over the generated patterns, and for fewer layouts.
+constexpr int32_t kEnumerationMipNodes = 20000;
+constexpr int32_t kPoolMipNodes = 300;
+constexpr int32_t kLayoutMipNodes = 150;
+
+// A stock profile: bars of each stock type.
+struct Profile {
+  std::vector<int32_t> bars;
+  int64_t objective = 0;
+  int64_t length = 0;
+  int32_t barOrder = 0;
+};
+
+// The bound that a converged feasibility programme gives on the uncut
+// length of any profile: its dual solution stays feasible when only the
+// bar limits change.
+struct Certificate {
+  double base = 0;
+  std::vector<double> perBar;  // per stock type: dual - pricing tolerance
+};
+
+enum class Outcome { kFound, kInfeasible, kUnknown };
+
+class Engine {
+ public:
+  explicit Engine(const ExactInput& in) : in_(in), start_(ClockMs()) {
+    if (in.timeLimitMs > 0) deadline_ = start_ + in.timeLimitMs;
+  }
+
+  ExactResult Solve() {
+    ExactResult r;
+    if (!Prepare(r)) return Finish(r);
+    if (Stopped()) {
+      proven_ = false;
+      note_ = "time limit or abort";
+      return Finish(r);
+    }
+    Stage1();
+    CandidateSearch();
+    ReduceLayouts();
+    return Finish(r);
+  }
+
+  BoundResult Bound() {
+    BoundResult b;
+    ExactResult r;
+    if (!Prepare(r)) {
+      b.status = r.status;
+      b.message = r.message;
+      b.elapsedMs = ClockMs() - start_;
+      return b;
+    }
+    master_->SetMode(Mode::kOptimize);
+    master_->SetUncutAllowance(0);
+    const LpOutcome lp = Lp();
+    b.elapsedMs = ClockMs() - start_;
+    if (!lp.solved || !lp.converged) {
+      b.status = Status::kFeasible;
+      b.message = "column generation did not finish";
+      b.lowerBound = 0;
+      return b;
+    }
+    double bound = lp.bound;
+    if (!m_.ignoreLast) {
+      bound = static_cast<double>(SmallestProfileFrom(lp.bound));
+    } else if (!m_.costObjective) {
+      bound = std::ceil(lp.bound - 1e-9);
+    }
+    b.status = Status::kOptimal;
+    b.lowerBound = ToCaller(bound);
+    b.elapsedMs = ClockMs() - start_;
+    return b;
+  }
+
+ private:
+  // ---- Setting up ----
+
+  bool Prepare(ExactResult& r) {
+    if (std::string error = BuildModel(in_, m_); !error.empty()) {
+      r.status = Status::kInvalidInput;
+      r.message = error;
+      return false;
+    }
+    if (in_.rules.bundle >= 2) {
+      r.status = Status::kNotSupported;
+      r.message = "stock/cut bundles are not supported by the exact method";
+      return false;
+    }
+    best_ = GreedyPlan(m_);
+    bestKey_ = KeyOf(m_, best_);
+    if (in_.incumbent != nullptr && CheckPlan(in_, *in_.incumbent).empty()) {
+      ModelPlan given;
+      if (ToModelPlan(in_, m_, *in_.incumbent, given)) Offer(NormalizePlan(m_, given));
+    }
+    master_ = std::make_unique<Master>(m_, Uncut(bestKey_));
+    SeedPool();
+    return true;
+  }
+
+  int64_t Uncut(const PlanKey& key) const { return key.uncut - m_.unfitLength; }
+
+  void SeedPool() {
+    const auto addPlan = [&](const ModelPlan& plan) {
+      for (const ModelPattern& p : plan.patterns) master_->Add(Column{p.stock, false, p.counts});
+      if (plan.hasLast) master_->Add(Column{plan.last.stock, true, plan.last.counts});
+    };
+    addPlan(best_);
+    // One pattern per stock type and part type: as many pieces as fit.
+    for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
+      for (int i = 0; i < static_cast<int>(m_.parts.size()); ++i) {
+        Counts c{};
+        while (c[i] < m_.parts[i].demand) {
+          ++c[i];
+          if (!FitsBar(m_, j, c)) {
+            --c[i];
+            break;
+          }
+        }
+        if (c[i] > 0) master_->Add(Column{j, false, c});
+      }
+    }
+  }
+
+  // ---- Time ----
+
+  bool Stopped() const {
+    if (in_.abort != nullptr && in_.abort->load(std::memory_order_relaxed)) return true;
+    return deadline_ > 0 && ClockMs() >= deadline_;
+  }
+
+  // Time left for one integer programme: what the caller's limit leaves
+  // (0 = no limit).
+  double Remaining() const {
+    if (deadline_ <= 0) return 0;
+    return std::max(1.0, deadline_ - ClockMs());
+  }
+
+  LpOutcome Lp() {
+    LpOutcome lp = master_->Solve(deadline_, in_.abort);
+    stats_.lpRounds += lp.iterations;
+    stats_.pricingNodes += lp.pricingNodes;
+    return lp;
+  }
+
+  MipOutcome Mip(const MipRequest& req) {
+    const double t = ClockMs();
+    MipOutcome mip = SolveMip(*master_, req);
+    stats_.mips += 1;
+    stats_.mipMs += ClockMs() - t;
+    return mip;
+  }
+
+  // ---- Plans ----
+
+  void Offer(const ModelPlan& plan) {
+    if (!ValidPlan(m_, plan)) return;
+    const PlanKey key = KeyOf(m_, plan);
+    if (CompareKeys(key, bestKey_) < 0) {
+      best_ = plan;
+      bestKey_ = key;
+    }
+  }
+
+  ModelPlan PlanFrom(const std::vector<int32_t>& x, const std::vector<Column>& fixed) const {
+    return PlanFrom(master_->Pool(), x, fixed);
+  }
+
+  ModelPlan PlanFrom(const std::vector<Column>& pool, const std::vector<int32_t>& x,
+                     const std::vector<Column>& fixed) const {
+    ModelPlan plan;
+    const auto add = [&](const Column& c, int32_t bars) {
+      if (bars < 1) return;
+      if (c.last) {
+        plan.hasLast = true;
+        plan.last = ModelPattern{c.stock, c.counts, 1};
+      } else {
+        plan.patterns.push_back(ModelPattern{c.stock, c.counts, bars});
+      }
+    };
+    for (size_t p = 0; p < x.size() && p < pool.size(); ++p) add(pool[p], x[p]);
+    for (const Column& c : fixed) add(c, 1);
+    return NormalizePlan(m_, plan);
+  }
+
+  // ---- Figure 1: the most length cut ----
+
+  // Bar limits of the stock types a plan may use: every type, or with a
+  // limit on different stock groups each choice of that many types.
+  std::vector<std::vector<int32_t>> TypeChoices() const {
+    const int types = static_cast<int>(m_.stock.size());
+    std::vector<int32_t> all;
+    for (const StockType& s : m_.stock) all.push_back(s.quantity);
+    if (m_.diffStocks < 1) return {all};
+    std::vector<std::vector<int32_t>> out;
+    std::vector<int32_t> limits(types, 0);
+    std::function<void(int, int)> choose = [&](int j, int left) {
+      if (left == 0 || j == types) {
+        if (left == 0) out.push_back(limits);
+        return;
+      }
+      limits[j] = all[j];
+      choose(j + 1, left - 1);
+      limits[j] = 0;
+      choose(j + 1, left);
+    };
+    choose(0, std::min(m_.diffStocks, types));
+    return out;
+  }
+
+  // Fewer uncut pieces, until no choice of stock types allows less.
+  void Stage1() {
+    if (Uncut(bestKey_) == 0) return;
+    uncutFloor_ = Uncut(bestKey_);
+    for (const std::vector<int32_t>& limits : TypeChoices()) {
+      Restriction r = master_->Whole();
+      r.bars = r.regularBars = limits;
+      r.lastOpen = false;
+      for (;;) {
+        if (Uncut(bestKey_) == 0) break;
+        allowance_ = static_cast<double>(Uncut(bestKey_) - 1);
+        const Outcome o = Check(r, false, Mode::kFeasibility, allowance_);
+        if (o == Outcome::kUnknown) uncutFloor_ = 0;
+        if (o != Outcome::kFound) break;
+      }
+      if (Stopped()) uncutFloor_ = 0;
+    }
+    master_->Restrict(master_->Whole());
+    master_->SetUncutAllowance(Uncut(bestKey_));
+  }
+
+  // ---- Figure 2: candidates in the order of their bound ----
+  //
+  // A candidate is a profile of regular bars, with or without a last bar
+  // of a given stock type. Without a last bar its objective is fixed by
+  // the profile; with one, the bound adds the least working length the
+  // last bar must carry (from the linear programme, then raised step by
+  // step while no plan carries that little). Candidates are examined in the
+  // order of their bound; the first that holds a plan gives the optimum.
+
+  struct Candidate {
+    std::vector<int32_t> bars;  // regular bars per stock type
+    int last = -1;              // stock type of the last bar, -1 = none
+    int64_t regular = 0;        // objective of the regular bars
+    int64_t length = 0;         // stock length, the last bar included
+    int32_t barOrder = 0;
+    int64_t load = 0;  // working length the bound allows the last bar
+    double bound = 0;
+    bool exact = false;  // the last bar's load comes from the linear programme
+  };
+
+  // Heap order: the smallest bound on top; ties by length, bar order, then
+  // the profile itself so that the order never depends on the heap.
+  static bool After(const Candidate& a, const Candidate& b) {
+    if (a.bound != b.bound) return a.bound > b.bound;
+    if (a.length != b.length) return a.length > b.length;
+    if (a.barOrder != b.barOrder) return a.barOrder > b.barOrder;
+    if (a.last != b.last) return a.last > b.last;
+    return a.bars > b.bars;
+  }
+
+  int64_t Weight(int j) const { return static_cast<int64_t>(m_.BarWeight(j)); }
+
+  double LastRate(int j) const {
+    return m_.costObjective ? static_cast<double>(m_.stock[j].cost) / m_.stock[j].length : 1.0;
+  }
+
+  bool LastAllowed(const std::vector<int32_t>& bars, int j) const {
+    if (m_.LastCapacity(j) < 1 || bars[j] + 1 > m_.stock[j].quantity) return false;
+    int types = 0, count = 0;
+    for (size_t k = 0; k < bars.size(); ++k) {
+      types += bars[k] > 0 || static_cast<int>(k) == j ? 1 : 0;
+      count += bars[k];
+    }
+    return count >= 1 && (m_.diffStocks < 1 || types <= m_.diffStocks);
+  }
+
+  // What the bars must hold: working length and pieces, less what the
+  // uncut allowance may leave.
+  void Needed(double& work, double& pieces) const {
+    double stretch = 1;
+    int64_t w = 0, p = 0;
+    for (const PartType& t : m_.parts) {
+      w += int64_t{t.work} * t.demand;
+      p += t.demand;
+      stretch = std::max(stretch, static_cast<double>(t.work) / t.length);
+    }
+    const double uncut = allowance_;
+    const int64_t shortest = m_.parts.empty() ? 1 : m_.parts.back().length;
+    work = static_cast<double>(w) - uncut * stretch;
+    pieces = static_cast<double>(p) - uncut / shortest;
+  }
+
+  // Regular profiles with lo <= objective <= hi that could hold the pieces
+  // with `extra` working length more (the last bar), pruned by capacity,
+  // pieces per layout, different stock groups and, without `extra`, the
+  // stored certificates.
+  std::vector<Profile> ProfilesIn(int64_t lo, int64_t hi, double extra, bool& truncated) const {
+    std::vector<Profile> out;
+    truncated = false;
+    const int types = static_cast<int>(m_.stock.size());
+    std::vector<int64_t> most(types + 1, 0);
+    for (int j = types - 1; j >= 0; --j) most[j] = most[j + 1] + Weight(j) * m_.stock[j].quantity;
+    std::vector<int> byRate(types);
+    for (int j = 0; j < types; ++j) byRate[j] = j;
+    std::stable_sort(byRate.begin(), byRate.end(), [&](int a, int b) {
+      return m_.BarWeight(a) / m_.stock[a].capacity < m_.BarWeight(b) / m_.stock[b].capacity;
+    });
+    double needWork = 0, needPieces = 0;
+    Needed(needWork, needPieces);
+    needWork -= extra;
+    if (extra > 0) needPieces -= m_.maxPieces >= 1 ? m_.maxPieces : needPieces;
+    const double allowance = allowance_ + 1e-6;
+    const bool certify = extra <= 0;
+
+    std::vector<int32_t> bars(types, 0);
+    std::function<void(int, int64_t, double, double, int)> visit = [&](int j, int64_t objective,
+                                                                       double capacity,
+                                                                       double slots, int used) {
+      if (truncated || objective > hi || objective + most[j] < lo) return;
+      // Least cost to add the capacity still missing, from the types left.
+      double missing = needWork - capacity, cost = 0, slotsLeft = 0;
+      for (int k : byRate) {
+        if (k < j) continue;
+        slotsLeft += m_.stock[k].quantity;
+        if (missing <= 0) continue;
+        const double take = std::min<double>(m_.stock[k].quantity, missing / m_.stock[k].capacity);
+        cost += take * m_.BarWeight(k);
+        missing -= take * m_.stock[k].capacity;
+      }
+      if (missing > 1e-9 || objective + cost > hi + 1e-9) return;
+      if (m_.maxPieces >= 1 && (slots + slotsLeft) * m_.maxPieces < needPieces) return;
+      if (certify) {
+        for (const Certificate& c : certificates_) {
+          double b = c.base;
+          for (int k = 0; k < types; ++k) {
+            b += c.perBar[k] * (k < j ? bars[k] : m_.stock[k].quantity);
+          }
+          if (b > allowance + 1e-6 * std::fabs(c.base)) return;
+        }
+      }
+      if (j == types) {
+        if (objective < lo || capacity < needWork) return;
+        Profile p;
+        p.bars = bars;
+        p.objective = objective;
+        int32_t count = 0;
+        for (int k = 0; k < types; ++k) {
+          p.length += int64_t{bars[k]} * m_.stock[k].length;
+          count += bars[k];
+        }
+        p.barOrder = count;
+        out.push_back(std::move(p));
+        if (out.size() > kProfileWindowLimit) truncated = true;
+        return;
+      }
+      for (int32_t n = 0; n <= m_.stock[j].quantity; ++n) {
+        const int nowUsed = used + (n > 0 ? 1 : 0);
+        if (m_.diffStocks >= 1 && nowUsed > m_.diffStocks) break;
+        bars[j] = n;
+        visit(j + 1, objective + n * Weight(j), capacity + double{1} * n * m_.stock[j].capacity,
+              slots + n, nowUsed);
+      }
+      bars[j] = 0;
+    };
+    visit(0, 0, 0, 0, 0);
+    return out;
+  }
+
+  int32_t BarOrder(int32_t bars) const {
+    return m_.prefShort < 0 ? -bars : (m_.prefShort > 0 ? bars : 0);
+  }
+
+  // The smallest profile objective at or above `bound`.
+  int64_t SmallestProfileFrom(double bound) const {
+    int64_t lo = static_cast<int64_t>(std::ceil(bound - 1e-6));
+    int64_t total = 0, step = 1;
+    for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
+      total += Weight(j) * m_.stock[j].quantity;
+      step = std::max(step, Weight(j));
+    }
+    for (int64_t hi = lo + step;; hi += step) {
+      bool truncated = false;
+      const std::vector<Profile> list = ProfilesIn(lo, hi, 0, truncated);
+      if (!list.empty()) {
+        int64_t least = list.front().objective;
+        for (const Profile& p : list) least = std::min(least, p.objective);
+        return least;
+      }
+      if (truncated || hi > total) return lo;
+      lo = hi + 1;
+    }
+  }
+
+  Restriction RestrictionFor(const Candidate& c) const {
+    Restriction r = master_->Whole();
+    r.regularBars = c.bars;
+    r.bars = c.bars;
+    r.lastOpen = c.last >= 0;
+    r.lastType = c.last;
+    if (c.last >= 0) {
+      r.bars[c.last] += 1;
+      if (c.exact) r.lastLoadLimit = c.load;
+    }
+    return r;
+  }
+
+  // Whether a stored certificate rules out a profile of regular bars.
+  bool Refuted(const std::vector<int32_t>& bars) const {
+    for (const Certificate& c : certificates_) {
+      double b = c.base;
+      for (size_t j = 0; j < bars.size(); ++j) b += c.perBar[j] * bars[j];
+      if (b > allowance_ + 1e-6 + 1e-6 * std::fabs(c.base)) return true;
+    }
+    return false;
+  }
+
+  // The duals of an infeasible profile's programme as a certificate. The
+  // pricing covered only the stock types the profile uses; for the others
+  // the per-bar dual is lowered until no pattern of that type prices out,
+  // which keeps the duals feasible for every profile.
+  void StoreCertificate(const LpOutcome& lp, const Restriction& r) {
+    Certificate c;
+    const Restriction whole = master_->Whole();
+    const size_t types = m_.stock.size();
+    for (size_t i = 0; i < m_.parts.size(); ++i) {
+      const double pi = lp.dualDemand[i];
+      c.base += pi * whole.demand[i] + whole.demand[i] * std::min(0.0, m_.parts[i].length - pi);
+    }
+    for (size_t j = 0; j < types; ++j) {
+      double perBar = lp.dualStock[j] + lp.dualStock[types + j];
+      if (r.regularBars[j] < 1) {
+        PricingTask task;
+        task.capacity = task.loadLimit = m_.stock[j].capacity;
+        task.grip = m_.grip;
+        task.maxPieces = m_.maxPieces;
+        task.diffPieces = m_.diffPieces;
+        for (size_t i = 0; i < m_.parts.size(); ++i) {
+          task.work.push_back(m_.parts[i].work);
+          task.bound.push_back(whole.demand[i]);
+          task.profit.push_back(lp.dualDemand[i]);
+        }
+        task.threshold = -1;
+        const PricingResult best = PriceBestPattern(task);
+        if (!best.complete) return;
+        perBar = std::min(perBar, lp.dualNeed - best.value);
+      }
+      c.perBar.push_back(perBar - master_->PricingTolerance());
+    }
+    certificates_.push_back(std::move(c));
+  }
+
+  // A plan within the restriction (the uncut allowance kept), or proof
+  // that none exists. `certify`: the restriction differs from the whole
+  // problem only in its bar limits, so an infeasible programme's duals
+  // rule out other profiles as well.
+  // Whether a plan within r worth at most `target` in `mode` exists, by an
+  // integer programme over every pattern that such a plan could use: those
+  // whose reduced cost is within target - bound of the linear programme.
+  Outcome Enumerate(const Restriction& r, Mode mode, double target) {
+    master_->SetMode(mode);
+    master_->Restrict(r);
+    const LpOutcome lp = Lp();
+    if (!lp.solved || !lp.converged) return Outcome::kUnknown;
+    const double gap = target - lp.bound;
+    if (gap < -1e-6 * std::max(1.0, std::fabs(target))) return Outcome::kInfeasible;
+    bool complete = false;
+    const std::vector<Column> columns =
+        master_->ListColumns(lp, std::max(gap, 0.0), kListLimit, complete);
+    if (!complete || Stopped()) return Outcome::kUnknown;
+    ++stats_.enumerations;
+    stats_.enumeratedColumns += static_cast<int32_t>(columns.size());
+    // Plans within r at or below the target, as an integer programme: the
+    // least uncut length cut off at the allowance (or at the target when that
+    // is what is asked), or with a last bar its worth cut off at the target.
+    Master all(m_, static_cast<int64_t>(allowance_));
+    const bool worth = mode == Mode::kOptimize && r.lastOpen;
+    all.SetMode(worth ? Mode::kOptimize : Mode::kFeasibility);
+    all.Restrict(r);
+    all.AddMany(columns);
+    MipRequest req;
+    if (worth) {
+      const bool integral = !m_.costObjective;
+      req.cutoff = target + (integral ? 0.5 : 1e-6 * std::max(1.0, std::fabs(target)));
+    } else {
+      const double uncut = mode == Mode::kFeasibility ? target : allowance_;
+      req.cutoff = std::floor(uncut + 1e-6) + 0.5;
+    }
+    req.nodeLimit = kEnumerationMipNodes;
+    req.timeLimitMs = Remaining();
+    req.abort = in_.abort;
+    const double t = ClockMs();
+    const MipOutcome mip = SolveMip(all, req);
+    stats_.mips += 1;
+    stats_.mipMs += ClockMs() - t;
+    if (mip.found) {
+      Offer(PlanFrom(all.Pool(), mip.x, {}));
+      return Outcome::kFound;
+    }
+    return mip.optimal ? Outcome::kInfeasible : Outcome::kUnknown;
+  }
+
+  Outcome Check(const Restriction& r, bool certify, Mode mode, double target) {
+    master_->SetMode(Mode::kFeasibility);
+    master_->Restrict(r);
+    const LpOutcome lp = Lp();
+    if (!lp.solved) return Outcome::kUnknown;
+    const double allowance = allowance_;
+    if (lp.converged && lp.bound > allowance + 1e-6) {
+      if (certify) StoreCertificate(lp, r);
+      return Outcome::kInfeasible;
+    }
+    if (RoundAndFill(r, lp)) return Outcome::kFound;
+    if (Stopped()) return Outcome::kUnknown;
+    // A short branch first: it settles most profiles at once.
+    nodes_ = kDiveNodeLimit - kQuickDiveNodes;
+    const Outcome quick = Dive(r, {});
+    if (quick != Outcome::kUnknown || Stopped()) return quick;
+    const Outcome listed = Enumerate(r, mode, target);
+    if (listed != Outcome::kUnknown || Stopped()) return listed;
+    master_->SetMode(Mode::kFeasibility);
+    master_->Restrict(r);
+    MipRequest req;
+    req.cutoff = allowance + 0.5;
+    req.nodeLimit = kPoolMipNodes;
+    req.timeLimitMs = Remaining();
+    req.abort = in_.abort;
+    const MipOutcome mip = Mip(req);
+    if (mip.found) {
+      Offer(PlanFrom(mip.x, {}));
+      return Outcome::kFound;
+    }
+    nodes_ = 0;
+    return Dive(r, {});
+  }
+
+  // The linear programme's whole bars, the rest first fit decreasing.
+  bool RoundAndFill(const Restriction& r, const LpOutcome& lp) {
+    const std::vector<Column>& pool = master_->Pool();
+    std::vector<int32_t> demand = r.demand, bars = r.regularBars, x(lp.x.size(), 0);
+    bool lastFixed = !r.lastOpen;
+    for (size_t p = 0; p < lp.x.size(); ++p) {
+      const int32_t whole = static_cast<int32_t>(std::floor(lp.x[p] + 1e-6));
+      if (whole < 1) continue;
+      const Column& c = pool[p];
+      if (c.last) {
+        lastFixed = true;
+      } else {
+        bars[c.stock] -= whole;
+      }
+      x[p] = whole;
+      for (size_t i = 0; i < m_.parts.size(); ++i) {
+        demand[i] = std::max(0, demand[i] - whole * c.counts[i]);
+      }
+    }
+    if (!lastFixed) return false;
+    for (int32_t b : bars) {
+      if (b < 0) return false;
+    }
+    std::vector<ModelPattern> rest;
+    if (!FillGreedy(m_, demand, bars, rest)) return false;
+    ModelPlan raw;
+    for (size_t p = 0; p < x.size(); ++p) {
+      if (x[p] < 1) continue;
+      if (pool[p].last) {
+        raw.hasLast = true;
+        raw.last = ModelPattern{pool[p].stock, pool[p].counts, 1};
+      } else {
+        raw.patterns.push_back(ModelPattern{pool[p].stock, pool[p].counts, x[p]});
+      }
+    }
+    for (const ModelPattern& p : rest) raw.patterns.push_back(p);
+    Offer(NormalizePlan(m_, raw));
+    return true;
+  }
+
+  // Depth-first branch over patterns: one bar of the chosen pattern is cut
+  // (first branch), or the pattern is forbidden (second branch).
+  Outcome Dive(const Restriction& r, const std::vector<Column>& fixed) {
+    if (++nodes_ > kDiveNodeLimit || Stopped()) return Outcome::kUnknown;
+    ++stats_.branchNodes;
+    master_->Restrict(r);
+    const LpOutcome lp = Lp();
+    if (!lp.solved) return Outcome::kUnknown;
+    const double allowance = allowance_;
+    if (lp.bound > allowance + 1e-6) return lp.converged ? Outcome::kInfeasible : Outcome::kUnknown;
+
+    const std::vector<Column>& pool = master_->Pool();
+    int pick = -1;
+    bool integral = true;
+    for (size_t p = 0; p < lp.x.size(); ++p) {
+      const double v = lp.x[p];
+      if (std::fabs(v - std::round(v)) > 1e-6) integral = false;
+      if (v > 1e-6 && (pick < 0 || v > lp.x[pick] + 1e-9)) pick = static_cast<int>(p);
+    }
+    for (double s : lp.slack) integral = integral && std::fabs(s - std::round(s)) <= 1e-6;
+    if (integral) {
+      std::vector<int32_t> x(lp.x.size());
+      for (size_t p = 0; p < x.size(); ++p) x[p] = static_cast<int32_t>(std::lround(lp.x[p]));
+      Offer(PlanFrom(x, fixed));
+      return Outcome::kFound;
+    }
+    if (pick < 0) return Outcome::kUnknown;
+
+    // The pattern as far as the open demand needs it.
+    Column chosen = pool[pick];
+    for (size_t i = 0; i < m_.parts.size(); ++i) {
+      chosen.counts[i] = static_cast<uint8_t>(std::min<int32_t>(chosen.counts[i], r.demand[i]));
+    }
+    Restriction use = r;
+    for (size_t i = 0; i < m_.parts.size(); ++i) use.demand[i] -= chosen.counts[i];
+    use.bars[chosen.stock] -= 1;
+    if (chosen.last) {
+      use.lastOpen = false;
+    } else {
+      use.regularBars[chosen.stock] -= 1;
+      use.regularFixed += 1;
+    }
+    for (Column& f : use.forbidden) {
+      for (size_t i = 0; i < m_.parts.size(); ++i) {
+        f.counts[i] = static_cast<uint8_t>(std::min<int32_t>(f.counts[i], use.demand[i]));
+      }
+    }
+    std::vector<Column> withChosen = fixed;
+    withChosen.push_back(chosen);
+    const Outcome first = Dive(use, withChosen);
+    if (first == Outcome::kFound) return first;
+    Restriction avoid = r;
+    avoid.forbidden.push_back(chosen);
+    const Outcome second = Dive(avoid, fixed);
+    if (second == Outcome::kFound) return second;
+    return first == Outcome::kInfeasible && second == Outcome::kInfeasible ? Outcome::kInfeasible
+                                                                           : Outcome::kUnknown;
+  }
+
+  // The least working length above `load` that a last bar of type j can
+  // carry; load + 1 when the search for it runs too long.
+  int64_t NextLoad(int j, int64_t load) const {
+    const int64_t limit = m_.LastCapacity(j);
+    int64_t best = limit + 1;
+    int64_t nodes = 0;
+    Counts c{};
+    std::function<void(int, int64_t)> visit = [&](int i, int64_t sum) {
+      if (++nodes > 200000 || sum >= best) return;
+      if (i == static_cast<int>(m_.parts.size())) {
+        if (sum > load && FitsLastBar(m_, j, c)) best = sum;
+        return;
+      }
+      const int32_t most = static_cast<int32_t>(
+          std::min<int64_t>(m_.parts[i].demand, (limit - sum) / m_.parts[i].work));
+      for (int32_t n = 0; n <= most; ++n) {
+        c[i] = static_cast<uint8_t>(n);
+        visit(i + 1, sum + int64_t{n} * m_.parts[i].work);
+      }
+      c[i] = 0;
+    };
+    visit(0, 0);
+    return nodes > 200000 ? load + 1 : best;
+  }
+
+  bool BeforeBest(const Candidate& c) const {
+    const double tol = 1e-9 * std::max(1.0, std::fabs(bestKey_.objective));
+    if (std::fabs(c.bound - bestKey_.objective) > tol) return c.bound < bestKey_.objective;
+    if (c.length != bestKey_.length) return c.length < bestKey_.length;
+    return c.barOrder < bestKey_.barOrder;
+  }
+
+  void Push(std::vector<Candidate>& heap, Candidate c) {
+    heap.push_back(std::move(c));
+    std::push_heap(heap.begin(), heap.end(), After);
+  }
+
+  // Adds the candidates whose regular bars cost lo..hi; false when there
+  // were too many to list.
+  bool AddWindow(std::vector<Candidate>& heap, int64_t lo, int64_t& hi) {
+    double lastMost = 0;
+    if (m_.ignoreLast) {
+      for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
+        lastMost = std::max<double>(lastMost, static_cast<double>(m_.LastCapacity(j)));
+      }
+    }
+    for (;;) {
+      bool truncated = false;
+      std::vector<Profile> plain = ProfilesIn(lo, hi, 0, truncated);
+      std::vector<Profile> withLast;
+      if (!truncated && m_.ignoreLast) withLast = ProfilesIn(lo, hi, lastMost, truncated);
+      if (truncated) {
+        if (hi == lo) return false;
+        hi = lo + (hi - lo) / 4;
+        continue;
+      }
+      for (const Profile& p : plain) {
+        Candidate c{p.bars,
+                    -1,
+                    p.objective,
+                    p.length,
+                    BarOrder(p.barOrder),
+                    0,
+                    static_cast<double>(p.objective),
+                    true};
+        Push(heap, std::move(c));
+      }
+      double needWork = 0, needPieces = 0;
+      Needed(needWork, needPieces);
+      for (const Profile& p : withLast) {
+        double capacity = 0;
+        for (size_t k = 0; k < p.bars.size(); ++k)
+          capacity += double{1} * p.bars[k] * m_.stock[k].capacity;
+        for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
+          if (!LastAllowed(p.bars, j)) continue;
+          const double least = std::max(0.0, std::ceil(needWork - capacity - 1e-9));
+          if (least > static_cast<double>(m_.LastCapacity(j))) continue;
+          Candidate c{p.bars,
+                      j,
+                      p.objective,
+                      p.length + m_.stock[j].length,
+                      BarOrder(p.barOrder + 1),
+                      static_cast<int64_t>(least),
+                      static_cast<double>(p.objective) + LastRate(j) * least,
+                      false};
+          Push(heap, std::move(c));
+        }
+      }
+      return true;
+    }
+  }
+
+  void CandidateSearch() {
+    allowance_ = static_cast<double>(Uncut(bestKey_));
+    master_->SetMode(Mode::kOptimize);
+    master_->Restrict(master_->Whole());
+    const LpOutcome lp = Lp();
+    if (!lp.solved || !lp.converged) {
+      proven_ = false;
+      note_ = "column generation did not finish";
+      return;
+    }
+    double globalBound = lp.bound;
+    int64_t lo = 0;
+    if (!m_.ignoreLast) {
+      globalBound = static_cast<double>(SmallestProfileFrom(lp.bound));
+      lo = static_cast<int64_t>(globalBound);
+    } else {
+      if (!m_.costObjective) globalBound = std::ceil(lp.bound - 1e-6);
+      double lastMost = 0;
+      for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
+        lastMost = std::max(lastMost, LastRate(j) * static_cast<double>(m_.LastCapacity(j)));
+      }
+      lo = std::max<int64_t>(0, static_cast<int64_t>(std::floor(globalBound - lastMost)));
+    }
+    int64_t step = 1;
+    for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) step = std::max(step, Weight(j));
+
+    std::vector<Candidate> heap;
+    double open = std::numeric_limits<double>::infinity();  // least bound left undecided
+    bool stopped = false;
+    for (;;) {
+      if (Stopped()) {
+        stopped = true;
+        note_ = "time limit or abort";
+        break;
+      }
+      const double bestObjective = bestKey_.objective;
+      if (heap.empty() || heap.front().bound >= static_cast<double>(lo)) {
+        if (static_cast<double>(lo) > bestObjective + 1e-9) break;
+        int64_t hi =
+            std::min<int64_t>(lo + step - 1, static_cast<int64_t>(std::floor(bestObjective)));
+        hi = std::max(hi, lo);
+        if (!AddWindow(heap, lo, hi)) {
+          stopped = true;
+          note_ = "too many stock profiles";
+          break;
+        }
+        lo = hi + 1;
+        continue;
+      }
+      std::pop_heap(heap.begin(), heap.end(), After);
+      Candidate c = std::move(heap.back());
+      heap.pop_back();
+      if (!BeforeBest(c)) {
+        Push(heap, std::move(c));
+        break;
+      }
+      ++stats_.profiles;
+      if (c.last < 0 && Refuted(c.bars)) continue;
+      if (c.last < 0 || c.exact) {
+        const Outcome o = Check(RestrictionFor(c), c.last < 0, Mode::kOptimize, c.bound);
+        if (o == Outcome::kUnknown) open = std::min(open, c.bound);
+        if (o != Outcome::kInfeasible || c.last < 0) continue;
+        const int64_t next = NextLoad(c.last, c.load);
+        if (next > m_.LastCapacity(c.last)) continue;
+        c.load = next;
+      } else {
+        // The least the last bar must carry, from the linear programme.
+        master_->SetMode(Mode::kLastLoad);
+        master_->Restrict(RestrictionFor(c));
+        const LpOutcome least = Lp();
+        if (!least.solved || !least.converged) {
+          open = std::min(open, c.bound);
+          continue;
+        }
+        c.load = std::max(c.load, static_cast<int64_t>(std::ceil(least.bound - 1e-6)));
+        if (c.load > m_.LastCapacity(c.last)) continue;
+        c.exact = true;
+      }
+      c.bound = static_cast<double>(c.regular) + LastRate(c.last) * static_cast<double>(c.load);
+      Push(heap, std::move(c));
+    }
+    double bound = bestKey_.objective;
+    if (stopped) bound = std::min(bound, static_cast<double>(lo));
+    if (stopped && !heap.empty()) bound = std::min(bound, heap.front().bound);
+    bound = std::min(bound, open);
+    lowerBound_ = std::max(globalBound, bound);
+    lowerBound_ = std::min(lowerBound_, bestKey_.objective);
+    if (stopped || open < bestKey_.objective - 1e-9 * std::max(1.0, bestKey_.objective)) {
+      proven_ = false;
+      if (note_.empty()) note_ = "a stock profile could not be decided";
+    }
+    master_->SetMode(Mode::kOptimize);
+    master_->Restrict(master_->Whole());
+  }
+
+  // ---- Figure 4: fewer layouts ----
+
+  void ReduceLayouts() {
+    if (m_.reduceLays < 1 || Stopped() || best_.patterns.size() + (best_.hasLast ? 1 : 0) <= 1) {
+      return;
+    }
+    std::vector<ModelPattern> all = best_.patterns;
+    if (best_.hasLast) all.push_back(best_.last);
+    for (const ModelPattern& p : best_.patterns) master_->Add(Column{p.stock, false, p.counts});
+    if (best_.hasLast) master_->Add(Column{best_.last.stock, true, best_.last.counts});
+    master_->SetMode(Mode::kOptimize);
+    // The bars of the best plan, no more.
+    Restriction r = master_->Whole();
+    std::fill(r.regularBars.begin(), r.regularBars.end(), 0);
+    for (const ModelPattern& p : best_.patterns) r.regularBars[p.stock] += p.bars;
+    r.bars = r.regularBars;
+    r.lastOpen = best_.hasLast;
+    if (best_.hasLast) {
+      r.lastType = best_.last.stock;
+      r.bars[best_.last.stock] += 1;
+    }
+    master_->Restrict(r);
+    MipRequest req;
+    req.layoutCount = true;
+    // The best plan as the start: its patterns are in the pool.
+    req.start.assign(master_->Pool().size(), 0.0);
+    const auto use = [&](const ModelPattern& p, bool last) {
+      const Column c{p.stock, last, p.counts};
+      for (size_t k = 0; k < master_->Pool().size(); ++k) {
+        if (master_->Pool()[k] == c) req.start[k] += p.bars;
+      }
+    };
+    for (const ModelPattern& p : best_.patterns) use(p, false);
+    if (best_.hasLast) use(best_.last, true);
+    req.nodeLimit = kLayoutMipNodes;
+    req.timeLimitMs = Remaining();
+    req.abort = in_.abort;
+    if (m_.ignoreLast) {
+      std::vector<double> cost;
+      for (size_t p = 0; p < master_->Pool().size(); ++p) {
+        cost.push_back(master_->ColumnCost(static_cast<int>(p)));
+      }
+      req.rows.emplace_back(cost, bestKey_.objective + 1e-6 * std::max(1.0, bestKey_.objective));
+    }
+    const MipOutcome mip = Mip(req);
+    if (mip.found) Offer(PlanFrom(mip.x, {}));
+    master_->Restrict(master_->Whole());
+  }
+
+  // ---- Result ----
+
+  double ToCaller(double v) const { return m_.costObjective ? v : v * m_.unit; }
+
+  ExactResult Finish(ExactResult& r) {
+    r.elapsedMs = ClockMs() - start_;
+    if (r.status == Status::kInvalidInput && !r.message.empty()) return r;
+    if (r.status == Status::kNotSupported || master_ == nullptr) {
+      if (r.message.empty()) r.message = note_;
+      return r;
+    }
+    r.plan = FromModelPlan(in_, m_, best_);
+    r.figures = MeasurePlan(in_, r.plan);
+    if (Uncut(bestKey_) > uncutFloor_) {
+      proven_ = false;
+      note_ = "the most length that can be cut is not proven";
+    }
+    r.proven = proven_;
+    r.status = proven_ ? Status::kOptimal : Status::kFeasible;
+    r.lowerBound = ToCaller(std::min(lowerBound_, bestKey_.objective));
+    if (proven_) r.lowerBound = r.figures.objective;
+    r.message = proven_ ? std::string() : note_;
+    stats_.columns = static_cast<int32_t>(master_->Pool().size());
+    r.stats = stats_;
+    return r;
+  }
+
+  const ExactInput& in_;
+  double start_ = 0;
+  double deadline_ = 0;
+  Model m_;
+  ModelPlan best_;
+  PlanKey bestKey_;
+  std::unique_ptr<Master> master_;
+  std::vector<Certificate> certificates_;
+  bool proven_ = true;
+  double uncutFloor_ = 0;  // proven least uncut length of any plan
+  double allowance_ = 0;   // the uncut length a plan may leave in checks
+  double lowerBound_ = 0;
+  std::string note_;
+  int nodes_ = 0;
+  ExactStats stats_;
+};
+
+}  // namespace
+
+bool ExactAvailable() {
+  return true;
+}
+
+ExactResult SolveExact(const ExactInput& input) {
+  Engine engine(input);
+  return engine.Solve();
+}
+
+BoundResult ExactLowerBound(const ExactInput& input) {
+  Engine engine(input);
+  return engine.Bound();
+}
+
+}  // namespace solver::exact

@@ -1,0 +1,29 @@
+// The exact method in a build without the COIN-OR LP/MIP libraries.
+#include "exact.h"
+
+namespace solver::exact {
+namespace {
+
+constexpr const char* kNotAvailable = "exact method not available in this build";
+
+}  // namespace
+
+bool ExactAvailable() {
+  return false;
+}
+
+ExactResult SolveExact(const ExactInput&) {
+  ExactResult r;
+  r.status = Status::kNotAvailable;
+  r.message = kNotAvailable;
+  return r;
+}
+
+BoundResult ExactLowerBound(const ExactInput&) {
+  BoundResult b;
+  b.status = Status::kNotAvailable;
+  b.message = kNotAvailable;
+  return b;
+}
+
+}  // namespace solver::exact

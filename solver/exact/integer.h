@@ -1,0 +1,43 @@
+// Integer programmes over the pattern pool of the master, solved with CBC:
+// the master's rows and bounds as they stand, every pattern and every
+// uncut-pieces column integral, the artificial column fixed at 0.
+#pragma once
+
+#include <atomic>
+#include <limits>
+#include <vector>
+
+#include "master.h"
+
+namespace solver::exact {
+
+struct MipRequest {
+  // Objective per pool column; empty: the master's costs in its mode.
+  std::vector<double> patternCost;
+  // Cost per uncut piece of each part type; empty: the master's.
+  std::vector<double> uncutCost;
+  // Extra rows: sum of coefficient x pattern <= rhs, over pool columns.
+  std::vector<std::pair<std::vector<double>, double>> rows;
+  // With layoutCount the objective is the number of patterns used (the
+  // costs above are ignored).
+  bool layoutCount = false;
+  double cutoff = std::numeric_limits<double>::infinity();  // only better than this
+  // Work limits: nodes keep the outcome independent of the machine's
+  // speed; the time limit is only the caller's.
+  int32_t nodeLimit = 1000;
+  double timeLimitMs = 0;  // 0 = none
+  const std::atomic<bool>* abort = nullptr;
+  std::vector<double> start;  // pool column values of a known solution; may be empty
+};
+
+struct MipOutcome {
+  bool found = false;
+  bool optimal = false;  // proven optimal (or proven infeasible when !found)
+  double objective = 0;
+  std::vector<int32_t> x;      // per pool column
+  std::vector<int32_t> uncut;  // per part type
+};
+
+MipOutcome SolveMip(const Master& master, const MipRequest& request);
+
+}  // namespace solver::exact

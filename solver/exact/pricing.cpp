@@ -1,0 +1,210 @@
+#include "pricing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "construction.h"
+
+namespace solver::exact {
+namespace {
+
+class Knapsack {
+ public:
+  explicit Knapsack(const PricingTask& t) : t_(t) {
+    for (int i = 0; i < static_cast<int>(t.work.size()); ++i) {
+      const int64_t fit = std::min<int64_t>(t.bound[i], t.loadLimit / std::max(1, t.work[i]));
+      if (fit >= 1) items_.push_back(Item{i, t.work[i], t.profit[i], static_cast<int32_t>(fit)});
+    }
+    // Best value per length first; equal ratios longest first.
+    std::stable_sort(items_.begin(), items_.end(), [](const Item& a, const Item& b) {
+      const double ra = a.profit / a.work, rb = b.profit / b.work;
+      return ra != rb ? ra > rb : a.work > b.work;
+    });
+    const int n = static_cast<int>(items_.size());
+    longAhead_.assign(n + 1, false);
+    for (int k = n - 1; k >= 0; --k) {
+      longAhead_[k] = longAhead_[k + 1] || (t.grip > 0 && items_[k].work >= t.grip);
+    }
+    if (t.maxPieces >= 1) {
+      // Per suffix, the unit profits from the largest down, for the bound
+      // on a limited number of pieces.
+      byProfit_.resize(n + 1);
+      for (int k = n - 1; k >= 0; --k) {
+        byProfit_[k] = byProfit_[k + 1];
+        byProfit_[k].push_back(k);
+        std::stable_sort(byProfit_[k].begin(), byProfit_[k].end(),
+                         [&](int a, int b) { return items_[a].profit > items_[b].profit; });
+      }
+    }
+    best_ = t.threshold;
+    eps_ = 1e-9 * std::max(1.0, std::fabs(t.threshold));
+  }
+
+  PricingResult Run() {
+    Search(0, 0, 0, 0, 0.0, 0);
+    result_.complete = !stopped_;
+    result_.nodes = nodes_;
+    return result_;
+  }
+
+  std::vector<Counts> List(double minValue, bool maximalOnly, size_t limit, bool& complete) {
+    listing_ = true;
+    maximalOnly_ = maximalOnly;
+    limit_ = limit;
+    eps_ = 1e-9 * std::max(1.0, std::fabs(minValue));
+    best_ = minValue - 2 * eps_;  // patterns worth minValue itself are wanted
+    Search(0, 0, 0, 0, 0.0, 0);
+    complete = !stopped_;
+    return std::move(list_);
+  }
+
+ private:
+  struct Item {
+    int type;
+    int32_t work;
+    double profit;
+    int32_t bound;
+  };
+
+  // Capacity left for the bound: a bar without a long piece, and none left
+  // to come, keeps its gripping length free.
+  int64_t RoomLeft(int k, int64_t load, int32_t longest) const {
+    int64_t limit = t_.loadLimit;
+    if (t_.grip > 0 && longest < t_.grip && !longAhead_[k]) {
+      limit = std::min(limit, t_.capacity - t_.grip);
+    }
+    return limit - load;
+  }
+
+  double Bound(int k, int64_t room, int32_t pieces) const {
+    double byLength = 0;
+    double left = static_cast<double>(room);
+    for (int i = k; i < static_cast<int>(items_.size()) && left > 0; ++i) {
+      const Item& it = items_[i];
+      if (it.profit <= 0) break;
+      const double all = static_cast<double>(it.bound) * it.work;
+      if (all <= left) {
+        byLength += it.bound * it.profit;
+        left -= all;
+      } else {
+        byLength += left / it.work * it.profit;
+        left = 0;
+      }
+    }
+    if (t_.maxPieces < 1) return byLength;
+    double byCount = 0;
+    int32_t slots = t_.maxPieces - pieces;
+    for (int i : byProfit_[k]) {
+      if (slots <= 0 || items_[i].profit <= 0) break;
+      const int32_t take = std::min(slots, items_[i].bound);
+      byCount += take * items_[i].profit;
+      slots -= take;
+    }
+    return std::min(byLength, byCount);
+  }
+
+  bool Forbidden() const {
+    if (t_.forbidden == nullptr) return false;
+    for (const Counts& f : *t_.forbidden) {
+      if (f == counts_) return true;
+    }
+    return false;
+  }
+
+  void Search(int k, int64_t load, int32_t pieces, int32_t types, double value, int32_t longest) {
+    if (stopped_) return;
+    if (++nodes_ > t_.nodeLimit) {
+      stopped_ = true;
+      return;
+    }
+    const int64_t room = RoomLeft(k, load, longest);
+    if (room < 0) return;  // nothing below can leave the bar grippable
+    if (k == static_cast<int>(items_.size())) {
+      if (listing_) {
+        Collect(load, pieces, types, value, longest);
+        return;
+      }
+      if (value > best_ + eps_ && solver::LayoutFits(t_.capacity, load, longest, t_.grip) &&
+          !Forbidden()) {
+        best_ = value;
+        result_.found = true;
+        result_.value = value;
+        result_.counts = counts_;
+      }
+      return;
+    }
+    if (value + Bound(k, room, pieces) <= best_ + eps_) return;
+    const Item& it = items_[k];
+    int64_t most = std::min<int64_t>(it.bound, (t_.loadLimit - load) / it.work);
+    if (t_.maxPieces >= 1) most = std::min<int64_t>(most, t_.maxPieces - pieces);
+    if (t_.diffPieces >= 1 && types >= t_.diffPieces) most = 0;
+    for (int64_t c = std::max<int64_t>(most, 0); c >= 0; --c) {
+      const int64_t childLoad = load + c * it.work;
+      const int32_t childLongest = c > 0 ? std::max(longest, it.work) : longest;
+      const double childValue = value + static_cast<double>(c) * it.profit;
+      const int32_t childPieces = pieces + static_cast<int32_t>(c);
+      // Items come in falling value per length, so with the length bound
+      // alone one piece fewer of this item never raises the bound: the
+      // first count whose bound fails ends the loop.
+      if (it.profit > 0 && t_.maxPieces < 1 && k + 1 < static_cast<int>(items_.size())) {
+        const int64_t room = RoomLeft(k + 1, childLoad, childLongest);
+        if (room >= 0 && childValue + Bound(k + 1, room, childPieces) <= best_ + eps_) break;
+      }
+      counts_[it.type] = static_cast<uint8_t>(c);
+      Search(k + 1, childLoad, childPieces, types + (c > 0 ? 1 : 0), childValue, childLongest);
+      if (stopped_) break;
+    }
+    counts_[it.type] = 0;
+  }
+
+  // Listing: keeps a pattern worth at least the floor (and maximal when
+  // asked).
+  void Collect(int64_t load, int32_t pieces, int32_t types, double value, int32_t longest) {
+    if (value <= best_ + eps_ || !solver::LayoutFits(t_.capacity, load, longest, t_.grip)) return;
+    if (maximalOnly_) {
+      for (const Item& it : items_) {
+        if (counts_[it.type] >= it.bound || load + it.work > t_.loadLimit) continue;
+        if (t_.maxPieces >= 1 && pieces + 1 > t_.maxPieces) continue;
+        if (t_.diffPieces >= 1 && counts_[it.type] == 0 && types + 1 > t_.diffPieces) continue;
+        if (solver::LayoutFits(t_.capacity, load + it.work, std::max(longest, it.work), t_.grip)) {
+          return;  // one more piece fits
+        }
+      }
+    }
+    list_.push_back(counts_);
+    if (list_.size() > limit_) stopped_ = true;
+  }
+
+  const PricingTask& t_;
+  bool listing_ = false;
+  bool maximalOnly_ = false;
+  size_t limit_ = 0;
+  std::vector<Counts> list_;
+  std::vector<Item> items_;
+  std::vector<bool> longAhead_;
+  std::vector<std::vector<int>> byProfit_;
+  Counts counts_{};
+  double best_ = 0;
+  double eps_ = 0;
+  int64_t nodes_ = 0;
+  bool stopped_ = false;
+  PricingResult result_;
+};
+
+}  // namespace
+
+PricingResult PriceBestPattern(const PricingTask& task) {
+  Knapsack knapsack(task);
+  return knapsack.Run();
+}
+
+std::vector<Counts> ListPatterns(const PricingTask& task, double minValue, bool maximalOnly,
+                                 size_t limit, bool& complete) {
+  PricingTask open = task;
+  open.forbidden = nullptr;
+  Knapsack knapsack(open);
+  return knapsack.List(minValue, maximalOnly, limit, complete);
+}
+
+}  // namespace solver::exact

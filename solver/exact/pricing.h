@@ -1,0 +1,46 @@
+// Pricing of cutting patterns: the most valuable pattern for one bar, a
+// bounded knapsack solved by depth-first branch and bound under the bar
+// rules (fit with gripping length, pieces per layout, different pieces per
+// layout). No table over every capacity is built, so long bars in fine units
+// cost nothing extra.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "model.h"
+
+namespace solver::exact {
+
+struct PricingTask {
+  int64_t capacity = 0;        // the bar's working length (the gripping rule counts from it)
+  int64_t loadLimit = 0;       // the most the pieces may take, at most capacity
+  int64_t grip = 0;            // working gripping length, 0 = none
+  int32_t maxPieces = 0;       // 0 = not limited
+  int32_t diffPieces = 0;      // 0 = not limited
+  std::vector<int32_t> work;   // working length per type
+  std::vector<int32_t> bound;  // most pieces of each type
+  std::vector<double> profit;  // value of one piece of each type (may be negative)
+  double threshold = 0;        // only patterns worth strictly more are wanted
+  const std::vector<Counts>* forbidden = nullptr;  // patterns not to return
+  int64_t nodeLimit = 2000000;
+};
+
+struct PricingResult {
+  bool found = false;    // a pattern worth more than the threshold
+  bool complete = true;  // the search ran to its end (not cut by the node limit)
+  double value = 0;
+  Counts counts{};
+  int64_t nodes = 0;
+};
+
+PricingResult PriceBestPattern(const PricingTask& task);
+
+// Every pattern worth at least `minValue` (the threshold and the forbidden
+// patterns of the task are not used). With `maximalOnly` a pattern that
+// could take one more piece is left out. `complete` is false when the node
+// limit or `limit` patterns cut the listing short.
+std::vector<Counts> ListPatterns(const PricingTask& task, double minValue, bool maximalOnly,
+                                 size_t limit, bool& complete);
+
+}  // namespace solver::exact

@@ -1,0 +1,229 @@
+// The exact method as a caller meets it: repeatable plans, the time limit
+// and the abort flag, settings it does not model, bad input, its lower
+// bound, and plans never worse than the layout search's.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "exact_fixture.h"
+#include "search_plan.h"
+
+namespace exact_test {
+namespace {
+
+using solver::exact::BoundResult;
+using solver::exact::CheckPlan;
+using solver::exact::ComparePlans;
+using solver::exact::ExactAvailable;
+using solver::exact::ExactLowerBound;
+using solver::exact::ExactResult;
+using solver::exact::MeasurePlan;
+using solver::exact::RunSearch;
+using solver::exact::SearchOutcome;
+using solver::exact::SolveExact;
+using solver::exact::Status;
+
+// Pieces between a quarter and half a bar that fill 6 m bars exactly three
+// at a time: first pieces of 3 lengths, second of 3, third of the 9 rests,
+// dealt round so that the groups stay mixed. Hard for greedy plans.
+ExactInput Triplets(int triplets) {
+  ExactInput in;
+  in.stock = {{600000, 0, triplets}};
+  const auto add = [&](int32_t length) {
+    for (auto& p : in.parts) {
+      if (p.length == length) {
+        ++p.quantity;
+        return;
+      }
+    }
+    in.parts.push_back({length, 1, 0});
+  };
+  for (int t = 0; t < triplets; ++t) {
+    const int32_t a = 150100 + 1300 * (t % 3);
+    const int32_t b = 161700 + 4100 * ((t / 3) % 3);
+    add(a);
+    add(b);
+    add(600000 - a - b);
+  }
+  return in;
+}
+
+TEST(ExactBehaviour, SameInputSamePlan) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  Rules rules;
+  rules.kerf = 300;
+  rules.endZone = 1500;
+  for (uint32_t seed : {3u, 17u, 29u}) {
+    const ExactInput in = OrderInstance(seed, rules);
+    const ExactResult a = SolveExact(in);
+    const ExactResult b = SolveExact(in);
+    EXPECT_EQ(a.plan, b.plan) << "seed " << seed;
+    EXPECT_EQ(a.proven, b.proven);
+    EXPECT_EQ(a.lowerBound, b.lowerBound);
+  }
+}
+
+TEST(ExactBehaviour, TimeLimitEndsWithTheBestPlanSoFar) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  ExactInput in = Triplets(33);
+  in.stock[0].quantity = 40;
+  in.stock.push_back({550000, 0, 30});
+  in.stock.push_back({450000, 0, 30});
+  in.timeLimitMs = 1;
+  const ExactResult r = SolveExact(in);
+  EXPECT_EQ(r.status, Status::kFeasible);
+  EXPECT_FALSE(r.proven);
+  EXPECT_EQ(CheckPlan(in, r.plan), "");
+  EXPECT_EQ(MeasurePlan(in, r.plan).piecesUncut, 0);
+  // The limit is checked between steps; one step is short.
+  EXPECT_LT(r.elapsedMs, 500);
+}
+
+TEST(ExactBehaviour, AbortFlagEndsWithAPlan) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  ExactInput in = Triplets(30);
+  std::atomic<bool> abort{true};
+  in.abort = &abort;
+  const ExactResult r = SolveExact(in);
+  EXPECT_EQ(r.status, Status::kFeasible);
+  EXPECT_EQ(CheckPlan(in, r.plan), "");
+}
+
+TEST(ExactBehaviour, TripletsFillEveryBar) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  const ExactInput in = Triplets(33);
+  const ExactResult r = SolveExact(in);
+  EXPECT_TRUE(r.proven) << r.message;
+  EXPECT_EQ(r.figures.bars, 33);
+  EXPECT_EQ(CheckPlan(in, r.plan), "");
+}
+
+TEST(ExactBehaviour, BundlesAreLeftToTheSearch) {
+  ExactInput in = OrderInstance(5, Rules{});
+  in.rules.bundle = 3;
+  const ExactResult r = SolveExact(in);
+  EXPECT_EQ(r.status, ExactAvailable() ? Status::kNotSupported : Status::kNotAvailable);
+  EXPECT_FALSE(r.message.empty());
+}
+
+TEST(ExactBehaviour, BadInputIsRefused) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  struct Case {
+    const char* name;
+    void (*spoil)(ExactInput&);
+  };
+  const Case cases[] = {
+      {"no stock groups", [](ExactInput& in) { in.stock.clear(); }},
+      {"no part groups", [](ExactInput& in) { in.parts.clear(); }},
+      {"zero length", [](ExactInput& in) { in.parts[0].length = 0; }},
+      {"negative cost", [](ExactInput& in) { in.stock[0].cost = -1; }},
+      {"negative quantity", [](ExactInput& in) { in.stock[0].quantity = -2; }},
+      {"101 pieces", [](ExactInput& in) { in.parts[0].quantity = 101; }},
+      {"101 bars", [](ExactInput& in) { in.stock[0].quantity = 101; }},
+      {"11 stock groups",
+       [](ExactInput& in) {
+         in.stock.assign(11, {600000, 0, 1});
+       }},
+      {"negative kerf", [](ExactInput& in) { in.rules.kerf = -1; }},
+      {"length sum over limit",
+       [](ExactInput& in) {
+         in.stock = {{2000000000, 0, 2}};
+       }},
+  };
+  for (const Case& c : cases) {
+    ExactInput in = OrderInstance(9, Rules{});
+    c.spoil(in);
+    const ExactResult r = SolveExact(in);
+    EXPECT_EQ(r.status, Status::kInvalidInput) << c.name;
+    EXPECT_FALSE(r.message.empty()) << c.name;
+  }
+}
+
+// Random orders under assorted rules: the exact plan is valid, at least as
+// good as the search's by the order of figures, and the lower bound alone
+// lies below both.
+TEST(ExactBehaviour, NeverWorseThanTheSearch) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  const Rules variants[] = {
+      Rules{},
+      [] {
+        Rules r;
+        r.kerf = 400;
+        r.endZone = 2000;
+        r.gripLength = 15000;
+        return r;
+      }(),
+      [] {
+        Rules r;
+        r.costMode = true;
+        r.diffStocks = 2;
+        return r;
+      }(),
+      [] {
+        Rules r;
+        r.ignoreLast = true;
+        r.minReusable = 50000;
+        r.kerf = 300;
+        return r;
+      }(),
+      [] {
+        Rules r;
+        r.maxPieces = 4;
+        r.diffPieces = 2;
+        r.prefShort = -2;
+        return r;
+      }(),
+  };
+  int proven = 0, total = 0;
+  for (int v = 0; v < static_cast<int>(std::size(variants)); ++v) {
+    for (uint32_t seed = 1; seed <= 6; ++seed) {
+      ExactInput in = OrderInstance(seed * 31u + v, variants[v]);
+      in.timeLimitMs = 3000;
+      const SearchOutcome search = RunSearch(in, 0);
+      ASSERT_EQ(search.error, 0);
+      ASSERT_EQ(CheckPlan(in, search.plan), "") << "search plan, variant " << v << " seed " << seed;
+      const ExactResult r = SolveExact(in);
+      ASSERT_EQ(CheckPlan(in, r.plan), "") << "variant " << v << " seed " << seed;
+      EXPECT_LE(ComparePlans(in, r.plan, search.plan), 0) << "variant " << v << " seed " << seed;
+      const BoundResult bound = ExactLowerBound(in);
+      if (bound.status == Status::kOptimal && MeasurePlan(in, search.plan).piecesUncut == 0) {
+        const double slack = 1e-6 * std::max(1.0, bound.lowerBound);
+        EXPECT_LE(bound.lowerBound, r.figures.objective + slack) << "variant " << v;
+        EXPECT_LE(bound.lowerBound, MeasurePlan(in, search.plan).objective + slack);
+      }
+      // Starting from the search's plan never makes the result worse.
+      in.incumbent = &search.plan;
+      const ExactResult started = SolveExact(in);
+      EXPECT_LE(ComparePlans(in, started.plan, search.plan), 0);
+      proven += r.proven ? 1 : 0;
+      ++total;
+    }
+  }
+  EXPECT_GE(proven, total - 2);
+}
+
+// Fewer layouts come after figures 1 to 3: the same stock, never more
+// layouts than without the setting.
+TEST(ExactBehaviour, FewerLayoutsKeepTheOptimum) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  for (uint32_t seed : {2u, 11u, 23u, 41u}) {
+    ExactInput in = OrderInstance(seed, Rules{});
+    const ExactResult plain = SolveExact(in);
+    in.rules.reduceLays = 3;
+    const ExactResult fewer = SolveExact(in);
+    ASSERT_EQ(CheckPlan(in, fewer.plan), "") << "seed " << seed;
+    EXPECT_EQ(fewer.figures.stockLength, plain.figures.stockLength) << "seed " << seed;
+    EXPECT_EQ(fewer.figures.piecesUncut, plain.figures.piecesUncut);
+    EXPECT_LE(fewer.figures.layouts, plain.figures.layouts) << "seed " << seed;
+  }
+}
+
+TEST(ExactBehaviour, StubSaysNotAvailable) {
+  if (ExactAvailable()) GTEST_SKIP() << "this build has the exact method";
+  const ExactResult r = SolveExact(OrderInstance(1, Rules{}));
+  EXPECT_EQ(r.status, Status::kNotAvailable);
+  EXPECT_EQ(r.message, "exact method not available in this build");
+}
+
+}  // namespace
+}  // namespace exact_test
