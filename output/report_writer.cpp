@@ -163,8 +163,14 @@ void WriteTableHeader(TextOutFile& out, const RunRecord& run, int partsMode) {
 std::string LayoutLabel(const SolverResults& r, int pattern, int bar, int partsMode) {
   const bool last = bar == r.lastStock;
   const int64_t number = partsMode == 0 ? pattern : r.stockItemLayout[bar];
-  std::string label = last ? "L" + RightAligned(number, 2) : RightAligned(number, 3);
-  if (partsMode == 1) label += "/" + RightAligned(pattern, 2);
+  // Built by appending: GCC 12 at -O3 flags literal + string here as an
+  // overlapping copy.
+  std::string label = last ? std::string(1, 'L') : std::string();
+  label += RightAligned(number, last ? 2 : 3);
+  if (partsMode == 1) {
+    label += '/';
+    label += RightAligned(pattern, 2);
+  }
   return label;
 }
 
