@@ -130,8 +130,11 @@ TEST(AmpleStock, PiecesPerLayoutLimitCountsInTheBound) {
   const int32_t withLimits =
       BarDemandBoundWithLimits(in.partLth, in.partQty, 2, TARVOLIN_BAR_DEMAND_SLACK, 0, in.endZone,
                                in.kerf, 600000, in.maxPieces, in.diffPieces);
+  // By length: 8 pieces of 700 (with kerf) fit the usable 5988.2, so 10 take
+  // 2 bars with 6 places spare; 11 of 500 fit, so the 14 left take 2 more;
+  // 4 bars with slack 1.4 round to 6. Three to a bar, 30 pieces fill 10.
   EXPECT_EQ(byLength, 6);
-  EXPECT_EQ(withLimits, 14);  // 10 bars with slack 1.4
+  EXPECT_EQ(withLimits, 14);
   for (int32_t stock : {withLimits, 30}) {
     SCOPED_TRACE(stock);
     CallSetup call = in;
