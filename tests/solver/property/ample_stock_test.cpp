@@ -147,5 +147,26 @@ TEST(AmpleStock, PiecesPerLayoutLimitCountsInTheBound) {
   }
 }
 
+// Bars the layout limits add are kept only within the sum limit of a run's
+// stock: one piece per layout of 6 x 1e8 asks for 6 bars of 6e8, but only
+// 3 fit under 2e9, so 3 pieces are cut; the lengths alone keep 1 bar (the
+// 6 pieces fill it), which is all a call without the limit needs.
+TEST(AmpleStock, AddedBarsStayWithinTheSumLimit) {
+  const struct { int32_t maxPieces, cut, bars; } cases[] = {{0, 6, 1}, {1, 3, 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.maxPieces);
+    CallSetup in;
+    in.effortLev = 1;
+    in.maxPieces = c.maxPieces;
+    in.AddStock(600000000, 5);
+    in.AddPart(100000000, 6);
+    auto out = std::make_unique<CallResult>();
+    testing::Call(in, *out);
+    ASSERT_EQ(out->error, 0);
+    EXPECT_EQ(out->partsCut + out->lastParts, c.cut);
+    EXPECT_EQ(out->stockUsed + (out->lastStock != 0 ? 1 : 0), c.bars);
+  }
+}
+
 }  // namespace
 }  // namespace solver
