@@ -77,16 +77,59 @@ int32_t DistinctOrders(const int32_t* qty, int groups) {
 // Bars beyond the bar-demand bound of their group leave the initial order
 // (no plan can need them, and every bar offered costs search time); they
 // stay behind position initialStockCount.
-bool TrimStock(SolverState& st) {
-  RunTables& r = st.run;
+// The bars of each stock group that a run keeps: at most the bar-demand
+// bound under the given layout rules.
+void KeptBars(const SolverState& st, const LayoutRules& rules, int32_t* keep) {
+  const RunTables& r = st.run;
   const SolverSettings& se = st.settings;
   int16_t partQty[kPartGroupSlots] = {};
   for (int g = 1; g <= r.partGroupCount; ++g) partQty[g] = static_cast<int16_t>(r.partGroupQty[g]);
+  for (int g = 1; g <= r.stockGroupCount; ++g) {
+    const int32_t q = r.stockGroupQty[g];
+    keep[g] = q;
+    if (q < 1) continue;
+    const int32_t bound =
+        BarDemand(r.partGroupLength, partQty, r.partGroupCount, TARVOLIN_BAR_DEMAND_SLACK,
+                  r.gripLength, se.endZone, se.kerf, r.stockGroupLength[g], rules);
+    if (bound < q) keep[g] = std::max(bound, 0);
+  }
+}
+
+// Total working length of the kept bars, as the run's statistics will add it.
+int64_t KeptLength(const SolverState& st, const int32_t* keep) {
+  int64_t total = 0;
+  for (int g = 1; g <= st.run.stockGroupCount; ++g) {
+    total += int64_t{keep[g]} *
+             (int64_t{st.run.stockGroupLength[g]} + st.settings.kerf - st.settings.endZone);
+  }
+  return total;
+}
+
+bool TrimStock(SolverState& st) {
+  RunTables& r = st.run;
+  const SolverSettings& se = st.settings;
   // The layout limits can need more bars than the lengths; a run plans its
-  // own demand, so a bundle adds nothing here.
+  // own demand, so a bundle adds nothing here. The bars they add beyond the
+  // bound by length are kept only while the run's stock stays within the
+  // sum limit, group by group.
   LayoutRules rules;
   rules.maxPieces = se.maxPiecesPerLayout;
   rules.maxDifferentPieces = se.maxDifferentPieces;
+  int32_t keptBars[kStockGroupSlots] = {};
+  KeptBars(st, rules, keptBars);
+  if (KeptLength(st, keptBars) > kMaxSum) {
+    int32_t byLength[kStockGroupSlots] = {};
+    KeptBars(st, LayoutRules{}, byLength);
+    int64_t total = KeptLength(st, byLength);
+    for (int g = 1; g <= r.stockGroupCount; ++g) {
+      const int64_t bar = int64_t{r.stockGroupLength[g]} + se.kerf - se.endZone;
+      while (byLength[g] < keptBars[g] && total + bar <= kMaxSum) {
+        ++byLength[g];
+        total += bar;
+      }
+      keptBars[g] = byLength[g];
+    }
+  }
   int16_t trimmed[kItemSlots] = {};
   int32_t trimmedCount = 0;
   r.initialStockCount = 0;
@@ -94,16 +137,10 @@ bool TrimStock(SolverState& st) {
   int32_t first = 1;
   for (int g = 1; g <= r.stockGroupCount; ++g) {
     const int32_t q = r.stockGroupQty[g];
-    int32_t keep = q;
-    if (q >= 1) {
-      const int32_t bound =
-          BarDemand(r.partGroupLength, partQty, r.partGroupCount, TARVOLIN_BAR_DEMAND_SLACK,
-                    r.gripLength, se.endZone, se.kerf, r.stockGroupLength[g], rules);
-      if (bound < q) {
-        keep = std::max(bound, 0);
-        r.stockGroupQty[g] = keep;
-        if (keep == 0) ++r.trimmedStockGroups;
-      }
+    const int32_t keep = keptBars[g];
+    if (keep < q) {
+      r.stockGroupQty[g] = keep;
+      if (keep == 0) ++r.trimmedStockGroups;
     }
     for (int32_t j = 0; j < q; ++j) {
       const auto bar = static_cast<int16_t>(first + j);

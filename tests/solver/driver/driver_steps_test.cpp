@@ -17,6 +17,8 @@ TEST(OrderWeights, GroupAndItemWeights) {
   const int32_t marks[] = {0, 7, 0, 9, 7, 0, 9};
   for (int i = 1; i <= 6; ++i) st->problem.partMark[i] = marks[i];
   ComputeOrderWeights(*st);
+  // Worked out from round((sin a + a + a^2) / 3 * 2e9 / items), a = rank /
+  // ranks; an item's weight is the mean of its mark's and its group's.
   EXPECT_EQ(st->problem.partGroupWeight[1], 85737682);
   EXPECT_EQ(st->problem.partGroupWeight[2], 192164546);
   EXPECT_EQ(st->problem.partGroupWeight[3], 315718998);
@@ -30,6 +32,7 @@ TEST(OrderWeights, WithoutPositiveMarksIdentifiersStay) {
   ComputeOrderWeights(*st);
   EXPECT_EQ(st->problem.partMark[1], 0);
   EXPECT_EQ(st->problem.partMark[2], 0);
+  // a = 0.5: (0.479426 + 0.5 + 0.25) / 3 * 2e8; a = 1: (0.841471 + 2) / 3 * 2e8.
   EXPECT_EQ(OrderWeight(1, 2, 10), 81961703);
   EXPECT_EQ(OrderWeight(2, 2, 10), 189431399);
 }

@@ -130,8 +130,11 @@ TEST(AmpleStock, PiecesPerLayoutLimitCountsInTheBound) {
   const int32_t withLimits =
       BarDemandBoundWithLimits(in.partLth, in.partQty, 2, TARVOLIN_BAR_DEMAND_SLACK, 0, in.endZone,
                                in.kerf, 600000, in.maxPieces, in.diffPieces);
+  // By length: 8 pieces of 700 (with kerf) fit the usable 5988.2, so 10 take
+  // 2 bars with 6 places spare; 11 of 500 fit, so the 14 left take 2 more;
+  // 4 bars with slack 1.4 round to 6. Three to a bar, 30 pieces fill 10.
   EXPECT_EQ(byLength, 6);
-  EXPECT_EQ(withLimits, 14);  // 10 bars with slack 1.4
+  EXPECT_EQ(withLimits, 14);
   for (int32_t stock : {withLimits, 30}) {
     SCOPED_TRACE(stock);
     CallSetup call = in;
@@ -141,6 +144,27 @@ TEST(AmpleStock, PiecesPerLayoutLimitCountsInTheBound) {
     ASSERT_EQ(out->error, 0);
     EXPECT_EQ(out->partsCut + out->lastParts, 30);
     EXPECT_EQ(out->stockUsed + (out->lastStock != 0 ? 1 : 0), 10);
+  }
+}
+
+// Bars the layout limits add are kept only within the sum limit of a run's
+// stock: one piece per layout of 6 x 1e8 asks for 6 bars of 6e8, but only
+// 3 fit under 2e9, so 3 pieces are cut; the lengths alone keep 1 bar (the
+// 6 pieces fill it), which is all a call without the limit needs.
+TEST(AmpleStock, AddedBarsStayWithinTheSumLimit) {
+  const struct { int32_t maxPieces, cut, bars; } cases[] = {{0, 6, 1}, {1, 3, 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.maxPieces);
+    CallSetup in;
+    in.effortLev = 1;
+    in.maxPieces = c.maxPieces;
+    in.AddStock(600000000, 5);
+    in.AddPart(100000000, 6);
+    auto out = std::make_unique<CallResult>();
+    testing::Call(in, *out);
+    ASSERT_EQ(out->error, 0);
+    EXPECT_EQ(out->partsCut + out->lastParts, c.cut);
+    EXPECT_EQ(out->stockUsed + (out->lastStock != 0 ? 1 : 0), c.bars);
   }
 }
 
