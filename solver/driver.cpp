@@ -807,6 +807,21 @@ void RaiseConsistencyErrors(SolverState& st) {
   }
 }
 
+namespace {
+
+// A bundle run repeated m times plus the remainder run can use more bars
+// than either run was checked for; a plan whose totals leave the sum limit
+// is not taken (its figures would not fit the result).
+bool CombinedPlanWithinLimits(const RunRecord& bundle, const RunRecord& rest, int32_t m) {
+  const auto within = [m](int32_t perBundle, int32_t restValue, int32_t lastValue) {
+    return int64_t{perBundle} * m + restValue + lastValue <= kMaxSum;
+  };
+  return within(bundle.length, rest.length, rest.lastLength) &&
+         within(bundle.waste, rest.waste, 0) && within(bundle.cost, rest.cost, rest.lastCost);
+}
+
+}  // namespace
+
 void EvaluateCandidate(SolverState& st, int entry, int s) {
   DriverTables& d = st.driver;
   Candidate& cand = d.candidates[entry];
@@ -871,6 +886,10 @@ void EvaluateCandidate(SolverState& st, int entry, int s) {
     d.remainderRan = true;
   }
 
+  if (!CombinedPlanWithinLimits(d.bestOfRun, st.run.current, m)) {
+    MultiProgressAdvance(st, s);
+    return;
+  }
   d.targetReached = UpdateBestTen(st, m);
   const double criterion = st.run.current.criterion;
   cand.criterion[s] = criterion;
