@@ -18,7 +18,7 @@ namespace {
 
 constexpr int32_t kDefaultExactSeconds = 10;
 // Share of the time limit for the exact method; the search that follows an
-// unproven plan has the rest.
+// unproven plan has the rest, and at least the rest's length.
 constexpr double kExactShare = 0.5;
 
 exact::ExactInput InputOf(const TarvolinSettings& s, const TarvolinProblem& p) {
@@ -65,8 +65,8 @@ int32_t Ms(double ms) {
 }
 
 // The search at the set effort on the call's problem prepared anew, until
-// the deadline already in the settings; its plan replaces the written one
-// (`best` in the exact method's terms) only when it is better.
+// the deadline in the settings; its plan replaces the written one (`best`
+// in the exact method's terms) only when it is better.
 void SearchWithinLimit(SolverState& st, const exact::ExactInput& in, const TarvolinProblem& problem,
                        const exact::Plan& best, TarvolinPlan& plan) {
   const auto kept = std::make_unique<TarvolinPlan>(plan);
@@ -113,20 +113,27 @@ void SolveByExactMethod(SolverState& st, const TarvolinSettings& settings,
   const exact::ExactResult r = exact::SolveExact(in);
   const bool found = r.status == exact::Status::kOptimal || r.status == exact::Status::kFeasible;
   exact::Plan best = quick;
-  if (found && exact::ComparePlans(in, r.plan, quick) < 0 &&
-      exact::StorePlanAsResult(st, in, r.plan)) {
+  // Whether the written plan is as good as the exact method's: only then
+  // does its proof hold for it.
+  bool written = !found || exact::ComparePlans(in, r.plan, quick) >= 0;
+  if (!written && exact::StorePlanAsResult(st, in, r.plan)) {
     WriteResults(st, plan);
     best = r.plan;
+    written = true;
   }
+  const bool proven = r.proven && written;
 
   const bool stopped = se.escEnabled && EscPressed(st);
-  if (!r.proven && effort > 0 && !stopped) {
+  if (!proven && effort > 0 && !stopped) {
+    // The exact method may run past its share; the search still has the
+    // rest of the limit to itself.
+    se.deadlineMs = std::max(start + limitMs, NowMs(st) + limitMs * (1 - kExactShare));
     SearchWithinLimit(st, in, problem, best, plan);
     if (st.error.number != 0) return;
   }
   if (found) {
     plan.lowerBound = r.lowerBound;
-    plan.proven = r.proven ? 1 : 0;
+    plan.proven = proven ? 1 : 0;
   }
   plan.exactMs = Ms(r.elapsedMs);
 }

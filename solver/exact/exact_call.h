@@ -18,7 +18,8 @@ bool UsesExactMethod(const TarvolinSettings& settings);
 // the call's start: the search at effort 0 gives a first plan; the exact
 // method starts from it and uses the first half of the limit. When it does
 // not prove its plan optimal, the search at the set effort runs within the
-// rest of the limit and the better of the plans is written. The plan also
+// rest of the limit (at least half the limit, should the exact method have
+// run over its half) and the better of the plans is written. The plan also
 // gets the lower bound, the proven flag and the exact method's time.
 void SolveByExactMethod(SolverState& st, const TarvolinSettings& settings,
                         const TarvolinProblem& problem, TarvolinPlan& plan);

@@ -110,9 +110,9 @@ typedef struct TarvolinSettings {
   /* 0..1. 0: the layout search; 1: the exact method (column generation
    * and integer programming), started from the search's plan at effort 0.
    * When it does not prove its plan optimal within the first half of its
-   * time limit, the search at effortLevel runs in the rest and the better
-   * of the plans is returned. A stock/cut bundle always uses the search.
-   * A build without the exact method fails the call with
+   * time limit, the search at effortLevel runs in the rest (at least half
+   * the limit long) and the better of the plans is returned. A stock/cut bundle always uses the
+   * search. A build without the exact method fails the call with
    * TARVOLIN_ERROR_EXACT_NOT_AVAILABLE. */
   int32_t method;
   /* 0..100, seconds. Time limit of the exact method, counted from the
