@@ -903,6 +903,7 @@ bool StopSearch(SolverState& st) {
   if (st.driver.targetReached) return true;
   if (st.driver.mode == kModeBundleGiven) return true;
   if (se.escEnabled && EscPressed(st)) return true;
+  if (se.deadlineMs > 0 && NowMs(st) >= se.deadlineMs) return true;
   return se.timeLimitMs > 0 && NowMs(st) - st.progress.callStartMs >= se.timeLimitMs;
 }
 

@@ -198,12 +198,19 @@ class Search {
       return false;
     }
     const int64_t every = int64_t{run_.pieceIterLimit + 1} * (run_.stockIterLimit + 1) / 100 + 1;
-    if (run_.constructionCount % every == 0 && st_.settings.timeLimitMs > 0 &&
-        NowMs(st_) >= run_.driverStartMs + st_.settings.timeLimitMs) {
+    if (run_.constructionCount % every == 0 && PastTimeLimit()) {
       run_.stopSearch = true;
       return false;
     }
     return run_.openPieceCount > 0 && run_.openStockCount > 0;
+  }
+
+  bool PastTimeLimit() const {
+    const SolverSettings& se = st_.settings;
+    if (se.timeLimitMs <= 0 && se.deadlineMs <= 0) return false;
+    const double now = NowMs(st_);
+    return (se.timeLimitMs > 0 && now >= run_.driverStartMs + se.timeLimitMs) ||
+           (se.deadlineMs > 0 && now >= se.deadlineMs);
   }
 
   void SaveBest(const PlanScore& ps) {

@@ -21,6 +21,20 @@ void TakeOverTarget(SolverState& st, const TarvolinTarget& t) {
                              t.costUsed,    t.layoutCount, t.layoutCuts};
 }
 
+}  // namespace
+
+bool PrepareProblem(SolverState& st, const TarvolinProblem& problem, TarvolinPlan& plan) {
+  ClearProblemTables(st);
+  ExpandItems(st, problem, plan);
+  if (st.error.number != 0) return false;
+  SortAndRegroup(st);
+  if (st.error.number != 0) return false;
+  CheckProblem(st);
+  return st.error.number == 0;
+}
+
+namespace {
+
 // The call's steps; returns after the first step that raised an error.
 void RunSteps(SolverState& st, const TarvolinSettings& settings, const TarvolinProblem& problem,
               TarvolinPlan& plan, ArrayCountMismatch mismatch) {
@@ -42,21 +56,16 @@ void RunSteps(SolverState& st, const TarvolinSettings& settings, const TarvolinP
 
   OpenProgressWindow(st);
 
-  ClearProblemTables(st);
+  if (!PrepareProblem(st, problem, plan)) return;
 
-  ExpandItems(st, problem, plan);
-  if (st.error.number != 0) return;
-  SortAndRegroup(st);
-  if (st.error.number != 0) return;
-
-  CheckProblem(st);
-  if (st.error.number != 0) return;
-
-  RunOptimizationDriver(st);
-  if (st.error.number != 0) return;
-
-  WriteResults(st, plan);
-  AddExactFigures(st, settings, problem, plan);
+  if (UsesExactMethod(settings)) {
+    SolveByExactMethod(st, settings, problem, plan);
+  } else {
+    RunOptimizationDriver(st);
+    if (st.error.number != 0) return;
+    WriteResults(st, plan);
+    AddSearchBound(settings, problem, plan);
+  }
   if (st.error.number != 0) return;
   CloseProgressWindow(st);
 }

@@ -16,6 +16,11 @@ int32_t SolveInContext(TarvolinContext& context, const TarvolinSettings& setting
                        const TarvolinProblem& problem, const TarvolinView* view, TarvolinPlan& plan,
                        ArrayCountMismatch mismatch = {});
 
+// Clears the problem tables and fills them from the call's groups: items
+// expanded (their counts and groups also into plan), sorted and regrouped,
+// the problem checked. Returns false after an error.
+bool PrepareProblem(SolverState& st, const TarvolinProblem& problem, TarvolinPlan& plan);
+
 // Reports a failure found before the call's steps could start (a null
 // argument): the error box when showBoxes, then the number is returned.
 int32_t ReportCallFailure(TarvolinContext& context, const TarvolinView* view, bool showBoxes,

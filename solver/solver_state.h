@@ -21,7 +21,10 @@ struct SolverSettings {
   int32_t preferShort = 0;
   int32_t reduceLayouts = 0;
   int32_t effortLevel = 0;
-  double timeLimitMs = 0;          // 0 = none
+  double timeLimitMs = 0;  // 0 = none
+  // Clock time at which the search stops as at its time limit; 0 = none.
+  // Set for the searches that run inside the exact method's time limit.
+  double deadlineMs = 0;
   int32_t maxStockGroups = 0;      // 0 = not limited
   int32_t maxDifferentPieces = 0;  // 0 = not limited
   int32_t bundle = 0;              // stock/cut bundle, 0 = none

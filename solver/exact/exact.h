@@ -53,6 +53,9 @@ struct Rules {
   int32_t bundle = 0;       // bars cut together with one layout; >= 2 is not supported
   bool costMode = false;
   bool ignoreLast = false;
+  // Part groups of equal length and different marks are different pieces
+  // (for diffPieces), as when the search tells layouts apart by mark.
+  bool piecesByMark = false;
 };
 
 // One cutting pattern and the number of bars cut so.

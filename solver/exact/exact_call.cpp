@@ -1,10 +1,15 @@
 #include "exact_call.h"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 
+#include "driver.h"
 #include "exact.h"
 #include "prepare.h"
 #include "search_plan.h"
+#include "solve.h"
+#include "solver_services.h"
 #include "solver_state.h"
 #include "to_solution.h"
 
@@ -12,10 +17,9 @@ namespace solver {
 namespace {
 
 constexpr int32_t kDefaultExactSeconds = 10;
-
-bool WantsExact(const TarvolinSettings& s) {
-  return s.method == 1 && s.bundleSize == 0;
-}
+// Share of the time limit for the exact method; the search that follows an
+// unproven plan has the rest, and at least the rest's length.
+constexpr double kExactShare = 0.5;
 
 exact::ExactInput InputOf(const TarvolinSettings& s, const TarvolinProblem& p) {
   exact::ExactInput in;
@@ -40,6 +44,7 @@ exact::ExactInput InputOf(const TarvolinSettings& s, const TarvolinProblem& p) {
   r.bundle = s.bundleSize;
   r.costMode = s.costMode != 0;
   r.ignoreLast = s.ignoreLast != 0;
+  r.piecesByMark = s.layoutsByMark != 0 && s.reduceLayouts > 0;
   return in;
 }
 
@@ -59,40 +64,86 @@ int32_t Ms(double ms) {
   return static_cast<int32_t>(std::lround(ms));
 }
 
+// The search at the set effort on the call's problem prepared anew, until
+// the deadline in the settings; its plan replaces the written one (`best`
+// in the exact method's terms) only when it is better.
+void SearchWithinLimit(SolverState& st, const exact::ExactInput& in, const TarvolinProblem& problem,
+                       const exact::Plan& best, TarvolinPlan& plan) {
+  const auto kept = std::make_unique<TarvolinPlan>(plan);
+  ResetRecord(st.driver);
+  if (!PrepareProblem(st, problem, plan)) return;
+  RunOptimizationDriver(st);
+  if (st.error.number != 0) return;
+  WriteResults(st, plan);
+  if (exact::ComparePlans(in, PlanOfResult(in, plan), best) >= 0) plan = *kept;
+}
+
 }  // namespace
 
 bool ExactMissing(const TarvolinSettings& settings) {
-  return WantsExact(settings) && !exact::ExactAvailable();
+  return UsesExactMethod(settings) && !exact::ExactAvailable();
 }
 
-void AddExactFigures(SolverState& st, const TarvolinSettings& settings,
-                     const TarvolinProblem& problem, TarvolinPlan& plan) {
-  if (WantsExact(settings)) {
-    exact::ExactInput in = InputOf(settings, problem);
-    const exact::Plan searchPlan = PlanOfResult(in, plan);
-    const int32_t seconds =
-        settings.exactTimeLimitSeconds > 0 ? settings.exactTimeLimitSeconds : kDefaultExactSeconds;
-    in.timeLimitMs = seconds * 1000;
-    in.abort = &st.progress.abort;
-    in.incumbent = &searchPlan;
-    const exact::ExactResult r = exact::SolveExact(in);
-    const bool found = r.status == exact::Status::kOptimal || r.status == exact::Status::kFeasible;
-    if (found && exact::ComparePlans(in, r.plan, searchPlan) < 0 &&
-        exact::StorePlanAsResult(st, in, r.plan)) {
-      WriteResults(st, plan);
-    }
-    if (found) {
-      plan.lowerBound = r.lowerBound;
-      plan.proven = r.proven ? 1 : 0;
-    }
-    plan.exactMs = Ms(r.elapsedMs);
-    return;
+bool UsesExactMethod(const TarvolinSettings& s) {
+  return s.method == 1 && s.bundleSize == 0;
+}
+
+void SolveByExactMethod(SolverState& st, const TarvolinSettings& settings,
+                        const TarvolinProblem& problem, TarvolinPlan& plan) {
+  const int32_t seconds =
+      settings.exactTimeLimitSeconds > 0 ? settings.exactTimeLimitSeconds : kDefaultExactSeconds;
+  const double limitMs = seconds * 1000.0;
+  const double start = st.progress.callStartMs;
+  SolverSettings& se = st.settings;
+  const int32_t effort = se.effortLevel;
+  se.deadlineMs = start + limitMs;
+
+  se.effortLevel = 0;
+  RunOptimizationDriver(st);
+  se.effortLevel = effort;
+  if (st.error.number != 0) return;
+  WriteResults(st, plan);
+
+  exact::ExactInput in = InputOf(settings, problem);
+  const exact::Plan quick = PlanOfResult(in, plan);
+  // The exact method's clock starts now; it stops at half the limit.
+  in.timeLimitMs = std::max(1, Ms(start + limitMs * kExactShare - NowMs(st)));
+  in.abort = &st.progress.abort;
+  in.incumbent = &quick;
+  const exact::ExactResult r = exact::SolveExact(in);
+  const bool found = r.status == exact::Status::kOptimal || r.status == exact::Status::kFeasible;
+  exact::Plan best = quick;
+  // Whether the written plan is as good as the exact method's: only then
+  // does its proof hold for it.
+  bool written = !found || exact::ComparePlans(in, r.plan, quick) >= 0;
+  if (!written && exact::StorePlanAsResult(st, in, r.plan)) {
+    WriteResults(st, plan);
+    best = r.plan;
+    written = true;
   }
-  if (settings.method == 0 && settings.computeBound == 1) {
-    const exact::BoundResult b = exact::ExactLowerBound(InputOf(settings, problem));
-    if (b.status == exact::Status::kOptimal) plan.lowerBound = b.lowerBound;
-    plan.exactMs = Ms(b.elapsedMs);
+  const bool proven = r.proven && written;
+
+  const bool stopped = se.escEnabled && EscPressed(st);
+  if (!proven && effort > 0 && !stopped) {
+    // The exact method may run past its share; the search still has the
+    // rest of the limit to itself.
+    se.deadlineMs = std::max(start + limitMs, NowMs(st) + limitMs * (1 - kExactShare));
+    SearchWithinLimit(st, in, problem, best, plan);
+    if (st.error.number != 0) return;
   }
+  if (found) {
+    plan.lowerBound = r.lowerBound;
+    plan.proven = proven ? 1 : 0;
+  }
+  plan.exactMs = Ms(r.elapsedMs);
+}
+
+void AddSearchBound(const TarvolinSettings& settings, const TarvolinProblem& problem,
+                    TarvolinPlan& plan) {
+  if (settings.method != 0 || settings.computeBound != 1) return;
+  const exact::BoundResult b = exact::ExactLowerBound(InputOf(settings, problem));
+  if (b.status == exact::Status::kOptimal) plan.lowerBound = b.lowerBound;
+  plan.exactMs = Ms(b.elapsedMs);
 }
 
 }  // namespace solver

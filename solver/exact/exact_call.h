@@ -1,6 +1,5 @@
-// The exact method inside the struct call: after the search has written its
-// plan, the exact method starts from it and replaces it when it finds a
-// better one; or only the lower bound is added to the search's plan.
+// The exact method inside the struct call, and the lower bound that a
+// search plan can carry.
 #pragma once
 
 #include "tarvolin/solver.h"
@@ -12,9 +11,22 @@ struct SolverState;
 // True when the settings ask for the exact method and this build lacks it.
 bool ExactMissing(const TarvolinSettings& settings);
 
-// Runs after WriteResults: with method 1 (and no bundle) improves the plan
-// and fills its bound figures; with computeBound fills the bound alone.
-void AddExactFigures(SolverState& st, const TarvolinSettings& settings,
-                     const TarvolinProblem& problem, TarvolinPlan& plan);
+// True when the call runs the exact method: method 1 without a bundle.
+bool UsesExactMethod(const TarvolinSettings& settings);
+
+// The exact method on a prepared call, within its time limit counted from
+// the call's start: the search at effort 0 gives a first plan; the exact
+// method starts from it and uses the first half of the limit. When it does
+// not prove its plan optimal, the search at the set effort runs within the
+// rest of the limit (at least half the limit, should the exact method have
+// run over its half) and the better of the plans is written. The plan also
+// gets the lower bound, the proven flag and the exact method's time.
+void SolveByExactMethod(SolverState& st, const TarvolinSettings& settings,
+                        const TarvolinProblem& problem, TarvolinPlan& plan);
+
+// Runs after the search's WriteResults: with computeBound the plan gets the
+// column-generation lower bound and its time.
+void AddSearchBound(const TarvolinSettings& settings, const TarvolinProblem& problem,
+                    TarvolinPlan& plan);
 
 }  // namespace solver

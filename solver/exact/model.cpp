@@ -87,10 +87,12 @@ std::string BuildModel(const ExactInput& in, Model& m) {
     if (p.quantity == 0) continue;
     pieces += p.quantity;
     const int32_t length = p.length / unit;
-    auto same = std::find_if(m.parts.begin(), m.parts.end(),
-                             [&](const PartType& t) { return t.length == length; });
+    const int32_t mark = r.piecesByMark ? p.mark : 0;
+    auto same = std::find_if(m.parts.begin(), m.parts.end(), [&](const PartType& t) {
+      return t.length == length && t.mark == mark;
+    });
     if (same == m.parts.end()) {
-      m.parts.push_back(PartType{length + kerf, length, 0, {}});
+      m.parts.push_back(PartType{length + kerf, length, 0, {}, mark});
       same = m.parts.end() - 1;
     }
     same->demand += p.quantity;

@@ -1,7 +1,8 @@
 // The exact method's view of one material: lengths divided by their greatest
 // common divisor, working lengths as the search uses them (every piece
 // carries one kerf, every bar offers length + kerf - end zone), part groups
-// of equal length and stock groups of equal length and cost merged.
+// of equal length (and mark, with piecesByMark) and stock groups of equal
+// length and cost merged.
 #pragma once
 
 #include <array>
@@ -24,6 +25,7 @@ struct PartType {
   int32_t length = 0;       // real length (reduced)
   int32_t demand = 0;       // pieces that can be cut at all
   std::vector<int> inputs;  // input part groups of this length
+  int32_t mark = 0;         // with piecesByMark: the groups' mark
 };
 
 struct StockType {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <utility>
 
 #include "construction.h"
 #include "model.h"
@@ -355,7 +356,7 @@ struct BarFigures {
 
 BarFigures FiguresOf(const ExactInput& in, const std::vector<int32_t>& counts) {
   BarFigures f;
-  std::vector<int32_t> lengths;
+  std::vector<std::pair<int32_t, int32_t>> kinds;  // length, and mark when it counts
   for (size_t g = 0; g < in.parts.size(); ++g) {
     if (counts[g] == 0) continue;
     const int64_t work = int64_t{in.parts[g].length} + in.rules.kerf;
@@ -363,11 +364,11 @@ BarFigures FiguresOf(const ExactInput& in, const std::vector<int32_t>& counts) {
     f.length += int64_t{in.parts[g].length} * counts[g];
     f.longest = std::max(f.longest, work);
     f.pieces += counts[g];
-    if (std::find(lengths.begin(), lengths.end(), in.parts[g].length) == lengths.end()) {
-      lengths.push_back(in.parts[g].length);
-    }
+    const std::pair<int32_t, int32_t> kind{in.parts[g].length,
+                                           in.rules.piecesByMark ? in.parts[g].mark : 0};
+    if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) kinds.push_back(kind);
   }
-  f.types = static_cast<int32_t>(lengths.size());
+  f.types = static_cast<int32_t>(kinds.size());
   return f;
 }
 

@@ -13,11 +13,18 @@ struct SearchOutcome {
   int32_t error = 0;  // the call's error number, 0 = a plan
   Plan plan;
   double elapsedMs = 0;
+  double lowerBound = 0;  // struct call with method 1: the plan's bound
+  bool proven = false;    // and whether the plan meets it
 };
 
 // One call at the given effort level (IterMult 20, no time limit, no
 // progress window).
 SearchOutcome RunSearch(const ExactInput& input, int32_t effort);
+
+// The same through the struct call with the given method, as a user runs
+// it; input.timeLimitMs rounded up to seconds is the exact method's limit
+// (0: its default).
+SearchOutcome RunCall(const ExactInput& input, int32_t effort, int32_t method);
 
 // The plan described by the call's result arrays (input numbering, element
 // 0 the count): stock group per bar, part group per piece, bar per piece

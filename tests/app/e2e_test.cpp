@@ -435,6 +435,66 @@ TEST_F(E2e, ByteOrderMarksAndUncutPieces) {
             "Pieces left uncut for material: Steel RHS\r\n2000.00 A: 6 not cut\r\n\r\nEND");
 }
 
+// The report's lines of the exact method: the method in the heading, the
+// bound and the proof in the material's totals.
+std::string ProofLine(const std::string& report) {
+  const size_t at = report.find("\r\nProven optimal:");
+  if (at == std::string::npos) return {};
+  return report.substr(at + 2, report.find("\r\n", at + 2) - at - 2);
+}
+
+TEST_F(E2e, ExactExampleProvesItsPlan) {
+#ifndef TARVOLIN_HAVE_EXACT
+  GTEST_SKIP() << "exact method not in this build";
+#endif
+  for (const auto& f : fs::directory_iterator(fs::path(TARVOLIN_SOURCE_DIR) / "examples/exact")) {
+    fs::copy_file(f.path(), dir_ / f.path().filename());
+  }
+  const RunResult r = Run({"--console", "--yes"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Read("QM^ErrLog.txt"), "END");
+  const std::string report = Read("QM_Report.txt");
+  EXPECT_NE(report.find("\r\nSolution method:            Exact\r\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("\r\nLower bound length: "), std::string::npos) << report;
+  // A few pieces on one stock length: proven at once.
+  const std::string proof = ProofLine(report);
+  ASSERT_FALSE(proof.empty()) << report;
+  EXPECT_EQ(proof.back(), 'Y') << proof;
+}
+
+// A material the exact method cannot prove within its time limit of one
+// second: the run goes on with the better plan, marked not proven.
+TEST_F(E2e, ExactMethodAtItsTimeLimitSaysNotProven) {
+#ifndef TARVOLIN_HAVE_EXACT
+  GTEST_SKIP() << "exact method not in this build";
+#endif
+  Write("QM_Config.txt", Config());
+  Write("QM_OptSet.txt",
+        Lines({"0 CostOptim", "1 IgnoreLast", "-3 PrefShort", "3 ReduceLays", "1 EffortLev",
+               "0 DiffStocks", "3 DiffPieces", "0 MinReusable", "0 kerf", "0.46 end", "1 kind",
+               "0 MaxPieces", "0 bundle", "1 Method", "1 ExactTime", "0", "555"}));
+  std::string order = kHeader;
+  for (const char* line :
+       {"24.81 3", "30.69 9", "34.62 8", "3.53 6", "4.43 6", "1.88 11", "1.88 9 M", "1.88 11",
+        "31.71 10", "22.80 6", "37.45 11", "33.37 7", "33.37 3"}) {
+    order += std::string("H x ") + line + "\r\n";
+  }
+  Write("QM_Orders.txt", order);
+  Write("QM_Stocks.txt",
+        "Material Profile Length Qty Cost\r\nH x 115.81 15 0\r\nH x 60.24 5 0\r\n"
+        "H x 47.83 18 43.31\r\nH x 56.27 19 0\r\nH x 56.27 13 0\r\nH x 42.79 11 0\r\n"
+        "H x 90.67 14 0\r\nH x 90.67 5 0\r\n");
+  const RunResult r = Run({"--console", "--yes"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Read("QM^ErrLog.txt"), "END");
+  const std::string report = Read("QM_Report.txt");
+  EXPECT_NE(report.find("\r\nLower bound length: "), std::string::npos) << report;
+  const std::string proof = ProofLine(report);
+  ASSERT_FALSE(proof.empty()) << report;
+  EXPECT_EQ(proof.back(), 'N') << proof;
+  EXPECT_NE(report.find("Parts Left Number:           0\r\n"), std::string::npos) << report;
+}
+
 TEST_F(E2e, VersionIsTheProjectVersion) {
   const RunResult r = Run({"--version"});
   EXPECT_EQ(r.status, 0);

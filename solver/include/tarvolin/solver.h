@@ -108,12 +108,15 @@ typedef struct TarvolinSettings {
   int32_t showErrorBoxes;
   /* Settings of further optimization methods are added after this point. */
   /* 0..1. 0: the layout search; 1: the exact method (column generation
-   * and integer programming), started from the search's plan; the better
-   * of the two plans is returned. A stock/cut bundle always uses the search.
-   * A build without the exact method fails the call with
+   * and integer programming), started from the search's plan at effort 0.
+   * When it does not prove its plan optimal within the first half of its
+   * time limit, the search at effortLevel runs in the rest (at least half
+   * the limit long) and the better of the plans is returned. A stock/cut bundle always uses the
+   * search. A build without the exact method fails the call with
    * TARVOLIN_ERROR_EXACT_NOT_AVAILABLE. */
   int32_t method;
-  /* 0..100, seconds. Time limit of the exact method; 0: 10 seconds. */
+  /* 0..100, seconds. Time limit of the exact method, counted from the
+   * call's start, the searches it runs included; 0: 10 seconds. */
   int32_t exactTimeLimitSeconds;
   /* 0..1. 1 with method 0: the plan also carries the column-generation
    * lower bound (a few milliseconds), so that its gap can be shown. */

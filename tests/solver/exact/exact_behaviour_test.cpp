@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 
 #include "exact_fixture.h"
 #include "search_plan.h"
+#include "tarvolin/solver.h"
 
 namespace exact_test {
 namespace {
@@ -216,6 +218,83 @@ TEST(ExactBehaviour, FewerLayoutsKeepTheOptimum) {
     EXPECT_EQ(fewer.figures.piecesUncut, plain.figures.piecesUncut);
     EXPECT_LE(fewer.figures.layouts, plain.figures.layouts) << "seed " << seed;
   }
+}
+
+// A material the exact method does not prove within a second: eight
+// stock lengths, one with a cost, 100 pieces of 13 groups, three different
+// pieces a layout, the last stock reported apart.
+struct HardMaterial {
+  ExactInput input;
+  TarvolinProblem problem{};
+  TarvolinSettings settings{};
+};
+
+HardMaterial Hard() {
+  HardMaterial h;
+  const StockGroupIn stock[] = {{11581, 0, 15}, {6024, 0, 5},  {4783, 4331, 18}, {5627, 0, 19},
+                                {5627, 0, 13},  {4279, 0, 11}, {9067, 0, 14},    {9067, 0, 5}};
+  const PartGroupIn parts[] = {{2481, 3, 0},  {3069, 9, 0}, {3462, 8, 0},  {353, 6, 0},
+                               {443, 6, 0},   {188, 11, 0}, {188, 9, 3},   {188, 11, 0},
+                               {3171, 10, 0}, {2280, 6, 0}, {3745, 11, 0}, {3337, 7, 0},
+                               {3337, 3, 0}};
+  for (const StockGroupIn& g : stock) {
+    h.input.stock.push_back(g);
+    h.problem.stockGroups[++h.problem.stockGroupCount] = {g.length, g.cost,
+                                                          static_cast<int16_t>(g.quantity)};
+  }
+  for (const PartGroupIn& g : parts) {
+    h.input.parts.push_back(g);
+    h.problem.partGroups[++h.problem.partGroupCount] = {g.length, g.mark,
+                                                        static_cast<int16_t>(g.quantity)};
+  }
+  Rules& r = h.input.rules;
+  r.endZone = 46;
+  r.diffPieces = 3;
+  r.prefShort = -3;
+  r.reduceLays = 3;
+  r.ignoreLast = true;
+  TarvolinSettings& s = h.settings;
+  s.ignoreLast = 1;
+  s.effortLevel = 1;
+  s.reduceLayouts = 3;
+  s.preferShort = -3;
+  s.maxDifferentPieces = 3;
+  s.endZone = 46;
+  s.iterationMultiplier = 4;
+  return h;
+}
+
+solver::exact::Plan PlanOf(const ExactInput& in, TarvolinPlan& p) {
+  p.stockItemGroup[0] = static_cast<int16_t>(p.stockItemCount);
+  p.partItemGroup[0] = static_cast<int16_t>(p.partItemCount);
+  return solver::exact::PlanFromCallArrays(in, p.stockItemGroup, p.partItemGroup, p.partItemStock,
+                                           p.lastStock);
+}
+
+// At its time limit the call ends with the better of the exact method's
+// plan and the search's at the set effort: valid, every piece cut, not
+// proven, above its bound.
+TEST(ExactBehaviour, CallAtTheTimeLimitReturnsTheBetterPlanUnproven) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  HardMaterial h = Hard();
+  std::unique_ptr<TarvolinContext, void (*)(TarvolinContext*)> context(TarvolinCreateContext(),
+                                                                       TarvolinDestroyContext);
+  auto search = std::make_unique<TarvolinPlan>();
+  ASSERT_EQ(TarvolinSolve(context.get(), &h.settings, &h.problem, nullptr, search.get()), 0);
+  h.settings.method = 1;
+  h.settings.exactTimeLimitSeconds = 1;
+  auto plan = std::make_unique<TarvolinPlan>();
+  ASSERT_EQ(TarvolinSolve(context.get(), &h.settings, &h.problem, nullptr, plan.get()), 0);
+
+  EXPECT_EQ(plan->proven, 0);
+  EXPECT_GT(plan->exactMs, 0);
+  const solver::exact::Plan mine = PlanOf(h.input, *plan);
+  ASSERT_EQ(CheckPlan(h.input, mine), "");
+  const solver::exact::PlanFigures figures = MeasurePlan(h.input, mine);
+  EXPECT_EQ(figures.piecesUncut, 0);
+  EXPECT_GT(plan->lowerBound, 0);
+  EXPECT_LE(plan->lowerBound, figures.objective);
+  EXPECT_LE(ComparePlans(h.input, mine, PlanOf(h.input, *search)), 0);
 }
 
 TEST(ExactBehaviour, StubSaysNotAvailable) {

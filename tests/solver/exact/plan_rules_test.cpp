@@ -60,6 +60,21 @@ const RuleCase kRuleCases[] = {
        in.parts[2].length = 100;
      },
      Plan{{Bar(0, {0, 2, 2})}, false, {}}, ""},
+    // Told apart by mark, as the search does when layouts go by mark.
+    {"diff_pieces_same_length_other_mark",
+     [](ExactInput& in) {
+       in.rules.diffPieces = 1;
+       in.rules.piecesByMark = true;
+       in.parts[2].length = 100;
+     },
+     Plan{{Bar(0, {0, 2, 2})}, false, {}}, "too many different pieces"},
+    {"diff_pieces_same_length_same_mark",
+     [](ExactInput& in) {
+       in.rules.diffPieces = 1;
+       in.rules.piecesByMark = true;
+       in.parts[2] = {100, 2, 2};
+     },
+     Plan{{Bar(0, {0, 2, 2})}, false, {}}, ""},
     {"diff_stocks", [](ExactInput& in) { in.rules.diffStocks = 1; },
      Plan{{Bar(0, {1, 0, 0}), Bar(1, {1, 0, 0})}, false, {}}, "too many different stock groups"},
     // Two stock groups of equal length and cost count as one.
