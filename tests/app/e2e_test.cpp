@@ -259,7 +259,8 @@ TEST_F(E2e, BadLengthInTheThirdMaterialEndsTheRunWithoutEndLine) {
   EXPECT_EQ(report.find("REPORT END"), std::string::npos);
   EXPECT_EQ(Read("QM^ErrLog.txt"),
             "Error reading part input file.\r\nAll part lengths must be positive\r\n"
-            "and have proper format.\r\nSee part group: 1\r\nMater/Sect: C z\r\n\r\nEND");
+            "and have proper format.\r\nSee part group: 1\r\nSee line: 4\r\nMater/Sect: C z\r\n\r\n"
+            "END");
   EXPECT_EQ(r.out.find("Processed"), std::string::npos);
 }
 

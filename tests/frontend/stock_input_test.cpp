@@ -139,13 +139,14 @@ std::string FiftyOneFields() {
 }
 
 const std::string kOrders = "h\nA x 4 10\n";
-const std::string kTail = "\rSee stock group: 1\rMater/Sect: A x";
+const std::string kTail = "\rSee stock group: 1\rSee line: 2\rMater/Sect: A x";
 
 INSTANTIATE_TEST_SUITE_P(
     Stock, StockFatalTest,
     ::testing::Values(
         FatalCase{"eleven groups", kOrders, ElevenLines(),
-                  "Too many stock input lines/groups\rSee stock group: 11\rMater/Sect: A x"},
+                  "Too many stock input lines/groups\rSee stock group: 11\rSee line: 12\r"
+                  "Mater/Sect: A x"},
         FatalCase{"length 0", kOrders, "h\nA x 0 1\n",
                   "Error reading stock input file.\rAll stock lengths must be positive\rand "
                   "have proper format." +
@@ -170,9 +171,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "Error reading stock input file.\rAll stock quantities must be positive "
                   "integers." +
                       kTail},
-        FatalCase{"more than 100 bars", "h\nA x 6 100\n", "h\nA x 10 60\nA x 10 50\n",
-                  "Stocks total number exceeds \rprogram limit:  100\rSee stock group: 2\r"
-                  "Mater/Sect: A x"},
+        // The hundred pieces need a bar each, and the line of short bars
+        // keeps the one bar every line keeps.
+        FatalCase{"more than 100 bars", "h\nA x 6 100\n", "h\nA x 10 60\nA x 10 50\nA x 5 3\n",
+                  "Stocks total number exceeds \rprogram limit:  100\rSee stock group: 3\r"
+                  "See line: 4\rMater/Sect: A x"},
         FatalCase{"total length", "h\nA x 6000000 2\n", "h\nA x 10000000 2\n",
                   "Stock total length exceeds limit: \r20000000" + kTail},
         FatalCase{"total cost", kOrders, "h\nA x 10 1 20000000\n",
