@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
+#include <cmath>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -36,62 +36,188 @@ int32_t BarDemand(const RunState& run, int32_t stockLength) {
   return e < 1 ? 1 : e;
 }
 
-// Which pieces the stock can cut, judged by one piece per bar: a plan that
-// is always open, whatever the layout limits (a bundle aside). A piece fits
-// the bars at least as long as the piece plus the end zone, so the bars a
-// longer piece fits are bars every shorter piece fits too; whichever of its
-// bars a piece takes, the shorter ones keep the same choice, and giving the
-// pieces a bar each, longest first, places as many as any assignment can.
-class SinglePieceBars {
+// How many pieces some plan on the stock cuts for sure. Two plans are
+// tried. One piece per bar is always open, whatever the layout limits (a
+// bundle aside): a piece fits the bars at least as long as the piece plus
+// the end zone, so the bars a longer piece fits are bars every shorter one
+// fits too; whichever of its bars a piece takes, the shorter ones keep the
+// same choice, and a bar each, longest pieces first, places as many pieces
+// as any such plan can. Packing the pieces longest first into the first bar
+// with room (a new bar from the shortest line that takes the piece), within
+// the pieces-per-layout and different-pieces limits, needs fewer bars; it
+// stands in for the solver's plans only without a gripping length or a
+// bundle, whose rules it does not follow.
+class PiecePlacement {
  public:
-  SinglePieceBars(const MaterialPass& pass, int32_t endZone) : lines_(pass.stockGroupCount) {
+  PiecePlacement(const MaterialPass& pass, const OptimizerSettings& opt)
+      : lines_(pass.stockGroupCount),
+        kerf_(opt.kerf),
+        maxPieces_(opt.maxPiecesPerLayout),
+        maxGroups_(opt.maxDifferentPieces),
+        packing_(opt.gripLength == 0 && opt.maxDifferentPieces > -2) {
     for (int g = 1; g <= pass.partGroupCount; ++g)
-      pieces_.insert(pieces_.end(), pass.partGroups[g].quantity, pass.partGroups[g].length);
-    std::sort(pieces_.begin(), pieces_.end(), std::greater<>());
-    for (int i = 1; i <= lines_; ++i) usable_[i] = int64_t{pass.stockGroups[i].length} - endZone;
+      pieces_.insert(pieces_.end(), pass.partGroups[g].quantity, {pass.partGroups[g].length, g});
+    std::stable_sort(pieces_.begin(), pieces_.end(),
+                     [](const Piece& a, const Piece& b) { return a.length > b.length; });
+    for (int i = 1; i <= lines_; ++i) {
+      usable_[i] = int64_t{pass.stockGroups[i].length} - opt.endZone;
+      room_[i] = usable_[i] + opt.kerf;
+    }
     std::iota(order_.begin() + 1, order_.begin() + 1 + lines_, 1);
-    // Shortest bars first, so each piece takes the shortest bar it fits.
     std::stable_sort(order_.begin() + 1, order_.begin() + 1 + lines_,
                      [&](int a, int b) { return usable_[a] < usable_[b]; });
   }
 
-  // The pieces that get a bar of their own from these quantities.
   int Placed(const Quantities& quantities) const {
+    Quantities unused;
+    return Place(quantities, unused);
+  }
+
+  // The bars of each line that the plan placing the most pieces takes.
+  Quantities Used(const Quantities& quantities) const {
+    Quantities used;
+    Place(quantities, used);
+    return used;
+  }
+
+  // The lines by length: Line(1) is the shortest; a piece that fits
+  // Line(k) fits Line(k + 1) too.
+  int Lines() const { return lines_; }
+  int Line(int k) const { return order_[k]; }
+  bool LongerThanBefore(int k) const {
+    return k == 1 || usable_[order_[k]] > usable_[order_[k - 1]];
+  }
+
+ private:
+  struct Piece {
+    int32_t length;
+    int group;
+  };
+  struct Bar {
+    int64_t room;
+    int pieces = 0;
+    std::vector<int> groups;
+  };
+
+  // The shortest line with a bar left that the piece fits, or 0.
+  int LineFor(const Piece& piece, const Quantities& spare) const {
+    for (int k = 1; k <= lines_; ++k) {
+      const int line = order_[k];
+      if (usable_[line] >= piece.length && spare[line] > 0) return line;
+    }
+    return 0;
+  }
+
+  int Place(const Quantities& quantities, Quantities& used) const {
     Quantities spare = quantities;
-    int placed = 0;
-    for (const int32_t piece : pieces_) {
-      for (int k = 1; k <= lines_; ++k) {
-        const int line = order_[k];
-        if (usable_[line] < piece || spare[line] == 0) continue;
-        --spare[line];
-        ++placed;
-        break;
+    int placed = OnePerBar(spare);
+    if (packing_) {
+      Quantities packedSpare = quantities;
+      if (const int packed = Packed(packedSpare); packed >= placed) {
+        placed = packed;
+        spare = packedSpare;
       }
+    }
+    for (int i = 1; i <= lines_; ++i) used[i] = quantities[i] - spare[i];
+    return placed;
+  }
+
+  int OnePerBar(Quantities& spare) const {
+    int placed = 0;
+    for (const Piece& piece : pieces_) {
+      const int line = LineFor(piece, spare);
+      if (line == 0) continue;
+      --spare[line];
+      ++placed;
     }
     return placed;
   }
 
- private:
+  bool Takes(const Bar& bar, const Piece& piece, int64_t working) const {
+    if (bar.room < working || (maxPieces_ >= 1 && bar.pieces >= maxPieces_)) return false;
+    if (maxGroups_ < 1 || static_cast<int>(bar.groups.size()) < maxGroups_) return true;
+    return std::find(bar.groups.begin(), bar.groups.end(), piece.group) != bar.groups.end();
+  }
+
+  int Packed(Quantities& spare) const {
+    std::vector<Bar> bars;
+    int placed = 0;
+    for (const Piece& piece : pieces_) {
+      const int64_t working = int64_t{piece.length} + kerf_;
+      auto bar = std::find_if(bars.begin(), bars.end(),
+                              [&](const Bar& b) { return Takes(b, piece, working); });
+      if (bar == bars.end()) {
+        const int line = LineFor(piece, spare);
+        if (line == 0) continue;
+        --spare[line];
+        bar = bars.insert(bars.end(), Bar{room_[line], 0, {}});
+      }
+      bar->room -= working;
+      ++bar->pieces;
+      if (std::find(bar->groups.begin(), bar->groups.end(), piece.group) == bar->groups.end())
+        bar->groups.push_back(piece.group);
+      ++placed;
+    }
+    return placed;
+  }
+
   int lines_;
-  std::vector<int32_t> pieces_;                        // longest first
-  std::array<int64_t, kMaxStockGroups + 2> usable_{};  // 1..lines_
+  int64_t kerf_;
+  int maxPieces_, maxGroups_;
+  bool packing_;
+  std::vector<Piece> pieces_;                          // longest first
+  std::array<int64_t, kMaxStockGroups + 2> usable_{};  // 1..lines_: bar length - end zone
+  std::array<int64_t, kMaxStockGroups + 2> room_{};    // working length of a bar
   std::array<int, kMaxStockGroups + 2> order_{};       // 1..lines_, shortest bars first
 };
 
+// The bars that lines at least as long as each line offer, for lines
+// 1..n by length (PiecePlacement::Line).
+Quantities LongerLineBars(const PiecePlacement& plans, const Quantities& q) {
+  Quantities sums{};
+  int sum = 0;
+  for (int k = plans.Lines(); k >= 1; --k) sums[k] = sum += q[plans.Line(k)];
+  return sums;
+}
+
 // Lowers the quantities until their sum fits the item limit: one bar at a
 // time from the largest quantity (from the later line of equal ones), as
-// long as every line keeps a bar and every piece the stock could cut keeps
-// a bar of its own. Returns the sum, still above the limit when nothing
-// more can go.
-int LowerToItemLimit(MaterialPass& pass, int32_t endZone) {
+// long as a plan still cuts as many pieces as on the stock before, and the
+// bars that the longer pieces need keep the room of the bar-demand slack,
+// for the solver's plans are not packed as tightly as that plan. When no
+// bar can go on those terms, the room goes, then the plan: a bar each for
+// nearly the item limit of pieces, or rules the plan does not follow, leave
+// a material planned with a piece the solver may leave uncut, and warn
+// about, which serves better than a batch that stops. Every line keeps at
+// least one bar, so the sum fits in the end.
+void LowerToItemLimit(MaterialPass& pass, const OptimizerSettings& opt) {
   const int n = pass.stockGroupCount;
   Quantities q{};
   int sum = 0;
   for (int i = 1; i <= n; ++i) sum += q[i] = pass.stockGroups[i].quantity;
-  if (sum <= kMaxItems) return sum;
+  if (sum <= kMaxItems) return;
 
-  const SinglePieceBars bars(pass, endZone);
-  const int placed = bars.Placed(q);
+  const PiecePlacement plans(pass, opt);
+  const int placed = plans.Placed(q);
+  const Quantities offered = LongerLineBars(plans, q);
+  const Quantities used = LongerLineBars(plans, plans.Used(q));
+  Quantities room{};
+  for (int k = 1; k <= n; ++k) {
+    const auto roomy = static_cast<int>(std::ceil(used[k] * TARVOLIN_BAR_DEMAND_SLACK));
+    room[k] = plans.LongerThanBefore(k) ? std::min(offered[k], roomy) : 0;
+  }
+  const auto keepsRoom = [&] {
+    const Quantities left = LongerLineBars(plans, q);
+    for (int k = 1; k <= n; ++k)
+      if (left[k] < room[k]) return false;
+    return true;
+  };
+
+  enum class Terms { kRoom, kPlan, kNone } terms = Terms::kRoom;
+  const auto allowed = [&] {
+    if (terms == Terms::kNone) return true;
+    return plans.Placed(q) >= placed && (terms == Terms::kPlan || keepsRoom());
+  };
   while (sum > kMaxItems) {
     std::array<int, kMaxStockGroups + 2> candidates{};
     int count = 0;
@@ -102,14 +228,20 @@ int LowerToItemLimit(MaterialPass& pass, int32_t endZone) {
     bool lowered = false;
     for (int k = 0; k < count && !lowered; ++k) {
       --q[candidates[k]];
-      lowered = bars.Placed(q) >= placed;
+      lowered = allowed();
       if (!lowered) ++q[candidates[k]];
     }
-    if (!lowered) break;
-    --sum;
+    if (lowered) {
+      --sum;
+    } else if (terms == Terms::kRoom) {
+      terms = Terms::kPlan;
+    } else if (terms == Terms::kPlan) {
+      terms = Terms::kNone;
+    } else {
+      break;  // every line holds its last bar
+    }
   }
   for (int i = 1; i <= n; ++i) pass.stockGroups[i].quantity = static_cast<int16_t>(q[i]);
-  return sum;
 }
 
 void WarnLowered(RunState& run, Toolkit& toolkit, const GroupReading& reading,
@@ -178,7 +310,7 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
 
   // Capped lines that together still pass the item limit give up bars the
   // parts can do without; the totals then hold for what is offered.
-  LowerToItemLimit(pass, run.opt.endZone);
+  LowerToItemLimit(pass, run.opt);
   for (int n = 1; n <= pass.stockGroupCount; ++n) {
     const StockGroup& g = pass.stockGroups[n];
     if (!reading.AddItems(pass.stockQuantitySum, g.quantity, n) ||
