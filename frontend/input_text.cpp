@@ -108,7 +108,7 @@ MaterialKeyResult MaterialKeyOf(std::string_view line, const FieldBounds& fields
     r.name += ' ';
     r.name += TrimText(FieldText(line, fields, 2));
   }
-  // Cutting the joined text keeps what cutting field 1 first would keep.
+  // The key is the first kMaterialKeyChars characters of the name.
   r.key = CutToChars(r.name, kMaterialKeyChars);
   return r;
 }
