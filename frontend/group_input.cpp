@@ -72,8 +72,9 @@ bool GroupReading::Fail(const std::string& message) {
 }
 
 std::string GroupReading::Tail(int group) const {
-  return "See " + std::string(file_.kind) + " group: " + std::to_string(group) + "\r" +
-         kMaterialHeader + ": " + run_.pass.material;
+  std::string tail = "See " + std::string(file_.kind) + " group: " + std::to_string(group) + "\r";
+  if (const int line = LineOf(group); line > 0) tail += "See line: " + std::to_string(line) + "\r";
+  return tail + kMaterialHeader + ": " + run_.pass.material;
 }
 
 bool GroupReading::CheckField(bool ok, std::string_view what, int group) {

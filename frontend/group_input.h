@@ -4,6 +4,7 @@
 // pass totals, and the messages with the file's own words.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -43,7 +44,8 @@ class GroupReading {
   bool ReadLines(const std::string& fileName, PickMaterial pickMaterial, ReadGroup readGroup);
 
   // Makes groups[n] a fresh group of the data line: its source line, its
-  // material key and its length (field 3); count becomes n.
+  // material key and its length (field 3); count becomes n. The group's
+  // line number goes into the messages about it.
   template <typename Group, size_t N>
   Group& StartGroup(std::array<Group, N>& groups, int& count, const DataLine& line, int n);
 
@@ -70,18 +72,27 @@ class GroupReading {
   bool AddToTotal(int64_t& total, int32_t value, int quantity, std::string_view what, int scale,
                   int group);
 
+  // The file line of group n, 0 when there is no such group.
+  int LineOf(int group) const {
+    return group >= 1 && group < static_cast<int>(lineNumbers_.size()) ? lineNumbers_[group] : 0;
+  }
+
   // Ends the run with the message, or, when the batch goes on after a
   // material's error, logs it as the pass's failure; false, for `return
   // Fail(...)`.
   bool Fail(const std::string& message);
 
  private:
+  // "See <kind> group: N", "See line: L" (when the group's line is known)
+  // and the material, each on a line of its own.
   std::string Tail(int group) const;
   bool CheckField(bool ok, std::string_view what, int group);
 
   RunState& run_;
   Toolkit& toolkit_;
   const GroupFile file_;
+  // The file line of each group, 1..n, and of the one beyond the limit.
+  std::array<int, std::max(kMaxPartGroups, kMaxStockGroups) + 2> lineNumbers_{};
   int errors_ = 0;
   bool quantityTooLarge_ = false;  // the last quantity read was a number above 16 bits
 };
@@ -107,8 +118,10 @@ bool GroupReading::ReadLines(const std::string& fileName, PickMaterial pickMater
     if (!line.key.hasSecondField) ++errors_;
     if (!pickMaterial(line.key.key)) return false;
     if (line.key.key != run_.pass.material) continue;
-    if (n >= file_.maxGroups)
+    if (n >= file_.maxGroups) {
+      lineNumbers_[n + 1] = line.number;
       return Fail("Too many " + std::string(file_.kind) + " input lines/groups\r" + Tail(n + 1));
+    }
     if (!readGroup(line, ++n)) return false;
   }
   if (errors_ > 0) return Fail("Error open/read " + std::string(file_.kind) + " input file");
@@ -119,6 +132,7 @@ template <typename Group, size_t N>
 Group& GroupReading::StartGroup(std::array<Group, N>& groups, int& count, const DataLine& line,
                                 int n) {
   count = n;
+  lineNumbers_[n] = line.number;
   Group& group = groups[n];
   group = Group{};
   group.sourceLine = CutToChars(line.text, kSourceLineChars);

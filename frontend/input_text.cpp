@@ -102,12 +102,14 @@ bool ParseWholeNumber16(std::string_view text, int16_t& value) {
 
 MaterialKeyResult MaterialKeyOf(std::string_view line, const FieldBounds& fields) {
   MaterialKeyResult r;
-  r.key = CutToChars(TrimText(FieldText(line, fields, 1)), kMaterialKeyChars);
-  if (fields.k < 2) return r;
-  r.hasSecondField = true;
-  r.key += ' ';
-  r.key += TrimText(FieldText(line, fields, 2));
-  r.key = CutToChars(r.key, kMaterialKeyChars);
+  r.name = TrimText(FieldText(line, fields, 1));
+  if (fields.k >= 2) {
+    r.hasSecondField = true;
+    r.name += ' ';
+    r.name += TrimText(FieldText(line, fields, 2));
+  }
+  // The key is the first kMaterialKeyChars characters of the name.
+  r.key = CutToChars(r.name, kMaterialKeyChars);
   return r;
 }
 

@@ -52,10 +52,11 @@ bool ParseWholeNumber16(std::string_view text, int16_t& value);
 
 // Material key of a data line: field 1, one blank, field 2, cut to
 // kMaterialKeyChars characters. hasSecondField is false when field 2 is
-// missing; the key is then field 1 alone.
+// missing; the key is then field 1 alone. name is the same text uncut.
 struct MaterialKeyResult {
   std::string key;
   bool hasSecondField = false;
+  std::string name;
 };
 MaterialKeyResult MaterialKeyOf(std::string_view line, const FieldBounds& fields);
 

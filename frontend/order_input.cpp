@@ -4,6 +4,7 @@
 
 #include "group_input.h"
 #include "input_text.h"
+#include "material_names.h"
 
 namespace tarvolin {
 
@@ -23,6 +24,9 @@ void StartMaterialPass(RunState& run) {
 }
 
 bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
+  // Before the first material is taken, the names are checked once for
+  // the whole run.
+  if (run.checked == 0 && !CheckMaterialNames(run, toolkit)) return false;
   MaterialPass& pass = run.pass;
   pass.partGroupCount = 0;
   pass.partQuantitySum = 0;

@@ -12,8 +12,9 @@ namespace tarvolin {
 void StartMaterialPass(RunState& run);
 
 // Reads run.orderFile for the next material into run.pass. Leaves no part
-// group when every material was taken. On a fatal error ends the run
-// through FinishRun and returns false.
+// group when every material was taken. The first pass (no material taken
+// yet) checks the material names of both input files first. On a fatal
+// error ends the run through FinishRun and returns false.
 bool ReadOrderPass(RunState& run, Toolkit& toolkit);
 
 // Gives equal marks one id, numbered from 1 in order of first appearance.

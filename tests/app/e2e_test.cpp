@@ -259,7 +259,8 @@ TEST_F(E2e, BadLengthInTheThirdMaterialEndsTheRunWithoutEndLine) {
   EXPECT_EQ(report.find("REPORT END"), std::string::npos);
   EXPECT_EQ(Read("QM^ErrLog.txt"),
             "Error reading part input file.\r\nAll part lengths must be positive\r\n"
-            "and have proper format.\r\nSee part group: 1\r\nMater/Sect: C z\r\n\r\nEND");
+            "and have proper format.\r\nSee part group: 1\r\nSee line: 4\r\nMater/Sect: C z\r\n\r\n"
+            "END");
   EXPECT_EQ(r.out.find("Processed"), std::string::npos);
 }
 
@@ -493,6 +494,65 @@ TEST_F(E2e, ExactMethodAtItsTimeLimitSaysNotProven) {
   ASSERT_FALSE(proof.empty()) << report;
   EXPECT_EQ(proof.back(), 'N') << proof;
   EXPECT_NE(report.find("Parts Left Number:           0\r\n"), std::string::npos) << report;
+}
+
+// The workshop's kerf of 3.2 and end zone of 15.
+std::string WorkshopOptSet() {
+  return Lines({"0 CostOptim", "1 IgnoreLast", "0 PrefShort", "1 ReduceLays", "2 EffortLev",
+                "0 DiffStocks", "0 DiffPieces", "0 MinReusable", "3.2 kerf", "15 end", "1 kind",
+                "0 MaxPieces", "0 bundle", "0", "0", "0", "555"});
+}
+
+// Six lines of twenty bars offer 120, above the limit of 100: each line
+// gives up bars, the largest first, and every piece is still cut.
+TEST_F(E2e, StockAboveTheBarLimitIsLoweredAndWarned) {
+  Write("QM_Config.txt", Config());
+  Write("QM_OptSet.txt", WorkshopOptSet());
+  Write("QM_Orders.txt", std::string(kHeader) + "Steel RHS 1300 90 A\r\n");
+  std::string stock = "Material Profile Length Qty\r\n";
+  for (int line = 0; line < 6; ++line) stock += "Steel RHS 6000 20\r\n";
+  Write("QM_Stocks.txt", stock);
+  const RunResult r = Run({"--console", "--yes"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Steel RHS             90     1       100     6"), std::string::npos)
+      << r.out;
+  EXPECT_EQ(Read("QM^WrnLog.txt"),
+            "Stock quantities lowered to the program limit of 100 bars\r\n"
+            "Mater/Sect: Steel RHS\r\n"
+            "Stock group 1, line 2: 20 bars -> 17\r\n"
+            "Stock group 2, line 3: 20 bars -> 17\r\n"
+            "Stock group 3, line 4: 20 bars -> 17\r\n"
+            "Stock group 4, line 5: 20 bars -> 17\r\n"
+            "Stock group 5, line 6: 20 bars -> 16\r\n"
+            "Stock group 6, line 7: 20 bars -> 16\r\n\r\nEND");
+  EXPECT_EQ(Read("QM^ErrLog.txt"), "END");
+}
+
+// Two names that the 32 characters of a material key cannot tell apart:
+// the black pieces must not be planned on the silver stock.
+TEST_F(E2e, LongMaterialNamesSharingAKeyEndTheRun) {
+  Write("QM_Config.txt", Config());
+  Write("QM_OptSet.txt", WorkshopOptSet());
+  const std::string silver = "Aluminium-6060-T66 40x40x2-anodised-silver";
+  const std::string black = "Aluminium-6060-T66 40x40x2-anodised-black";
+  Write("QM_Orders.txt", std::string(kHeader) + silver + " 1000 3 S\r\n" + black + " 2000 2 B\r\n");
+  Write("QM_Stocks.txt", "Material Profile Length Qty\r\n" + silver + " 6000 5\r\n");
+  const RunResult r = Run({"--console", "--yes"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Read("QM^ErrLog.txt"),
+            "Different materials share one material key:\r\n"
+            "QM_Orders.txt, line 2: " +
+                silver +
+                "\r\n"
+                "QM_Orders.txt, line 3: " +
+                black +
+                "\r\n"
+                "Mater/Sect: Aluminium-6060-T66 40x40x2-anodi\r\n\r\nEND");
+  const std::string cut = "Material name cut to 32 characters:\r\n";
+  const std::string key = "\r\nMater/Sect: Aluminium-6060-T66 40x40x2-anodi\r\nQM_Orders.txt";
+  EXPECT_EQ(Read("QM^WrnLog.txt"), cut + silver + key + "\r\nSee line: 2\r\n\r\n" + cut + black +
+                                       key + "\r\nSee line: 3\r\n\r\nEND");
+  EXPECT_FALSE(Exists("QM_Report.txt"));
 }
 
 TEST_F(E2e, VersionIsTheProjectVersion) {

@@ -279,7 +279,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailedMaterialCase{"ReadingErrorSkipped", 1, "C z 1000 1\r\nA x 0 1\r\nB y 500 1\r\n",
                            "*** Mater/Sect: A x - not planned: Error reading part input file.; "
                            "All part lengths must be positive; and have proper format.; See part "
-                           "group: 1; Mater/Sect: A x",
+                           "group: 1; See line: 3; Mater/Sect: A x",
                            true}),
     [](const ::testing::TestParamInfo<FailedMaterialCase>& info) { return info.param.what; });
 

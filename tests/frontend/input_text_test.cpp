@@ -61,6 +61,14 @@ TEST(MaterialKey, FieldOneBlankFieldTwoCutTo32Characters) {
   std::string wide;
   for (int i = 0; i < 30; ++i) wide += "\xC3\xA9";
   EXPECT_EQ(key(wide + " abc 1 1").key, wide + " a");
+  // The name is the same text uncut.
+  EXPECT_EQ(key("  Steel \t\t40x40\t1").name, "Steel 40x40");
+  EXPECT_EQ(key("ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789 1 1").name,
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789");
+  EXPECT_EQ(key(wide + " abc 1 1").name, wide + " abc");
+  const std::string longFieldOne(40, 'x');
+  EXPECT_EQ(key(longFieldOne + " y 1 1").key, std::string(32, 'x'));
+  EXPECT_EQ(key(longFieldOne).name, longFieldOne);
 }
 
 TEST(CutToChars, NeverSplitsAUtf8Character) {

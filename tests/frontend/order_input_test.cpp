@@ -86,7 +86,7 @@ TEST_F(OrderInputTest, KeysAreCutTo32CharactersAndCaseSensitive) {
   WriteOrders(
       "h\n"
       "Aluminium-Profile-Series L-40x40x4-first 10 1\n"
-      "Aluminium-Profile-Series L-40x40x4-second 20 1\n"
+      "Aluminium-Profile-Series L-40x40x4-first 20 1\n"
       "aluminium-Profile-Series L-40x40x4 30 1\n");
   ASSERT_TRUE(Pass());
   EXPECT_EQ(run.pass.material, "Aluminium-Profile-Series L-40x40");
@@ -143,7 +143,7 @@ std::string Lines(const std::string& line, int count) {
 
 const std::string kQuantities =
     "Error reading part input file.\rAll part quantities must be positive integers.\r"
-    "See part group: 1\rMater/Sect: A x";
+    "See part group: 1\rSee line: 2\rMater/Sect: A x";
 const std::string kLengths =
     "Error reading part input file.\rAll part lengths must be positive\rand have proper "
     "format.\rSee part group: ";
@@ -168,26 +168,29 @@ INSTANTIATE_TEST_SUITE_P(
         FatalCase{"quantity 2.5", "h\nA x 10 2.5\n", kQuantities},
         FatalCase{"quantity 40000", "h\nA x 10 40000\n",
                   "Error reading part input file.\rAll part quantities must not exceed 32767 on "
-                  "one line.\rSee part group: 1\rMater/Sect: A x"},
+                  "one line.\rSee part group: 1\rSee line: 2\rMater/Sect: A x"},
         FatalCase{"quantity missing", "h\nA x 10\n", kQuantities},
-        FatalCase{"length 0", "h\nA x 0 1\n", kLengths + "1\rMater/Sect: A x"},
-        FatalCase{"length negative", "h\nA x 5 1\nA x -5 1\n", kLengths + "2\rMater/Sect: A x"},
-        FatalCase{"length unreadable", "h\nA x 1.2.3 1\n", kLengths + "1\rMater/Sect: A x"},
+        FatalCase{"length 0", "h\nA x 0 1\n", kLengths + "1\rSee line: 2\rMater/Sect: A x"},
+        FatalCase{"length negative", "h\nA x 5 1\nA x -5 1\n",
+                  kLengths + "2\rSee line: 3\rMater/Sect: A x"},
+        FatalCase{"length unreadable", "h\nA x 1.2.3 1\n",
+                  kLengths + "1\rSee line: 2\rMater/Sect: A x"},
         FatalCase{"one-word line opens a material", "h\nLonely\nA x 10 1\n",
-                  kLengths + "1\rMater/Sect: Lonely"},
+                  kLengths + "1\rSee line: 2\rMater/Sect: Lonely"},
         FatalCase{"one-word line among a taken material", "h\nA x 10 1\nLonely\nA x 20 1\n",
                   "Error open/read part input file"},
         FatalCase{"21 groups", Lines("A x 10 1", 21),
-                  "Too many part input lines/groups\rSee part group: 21\rMater/Sect: A x"},
+                  "Too many part input lines/groups\rSee part group: 21\rSee line: 22\r"
+                  "Mater/Sect: A x"},
         FatalCase{"101 pieces", "h\nA x 10 60\nB y 10 99\nA x 10 41\n",
                   "Parts total number exceeds \rprogram limit:  100\rSee part group: 2\r"
-                  "Mater/Sect: A x"},
+                  "See line: 4\rMater/Sect: A x"},
         FatalCase{"total length", "h\nA x 10000000 2\n",
                   "Part total length exceeds limit: \r20000000\rSee part group: 1\r"
-                  "Mater/Sect: A x"},
+                  "See line: 2\rMater/Sect: A x"},
         FatalCase{"total length over groups", "h\nA x 10000000 1\nA x 10000000 1\n",
                   "Part total length exceeds limit: \r20000000\rSee part group: 2\r"
-                  "Mater/Sect: A x"},
+                  "See line: 3\rMater/Sect: A x"},
         FatalCase{"more than 50 fields", "h\nA x 10 1\n" + FiftyOneFields(),
                   "Error reading part input file.\rMore than 50 fields in one line.\r"
                   "See line: 3"}),

@@ -1,10 +1,14 @@
 #include "stock_input.h"
 
+#include <algorithm>
 #include <cctype>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "frontend_fixture.h"
 #include "order_input.h"
+#include "solver_call.h"
 
 namespace tarvolin {
 namespace {
@@ -28,6 +32,17 @@ class StockInputTest : public FrontEndTest {
     return ReadStockPass(run, tk);
   }
   const StockGroup& Group(int i) const { return run.pass.stockGroups[i]; }
+  std::vector<int> Quantities() const {
+    std::vector<int> q;
+    for (int i = 1; i <= run.pass.stockGroupCount; ++i) q.push_back(Group(i).quantity);
+    return q;
+  }
+  std::vector<std::string> Warnings() const {
+    std::vector<std::string> texts;
+    for (const auto& box : tk.boxes)
+      if (box.kind == BoxKind::Warning) texts.push_back(box.text);
+    return texts;
+  }
 };
 
 TEST_F(StockInputTest, GroupsOfTheCurrentMaterialWithOptionalCost) {
@@ -108,6 +123,145 @@ TEST_F(StockInputTest, TheCapComesBeforeTheBarLimit) {
   EXPECT_EQ(run.pass.stockQuantitySum, 14);
 }
 
+// Lines that together offer more than 100 bars give up bars, the largest
+// quantity first and the later line of equal ones first, down to 100 in
+// all; a line whose bars some pieces need keeps enough of them for a bar
+// each.
+TEST_F(StockInputTest, QuantitiesAboveTheBarLimitAreLoweredToFit) {
+  struct Case {
+    const char* what;
+    const char* orders;
+    const char* stocks;
+    std::vector<int> expected;
+  };
+  const Case cases[] = {
+      {"six lines of twenty",
+       "h\nA x 13 90\n",
+       "h\nA x 60 20\nA x 50 20\nA x 40 20\nA x 30 20\nA x 65 20\nA x 70 20\n",
+       {17, 17, 17, 17, 16, 16}},
+      {"uneven lines", "h\nA x 13 90\n", "h\nA x 14 10\nA x 14 70\nA x 14 30\n", {10, 60, 30}},
+      // The fifty long pieces fit only the bars of 60, one each.
+      {"long pieces keep their bars",
+       "h\nA x 55 50\nA x 40 50\n",
+       "h\nA x 45 50\nA x 60 50\nA x 44 10\n",
+       {40, 50, 10}},
+      // A hundred pieces need a bar each, and every line keeps one: the
+      // last bar goes all the same.
+      {"a bar each for a hundred pieces",
+       "h\nA x 6 100\n",
+       "h\nA x 10 60\nA x 10 50\nA x 5 3\n",
+       {50, 49, 1}},
+      {"exactly 100 stay", "h\nA x 13 90\n", "h\nA x 14 50\nA x 14 50\n", {50, 50}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    run.checked = 0;
+    tk.boxes.clear();
+    ASSERT_TRUE(Pass(c.orders, c.stocks));
+    EXPECT_EQ(Quantities(), c.expected);
+    EXPECT_LE(run.pass.stockQuantitySum, 100);
+  }
+}
+
+TEST_F(StockInputTest, LoweredQuantitiesAreWarnedWithTheirLines) {
+  ASSERT_TRUE(Pass("h\nA x 13 90\n", "h\nA x 14 10\n\nA x 14 70\nA x 14 30\nB y 60 500\n"));
+  EXPECT_EQ(run.pass.stockQuantitySum, 100);
+  EXPECT_EQ(run.pass.stockLengthSum, 1400 * 100);
+  EXPECT_EQ(Warnings(),
+            std::vector<std::string>{"Stock quantities lowered to the program limit of 100 bars\r"
+                                     "Mater/Sect: A x\r"
+                                     "Stock group 2, line 4: 70 bars -> 60"});
+}
+
+// Random orders of up to 90 pieces against random stock in which one line
+// alone could cut every piece, with and without a pieces-per-layout limit:
+// what is offered fits the bar limit and the solver, at a low effort, still
+// cuts every piece. Every bar is longer than the end zone.
+TEST_F(StockInputTest, LoweredStockStillCutsEveryPiece) {
+  std::mt19937 random(20261208);
+  const auto draw = [&](int lo, int hi) { return std::uniform_int_distribution<>(lo, hi)(random); };
+  const SolverContext context{TarvolinCreateContext()};
+  int lowered = 0;
+  for (int round = 0; round < 50; ++round) {
+    SCOPED_TRACE(round);
+    run.opt = OptimizerSettings{};
+    run.opt.effortLevel = 1;
+    run.opt.kerf = draw(0, 2) * 10;
+    run.opt.endZone = draw(0, 3) * 100;
+    run.opt.maxPiecesPerLayout = draw(0, 1) * draw(2, 6);
+    std::string orders = "h\n";
+    int pieces = 0, longest = 0;
+    for (int g = draw(1, 8); g > 0 && pieces < 90; --g) {
+      const int length = draw(1, 60), quantity = draw(1, std::min(40, 90 - pieces));
+      orders += "A x " + std::to_string(length) + " " + std::to_string(quantity) + "\n";
+      pieces += quantity;
+      longest = std::max(longest, length);
+    }
+    std::string stocks = "h\n";
+    const int lines = draw(2, 10), ample = draw(1, lines);
+    for (int line = 1; line <= lines; ++line) {
+      const int length = line == ample ? longest + 3 + draw(0, 60) : draw(4, 120);
+      const int quantity = line == ample ? 100 : draw(1, 60);
+      stocks += "A x " + std::to_string(length) + " " + std::to_string(quantity) + "\n";
+    }
+    run.checked = 0;
+    tk.boxes.clear();
+    ASSERT_TRUE(Pass(orders, stocks)) << orders << stocks;
+    EXPECT_LE(run.pass.stockQuantitySum, 100);
+    lowered += Warnings().empty() ? 0 : 1;
+    SolverResults r;
+    ASSERT_EQ(CallSolver(context.get(), nullptr, BuildSolverSettings(run.opt, 0, false),
+                         BuildSolverProblem(run.pass), r),
+              0)
+        << orders << stocks;
+    int uncut = 0;
+    for (int piece = 1; piece <= PieceCount(r); ++piece) uncut += r.partItemStock[piece] == 0;
+    EXPECT_EQ(PieceCount(r), pieces);
+    EXPECT_EQ(uncut, 0) << orders << stocks << ::testing::PrintToString(Quantities());
+  }
+  EXPECT_GT(lowered, 10);  // the rounds do exercise the lowering
+}
+
+// The kerf and the cost mode can make a material's stock unusable or its
+// costs meaningless: each is warned, and the material is read all the same.
+TEST_F(StockInputTest, UnusableStockIsWarned) {
+  struct Case {
+    const char* what;
+    int32_t kerf;
+    int32_t optimizeCost;
+    const char* stocks;
+    std::vector<std::string> warnings;
+  };
+  const std::string kerf = "Kerf is at least as long as every stock length\rMater/Sect: A x";
+  const std::string cost =
+      "Cost optimization is on, but no stock line gives a cost\rMater/Sect: A x";
+  const Case cases[] = {
+      {"kerf below the longest bar", 1199, 0, "h\nA x 10 1\nA x 12 1\n", {}},
+      {"kerf as long as the longest bar", 1200, 0, "h\nA x 10 1\nA x 12 1\n", {kerf}},
+      {"kerf longer than every bar", 5000, 0, "h\nA x 10 1\nA x 12 1\n", {kerf}},
+      {"costs without cost mode", 0, 0, "h\nA x 10 1\n", {}},
+      {"cost mode without costs", 0, 1, "h\nA x 10 1\nA x 12 1 0\n", {cost}},
+      {"cost mode with one cost", 0, 1, "h\nA x 10 1\nA x 12 1 0.01\n", {}},
+      {"both", 1200, 1, "h\nA x 10 1\nA x 12 1\n", {kerf, cost}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    run.opt.kerf = c.kerf;
+    run.opt.optimizeCost = c.optimizeCost;
+    run.checked = 0;
+    tk.boxes.clear();
+    ASSERT_TRUE(Pass("h\nA x 4 1\n", c.stocks));
+    EXPECT_EQ(Warnings(), c.warnings);
+  }
+}
+
+TEST_F(StockInputTest, AMaterialWithoutStockHasNothingToWarn) {
+  run.opt.kerf = 5000;
+  run.opt.optimizeCost = 1;
+  ASSERT_TRUE(Pass("h\nA x 4 1\n", "h\nB y 10 1\n"));
+  EXPECT_TRUE(tk.boxes.empty());
+}
+
 struct FatalCase {
   const char* what;
   std::string orders;
@@ -139,13 +293,14 @@ std::string FiftyOneFields() {
 }
 
 const std::string kOrders = "h\nA x 4 10\n";
-const std::string kTail = "\rSee stock group: 1\rMater/Sect: A x";
+const std::string kTail = "\rSee stock group: 1\rSee line: 2\rMater/Sect: A x";
 
 INSTANTIATE_TEST_SUITE_P(
     Stock, StockFatalTest,
     ::testing::Values(
         FatalCase{"eleven groups", kOrders, ElevenLines(),
-                  "Too many stock input lines/groups\rSee stock group: 11\rMater/Sect: A x"},
+                  "Too many stock input lines/groups\rSee stock group: 11\rSee line: 12\r"
+                  "Mater/Sect: A x"},
         FatalCase{"length 0", kOrders, "h\nA x 0 1\n",
                   "Error reading stock input file.\rAll stock lengths must be positive\rand "
                   "have proper format." +
@@ -170,9 +325,6 @@ INSTANTIATE_TEST_SUITE_P(
                   "Error reading stock input file.\rAll stock quantities must be positive "
                   "integers." +
                       kTail},
-        FatalCase{"more than 100 bars", "h\nA x 6 100\n", "h\nA x 10 60\nA x 10 50\n",
-                  "Stocks total number exceeds \rprogram limit:  100\rSee stock group: 2\r"
-                  "Mater/Sect: A x"},
         FatalCase{"total length", "h\nA x 6000000 2\n", "h\nA x 10000000 2\n",
                   "Stock total length exceeds limit: \r20000000" + kTail},
         FatalCase{"total cost", kOrders, "h\nA x 10 1 20000000\n",
