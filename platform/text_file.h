@@ -28,9 +28,10 @@ class TextOutFile {
   // locked like CreateLocked, and puts it in place of the target when it is
   // closed: until then the target keeps its previous contents, also when
   // the program is killed. A directory in the target's place fails at once
-  // (EISDIR) rather than when the finished file would be put there. A left-over temporary is taken
-  // over and truncated. Returns EWOULDBLOCK uncounted when another open file holds the temporary's
-  // lock, that is another run writes the same target.
+  // (EISDIR) rather than when the finished file would be put there. A
+  // left-over temporary is taken over and truncated. Returns EWOULDBLOCK
+  // uncounted when another open file holds the temporary's lock, that is
+  // another run writes the same target.
   int CreateReplacing(const std::string& path);
   static std::string TemporaryPath(const std::string& path);
   int Write(std::string_view text);
