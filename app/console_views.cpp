@@ -45,7 +45,9 @@ std::string FirstColumns(std::string_view text, int columns) {
 
 std::string Bar(int position, int width) {
   const int filled = position < 0 ? 0 : (position > 100 ? width : position * width / 100);
-  return std::string(filled, '#') + std::string(width - filled, '.');
+  std::string bar(filled, '#');
+  bar.append(width - filled, '.');
+  return bar;
 }
 
 // The parts of the line that may be left out.
@@ -67,13 +69,13 @@ std::string ComposeLine(const ProgressTexts& t, std::string_view material,
     if (shown.caption) line = "Optimizer Run...  ";
     line += material;
   }
-  line += "  [" + Bar(t.multi, kMultiBarWidth) + "]";
-  if (shown.packBar) line += " [" + Bar(t.pack, kPackBarWidth) + "]";
-  if (shown.time) line += " " + t.time;
+  line.append("  [").append(Bar(t.multi, kMultiBarWidth)).append("]");
+  if (shown.packBar) line.append(" [").append(Bar(t.pack, kPackBarWidth)).append("]");
+  if (shown.time) line.append(" ").append(t.time);
   if (shown.criterion && shown.criterionTime) {
-    line += "  Criterion / Time: " + t.criterion + " / " + t.criterionTime;
+    line.append("  Criterion / Time: ").append(t.criterion).append(" / ").append(t.criterionTime);
   } else if (shown.criterion) {
-    line += "  Criterion: " + t.criterion;
+    line.append("  Criterion: ").append(t.criterion);
   }
   if (t.esc && shown.esc) line += "  Esc to abort";
   return line;

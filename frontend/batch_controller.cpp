@@ -66,8 +66,9 @@ std::string Plural(int count) {
 
 // An output that failed: its name and the system's reason.
 std::string OutputFailure(std::string_view what, const TextOutFile& file) {
-  std::string text = std::string(what) + ": \r" + file.Path();
-  if (file.FirstError() != 0) text += "\r" + IoErrorText(file.FirstError());
+  std::string text(what);
+  text.append(": \r").append(file.Path());
+  if (file.FirstError() != 0) text.append(1, '\r').append(IoErrorText(file.FirstError()));
   return text;
 }
 

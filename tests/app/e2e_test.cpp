@@ -81,6 +81,17 @@ std::string Config(bool showWindow = true, bool labels = false, bool layouts = f
                 "555"});
 }
 
+// The settings text with one line replaced.
+std::string Changed(const std::string& settings, const std::string& line,
+                    const std::string& replacement) {
+  std::string changed;
+  std::istringstream in(settings);
+  for (std::string l; std::getline(in, l, '\n');) {
+    changed.append(l == line + "\r" ? replacement + "\r" : l).append("\n");
+  }
+  return changed;
+}
+
 std::string OptSet(int effort = 2) {
   return Lines({"0 CostOptim", "1 IgnoreLast", "0 PrefShort", "1 ReduceLays",
                 std::to_string(effort) + " EffortLev", "0 DiffStocks", "0 DiffPieces",
@@ -901,8 +912,8 @@ TEST_F(E2e, PrintPdfWhileLabelPrintingIsOffIsWarned) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::string config = Config(false);
-    if (c.showMessages) config.replace(config.find("0 ShowMessages"), 1, "1");
-    config.replace(config.find("1 ConfirmSteps"), 1, "0");
+    if (c.showMessages) config = Changed(config, "0 ShowMessages", "1 ShowMessages");
+    config = Changed(config, "1 ConfirmSteps", "0 ConfirmSteps");
     Write("QM_Config.txt", config);
     std::vector<std::string> args = {"--yes"};
     args.insert(args.end(), c.args.begin(), c.args.end());
@@ -931,9 +942,7 @@ std::string WithoutCalculationTimes(std::string report) {
 // desktop: the date in the locale's short format, lengths with its decimal
 // separator.
 TEST_F(E2e, ConsoleAndDesktopWriteTheSameReport) {
-  std::string config = Config(false);
-  config.replace(config.find("1 ConfirmSteps"), 1, "0");
-  Write("QM_Config.txt", config);
+  Write("QM_Config.txt", Changed(Config(false), "1 ConfirmSteps", "0 ConfirmSteps"));
   Write("QM_OptSet.txt", OptSet());
   Write("QM_Orders.txt", std::string(kHeader) + "A x 1000.5 2\r\nA x 700 3\r\n");
   Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\n");
