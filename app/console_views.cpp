@@ -1,8 +1,134 @@
 #include "console_views.h"
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
 #include "interrupt.h"
 
 namespace tarvolin {
+namespace {
+
+constexpr int kDefaultColumns = 80;
+// The two bars of the progress window: the whole optimization and the
+// current run, half as wide.
+constexpr int kMultiBarWidth = 20;
+constexpr int kPackBarWidth = 10;
+// A long material name is shortened to no fewer columns than this before
+// the best criterion and the time are left out.
+constexpr int kShortestMaterial = 8;
+
+bool ContinuationByte(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Columns of UTF-8 text: one per character.
+int TextColumns(std::string_view text) {
+  return static_cast<int>(
+      std::count_if(text.begin(), text.end(), [](char c) { return !ContinuationByte(c); }));
+}
+
+// The first `columns` characters of UTF-8 text.
+std::string FirstColumns(std::string_view text, int columns) {
+  size_t end = 0;
+  for (int n = 0; end < text.size(); ++end) {
+    if (!ContinuationByte(text[end]) && n++ == columns) break;
+  }
+  return std::string(text.substr(0, end));
+}
+
+std::string Bar(int position, int width) {
+  const int filled = position < 0 ? 0 : (position > 100 ? width : position * width / 100);
+  std::string bar(filled, '#');
+  bar.append(width - filled, '.');
+  return bar;
+}
+
+// The parts of the line that may be left out.
+struct ShownParts {
+  bool caption = true;  // "Optimizer Run..." before the material
+  bool packBar = true;
+  bool criterionTime = true;
+  bool esc = true;
+  bool criterion = true;
+  bool time = true;
+};
+
+std::string ComposeLine(const ProgressTexts& t, std::string_view material,
+                        const ShownParts& shown) {
+  std::string line;
+  if (t.material.empty()) {
+    line = "Optimizer Run...";
+  } else {
+    if (shown.caption) line = "Optimizer Run...  ";
+    line += material;
+  }
+  line.append("  [").append(Bar(t.multi, kMultiBarWidth)).append("]");
+  if (shown.packBar) line.append(" [").append(Bar(t.pack, kPackBarWidth)).append("]");
+  if (shown.time) line.append(" ").append(t.time);
+  if (shown.criterion && shown.criterionTime) {
+    line.append("  Criterion / Time: ").append(t.criterion).append(" / ").append(t.criterionTime);
+  } else if (shown.criterion) {
+    line.append("  Criterion: ").append(t.criterion);
+  }
+  if (t.esc && shown.esc) line += "  Esc to abort";
+  return line;
+}
+
+}  // namespace
+
+int TerminalColumns(int fd) {
+  winsize size{};
+  if (::ioctl(fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  if (const char* env = std::getenv("COLUMNS"); env != nullptr) {
+    const char* end = env + std::strlen(env);
+    int columns = 0;
+    const auto [stop, error] = std::from_chars(env, end, columns);
+    if (error == std::errc() && stop == end && columns > 0) return columns;
+  }
+  return kDefaultColumns;
+}
+
+std::string ProgressLine(const ProgressTexts& texts, int columns) {
+  const int room = std::max(columns - 1, 1);
+  const int material = TextColumns(texts.material);
+  ShownParts shown;
+  int shortest = material;  // the material may be shortened down to this
+  std::string line;
+  // The line as shown, with the material shortened to fit where allowed.
+  const auto fits = [&] {
+    line = ComposeLine(texts, texts.material, shown);
+    const int over = TextColumns(line) - room;
+    if (over > 0 && shortest < material) {
+      const int keep = std::max(material - over, shortest);
+      line = ComposeLine(texts, FirstColumns(texts.material, keep), shown);
+    }
+    return TextColumns(line) <= room;
+  };
+  // What goes first when the line is too long, in order.
+  const std::function<void()> steps[] = {
+      [&] { shown.caption = false; },
+      [&] { shown.packBar = false; },
+      [&] { shown.criterionTime = false; },
+      [&] { shown.esc = false; },
+      [&] { shortest = std::min(material, kShortestMaterial); },
+      [&] { shown.criterion = false; },
+      [&] { shown.time = false; },
+      [&] { shortest = std::min(material, 1); },
+  };
+  if (fits()) return line;
+  for (const auto& step : steps) {
+    step();
+    if (fits()) return line;
+  }
+  return FirstColumns(line, room);
+}
 
 BoxResult InterruptibleToolkit::ShowBox(BoxKind kind, std::string_view text, BoxButtons buttons) {
   return inner_.ShowBox(kind, text, buttons);
@@ -41,10 +167,16 @@ void ConsolePleaseWait::Show() {
   err_ << PleaseWaitLook::kLabelCaption << '\n' << std::flush;
 }
 
+ConsoleProgressView::ConsoleProgressView(Toolkit& toolkit, std::ostream& err, bool drawProgress,
+                                         std::function<int()> columns)
+    : ToolkitSolverView(toolkit), err_(err), draw_(drawProgress), columns_(std::move(columns)) {
+  if (!columns_) columns_ = [] { return TerminalColumns(STDERR_FILENO); };
+}
+
 void ConsoleProgressView::OpenProgress(bool showEsc) {
   open_ = true;
-  escEnabled_ = showEsc;
-  multi_ = pack_ = 0;
+  texts_.esc = showEsc;
+  texts_.multi = texts_.pack = 0;
 }
 
 void ConsoleProgressView::CloseProgress() {
@@ -53,40 +185,31 @@ void ConsoleProgressView::CloseProgress() {
 }
 
 void ConsoleProgressView::SetMultiPosition(int position) {
-  multi_ = position;
+  texts_.multi = position;
 }
 void ConsoleProgressView::SetPackPosition(int position) {
-  pack_ = position;
+  texts_.pack = position;
 }
 void ConsoleProgressView::SetTimeText(const char* text) {
-  time_ = text;
+  texts_.time = text;
 }
 
 void ConsoleProgressView::SetBestTexts(const char* criterion, const char* time) {
-  crit_ = criterion;
-  critTime_ = time;
+  texts_.criterion = criterion;
+  texts_.criterionTime = time;
 }
 
 void ConsoleProgressView::PumpMessages() {
   // While Esc is offered, the first Ctrl-C ends the search and keeps the
   // best plan; otherwise it waits for the batch's next termination check.
-  if (open_ && escEnabled_ && TakeInterrupt()) FormKeyPress(kEscapeKey);
+  if (open_ && texts_.esc && TakeInterrupt()) FormKeyPress(kEscapeKey);
   Draw();
 }
 
 void ConsoleProgressView::Draw() {
   if (!open_ || !draw_) return;
-  const auto bar = [](int position, int width) {
-    const int filled = position < 0 ? 0 : (position > 100 ? width : position * width / 100);
-    return std::string(filled, '#') + std::string(width - filled, '.');
-  };
-  // The two bars of the progress window: the whole optimization and the
-  // current run, half as wide.
-  constexpr int kMultiBarWidth = 20;
-  constexpr int kPackBarWidth = 10;
-  err_ << "\r\033[KOptimizer Run...  [" << bar(multi_, kMultiBarWidth) << "] ["
-       << bar(pack_, kPackBarWidth) << "] " << time_ << "  Criterion / Time: " << crit_ << " / "
-       << critTime_ << (escEnabled_ ? "  Esc to abort" : "") << std::flush;
+  texts_.material = material_ ? material_() : std::string();
+  err_ << "\r\033[K" << ProgressLine(texts_, columns_()) << std::flush;
 }
 
 }  // namespace tarvolin

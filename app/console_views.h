@@ -3,6 +3,7 @@
 // reaches the run through the message pump.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -72,12 +73,35 @@ class ConsolePleaseWait final : public PleaseWaitView {
   std::ostream& err_;
 };
 
+// The columns of the terminal on fd: its window size, else the COLUMNS
+// environment variable, else 80.
+int TerminalColumns(int fd);
+
+// What the console's progress line shows.
+struct ProgressTexts {
+  std::string material;  // the material being optimized; may be empty
+  int multi = 0;         // the whole optimization, 0..100
+  int pack = 0;          // the current run, 0..100
+  std::string time;      // elapsed, e.g. "12.3 sec"
+  std::string criterion;
+  std::string criterionTime;
+  bool esc = false;  // "Esc to abort" is offered
+};
+
+// The progress line for a terminal of the given columns, one column short of
+// the width so that it never wraps: what matters least is left out first.
+std::string ProgressLine(const ProgressTexts& texts, int columns);
+
 // The solver's progress window on a terminal: one status line on standard
 // error, redrawn in place. Message boxes go through the toolkit.
 class ConsoleProgressView final : public ToolkitSolverView {
  public:
-  ConsoleProgressView(Toolkit& toolkit, std::ostream& err, bool drawProgress)
-      : ToolkitSolverView(toolkit), err_(err), draw_(drawProgress) {}
+  // columns: the terminal's width, asked at every redraw; by default that
+  // of standard error.
+  ConsoleProgressView(Toolkit& toolkit, std::ostream& err, bool drawProgress,
+                      std::function<int()> columns = {});
+  // The material being optimized, asked at every redraw.
+  void NameMaterial(std::function<std::string()> material) { material_ = std::move(material); }
   void OpenProgress(bool showEsc) override;
   void CloseProgress() override;
   void SetMultiPosition(int position) override;
@@ -92,10 +116,10 @@ class ConsoleProgressView final : public ToolkitSolverView {
   void Draw();
   std::ostream& err_;
   bool draw_;
+  std::function<int()> columns_;
+  std::function<std::string()> material_;
   bool open_ = false;
-  bool escEnabled_ = false;
-  int multi_ = 0, pack_ = 0;
-  std::string time_ = "0 sec", crit_ = "0", critTime_ = "0 sec";
+  ProgressTexts texts_{{}, 0, 0, "0 sec", "0", "0 sec", false};
 };
 
 }  // namespace tarvolin

@@ -186,6 +186,7 @@ int main(int argc, char** argv) {
   const std::unique_ptr<tarvolin::Printer> printer = LabelPrinter(options);
   tarvolin::BatchController app(toolkit, view, pleaseWait, printer.get(), options.params,
                                 &solverView);
+  solverView.NameMaterial([&app] { return app.Run().pass.material; });
 #ifdef TARVOLIN_DESKTOP
   tarvolin::desktop::SetUpPlanFiles(app, options.layouts, options.json);
 #else

@@ -64,6 +64,14 @@ std::string Plural(int count) {
   return count == 1 ? "" : "s";
 }
 
+// An output that failed: its name and the system's reason.
+std::string OutputFailure(std::string_view what, const TextOutFile& file) {
+  std::string text(what);
+  text.append(": \r").append(file.Path());
+  if (file.FirstError() != 0) text.append(1, '\r').append(IoErrorText(file.FirstError()));
+  return text;
+}
+
 }  // namespace
 
 BatchController::BatchController(Toolkit& toolkit, ProcessView& view, PleaseWaitView& pleaseWait,
@@ -170,11 +178,11 @@ bool BatchController::OpenOutputs() {
   if (run_.init.reportFrame)
     WriteReportHeading(run_.report, run_, ReportContext{toolkit_.ShortDateToday(), 0});
   if (run_.report.errors > 0) {
-    FinishRun(run_, toolkit_, true, "Error writing Report file");
+    FinishRun(run_, toolkit_, true, OutputFailure("Error writing Report file", run_.report));
     return false;
   }
   if (run_.labels.errors > 0) {
-    FinishRun(run_, toolkit_, true, "Error writing Labels file");
+    FinishRun(run_, toolkit_, true, OutputFailure("Error writing Labels file", run_.labels));
     return false;
   }
   std::string message;
@@ -215,6 +223,11 @@ void BatchController::BatchRun() {
     }
   }
   printLabels_ = run_.init.labelPrintMode > 0;
+  if (!printLabels_ && printer_ != nullptr && !printer_->OutputFile().empty()) {
+    LogWarning(run_, toolkit_,
+               "Label printing is off in " + run_.configFile +
+                   " (PrintLabels 0): no labels are printed into\r" + printer_->OutputFile());
+  }
   if (printLabels_ &&
       toolkit_.Confirm("Confirm Label Printing", BoxButtons::YesNo) != BoxResult::Yes) {
     printLabels_ = false;

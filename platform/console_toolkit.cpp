@@ -1,13 +1,12 @@
 #include "console_toolkit.h"
 
-#include <langinfo.h>
-#include <locale.h>
 #include <unistd.h>
 
 #include <cctype>
-#include <ctime>
 #include <filesystem>
 #include <iostream>
+
+#include "user_locale.h"
 
 namespace tarvolin {
 
@@ -38,14 +37,6 @@ std::string Trimmed(std::string_view s) {
   if (first == std::string_view::npos) return {};
   const auto last = s.find_last_not_of(" \t\r\n");
   return std::string(s.substr(first, last - first + 1));
-}
-
-// A locale object for the user's settings, or the C locale when the
-// environment names one that is not installed.
-locale_t UserLocale(int mask) {
-  locale_t loc = newlocale(mask, "", static_cast<locale_t>(0));
-  if (loc == static_cast<locale_t>(0)) loc = newlocale(mask, "C", static_cast<locale_t>(0));
-  return loc;
 }
 
 }  // namespace
@@ -151,29 +142,11 @@ void ConsoleToolkit::ProcessMessages() {
 }
 
 char ConsoleToolkit::DecimalSeparator() const {
-  char sep = '.';
-  const locale_t loc = UserLocale(LC_NUMERIC_MASK);
-  if (loc != static_cast<locale_t>(0)) {
-    const char* radix = nl_langinfo_l(RADIXCHAR, loc);
-    if (radix != nullptr && radix[0] != '\0' && radix[1] == '\0') sep = radix[0];
-    freelocale(loc);
-  }
-  return sep;
+  return UserDecimalSeparator();
 }
 
 std::string ConsoleToolkit::ShortDateToday() const {
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  char buf[64] = {};
-  const locale_t loc = UserLocale(LC_TIME_MASK);
-  size_t n = 0;
-  if (loc != static_cast<locale_t>(0)) {
-    n = strftime_l(buf, sizeof buf, "%x", &tm, loc);
-    freelocale(loc);
-  }
-  if (n == 0) n = std::strftime(buf, sizeof buf, "%Y-%m-%d", &tm);
-  return std::string(buf, n);
+  return UserShortDateToday();
 }
 
 int64_t ConsoleToolkit::Milliseconds() const {

@@ -31,6 +31,10 @@ class Printer {
   virtual bool WriteLine(std::string_view text) = 0;
   virtual bool FormFeed() = 0;
   virtual bool End() = 0;
+
+  // The file that the jobs are printed into in place of a printer (a PDF),
+  // or empty for a printer.
+  virtual std::string OutputFile() const { return {}; }
 };
 
 // A printer that keeps what it receives, for tests and previews. The

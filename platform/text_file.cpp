@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace tarvolin {
 
@@ -15,6 +16,7 @@ TextOutFile::~TextOutFile() {
 
 int TextOutFile::Create(const std::string& path) {
   if (file_ != nullptr) Close();
+  firstError_ = 0;
   path_ = path;
   tempPath_.clear();
   errno = 0;
@@ -25,6 +27,7 @@ int TextOutFile::Create(const std::string& path) {
 
 int TextOutFile::CreateLocked(const std::string& path) {
   if (file_ != nullptr) Close();
+  firstError_ = 0;
   path_ = path;
   tempPath_.clear();
   return OpenLocked(path);
@@ -32,8 +35,11 @@ int TextOutFile::CreateLocked(const std::string& path) {
 
 int TextOutFile::CreateReplacing(const std::string& path) {
   if (file_ != nullptr) Close();
+  firstError_ = 0;
   path_ = path;
   tempPath_.clear();
+  struct stat target {};
+  if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return Count(EISDIR);
   const std::string temporary = TemporaryPath(path);
   const int result = OpenLocked(temporary);
   if (file_ != nullptr) tempPath_ = temporary;
@@ -129,6 +135,10 @@ void TextOutFile::Discard() {
   std::fclose(file_);
   file_ = nullptr;
   tempPath_.clear();
+}
+
+std::string IoErrorText(int result) {
+  return std::strerror(result);
 }
 
 int TextOutFile::fd() const {

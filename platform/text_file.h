@@ -27,9 +27,11 @@ class TextOutFile {
   // Writes into a temporary file beside the target, TemporaryPath(path),
   // locked like CreateLocked, and puts it in place of the target when it is
   // closed: until then the target keeps its previous contents, also when
-  // the program is killed. A left-over temporary is taken over and
-  // truncated. Returns EWOULDBLOCK uncounted when another open file holds
-  // the temporary's lock, that is another run writes the same target.
+  // the program is killed. A directory in the target's place fails at once
+  // (EISDIR) rather than when the finished file would be put there. A
+  // left-over temporary is taken over and truncated. Returns EWOULDBLOCK
+  // uncounted when another open file holds the temporary's lock, that is
+  // another run writes the same target.
   int CreateReplacing(const std::string& path);
   static std::string TemporaryPath(const std::string& path);
   int Write(std::string_view text);
@@ -47,16 +49,24 @@ class TextOutFile {
 
   // Sum of the I/O results of all operations so far.
   long errors = 0;
+  // The first failing I/O result (an errno value) since the file was
+  // created, 0 while none failed.
+  int FirstError() const { return firstError_; }
 
  private:
   int Count(int result) {
     errors += result;
+    if (firstError_ == 0) firstError_ = result;
     return result;
   }
   int OpenLocked(const std::string& path);
   std::FILE* file_ = nullptr;
   std::string path_;
   std::string tempPath_;  // set while a replacing file is open
+  int firstError_ = 0;
 };
+
+// The system's text for an I/O result, e.g. "No space left on device".
+std::string IoErrorText(int result);
 
 }  // namespace tarvolin

@@ -112,6 +112,7 @@ class ConsolePrinter final : public Printer {
   bool WriteLine(std::string_view text) override { return Device().WriteLine(text); }
   bool FormFeed() override { return Device().FormFeed(); }
   bool End() override { return Device().End(); }
+  std::string OutputFile() const override { return pdfFile_; }
 
  private:
   QtPrinter& Device() const {

@@ -30,6 +30,7 @@ class QtPrinter final : public Printer {
   bool WriteLine(std::string_view text) override;
   bool FormFeed() override;
   bool End() override;
+  std::string OutputFile() const override { return pdfFile_; }
 
   // Closes the PDF file; pages written so far are kept. The destructor does
   // it too. Nothing to do for the default printer.

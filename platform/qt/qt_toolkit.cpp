@@ -1,15 +1,14 @@
 #include "qt_toolkit.h"
 
 #include <QCoreApplication>
-#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QLocale>
 #include <memory>
 #include <utility>
 
 #include "qt_convert.h"
+#include "user_locale.h"
 
 namespace tarvolin {
 
@@ -133,14 +132,14 @@ void QtToolkit::Terminate() {
   QCoreApplication::quit();
 }
 
+// The C library's locale data, as on the console: Qt's own locale data
+// would write other dates and separators for the same environment.
 char QtToolkit::DecimalSeparator() const {
-  const QString point = QLocale::system().decimalPoint();
-  if (point.size() == 1 && point[0].unicode() < 0x80) return static_cast<char>(point[0].unicode());
-  return '.';
+  return UserDecimalSeparator();
 }
 
 std::string QtToolkit::ShortDateToday() const {
-  return ToStdString(QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+  return UserShortDateToday();
 }
 
 }  // namespace tarvolin

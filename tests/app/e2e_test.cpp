@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "test_locale.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -77,6 +79,17 @@ std::string Config(bool showWindow = true, bool labels = false, bool layouts = f
                 "0",
                 "0",
                 "555"});
+}
+
+// The settings text with one line replaced.
+std::string Changed(const std::string& settings, const std::string& line,
+                    const std::string& replacement) {
+  std::string changed;
+  std::istringstream in(settings);
+  for (std::string l; std::getline(in, l, '\n');) {
+    changed.append(l == line + "\r" ? replacement + "\r" : l).append("\n");
+  }
+  return changed;
 }
 
 std::string OptSet(int effort = 2) {
@@ -938,7 +951,171 @@ TEST_F(E2e, ReportWrittenByAnotherRunIsLeftAlone) {
   EXPECT_EQ(totals, 6u);
 }
 
+// An output that cannot be created ends the run before any material, and
+// the error says which file and why.
+TEST_F(E2e, AnOutputThatCannotBeCreatedIsNamedWithTheReason) {
+  struct Case {
+    const char* what;
+    bool labels;
+    std::vector<std::string> args;
+    std::function<void(const fs::path&)> spoil;
+    const char* error;
+  };
+  std::vector<Case> cases = {
+      {"report path is a directory",
+       false,
+       {},
+       [](const fs::path& d) { fs::create_directory(d / "QM_Report.txt"); },
+       "Error writing Report file: \r\nQM_Report.txt\r\nIs a directory"},
+      {"labels path is a directory",
+       true,
+       {},
+       [](const fs::path& d) { fs::create_directory(d / "QM_Labels.txt"); },
+       "Error writing Labels file: \r\nQM_Labels.txt\r\nIs a directory"},
+  };
+  // Permissions do not hold back the superuser.
+  if (geteuid() != 0) {
+    cases.push_back({"report directory is read-only",
+                     false,
+                     {"in/QM_Orders.txt"},
+                     [](const fs::path& d) {
+                       fs::create_directory(d / "in");
+                       fs::copy_file(d / "QM_Orders.txt", d / "in" / "QM_Orders.txt");
+                       fs::permissions(d / "in", fs::perms::owner_write, fs::perm_options::remove);
+                     },
+                     "Error writing Report file: \r\nin/QM_Report.txt\r\nPermission denied"});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    Write("QM_Config.txt", Config(true, c.labels));
+    Write("QM_OptSet.txt", OptSet());
+    Write("QM_Orders.txt", std::string(kHeader) + "A x 1000 2\r\n");
+    Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\n");
+    c.spoil(dir_);
+    std::vector<std::string> args = {"--console", "--yes"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const RunResult r = Run(args);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(Read("QM^ErrLog.txt"), std::string(c.error) + "\r\n\r\nEND");
+    EXPECT_EQ(r.out.find("Processed"), std::string::npos) << r.out;
+    if (fs::exists(dir_ / "in")) fs::permissions(dir_ / "in", fs::perms::owner_all);
+  }
+}
+
 #ifdef TARVOLIN_DESKTOP
+// Labels into a PDF file while label printing is off in the settings: the
+// file is not written, and a warning says so.
+TEST_F(E2e, PrintPdfWhileLabelPrintingIsOffIsWarned) {
+  Write("QM_OptSet.txt", OptSet());
+  Write("QM_Orders.txt", std::string(kHeader) + "A x 1000 2\r\n");
+  Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\n");
+  const std::string warning =
+      "Label printing is off in QM_Config.txt (PrintLabels 0): no labels are printed into\r\n"
+      "labels.pdf\r\n\r\nEND";
+  const std::vector<std::pair<const char*, const char*>> offscreen = {
+      {"QT_QPA_PLATFORM", "offscreen"}};
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    bool showMessages;
+    const char* log;
+  };
+  const std::vector<Case> cases = {
+      {"separate value", {"--console", "--print-pdf", "labels.pdf"}, false, warning.c_str()},
+      {"joined value", {"--console", "--print-pdf=labels.pdf"}, false, warning.c_str()},
+      {"shown as well", {"--console", "--print-pdf=labels.pdf"}, true, warning.c_str()},
+      {"desktop", {"--gui", "--print-pdf=labels.pdf"}, false, warning.c_str()},
+      {"no PDF asked for", {"--console"}, false, "END"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string config = Config(false);
+    if (c.showMessages) config = Changed(config, "0 ShowMessages", "1 ShowMessages");
+    config = Changed(config, "1 ConfirmSteps", "0 ConfirmSteps");
+    Write("QM_Config.txt", config);
+    std::vector<std::string> args = {"--yes"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const RunResult r = Run(args, {}, offscreen);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read("QM^WrnLog.txt"), c.log);
+    EXPECT_FALSE(Exists("labels.pdf"));
+    const bool shown =
+        r.err.find("Warning: Label printing is off in QM_Config.txt") != std::string::npos;
+    EXPECT_EQ(shown, c.showMessages) << r.err;
+  }
+}
+
+// The calculation time differs from run to run; its separator stays.
+std::string WithoutCalculationTimes(std::string report) {
+  const std::string label = "Calc.time: ";
+  for (size_t at = report.find(label); at != std::string::npos; at = report.find(label, at + 1)) {
+    for (size_t i = at + label.size(); i < report.size() && report[i] != ' '; ++i) {
+      if (report[i] >= '0' && report[i] <= '9') report[i] = '0';
+    }
+  }
+  return report;
+}
+
+// The same environment gives the same report in the console and on the
+// desktop: the date in the locale's short format, lengths with its decimal
+// separator.
+TEST_F(E2e, ConsoleAndDesktopWriteTheSameReport) {
+  Write("QM_Config.txt", Changed(Config(false), "1 ConfirmSteps", "0 ConfirmSteps"));
+  Write("QM_OptSet.txt", OptSet());
+  Write("QM_Orders.txt", std::string(kHeader) + "A x 1000.5 2\r\nA x 700 3\r\n");
+  Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\n");
+  const std::string germanDir = tarvolin::testing::GermanLocaleDirectory();
+  struct Case {
+    const char* what;
+    std::vector<std::pair<const char*, const char*>> env;
+    const char* datePattern;  // 9 for a digit
+    const char* length;
+  };
+  std::vector<Case> cases = {
+      {"C", {{"LC_ALL", "C"}}, "99/99/99   REPORT for:", "6000.00"},
+      {"C.UTF-8", {{"LC_ALL", nullptr}, {"LANG", "C.UTF-8"}}, "99/99/99   REPORT for:", "6000.00"},
+  };
+  if (!germanDir.empty()) {
+    cases.push_back({"German",
+                     {{"LOCPATH", germanDir.c_str()}, {"LC_ALL", tarvolin::testing::kGermanLocale}},
+                     "99.99.9999   REPORT for:",
+                     "6000,00"});
+  }
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const char* name : {"LC_ALL", "LC_NUMERIC", "LC_TIME", "LANG", "LOCPATH"}) {
+      bool given = false;
+      for (const auto& e : c.env) given = given || std::string(e.first) == name;
+      if (!given) c.env.emplace_back(name, nullptr);
+    }
+    c.env.emplace_back("QT_QPA_PLATFORM", "offscreen");
+    std::map<std::string, std::string> reports;
+    for (const char* frontEnd : {"--console", "--gui"}) {
+      fs::remove(dir_ / "QM_Report.txt");
+      const RunResult r = Run({frontEnd, "--yes"}, {}, c.env);
+      EXPECT_EQ(r.status, 0) << frontEnd << ": " << r.err;
+      reports[frontEnd] = WithoutCalculationTimes(Read("QM_Report.txt"));
+    }
+    const std::string& report = reports["--console"];
+    EXPECT_EQ(reports["--gui"], report);
+    const size_t heading = report.find("\r\n") + 2;
+    const std::string pattern = c.datePattern;
+    ASSERT_GE(report.size(), heading + pattern.size());
+    for (size_t i = 0; i < pattern.size(); ++i) {
+      const char got = report[heading + i];
+      if (pattern[i] == '9') {
+        EXPECT_TRUE(got >= '0' && got <= '9') << report.substr(heading, pattern.size());
+      } else {
+        EXPECT_EQ(got, pattern[i]) << report.substr(heading, pattern.size());
+      }
+    }
+    EXPECT_NE(report.find(c.length), std::string::npos) << report;
+    EXPECT_NE(report.find("Total Utilization,%:"), std::string::npos);
+  }
+}
+
 TEST_F(E2e, DisplayThatCannotBeOpened) {
   StandardFiles();
   Write("QM_Orders.txt", std::string(kHeader) + "A x 1000 2\r\n");

@@ -6,7 +6,10 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <string>
+#include <vector>
 
 namespace tarvolin {
 namespace {
@@ -49,6 +52,54 @@ TEST_F(TextFileTest, FailuresAreCounted) {
   const long before = f.errors;
   f.WriteLine("x");
   EXPECT_GT(f.errors, before);
+}
+
+// The reason given for a failed output is the first failure, not what
+// followed from it (a write to a file that never opened).
+TEST_F(TextFileTest, TheFirstFailureIsKeptForItsReason) {
+  struct Case {
+    const char* what;
+    std::function<int(TextOutFile&)> fail;
+    int first;
+    const char* text;
+  };
+  const std::string missingDir = (dir_ / "no-such-dir" / "a.txt").string();
+  const std::vector<Case> cases = {
+      {"missing directory", [&](TextOutFile& f) { return f.Create(missingDir); }, ENOENT,
+       "No such file or directory"},
+      {"full device",
+       [](TextOutFile& f) {
+         f.Create("/dev/full");
+         f.WriteLine("x");
+         return f.Flush();
+       },
+       ENOSPC, "No space left on device"},
+      {"directory in the target's place",
+       [&](TextOutFile& f) {
+         fs::create_directory(dir_ / "report.txt");
+         return f.CreateReplacing((dir_ / "report.txt").string());
+       },
+       EISDIR, "Is a directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TextOutFile f;
+    EXPECT_EQ(f.FirstError(), 0);
+    EXPECT_EQ(c.fail(f), c.first);
+    f.WriteLine("after the failure");
+    f.Close();
+    EXPECT_EQ(f.FirstError(), c.first);
+    EXPECT_EQ(IoErrorText(f.FirstError()), c.text);
+  }
+  // The directory was left as it was, with no temporary beside it.
+  EXPECT_TRUE(fs::is_directory(dir_ / "report.txt"));
+  EXPECT_FALSE(fs::exists(TextOutFile::TemporaryPath((dir_ / "report.txt").string())));
+
+  // A new file starts without a failure.
+  TextOutFile f;
+  f.Create(missingDir);
+  ASSERT_EQ(f.Create((dir_ / "b.txt").string()), 0);
+  EXPECT_EQ(f.FirstError(), 0);
 }
 
 TEST_F(TextFileTest, LockedFileIsTestedBeforeItIsTruncated) {

@@ -4,9 +4,13 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <string>
+#include <vector>
 
+#include "console_toolkit.h"
 #include "qt_convert.h"
 #include "qt_test_support.h"
+#include "test_locale.h"
 
 namespace tarvolin {
 namespace {
@@ -81,6 +85,33 @@ TEST(QtToolkitTest, AssumeYesAnswersConfirmationsButShowsOtherBoxes) {
   toolkit.ShowWarning("Tarvolin is already running");
   ASSERT_EQ(answerer.Boxes().size(), 1u);
   EXPECT_EQ(answerer.Boxes()[0].text, QStringLiteral("Tarvolin is already running"));
+}
+
+// The desktop writes the same dates and figures as the console in the same
+// environment, although the application has set the process's locale.
+TEST(QtToolkitTest, LocaleIsTheConsoles) {
+  ASSERT_NE(QCoreApplication::instance(), nullptr);
+  const std::string germanDir = testing::GermanLocaleDirectory();
+  struct Case {
+    const char* what;
+    std::vector<testing::LocaleEnvironment::Setting> env;
+    char separator;
+  };
+  std::vector<Case> cases = {{"C", {{"LC_ALL", "C"}}, '.'},
+                             {"C.UTF-8", {{"LANG", "C.UTF-8"}}, '.'}};
+  if (!germanDir.empty()) {
+    cases.push_back(
+        {"German", {{"LOCPATH", germanDir.c_str()}, {"LANG", testing::kGermanLocale}}, ','});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::LocaleEnvironment env(c.env);
+    QtToolkit desktop;
+    ConsoleToolkit console(false);
+    EXPECT_EQ(desktop.DecimalSeparator(), c.separator);
+    EXPECT_EQ(desktop.DecimalSeparator(), console.DecimalSeparator());
+    EXPECT_EQ(desktop.ShortDateToday(), console.ShortDateToday());
+  }
 }
 
 struct FilterCase {

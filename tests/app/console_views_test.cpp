@@ -1,0 +1,165 @@
+#include "console_views.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "scripted_toolkit.h"
+
+namespace tarvolin {
+namespace {
+
+// Characters of UTF-8 text, as a terminal counts its columns.
+int Columns(const std::string& text) {
+  int n = 0;
+  for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
+
+// Every lead byte is followed by as many continuation bytes as it says.
+bool WholeCharacters(const std::string& text) {
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i++]);
+    const int more = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+    if (more < 0) return false;
+    for (int k = 0; k < more; ++k, ++i) {
+      if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return false;
+    }
+  }
+  return true;
+}
+
+ProgressTexts Texts(std::string material, bool esc) {
+  return {std::move(material), 50, 40, "12.3 sec", "97.125", "3.4 sec", esc};
+}
+
+TEST(ProgressLine, AWideTerminalShowsEverything) {
+  EXPECT_EQ(ProgressLine(Texts("A x", true), 200),
+            "Optimizer Run...  A x  [##########..........] [####......] 12.3 sec  "
+            "Criterion / Time: 97.125 / 3.4 sec  Esc to abort");
+  EXPECT_EQ(ProgressLine(Texts("", false), 200),
+            "Optimizer Run...  [##########..........] [####......] 12.3 sec  "
+            "Criterion / Time: 97.125 / 3.4 sec");
+}
+
+// On every width the line stays one column short of the terminal, so that
+// it never wraps, and names the material as far as there is room.
+TEST(ProgressLine, FitsEveryWidthAndNamesTheMaterial) {
+  const std::vector<std::string> materials = {"A x", "Tube 40x40x2 S235 galvanised 6m",
+                                              "Stahlrohr Ø40 ÄÖÜ"};
+  for (const std::string& material : materials) {
+    for (const bool esc : {true, false}) {
+      for (const int columns : {300, 132, 100, 80, 72, 60, 40, 20, 8, 1}) {
+        SCOPED_TRACE(material + " / " + std::to_string(columns) + (esc ? " / esc" : ""));
+        const std::string line = ProgressLine(Texts(material, esc), columns);
+        EXPECT_LE(Columns(line), std::max(columns - 1, 1));
+        EXPECT_TRUE(WholeCharacters(line));
+        const std::string named = line.starts_with("Optimizer Run...  ") ? line.substr(18) : line;
+        if (columns >= 40) {
+          EXPECT_TRUE(named.starts_with(material.substr(0, 8))) << line;
+        }
+        if (columns >= 80 && Columns(material) <= 20) {
+          EXPECT_TRUE(named.starts_with(material + "  [##########..........]")) << line;
+          EXPECT_NE(line.find(" 12.3 sec  Criterion"), std::string::npos);
+          EXPECT_NE(line.find(": 97.125"), std::string::npos);
+        }
+      }
+    }
+  }
+}
+
+// What is left out first: the caption, the run's bar, the time of the best
+// plan, the Esc hint; then the material is shortened and the line cut.
+TEST(ProgressLine, LeavesOutTheLeastImportantFirst) {
+  const ProgressTexts t = Texts("A x", true);
+  const std::string full = ProgressLine(t, 1000);
+  EXPECT_EQ(ProgressLine(t, Columns(full) + 1), full);
+  const std::string noCaption = ProgressLine(t, Columns(full));
+  EXPECT_EQ(noCaption.find("Optimizer Run..."), std::string::npos);
+  EXPECT_EQ(noCaption.rfind("A x  [", 0), 0u) << noCaption;
+  // An 80-column terminal keeps the material, the whole bar, the time, the
+  // best criterion and the hint.
+  EXPECT_EQ(ProgressLine(t, 80),
+            "A x  [##########..........] 12.3 sec  Criterion: 97.125  Esc to abort");
+  // Without the hint the time of the best plan fits.
+  EXPECT_EQ(ProgressLine(Texts("A x", false), 80),
+            "A x  [##########..........] 12.3 sec  Criterion / Time: 97.125 / 3.4 sec");
+  const std::string longName = "Tube 40x40x2 S235 galvanised 6m";
+  // A long name is shortened to eight characters before the criterion goes,
+  // and then takes what the criterion leaves.
+  EXPECT_EQ(ProgressLine(Texts(longName, true), 70),
+            "Tube 40x40x2 S235  [##########..........] 12.3 sec  Criterion: 97.125");
+  EXPECT_EQ(ProgressLine(Texts(longName, true), 61),
+            "Tube 40x  [##########..........] 12.3 sec  Criterion: 97.125");
+  EXPECT_EQ(ProgressLine(Texts(longName, true), 60),
+            "Tube 40x40x2 S235 galvanis  [##########..........] 12.3 sec");
+  EXPECT_EQ(ProgressLine(Texts(longName, true), 40), "Tube 40x40x2 S2  [##########..........]");
+  EXPECT_EQ(ProgressLine(Texts(longName, true), 20), "T  [##########.....");
+}
+
+TEST(TerminalColumns, WithoutATerminalColumnsThenEighty) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const char* old = std::getenv("COLUMNS");
+  const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+  struct Case {
+    const char* columns;
+    int expected;
+  };
+  const Case cases[] = {{"132", 132}, {"40", 40}, {nullptr, 80}, {"", 80},
+                        {"0", 80},    {"-5", 80}, {"12x", 80},   {"wide", 80}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.columns != nullptr ? c.columns : "(unset)");
+    if (c.columns != nullptr) {
+      ::setenv("COLUMNS", c.columns, 1);
+    } else {
+      ::unsetenv("COLUMNS");
+    }
+    EXPECT_EQ(TerminalColumns(fds[1]), c.expected);
+  }
+  if (saved) {
+    ::setenv("COLUMNS", saved->c_str(), 1);
+  } else {
+    ::unsetenv("COLUMNS");
+  }
+  ::close(fds[0]);
+  ::close(fds[1]);
+}
+
+// The view redraws one line in place, for the material the batch is on,
+// and clears it when the search ends; without a terminal it draws nothing.
+TEST(ConsoleProgressView, RedrawsInPlaceForTheCurrentMaterial) {
+  ScriptedToolkit toolkit;
+  std::string material = "A x";
+  for (const bool draw : {true, false}) {
+    std::ostringstream err;
+    ConsoleProgressView view(toolkit, err, draw, [] { return 80; });
+    view.NameMaterial([&] { return material; });
+    view.OpenProgress(false);
+    view.SetMultiPosition(100);
+    view.SetBestTexts("97.125", "3.4 sec");
+    view.Repaint();
+    material = "B y";
+    view.SetTimeText("0.5 sec");
+    view.Repaint();
+    view.CloseProgress();
+    view.Repaint();
+    if (!draw) {
+      EXPECT_EQ(err.str(), "");
+      continue;
+    }
+    EXPECT_EQ(err.str(),
+              "\r\033[KA x  [####################] 0 sec  Criterion / Time: 97.125 / 3.4 sec"
+              "\r\033[KB y  [####################] 0.5 sec  Criterion / Time: 97.125 / 3.4 sec"
+              "\r\033[K");
+    material = "A x";
+  }
+}
+
+}  // namespace
+}  // namespace tarvolin
