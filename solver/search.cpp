@@ -64,9 +64,15 @@ bool RunTablesValid(const RunTables& run) {
   }
   for (int i = 1; i <= run.stockCount; ++i) {
     const int g = run.stockGroup[i];
-    if (g < 1 || g > run.stockGroupCount || run.stockGroupLength[g] < 1) return false;
+    if (g < 1 || g > run.stockGroupCount) return false;
+  }
+  // A bar shorter than the end zone has no working length; the trim keeps
+  // it out of the run, so only the bars offered must have one.
+  for (int i = 1; i <= run.initialStockCount; ++i) {
     const int bar = run.initialStockOrder[i];
-    if (bar < 1 || bar > run.stockCount) return false;
+    if (bar < 1 || bar > run.stockCount || run.stockGroupLength[run.stockGroup[bar]] < 1) {
+      return false;
+    }
   }
   return run.minPart >= 1;
 }

@@ -196,5 +196,31 @@ TEST(DriverCall, PieceAsLongAsTheUsableBarFits) {
   }
 }
 
+// Bars no longer than the end zone hold nothing; beside bars that do, they
+// are left unused instead of failing the call.
+TEST(DriverCall, BarsWithinTheEndZoneBesideUsableBarsStayUnused) {
+  const struct {
+    int32_t shortLength, kerf, effort;
+  } cases[] = {{50, 0, 0}, {50, 3, 5}, {100, 0, 5}, {100, 3, 0}};
+  for (const auto& c : cases) {
+    CallSetup in;
+    in.effortLev = c.effort;
+    in.kerf = c.kerf;
+    in.endZone = 100;
+    in.AddStock(6000, 2);
+    in.AddStock(c.shortLength, 3);
+    in.AddPart(1000, 7);
+    auto out = std::make_unique<CallResult>();
+    testing::Call(in, *out);
+    SCOPED_TRACE(::testing::Message() << "short bar " << c.shortLength << " kerf " << c.kerf);
+    ASSERT_EQ(out->error, 0);
+    EXPECT_EQ(out->partsCut + out->lastParts, 7);
+    for (int p = 1; p <= 7; ++p) {
+      ASSERT_GE(out->partItStock[p], 1);
+      EXPECT_EQ(out->stockItGr[out->partItStock[p]], 1) << "piece " << p;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace solver
