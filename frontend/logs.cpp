@@ -39,7 +39,10 @@ void CloseOutput(RunState& run, Toolkit& toolkit, TextOutFile& file, const std::
   }
   if (file.IsOpen()) file.Close();
   if (file.errors > 0) {
-    LogError(run, toolkit, std::string(errorText) + name);
+    std::string text(errorText);
+    text.append(name);
+    if (file.FirstError() != 0) text.append(1, '\r').append(IoErrorText(file.FirstError()));
+    LogError(run, toolkit, text);
   }
 }
 

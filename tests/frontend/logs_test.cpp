@@ -1,8 +1,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "frontend_fixture.h"
 #include "initialise.h"
+#include "text_file.h"
 
 namespace tarvolin {
 namespace {
@@ -128,6 +131,17 @@ TEST_F(LogsTest, OutputErrorsAreLoggedWhenMaterialsWereProcessed) {
             "Error writing resulting Report file: \r\nQM_Report1.txt\r\n\r\n"
             "Error writing resulting Labels file: \r\nQM_Labels1.txt\r\n\r\nEND");
   EXPECT_TRUE(fs::exists("QM_Report1.txt"));
+}
+
+// A write that fails for real is logged with the system's reason.
+TEST_F(LogsTest, OutputErrorAtCloseSaysWhy) {
+  run.reportFile = "/dev/full";
+  ASSERT_EQ(run.report.Create(run.reportFile), 0);
+  run.report.Write("a report line");
+  run.processed = 1;
+  FinishRun(run, tk, true, "");
+  EXPECT_EQ(ErrorLog(), "Error writing resulting Report file: \r\n/dev/full\r\n" +
+                            IoErrorText(ENOSPC) + "\r\n\r\nEND");
 }
 
 TEST_F(LogsTest, LogWriteFailuresAreAlwaysShown) {
