@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "solver_services.h"
-#include "tarvolin/cut_optimize.h"
 #include "tarvolin/errors.h"
 #include "tarvolin/limits.h"
 #include "tarvolin/solver.h"
@@ -14,68 +13,10 @@ namespace {
 
 constexpr int32_t kIterMult = 20;
 
-struct CallArrays {
-  int32_t stockLth[TARVOLIN_MAX_STOCK_GROUPS + 2] = {};
-  int32_t stockCst[TARVOLIN_MAX_STOCK_GROUPS + 2] = {};
-  int16_t stockQty[TARVOLIN_MAX_STOCK_GROUPS + 2] = {};
-  int32_t partLth[TARVOLIN_MAX_PART_GROUPS + 2] = {};
-  int32_t partMrk[TARVOLIN_MAX_PART_GROUPS + 2] = {};
-  int16_t partQty[TARVOLIN_MAX_PART_GROUPS + 2] = {};
-  int32_t crit = 0, util = 0, stockUsed = 0, partsCut = 0, lthUsed = 0, waste = 0, cost = 0;
-  int32_t lastStock = 0, lastParts = 0, lastLth = 0, lastWaste = 0, lastCost = 0;
-  int32_t patterns = 0, layouts = 0, layoutCuts = 0, reserved1 = 0, reserved2 = 0;
-  int16_t stockItGr[TARVOLIN_MAX_ITEMS + 2] = {}, partItGr[TARVOLIN_MAX_ITEMS + 2] = {};
-  int16_t partItStock[TARVOLIN_MAX_ITEMS + 2] = {}, stockItLay[TARVOLIN_MAX_ITEMS + 2] = {};
-  int16_t stockItPat[TARVOLIN_MAX_ITEMS + 2] = {}, stockItParts[TARVOLIN_MAX_ITEMS + 2] = {};
-  int32_t stockItWaste[TARVOLIN_MAX_ITEMS + 2] = {};
-};
-
 }  // namespace
 
 SearchOutcome RunSearch(const ExactInput& in, int32_t effort) {
-  SearchOutcome out;
-  const int ns = static_cast<int>(in.stock.size());
-  const int np = static_cast<int>(in.parts.size());
-  if (ns < 1 || ns > TARVOLIN_MAX_STOCK_GROUPS || np < 1 || np > TARVOLIN_MAX_PART_GROUPS) {
-    out.error = ns < 1 || ns > TARVOLIN_MAX_STOCK_GROUPS ? 1 : 2;
-    return out;
-  }
-  auto a = std::make_unique<CallArrays>();
-  a->stockLth[0] = a->stockCst[0] = ns;
-  a->stockQty[0] = static_cast<int16_t>(ns);
-  for (int g = 0; g < ns; ++g) {
-    a->stockLth[g + 1] = in.stock[g].length;
-    a->stockCst[g + 1] = in.stock[g].cost;
-    a->stockQty[g + 1] = static_cast<int16_t>(std::clamp(in.stock[g].quantity, -1, 32767));
-  }
-  a->stockLth[ns + 1] = a->stockCst[ns + 1] = a->stockQty[ns + 1] = TARVOLIN_STOCK_ARRAY_MARKER;
-  a->partLth[0] = a->partMrk[0] = np;
-  a->partQty[0] = static_cast<int16_t>(np);
-  for (int g = 0; g < np; ++g) {
-    a->partLth[g + 1] = in.parts[g].length;
-    a->partMrk[g + 1] = in.parts[g].mark;
-    a->partQty[g + 1] = static_cast<int16_t>(std::clamp(in.parts[g].quantity, -1, 32767));
-  }
-  a->partLth[np + 1] = a->partMrk[np + 1] = a->partQty[np + 1] = TARVOLIN_PART_ARRAY_MARKER;
-
-  const Rules& r = in.rules;
-  const int32_t diffPieces = r.bundle >= 2 ? -r.bundle : r.diffPieces;
-  const int32_t optimTime = in.timeLimitMs > 0 ? std::max(1, (in.timeLimitMs + 999) / 1000) : 0;
-  int32_t msgs = 0;
-  const double start = ClockMs();
-  CutOptimize(&out.error, &msgs, r.costMode ? 1 : 0, r.ignoreLast ? 1 : 0, effort, r.reduceLays,
-              r.prefShort, r.diffStocks, diffPieces, r.minReusable, r.kerf, r.endZone, r.gripLength,
-              optimTime, kIterMult, 0, 0, r.maxPieces, a->stockLth, a->stockCst, a->stockQty,
-              a->partLth, a->partMrk, a->partQty, &a->crit, &a->util, &a->stockUsed, &a->partsCut,
-              &a->lthUsed, &a->waste, &a->cost, &a->lastStock, &a->lastParts, &a->lastLth,
-              &a->lastWaste, &a->lastCost, &a->patterns, &a->layouts, &a->layoutCuts, &a->reserved1,
-              &a->reserved2, a->stockItGr, a->partItGr, a->partItStock, a->stockItLay,
-              a->stockItPat, a->stockItParts, a->stockItWaste);
-  out.elapsedMs = ClockMs() - start;
-  if (out.error == 0) {
-    out.plan = PlanFromCallArrays(in, a->stockItGr, a->partItGr, a->partItStock, a->lastStock);
-  }
-  return out;
+  return RunCall(in, effort, 0);
 }
 
 SearchOutcome RunCall(const ExactInput& in, int32_t effort, int32_t method) {
@@ -107,8 +48,10 @@ SearchOutcome RunCall(const ExactInput& in, int32_t effort, int32_t method) {
   s.reduceLayouts = r.reduceLays;
   s.preferShort = r.prefShort;
   s.maxStockGroups = r.diffStocks;
-  s.maxDifferentPieces = r.diffPieces;
-  s.bundleSize = r.bundle;
+  // A bundle takes the place of the different-pieces limit, as in the
+  // settings file.
+  s.maxDifferentPieces = r.bundle >= 2 ? 0 : r.diffPieces;
+  s.bundleSize = r.bundle >= 2 ? r.bundle : 0;
   s.minReusable = r.minReusable;
   s.kerf = r.kerf;
   s.endZone = r.endZone;
@@ -116,7 +59,12 @@ SearchOutcome RunCall(const ExactInput& in, int32_t effort, int32_t method) {
   s.iterationMultiplier = kIterMult;
   s.maxPiecesPerLayout = r.maxPieces;
   s.method = method;
-  s.exactTimeLimitSeconds = in.timeLimitMs > 0 ? std::max(1, (in.timeLimitMs + 999) / 1000) : 0;
+  const int32_t seconds = in.timeLimitMs > 0 ? std::max(1, (in.timeLimitMs + 999) / 1000) : 0;
+  if (method == 0) {
+    s.timeLimitSeconds = seconds;
+  } else {
+    s.exactTimeLimitSeconds = seconds;
+  }
 
   std::unique_ptr<TarvolinContext, void (*)(TarvolinContext*)> context(TarvolinCreateContext(),
                                                                        TarvolinDestroyContext);

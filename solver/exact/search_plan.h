@@ -17,13 +17,14 @@ struct SearchOutcome {
   bool proven = false;    // and whether the plan meets it
 };
 
-// One call at the given effort level (IterMult 20, no time limit, no
-// progress window).
+// The search alone at the given effort level (IterMult 20, no progress
+// window); input.timeLimitMs rounded up to seconds is its time limit (0:
+// none).
 SearchOutcome RunSearch(const ExactInput& input, int32_t effort);
 
-// The same through the struct call with the given method, as a user runs
-// it; input.timeLimitMs rounded up to seconds is the exact method's limit
-// (0: its default).
+// The struct call with the given method, as a user runs it; with method 1
+// input.timeLimitMs rounded up to seconds is the exact method's limit (0:
+// its default).
 SearchOutcome RunCall(const ExactInput& input, int32_t effort, int32_t method);
 
 // The plan described by the call's result arrays (input numbering, element
