@@ -86,11 +86,18 @@ pid=$!
 
 export CUPS_SERVER=$sock HOME=$work/home
 unset PRINTER LPDEST
-for _ in $(seq 1 100); do
-  lpstat -r >/dev/null 2>&1 && break
+# lpstat -r exits 0 whether or not the scheduler is up: wait for its answer,
+# and give up early if the scheduler has ended.
+running=no
+for _ in $(seq 1 300); do
+  if [[ $(lpstat -r 2>/dev/null) == *"is running"* ]]; then
+    running=yes
+    break
+  fi
+  kill -0 "$pid" 2>/dev/null || break
   sleep 0.1
 done
-lpstat -r | grep -q "is running" || { echo "the private scheduler did not start"; cat "$work/log/error_log" 2>/dev/null; exit 1; }
+[ "$running" = yes ] || { echo "the private scheduler did not start"; cat "$work/log/error_log" 2>/dev/null; exit 1; }
 
 # A queue that passes the application's PDF through unchanged.
 lpadmin -p TarvolinLabels -E -v "keepjob:$work/out" -m raw 2>/dev/null
