@@ -30,6 +30,20 @@ class Bytes {
     }
     return raw;
   }
+  // A repeat count: mostly its lowest values, which reach the same code as
+  // high ones in a fraction of the time and so keep the target fast; now and
+  // then anything in range, rarely any value.
+  int32_t Repeats(int32_t lo, int32_t hi) {
+    const uint8_t mode = Take<uint8_t>();
+    const int32_t raw = Take<int32_t>();
+    const auto pick = [&](int32_t top) {
+      const int64_t span = int64_t{top} - lo + 1;
+      return static_cast<int32_t>(lo + (static_cast<int64_t>(static_cast<uint32_t>(raw)) % span));
+    };
+    if (mode < 224) return pick(lo + 2 < hi ? lo + 2 : hi);
+    if (mode < 240) return pick(hi);
+    return raw;
+  }
 
  private:
   const uint8_t* data_;
@@ -45,7 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t ranges[16][2] = {{0, 1},      {0, 1},   {0, 2},  {0, 6},   {-5, 5},  {0, 10},
                                  {-100, 100}, {0, 500}, {0, 50}, {0, 200}, {0, 300}, {0, 0},
                                  {1, 100},    {0, 1},   {0, 0},  {0, 100}};
-  for (int i = 0; i < 16; ++i) settings[i] = in.Setting(ranges[i][0], ranges[i][1]);
+  const int kIterMult = 12;
+  for (int i = 0; i < 16; ++i) {
+    settings[i] = i == kIterMult ? in.Repeats(ranges[i][0], ranges[i][1])
+                                 : in.Setting(ranges[i][0], ranges[i][1]);
+  }
 
   int32_t stockLth[12] = {}, stockCst[12] = {}, partLth[22] = {}, partMrk[22] = {};
   int16_t stockQty[12] = {}, partQty[22] = {};
