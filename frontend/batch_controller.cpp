@@ -238,12 +238,13 @@ void BatchController::BatchRun() {
 
   if (!LoadInputFiles(run_, toolkit_)) return;
   if (!OpenOutputs()) return;
-  if (!PumpAndCheck()) return;
-
-  if (run_.init.showWindow) view_.AddMemoLine(MemoHeader());
-  WarnHeaderLikeAPiece();
-  MaterialLoop();
-  // A run that stopped inside the loop: an error, or the operator.
+  if (PumpAndCheck()) {
+    if (run_.init.showWindow) view_.AddMemoLine(MemoHeader());
+    WarnHeaderLikeAPiece();
+    MaterialLoop();
+  }
+  // A run that stopped once its plan files were open, before or inside the
+  // loop: an error, or the operator.
   EndPlans(run_.errorsLogged > 0 ? plan::RunEnd::kEndedByError : plan::RunEnd::kInterrupted);
 }
 

@@ -309,6 +309,20 @@ TEST_F(BatchControllerTest, ATerminateRequestAfterASolvedMaterialStopsAtTheNextP
   EXPECT_EQ(app->Status(), kExitCancelled);
 }
 
+TEST_F(BatchControllerTest, ATerminateRequestRightAfterTheOutputsOpenMarksThePlanInterrupted) {
+  Switches s;
+  s.planFile = 1;
+  Files(s, "A x 1000 3\r\n", "A x 8000 5\r\n");
+  tk.answers = {BoxResult::Ok};
+  tk.onPump = [&] {
+    if (fs::exists("QM_Plan.json")) tk.Terminate();
+  };
+  Start().OnWindowClosed();
+  const std::string plan = ReadFile("QM_Plan.json");
+  EXPECT_NE(plan.find("\"run_end\": \"interrupted\""), std::string::npos) << plan;
+  EXPECT_FALSE(fs::exists("QM_Plan.json.tmp"));
+}
+
 TEST_F(BatchControllerTest, ThePleaseWaitWindowAndTheClosingDependOnTheSwitches) {
   struct Case {
     int showWindow, confirmSteps, runMsgMode;
