@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -77,5 +78,15 @@ class FrontEndTest : public ::testing::Test {
  private:
   fs::path previous_;
 };
+
+// A parameterized case's test name from its description: letters and
+// digits kept, everything else '_'.
+template <typename Case>
+std::string NameFromWhat(const ::testing::TestParamInfo<Case>& info) {
+  std::string name;
+  for (const char* p = info.param.what; *p != '\0'; ++p)
+    name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+  return name;
+}
 
 }  // namespace tarvolin::test_support

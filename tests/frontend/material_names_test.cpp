@@ -1,6 +1,5 @@
 #include "material_names.h"
 
-#include <cctype>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -108,12 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
                    Cut("QM_Orders1.txt", 3, "Aluminium-6060-T66 40x40x3-anodised-silver",
                        "Aluminium-6060-T66 40x40x3-anodi")},
                   ""}),
-    [](const ::testing::TestParamInfo<NamesCase>& info) {
-      std::string name;
-      for (const char* p = info.param.what; *p != '\0'; ++p)
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-      return name;
-    });
+    test_support::NameFromWhat<NamesCase>);
 
 TEST_F(MaterialNamesTest, TheFirstPassChecksOnceAndASharedKeyEndsTheRun) {
   WriteFile(run.orderFile, "h\n" + kSilver + " 1 1\nB y 2 1\n");

@@ -1,6 +1,5 @@
 #include "order_input.h"
 
-#include <cctype>
 #include <string>
 #include <vector>
 
@@ -194,12 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
         FatalCase{"more than 50 fields", "h\nA x 10 1\n" + FiftyOneFields(),
                   "Error reading part input file.\rMore than 50 fields in one line.\r"
                   "See line: 3"}),
-    [](const ::testing::TestParamInfo<FatalCase>& info) {
-      std::string name;
-      for (const char* p = info.param.what; *p != '\0'; ++p)
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-      return name;
-    });
+    test_support::NameFromWhat<FatalCase>);
 
 TEST_F(OrderInputTest, MissingFileIsAReadError) {
   run.orderFile = "none.txt";

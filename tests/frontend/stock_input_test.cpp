@@ -1,7 +1,6 @@
 #include "stock_input.h"
 
 #include <algorithm>
-#include <cctype>
 #include <random>
 #include <string>
 #include <vector>
@@ -334,12 +333,7 @@ INSTANTIATE_TEST_SUITE_P(
         FatalCase{"more than 50 fields", kOrders, FiftyOneFields(),
                   "Error reading stock input file.\rMore than 50 fields in one line.\r"
                   "See line: 2"}),
-    [](const ::testing::TestParamInfo<FatalCase>& info) {
-      std::string name;
-      for (const char* p = info.param.what; *p != '\0'; ++p)
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-      return name;
-    });
+    test_support::NameFromWhat<FatalCase>);
 
 TEST_F(StockInputTest, MissingFileIsAReadError) {
   WriteFile(run.orderFile, kOrders);
