@@ -67,7 +67,7 @@ std::string Plural(int count) {
 // An output that failed: its name and the system's reason.
 std::string OutputFailure(std::string_view what, const TextOutFile& file) {
   std::string text(what);
-  text.append(": \r").append(file.Path());
+  text.append(": \r").append(file.FailedPath());
   if (file.FirstError() != 0) text.append(1, '\r').append(IoErrorText(file.FirstError()));
   return text;
 }
@@ -161,6 +161,7 @@ bool BatchController::ResolveFiles() {
 
   ShortenToCurrentDirectory(run_.orderFile, run_.stockFile);
   DeriveOutputNames(run_);
+  if (printer_ != nullptr) run_.printFile = printer_->OutputFile();
   // An output must never overwrite an input.
   return !OutputsCollideWithInputs(run_, toolkit_);
 }
@@ -489,9 +490,12 @@ void BatchController::EndPlans(plan::RunEnd end) {
 }
 
 void BatchController::FinishBatch() {
-  EndPlans(run_.errorsLogged > 0 ? plan::RunEnd::kEndedByError : plan::RunEnd::kCompleted);
   if (run_.init.reportFrame)
     WriteReportEnd(run_.report, run_, ReportContext{toolkit_.ShortDateToday(), 0});
+  // The report and labels are complete: put in place now, so that the plan
+  // file's end can say whether they reached the disk.
+  CloseOutputs(run_, toolkit_);
+  EndPlans(run_.errorsLogged > 0 ? plan::RunEnd::kEndedByError : plan::RunEnd::kCompleted);
   if (run_.init.showWindow) {
     view_.AddMemoLine("  - Processed: " + std::to_string(run_.processed) + " material" +
                       Plural(run_.processed));

@@ -182,22 +182,31 @@ void DeriveOutputNames(RunState& run) {
 }
 
 bool OutputsCollideWithInputs(RunState& run, Toolkit& toolkit) {
-  std::vector<const std::string*> outputs = {&run.reportFile};
-  if (run.init.writeLabelsFile) outputs.push_back(&run.labelsFile);
-  if (!run.layoutsFile.empty()) outputs.push_back(&run.layoutsFile);
-  if (!run.planFile.empty()) outputs.push_back(&run.planFile);
+  // Each written file and each temporary it is written through; the print
+  // file is written in place.
+  std::vector<std::string> outputs;
+  const auto add = [&](const std::string& name, bool temporary) {
+    if (name.empty()) return;
+    outputs.push_back(name);
+    if (temporary) outputs.push_back(TextOutFile::TemporaryPath(name));
+  };
+  add(run.reportFile, true);
+  if (run.init.writeLabelsFile) add(run.labelsFile, true);
+  add(run.layoutsFile, true);
+  add(run.planFile, true);
+  add(run.printFile, false);
   std::vector<const std::string*> others = {&run.orderFile,    &run.stockFile,
                                             &run.optSetFile,   &run.configFile,
                                             &run.errorLogFile, &run.warningLogFile};
-  for (const std::string* out : outputs) {
+  for (const std::string& out : outputs) {
     for (const std::string* other : others) {
-      if (!SameFile(*out, *other)) continue;
+      if (!SameFile(out, *other)) continue;
       FinishRun(
           run, toolkit, false,
-          "Output file would overwrite a file of this run:\r" + *out + "\rSame file as: " + *other);
+          "Output file would overwrite a file of this run:\r" + out + "\rSame file as: " + *other);
       return true;
     }
-    others.push_back(out);  // the labels must not overwrite the report either
+    others.push_back(&out);  // the labels must not overwrite the report either
   }
   return false;
 }

@@ -1,7 +1,5 @@
 #include "logs.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <string>
 
@@ -26,24 +24,32 @@ void AppendEntry(TextOutFile& log, std::string_view text) {
   log.Flush();
 }
 
-// Closes an output file of the run. Without a processed material the file
-// is removed, but only when this run created it.
+// Closes an output file of the run once. Without a processed material
+// only this run's temporary is removed: what stood under the output's name
+// before the run stays as it was.
 void CloseOutput(RunState& run, Toolkit& toolkit, TextOutFile& file, const std::string& name,
                  std::string_view errorText) {
+  if (!file.IsOpen()) return;
   if (run.processed == 0) {
-    if (file.IsOpen()) {
-      file.Discard();
-      ::unlink(file.Path().c_str());
-    }
+    file.Discard();
     return;
   }
-  if (file.IsOpen()) file.Close();
+  file.Close();
   if (file.errors > 0) {
     std::string text(errorText);
     text.append(name);
     if (file.FirstError() != 0) text.append(1, '\r').append(IoErrorText(file.FirstError()));
     LogError(run, toolkit, text);
   }
+}
+
+// A log that could not be written: shown, since it cannot go to a log.
+void ShowLostLog(Toolkit& toolkit, const TextOutFile& log, std::string_view what) {
+  std::string text = "Error writing ";
+  text.append(what);
+  if (log.FirstError() != 0)
+    text.append(": \r").append(log.FailedPath()).append("\r").append(IoErrorText(log.FirstError()));
+  toolkit.ShowError(text);
 }
 
 void EndLog(TextOutFile& log) {
@@ -99,27 +105,28 @@ void LogError(RunState& run, Toolkit& toolkit, std::string_view text) {
   AppendEntry(run.errorLog, shown);
 }
 
+void CloseOutputs(RunState& run, Toolkit& toolkit) {
+  CloseOutput(run, toolkit, run.report, run.reportFile, "Error writing resulting Report file: \r");
+  if (run.init.writeLabelsFile)
+    CloseOutput(run, toolkit, run.labels, run.labelsFile,
+                "Error writing resulting Labels file: \r");
+}
+
 void FinishRun(RunState& run, Toolkit& toolkit, bool closeOutputs, std::string_view text) {
   // Runs once. A terminate request from outside (Ctrl-C) still ends here,
   // so the logs are always closed with "END".
   if (run.finished) return;
   run.finished = true;
   if (!TrimText(text).empty()) LogError(run, toolkit, text);
-  if (closeOutputs) {
-    CloseOutput(run, toolkit, run.report, run.reportFile,
-                "Error writing resulting Report file: \r");
-    if (run.init.writeLabelsFile)
-      CloseOutput(run, toolkit, run.labels, run.labelsFile,
-                  "Error writing resulting Labels file: \r");
-  }
+  if (closeOutputs) CloseOutputs(run, toolkit);
   EndLog(run.errorLog);
   EndLog(run.warningLog);
   run.errorLog.Close();
   run.warningLog.Close();
   // These cannot go to a log: always shown, and the run fails.
   run.logLost = run.errorLog.errors > 0 || run.warningLog.errors > 0;
-  if (run.errorLog.errors > 0) toolkit.ShowError("Error writing Error Log file");
-  if (run.warningLog.errors > 0) toolkit.ShowError("Error writing Warning Log file");
+  if (run.errorLog.errors > 0) ShowLostLog(toolkit, run.errorLog, "Error Log file");
+  if (run.warningLog.errors > 0) ShowLostLog(toolkit, run.warningLog, "Warning Log file");
   toolkit.Terminate();
 }
 

@@ -28,8 +28,15 @@ std::string EscapeControlBytes(std::string_view text);
 void LogWarning(RunState& run, Toolkit& toolkit, std::string_view text);
 void LogError(RunState& run, Toolkit& toolkit, std::string_view text);
 
+// Closes the report and the labels. When a material was processed and
+// every write reached the disk, they take the place of the files of their
+// names; otherwise only this run's temporaries are removed and the files
+// of those names stay as they were. A failure is logged with the file and
+// the system's reason. Outputs closed already are left alone.
+void CloseOutputs(RunState& run, Toolkit& toolkit);
+
 // Ends the program: logs the text (when not blank), closes the outputs when
-// asked (deleting them when no material was processed), ends both logs with
+// asked (see CloseOutputs), ends both logs with
 // "END", reports log write failures and requests termination. It
 // runs only once per run (a second instance has nothing to finish).
 void FinishRun(RunState& run, Toolkit& toolkit, bool closeOutputs, std::string_view text);

@@ -169,14 +169,16 @@ bool PlanOutputs::Add(plan::MaterialPlan material, std::string& message) {
 bool PlanOutputs::Finish(plan::RunEnd end, std::string& message) {
   if (finished_) return true;
   finished_ = true;
-  heading_.end = end;
+  // The layouts first, so that the plan file's end says when they failed.
   bool ok = true;
-  if (document_ && !document_->Finish(end)) {
-    message = "Error writing Plan file: \r" + document_->LastError();
+  if (layouts_ && !layouts_->Finish()) {
+    message = "Error writing Layouts file: \r" + layouts_->Error();
+    if (end == plan::RunEnd::kCompleted) end = plan::RunEnd::kEndedByError;
     ok = false;
   }
-  if (layouts_ && !layouts_->Finish() && ok) {
-    message = "Error writing Layouts file: \r" + layouts_->Error();
+  heading_.end = end;
+  if (document_ && !document_->Finish(end) && ok) {
+    message = "Error writing Plan file: \r" + document_->LastError();
     ok = false;
   }
   return ok;

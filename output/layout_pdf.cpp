@@ -1,10 +1,11 @@
 #include "layout_pdf.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
-#include <cstdio>
+#include <string_view>
+
+#include "text_file.h"
 
 namespace tarvolin::plan {
 
@@ -32,19 +33,23 @@ bool EnsureGuiApplication() {
 }  // namespace
 
 LayoutPdf::LayoutPdf(std::string path, DiagramStyle style)
-    : path_(std::move(path)), tempPath_(path_ + ".tmp"), style_(std::move(style)) {
+    : path_(std::move(path)), style_(std::move(style)) {
   if (!EnsureGuiApplication()) {
     error_ = "drawing the layouts needs a GUI application";
     return;
   }
-  writer_ = std::make_unique<QPdfWriter>(QString::fromStdString(tempPath_));
+  // Drawn into memory and written in one go when finished: the PDF writer
+  // itself does not report a full disk, and nothing half-drawn should
+  // stand on disk.
+  buffer_.open(QIODevice::WriteOnly);
+  writer_ = std::make_unique<QPdfWriter>(&buffer_);
   writer_->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                      QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
                                      QPageLayout::Millimeter));
   writer_->setTitle(QStringLiteral("Cutting layouts"));
   writer_->setCreator(QStringLiteral("Tarvolin"));
   if (!painter_.begin(writer_.get())) {
-    error_ = "cannot create " + tempPath_;
+    error_ = "cannot start the PDF document for " + path_;
     writer_.reset();
     return;
   }
@@ -104,11 +109,13 @@ bool LayoutPdf::Finish() {
   finished_ = true;
   if (!writer_) return false;
   if (pages_ == 0) NewPage(QString());  // a PDF needs a page, even an empty one
-  if (!painter_.end()) error_ = "cannot write " + tempPath_;
+  if (!painter_.end()) error_ = "cannot finish the PDF document for " + path_;
   writer_.reset();
-  if (Ok() && std::rename(tempPath_.c_str(), path_.c_str()) != 0)
-    error_ = "cannot rename " + tempPath_ + " to " + path_;
-  if (!Ok()) std::remove(tempPath_.c_str());
+  buffer_.close();
+  if (Ok()) {
+    const QByteArray& bytes = buffer_.data();
+    error_ = ReplaceFile(path_, std::string_view(bytes.constData(), bytes.size()));
+  }
   return Ok();
 }
 

@@ -2,12 +2,14 @@
 // A4 portrait, every material from a new page and as many layouts on a
 // page as fit.
 //
-// The document is written to path + ".tmp" and renamed over `path` by
-// Finish (or the destructor), so an unfinished document never stands under
-// the real name. Drawing text needs a QGuiApplication; when the process has
+// The document is drawn in memory and written by Finish (or the
+// destructor) into a new temporary that is renamed over `path` once it is
+// on the disk whole, so an unfinished or truncated document never stands
+// under the real name. Drawing text needs a QGuiApplication; when the process has
 // no Qt application yet, the writer starts one on the offscreen platform.
 #pragma once
 
+#include <QBuffer>
 #include <QPainter>
 #include <QPdfWriter>
 #include <memory>
@@ -41,8 +43,8 @@ class LayoutPdf {
   void DrawFooter(const QString& footer);
 
   std::string path_;
-  std::string tempPath_;
   DiagramStyle style_;
+  QBuffer buffer_;
   std::unique_ptr<QPdfWriter> writer_;
   QPainter painter_;
   double width_ = 0;  // the page's printable area in points

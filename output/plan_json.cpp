@@ -1,12 +1,8 @@
 #include "plan_json.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <nlohmann/json.hpp>
+
+#include "text_file.h"
 
 namespace tarvolin::plan {
 
@@ -166,10 +162,6 @@ Json MaterialJson(const NumberForm& form, const MaterialPlan& m) {
   return out;
 }
 
-std::string SystemError(const char* what, const std::string& path) {
-  return std::string(what) + " " + path + ": " + std::strerror(errno);
-}
-
 }  // namespace
 
 std::string PlanJsonText(const PlanRun& run, const std::vector<MaterialPlan>& materials) {
@@ -194,28 +186,6 @@ std::string PlanJsonText(const PlanRun& run, const std::vector<MaterialPlan>& ma
   return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-std::string WriteFileAtomically(const std::string& path, const std::string& text) {
-  const std::string temp = path + ".tmp";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return SystemError("cannot create", temp);
-  std::string error;
-  size_t done = 0;
-  while (done < text.size() && error.empty()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0)
-      error = SystemError("cannot write", temp);
-    else
-      done += static_cast<size_t>(n);
-  }
-  if (error.empty() && ::fsync(fd) != 0) error = SystemError("cannot flush", temp);
-  if (::close(fd) != 0 && error.empty()) error = SystemError("cannot close", temp);
-  if (error.empty() && std::rename(temp.c_str(), path.c_str()) != 0)
-    error = SystemError("cannot rename to", path);
-  if (!error.empty()) std::remove(temp.c_str());
-  return error;
-}
-
 PlanDocument::PlanDocument(std::string path, PlanRun run)
     : path_(std::move(path)), run_(std::move(run)) {}
 
@@ -234,7 +204,7 @@ bool PlanDocument::Finish(RunEnd end) {
 }
 
 bool PlanDocument::Write() {
-  lastError_ = WriteFileAtomically(path_, PlanJsonText(run_, materials_));
+  lastError_ = ReplaceFile(path_, PlanJsonText(run_, materials_));
   return lastError_.empty();
 }
 

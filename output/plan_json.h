@@ -4,9 +4,10 @@
 //
 // The document is always written whole: the batch keeps a PlanDocument,
 // adds each material when its pass is over and finishes it when the run
-// ends, however it ends. Every write goes to a temporary file beside the
-// target that is then renamed over it, so the file on disk is at every
-// moment a complete, valid document holding the materials finished so far.
+// ends, however it ends. Every write goes to a new temporary file beside the
+// target that is renamed over it only when it reached the disk whole, so
+// the file on disk is at every moment a complete, valid document holding
+// the materials finished so far.
 #pragma once
 
 #include <string>
@@ -22,11 +23,6 @@ inline constexpr int kPlanFormatVersion = 1;
 // The document as text: two-space indents, a line end at the end. Texts
 // that are not valid UTF-8 have the offending bytes replaced by U+FFFD.
 std::string PlanJsonText(const PlanRun& run, const std::vector<MaterialPlan>& materials);
-
-// Writes `text` to path + ".tmp", flushes it to the disk and renames it over
-// `path`. On failure `path` keeps what it held, the temporary file is
-// removed and the returned message says what failed; empty on success.
-std::string WriteFileAtomically(const std::string& path, const std::string& text);
 
 // A plan file that is rewritten after every change.
 class PlanDocument {

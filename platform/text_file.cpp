@@ -9,41 +9,163 @@
 #include <cstring>
 
 namespace tarvolin {
+namespace {
+
+int LastError() {
+  return errno != 0 ? errno : EIO;
+}
+
+// Advisory locks: a file system without them cannot tell, and the file is
+// used unlocked.
+bool LockUnsupported(int e) {
+  return e == ENOLCK || e == EINVAL || e == EOPNOTSUPP;
+}
+
+bool SameInode(const struct stat& a, const struct stat& b) {
+  return a.st_ino == b.st_ino && a.st_dev == b.st_dev;
+}
+
+// Whether `fd` is still the file that `path` names (not a symlink's target).
+bool StillNamed(int fd, const std::string& path) {
+  struct stat opened {};
+  struct stat named {};
+  return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+         SameInode(opened, named);
+}
+
+// Something stands at the name of a temporary. A plain file that no open
+// file locks is a run's left-over and its name is removed; anything else is
+// left alone. Returns 0 when the name may be tried again.
+int ClearLeftOver(const std::string& temporary) {
+  struct stat named {};
+  if (::lstat(temporary.c_str(), &named) != 0) return errno == ENOENT ? 0 : LastError();
+  if (S_ISLNK(named.st_mode)) return ELOOP;
+  if (S_ISDIR(named.st_mode)) return EISDIR;
+  if (!S_ISREG(named.st_mode)) return EEXIST;
+  const int fd = ::open(temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? 0 : LastError();
+  int result = 0;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && !LockUnsupported(errno)) {
+    result = errno == EWOULDBLOCK ? EWOULDBLOCK : LastError();
+  } else if (StillNamed(fd, temporary) && ::unlink(temporary.c_str()) != 0 && errno != ENOENT) {
+    result = LastError();
+  }
+  ::close(fd);
+  return result;
+}
+
+int WriteAll(int fd, std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? LastError() : EIO;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int CreateTemporary(const std::string& temporary, int& fd) {
+  fd = -1;
+  // Another run may take the same name over between our steps; a few rounds
+  // settle who holds it.
+  constexpr int kAttempts = 8;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const int created =
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (created < 0) {
+      if (errno != EEXIST) return LastError();
+      if (const int e = ClearLeftOver(temporary); e != 0) return e;
+      continue;
+    }
+    // Between the create and the lock another run may have taken our new
+    // file for a left-over and removed its name: then start again.
+    const bool locked = ::flock(created, LOCK_EX | LOCK_NB) == 0 || LockUnsupported(errno);
+    if (!locked || !StillNamed(created, temporary)) {
+      ::close(created);
+      continue;
+    }
+    fd = created;
+    return 0;
+  }
+  return EAGAIN;
+}
+
+std::string ReplaceFile(const std::string& path, std::string_view bytes) {
+  const std::string temporary = TextOutFile::TemporaryPath(path);
+  const auto failure = [](const char* what, const std::string& name, int e) {
+    return std::string(what) + " " + name + ": " + IoErrorText(e);
+  };
+  struct stat target {};
+  if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode))
+    return failure("cannot write", path, EISDIR);
+  int fd = -1;
+  if (const int e = CreateTemporary(temporary, fd); e != 0)
+    return failure("cannot create", temporary, e);
+  std::string error;
+  if (const int e = WriteAll(fd, bytes); e != 0) error = failure("cannot write", path, e);
+  if (error.empty() && ::fsync(fd) != 0) error = failure("cannot write", path, LastError());
+  if (error.empty() && ::rename(temporary.c_str(), path.c_str()) != 0)
+    error = failure("cannot rename to", path, LastError());
+  if (!error.empty()) ::unlink(temporary.c_str());
+  // Closed after the rename so that no other run takes the temporary over
+  // in between; the data is on the disk already.
+  ::close(fd);
+  return error;
+}
 
 TextOutFile::~TextOutFile() {
   if (file_ != nullptr) Close();
 }
 
-int TextOutFile::Create(const std::string& path) {
+void TextOutFile::Reset(const std::string& path) {
   if (file_ != nullptr) Close();
   firstError_ = 0;
   path_ = path;
   tempPath_.clear();
-  errno = 0;
-  file_ = std::fopen(path.c_str(), "wb");
-  if (file_ == nullptr) return Count(errno != 0 ? errno : EIO);
+  failedPath_.clear();
+}
+
+int TextOutFile::Create(const std::string& path) {
+  Reset(path);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return Count(LastError());
+  file_ = ::fdopen(fd, "wb");
+  if (file_ == nullptr) {
+    const int e = LastError();
+    ::close(fd);
+    return Count(e);
+  }
   return 0;
 }
 
 int TextOutFile::CreateLocked(const std::string& path) {
-  if (file_ != nullptr) Close();
-  firstError_ = 0;
-  path_ = path;
-  tempPath_.clear();
+  Reset(path);
   return OpenLocked(path);
 }
 
 int TextOutFile::CreateReplacing(const std::string& path) {
-  if (file_ != nullptr) Close();
-  firstError_ = 0;
-  path_ = path;
-  tempPath_.clear();
+  Reset(path);
   struct stat target {};
   if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return Count(EISDIR);
   const std::string temporary = TemporaryPath(path);
-  const int result = OpenLocked(temporary);
-  if (file_ != nullptr) tempPath_ = temporary;
-  return result;
+  int fd = -1;
+  if (const int e = CreateTemporary(temporary, fd); e != 0) {
+    if (e == EWOULDBLOCK) return EWOULDBLOCK;
+    failedPath_ = temporary;
+    return Count(e);
+  }
+  file_ = ::fdopen(fd, "wb");
+  if (file_ == nullptr) {
+    const int e = LastError();
+    ::unlink(temporary.c_str());
+    ::close(fd);
+    return Count(e);
+  }
+  tempPath_ = temporary;
+  return 0;
 }
 
 std::string TextOutFile::TemporaryPath(const std::string& path) {
@@ -55,34 +177,27 @@ int TextOutFile::OpenLocked(const std::string& path) {
   // the lock then sits on a file that the name no longer shows: open again.
   constexpr int kAttempts = 8;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return Count(errno != 0 ? errno : EIO);
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return Count(LastError());
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && !LockUnsupported(errno)) {
       const int e = errno;
-      // A file system without advisory locks cannot tell; go on unlocked.
-      if (e != ENOLCK && e != EINVAL && e != EOPNOTSUPP) {
-        ::close(fd);
-        return e == EWOULDBLOCK ? EWOULDBLOCK : Count(e != 0 ? e : EIO);
-      }
+      ::close(fd);
+      return e == EWOULDBLOCK ? EWOULDBLOCK : Count(e != 0 ? e : EIO);
     }
-    struct stat opened {};
-    struct stat named {};
-    if (::fstat(fd, &opened) == 0 &&
-        (::stat(path.c_str(), &named) != 0 || opened.st_ino != named.st_ino ||
-         opened.st_dev != named.st_dev)) {
+    if (!StillNamed(fd, path)) {
       ::close(fd);
       continue;
     }
     if (::ftruncate(fd, 0) != 0) {
-      const int e = errno;
+      const int e = LastError();
       ::close(fd);
-      return Count(e != 0 ? e : EIO);
+      return Count(e);
     }
     file_ = ::fdopen(fd, "wb");
     if (file_ == nullptr) {
-      const int e = errno;
+      const int e = LastError();
       ::close(fd);
-      return Count(e != 0 ? e : EIO);
+      return Count(e);
     }
     return 0;
   }
@@ -93,8 +208,7 @@ int TextOutFile::Write(std::string_view text) {
   if (file_ == nullptr) return Count(EBADF);
   if (text.empty()) return 0;
   errno = 0;
-  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size())
-    return Count(errno != 0 ? errno : EIO);
+  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) return Count(LastError());
   return 0;
 }
 
@@ -106,7 +220,7 @@ int TextOutFile::WriteLine(std::string_view text) {
 int TextOutFile::Flush() {
   if (file_ == nullptr) return Count(EBADF);
   errno = 0;
-  if (std::fflush(file_) != 0) return Count(errno != 0 ? errno : EIO);
+  if (std::fflush(file_) != 0) return Count(LastError());
   return 0;
 }
 
@@ -114,19 +228,22 @@ int TextOutFile::Close() {
   if (file_ == nullptr) return Count(EBADF);
   int result = 0;
   if (!tempPath_.empty()) {
-    // Renamed while the lock is still held, so no other run takes the
-    // temporary over between the rename and the close.
+    // Only a file whose every write reached the disk takes the target's
+    // place; renamed while the lock is still held, so no other run takes
+    // the temporary over between the rename and the close.
     errno = 0;
-    if (std::fflush(file_) != 0) result = errno != 0 ? errno : EIO;
-    if (::rename(tempPath_.c_str(), path_.c_str()) != 0 && result == 0)
-      result = errno != 0 ? errno : EIO;
+    if (std::fflush(file_) != 0) result = LastError();
+    if (result == 0 && ::fsync(fileno(file_)) != 0) result = LastError();
+    if (result == 0 && firstError_ == 0 && ::rename(tempPath_.c_str(), path_.c_str()) != 0)
+      result = LastError();
+    if (result != 0 || firstError_ != 0) ::unlink(tempPath_.c_str());
     tempPath_.clear();
   }
   errno = 0;
   const int r = std::fclose(file_);
   file_ = nullptr;
-  if (r != 0 && result == 0) result = errno != 0 ? errno : EIO;
-  return result != 0 ? Count(result) : 0;
+  if (r != 0 && result == 0) result = LastError();
+  return result != 0 ? Count(result) : (firstError_ != 0 ? firstError_ : 0);
 }
 
 void TextOutFile::Discard() {
@@ -138,6 +255,7 @@ void TextOutFile::Discard() {
 }
 
 std::string IoErrorText(int result) {
+  if (result == ELOOP) return "Is a symbolic link, which is not followed";
   return std::strerror(result);
 }
 

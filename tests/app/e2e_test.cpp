@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -140,6 +143,12 @@ class E2e : public ::testing::Test {
           unsetenv(name);
         }
       }
+      if (fileSizeLimit_ > 0) {
+        // Writes past the limit fail as on a full disk (EFBIG).
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{fileSizeLimit_, fileSizeLimit_};
+        setrlimit(RLIMIT_FSIZE, &limit);
+      }
       const int devnull = open("/dev/null", O_RDONLY);
       dup2(devnull, 0);
       dup2(outPipe[1], 1);
@@ -193,7 +202,8 @@ class E2e : public ::testing::Test {
   }
 
   fs::path dir_;
-  fs::path cwd_;  // where the program runs; dir_ when empty
+  fs::path cwd_;              // where the program runs; dir_ when empty
+  rlim_t fileSizeLimit_ = 0;  // the largest file the program may write; 0 = no limit
 };
 
 TEST_F(E2e, MaterialsInOrderOfFirstAppearanceWithAllTheirLines) {
@@ -1141,3 +1151,263 @@ TEST_F(E2e, DisplayThatCannotBeOpened) {
 #endif
 
 }  // namespace
+
+// ---- Outputs that survive every failure ----
+
+class SafeOutputs : public E2e {
+ protected:
+  // Settings with labels, one material; the order's quantity tells runs apart.
+  void Files(int quantity, bool layouts = false, bool plan = false) {
+    Write("QM_Config.txt", Config(true, true, layouts, plan));
+    Write("QM_OptSet.txt", OptSet());
+    Write("QM_Orders.txt", std::string(kHeader) + "A x 1000 " + std::to_string(quantity) + "\r\n");
+    Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\n");
+  }
+  void Fresh() {
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  // No temporary of any output is left behind.
+  void ExpectNoTemporaries() {
+    for (const char* name : {"QM_Report.txt", "QM_Labels.txt", "QM_Plan.json", "QM_Layouts.pdf"})
+      EXPECT_FALSE(fs::exists(fs::symlink_status(dir_ / (std::string(name) + ".tmp")))) << name;
+  }
+};
+
+// A run that plans no material takes away nothing that was there before it.
+TEST_F(SafeOutputs, ARunThatPlansNothingLeavesThePreviousOutputs) {
+  struct Case {
+    const char* what;
+    std::string orders;
+    std::vector<std::string> args;
+    std::function<void(const fs::path&)> spoil;
+    int status;
+  };
+  const std::string good = std::string(kHeader) + "A x 1000 3\r\n";
+  const std::vector<Case> cases = {
+      {"the plan file's name is a directory",
+       good,
+       {"--json"},
+       [](const fs::path& d) { fs::create_directory(d / "QM_Plan.json"); },
+       1},
+      {"the only material fits no bar",
+       std::string(kHeader) + "A x 7000 1\r\n",
+       {},
+       [](const fs::path&) {},
+       1},
+      {"the only material has no stock",
+       std::string(kHeader) + "N o 700 3\r\n",
+       {},
+       [](const fs::path&) {},
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Fresh();
+    Files(2);
+    ASSERT_EQ(Run({"--console", "--yes"}).status, 0);
+    const std::string report = Read("QM_Report.txt");
+    const std::string labels = Read("QM_Labels.txt");
+    ASSERT_NE(report.find("REPORT END"), std::string::npos);
+    ASSERT_FALSE(labels.empty());
+    c.spoil(dir_);
+    Write("QM_Orders.txt", c.orders);
+    std::vector<std::string> args = {"--console", "--yes"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const RunResult r = Run(args);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_EQ(Read("QM_Report.txt"), report);
+    EXPECT_EQ(Read("QM_Labels.txt"), labels);
+    ExpectNoTemporaries();
+  }
+}
+
+// Writes that fail (here: past a file-size limit, as on a full disk) never
+// put a truncated file in place: the previous one stays, the failure is
+// logged with the file and the reason, and the run fails.
+TEST_F(SafeOutputs, AFullDiskKeepsThePreviousReportAndLabels) {
+  struct Case {
+    const char* file;  // the output that fails
+    bool labels;
+  };
+  // Labels take more room than the report: with them on, they fail first
+  // and end the run; the report of the materials before is kept as after
+  // any other error.
+  const Case cases[] = {{"Report", false}, {"Labels", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    Fresh();
+    Write("QM_Config.txt", Config(true, c.labels));
+    Write("QM_OptSet.txt", OptSet());
+    std::string order = kHeader, stock = "h\r\n";
+    for (int m = 0; m < 30; ++m) {
+      const std::string name = std::string("M").append(std::to_string(m)).append(" x ");
+      order += name + "1000 4\r\n" + name + "700 3\r\n";
+      stock += name + "6000 5\r\n";
+    }
+    Write("QM_Orders.txt", order);
+    Write("QM_Stocks.txt", stock);
+    ASSERT_EQ(Run({"--console", "--yes"}).status, 0);
+    const std::string file = std::string("QM_").append(c.file).append(".txt");
+    const std::string previous = Read(file);
+    ASSERT_GT(previous.size(), 8000u);
+
+    Write("QM_Orders.txt", order + "M0 x 500 1\r\n");
+    fileSizeLimit_ = 4000;
+    const RunResult r = Run({"--console", "--yes"});
+    fileSizeLimit_ = 0;
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(Read(file), previous);
+    ExpectNoTemporaries();
+    const std::string log = Read("QM^ErrLog.txt");
+    std::string error = "Error writing resulting ";
+    error.append(c.file).append(" file: \r\n").append(file).append("\r\n");
+    error.append(std::strerror(EFBIG)).append("\r\n");
+    EXPECT_NE(log.find(error), std::string::npos) << log;
+  }
+}
+
+// An input under the name of an output or of an output's temporary is
+// refused before anything is written.
+TEST_F(SafeOutputs, AnInputNamedLikeAnOutputsTemporaryIsRefused) {
+  struct Case {
+    const char* stockName;
+    std::vector<std::string> options;
+  };
+  const std::vector<Case> cases = {
+      {"QM_Report.txt.tmp", {}},
+      {"QM_Labels.txt.tmp", {}},
+      {"QM_Plan.json.tmp", {"--json"}},
+  };
+  const std::string stock = "h\r\nA x 6000 5\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stockName);
+    Fresh();
+    Files(2);
+    fs::remove(dir_ / "QM_Stocks.txt");
+    Write(c.stockName, stock);
+    std::vector<std::string> args = {"--console", "--yes"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.insert(args.end(), {"QM_Orders.txt", c.stockName});
+    const RunResult r = Run(args);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(Read(c.stockName), stock);
+    std::string error = "Output file would overwrite a file of this run:\r\n";
+    error.append(c.stockName).append("\r\nSame file as: ").append(c.stockName);
+    EXPECT_EQ(Read("QM^ErrLog.txt"), error + "\r\n\r\nEND");
+    EXPECT_FALSE(Exists("QM_Report.txt"));
+  }
+}
+
+// A symbolic link planted where an output's temporary or a log goes is
+// neither followed nor removed: its target keeps its contents and the run
+// fails naming the link.
+TEST_F(SafeOutputs, PlantedLinksAreNotFollowed) {
+  struct Case {
+    const char* link;
+    std::vector<std::string> options;
+    const char* error;  // in the error log, or on standard error for a log
+  };
+  std::vector<Case> cases = {
+      {"QM_Report.txt.tmp",
+       {},
+       "Error writing Report file: \r\nQM_Report.txt.tmp\r\nIs a symbolic link, which is not "
+       "followed"},
+      {"QM_Labels.txt.tmp",
+       {},
+       "Error writing Labels file: \r\nQM_Labels.txt.tmp\r\nIs a symbolic link, which is not "
+       "followed"},
+      {"QM_Plan.json.tmp",
+       {"--json"},
+       "Error writing Plan file: \r\ncannot create QM_Plan.json.tmp: Is a symbolic link, which "
+       "is not followed"},
+      {"QM^ErrLog.txt", {}, "Error writing Error Log file: "},
+      {"QM^WrnLog.txt", {}, "Error writing Warning Log file: "},
+  };
+#ifdef TARVOLIN_DESKTOP
+  cases.push_back({"QM_Layouts.pdf.tmp",
+                   {"--layouts"},
+                   "Error writing Layouts file: \r\ncannot create QM_Layouts.pdf.tmp: Is a "
+                   "symbolic link, which is not followed"});
+#endif
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.link);
+    Fresh();
+    Files(2);
+    Write("victim.txt", "precious");
+    fs::create_symlink("victim.txt", dir_ / c.link);
+    std::vector<std::string> args = {"--console", "--yes"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const RunResult r = Run(args, {}, {{"QT_QPA_PLATFORM", "offscreen"}});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(Read("victim.txt"), "precious");
+    EXPECT_TRUE(fs::is_symlink(dir_ / c.link));
+    const bool log = std::string(c.link).starts_with("QM^");
+    const std::string said = log ? r.err : Read("QM^ErrLog.txt");
+    EXPECT_NE(said.find(c.error), std::string::npos) << said;
+    if (log) {
+      EXPECT_NE(said.find(c.link), std::string::npos) << said;
+      EXPECT_NE(said.find("Is a symbolic link, which is not followed"), std::string::npos) << said;
+    }
+  }
+}
+
+#ifdef TARVOLIN_DESKTOP
+// The labels' print file is an output like the others: it never takes the
+// place of an input, a settings file, a log or another output.
+TEST_F(SafeOutputs, ThePrintFileCannotOverwriteAnotherFile) {
+  const std::vector<const char*> names = {"QM_Orders.txt", "QM_Config.txt", "QM^ErrLog.txt",
+                                          "QM_Report.txt", "QM_Report.txt.tmp"};
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    Fresh();
+    Files(2);
+    Write("QM_Config.txt", Changed(Config(true, true), "0 PrintLabels", "1 PrintLabels"));
+    const bool log = std::string(name) == "QM^ErrLog.txt";  // rewritten by every run
+    if (!Exists(name)) Write(name, "before");
+    const std::string before = Read(name);
+    std::string option = "--print-pdf=";
+    option.append(name);
+    const RunResult r = Run({"--console", "--yes", option}, {}, {{"QT_QPA_PLATFORM", "offscreen"}});
+    EXPECT_EQ(r.status, 1) << r.err;
+    std::string error = "Output file would overwrite a file of this run:\r\n";
+    error.append(name).append("\r\nSame file as: ").append(name);
+    EXPECT_EQ(Read("QM^ErrLog.txt").find(error), 0u) << Read("QM^ErrLog.txt");
+    if (!log) {
+      EXPECT_EQ(Read(name), before);
+    }
+    EXPECT_EQ(Read(name).find("%PDF"), std::string::npos);
+  }
+}
+
+// A layouts file that cannot be written whole keeps the previous one, and
+// the plan file says the run ended by an error.
+TEST_F(SafeOutputs, AFullDiskKeepsThePreviousLayoutsFile) {
+  Files(2, true, true);
+  const std::vector<std::pair<const char*, const char*>> offscreen = {
+      {"QT_QPA_PLATFORM", "offscreen"}};
+  ASSERT_EQ(Run({"--console", "--yes"}, {}, offscreen).status, 0);
+  const std::string pdf = Read("QM_Layouts.pdf");
+  size_t others = 0;
+  for (const char* name : {"QM_Report.txt", "QM_Labels.txt", "QM_Plan.json"})
+    others = std::max(others, Read(name).size());
+  // Room for every other file (and for the longer second run) but not the PDF.
+  const size_t limit = others + 2000;
+  if (pdf.size() <= limit) GTEST_SKIP() << "the layouts file is too small here";
+  Files(3, true, true);
+  fileSizeLimit_ = limit;
+  const RunResult r = Run({"--console", "--yes"}, {}, offscreen);
+  fileSizeLimit_ = 0;
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(Read("QM_Layouts.pdf"), pdf);
+  ExpectNoTemporaries();
+  EXPECT_NE(Read("QM^ErrLog.txt")
+                .find(std::string("Error writing Layouts file: \r\ncannot write QM_Layouts.pdf: ")
+                          .append(std::strerror(EFBIG))),
+            std::string::npos)
+      << Read("QM^ErrLog.txt");
+  const nlohmann::json plan = nlohmann::json::parse(Read("QM_Plan.json"));
+  EXPECT_EQ(plan["run_end"], "ended_by_error");
+  EXPECT_EQ(plan["materials"][0]["pieces"].size(), 3u);
+}
+#endif

@@ -59,16 +59,38 @@ TEST_F(LogsTest, FinishRunEndsTheProgramOnce) {
   EXPECT_EQ(tk.boxes.size(), 1u);
 }
 
-TEST_F(LogsTest, OutputsAreDeletedWhenNoMaterialWasProcessed) {
+// Without a processed material only the run's own temporaries go: the
+// files of a previous run stay as they were, and none appears where there
+// was none.
+TEST_F(LogsTest, OutputsAreDroppedWhenNoMaterialWasProcessed) {
   run.init.writeLabelsFile = true;
   run.reportFile = "QM_Report1.txt";
   run.labelsFile = "QM_Labels1.txt";
-  run.report.Create(run.reportFile);
-  run.labels.Create(run.labelsFile);
+  WriteFile("QM_Report1.txt", "previous report");
+  ASSERT_EQ(run.report.CreateReplacing(run.reportFile), 0);
+  ASSERT_EQ(run.labels.CreateReplacing(run.labelsFile), 0);
   run.report.WriteLine("heading");
   FinishRun(run, tk, true, "");
-  EXPECT_FALSE(fs::exists("QM_Report1.txt"));
+  EXPECT_EQ(ReadFile("QM_Report1.txt"), "previous report");
   EXPECT_FALSE(fs::exists("QM_Labels1.txt"));
+  EXPECT_FALSE(fs::exists("QM_Report1.txt.tmp"));
+  EXPECT_FALSE(fs::exists("QM_Labels1.txt.tmp"));
+  EXPECT_EQ(ErrorLog(), "END");
+}
+
+// Closing the outputs before the end of the run logs a failure at once and
+// is not repeated when the run finishes.
+TEST_F(LogsTest, OutputsAreClosedOnce) {
+  run.reportFile = "QM_Report1.txt";
+  WriteFile("QM_Report1.txt", "previous report");
+  ASSERT_EQ(run.report.CreateReplacing(run.reportFile), 0);
+  run.report.WriteLine("new report");
+  run.processed = 1;
+  CloseOutputs(run, tk);
+  EXPECT_EQ(ReadFile("QM_Report1.txt"), "new report\r\n");
+  EXPECT_FALSE(run.report.IsOpen());
+  FinishRun(run, tk, true, "");
+  EXPECT_EQ(ReadFile("QM_Report1.txt"), "new report\r\n");
   EXPECT_EQ(ErrorLog(), "END");
 }
 
@@ -167,7 +189,7 @@ TEST_F(LogsTest, ALogThatCannotBeCreatedIsReportedAtTheEnd) {
   LogError(second, tk2, "lost");
   FinishRun(second, tk2, false, "");
   ASSERT_EQ(tk2.boxes.size(), 1u);
-  EXPECT_EQ(tk2.boxes[0].text, "Error writing Error Log file");
+  EXPECT_EQ(tk2.boxes[0].text, "Error writing Error Log file: \rErrLogDir\rIs a directory");
   EXPECT_EQ(ReadFile("WrnLog2.txt"), "END");
 }
 

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "plan_fixtures.h"
+#include "text_file.h"
 
 namespace tarvolin::plan {
 namespace {
@@ -52,7 +53,7 @@ int Validate(const std::vector<std::string>& paths, bool quiet = false) {
 
 std::string WriteDoc(const std::string& name, const std::string& text) {
   const std::string path = TempPath(name);
-  EXPECT_EQ(WriteFileAtomically(path, text), "");
+  EXPECT_EQ(ReplaceFile(path, text), "");
   return path;
 }
 
