@@ -54,6 +54,16 @@ int ClearLeftOver(const std::string& temporary) {
   return result;
 }
 
+// Empties a file opened for rewriting, unless it has other names (a hard
+// link planted there): their data is not ours to destroy.
+int TruncateOwnFile(int fd) {
+  struct stat opened {};
+  if (::fstat(fd, &opened) != 0) return LastError();
+  if (S_ISREG(opened.st_mode) && opened.st_nlink > 1) return EMLINK;
+  if (S_ISREG(opened.st_mode) && ::ftruncate(fd, 0) != 0) return LastError();
+  return 0;
+}
+
 int WriteAll(int fd, std::string_view bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
@@ -130,8 +140,12 @@ void TextOutFile::Reset(const std::string& path) {
 
 int TextOutFile::Create(const std::string& path) {
   Reset(path);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return Count(LastError());
+  if (const int e = TruncateOwnFile(fd); e != 0) {
+    ::close(fd);
+    return Count(e);
+  }
   file_ = ::fdopen(fd, "wb");
   if (file_ == nullptr) {
     const int e = LastError();
@@ -188,8 +202,7 @@ int TextOutFile::OpenLocked(const std::string& path) {
       ::close(fd);
       continue;
     }
-    if (::ftruncate(fd, 0) != 0) {
-      const int e = LastError();
+    if (const int e = TruncateOwnFile(fd); e != 0) {
       ::close(fd);
       return Count(e);
     }

@@ -18,13 +18,14 @@ class TextOutFile {
   ~TextOutFile();
 
   // Creates (truncates) the file for writing. A symbolic link in its place
-  // is not followed: the open fails with ELOOP.
+  // is not followed (ELOOP), and a file with other names (hard links) is
+  // not emptied (EMLINK).
   int Create(const std::string& path);
   // Creates (truncates) the file for writing and holds an exclusive advisory
   // lock (flock) on it until it is closed. When another open file holds the
   // lock, returns EWOULDBLOCK without counting it and leaves the file as it
-  // was: the lock is tested before anything is truncated. A symbolic link
-  // is not followed (ELOOP).
+  // was: the lock is tested before anything is truncated. Links are
+  // refused as by Create.
   int CreateLocked(const std::string& path);
   // Writes into a new temporary file beside the target, TemporaryPath(path)
   // (see CreateTemporary), and puts it in place of the target when it is

@@ -315,10 +315,19 @@ TEST_F(TextFileTest, LogsDoNotFollowLinks) {
   { std::ofstream(victim, std::ios::binary) << "precious"; }
   fs::create_symlink(victim, dir_ / "err.log");
   fs::create_symlink(victim, dir_ / "wrn.log");
+  fs::create_hard_link(victim, dir_ / "hard-err.log");
+  fs::create_hard_link(victim, dir_ / "hard-wrn.log");
   TextOutFile err, wrn;
   EXPECT_EQ(err.Create((dir_ / "err.log").string()), ELOOP);
   EXPECT_EQ(wrn.CreateLocked((dir_ / "wrn.log").string()), ELOOP);
+  EXPECT_EQ(err.Create((dir_ / "hard-err.log").string()), EMLINK);
+  EXPECT_EQ(wrn.CreateLocked((dir_ / "hard-wrn.log").string()), EMLINK);
   EXPECT_EQ(ReadAll(victim), "precious");
+  // A log of its own is emptied as before.
+  { std::ofstream(dir_ / "own.log", std::ios::binary) << "last run"; }
+  EXPECT_EQ(err.Create((dir_ / "own.log").string()), 0);
+  err.Close();
+  EXPECT_EQ(ReadAll(dir_ / "own.log"), "");
 }
 
 }  // namespace
