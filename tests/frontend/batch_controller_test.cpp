@@ -1,8 +1,11 @@
 #include "batch_controller.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -321,6 +324,41 @@ TEST_F(BatchControllerTest, ATerminateRequestRightAfterTheOutputsOpenMarksThePla
   const std::string plan = ReadFile("QM_Plan.json");
   EXPECT_NE(plan.find("\"run_end\": \"interrupted\""), std::string::npos) << plan;
   EXPECT_FALSE(fs::exists("QM_Plan.json.tmp"));
+}
+
+// A report whose writes fail (its file swapped for a full device after the
+// first material) is not put in place, and the plan file, finished after
+// it, says that the run ended by an error.
+TEST_F(BatchControllerTest, AReportThatFailsMarksThePlanEndedByError) {
+  Switches s;
+  s.planFile = 1;
+  s.showMessages = 0;
+  Files(s, "A x 1000 3\r\nB y 1000 1\r\n", "A x 8000 5\r\nB y 8000 1\r\n");
+  WriteFile("QM_Report.txt", "previous report");
+  tk.answers = {BoxResult::Ok};
+  bool spoiled = false;
+  BatchController* controller = nullptr;
+  prepare = [&](BatchController& c) { controller = &c; };
+  tk.onPump = [&] {
+    if (spoiled || view.waitLabels.size() != 3) return;
+    spoiled = true;
+    const int full = ::open("/dev/full", O_WRONLY);
+    ASSERT_GE(full, 0);
+    ASSERT_GE(::dup2(full, controller->Run().report.fd()), 0);
+    ::close(full);
+  };
+  BatchController& app = RunToTheEnd();
+  EXPECT_TRUE(spoiled);
+  EXPECT_EQ(app.Status(), kExitError);
+  EXPECT_EQ(ReadFile("QM_Report.txt"), "previous report");
+  EXPECT_FALSE(fs::exists("QM_Report.txt.tmp"));
+  EXPECT_NE(
+      ReadFile("QM^ErrLog.txt")
+          .find("Error writing resulting Report file: \r\nQM_Report.txt\r\n" + IoErrorText(ENOSPC)),
+      std::string::npos)
+      << ReadFile("QM^ErrLog.txt");
+  const std::string plan = ReadFile("QM_Plan.json");
+  EXPECT_NE(plan.find("\"run_end\": \"ended_by_error\""), std::string::npos) << plan;
 }
 
 TEST_F(BatchControllerTest, ThePleaseWaitWindowAndTheClosingDependOnTheSwitches) {
