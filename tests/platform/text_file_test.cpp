@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -256,6 +257,7 @@ TEST_F(TextFileTest, TemporariesNeverOpenWhatStandsAtTheirName) {
       {"dangling symbolic link", [&] { fs::create_symlink(dir_ / "none", temporary); }, ELOOP,
        true},
       {"directory", [&] { fs::create_directory(temporary); }, EISDIR, true},
+      {"named pipe", [&] { ASSERT_EQ(::mkfifo(temporary.c_str(), 0666), 0); }, EEXIST, true},
       {"left-over file", [&] { std::ofstream(temporary, std::ios::binary) << "left over"; }, 0,
        false},
       {"hard link to a file", [&] { fs::create_hard_link(victim, temporary); }, 0, false},
