@@ -154,9 +154,9 @@ bool BatchController::ResolveFiles() {
       return AskInputFile(run_, toolkit_, titleWord, " *" + ext + "|*" + ext);
     return FindInputFile(run_, toolkit_, mask, label, true, false);
   };
-  run_.orderFile = resolve(0, "Order input files", "QM_Orders*" + ext, "Order input");
+  run_.orderFile = resolve(0, "Order input files", InputMask("QM_Orders*", ext), "Order input");
   if (run_.orderFile.empty()) return false;
-  run_.stockFile = resolve(1, "Stock input files", "QM_Stocks*" + ext, "Stock input");
+  run_.stockFile = resolve(1, "Stock input files", InputMask("QM_Stocks*", ext), "Stock input");
   if (run_.stockFile.empty()) return false;
 
   ShortenToCurrentDirectory(run_.orderFile, run_.stockFile);

@@ -169,6 +169,13 @@ std::string DeriveOutputName(std::string_view orderName, std::string_view word,
   return result + std::string(extension);
 }
 
+std::string InputMask(std::string_view stem, std::string_view extension) {
+  const std::string text = std::string(stem) + std::string(extension);
+  const std::string csv = std::string(stem) + ".csv";
+  if (MatchingEntries(".", text).empty() && !MatchingEntries(".", csv).empty()) return csv;
+  return text;
+}
+
 void DeriveOutputNames(RunState& run) {
   run.reportFile = DeriveOutputName(run.orderFile, "Report", "_Report", run.inputExtension);
   run.labelsFile = run.init.writeLabelsFile

@@ -25,6 +25,11 @@ std::vector<std::string> MatchingEntries(const std::string& directory, std::stri
 std::string FindInputFile(RunState& run, Toolkit& toolkit, std::string_view mask,
                           std::string_view label, bool exactlyOne, bool closeOutputs);
 
+// The mask stem + extension, or stem + ".csv" when nothing in the current
+// directory matches the first and something matches the second: a
+// spreadsheet export is found when there is no text file.
+std::string InputMask(std::string_view stem, std::string_view extension);
+
 // Lets the operator pick a file; ends the run and returns an empty name on
 // cancel.
 std::string AskInputFile(RunState& run, Toolkit& toolkit, std::string_view titleWord,

@@ -101,12 +101,13 @@ template <typename PickMaterial, typename ReadGroup>
 bool GroupReading::ReadLines(const std::string& fileName, PickMaterial pickMaterial,
                              ReadGroup readGroup) {
   std::string content;
-  const std::string* text = LoadedInputContent(run_, fileName);
+  const LoadedInput* loaded = LoadedInputOf(run_, fileName);
+  const std::string* text = loaded != nullptr ? &loaded->content : nullptr;
   if (text == nullptr) {
     if (ReadWholeFile(fileName, content) != 0) ++errors_;
     text = &content;
   }
-  DataLineReader reader(*text);
+  DataLineReader reader(*text, loaded != nullptr ? loaded->exactSeparator : 0);
   DataLine line;
   int n = 0;
   while (errors_ == 0 && reader.Next(line)) {

@@ -15,7 +15,9 @@ namespace tarvolin {
 // read is not kept: its reader reports it as before.
 bool LoadInputFiles(RunState& run, Toolkit& toolkit);
 
-// The kept contents of the file, or nullptr when it was not loaded.
+// The kept contents of the file, or nullptr when it was not loaded. A CSV
+// file (by its name) is kept as the lines its rows make (see csv_input.h).
+const LoadedInput* LoadedInputOf(const RunState& run, const std::string& path);
 const std::string* LoadedInputContent(const RunState& run, const std::string& path);
 
 }  // namespace tarvolin

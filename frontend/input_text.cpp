@@ -44,6 +44,22 @@ FieldBounds SplitFields(std::string_view line, char separator1, char separator2)
   return f;
 }
 
+FieldBounds SplitExactFields(std::string_view line, char separator) {
+  FieldBounds f;
+  const int length = static_cast<int>(line.size());
+  const auto add = [&f](int position) {
+    if (f.k == kMaxFields) {
+      f.tooMany = true;
+      return;
+    }
+    f.b[++f.k] = position;
+  };
+  for (int i = 1; i <= length && !f.tooMany; ++i)
+    if (line[i - 1] == separator) add(i);
+  if (!f.tooMany && length > 0) add(length + 1);
+  return f;
+}
+
 std::string_view FieldText(std::string_view line, const FieldBounds& fields, int j) {
   if (j < 1 || j > fields.k) return {};
   const size_t start = static_cast<size_t>(fields.b[j - 1]);
@@ -206,7 +222,8 @@ bool DataLineReader::Next(DataLine& line) {
       continue;
     }
     line.text = text;
-    line.fields = SplitFields(text);
+    line.fields =
+        exactSeparator_ != 0 ? SplitExactFields(text, exactSeparator_) : SplitFields(text);
     line.key = MaterialKeyOf(text, line.fields);
     line.number = number_;
     return true;

@@ -25,6 +25,9 @@ struct FieldBounds {
 };
 
 FieldBounds SplitFields(std::string_view line, char separator1 = ' ', char separator2 = '\t');
+// Fields between every two separators, empty ones included (lines made
+// from a spreadsheet's rows).
+FieldBounds SplitExactFields(std::string_view line, char separator);
 
 // Field j (1..k) as it stands, with the separators that follow it in a run.
 std::string_view FieldText(std::string_view line, const FieldBounds& fields, int j);
@@ -99,12 +102,16 @@ struct DataLine {
 // header (the first non-empty line) are skipped.
 class DataLineReader {
  public:
-  explicit DataLineReader(std::string_view content) : content_(content) {}
+  // exactSeparator: 0 for fields between runs of blanks and tabs, otherwise
+  // the one byte between every two fields.
+  explicit DataLineReader(std::string_view content, char exactSeparator = 0)
+      : content_(content), exactSeparator_(exactSeparator) {}
   bool Next(DataLine& line);
 
  private:
   // The lines are found as the walk goes: no table of all lines is kept.
   std::string_view content_;
+  char exactSeparator_ = 0;
   size_t next_ = 0;  // byte offset of the next line
   int number_ = 0;   // lines taken so far
   bool headerSeen_ = false;

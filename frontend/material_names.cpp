@@ -28,12 +28,13 @@ std::string Describe(const NameLine& at) {
 template <typename Visit>
 bool ForEachLine(const RunState& run, const std::string& fileName, Visit visit) {
   std::string content;
-  const std::string* text = LoadedInputContent(run, fileName);
+  const LoadedInput* loaded = LoadedInputOf(run, fileName);
+  const std::string* text = loaded != nullptr ? &loaded->content : nullptr;
   if (text == nullptr) {
     if (ReadWholeFile(fileName, content) != 0) return true;
     text = &content;
   }
-  DataLineReader reader(*text);
+  DataLineReader reader(*text, loaded != nullptr ? loaded->exactSeparator : 0);
   DataLine line;
   while (reader.Next(line))
     if (!visit(line)) return false;

@@ -43,6 +43,7 @@ struct MaterialPass : MaterialPlan {
 struct LoadedInput {
   std::string path;
   std::string content;
+  char exactSeparator = 0;  // a spreadsheet's rows: see DataLineReader
 };
 
 // Run-wide state: one instance for the whole batch run.

@@ -1411,3 +1411,47 @@ TEST_F(SafeOutputs, AFullDiskKeepsThePreviousLayoutsFile) {
   EXPECT_EQ(plan["materials"][0]["pieces"].size(), 3u);
 }
 #endif
+
+// ---- Spreadsheet exports ----
+
+// An order and a stock file exported as CSV plan like the same lines in text
+// files; they are found by their masks when no text file matches, and their
+// errors name the file's own line.
+TEST_F(E2e, CsvFilesReadLikeTextFiles) {
+  StandardFiles();
+  Write("QM_Orders.txt", std::string(kHeader) + "A x 1250.5 3 M1\r\nA x 800 4\r\nB y 700 2\r\n");
+  Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\nB y 3000 5\r\n");
+  ASSERT_EQ(Run({"--console", "--yes"}).status, 0);
+  const std::string text = Read("QM_Report.txt");
+
+  fs::remove(dir_ / "QM_Orders.txt");
+  fs::remove(dir_ / "QM_Stocks.txt");
+  fs::remove(dir_ / "QM_Report.txt");
+  Write("QM_Orders_week.csv",
+        "Material;Profil;L\xc3\xa4nge;Menge;Kennzeichen\r\nA;x;\"1250,5\";3;M1\r\nA;x;800;4;\r\n"
+        "B;y;700;2;\r\n");
+  Write("QM_Stocks_yard.csv", "qty,length,material,profile\n5,6000,A,x\n5,3000,B,y\n");
+  const RunResult r = Run({"--console", "--yes"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string csv = Read("QM_Report_week.txt");
+  const std::string names = "QM_Orders_week.csv / QM_Stocks_yard.csv";
+  for (size_t at = csv.find(names); at != std::string::npos; at = csv.find(names))
+    csv.replace(at, names.size(), "QM_Orders.txt / QM_Stocks.txt");
+  EXPECT_EQ(csv, text);
+
+  // A bad length in the third line of the CSV file.
+  Write("QM_Orders_week.csv", "material,profile,length,qty\nA,x,100,1\nA,x,1O0,2\n");
+  const RunResult bad = Run({"--console", "--yes"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(Read("QM^ErrLog.txt"),
+            "Error reading part input file.\r\nAll part lengths must be positive\r\n"
+            "and have proper format.\r\nSee part group: 2\r\nSee line: 3\r\nMater/Sect: A x\r\n"
+            "\r\nEND");
+
+  // A header without a length column.
+  Write("QM_Orders_week.csv", "material,profile,qty\nA,x,1\n");
+  EXPECT_EQ(Run({"--console", "--yes"}).status, 1);
+  EXPECT_EQ(Read("QM^ErrLog.txt"),
+            "Error reading part input file.\r\nThe CSV header has no column for the length\r\n"
+            "QM_Orders_week.csv\r\nSee line: 1\r\n\r\nEND");
+}

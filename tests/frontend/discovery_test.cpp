@@ -61,6 +61,15 @@ TEST_F(DiscoveryTest, FindsTheOnlyMatchWithTheMasksDirectory) {
   EXPECT_FALSE(tk.Terminating());
 }
 
+// A spreadsheet export is looked for only when no text file matches.
+TEST_F(DiscoveryTest, CsvMaskOnlyWithoutAMatchingTextFile) {
+  EXPECT_EQ(InputMask("QM_Orders*", ".txt"), "QM_Orders*.txt");
+  WriteFile("QM_Orders_a.csv", "");
+  EXPECT_EQ(InputMask("QM_Orders*", ".txt"), "QM_Orders*.csv");
+  WriteFile("QM_Orders_b.txt", "");
+  EXPECT_EQ(InputMask("QM_Orders*", ".txt"), "QM_Orders*.txt");
+}
+
 TEST_F(DiscoveryTest, FirstMatchIsFirstInCaseInsensitiveOrder) {
   WriteFile("QM_Orders_b.txt", "x");
   WriteFile("qm_orders_A.txt", "x");
