@@ -252,9 +252,10 @@ void BatchController::BatchRun() {
 // The order file's first non-empty line is skipped as its header; when it
 // reads as a piece line the file most likely has no header.
 void BatchController::WarnHeaderLikeAPiece() {
-  std::string content;
-  if (ReadWholeFile(run_.orderFile, content) != 0) return;
-  for (const std::string_view raw : SplitLines(content)) {
+  // A spreadsheet's header names its columns and never reads as a piece.
+  const LoadedInput* order = LoadedInputOf(run_, run_.orderFile);
+  if (order == nullptr || order->exactSeparator != 0) return;
+  for (const std::string_view raw : SplitLines(order->content)) {
     const std::string_view line = TrimRightText(raw);
     if (line.empty()) continue;
     const FieldBounds fields = SplitFields(line);
@@ -275,8 +276,8 @@ void BatchController::WarnHeaderLikeAPiece() {
 // An order file that yields no material at all: nothing to plan is an
 // error, and a file that is no text at all says so.
 void BatchController::ReportEmptyOrderFile() {
-  std::string content;
-  ReadWholeFile(run_.orderFile, content);
+  const std::string* loaded = LoadedInputContent(run_, run_.orderFile);
+  const std::string_view content = loaded != nullptr ? *loaded : std::string_view();
   const bool utf16 = content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF");
   if (utf16 || content.find('\0') != std::string::npos) {
     LogError(run_, toolkit_, run_.orderFile + " is not a text file in UTF-8 or ASCII");
