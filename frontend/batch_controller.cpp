@@ -167,8 +167,6 @@ bool BatchController::ResolveFiles() {
 }
 
 bool BatchController::OpenOutputs() {
-  run_.report.errors = 0;
-  run_.labels.errors = 0;
   // Another run writing the same output: this run stops like a second
   // instance and leaves that output alone.
   if (run_.report.CreateReplacing(run_.reportFile) == EWOULDBLOCK)
@@ -178,11 +176,11 @@ bool BatchController::OpenOutputs() {
   }
   if (run_.init.reportFrame)
     WriteReportHeading(run_.report, run_, ReportContext{toolkit_.ShortDateToday(), 0});
-  if (run_.report.errors > 0) {
+  if (run_.report.Errors() > 0) {
     FinishRun(run_, toolkit_, true, OutputFailure("Error writing Report file", run_.report));
     return false;
   }
-  if (run_.labels.errors > 0) {
+  if (run_.labels.Errors() > 0) {
     FinishRun(run_, toolkit_, true, OutputFailure("Error writing Labels file", run_.labels));
     return false;
   }
@@ -336,7 +334,7 @@ void BatchController::MaterialLoop() {
     }
 
     // End-of-material check.
-    const bool outputErrors = run_.report.errors > 0 || run_.labels.errors > 0;
+    const bool outputErrors = run_.report.Errors() > 0 || run_.labels.Errors() > 0;
     if (run_.checked == 0) ReportEmptyOrderFile();
     if (pass.solverError > 0) {
       NoteFailedMaterial();
@@ -415,7 +413,7 @@ bool BatchController::SolveMaterial() {
   if (!AddPlan(SolvedMaterialPlan(run_, calculationMs))) return false;
 
   if (init.showWindow) {
-    if (run_.report.errors > 0 || run_.labels.errors > 0) {
+    if (run_.report.Errors() > 0 || run_.labels.Errors() > 0) {
       memoLine_ += "Error";
     } else if (pass.partGroupCount > 0) {
       memoLine_ += RightAligned(r.partsCut, kPiecesCutWidth) +

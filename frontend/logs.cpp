@@ -35,7 +35,7 @@ void CloseOutput(RunState& run, Toolkit& toolkit, TextOutFile& file, const std::
     return;
   }
   file.Close();
-  if (file.errors > 0) {
+  if (file.Errors() > 0) {
     std::string text(errorText);
     text.append(name);
     if (file.FirstError() != 0) text.append(1, '\r').append(IoErrorText(file.FirstError()));
@@ -46,10 +46,8 @@ void CloseOutput(RunState& run, Toolkit& toolkit, TextOutFile& file, const std::
 // A log that could not be written: shown, since it cannot go to a log.
 void ShowLostLog(Toolkit& toolkit, const TextOutFile& log, std::string_view what) {
   std::string text = "Error writing ";
-  text.append(what);
-  if (log.FirstError() != 0)
-    text.append(": \r").append(log.FailedPath()).append("\r").append(IoErrorText(log.FirstError()));
-  toolkit.ShowError(text);
+  text.append(what).append(": \r").append(log.FailedPath()).append("\r");
+  toolkit.ShowError(text.append(IoErrorText(log.FirstError())));
 }
 
 void EndLog(TextOutFile& log) {
@@ -60,10 +58,7 @@ void EndLog(TextOutFile& log) {
 }  // namespace
 
 bool InitialiseLogs(RunState& run, Toolkit& toolkit) {
-  run.errorLog.errors = 0;
-  run.warningLog.errors = 0;
   if (run.warningLog.CreateLocked(run.warningLogFile) == EWOULDBLOCK) {
-    run.warningLog.errors = 0;
     run.finished = true;  // the logs belong to the other instance
     run.secondInstance = true;
     toolkit.ShowWarning(kAlreadyRunning);
@@ -124,9 +119,9 @@ void FinishRun(RunState& run, Toolkit& toolkit, bool closeOutputs, std::string_v
   run.errorLog.Close();
   run.warningLog.Close();
   // These cannot go to a log: always shown, and the run fails.
-  run.logLost = run.errorLog.errors > 0 || run.warningLog.errors > 0;
-  if (run.errorLog.errors > 0) ShowLostLog(toolkit, run.errorLog, "Error Log file");
-  if (run.warningLog.errors > 0) ShowLostLog(toolkit, run.warningLog, "Warning Log file");
+  run.logLost = run.errorLog.Errors() > 0 || run.warningLog.Errors() > 0;
+  if (run.errorLog.Errors() > 0) ShowLostLog(toolkit, run.errorLog, "Error Log file");
+  if (run.warningLog.Errors() > 0) ShowLostLog(toolkit, run.warningLog, "Warning Log file");
   toolkit.Terminate();
 }
 

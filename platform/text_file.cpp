@@ -132,6 +132,7 @@ TextOutFile::~TextOutFile() {
 
 void TextOutFile::Reset(const std::string& path) {
   if (file_ != nullptr) Close();
+  errors_ = 0;
   firstError_ = 0;
   path_ = path;
   tempPath_.clear();

@@ -52,8 +52,9 @@ class TextOutFile {
   const std::string& Path() const { return path_; }
   int fd() const;
 
-  // Sum of the I/O results of all operations so far.
-  long errors = 0;
+  // Sum of the I/O results of all operations since the file was created;
+  // above 0 once any failed.
+  long Errors() const { return errors_; }
   // The first failing I/O result (an errno value) since the file was
   // created, 0 while none failed.
   int FirstError() const { return firstError_; }
@@ -63,7 +64,7 @@ class TextOutFile {
 
  private:
   int Count(int result) {
-    errors += result;
+    errors_ += result;
     if (firstError_ == 0) firstError_ = result;
     return result;
   }
@@ -73,6 +74,7 @@ class TextOutFile {
   std::string path_;
   std::string tempPath_;  // set while a replacing file is open
   std::string failedPath_;
+  long errors_ = 0;
   int firstError_ = 0;
 };
 

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +18,14 @@ using test_support::ReadFile;
 using test_support::WriteFile;
 
 using LogsTest = FrontEndTest;
+
+// Later writes to the open file fail as on a full disk; its name stays.
+void DiskFull(const TextOutFile& file) {
+  const int full = ::open("/dev/full", O_WRONLY);
+  ASSERT_GE(full, 0);
+  ASSERT_GE(::dup2(full, file.fd()), 0);
+  ::close(full);
+}
 
 TEST_F(LogsTest, CleanRunLeavesBothLogsHoldingOnlyEnd) {
   FinishRun(run, tk, false, "   ");
@@ -144,14 +153,18 @@ TEST_F(LogsTest, OutputErrorsAreLoggedWhenMaterialsWereProcessed) {
   run.labelsFile = "QM_Labels1.txt";
   run.report.Create(run.reportFile);
   run.labels.Create(run.labelsFile);
-  run.report.errors = 5;
-  run.labels.errors = 28;
+  DiskFull(run.report);
+  DiskFull(run.labels);
+  run.report.Write("a report line");
+  run.labels.Write("a label");
   run.processed = 2;
   FinishRun(run, tk, true, "Error writing Report file");
+  const std::string reason = IoErrorText(ENOSPC);
   EXPECT_EQ(ErrorLog(),
             "Error writing Report file\r\n\r\n"
-            "Error writing resulting Report file: \r\nQM_Report1.txt\r\n\r\n"
-            "Error writing resulting Labels file: \r\nQM_Labels1.txt\r\n\r\nEND");
+            "Error writing resulting Report file: \r\nQM_Report1.txt\r\n" +
+                reason + "\r\n\r\nError writing resulting Labels file: \r\nQM_Labels1.txt\r\n" +
+                reason + "\r\n\r\nEND");
   EXPECT_TRUE(fs::exists("QM_Report1.txt"));
 }
 
@@ -168,13 +181,14 @@ TEST_F(LogsTest, OutputErrorAtCloseSaysWhy) {
 
 TEST_F(LogsTest, LogWriteFailuresAreAlwaysShown) {
   run.init.showMessages = false;
-  run.errorLog.errors = 1;
-  run.warningLog.errors = 1;
+  DiskFull(run.errorLog);
+  DiskFull(run.warningLog);
   FinishRun(run, tk, false, "");
   ASSERT_EQ(tk.boxes.size(), 2u);
   EXPECT_EQ(tk.boxes[0].kind, BoxKind::Error);
-  EXPECT_EQ(tk.boxes[0].text, "Error writing Error Log file");
-  EXPECT_EQ(tk.boxes[1].text, "Error writing Warning Log file");
+  const std::string reason = "\r" + IoErrorText(ENOSPC);
+  EXPECT_EQ(tk.boxes[0].text, "Error writing Error Log file: \r" + run.errorLogFile + reason);
+  EXPECT_EQ(tk.boxes[1].text, "Error writing Warning Log file: \r" + run.warningLogFile + reason);
 }
 
 TEST_F(LogsTest, ALogThatCannotBeCreatedIsReportedAtTheEnd) {
@@ -185,7 +199,7 @@ TEST_F(LogsTest, ALogThatCannotBeCreatedIsReportedAtTheEnd) {
   ScriptedToolkit tk2;
   second.init.showMessages = false;
   ASSERT_TRUE(InitialiseLogs(second, tk2));
-  EXPECT_GT(second.errorLog.errors, 0);
+  EXPECT_GT(second.errorLog.Errors(), 0);
   LogError(second, tk2, "lost");
   FinishRun(second, tk2, false, "");
   ASSERT_EQ(tk2.boxes.size(), 1u);

@@ -133,7 +133,7 @@ TEST_F(LabelsTest, FailedFileWriteStopsWithAStatus) {
   const LabelStatus status = WriteLabels(run->plan, run->format, run->labels);  // never created
   EXPECT_EQ(status, LabelStatus::kFileWriteFailed);
   EXPECT_EQ(LabelStatusMessage(status), "Error writing Labels file");
-  EXPECT_GT(run->labels.errors, 0);
+  EXPECT_GT(run->labels.Errors(), 0);
 }
 
 TEST_F(LabelsTest, PrinterFailuresEndTheJobInOrder) {

@@ -32,7 +32,7 @@ class ReportTest : public OutputTest {
     EXPECT_EQ(run.report.Create(path), 0);
     write(run);
     EXPECT_EQ(run.report.Close(), 0);
-    EXPECT_EQ(run.report.errors, 0);
+    EXPECT_EQ(run.report.Errors(), 0);
     return ReadBytes(path);
   }
 
@@ -329,10 +329,10 @@ TEST_F(ReportTest, WriteFailuresAreCountedAndWritingGoesOn) {
   auto run = SteelPlanWithLastStock();
   BuildPieceOrder(run->plan);
   WriteReportHeading(run->report, *run, kContext);
-  const long afterHeading = run->report.errors;
+  const long afterHeading = run->report.Errors();
   EXPECT_GT(afterHeading, 0);
   WriteReportSection(run->report, *run, run->plan, kContext);
-  EXPECT_GT(run->report.errors, afterHeading);
+  EXPECT_GT(run->report.Errors(), afterHeading);
   EXPECT_EQ(run->plan.results.stockUsed, 4);
 }
 

@@ -46,17 +46,17 @@ TEST_F(TextFileTest, LinesEndWithCrLf) {
   f.WriteLine("");
   f.Write("END");
   EXPECT_EQ(f.Close(), 0);
-  EXPECT_EQ(f.errors, 0);
+  EXPECT_EQ(f.Errors(), 0);
   EXPECT_EQ(ReadAll(dir_ / "a.txt"), "one\r\n\r\nEND");
 }
 
 TEST_F(TextFileTest, FailuresAreCounted) {
   TextOutFile f;
   EXPECT_NE(f.Create((dir_ / "no-such-dir" / "a.txt").string()), 0);
-  EXPECT_GT(f.errors, 0);
-  const long before = f.errors;
+  EXPECT_GT(f.Errors(), 0);
+  const long before = f.Errors();
   f.WriteLine("x");
-  EXPECT_GT(f.errors, before);
+  EXPECT_GT(f.Errors(), before);
 }
 
 // The reason given for a failed output is the first failure, not what
@@ -118,7 +118,7 @@ TEST_F(TextFileTest, LockedFileIsTestedBeforeItIsTruncated) {
 
   TextOutFile second;
   EXPECT_EQ(second.CreateLocked(path), EWOULDBLOCK);
-  EXPECT_EQ(second.errors, 0);
+  EXPECT_EQ(second.Errors(), 0);
   EXPECT_FALSE(second.IsOpen());
   EXPECT_EQ(ReadAll(path), "running");
 
@@ -143,7 +143,7 @@ TEST_F(TextFileTest, ReplacingFileTakesTheTargetsPlaceOnlyWhenClosed) {
   // Another writer of the same target is refused and changes nothing.
   TextOutFile second;
   EXPECT_EQ(second.CreateReplacing(path), EWOULDBLOCK);
-  EXPECT_EQ(second.errors, 0);
+  EXPECT_EQ(second.Errors(), 0);
   EXPECT_EQ(ReadAll(temporary), "new");
 
   EXPECT_EQ(first.Close(), 0);
@@ -199,7 +199,7 @@ TEST_F(TextFileTest, AFailedWriteNeverReplacesTheTarget) {
          f.Flush();
          EXPECT_EQ(f.FirstError(), EFBIG);
          EXPECT_EQ(f.Close(), EFBIG);
-         EXPECT_GT(f.errors, 0);
+         EXPECT_GT(f.Errors(), 0);
        }},
       {"report whose buffer fails only at the close",
        [&] {
@@ -208,7 +208,7 @@ TEST_F(TextFileTest, AFailedWriteNeverReplacesTheTarget) {
          f.Write(std::string(2048, 'y'));  // still in the buffer
          EXPECT_EQ(f.FirstError(), 0);
          EXPECT_NE(f.Close(), 0);
-         EXPECT_GT(f.errors, 0);
+         EXPECT_GT(f.Errors(), 0);
        }},
       {"whole file", [&] { EXPECT_NE(ReplaceFile(path, big), ""); }},
   };
