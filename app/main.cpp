@@ -44,6 +44,8 @@ constexpr const char* kUsage =
     "              whatever QM_Config.txt says\n"
     "  --json      write the plan as JSON (<name>_Plan.json) for this run,\n"
     "              whatever QM_Config.txt says\n"
+    "  --cut-list  write every cut piece as a CSV row (<name>_CutList.csv) for this\n"
+    "              run, whatever QM_Config.txt says\n"
     "  --defaults-on-error\n"
     "              go on with the default settings when a settings file cannot be\n"
     "              read (--yes does not answer that offer)\n"
@@ -67,6 +69,7 @@ struct Options {
   bool yes = false;
   bool layouts = false;  // --layouts
   bool json = false;     // --json
+  bool cutList = false;  // --cut-list
   bool defaultsOnError = false;
   std::string pdfFile;
   std::vector<std::string> params;
@@ -139,6 +142,8 @@ int main(int argc, char** argv) {
       options.layouts = true;
     } else if (!endOfOptions && arg == "--json") {
       options.json = true;
+    } else if (!endOfOptions && arg == "--cut-list") {
+      options.cutList = true;
     } else if (!endOfOptions && arg == "--yes") {
       options.yes = true;
     } else if (!endOfOptions && arg == "--defaults-on-error") {
@@ -168,7 +173,7 @@ int main(int argc, char** argv) {
     case FrontEnd::kDesktop:
       return tarvolin::desktop::RunDesktop(
           argv[0], {options.yes, options.pdfFile, options.params, options.layouts, options.json,
-                    options.defaultsOnError});
+                    options.defaultsOnError, options.cutList});
     case FrontEnd::kNoDisplay:
       std::cerr << "tarvolin: --gui needs a display, and none can be opened\n";
       return tarvolin::kExitError;
@@ -192,6 +197,7 @@ int main(int argc, char** argv) {
 #else
   app.ForceOutputs(options.layouts, options.json);
 #endif
+  app.ForceCutList(options.cutList);
   app.Run().defaultsOnError = options.defaultsOnError;
   app.OnStartUp();
   app.OnFirstPaint();

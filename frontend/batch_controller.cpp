@@ -121,6 +121,7 @@ void BatchController::Initialise() {
   }
   if (forceLayouts_) run_.init.writeLayoutsFile = true;
   if (forcePlan_) run_.init.writePlanFile = true;
+  if (forceCutList_) run_.init.writeCutList = true;
   if (run_.init.showWindow) view_.SetCaption(kApplicationTitle);
 }
 

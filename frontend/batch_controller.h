@@ -60,6 +60,8 @@ class BatchController {
     forceLayouts_ = layouts;
     forcePlan_ = plan;
   }
+  // Writes the cut list whatever the settings say.
+  void ForceCutList(bool on) { forceCutList_ = on; }
   // The materials finished so far, and the run's heading for them.
   const PlanOutputs& Plans() const { return plans_; }
 
@@ -107,6 +109,7 @@ class BatchController {
   LayoutsWriterFactory layoutsFactory_;
   bool forceLayouts_ = false;
   bool forcePlan_ = false;
+  bool forceCutList_ = false;
   PlanOutputs plans_;
 };
 

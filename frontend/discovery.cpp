@@ -186,6 +186,8 @@ void DeriveOutputNames(RunState& run) {
                         : "";
   run.planFile =
       run.init.writePlanFile ? DeriveOutputName(run.orderFile, "Plan", "_Plan", ".json") : "";
+  run.cutListFile =
+      run.init.writeCutList ? DeriveOutputName(run.orderFile, "CutList", "_CutList", ".csv") : "";
 }
 
 bool OutputsCollideWithInputs(RunState& run, Toolkit& toolkit) {
@@ -201,6 +203,7 @@ bool OutputsCollideWithInputs(RunState& run, Toolkit& toolkit) {
   if (run.init.writeLabelsFile) add(run.labelsFile, true);
   add(run.layoutsFile, true);
   add(run.planFile, true);
+  add(run.cutListFile, true);
   add(run.printFile, false);
   std::vector<const std::string*> others = {&run.orderFile,    &run.stockFile,
                                             &run.optSetFile,   &run.configFile,

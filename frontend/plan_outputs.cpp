@@ -3,6 +3,9 @@
 #include <ctime>
 #include <utility>
 
+#include "cut_list.h"
+#include "text_file.h"
+
 namespace tarvolin {
 namespace {
 
@@ -138,6 +141,8 @@ bool PlanOutputs::Open(const RunState& run, const LayoutsWriterFactory& layouts,
       return false;
     }
   }
+  cutListFile_ = run.cutListFile;
+  if (!cutListFile_.empty()) cutList_ = plan::CutListHeader(heading_.numbers);
   if (!run.layoutsFile.empty()) {
     if (!layouts) {
       message = NoLayoutsMessage(run);
@@ -155,6 +160,7 @@ bool PlanOutputs::Open(const RunState& run, const LayoutsWriterFactory& layouts,
 bool PlanOutputs::Add(plan::MaterialPlan material, std::string& message) {
   if (finished_) return true;
   materials_.push_back(std::move(material));
+  if (!cutListFile_.empty()) cutList_ += plan::CutListRows(heading_.numbers, materials_.back());
   if (document_ && !document_->Add(materials_.back())) {
     message = "Error writing Plan file: \r" + document_->LastError();
     return false;
@@ -169,12 +175,20 @@ bool PlanOutputs::Add(plan::MaterialPlan material, std::string& message) {
 bool PlanOutputs::Finish(plan::RunEnd end, std::string& message) {
   if (finished_) return true;
   finished_ = true;
-  // The layouts first, so that the plan file's end says when they failed.
+  // The layouts and the cut list first, so that the plan file's end says
+  // when they failed.
   bool ok = true;
   if (layouts_ && !layouts_->Finish()) {
     message = "Error writing Layouts file: \r" + layouts_->Error();
     if (end == plan::RunEnd::kCompleted) end = plan::RunEnd::kEndedByError;
     ok = false;
+  }
+  if (!cutListFile_.empty()) {
+    if (const std::string error = ReplaceFile(cutListFile_, cutList_); !error.empty()) {
+      if (ok) message = "Error writing Cut list file: \r" + error;
+      if (end == plan::RunEnd::kCompleted) end = plan::RunEnd::kEndedByError;
+      ok = false;
+    }
   }
   heading_.end = end;
   if (document_ && !document_->Finish(end) && ok) {

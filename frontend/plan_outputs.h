@@ -47,7 +47,8 @@ std::string IsoDateTimeNow();
 class PlanOutputs {
  public:
   // Opens the files the run's switches ask for (run.layoutsFile,
-  // run.planFile). On failure `message` says what failed.
+  // run.planFile, run.cutListFile; the cut list is written whole when the
+  // run ends). On failure `message` says what failed.
   bool Open(const RunState& run, const LayoutsWriterFactory& layouts, plan::PlanRun heading,
             std::string& message);
   // Adds a material to both files; every material is kept for the windows.
@@ -62,6 +63,8 @@ class PlanOutputs {
   plan::PlanRun heading_;
   std::vector<plan::MaterialPlan> materials_;
   std::unique_ptr<plan::PlanDocument> document_;
+  std::string cutListFile_;  // empty when no cut list is written
+  std::string cutList_;      // its rows so far
   std::unique_ptr<LayoutsWriter> layouts_;
   bool finished_ = false;
 };

@@ -53,6 +53,7 @@ struct RunState : RunRecord {
   std::string warningLogFile = "QM^WrnLog.txt";
   std::string optSetFile, reportFile, labelsFile = "LabelsFN";
   std::string layoutsFile, planFile;  // empty when the file is not written
+  std::string cutListFile;            // likewise
   std::string printFile;              // labels printed into this file (--print-pdf), or empty
   std::string inputExtension = ".txt";
 

@@ -142,6 +142,7 @@ bool ReadInitialSettings(RunState& run, Toolkit& toolkit) {
   s.confirmSteps = v[3] > 0;
   s.showMessages = v[4] > 0;
   s.progressWindowMode = v[5];
+  s.writeCutList = v[7] > 0;
   s.reportFrame = v[8] > 0;
   s.reportTotals = v[9] > 0;
   s.reportMaterialColumn = v[10] > 0;

@@ -48,6 +48,7 @@ struct InitialSettings {
   int labelPrintMode = 0;         // 0 no printed labels, 1 or 2 the label layout
   bool writeLayoutsFile = false;  // the layout diagrams as a PDF file
   bool writePlanFile = false;     // the plan as a JSON file
+  bool writeCutList = false;      // every cut piece as a row of a CSV file
   // A material whose reading or solving fails is logged, noted in the report
   // and skipped, and the batch goes on; off, the batch stops there.
   bool continueAfterError = false;

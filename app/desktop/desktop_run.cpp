@@ -170,6 +170,7 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
   BatchController app(toolkit, processWindow, pleaseWait, &printer, options.params,
                       &progressWindow);
   SetUpPlanFiles(app, options.layouts, options.plan);
+  app.ForceCutList(options.cutList);
   app.Run().defaultsOnError = options.defaultsOnError;
   processWindow.Attach(app, toolkit);
 

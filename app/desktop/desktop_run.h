@@ -18,6 +18,7 @@ struct DesktopOptions {
   bool layouts = false;          // the layouts file whatever the settings say
   bool plan = false;             // the plan file likewise
   bool defaultsOnError = false;  // a failing settings file is replaced by the defaults unasked
+  bool cutList = false;          // the cut list whatever the settings say
 };
 
 // DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM names a display.

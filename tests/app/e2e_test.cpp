@@ -1455,3 +1455,47 @@ TEST_F(E2e, CsvFilesReadLikeTextFiles) {
             "Error reading part input file.\r\nThe CSV header has no column for the length\r\n"
             "QM_Orders_week.csv\r\nSee line: 1\r\n\r\nEND");
 }
+
+// The cut list: switched on by QM_Config.txt line 7 or --cut-list, named
+// after the order file, one row per cut piece with the layout label of the
+// report (one bar, not reported apart as the last stock); off, no file.
+TEST_F(E2e, CutListFollowsItsSwitches) {
+  struct Case {
+    const char* what;
+    bool line7;
+    std::vector<std::string> options;
+    bool written;
+  };
+  const std::vector<Case> cases = {
+      {"off", false, {}, false},
+      {"settings line 7", true, {}, true},
+      {"--cut-list", false, {"--cut-list"}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    std::string config = Config();
+    if (c.line7) {
+      size_t at = 0;  // the start of line 7
+      for (int line = 1; line < 7; ++line) at = config.find('\n', at) + 1;
+      config.replace(at, config.find('\r', at) - at, "1 CutList");
+    }
+    Write("QM_Config.txt", config);
+    Write("QM_OptSet.txt", OptSet());
+    Write("QM_Orders_w.txt", std::string(kHeader) + "A x 1000 2 M\r\nA x 700 1\r\n");
+    Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\n");
+    std::vector<std::string> args = {"--console", "--yes"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const RunResult r = Run(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Exists("QM_CutList_w.csv"), c.written);
+    if (!c.written) continue;
+    EXPECT_EQ(Read("QM_CutList_w.csv"),
+              "material,bar,stock_length,remnant,layout,position,length,mark,order_line,"
+              "bar_remainder\r\n"
+              "A x,1,6000.00,,1,0.00,1000.00,M,2,3300.00\r\n"
+              "A x,1,6000.00,,1,1000.00,1000.00,M,2,3300.00\r\n"
+              "A x,1,6000.00,,1,2000.00,700.00,,3,3300.00\r\n");
+  }
+}
