@@ -1278,6 +1278,8 @@ TEST_F(SafeOutputs, AnInputNamedLikeAnOutputsTemporaryIsRefused) {
       {"QM_Report.txt.tmp", {}},
       {"QM_Labels.txt.tmp", {}},
       {"QM_Plan.json.tmp", {"--json"}},
+      {"QM_CutList.csv.tmp", {"--cut-list"}},
+      {"QM_CutList.csv", {"--cut-list"}},
   };
   const std::string stock = "h\r\nA x 6000 5\r\n";
   for (const Case& c : cases) {
