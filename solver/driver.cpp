@@ -478,18 +478,18 @@ void TakeNewBest(SolverState& st, int32_t m) {
   ConsolidateResult(st);
 
   int32_t* check = st.run.check;
-  const RunRecord& bor = d.bestOfRun;
+  const RunRecord& bestOfRun = d.bestOfRun;
   if (res.lastParts != before.lastParts) CountFailure(check, Check::kResultLastParts);
   if (res.lastLength != before.lastLength) CountFailure(check, Check::kResultLastLength);
   if (res.lastRemainder != before.lastRemainder) CountFailure(check, Check::kResultLastRemainder);
   if (res.lastCost != before.lastCost) CountFailure(check, Check::kResultLastCost);
-  if (res.maxRemainder < bor.maxRemainder || res.maxRemainder < cur.maxRemainder)
+  if (res.maxRemainder < bestOfRun.maxRemainder || res.maxRemainder < cur.maxRemainder)
     CountFailure(check, Check::kResultMaxRemainder);
-  if (res.bars != bor.bars * m + cur.bars) CountFailure(check, Check::kResultBars);
-  if (res.parts != bor.parts * m + cur.parts) CountFailure(check, Check::kResultParts);
-  if (res.length != bor.length * m + cur.length) CountFailure(check, Check::kResultLength);
-  if (res.waste != bor.waste * m + cur.waste) CountFailure(check, Check::kResultWaste);
-  if (res.cost != bor.cost * m + cur.cost) CountFailure(check, Check::kResultCost);
+  if (res.bars != bestOfRun.bars * m + cur.bars) CountFailure(check, Check::kResultBars);
+  if (res.parts != bestOfRun.parts * m + cur.parts) CountFailure(check, Check::kResultParts);
+  if (res.length != bestOfRun.length * m + cur.length) CountFailure(check, Check::kResultLength);
+  if (res.waste != bestOfRun.waste * m + cur.waste) CountFailure(check, Check::kResultWaste);
+  if (res.cost != bestOfRun.cost * m + cur.cost) CountFailure(check, Check::kResultCost);
   RaiseConsistencyErrors(st);
 }
 
@@ -706,13 +706,13 @@ bool PrepareRun(SolverState& st, int subLevel) {
 bool UpdateBestTen(SolverState& st, int32_t m) {
   DriverTables& d = st.driver;
   const RunRecord& cur = st.run.current;
-  const RunRecord& bor = d.bestOfRun;
+  const RunRecord& bestOfRun = d.bestOfRun;
   BestTenEntry e;
-  e.parts = bor.parts * m + cur.parts;
-  e.stocks = bor.bars * m + cur.bars;
-  e.cost = bor.cost * m + cur.cost;
-  const int64_t length = int64_t{bor.length} * m + cur.length;
-  const int64_t waste = int64_t{bor.waste} * m + cur.waste;
+  e.parts = bestOfRun.parts * m + cur.parts;
+  e.stocks = bestOfRun.bars * m + cur.bars;
+  e.cost = bestOfRun.cost * m + cur.cost;
+  const int64_t length = int64_t{bestOfRun.length} * m + cur.length;
+  const int64_t waste = int64_t{bestOfRun.waste} * m + cur.waste;
   e.utilization =
       length > 0
           ? static_cast<int32_t>(RoundEven(static_cast<double>(length - waste) / length * 100000))
@@ -855,15 +855,15 @@ void EvaluateCandidate(SolverState& st, int entry, int s) {
     KeepBundleRun(st);
   }
 
-  const RunRecord& bor = d.bestOfRun;
-  if (d.bundleKept &&
-      (int64_t{bor.parts} * m >= pr.partCount || int64_t{bor.bars} * m >= pr.stockCount)) {
+  const RunRecord& bestOfRun = d.bestOfRun;
+  if (d.bundleKept && (int64_t{bestOfRun.parts} * m >= pr.partCount ||
+                       int64_t{bestOfRun.bars} * m >= pr.stockCount)) {
     RunRecord cur;
-    cur.criterion = bor.criterion;
-    cur.utilization = bor.utilization;
-    cur.layouts = bor.layouts;
-    cur.layoutCuts = bor.layoutCuts;
-    cur.patterns = bor.patterns;
+    cur.criterion = bestOfRun.criterion;
+    cur.utilization = bestOfRun.utilization;
+    cur.layouts = bestOfRun.layouts;
+    cur.layoutCuts = bestOfRun.layoutCuts;
+    cur.patterns = bestOfRun.patterns;
     st.run.current = cur;
   } else {
     st.run.current = RunRecord{};

@@ -228,28 +228,36 @@ PlanScore ScorePlan(SolverState& st, int k) {
   const ProblemStats& stats = st.stats;
   const SolverSettings& set = st.settings;
 
-  double fl = 0, fu = 0, fw = 0, fc = 0, fixedLastUsed = 0;
+  // The part of the plan fixed by earlier runs (a repeated bundle run).
+  double fixedBars = 0, fixedLength = 0, fixedWaste = 0, fixedCost = 0, fixedLastUsed = 0;
   if (run.fixed.present) {
-    const double m = run.fixed.multiplicity;
-    const RunRecord& r = run.fixed.record;
-    fl = r.bars * m;
-    fu = r.length * m;
-    fw = r.waste * m;
-    fc = r.cost * m;
-    fixedLastUsed = static_cast<double>(r.lastLength - r.lastRemainder) * m;
+    const double repeats = run.fixed.multiplicity;
+    const RunRecord& fixed = run.fixed.record;
+    fixedBars = fixed.bars * repeats;
+    fixedLength = fixed.length * repeats;
+    fixedWaste = fixed.waste * repeats;
+    fixedCost = fixed.cost * repeats;
+    fixedLastUsed = static_cast<double>(fixed.lastLength - fixed.lastRemainder) * repeats;
   }
   const double used = t.used;
   const double waste = t.waste;
   const double totalPart = static_cast<double>(stats.totalPartLength);
 
-  const double y = (used + fu - fw) / (used + waste + fu + kDenominatorGuard);
-  const double a = stats.totalStockLength > 0
-                       ? 2.0 * static_cast<double>(stats.totalStockCost) * totalPart /
-                             static_cast<double>(stats.totalStockLength)
-                       : 0.0;
-  const double c = 2.0 * a / (static_cast<double>(t.cost) * k + a + fc + kDenominatorGuard);
-  double score =
-      set.effectiveCostMode ? (kCostModeWeight * y + 1.0) * c : (kMaterialModeWeight * c + 1.0) * y;
+  // Utilisation: the share of the stock used that becomes pieces.
+  const double utilisation =
+      (used + fixedLength - fixedWaste) / (used + waste + fixedLength + kDenominatorGuard);
+  // Twice what the pieces would cost at the stock's mean cost per length.
+  const double costOfPieces = stats.totalStockLength > 0
+                                  ? 2.0 * static_cast<double>(stats.totalStockCost) * totalPart /
+                                        static_cast<double>(stats.totalStockLength)
+                                  : 0.0;
+  // Near 1 when the plan's stock costs what its pieces are worth, smaller
+  // the more it costs beyond that.
+  const double costRatio =
+      2.0 * costOfPieces /
+      (static_cast<double>(t.cost) * k + costOfPieces + fixedCost + kDenominatorGuard);
+  double score = set.effectiveCostMode ? (kCostModeWeight * utilisation + 1.0) * costRatio
+                                       : (kMaterialModeWeight * costRatio + 1.0) * utilisation;
 
   const bool reduce = set.effectiveReduceLayouts >= 1;
   const bool bundleRule = set.bundle >= 1 && k == 1;
@@ -268,14 +276,16 @@ PlanScore ScorePlan(SolverState& st, int k) {
   // The preference compares the plan's mean bar with the mean stock length:
   // a plan that uses no bar has no mean bar (and at the strongest
   // preference for short bars its factor would be 0), so it is left alone.
-  const double barLength = used + waste + fu;
+  const double barLength = used + waste + fixedLength;
   if (set.preferShort != 0 && stats.avgStockLength > 0 && barLength > 0) {
-    const double r = barLength / stats.avgStockLength / (t.layouts + fl + kDenominatorGuard) - 1.0;
+    // How much longer than the mean stock length the plan's mean bar is.
+    const double longer =
+        barLength / stats.avgStockLength / (t.layouts + fixedBars + kDenominatorGuard) - 1.0;
     const double w = kPreferShortWeight[std::min(std::abs(set.preferShort), 5)];
     if (set.preferShort < 0) {
-      score /= w * kWeightUnit * r + 1.0;
+      score /= w * kWeightUnit * longer + 1.0;
     } else {
-      score *= w * kWeightUnit * r + 1.0;
+      score *= w * kWeightUnit * longer + 1.0;
     }
   }
 
@@ -283,14 +293,14 @@ PlanScore ScorePlan(SolverState& st, int k) {
     if (t.lastStock != 0 && t.lastRemainder >= 1) {
       score /= t.lastRemainder * kLastRemainderWeight * stats.estBarsNeeded / totalPart + 1.0;
     }
-    const double cut = (used + t.lastUsed) * k + fixedLastUsed + fu - fw;
+    const double cut = (used + t.lastUsed) * k + fixedLastUsed + fixedLength - fixedWaste;
     score /= kUncutWeight * (1.0 - cut / totalPart) + 1.0;
   }
 
   // A score that is not a finite number would win or lose every comparison
   // and cannot be handed back; such a plan counts as worthless.
   if (!std::isfinite(score)) score = 0;
-  return PlanScore{score, y};
+  return PlanScore{score, utilisation};
 }
 
 PlanScore AdjustAndScorePlan(SolverState& st, int k) {
