@@ -314,6 +314,7 @@ void BatchController::MaterialLoop() {
     if (!orderRead) {
       if (pass.material == kUndefinedMaterial) break;
       NoteFailedMaterial();
+      if (!AddPlan(UnreadMaterialPlan(run_, false))) return;
       continue;
     }
     if (pass.partGroupCount > 0 && pass.partLengthSum != 0) {
@@ -321,6 +322,7 @@ void BatchController::MaterialLoop() {
       if (!PumpAndCheck()) return;
       if (!stockRead) {
         NoteFailedMaterial();
+        if (!AddPlan(UnreadMaterialPlan(run_, true))) return;
         continue;
       }
       if (pass.stockGroupCount == 0 || pass.stockLengthSum == 0) {

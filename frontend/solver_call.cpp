@@ -84,6 +84,7 @@ int32_t CallSolver(TarvolinContext* context, const TarvolinView* view,
   r.lowerBound = plan.lowerBound;
   r.proven = plan.proven != 0;
   r.exactMs = plan.exactMs;
+  r.exactMethod = settings.method == kMethodExact && settings.bundleSize == 0;
   r.partItemCount = std::clamp(plan.partItemCount, 0, kMaxItems);
   r.stockItemCount = std::clamp(plan.stockItemCount, 0, kMaxItems);
   CopyItems(r.partItemGroup, plan.partItemGroup, r.partItemCount);
