@@ -871,6 +871,45 @@ TEST_F(PlanFiles, AMaterialSkippedOnAReadingErrorIsInThePlan) {
   }
 }
 
+// The search with one stock length (DiffStocks 1) leaves pieces uncut that
+// the stock holds: the exact method checks, and its plan cuts them.
+TEST_F(PlanFiles, PiecesTheSearchLeavesAreCutByTheExactMethod) {
+#ifndef TARVOLIN_HAVE_EXACT
+  GTEST_SKIP() << "exact method not in this build";
+#endif
+  struct Case {
+    std::string order, stock;
+  };
+  const std::vector<Case> cases = {
+      // Three bars of 6500 hold every piece; the search takes the two of
+      // 6000 and leaves three pieces.
+      {"A x 733.5 8\r\nA x 2289 4\r\n", "A x 6000 2\r\nA x 6500 19\r\n"},
+      // One bar of 5000 holds all; the search leaves a 700.
+      {"A x 700 2\r\nA x 1400 2\r\n", "A x 3500 1\r\nA x 5000 1\r\nA x 6000 1\r\nA x 10500 1\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.order);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    Write("QM_Config.txt", Config(true, false, false, true));
+    Write("QM_OptSet.txt",
+          Lines({"0 CostOptim", "0 IgnoreLast", "0 PrefShort", "1 ReduceLays", "5 EffortLev",
+                 "1 DiffStocks", "0 DiffPieces", "0 MinReusable", "0 kerf", "0 end", "1 kind",
+                 "0 MaxPieces", "0 bundle", "0 Method", "0", "0", "555"}));
+    Write("QM_Orders.txt", std::string(kHeader) + c.order);
+    Write("QM_Stocks.txt", "h\r\n" + c.stock);
+    const RunResult r = Run({"--console", "--yes"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read("QM^WrnLog.txt"),
+              "The search left pieces uncut; the exact method's plan cuts them\r\n"
+              "Mater/Sect: A x\r\n\r\nEND");
+    EXPECT_EQ(ReportTotal(Read("QM_Report.txt"), "A x", "Parts Left Number:"), 0);
+    const nlohmann::json plan = nlohmann::json::parse(Read("QM_Plan.json"));
+    EXPECT_EQ(plan["materials"][0]["method"], "exact");
+    EXPECT_EQ(plan["materials"][0]["results"]["pieces_left"], 0);
+  }
+}
+
 TEST_F(PlanFiles, CtrlCLeavesAValidInterruptedPlan) {
   Write("QM_Config.txt", Config(true, false, false, true));
   Write("QM_OptSet.txt", OptSet(5));
