@@ -188,7 +188,8 @@ TEST(MaterialDiagram, RemainderEndsWhereTheEndZoneBegins) {
   const MaterialPlan plan = BuildMaterialPlan(in);
   DiagramStyle style;
   style.endZoneFill = QColor(0xff, 0, 0);  // a colour nothing else uses
-  const MaterialDiagram diagram(SampleRun(), plan, style);
+  const PlanRun run = SampleRun();         // the diagram keeps references to run and plan
+  const MaterialDiagram diagram(run, plan, style);
   const int width = 600;
   QImage image(width, static_cast<int>(diagram.Height(width)) + 1, QImage::Format_RGB32);
   image.fill(Qt::white);
