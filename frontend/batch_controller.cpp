@@ -315,6 +315,7 @@ void BatchController::MaterialLoop() {
     if (!orderRead) {
       if (pass.material == kUndefinedMaterial) break;
       NoteFailedMaterial();
+      if (!AddPlan(UnreadMaterialPlan(run_, false))) return;
       continue;
     }
     if (pass.partGroupCount > 0 && pass.partLengthSum != 0) {
@@ -322,6 +323,7 @@ void BatchController::MaterialLoop() {
       if (!PumpAndCheck()) return;
       if (!stockRead) {
         NoteFailedMaterial();
+        if (!AddPlan(UnreadMaterialPlan(run_, true))) return;
         continue;
       }
       if (pass.stockGroupCount == 0 || pass.stockLengthSum == 0) {
@@ -386,8 +388,14 @@ bool BatchController::SolveMaterial() {
   pass.solverStartMs = static_cast<double>(toolkit_.Milliseconds());
 
   SolverResults& r = pass.results;
-  pass.solverError =
-      CallSolver(solverContext_.get(), solverView_ ? &*solverView_ : nullptr, settings, problem, r);
+  const TarvolinView* solverView = solverView_ ? &*solverView_ : nullptr;
+  pass.solverError = CallSolver(solverContext_.get(), solverView, settings, problem, r);
+  if (pass.solverError == 0 && !toolkit_.Terminating() &&
+      CutMoreByExactMethod(solverContext_.get(), solverView, settings, problem, r)) {
+    LogWarning(run_, toolkit_,
+               "The search left pieces uncut; the exact method's plan cuts them\r" +
+                   std::string(kMaterialHeader) + ": " + pass.material);
+  }
 
   if (init.showWindow) {
     view_.SetWaitLabel("Process window", kColourGrey);

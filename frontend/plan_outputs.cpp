@@ -1,5 +1,6 @@
 #include "plan_outputs.h"
 
+#include <algorithm>
 #include <ctime>
 #include <utility>
 
@@ -11,7 +12,13 @@ namespace {
 
 using plan::PlanSetting;
 
-constexpr const char* kMethod = "heuristic";
+// How a plan was found, as the plan file names it.
+constexpr const char* kMethodSearchName = "heuristic";
+constexpr const char* kMethodExactName = "exact";
+
+const char* MethodName(int32_t method) {
+  return method == kMethodExact ? kMethodExactName : kMethodSearchName;
+}
 
 std::vector<PlanSetting> SettingsOf(const RunState& run) {
   const InitialSettings& s = run.init;
@@ -39,7 +46,10 @@ std::vector<PlanSetting> SettingsOf(const RunState& run) {
       PlanSetting::Integer("reduce_layouts", o.reduceLayouts),
       PlanSetting::Integer("effort_level", o.effortLevel),
       PlanSetting::Integer("max_different_stocks", o.maxDifferentStocks),
-      PlanSetting::Integer("max_different_pieces", o.maxDifferentPieces),
+      // A negative value packs a stock/cut bundle, not a limit of pieces.
+      PlanSetting::Integer("max_different_pieces", std::max<int64_t>(0, o.maxDifferentPieces)),
+      PlanSetting::Integer("stock_cut_bundle",
+                           std::max<int64_t>(0, -static_cast<int64_t>(o.maxDifferentPieces))),
       PlanSetting::Length("min_reusable_length", o.minReusableLength),
       PlanSetting::Length("kerf", o.kerf),
       PlanSetting::Length("end_zone", o.endZone),
@@ -48,6 +58,8 @@ std::vector<PlanSetting> SettingsOf(const RunState& run) {
       PlanSetting::Integer("time_limit_seconds", o.timeLimitSeconds),
       PlanSetting::Integer("iteration_multiplier", o.iterationMultiplier),
       PlanSetting::Integer("layouts_by_mark", o.layoutsByMark),
+      PlanSetting::Text("method", MethodName(o.method)),
+      PlanSetting::Integer("exact_time_limit_seconds", o.exactTimeLimitSeconds),
   };
 }
 
@@ -58,6 +70,31 @@ std::vector<plan::PlanStockGroup> PlanStockGroups(const MaterialPass& pass) {
     groups.push_back({s.length, s.cost, s.quantity});
   }
   return groups;
+}
+
+// The exact method's objective and bound. The bound on the objective also
+// bounds the stock length (or cost) alone, which is never below it.
+plan::PlanBound ExactBound(const OptimizerSettings& settings, const MaterialPass& pass) {
+  using Kind = plan::PlanObjective::Kind;
+  const ExactObjective o = ExactObjectiveOf(settings, pass);
+  plan::PlanObjective objective;
+  objective.kind =
+      o.inCost ? (o.lessLastRemainder ? Kind::kCostLessLastRemainderWorth : Kind::kCost)
+               : (o.lessLastRemainder ? Kind::kStockLengthLessLastRemainder : Kind::kStockLength);
+  objective.value = o.value;
+  objective.bound = o.bound;
+  objective.shortStock = o.piecesLeft;
+  plan::PlanBound bound;
+  if (o.bound) {
+    const auto units = static_cast<int32_t>(*o.bound);
+    if (o.inCost)
+      bound.cost = units;
+    else
+      bound.stockLength = units;
+  }
+  bound.provenOptimal = pass.results.proven;
+  bound.objective = objective;
+  return bound;
 }
 
 }  // namespace
@@ -99,7 +136,7 @@ plan::MaterialPlan SolvedMaterialPlan(const RunState& run, int64_t calculationMs
   const int pieces = PieceCount(r);
   plan::MaterialPlanInput in;
   in.materialKey = pass.material;
-  in.method = kMethod;
+  in.method = kMethodSearchName;
   in.partGroups = PlanPartGroups(pass);
   in.stockGroups = PlanStockGroups(pass);
   in.stockItGr = plan::ItemValues(r.stockItemGroup.data(), bars);
@@ -114,12 +151,31 @@ plan::MaterialPlan SolvedMaterialPlan(const RunState& run, int64_t calculationMs
   in.endZone = run.opt.endZone;
   in.minReusable = run.opt.minReusableLength;
   in.calculationMs = calculationMs;
+  if (r.exactMethod || run.opt.method == kMethodExact) {
+    in.method = kMethodExactName;
+    in.bound = ExactBound(run.opt, pass);
+  }
   return plan::BuildMaterialPlan(in);
 }
 
 plan::MaterialPlan UnsolvedMaterialPlan(const RunState& run, plan::PlanError error) {
-  return plan::FailedMaterialPlan(run.pass.material, kMethod, PlanPartGroups(run.pass),
-                                  std::move(error));
+  plan::MaterialPlan material = plan::FailedMaterialPlan(
+      run.pass.material, MethodName(run.opt.method), PlanPartGroups(run.pass), std::move(error));
+  // The run's settings, which the layout diagrams show for this material too.
+  material.kerf = run.opt.kerf;
+  material.endZone = run.opt.endZone;
+  material.minReusable = run.opt.minReusableLength;
+  return material;
+}
+
+plan::MaterialPlan UnreadMaterialPlan(const RunState& run, bool ordersRead) {
+  plan::MaterialPlan material =
+      UnsolvedMaterialPlan(run, {plan::PlanError::Kind::kOther, std::nullopt, run.pass.failure});
+  if (!ordersRead) {
+    material.pieces.clear();
+    material.figures = {};
+  }
+  return material;
 }
 
 std::string IsoDateTimeNow() {

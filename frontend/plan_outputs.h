@@ -40,6 +40,10 @@ std::vector<plan::PlanPartGroup> PlanPartGroups(const MaterialPass& pass);
 plan::MaterialPlan SolvedMaterialPlan(const RunState& run, int64_t calculationMs);
 // The current material without a plan.
 plan::MaterialPlan UnsolvedMaterialPlan(const RunState& run, plan::PlanError error);
+// The current material, skipped because its stock lines or, with
+// ordersRead false, its order lines could not be read; the message is the
+// one logged. Order lines read only in part list no pieces.
+plan::MaterialPlan UnreadMaterialPlan(const RunState& run, bool ordersRead);
 
 // The date and time now in UTC, ISO 8601.
 std::string IsoDateTimeNow();

@@ -1,6 +1,7 @@
 #include "solver_call.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace tarvolin {
 namespace {
@@ -84,6 +85,7 @@ int32_t CallSolver(TarvolinContext* context, const TarvolinView* view,
   r.lowerBound = plan.lowerBound;
   r.proven = plan.proven != 0;
   r.exactMs = plan.exactMs;
+  r.exactMethod = settings.method == kMethodExact && settings.bundleSize == 0;
   r.partItemCount = std::clamp(plan.partItemCount, 0, kMaxItems);
   r.stockItemCount = std::clamp(plan.stockItemCount, 0, kMaxItems);
   CopyItems(r.partItemGroup, plan.partItemGroup, r.partItemCount);
@@ -94,6 +96,38 @@ int32_t CallSolver(TarvolinContext* context, const TarvolinView* view,
   CopyItems(r.stockItemParts, plan.stockItemParts, r.stockItemCount);
   CopyItems(r.stockItemWaste, plan.stockItemWaste, r.stockItemCount);
   return error;
+}
+
+int64_t CutLength(const TarvolinProblem& problem, const SolverResults& results) {
+  int64_t length = 0;
+  for (int piece = 1; piece <= PieceCount(results); ++piece) {
+    const int group = results.partItemGroup[piece];
+    if (results.partItemStock[piece] != 0 && group >= 1 && group <= problem.partGroupCount)
+      length += problem.partGroups[group].length;
+  }
+  return length;
+}
+
+bool CutMoreByExactMethod(TarvolinContext* context, const TarvolinView* view,
+                          const TarvolinSettings& settings, const TarvolinProblem& problem,
+                          SolverResults& results) {
+  if (settings.method != kMethodSearch || settings.bundleSize != 0) return false;
+  const int pieces = PieceCount(results);
+  const bool uncut =
+      std::any_of(results.partItemStock.begin() + 1, results.partItemStock.begin() + 1 + pieces,
+                  [](int16_t bar) { return bar == 0; });
+  if (!uncut) return false;
+  TarvolinSettings exact = settings;
+  exact.method = kMethodExact;
+  // The search has run at its effort already: the exact method alone, and
+  // no boxes for a check the operator did not ask for.
+  exact.effortLevel = 0;
+  exact.showErrorBoxes = 0;
+  const auto check = std::make_unique<SolverResults>();
+  if (CallSolver(context, view, exact, problem, *check) != 0) return false;
+  if (CutLength(problem, *check) <= CutLength(problem, results)) return false;
+  results = *check;
+  return true;
 }
 
 }  // namespace tarvolin

@@ -33,4 +33,17 @@ int32_t CallSolver(TarvolinContext* context, const TarvolinView* view,
                    const TarvolinSettings& settings, const TarvolinProblem& problem,
                    SolverResults& results);
 
+// The total length of the pieces a plan cuts.
+int64_t CutLength(const TarvolinProblem& problem, const SolverResults& results);
+
+// After a search (method 0) whose plan leaves pieces uncut: a second call
+// with the exact method under the same rules checks whether more can be
+// cut. Its plan replaces `results` when it cuts more length; true then. A
+// plan that cuts everything, a stock/cut bundle (which the exact method
+// does not cut), a build without the exact method and a failed second call
+// leave `results` as they are.
+bool CutMoreByExactMethod(TarvolinContext* context, const TarvolinView* view,
+                          const TarvolinSettings& settings, const TarvolinProblem& problem,
+                          SolverResults& results);
+
 }  // namespace tarvolin

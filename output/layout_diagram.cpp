@@ -80,7 +80,10 @@ std::vector<Figure> FiguresOf(const PlanRun& run, const MaterialPlan& m) {
   if (b.bars) bound << QString::number(*b.bars) + " bars";
   if (b.stockLength) bound << "length " + Q(LengthText(n, *b.stockLength));
   if (b.cost) bound << "cost " + Q(CostText(n, *b.cost));
-  if (!bound.isEmpty()) out.push_back({"Lower bound", bound.join(", ")});
+  if (!bound.isEmpty())
+    out.push_back({"Lower bound", bound.join(", ")});
+  else if (b.objective)
+    out.push_back({"Lower bound", "unknown"});
   if (b.provenOptimal) out.push_back({"Proven optimal", *b.provenOptimal ? "yes" : "no"});
   out.push_back({"Kerf", Q(LengthText(n, m.kerf))});
   out.push_back({"End zone", Q(LengthText(n, m.endZone))});
@@ -89,6 +92,26 @@ std::vector<Figure> FiguresOf(const PlanRun& run, const MaterialPlan& m) {
 }
 
 constexpr int kFigureColumns = 3;
+
+// What the exact method's objective is, when no figure above shows it:
+// with short stock the greatest cut length comes first; with a last stock
+// its remainder is taken off; in cost mode the figure is a cost.
+QString ObjectiveNote(const PlanRun& run, const MaterialPlan& m) {
+  if (!m.bound.objective) return {};
+  const PlanObjective& o = *m.bound.objective;
+  QString note;
+  if (o.shortStock)
+    note = "Short stock: the greatest length cut comes first, the objective second. ";
+  if (o.LessLastRemainder() || (o.InCost() && !run.showCosts)) {
+    const QString what = !o.LessLastRemainder() ? "cost used"
+                         : o.InCost()           ? "cost used less last stock remainder's worth"
+                                                : "length used less last stock remainder";
+    const std::string value =
+        o.InCost() ? CostText(run.numbers, o.value) : LengthText(run.numbers, o.value);
+    note += "Objective (" + what + "): " + Q(value);
+  }
+  return note.trimmed();
+}
 
 // The parts of a bar from left to right, in logical units.
 struct Segment {
@@ -309,6 +332,8 @@ double MaterialDiagram::HeadingHeight(double width) const {
   const int rows = (figures + kFigureColumns - 1) / kFigureColumns;
   double h = LineHeight(small) + LineHeight(title) + LineHeight(small) + 6;
   h += rows * LineHeight(text) + 6;
+  const QString note = ObjectiveNote(run_, plan_);
+  if (!note.isEmpty()) h += WrappedHeight(text, note, width) + 6;
   if (plan_.error) {
     const QString message = "No cutting plan: " + Q(plan_.error->text);
     h += WrappedHeight(MakeFont(style_, style_.textSize, true), message, width) + 6;
@@ -357,6 +382,14 @@ void MaterialDiagram::DrawHeading(QPainter& painter, const QRectF& rect) const {
                      figures[i].value);
   }
   y += ((figures.size() + kFigureColumns - 1) / kFigureColumns) * lh + 6;
+
+  const QString note = ObjectiveNote(run_, plan_);
+  if (!note.isEmpty()) {
+    painter.setFont(text);
+    const double h = WrappedHeight(text, note, w);
+    painter.drawText(QRectF(rect.left(), y, w, h), Qt::TextWordWrap | Qt::AlignLeft, note);
+    y += h + 6;
+  }
 
   if (plan_.error) {
     painter.setFont(bold);

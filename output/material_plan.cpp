@@ -37,6 +37,35 @@ int32_t RemainderOf(int32_t stockLength, const std::vector<PlanPiece>& pieces, i
   return static_cast<int32_t>(std::clamp<int64_t>(left, 0, INT32_MAX));
 }
 
+// The order lines of every place of a layout's pieces over all its bars.
+// A place is the k-th piece of one length and mark on the first bar; on
+// every other bar it is the k-th piece of that length and mark, in item
+// order. Lines of pieces a bar has beyond the first bar's are not listed.
+void ListOrderLines(PlanLayout& layout, const std::vector<OrderedPiece>& pieces,
+                    const std::vector<std::vector<int>>& piecesOfBar) {
+  auto sameKind = [](const PlanPiece& a, const PlanPiece& b) {
+    return a.length == b.length && a.mark == b.mark;
+  };
+  std::vector<std::set<int>> lines(layout.pieces.size());
+  for (const int bar : layout.bars) {
+    std::vector<bool> taken(piecesOfBar[bar].size(), false);
+    for (size_t place = 0; place < layout.pieces.size(); ++place) {
+      for (size_t i = 0; i < piecesOfBar[bar].size(); ++i) {
+        const PlanPiece& piece = pieces[piecesOfBar[bar][i]].piece;
+        if (taken[i] || !sameKind(piece, layout.pieces[place])) continue;
+        taken[i] = true;
+        if (piece.orderLine > 0) lines[place].insert(piece.orderLine);
+        break;
+      }
+    }
+  }
+  layout.pieceOrderLines.clear();
+  for (size_t place = 0; place < layout.pieces.size(); ++place) {
+    layout.pieceOrderLines.emplace_back(lines[place].begin(), lines[place].end());
+    layout.pieces[place].orderLine = lines[place].size() == 1 ? *lines[place].begin() : 0;
+  }
+}
+
 }  // namespace
 
 PlanSetting PlanSetting::Integer(std::string name, int64_t value) {
@@ -125,6 +154,7 @@ MaterialPlan BuildMaterialPlan(const MaterialPlanInput& in) {
     }
     layout.bars.push_back(bar.number - 1);
   }
+  for (PlanLayout& layout : plan.layouts) ListOrderLines(layout, plan.pieces, piecesOfBar);
 
   PlanFigures& f = plan.figures;
   f.pieces = pieceItems;

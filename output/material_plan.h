@@ -81,12 +81,32 @@ struct PlanStockGroup {
   int quantity = 0;
 };
 
+// What the exact method minimises once it cuts the greatest length it can,
+// the plan's figure of it and the method's lower bound on it.
+struct PlanObjective {
+  enum class Kind {
+    kStockLength,                   // the stock length used
+    kStockLengthLessLastRemainder,  // less the last stock's remainder
+    kCost,                          // the stock cost
+    kCostLessLastRemainderWorth,    // less the worth of the last stock's remainder
+  };
+  Kind kind = Kind::kStockLength;
+  int64_t value = 0;             // the plan's, in length or cost units
+  std::optional<int64_t> bound;  // no plan does better; empty when unknown
+  bool shortStock = false;       // pieces are left: the greatest cut length came first
+  bool InCost() const { return kind == Kind::kCost || kind == Kind::kCostLessLastRemainderWorth; }
+  bool LessLastRemainder() const {
+    return kind == Kind::kStockLengthLessLastRemainder || kind == Kind::kCostLessLastRemainderWorth;
+  }
+};
+
 // What is known about how good the plan is; each part is optional.
 struct PlanBound {
-  std::optional<int> bars;             // no plan needs fewer bars
-  std::optional<int32_t> stockLength;  // nor less stock length (length units)
-  std::optional<int32_t> cost;         // nor a lower stock cost (cost units)
-  std::optional<bool> provenOptimal;   // the plan was shown to be optimal
+  std::optional<int> bars;                 // no plan needs fewer bars
+  std::optional<int32_t> stockLength;      // nor less stock length (length units)
+  std::optional<int32_t> cost;             // nor a lower stock cost (cost units)
+  std::optional<bool> provenOptimal;       // the plan was shown to be optimal
+  std::optional<PlanObjective> objective;  // set when the exact method ran
 };
 
 // The solver's answer for one material, as plain arrays. Every per-item
@@ -158,11 +178,19 @@ struct PlanLayout {
   int barCount = 0;
   int32_t stockLength = 0;
   int32_t stockCost = 0;
-  int32_t waste = 0;              // of one bar, end zone and kerfs included
-  int32_t remainder = 0;          // what is left after the last cut, end zone included
-  bool reusable = false;          // remainder >= MinReusable > 0: kept as an offcut
-  std::vector<PlanPiece> pieces;  // of one bar, longest first, equal lengths in item order
-  std::vector<int> bars;          // indexes into MaterialPlan::bars
+  int32_t waste = 0;      // of one bar, end zone and kerfs included
+  int32_t remainder = 0;  // what is left after the last cut, end zone included
+  bool reusable = false;  // remainder >= MinReusable > 0: kept as an offcut
+  // The pieces of one bar, longest first, equal lengths in item order. Bars
+  // of one layout carry the same lengths and marks, but pieces of two order
+  // lines of equal length and mark may be on different bars: a piece's
+  // orderLine is its line only when every bar's piece in its place comes
+  // from that line, else 0.
+  std::vector<PlanPiece> pieces;
+  // Per piece: the order lines its place comes from over all the bars,
+  // ascending.
+  std::vector<std::vector<int>> pieceOrderLines;
+  std::vector<int> bars;  // indexes into MaterialPlan::bars
 };
 
 // The figures of a solved material, the last stock included.

@@ -94,25 +94,55 @@ Json BoundJson(const NumberForm& form, const PlanBound& b) {
           {"cost", b.cost ? Cost(form, *b.cost) : Json(nullptr)}};
 }
 
+const char* ObjectiveName(PlanObjective::Kind kind) {
+  switch (kind) {
+    case PlanObjective::Kind::kStockLength:
+      return "stock_length";
+    case PlanObjective::Kind::kStockLengthLessLastRemainder:
+      return "stock_length_less_last_remainder";
+    case PlanObjective::Kind::kCost:
+      return "cost";
+    case PlanObjective::Kind::kCostLessLastRemainderWorth:
+      return "cost_less_last_remainder_worth";
+  }
+  return "stock_length";
+}
+
+Json ObjectiveJson(const NumberForm& form, const PlanObjective& o) {
+  auto figure = [&](int64_t units) { return o.InCost() ? Cost(form, units) : Length(form, units); };
+  return {{"name", ObjectiveName(o.kind)},
+          {"value", figure(o.value)},
+          {"lower_bound", o.bound ? figure(*o.bound) : Json(nullptr)},
+          {"short_stock", o.shortStock}};
+}
+
 Json ResultsJson(const NumberForm& form, const MaterialPlan& m) {
   const PlanFigures& f = m.figures;
-  return {{"pieces", f.pieces},
-          {"pieces_left", f.piecesLeft},
-          {"bars_used", f.barsUsed},
-          {"stock_length_used", Length(form, f.stockLengthUsed)},
-          {"waste", Length(form, f.waste)},
-          {"utilisation", ScaledNumber(f.utilRate, 1000)},
-          {"cost", Cost(form, f.cost)},
-          {"different_layouts", f.differentLayouts},
-          {"layout_cuts", f.layoutCuts},
-          {"calculation_ms", m.calculationMs},
-          {"lower_bound", BoundJson(form, m.bound)},
-          {"proven_optimal", m.bound.provenOptimal ? Json(*m.bound.provenOptimal) : Json(nullptr)}};
+  Json results = {
+      {"pieces", f.pieces},
+      {"pieces_left", f.piecesLeft},
+      {"bars_used", f.barsUsed},
+      {"stock_length_used", Length(form, f.stockLengthUsed)},
+      {"waste", Length(form, f.waste)},
+      {"utilisation", ScaledNumber(f.utilRate, 1000)},
+      {"cost", Cost(form, f.cost)},
+      {"different_layouts", f.differentLayouts},
+      {"layout_cuts", f.layoutCuts},
+      {"calculation_ms", m.calculationMs},
+      {"lower_bound", BoundJson(form, m.bound)},
+      {"proven_optimal", m.bound.provenOptimal ? Json(*m.bound.provenOptimal) : Json(nullptr)}};
+  if (m.bound.objective) results["objective"] = ObjectiveJson(form, *m.bound.objective);
+  return results;
 }
 
 Json LayoutJson(const NumberForm& form, const PlanLayout& l) {
   Json pieces = Json::array();
-  for (const PlanPiece& p : l.pieces) pieces.push_back(PieceJson(form, p));
+  for (size_t i = 0; i < l.pieces.size(); ++i) {
+    Json piece = PieceJson(form, l.pieces[i]);
+    piece["order_lines"] =
+        i < l.pieceOrderLines.size() ? Json(l.pieceOrderLines[i]) : Json::array();
+    pieces.push_back(std::move(piece));
+  }
   return {{"number", l.number},
           {"layout_number", l.layoutNumber},
           {"last_stock", l.lastStock},

@@ -1,5 +1,5 @@
 // The cutting plan of a batch run as a JSON document ("format":
-// "tarvolin-plan", "version": 1; docs/plan-format.md describes it and
+// "tarvolin-plan", "version": 2; docs/plan-format.md describes it and
 // docs/plan.schema.json checks it).
 //
 // The document is always written whole: the batch keeps a PlanDocument,
@@ -18,7 +18,7 @@
 namespace tarvolin::plan {
 
 inline constexpr const char* kPlanFormat = "tarvolin-plan";
-inline constexpr int kPlanFormatVersion = 1;
+inline constexpr int kPlanFormatVersion = 2;
 
 // The document as text: two-space indents, a line end at the end. Texts
 // that are not valid UTF-8 have the offending bytes replaced by U+FFFD.

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "fract.h"
@@ -130,6 +131,8 @@ struct SolverResults {
   double lowerBound = 0;
   bool proven = false;
   int32_t exactMs = 0;
+  // The plan comes from a solver call with the exact method.
+  bool exactMethod = false;
 };
 
 // One material: its groups as read, the solver's plan for them and the
@@ -156,6 +159,25 @@ const StockGroup* StockGroupAt(const MaterialPlan& plan, int group);
 
 // Length of a piece (item number), 0 when its group is unknown.
 int32_t PieceLength(const MaterialPlan& plan, int piece);
+
+// What the exact method minimises once it cuts the greatest length it can:
+// the stock length used (cost mode with priced stock: the stock cost), less
+// the last stock's remainder (cost mode: the remainder's worth at its bar's
+// price per length) when the plan reports a last stock apart. The solver's
+// lower bound bounds this figure.
+struct ExactObjective {
+  bool inCost = false;             // cost units, else length units
+  bool lessLastRemainder = false;  // the last stock's remainder is taken off
+  bool piecesLeft = false;         // short stock: the greatest cut length comes first
+  int64_t value = 0;               // the plan's figure
+  std::optional<int64_t> bound;    // no plan does better; none when the solver has none
+};
+
+// The plan's objective figure and the solver's bound on it, both in whole
+// units: an objective in whole units (lengths, costs without a remainder's
+// worth) has its bound rounded up, a fractional one both rounded down. A
+// bound of 0 or less is no bound.
+ExactObjective ExactObjectiveOf(const OptimizerSettings& settings, const MaterialPlan& plan);
 
 // Fills plan.pieceOrder[1..piece count] with the piece item numbers sorted
 // by length, longest first, equal lengths in item order.

@@ -70,30 +70,31 @@ std::string CalcTimeText(const ReportContext& context, const MaterialPlan& plan,
   return output_text::ScaledFixedText(output_text::ScaleRounded(seconds, 1), 1, decimalSeparator);
 }
 
-// Whether the exact method's objective is in cost units: cost mode with
-// some bar that costs anything.
-bool BoundInCost(const RunRecord& run, const MaterialPlan& plan) {
-  if (run.opt.optimizeCost == 0) return false;
-  for (int g = 1; g <= plan.stockGroupCount; ++g) {
-    if (plan.stockGroups[g].cost > 0) return true;
-  }
-  return false;
-}
-
-// The exact method's lower bound (rounded up: the objective is a whole
-// number of units) and whether the plan meets it.
+// The exact method's lines: with short stock a note that the greatest cut
+// length comes first, the objective when no total above shows it, its
+// lower bound ("unknown" when the solver has none) and whether the plan
+// meets it.
 void WriteBoundLines(TextOutFile& out, const RunRecord& run, const MaterialPlan& plan,
                      const ReportWidths& widths) {
-  const SolverResults& r = plan.results;
-  const double rounded = std::ceil(r.lowerBound - 1e-6);
-  const auto bound = static_cast<int32_t>(std::clamp<double>(rounded, 0, INT32_MAX));
-  if (BoundInCost(run, plan))
-    out.WriteLine("Lower bound cost:   " +
-                  RightAligned(CostText(bound, run.format), widths.totalsLength));
-  else
-    out.WriteLine("Lower bound length: " +
-                  RightAligned(LengthText(bound, run.format), widths.totalsLength));
-  out.WriteLine("Proven optimal:     " + RightAligned(r.proven ? "Y" : "N", widths.totalsLength));
+  const ExactObjective o = ExactObjectiveOf(run.opt, plan);
+  auto figure = [&](int64_t value) {
+    return o.inCost ? CostText(value, run.format) : LengthText(value, run.format);
+  };
+  if (o.piecesLeft)
+    out.WriteLine(
+        "Short stock:        greatest length cut first; the bound holds for plans "
+        "that cut as much");
+  if (o.lessLastRemainder || (o.inCost && !run.init.reportCosts)) {
+    const char* what = !o.lessLastRemainder ? "cost used"
+                       : o.inCost           ? "cost used less last stock remainder's worth"
+                                            : "length used less last stock remainder";
+    out.WriteLine("Objective:          " + RightAligned(figure(o.value), widths.totalsLength) +
+                  "  (" + what + ")");
+  }
+  out.WriteLine((o.inCost ? "Lower bound cost:   " : "Lower bound length: ") +
+                RightAligned(o.bound ? figure(*o.bound) : "unknown", widths.totalsLength));
+  out.WriteLine("Proven optimal:     " +
+                RightAligned(plan.results.proven ? "Y" : "N", widths.totalsLength));
 }
 
 void WriteTotals(TextOutFile& out, const RunRecord& run, const MaterialPlan& plan,
@@ -136,7 +137,7 @@ void WriteTotals(TextOutFile& out, const RunRecord& run, const MaterialPlan& pla
   out.WriteLine(
       "Total Utilization,%:" + RightAligned(UtilizationText(r.utilization), kUtilizationWidth) +
       "     Calc.time: " + CalcTimeText(context, plan, format.decimalSeparator) + " sec");
-  if (run.opt.method == kMethodExact) WriteBoundLines(out, run, plan, widths);
+  if (run.opt.method == kMethodExact || r.exactMethod) WriteBoundLines(out, run, plan, widths);
   out.WriteLine("");
 }
 

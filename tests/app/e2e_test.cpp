@@ -519,6 +519,61 @@ TEST_F(E2e, ExactMethodAtItsTimeLimitSaysNotProven) {
   EXPECT_NE(report.find("Parts Left Number:           0\r\n"), std::string::npos) << report;
 }
 
+// The exact example in every output: three bars of 6000 (18000), the last
+// one's remainder of 5550 taken off gives the proven objective 12450.
+TEST_F(E2e, ExactExampleNamesItsObjectiveAndBoundInEveryOutput) {
+#ifndef TARVOLIN_HAVE_EXACT
+  GTEST_SKIP() << "exact method not in this build";
+#endif
+  for (const auto& f : fs::directory_iterator(fs::path(TARVOLIN_SOURCE_DIR) / "examples/exact")) {
+    fs::copy_file(f.path(), dir_ / f.path().filename());
+  }
+  const bool pdf = std::system("pdftotext -v >/dev/null 2>&1") == 0;
+  std::vector<std::string> args = {"--console", "--yes", "--json"};
+  if (pdf) args.push_back("--layouts");
+  const RunResult r = Run(args);
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  const std::string report = Read("QM_Report.txt");
+  EXPECT_NE(report.find("\r\nTotal Length used:       18000.00\r\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("\r\nObjective:               12450.00  (length used less last stock "
+                        "remainder)\r\nLower bound length:      12450.00\r\n"),
+            std::string::npos)
+      << report;
+
+  const nlohmann::json plan = nlohmann::json::parse(Read("QM_Plan.json"));
+  EXPECT_EQ(plan["settings"]["method"], "exact");
+  EXPECT_EQ(plan["settings"]["exact_time_limit_seconds"], 0);
+  EXPECT_EQ(plan["settings"]["stock_cut_bundle"], 0);
+  const nlohmann::json& m = plan["materials"][0];
+  EXPECT_EQ(m["method"], "exact");
+  const nlohmann::json& results = m["results"];
+  EXPECT_EQ(results["stock_length_used"], 18000);
+  EXPECT_EQ(results["proven_optimal"], true);
+  EXPECT_EQ(results["lower_bound"]["stock_length"], 12450);
+  EXPECT_EQ(results["objective"]["name"], "stock_length_less_last_remainder");
+  EXPECT_EQ(results["objective"]["value"], 12450);
+  EXPECT_EQ(results["objective"]["lower_bound"], 12450);
+  EXPECT_EQ(results["objective"]["short_stock"], false);
+  const std::string validate = "python3 " + std::string(TARVOLIN_SOURCE_DIR) +
+                               "/tests/output/validate_plan.py " + TARVOLIN_SOURCE_DIR +
+                               "/docs/plan.schema.json '" + (dir_ / "QM_Plan.json").string() + "'";
+  const int status = std::system(validate.c_str());
+  if (!(WIFEXITED(status) && WEXITSTATUS(status) == 77)) {
+    EXPECT_EQ(status, 0);
+  }
+
+  if (!pdf) return;
+  const std::string txt = (dir_ / "layouts.txt").string();
+  ASSERT_EQ(
+      std::system(("pdftotext '" + (dir_ / "QM_Layouts.pdf").string() + "' '" + txt + "'").c_str()),
+      0);
+  const std::string text = ReadFile(txt);
+  for (const char* part : {"Lower bound: length 12450.00", "Proven optimal: yes",
+                           "Objective (length used less last stock remainder): 12450.00"})
+    EXPECT_NE(text.find(part), std::string::npos) << part << " missing from\n" << text;
+}
+
 // The workshop's kerf of 3.2 and end zone of 15.
 std::string WorkshopOptSet() {
   return Lines({"0 CostOptim", "1 IgnoreLast", "0 PrefShort", "1 ReduceLays", "2 EffortLev",
@@ -528,6 +583,28 @@ std::string WorkshopOptSet() {
 
 // Six lines of twenty bars offer 120, above the limit of 100: each line
 // gives up bars, the largest first, and every piece is still cut.
+// A page of a material without stock shows the run's kerf and end zone.
+TEST_F(E2e, LayoutsPageOfAMaterialWithoutStockShowsTheRunsSettings) {
+  if (std::system("pdftotext -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "no pdftotext";
+  Write("QM_Config.txt", Config(true, false, true, false));
+  Write("QM_OptSet.txt", WorkshopOptSet());
+  Write("QM_Orders.txt", std::string(kHeader) + "A x 1000 2\r\nN o 700 3\r\n");
+  Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\n");
+  const RunResult r = Run({"--console", "--yes"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string txt = (dir_ / "layouts.txt").string();
+  ASSERT_EQ(
+      std::system(("pdftotext '" + (dir_ / "QM_Layouts.pdf").string() + "' '" + txt + "'").c_str()),
+      0);
+  const std::string text = ReadFile(txt);
+  const size_t page = text.find("Mater/Sect: N o");
+  ASSERT_NE(page, std::string::npos) << text;
+  const std::string noStock = text.substr(page);
+  EXPECT_NE(noStock.find("No stock length available for material: N o"), std::string::npos);
+  EXPECT_NE(noStock.find("Kerf: 3.20"), std::string::npos) << noStock;
+  EXPECT_NE(noStock.find("End zone: 15.00"), std::string::npos) << noStock;
+}
+
 TEST_F(E2e, StockAboveTheBarLimitIsLoweredAndWarned) {
   Write("QM_Config.txt", Config());
   Write("QM_OptSet.txt", WorkshopOptSet());
@@ -758,6 +835,89 @@ TEST_F(PlanFiles, JsonIsCompleteAfterEveryWayARunEnds) {
   const nlohmann::json noStock = Plan("QM_Plan.json");
   EXPECT_EQ(noStock["materials"][1]["error"]["kind"], "no_stock");
   EXPECT_EQ(noStock["materials"][1]["pieces"].size(), 3u);
+}
+
+// A material skipped on a reading error (ContinueAfterError) is in the
+// plan with the logged message; the order lines read in part list no
+// pieces, a material whose stock failed lists its order.
+TEST_F(PlanFiles, AMaterialSkippedOnAReadingErrorIsInThePlan) {
+  struct Case {
+    std::string name, order, stock, message;
+    size_t pieces;
+  };
+  const std::vector<Case> cases = {
+      {"order line", "A x 1000 2\r\nB y 700 1\r\nB y 1O0 3\r\nC z 500 1\r\n",
+       "h\r\nA x 6000 5\r\nB y 3000 5\r\nC z 3000 5\r\n", "Error reading part input file.", 0},
+      {"stock line", "A x 1000 2\r\nB y 700 3\r\nC z 500 1\r\n",
+       "h\r\nA x 6000 5\r\nB y 3OOO 5\r\nC z 3000 5\r\n", "Error reading stock input file.", 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    std::string config = Config(true, false, false, true);
+    // Line 20 of the initial settings: ContinueAfterError.
+    size_t at = 0;
+    for (int line = 1; line < 20; ++line) at = config.find("\r\n", at) + 2;
+    config.replace(at, config.find("\r\n", at) - at, "1 ContinueAfterError");
+    Write("QM_Config.txt", config);
+    Write("QM_OptSet.txt", OptSet());
+    Write("QM_Orders.txt", std::string(kHeader) + c.order);
+    Write("QM_Stocks.txt", c.stock);
+    const RunResult r = Run({"--console", "--yes"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(Read("QM_Report.txt").find("*** Mater/Sect: B y - not planned: "), std::string::npos);
+    ExpectValidPlan("QM_Plan.json");
+    const nlohmann::json plan = Plan("QM_Plan.json");
+    ASSERT_EQ(plan["materials"].size(), 3u) << plan.dump(1);
+    const nlohmann::json& skipped = plan["materials"][1];
+    EXPECT_EQ(skipped["key"], "B y");
+    EXPECT_EQ(skipped["status"], "failed");
+    EXPECT_EQ(skipped["error"]["kind"], "other");
+    EXPECT_EQ(skipped["error"]["text"].get<std::string>().rfind(c.message, 0), 0u)
+        << skipped.dump();
+    EXPECT_EQ(skipped["pieces"].size(), c.pieces);
+    EXPECT_EQ(plan["materials"][2]["status"], "solved");
+  }
+}
+
+// The search with one stock length (DiffStocks 1) leaves pieces uncut that
+// the stock holds: the exact method checks, and its plan cuts them.
+TEST_F(PlanFiles, PiecesTheSearchLeavesAreCutByTheExactMethod) {
+#ifndef TARVOLIN_HAVE_EXACT
+  GTEST_SKIP() << "exact method not in this build";
+#endif
+  struct Case {
+    std::string order, stock;
+  };
+  const std::vector<Case> cases = {
+      // Three bars of 6500 hold every piece; the search takes the two of
+      // 6000 and leaves three pieces.
+      {"A x 733.5 8\r\nA x 2289 4\r\n", "A x 6000 2\r\nA x 6500 19\r\n"},
+      // One bar of 5000 holds all; the search leaves a 700.
+      {"A x 700 2\r\nA x 1400 2\r\n", "A x 3500 1\r\nA x 5000 1\r\nA x 6000 1\r\nA x 10500 1\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.order);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    Write("QM_Config.txt", Config(true, false, false, true));
+    Write("QM_OptSet.txt",
+          Lines({"0 CostOptim", "0 IgnoreLast", "0 PrefShort", "1 ReduceLays", "5 EffortLev",
+                 "1 DiffStocks", "0 DiffPieces", "0 MinReusable", "0 kerf", "0 end", "1 kind",
+                 "0 MaxPieces", "0 bundle", "0 Method", "0", "0", "555"}));
+    Write("QM_Orders.txt", std::string(kHeader) + c.order);
+    Write("QM_Stocks.txt", "h\r\n" + c.stock);
+    const RunResult r = Run({"--console", "--yes"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read("QM^WrnLog.txt"),
+              "The search left pieces uncut; the exact method's plan cuts them\r\n"
+              "Mater/Sect: A x\r\n\r\nEND");
+    EXPECT_EQ(ReportTotal(Read("QM_Report.txt"), "A x", "Parts Left Number:"), 0);
+    const nlohmann::json plan = nlohmann::json::parse(Read("QM_Plan.json"));
+    EXPECT_EQ(plan["materials"][0]["method"], "exact");
+    EXPECT_EQ(plan["materials"][0]["results"]["pieces_left"], 0);
+  }
 }
 
 TEST_F(PlanFiles, CtrlCLeavesAValidInterruptedPlan) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <utility>
+
 #include "tarvolin/cut_optimize.h"
 
 namespace tarvolin {
@@ -106,6 +109,94 @@ TEST(CallSolverTest, AMaterialWithoutStockReturnsTheSolversError) {
                                    BuildSolverProblem(material), r);
   EXPECT_GT(error, 0);
   EXPECT_EQ(r.partsCut, 0);
+}
+
+// Whether this build has the exact method.
+bool ExactMethodBuilt() {
+  MaterialPlan material = SmallMaterial();
+  OptimizerSettings o;
+  o.method = kMethodExact;
+  SolverResults r;
+  const SolverContext context{TarvolinCreateContext()};
+  return CallSolver(context.get(), nullptr, BuildSolverSettings(o, 0, false),
+                    BuildSolverProblem(material), r) != TARVOLIN_ERROR_EXACT_NOT_AVAILABLE;
+}
+
+MaterialPlan Material(std::initializer_list<std::pair<int32_t, int16_t>> parts,
+                      std::initializer_list<std::pair<int32_t, int16_t>> stock) {
+  MaterialPlan plan;
+  for (const auto& [length, quantity] : parts) {
+    const int g = ++plan.partGroupCount;
+    plan.partGroups[g] = {length, 0, quantity, "", "B y", ""};
+  }
+  for (const auto& [length, quantity] : stock)
+    plan.stockGroups[++plan.stockGroupCount] = {length, 0, quantity, "B y", ""};
+  return plan;
+}
+
+bool SamePlan(const SolverResults& a, const SolverResults& b) {
+  return a.partItemStock == b.partItemStock && a.stockItemLayout == b.stockItemLayout &&
+         a.stockItemPattern == b.stockItemPattern && a.lastStock == b.lastStock &&
+         a.exactMethod == b.exactMethod;
+}
+
+// The search's plan, and what the check by the exact method makes of it.
+TEST(CutMoreByExactMethodTest, TakesTheExactPlanOnlyWhenItCutsMore) {
+  const bool exactBuilt = ExactMethodBuilt();
+  struct Case {
+    const char* name;
+    MaterialPlan material;
+    void (*change)(OptimizerSettings&);
+    bool taken;  // with the exact method built
+  };
+  const Case cases[] = {
+      // With one stock length the search keeps to 3500 and leaves a 700;
+      // one bar of 5000 holds all.
+      {"the search leaves a piece one bar could hold",
+       Material({{700, 2}, {1400, 2}}, {{3500, 1}, {5000, 1}, {6000, 1}, {10500, 1}}),
+       [](OptimizerSettings&) {}, true},
+      {"a plan that cuts everything", SmallMaterial(), [](OptimizerSettings&) {}, false},
+      {"short stock: nothing more fits", Material({{2000, 9}}, {{6000, 1}}),
+       [](OptimizerSettings&) {}, false},
+      {"a stock/cut bundle, which the exact method does not cut",
+       Material({{700, 2}, {1400, 2}}, {{3500, 1}, {5000, 1}, {6000, 1}, {10500, 1}}),
+       [](OptimizerSettings& o) { o.maxDifferentPieces = -2; }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OptimizerSettings o;
+    o.ignoreLastStock = 0;
+    o.maxDifferentStocks = 1;
+    c.change(o);
+    const TarvolinSettings settings = BuildSolverSettings(o, 0, false);
+    const TarvolinProblem problem = BuildSolverProblem(c.material);
+    const SolverContext context{TarvolinCreateContext()};
+    SolverResults search;
+    ASSERT_EQ(CallSolver(context.get(), nullptr, settings, problem, search), 0);
+    SolverResults r = search;
+    const bool taken = CutMoreByExactMethod(context.get(), nullptr, settings, problem, r);
+    EXPECT_EQ(taken, c.taken && exactBuilt);
+    if (taken) {
+      EXPECT_GT(CutLength(problem, r), CutLength(problem, search));
+      EXPECT_TRUE(r.exactMethod);
+    } else {
+      EXPECT_TRUE(SamePlan(r, search));
+    }
+  }
+}
+
+// A run of the exact method is never checked again.
+TEST(CutMoreByExactMethodTest, LeavesAnExactPlanAlone) {
+  OptimizerSettings o;
+  o.method = kMethodExact;
+  const MaterialPlan material = Material({{2000, 9}}, {{6000, 1}});
+  SolverResults r;
+  r.partItemCount = 9;  // all uncut
+  const SolverResults before = r;
+  const SolverContext context{TarvolinCreateContext()};
+  EXPECT_FALSE(CutMoreByExactMethod(context.get(), nullptr, BuildSolverSettings(o, 0, false),
+                                    BuildSolverProblem(material), r));
+  EXPECT_TRUE(SamePlan(r, before));
 }
 
 }  // namespace

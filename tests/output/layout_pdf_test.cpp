@@ -170,5 +170,48 @@ TEST(MaterialDiagram, BarsAreDrawnToScaleOnAnyPainter) {
   EXPECT_EQ(colourAt(0.8, barMiddle(2)), QColor(Qt::white));
 }
 
+// One 2000.00 piece on a 6000.00 bar with an end zone of 1000.00: the
+// waste runs from 2000.00 to 5000.00, the end zone from there to the end.
+TEST(MaterialDiagram, RemainderEndsWhereTheEndZoneBegins) {
+  MaterialPlanInput in;
+  in.materialKey = "END";
+  in.partGroups = {{200000, "", 1, 2}};
+  in.stockGroups = {{600000, 0, 1}};
+  in.stockItGr = {1};
+  in.stockItLay = {1};
+  in.stockItPat = {1};
+  in.stockItParts = {1};
+  in.stockItWaste = {400000};
+  in.partItGr = {1};
+  in.partItStock = {1};
+  in.endZone = 100000;
+  const MaterialPlan plan = BuildMaterialPlan(in);
+  DiagramStyle style;
+  style.endZoneFill = QColor(0xff, 0, 0);  // a colour nothing else uses
+  const PlanRun run = SampleRun();         // the diagram keeps references to run and plan
+  const MaterialDiagram diagram(run, plan, style);
+  const int width = 600;
+  QImage image(width, static_cast<int>(diagram.Height(width)) + 1, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    diagram.Draw(painter, QRectF(0, 0, width, diagram.Height(width)));
+  }
+  const double top = diagram.BlockHeight(0, width);
+  const int y =
+      static_cast<int>(top + diagram.BlockHeight(1, width) - style.blockGap - style.barHeight / 4);
+  int first = -1, last = -1;
+  for (int x = 0; x < width; ++x) {
+    if (image.pixelColor(x, y) != style.endZoneFill) continue;
+    if (first < 0) first = x;
+    last = x;
+  }
+  // 5000 / 6000 and 6000 / 6000 of the width, give or take the bar's border.
+  EXPECT_NEAR(first, 500, 2);
+  EXPECT_NEAR(last, 600, 2);
+  EXPECT_NE(image.pixelColor(497, y), style.endZoneFill);
+  EXPECT_EQ(plan.layouts[0].remainder, 400000);  // the end zone included
+}
+
 }  // namespace
 }  // namespace tarvolin::plan

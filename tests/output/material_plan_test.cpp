@@ -119,6 +119,13 @@ TEST(MaterialPlan, EdgeCases) {
        }},
       {"MinReusable 0 keeps no offcut", [](MaterialPlanInput& in) { in.minReusable = 0; },
        [](const MaterialPlan& p) { EXPECT_FALSE(p.layouts[1].reusable); }},
+      // The last stock's remainder is 4000 - 2401 - 2 cuts of 5.00 = 1589.00.
+      {"a remainder exactly MinReusable long is kept",
+       [](MaterialPlanInput& in) { in.minReusable = 158900; },
+       [](const MaterialPlan& p) { EXPECT_TRUE(p.layouts[1].reusable); }},
+      {"a remainder one unit short of MinReusable is waste",
+       [](MaterialPlanInput& in) { in.minReusable = 158901; },
+       [](const MaterialPlan& p) { EXPECT_FALSE(p.layouts[1].reusable); }},
       {"equal lengths keep item order within a bar",
        [](MaterialPlanInput& in) {
          in.partGroups = {{50000, "P", 1, 2}, {70000, "Q", 1, 3}, {50000, "R", 1, 4}};

@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <random>
+#include <set>
+#include <tuple>
 
 #include "plan_fixtures.h"
 #include "text_file.h"
@@ -62,7 +65,7 @@ TEST(PlanJson, HeadingCarriesFormatRunAndSettings) {
   run.end = RunEnd::kInterrupted;
   const Json doc = Parse(PlanJsonText(run, {}));
   EXPECT_EQ(doc["format"], "tarvolin-plan");
-  EXPECT_EQ(doc["version"], 1);
+  EXPECT_EQ(doc["version"], 2);
   EXPECT_EQ(doc["program"]["version"], "0.1.0");
   EXPECT_EQ(doc["run_end"], "interrupted");
   EXPECT_EQ(doc["files"]["stock"], "QM_Stocks1.txt");
@@ -157,6 +160,183 @@ TEST(PlanJson, BoundIsWrittenWhereKnown) {
   EXPECT_EQ(r["proven_optimal"], true);
 }
 
+// A bound on the stock cost alone is a bound all the same.
+TEST(PlanJson, ACostOnlyBoundIsWritten) {
+  MaterialPlanInput input = SteelInput();
+  input.bound.cost = 9050;
+  input.bound.provenOptimal = false;
+  const Json r =
+      Parse(PlanJsonText(SampleRun(), {BuildMaterialPlan(input)}))["materials"][0]["results"];
+  ASSERT_TRUE(r["lower_bound"].is_object()) << r.dump();
+  EXPECT_EQ(r["lower_bound"]["cost"].dump(), "90.5");
+  EXPECT_TRUE(r["lower_bound"]["stock_length"].is_null());
+  EXPECT_EQ(r["proven_optimal"], false);
+}
+
+// The exact method's objective: its name, the plan's figure and the bound
+// in length or cost units, and whether short stock put the cut length first.
+TEST(PlanJson, ObjectiveSaysWhatTheBoundBounds) {
+  using Kind = PlanObjective::Kind;
+  struct Case {
+    Kind kind;
+    int64_t value;
+    std::optional<int64_t> bound;
+    bool shortStock;
+    const char* json;
+  };
+  const Case cases[] = {
+      {Kind::kStockLength, 1600000, 1550000, false,
+       R"({"lower_bound":15500,"name":"stock_length","short_stock":false,"value":16000})"},
+      {Kind::kStockLengthLessLastRemainder, 1245000, 1245000, false,
+       R"({"lower_bound":12450,"name":"stock_length_less_last_remainder","short_stock":false,"value":12450})"},
+      {Kind::kCost, 12100, std::nullopt, true,
+       R"({"lower_bound":null,"name":"cost","short_stock":true,"value":121})"},
+      {Kind::kCostLessLastRemainderWorth, 9925, 9900, false,
+       R"({"lower_bound":99,"name":"cost_less_last_remainder_worth","short_stock":false,"value":99.25})"},
+  };
+  for (const Case& c : cases) {
+    MaterialPlanInput input = SteelInput();
+    input.bound.objective = PlanObjective{c.kind, c.value, c.bound, c.shortStock};
+    const Json r =
+        Parse(PlanJsonText(SampleRun(), {BuildMaterialPlan(input)}))["materials"][0]["results"];
+    EXPECT_EQ(Json(r["objective"]).dump(), c.json);
+  }
+  // Without the exact method there is no objective.
+  const Json r = Parse(
+      PlanJsonText(SampleRun(), {BuildMaterialPlan(SteelInput())}))["materials"][0]["results"];
+  EXPECT_FALSE(r.contains("objective"));
+}
+
+// Every cut piece's order line is one its layout lists in a place of its
+// length and mark, and a place that names one line has a piece of that line
+// on every bar of the layout.
+void ExpectPiecesAgreeWithTheirLayouts(const Json& m) {
+  using Kind = std::tuple<double, std::string>;
+  auto kindOf = [](const Json& p) {
+    return Kind{p["length"].get<double>(), p["mark"].is_null() ? "" : p["mark"].get<std::string>()};
+  };
+  // Per bar the (length, mark, line) of its pieces.
+  std::map<size_t, std::multiset<std::tuple<double, std::string, int>>> onBar;
+  for (const Json& p : m["pieces"]) {
+    if (p["bar"].is_null()) continue;
+    const size_t bar = p["bar"];
+    const auto [length, mark] = kindOf(p);
+    onBar[bar].insert({length, mark, p["order_line"].get<int>()});
+    const Json& layout = m["layouts"][m["bars"][bar]["layout"].get<size_t>()];
+    bool listed = false;
+    for (const Json& place : layout["pieces"]) {
+      if (kindOf(place) != kindOf(p)) continue;
+      for (const Json& line : place["order_lines"]) listed = listed || line == p["order_line"];
+    }
+    EXPECT_TRUE(listed) << "piece " << p.dump() << " in layout " << layout.dump();
+  }
+  for (const Json& layout : m["layouts"]) {
+    for (const size_t bar : layout["bars"]) {
+      std::multiset<Kind> kinds;
+      for (const auto& [length, mark, line] : onBar[bar]) kinds.insert({length, mark});
+      std::multiset<Kind> expected;
+      for (const Json& place : layout["pieces"]) {
+        expected.insert(kindOf(place));
+        if (place["order_line"].is_null()) continue;
+        EXPECT_EQ(place["order_lines"], Json::array({place["order_line"]}));
+        const auto [length, mark] = kindOf(place);
+        EXPECT_GT(onBar[bar].count({length, mark, place["order_line"].get<int>()}), 0u)
+            << "bar " << bar << " in layout " << layout.dump();
+      }
+      EXPECT_EQ(kinds, expected) << "bar " << bar;
+    }
+  }
+}
+
+// Orders 2900 x3 (line 2), 1500 x3 (line 3), 2900 x3 (line 4) on 6000: the
+// solver's layout 2 cuts two 2900 from bars 2 and 3, the one bar's from
+// line 2, the other's from line 4.
+TEST(PlanJson, ALayoutOfBarsFromTwoLinesListsBoth) {
+  MaterialPlanInput in;
+  in.materialKey = "Steel 40x40";
+  in.partGroups = {{290000, "", 3, 2}, {150000, "", 3, 3}, {290000, "", 3, 4}};
+  in.stockGroups = {{600000, 3000, 10}};
+  in.stockItGr.assign(10, 1);
+  in.stockItLay = {1, 2, 2, 3, 0, 0, 0, 0, 0, 0};
+  in.stockItPat = {1, 2, 2, 3, 0, 0, 0, 0, 0, 0};
+  in.stockItParts = {3, 2, 2, 2, 0, 0, 0, 0, 0, 0};
+  in.stockItWaste = {10000, 20000, 20000, 160000, 0, 0, 0, 0, 0, 0};
+  in.partItGr = {1, 1, 1, 2, 2, 2, 3, 3, 3};
+  in.partItStock = {1, 2, 2, 1, 1, 4, 3, 3, 4};
+  in.lastStock = 4;
+  const Json m = Parse(PlanJsonText(SampleRun(), {BuildMaterialPlan(in)}))["materials"][0];
+  const Json& twice = m["layouts"][1]["pieces"];
+  ASSERT_EQ(twice.size(), 2u);
+  for (const Json& place : twice) {
+    EXPECT_TRUE(place["order_line"].is_null()) << place.dump();
+    EXPECT_EQ(place["order_lines"], Json::array({2, 4}));
+  }
+  EXPECT_EQ(m["layouts"][0]["pieces"][0]["order_line"], 2);
+  EXPECT_EQ(m["layouts"][0]["pieces"][0]["order_lines"], Json::array({2}));
+  ExpectPiecesAgreeWithTheirLayouts(m);
+}
+
+// A plan as the solver makes them: pieces dealt to bars at random, and the
+// bars of one stock group with the same lengths and marks share a pattern.
+MaterialPlanInput RandomPlan(std::mt19937& random) {
+  auto below = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+  MaterialPlanInput in;
+  in.materialKey = "R";
+  const int groups = 1 + below(6);
+  for (int g = 0; g < groups; ++g) {
+    // Few lengths and marks, so that lines share them.
+    const int32_t length = 50000 * (1 + below(3));
+    const std::string mark = below(3) == 0 ? "M" : "";
+    in.partGroups.push_back({length, mark, 1 + below(4), 2 + g + below(2) * 10});
+  }
+  const int stockGroups = 1 + below(2);
+  for (int g = 0; g < stockGroups; ++g) in.stockGroups.push_back({600000, 0, 2 + below(4)});
+  for (int g = 1; g <= stockGroups; ++g) {
+    for (int q = 0; q < in.stockGroups[g - 1].quantity; ++q) in.stockItGr.push_back(g);
+  }
+  const int bars = static_cast<int>(in.stockItGr.size());
+  for (int g = 1; g <= groups; ++g) {
+    for (int q = 0; q < in.partGroups[g - 1].quantity; ++q) {
+      in.partItGr.push_back(g);
+      in.partItStock.push_back(below(bars + 1));  // 0: not cut
+    }
+  }
+  // Patterns: stock group and the sorted (length, mark) of the pieces.
+  std::map<std::pair<int, std::multiset<std::pair<int32_t, std::string>>>, int> patterns;
+  for (int bar = 1; bar <= bars; ++bar) {
+    std::multiset<std::pair<int32_t, std::string>> kinds;
+    int pieces = 0;
+    for (size_t p = 0; p < in.partItGr.size(); ++p) {
+      if (in.partItStock[p] != bar) continue;
+      const PlanPartGroup& g = in.partGroups[in.partItGr[p] - 1];
+      kinds.insert({g.length, g.mark});
+      ++pieces;
+    }
+    int pattern = 0;
+    if (pieces > 0) {
+      const auto key = std::make_pair(in.stockItGr[bar - 1], kinds);
+      if (!patterns.count(key)) patterns[key] = static_cast<int>(patterns.size()) + 1;
+      pattern = patterns[key];
+    }
+    in.stockItLay.push_back(pattern);
+    in.stockItPat.push_back(pattern);
+    in.stockItParts.push_back(pieces);
+    in.stockItWaste.push_back(0);
+  }
+  return in;
+}
+
+TEST(PlanJson, PiecesAgreeWithTheirLayoutsInRandomPlans) {
+  std::mt19937 random(20251209);
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    const Json m =
+        Parse(PlanJsonText(SampleRun(), {BuildMaterialPlan(RandomPlan(random))}))["materials"][0];
+    ExpectPiecesAgreeWithTheirLayouts(m);
+    if (::testing::Test::HasFailure()) break;
+  }
+}
+
 TEST(PlanJson, FailedMaterialsCarryTheirErrorAndNoResults) {
   const Json materials = Parse(PlanJsonText(SampleRun(), PartialRun()))["materials"];
   ASSERT_EQ(materials.size(), 4u);
@@ -184,7 +364,7 @@ TEST(PlanJson, DocumentsValidateAgainstTheSchema) {
   PlanRun stopped = SampleRun();
   stopped.end = RunEnd::kEndedByError;
   MaterialPlanInput bounded = SteelInput();
-  bounded.bound = {4, 1500000, 11000, false};
+  bounded.bound = {4, 1500000, 11000, false, std::nullopt};
   const std::vector<MaterialPlan> partial = PartialRun();
 
   const std::vector<std::string> valid = {

@@ -17,6 +17,7 @@ using testing_support::Golden;
 using testing_support::OutputTest;
 using testing_support::PlanCase;
 using testing_support::ReadBytes;
+using testing_support::SevenPieces;
 using testing_support::SteelPlan;
 using testing_support::SteelPlanWithLastStock;
 using testing_support::TempPath;
@@ -198,6 +199,97 @@ TEST_F(ReportTest, ExactMethodAddsItsLines) {
                 proof + std::string(width - proof.size() - 1, ' ') + "N\r\n\r\n"),
       std::string::npos)
       << text;
+}
+
+// The exact method's lines after the utilisation: what the bound bounds
+// when no total shows it, the bound or "unknown", and the proof. Values are
+// right-aligned in the totals length width (13 at a column width of 8).
+TEST_F(ReportTest, ExactMethodNamesItsObjectiveAndAnUnknownBound) {
+  auto line = [](const std::string& label, const std::string& value) {
+    return label + std::string(13 - value.size(), ' ') + value + "\r\n";
+  };
+  const std::string lengthBound = "Lower bound length: ", costBound = "Lower bound cost:   ";
+  const std::string objective = "Objective:          ", proof = "Proven optimal:     ";
+  struct Case {
+    const char* name;
+    std::unique_ptr<PlanCase> (*plan)();
+    void (*change)(PlanCase&);
+    std::string lines;  // from the line after the utilisation to the empty line
+  };
+  const std::vector<Case> cases = {
+      {"no bound is unknown, never 0.00", SteelPlan,
+       [](PlanCase& c) { c.plan.results.lowerBound = 0; },
+       line(lengthBound, "unknown") + line(proof, "N")},
+      // Four bars of 6500.00; the last one's remainder is 6500 - 2 x
+      // (2900 + 5) = 690.00 of the 26000.00 used.
+      {"the last stock's remainder is taken off", SteelPlanWithLastStock,
+       [](PlanCase& c) {
+         c.opt.kerf = 500;
+         c.plan.results.lowerBound = 2531000;
+         c.plan.results.proven = true;
+       },
+       line(objective, "25310.00").insert(33, "  (length used less last stock remainder)") +
+           line(lengthBound, "25310.00") + line(proof, "Y")},
+      // 4 x 25.50 less 25.50 x 700 / 6500 = 99.2538..., a fractional
+      // objective: bound and figure are rounded down.
+      {"cost less the remainder's worth", SteelPlanWithLastStock,
+       [](PlanCase& c) {
+         c.opt.optimizeCost = 1;
+         c.plan.results.lowerBound = 9900.7;
+       },
+       line(objective, "99.25").insert(33, "  (cost used less last stock remainder's worth)") +
+           line(costBound, "99.00") + line(proof, "N")},
+      {"a cost no total shows", SteelPlan,
+       [](PlanCase& c) {
+         c.opt.optimizeCost = 1;
+         c.plan.results.lowerBound = 10199.2;  // rounded up: whole hundredths
+       },
+       line(objective, "102.00").insert(33, "  (cost used)") + line(costBound, "102.00") +
+           line(proof, "N")},
+      {"a cost the totals show", SteelPlan,
+       [](PlanCase& c) {
+         c.opt.optimizeCost = 1;
+         c.init.reportCosts = true;
+         c.plan.results.lowerBound = 10200;
+       },
+       line(costBound, "102.00") + line(proof, "N")},
+      {"unpriced stock in cost mode is a length", SteelPlan,
+       [](PlanCase& c) {
+         c.opt.optimizeCost = 1;
+         for (StockGroup& g : c.plan.stockGroups) g.cost = 0;
+         c.plan.results.lowerBound = 2600000;
+       },
+       line(lengthBound, "26000.00") + line(proof, "N")},
+      {"short stock says what comes first", SevenPieces,
+       [](PlanCase& c) { c.plan.results.lowerBound = 1800000; },
+       "Short stock:        greatest length cut first; the bound holds for plans that cut as "
+       "much\r\n" +
+           line(lengthBound, "18000.00") + line(proof, "N")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto run = c.plan();
+    SetDefaultOptimizerSettings(run->opt);
+    run->opt.method = kMethodExact;
+    c.change(*run);
+    const std::string text = Section(*run);
+    const size_t from = text.find(" sec\r\n");
+    ASSERT_NE(from, std::string::npos) << text;
+    const size_t to = text.find("\r\n\r\n", from);
+    EXPECT_EQ(text.substr(from + 6, to + 2 - from - 6), c.lines);
+  }
+}
+
+// A plan of the exact method in a run of the search (it cut what the
+// search left) shows its lines; a plan of the search does not.
+TEST_F(ReportTest, ExactLinesFollowThePlansMethod) {
+  for (const bool exact : {false, true}) {
+    auto run = SteelPlan();
+    SetDefaultOptimizerSettings(run->opt);
+    run->plan.results.exactMethod = exact;
+    run->plan.results.lowerBound = 2600000;
+    EXPECT_EQ(Section(*run).find("Lower bound length:") != std::string::npos, exact);
+  }
 }
 
 TEST_F(ReportTest, TotalsHeadingWithoutMaterialKey) {
