@@ -85,6 +85,7 @@ class BatchController {
   void EndPlans(plan::RunEnd end);
   void FinishBatch();
   bool PumpAndCheck();
+  void EndOutOfMemory();
   std::string MemoHeader() const;
   std::string MaterialMemoLine() const;
 
@@ -103,6 +104,7 @@ class BatchController {
   bool alreadyRunning_ = false;
   bool endedNormally_ = false;
   bool printLabels_ = false;
+  bool outOfMemory_ = false;
   std::string memoLine_;  // the current material's memo line
   LayoutsWriterFactory layoutsFactory_;
   bool forceLayouts_ = false;
