@@ -159,6 +159,7 @@ int RunProgram(const Options& options, const char* programName) {
   // A console has no exit button to wait for: the window closes at once.
   view.Flush();
   app.OnWindowClosed();
+  if (app.OutOfMemory()) tarvolin::LeaveAfterMemoryRanOut(app.Status());
   return app.Status();
 }
 

@@ -65,6 +65,8 @@ class BatchController {
 
   bool CloseButtonEnabled() const { return closeEnabled_; }
   ExitStatus Status() const;
+  // The run was ended because memory ran out.
+  bool OutOfMemory() const { return outOfMemory_; }
   RunState& Run() { return run_; }
 
  private:

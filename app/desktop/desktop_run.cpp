@@ -252,6 +252,7 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
 
   // The loop also ends on a terminate request; the run still ends properly.
   app.OnWindowClosed();
+  if (app.OutOfMemory()) LeaveAfterMemoryRanOut(app.Status());
   printer.Finish();
   return app.Status();
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -142,6 +143,10 @@ class E2e : public ::testing::Test {
     const pid_t pid = fork();
     if (pid == 0) {
       if (chdir((cwd_.empty() ? dir_ : cwd_).c_str()) != 0) _exit(126);
+      if (addressSpaceLimit_ > 0) {
+        const rlimit limit{addressSpaceLimit_, addressSpaceLimit_};
+        setrlimit(RLIMIT_AS, &limit);
+      }
       for (const auto& [name, value] : env) {
         if (value != nullptr) {
           setenv(name, value, 1);
@@ -202,7 +207,8 @@ class E2e : public ::testing::Test {
   }
 
   fs::path dir_;
-  fs::path cwd_;  // where the program runs; dir_ when empty
+  fs::path cwd_;                  // where the program runs; dir_ when empty
+  rlim_t addressSpaceLimit_ = 0;  // bytes of address space for the child; 0: no limit
 };
 
 TEST_F(E2e, MaterialsInOrderOfFirstAppearanceWithAllTheirLines) {
@@ -1274,6 +1280,35 @@ TEST_F(E2e, DesktopWithYesShowsNoBoxAndQtKeepsQuiet) {
     EXPECT_TRUE(Exists("QM_Layouts.pdf"));
   }
 }
+
+#if !defined(__SANITIZE_ADDRESS__)
+// The workshop example with its layouts in a small address space, as
+// `ulimit -v` gives it: wherever memory runs out, the run ends with status
+// 1 and "Not enough memory" in a closed error log, or finishes; never with
+// a signal. (The batch's own tests inject the failure at fixed points.)
+TEST_F(E2e, MemoryThatRunsOutEndsTheRunAsAnError) {
+  for (const auto& file :
+       fs::directory_iterator(fs::path(TARVOLIN_SOURCE_DIR) / "examples" / "workshop")) {
+    fs::copy_file(file.path(), dir_ / file.path().filename());
+  }
+  bool ranOut = false;
+  for (const rlim_t kilobytes : {100000, 110000, 120000, 130000}) {
+    SCOPED_TRACE(std::to_string(kilobytes) + " KiB");
+    addressSpaceLimit_ = kilobytes * 1024;
+    const RunResult r = Run({"--console", "--yes", "--layouts"});
+    ASSERT_TRUE(r.status == 0 || r.status == 1) << r.status << ": " << r.err;
+    const std::string errors = Read("QM^ErrLog.txt");
+    EXPECT_TRUE(errors.ends_with("END")) << errors;
+    EXPECT_TRUE(Read("QM^WrnLog.txt").ends_with("END"));
+    if (r.status == 1) {
+      ranOut = true;
+      EXPECT_EQ(errors.rfind("Not enough memory", 0), 0u) << errors;
+    }
+  }
+  addressSpaceLimit_ = 0;
+  if (!ranOut) GTEST_SKIP() << "memory did not run out within these limits here";
+}
+#endif
 
 TEST_F(E2e, DisplayThatCannotBeOpened) {
   StandardFiles();
