@@ -411,6 +411,13 @@ TEST_F(E2e, HelpAndBadOptions) {
   RunResult r = Run({"--help"});
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("Exit status"), std::string::npos);
+  // Every status the program ends with, with each of its reasons.
+  for (const char* reason :
+       {"  0  the run ended normally", "a log could not be", "--gui found no usable display",
+        "  2  a confirmation", "  3  another instance", "another run writes the",
+        "  64 bad command line"}) {
+    EXPECT_NE(r.out.find(reason), std::string::npos) << reason;
+  }
   struct Case {
     std::vector<std::string> args;
     const char* message;
