@@ -137,7 +137,8 @@ bool PlatformStartsInChild() {
 // by ";") in order and takes the first whose plugin starts; xcb and
 // wayland do not start without their server, which is tested directly.
 // offscreen and minimal need nothing. Any other entry (a frame buffer,
-// eglfs, vnc, or a name without a plugin) is left to Qt itself, in a child.
+// eglfs, vnc, or a name without a plugin), and a reachable wayland
+// compositor, are left to Qt itself, in a child.
 bool PlatformListUsable(std::string_view platforms) {
   size_t start = 0;
   for (;;) {
@@ -148,7 +149,8 @@ bool PlatformListUsable(std::string_view platforms) {
     if (name == "xcb") {
       if (XServerReachable()) return true;
     } else if (name.substr(0, 7) == "wayland") {
-      if (WaylandReachable()) return true;
+      // The compositor may be there while Qt's plugin for it is not.
+      if (WaylandReachable()) return PlatformStartsInChild();
     } else if (!name.empty()) {
       return PlatformStartsInChild();
     }
