@@ -631,6 +631,40 @@ TEST_F(E2e, AKerfThatWouldOverflowATotalIsASettingsError) {
   }
 }
 
+// A kerf within its settings limit that still makes a material's totals
+// pass the limit of 20000000 (each piece and bar counted one kerf longer)
+// fails the material with the settings line named, never the optimizer.
+TEST_F(E2e, AKerfThatMakesAMaterialsTotalsOverflowNamesItsLine) {
+  Write("QM_Config.txt", Config());
+  struct Case {
+    const char* kerf;
+    const char* order;
+    const char* stock;
+    int status;
+  };
+  // 100 pieces of 190000: with a kerf of 10000 exactly 20000000.
+  const Case cases[] = {
+      {"10000", "A x 190000 100\r\n", "A x 19000000 1\r\n", 0},
+      {"10000.01", "A x 190000 100\r\n", "A x 19000000 1\r\n", 1},
+      {"20000", "A x 190000 100\r\n", "A x 195000 100\r\n", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kerf);
+    Write("QM_OptSet.txt", Changed(OptSet(0), "0 kerf", std::string(c.kerf) + " kerf"));
+    Write("QM_Orders.txt", std::string(kHeader) + c.order);
+    Write("QM_Stocks.txt", std::string("h\r\n") + c.stock);
+    const RunResult r = Run({"--console", "--yes"});
+    EXPECT_EQ(r.status, c.status) << r.err;
+    const std::string log = Read("QM^ErrLog.txt");
+    EXPECT_EQ(log.find("Calc.Error"), std::string::npos) << log;
+    if (c.status == 1) {
+      EXPECT_EQ(log,
+                "Total length with a kerf for every piece and bar exceeds limit: \r\n20000000\r\n"
+                "See line: 9 of QM_OptSet.txt (saw blade thickness)\r\nMater/Sect: A x\r\n\r\nEND");
+    }
+  }
+}
+
 // Names from the input files never reach the terminal with their control
 // bytes: not in the confirmation, not in the process lines.
 TEST_F(E2e, ControlBytesInNamesAreWrittenAsText) {
