@@ -285,6 +285,7 @@ void WarnUnusableStock(RunState& run, Toolkit& toolkit) {
 // optimizer to fail on.
 bool KerfFitsTheTotals(RunState& run, GroupReading& reading) {
   const MaterialPass& pass = run.pass;
+  if (pass.stockGroupCount == 0) return true;  // not planned: only warned
   const OptimizerSettings& o = run.opt;
   int64_t pieces = 0, bars = 0;
   for (int i = 1; i <= pass.partGroupCount; ++i)
