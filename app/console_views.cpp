@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "console_toolkit.h"
 #include "interrupt.h"
 
 namespace tarvolin {
@@ -28,17 +29,59 @@ bool ContinuationByte(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-// Columns of UTF-8 text: one per character.
-int TextColumns(std::string_view text) {
-  return static_cast<int>(
-      std::count_if(text.begin(), text.end(), [](char c) { return !ContinuationByte(c); }));
+// The code point of the UTF-8 sequence at text[i], and where the next one
+// starts; a byte that starts no valid sequence counts as itself.
+char32_t CodePointAt(std::string_view text, size_t& i) {
+  const auto lead = static_cast<unsigned char>(text[i++]);
+  const int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+  char32_t code = more == 3   ? lead & 0x07
+                  : more == 2 ? lead & 0x0F
+                  : more == 1 ? lead & 0x1F
+                              : lead;
+  for (int k = 0; k < more && i < text.size() && ContinuationByte(text[i]); ++k)
+    code = (code << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
+  while (i < text.size() && ContinuationByte(text[i])) ++i;
+  return code;
 }
 
-// The first `columns` characters of UTF-8 text.
+// Characters that a terminal draws two columns wide: the East Asian wide
+// and full-width blocks (Hangul, CJK, kana, full-width forms, emoji).
+bool WideCharacter(char32_t c) {
+  static constexpr std::pair<char32_t, char32_t> kWide[] = {
+      {0x1100, 0x115F},   {0x231A, 0x231B},  {0x2E80, 0x303E},   {0x3041, 0x33FF},
+      {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},  {0xA000, 0xA4CF},   {0xA960, 0xA97F},
+      {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},  {0xFE10, 0xFE19},   {0xFE30, 0xFE6F},
+      {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},  {0x1F300, 0x1F64F}, {0x1F900, 0x1F9FF},
+      {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD}};
+  return std::any_of(std::begin(kWide), std::end(kWide),
+                     [c](const auto& range) { return c >= range.first && c <= range.second; });
+}
+
+int CharacterColumns(char32_t c) {
+  return WideCharacter(c) ? 2 : 1;
+}
+
+// Columns of UTF-8 text on a terminal: two for a wide character, one for
+// any other.
+int TextColumns(std::string_view text) {
+  int columns = 0;
+  for (size_t i = 0; i < text.size();) columns += CharacterColumns(CodePointAt(text, i));
+  return columns;
+}
+
+int FirstCharacterColumns(std::string_view text) {
+  size_t i = 0;
+  return text.empty() ? 0 : CharacterColumns(CodePointAt(text, i));
+}
+
+// The longest start of UTF-8 text that takes at most `columns` columns.
 std::string FirstColumns(std::string_view text, int columns) {
   size_t end = 0;
-  for (int n = 0; end < text.size(); ++end) {
-    if (!ContinuationByte(text[end]) && n++ == columns) break;
+  for (int used = 0; end < text.size();) {
+    size_t next = end;
+    used += CharacterColumns(CodePointAt(text, next));
+    if (used > columns) break;
+    end = next;
   }
   return std::string(text.substr(0, end));
 }
@@ -120,7 +163,7 @@ std::string ProgressLine(const ProgressTexts& texts, int columns) {
       [&] { shortest = std::min(material, kShortestMaterial); },
       [&] { shown.criterion = false; },
       [&] { shown.time = false; },
-      [&] { shortest = std::min(material, 1); },
+      [&] { shortest = std::min(material, FirstCharacterColumns(texts.material)); },
   };
   if (fits()) return line;
   for (const auto& step : steps) {
@@ -154,7 +197,9 @@ void ConsoleProcessView::ReplaceLastMemoLine(std::string_view line) {
 
 void ConsoleProcessView::Flush() {
   if (!pending_) return;
-  out_ << *pending_ << '\n' << std::flush;
+  // A material's name comes from the order file: its control bytes are
+  // written as text, never sent to the terminal.
+  out_ << OneLineText(*pending_) << '\n' << std::flush;
   pending_.reset();
 }
 
@@ -208,7 +253,7 @@ void ConsoleProgressView::PumpMessages() {
 
 void ConsoleProgressView::Draw() {
   if (!open_ || !draw_) return;
-  texts_.material = material_ ? material_() : std::string();
+  texts_.material = material_ ? OneLineText(material_()) : std::string();
   err_ << "\r\033[K" << ProgressLine(texts_, columns_()) << std::flush;
 }
 

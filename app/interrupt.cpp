@@ -1,6 +1,9 @@
 #include "interrupt.h"
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
 
 namespace tarvolin {
 namespace {
@@ -31,6 +34,13 @@ bool TakeInterrupt() {
   if (interrupts <= 0) return false;
   interrupts = interrupts - 1;
   return true;
+}
+
+void LeaveAfterMemoryRanOut(int status) {
+  std::cout.flush();
+  std::cerr.flush();
+  std::fflush(nullptr);
+  std::_Exit(status);
 }
 
 }  // namespace tarvolin

@@ -10,4 +10,11 @@ int PendingInterrupts();
 // Takes one press; false when none is pending.
 bool TakeInterrupt();
 
+// Ends the process with `status` once a run that ran out of memory has
+// closed its logs and outputs. What is left (a layouts file's page held in
+// memory) cannot be given back without memory: its destruction would fail
+// again, so nothing more is destroyed. Standard output and error are
+// flushed first.
+[[noreturn]] void LeaveAfterMemoryRanOut(int status);
+
 }  // namespace tarvolin

@@ -2,9 +2,12 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,7 +42,8 @@ constexpr const char* kUsage =
     "              without a display the program ends with status 1\n"
     "  --console   no windows: process lines to standard output, messages to\n"
     "              standard error, solver progress on standard error (terminal only)\n"
-    "  --yes       answer OK/Yes to every confirmation (for scripts)\n"
+    "  --yes       answer OK/Yes to every confirmation and show no message box\n"
+    "              (for scripts)\n"
     "  --layouts   write the layout diagrams (<name>_Layouts.pdf) for this run,\n"
     "              whatever QM_Config.txt says\n"
     "  --json      write the plan as JSON (<name>_Plan.json) for this run,\n"
@@ -57,10 +61,12 @@ constexpr const char* kUsage =
     "Ctrl-C stops the run at the next material step; the logs are closed properly.\n"
     "\n"
     "Exit status:\n"
-    "  0  the run ended normally\n"
-    "  1  the run ended through an error (see QM^ErrLog.txt)\n"
+    "  0  the run ended normally (warnings included)\n"
+    "  1  the run ended through an error (see QM^ErrLog.txt), a log could not be\n"
+    "     written, or --gui found no usable display\n"
     "  2  a confirmation or the file dialog was cancelled, or the run was interrupted\n"
-    "  3  another instance is running in this directory\n"
+    "  3  another instance is running in this directory, or another run writes the\n"
+    "     same report or labels; their files were left alone\n"
     "  64 bad command line\n";
 
 struct Options {
@@ -92,7 +98,13 @@ FrontEnd ChooseFrontEnd(const Options& options) {
   if (!options.gui && !tarvolin::desktop::DisplayNamed()) return FrontEnd::kConsole;
   if (tarvolin::desktop::DisplayAvailable()) return FrontEnd::kDesktop;
   if (options.gui) return FrontEnd::kNoDisplay;
-  std::cerr << "tarvolin: the display cannot be opened; running in the console\n";
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform != nullptr && platform[0] != '\0') {
+    std::cerr << "tarvolin: the display platform of QT_QPA_PLATFORM cannot be used; running in"
+                 " the console\n";
+  } else {
+    std::cerr << "tarvolin: the display cannot be opened; running in the console\n";
+  }
   return FrontEnd::kConsole;
 }
 #endif
@@ -103,6 +115,56 @@ std::unique_ptr<tarvolin::Printer> LabelPrinter([[maybe_unused]] const Options& 
 #else
   return nullptr;
 #endif
+}
+
+// The run itself, once the command line has been read.
+int RunProgram(const Options& options, const char* programName) {
+  std::setlocale(LC_ALL, "");
+  tarvolin::InstallInterruptHandler();
+  // A reader that went away (a pipe into `head`) only ends the printing:
+  // the failed write sets the stream's error state, and the run goes on to
+  // close its files.
+  std::signal(SIGPIPE, SIG_IGN);
+
+#ifdef TARVOLIN_DESKTOP
+  tarvolin::desktop::FilterQtMessages();
+  switch (ChooseFrontEnd(options)) {
+    case FrontEnd::kDesktop:
+      return tarvolin::desktop::RunDesktop(
+          programName, {options.yes, options.pdfFile, options.params, options.layouts, options.json,
+                        options.defaultsOnError, options.cutList});
+    case FrontEnd::kNoDisplay:
+      std::cerr << "tarvolin: --gui needs a display, and none can be opened\n";
+      return tarvolin::kExitError;
+    case FrontEnd::kConsole:
+      break;
+  }
+#endif
+
+  tarvolin::ConsoleToolkit console(options.yes);
+  tarvolin::InterruptibleToolkit toolkit(console);
+  tarvolin::ConsoleProcessView view(std::cout);
+  tarvolin::ConsolePleaseWait pleaseWait(std::cerr);
+  tarvolin::ConsoleProgressView solverView(toolkit, std::cerr, isatty(STDERR_FILENO) != 0);
+
+  const std::unique_ptr<tarvolin::Printer> printer = LabelPrinter(options);
+  tarvolin::BatchController app(toolkit, view, pleaseWait, printer.get(), options.params,
+                                &solverView);
+  solverView.NameMaterial([&app] { return app.Run().pass.material; });
+#ifdef TARVOLIN_DESKTOP
+  tarvolin::desktop::SetUpPlanFiles(app, options.layouts, options.json);
+#else
+  app.ForceOutputs(options.layouts, options.json);
+#endif
+  app.ForceCutList(options.cutList);
+  app.Run().defaultsOnError = options.defaultsOnError;
+  app.OnStartUp();
+  app.OnFirstPaint();
+  // A console has no exit button to wait for: the window closes at once.
+  view.Flush();
+  app.OnWindowClosed();
+  if (app.OutOfMemory()) tarvolin::LeaveAfterMemoryRanOut(app.Status());
+  return app.Status();
 }
 
 }  // namespace
@@ -164,45 +226,12 @@ int main(int argc, char** argv) {
                  " use --console\n";
     return kExitBadCommandLine;
   }
-
-  std::setlocale(LC_ALL, "");
-  tarvolin::InstallInterruptHandler();
-
-#ifdef TARVOLIN_DESKTOP
-  switch (ChooseFrontEnd(options)) {
-    case FrontEnd::kDesktop:
-      return tarvolin::desktop::RunDesktop(
-          argv[0], {options.yes, options.pdfFile, options.params, options.layouts, options.json,
-                    options.defaultsOnError, options.cutList});
-    case FrontEnd::kNoDisplay:
-      std::cerr << "tarvolin: --gui needs a display, and none can be opened\n";
-      return tarvolin::kExitError;
-    case FrontEnd::kConsole:
-      break;
+  // The batch ends a run that runs out of memory itself, with its logs
+  // closed; this is the last resort when even that failed.
+  try {
+    return RunProgram(options, argv[0]);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "tarvolin: Not enough memory\n";
+    return tarvolin::kExitError;
   }
-#endif
-
-  tarvolin::ConsoleToolkit console(options.yes);
-  tarvolin::InterruptibleToolkit toolkit(console);
-  tarvolin::ConsoleProcessView view(std::cout);
-  tarvolin::ConsolePleaseWait pleaseWait(std::cerr);
-  tarvolin::ConsoleProgressView solverView(toolkit, std::cerr, isatty(STDERR_FILENO) != 0);
-
-  const std::unique_ptr<tarvolin::Printer> printer = LabelPrinter(options);
-  tarvolin::BatchController app(toolkit, view, pleaseWait, printer.get(), options.params,
-                                &solverView);
-  solverView.NameMaterial([&app] { return app.Run().pass.material; });
-#ifdef TARVOLIN_DESKTOP
-  tarvolin::desktop::SetUpPlanFiles(app, options.layouts, options.json);
-#else
-  app.ForceOutputs(options.layouts, options.json);
-#endif
-  app.ForceCutList(options.cutList);
-  app.Run().defaultsOnError = options.defaultsOnError;
-  app.OnStartUp();
-  app.OnFirstPaint();
-  // A console has no exit button to wait for: the window closes at once.
-  view.Flush();
-  app.OnWindowClosed();
-  return app.Status();
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cerrno>
+#include <new>
 #include <string_view>
 #include <utility>
 
@@ -60,6 +61,8 @@ std::string UtilizationText(int32_t utilization, char separator) {
   return text;
 }
 
+constexpr const char* kNotEnoughMemory = "Not enough memory";
+
 std::string Plural(int count) {
   return count == 1 ? "" : "s";
 }
@@ -93,8 +96,24 @@ void BatchController::OnStartUp() {
 void BatchController::OnFirstPaint() {
   if (painted_) return;
   painted_ = true;
-  Initialise();
-  StartBatch();
+  // Memory that runs out outside a material's step ends the run here.
+  try {
+    Initialise();
+    StartBatch();
+  } catch (const std::bad_alloc&) {
+    EndOutOfMemory();
+  }
+}
+
+// Ends the run as after an error, naming the material being worked on.
+// Unwinding has given back what the failed step held, so the message and
+// the closing of the logs and outputs can be written.
+void BatchController::EndOutOfMemory() {
+  outOfMemory_ = true;
+  std::string text = kNotEnoughMemory;
+  if (!run_.pass.material.empty() && run_.pass.material != kUndefinedMaterial)
+    text.append("\r").append(kMaterialHeader).append(": ").append(run_.pass.material);
+  FinishRun(run_, toolkit_, true, text);
 }
 
 void BatchController::OnExitClicked() {
@@ -109,7 +128,7 @@ void BatchController::OnWindowClosed() {
 
 ExitStatus BatchController::Status() const {
   if (alreadyRunning_) return kExitAlreadyRunning;
-  if (run_.errorsLogged > 0 || run_.logLost) return kExitError;
+  if (run_.errorsLogged > 0 || run_.logLost || outOfMemory_) return kExitError;
   if (!endedNormally_) return kExitCancelled;
   return kExitOk;
 }
@@ -331,8 +350,17 @@ void BatchController::MaterialLoop() {
         LogWarning(run_, toolkit_, warning);
         if (!AddPlan(UnsolvedMaterialPlan(run_, {plan::PlanError::Kind::kNoStock, {}, warning})))
           return;
-      } else if (!SolveMaterial()) {
-        return;  // an output failure ended the run
+      } else {
+        const int processed = run_.processed;
+        bool handedOn = false;
+        try {
+          handedOn = SolveMaterial();
+        } catch (const std::bad_alloc&) {
+          run_.processed = processed;  // the material was not finished
+          EndOutOfMemory();
+          return;
+        }
+        if (!handedOn) return;  // an output failure ended the run
       }
     }
 

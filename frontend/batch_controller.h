@@ -67,6 +67,8 @@ class BatchController {
 
   bool CloseButtonEnabled() const { return closeEnabled_; }
   ExitStatus Status() const;
+  // The run was ended because memory ran out.
+  bool OutOfMemory() const { return outOfMemory_; }
   RunState& Run() { return run_; }
 
  private:
@@ -87,6 +89,7 @@ class BatchController {
   void EndPlans(plan::RunEnd end);
   void FinishBatch();
   bool PumpAndCheck();
+  void EndOutOfMemory();
   std::string MemoHeader() const;
   std::string MaterialMemoLine() const;
 
@@ -105,6 +108,7 @@ class BatchController {
   bool alreadyRunning_ = false;
   bool endedNormally_ = false;
   bool printLabels_ = false;
+  bool outOfMemory_ = false;
   std::string memoLine_;  // the current material's memo line
   LayoutsWriterFactory layoutsFactory_;
   bool forceLayouts_ = false;

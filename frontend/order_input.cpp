@@ -4,6 +4,7 @@
 
 #include "group_input.h"
 #include "input_text.h"
+#include "logs.h"
 #include "material_names.h"
 
 namespace tarvolin {
@@ -49,8 +50,16 @@ bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
     PartGroup& g = reading.StartGroup(pass.partGroups, pass.partGroupCount, line, n);
     g.quantity = reading.Quantity(line);
     g.lineNumber = line.number;
-    if (line.fields.k >= 5)
-      g.mark = CutToChars(TrimText(FieldText(line.text, line.fields, 5)), kMarkChars);
+    if (line.fields.k >= 5) {
+      const std::string_view mark = TrimText(FieldText(line.text, line.fields, 5));
+      g.mark = CutToChars(mark, kMarkChars);
+      if (g.mark.size() < mark.size()) {
+        LogWarning(run, toolkit,
+                   "Mark cut to " + std::to_string(kMarkChars) + " characters:\r" + g.mark + "\r" +
+                       kMaterialHeader + ": " + pass.material + "\r" + run.orderFile +
+                       "\rSee line: " + std::to_string(line.number));
+      }
+    }
     return reading.CheckLength(g.length, n) && reading.CheckQuantity(g.quantity, n) &&
            reading.AddItems(pass.partQuantitySum, g.quantity, n) &&
            reading.AddToTotal(pass.partLengthSum, g.length, g.quantity, "length",

@@ -8,6 +8,7 @@
 #include "fract.h"
 #include "input_text.h"
 #include "logs.h"
+#include "output_text.h"
 #include "tarvolin/limits.h"
 
 namespace tarvolin {
@@ -15,10 +16,59 @@ namespace tarvolin {
 namespace {
 
 // A settings length is at most what a whole plan's total may reach.
+static_assert(SettingsLineReader::kMaxSettingsLength == TARVOLIN_MAX_SUM);
 constexpr int32_t kLengthLimit = TARVOLIN_MAX_SUM;
+// The saw kerf is added to every piece and every bar: the kerfs of a
+// material's 100 pieces alone must not pass a total's limit.
+constexpr int32_t kKerfLimit = TARVOLIN_MAX_SUM / TARVOLIN_MAX_ITEMS;
 // The value of the last line of both settings files: a file that ends early
 // or whose lines are out of step fails on it.
 constexpr int kEndMarker = 555;
+
+constexpr SettingsLine kInitialLines[] = {
+    {"ShowWindow", 0, 1},
+    {"AskInputFiles", 0, 1},
+    {"ConfirmSteps", 0, 1},
+    {"ShowMessages", 0, 1},
+    {"RunMsgMode", 0, 2},
+    {"", 0, 1},
+    {"CutList", 0, 1},
+    {"ReportFrame", 0, 1},
+    {"ReportTotals", 0, 1},
+    {"ReportMaterialColumn", 0, 1},
+    {"ReportPartsMode", 0, 1},
+    {"ReportCosts", 0, 1},
+    {"LayoutsFile", 0, 1},
+    {"PlanFile", 0, 1},
+    {"MaterialColumnWidth", 8, 32},
+    {"NumberColumnWidth", 6, 24},
+    {"LabelsFile", 0, 1},
+    {"PrintLabels", 0, 2},
+    {"", -9, 9},
+    {"ContinueAfterError", 0, 1},
+    {"", 0, 1},
+    {"end marker", kEndMarker, kEndMarker},
+};
+
+constexpr SettingsLine kOptimizerLines[] = {
+    {"CostOptim", 0, 1},
+    {"IgnoreLast", 0, 1},
+    {"PrefShort", -5, 5},
+    {"ReduceLays", 0, 6},
+    {"EffortLev", 0, 10},
+    {"DiffStocks", 0, 10},
+    {"DiffPieces", 0, 100},
+    {"MinReusable", 0, kLengthLimit, true},
+    {"GapItIt", 0, kKerfLimit, true},
+    {"EndLength", 0, kLengthLimit, true},
+    {"EndZoneKind", 0, 1},
+    {"MaxPieces", 0, 100},
+    {"BundleSize", 0, 100},
+    {"Method", 0, 100},
+    {"ExactTime", 0, 100},
+    {"", 0, 100},
+    {"end marker", kEndMarker, kEndMarker},
+};
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -35,6 +85,20 @@ bool OfferDefaults(RunState& run, Toolkit& toolkit, const char* question) {
 }
 
 }  // namespace
+
+std::span<const SettingsLine> InitialSettingsLines() {
+  return kInitialLines;
+}
+
+std::span<const SettingsLine> OptimizerSettingsLines() {
+  return kOptimizerLines;
+}
+
+SettingsLineReader::SettingsLineReader(std::string content, const fract::NumberFormat& format)
+    : text_(std::move(content)),
+      bareCarriageReturns_(text_.find('\n') == std::string::npos &&
+                           text_.find('\r') != std::string::npos),
+      format_(format) {}
 
 int SettingsLineReader::Fail(std::string reason) {
   if (errors++ == 0) {
@@ -54,6 +118,10 @@ int SettingsLineReader::LineAt(size_t pos) const {
 }
 
 std::string SettingsLineReader::FailureText() const {
+  if (bareCarriageReturns_) {
+    return "The line ends are not recognised: the lines end with a carriage return (CR)"
+           " alone; use CR LF or LF";
+  }
   if (failedLine == 0) return failReason;
   return "See line: " + std::to_string(failedLine) + " (" + failReason + ")";
 }
@@ -95,7 +163,11 @@ int SettingsLineReader::IntegerLine(int lo, int hi) {
   return static_cast<int>(value);
 }
 
-int32_t SettingsLineReader::LengthLine() {
+int32_t SettingsLineReader::Line(const SettingsLine& line) {
+  return line.length ? LengthLine(line.high) : IntegerLine(line.low, line.high);
+}
+
+int32_t SettingsLineReader::LengthLine(int32_t high) {
   if (errors > 0) return 0;
   valueAt_ = pos_;
   const size_t end = std::min(text_.find('\n', pos_), text_.size());
@@ -111,6 +183,10 @@ int32_t SettingsLineReader::LengthLine() {
   const int32_t value = fract::ParseLengthUnits(line.substr(0, stop), format_, parseErrors);
   if (parseErrors > 0 || value < 0 || value > kLengthLimit)
     return Fail("not a length of 0 or more");
+  if (value > high) {
+    return Fail("above " + output_text::LengthText(high, format_) + ": the kerfs of " +
+                std::to_string(TARVOLIN_MAX_ITEMS) + " pieces would pass the limit of a total");
+  }
   return value;
 }
 
@@ -124,13 +200,9 @@ bool ReadInitialSettings(RunState& run, Toolkit& toolkit) {
   SettingsLineReader reader(std::move(content), run.format);
   if (!readable) reader.FailFile("The file cannot be read: " + run.configFile);
 
-  // Ranges of lines 1..22 (element 0 unused); line 22 is the end marker.
-  static constexpr int kLow[23] = {0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0,         0,
-                                   0, 0, 0, 8, 6, 0, 0, -9, 0, 0, kEndMarker};
-  static constexpr int kHigh[23] = {0, 1, 1, 1,  1,  2, 1, 1, 1, 1, 1,         1,
-                                    1, 1, 1, 32, 24, 1, 2, 9, 1, 1, kEndMarker};
-  std::array<int, 23> v{};
-  for (int line = 1; line <= 22; ++line) v[line] = reader.IntegerLine(kLow[line], kHigh[line]);
+  // v[n] is line n; line 22 is the end marker.
+  std::array<int, std::size(kInitialLines) + 1> v{};
+  for (size_t line = 1; line < v.size(); ++line) v[line] = reader.Line(kInitialLines[line - 1]);
 
   if (reader.errors > 0) {
     LogError(run, toolkit, "Initial Settings (Config) file reading error\r" + reader.FailureText());
@@ -164,30 +236,29 @@ bool ReadOptimizerSettings(RunState& run, Toolkit& toolkit) {
   SettingsLineReader r(std::move(content), run.format);
   OptimizerSettings& o = run.opt;
   if (readable) {
-    o.optimizeCost = r.IntegerLine(0, 1);
-    o.ignoreLastStock = r.IntegerLine(0, 1);
-    o.stockLengthPreference = r.IntegerLine(-5, 5);
-    o.reduceLayouts = r.IntegerLine(0, 6);
-    o.effortLevel = r.IntegerLine(0, 10);
-    o.maxDifferentStocks = r.IntegerLine(0, 10);
-    o.maxDifferentPieces = r.IntegerLine(0, 100);
-    o.minReusableLength = r.LengthLine();
-    o.kerf = r.LengthLine();
-    const int32_t endLength = r.LengthLine();
-    if (r.IntegerLine(0, 1) > 0) {  // the end length is a non-usable end zone
-      o.endZone = endLength;
+    // v[n] is line n; line 17 is the end marker, line 16 range-checked only.
+    std::array<int32_t, std::size(kOptimizerLines) + 1> v{};
+    for (size_t line = 1; line < v.size(); ++line) v[line] = r.Line(kOptimizerLines[line - 1]);
+    o.optimizeCost = v[1];
+    o.ignoreLastStock = v[2];
+    o.stockLengthPreference = v[3];
+    o.reduceLayouts = v[4];
+    o.effortLevel = v[5];
+    o.maxDifferentStocks = v[6];
+    o.maxDifferentPieces = v[7];
+    o.minReusableLength = v[8];
+    o.kerf = v[9];
+    if (v[11] > 0) {  // the end length is a non-usable end zone
+      o.endZone = v[10];
       o.gripLength = 0;
     } else {  // the end length is a usable gripping length
-      o.gripLength = endLength;
+      o.gripLength = v[10];
       o.endZone = 0;
     }
-    o.maxPiecesPerLayout = r.IntegerLine(0, 100);
-    const int bundle = r.IntegerLine(0, 100);
-    if (bundle > 0) o.maxDifferentPieces = -bundle;
-    o.method = r.IntegerLine(0, 100);
-    o.exactTimeLimitSeconds = r.IntegerLine(0, 100);
-    r.IntegerLine(0, 100);  // range-checked only
-    r.IntegerLine(kEndMarker, kEndMarker);
+    o.maxPiecesPerLayout = v[12];
+    if (v[13] > 0) o.maxDifferentPieces = -v[13];  // a stock/cut bundle
+    o.method = v[14];
+    o.exactTimeLimitSeconds = v[15];
   } else {
     r.FailFile("The file cannot be read: " + run.optSetFile);
   }

@@ -279,6 +279,28 @@ void WarnUnusableStock(RunState& run, Toolkit& toolkit) {
   }
 }
 
+// The totals the optimizer works with: every piece and every bar one kerf
+// longer, every bar shorter by its end zone. A kerf that passes the limit
+// of a total there is named with its settings line, never left for the
+// optimizer to fail on.
+bool KerfFitsTheTotals(RunState& run, GroupReading& reading) {
+  const MaterialPass& pass = run.pass;
+  if (pass.stockGroupCount == 0) return true;  // not planned: only warned
+  const OptimizerSettings& o = run.opt;
+  int64_t pieces = 0, bars = 0;
+  for (int i = 1; i <= pass.partGroupCount; ++i)
+    pieces += (int64_t{pass.partGroups[i].length} + o.kerf) * pass.partGroups[i].quantity;
+  for (int i = 1; i <= pass.stockGroupCount; ++i) {
+    bars +=
+        (int64_t{pass.stockGroups[i].length} + o.kerf - o.endZone) * pass.stockGroups[i].quantity;
+  }
+  if (pieces <= TARVOLIN_MAX_SUM && bars <= TARVOLIN_MAX_SUM) return true;
+  return reading.Fail("Total length with a kerf for every piece and bar exceeds limit: \r" +
+                      std::to_string(LimitInUserUnits(run.format.lengthScale)) +
+                      "\rSee line: 9 of " + run.optSetFile + " (saw blade thickness)\r" +
+                      kMaterialHeader + ": " + pass.material);
+}
+
 }  // namespace
 
 bool ReadStockPass(RunState& run, Toolkit& toolkit) {
@@ -321,6 +343,7 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
       return false;
     }
   }
+  if (!KerfFitsTheTotals(run, reading)) return false;
   WarnLowered(run, toolkit, reading, capped, stated);
   WarnUnusableStock(run, toolkit);
   return true;

@@ -39,20 +39,52 @@ std::string Trimmed(std::string_view s) {
   return std::string(s.substr(first, last - first + 1));
 }
 
+bool ControlByte(unsigned char c) {
+  return c < 0x20 || c == 0x7f;
+}
+
+void AppendEscaped(std::string& r, unsigned char c) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  r += "\\x";
+  r += kHex[c >> 4];
+  r += kHex[c & 0xf];
+}
+
 }  // namespace
 
 std::string ConsoleText(std::string_view text) {
   std::string r;
   r.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '\r') {
       r += '\n';
       if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else if (ControlByte(c) && c != '\t' && c != '\n') {
+      AppendEscaped(r, c);
     } else {
-      r += text[i];
+      r += static_cast<char>(c);
     }
   }
   return r;
+}
+
+std::string OneLineText(std::string_view text) {
+  std::string r;
+  r.reserve(text.size());
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (ControlByte(c)) {
+      AppendEscaped(r, c);
+    } else {
+      r += ch;
+    }
+  }
+  return r;
+}
+
+std::string ConsoleBoxText(BoxKind kind, std::string_view text) {
+  return std::string(KindName(kind)) + ": " + ConsoleText(text);
 }
 
 ConsoleToolkit::ConsoleToolkit(bool assumeYes)
@@ -71,7 +103,7 @@ bool ConsoleToolkit::ReadAnswer(std::string& answer) {
 
 BoxResult ConsoleToolkit::ShowBox(BoxKind kind, std::string_view text, BoxButtons buttons) {
   if (terminating_) return BoxResult::Cancel;
-  *out_ << KindName(kind) << ": " << ConsoleText(text) << '\n';
+  *out_ << ConsoleBoxText(kind, text) << '\n';
   if (buttons == BoxButtons::Ok) {
     out_->flush();
     return BoxResult::Ok;

@@ -42,7 +42,17 @@ class ConsoleToolkit final : public Toolkit {
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-// Box text for a terminal: every carriage return (or CR LF) becomes a line break.
+// Box text for a terminal: every carriage return (or CR LF) becomes a line
+// break, and other control bytes are written as "\x1b", so that bytes from
+// a file name or an input never reach a terminal raw.
 std::string ConsoleText(std::string_view text);
+
+// One line for a terminal: every control byte, line breaks and tabs
+// included, written as "\x1b".
+std::string OneLineText(std::string_view text);
+
+// A box as the console shows it: its kind ("Warning", "Error",
+// "Information", "Confirm"), ": " and the text.
+std::string ConsoleBoxText(BoxKind kind, std::string_view text);
 
 }  // namespace tarvolin

@@ -1,15 +1,22 @@
 #include "desktop_run.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTimer>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <thread>
 
 #include "batch_controller.h"
 #include "console_views.h"
@@ -79,16 +86,6 @@ bool WaylandReachable() {
   return reachable;
 }
 
-// One entry of QT_QPA_PLATFORM ("name" or "name:options"): the platforms
-// with a display server are tested, the others (offscreen, minimal, a
-// frame buffer) need none.
-bool PlatformUsable(std::string_view entry) {
-  const std::string_view name = entry.substr(0, entry.find(':'));
-  if (name == "xcb") return XServerReachable();
-  if (name.substr(0, 7) == "wayland") return WaylandReachable();
-  return !name.empty();
-}
-
 // Qt must not see the program's own options.
 struct QtArguments {
   explicit QtArguments(const char* programName) : name(programName != nullptr ? programName : "") {
@@ -98,6 +95,79 @@ struct QtArguments {
   int argc = 1;
   char* argv[2] = {nullptr, nullptr};
 };
+
+// How long a child may take to start Qt on the named platform.
+constexpr auto kPlatformProbeLimit = std::chrono::seconds(10);
+constexpr auto kPlatformProbePoll = std::chrono::milliseconds(10);
+
+// Starts Qt with the environment's platform in a child process, which
+// ends at once: whether it got a screen. Qt aborts the process on a
+// platform it cannot load or start (an unknown name, a frame buffer or a
+// DRM device that is not there), which only the child suffers. Its output
+// goes nowhere.
+bool PlatformStartsInChild() {
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    const int devnull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (devnull >= 0) {
+      ::dup2(devnull, STDOUT_FILENO);
+      ::dup2(devnull, STDERR_FILENO);
+    }
+    QtArguments args("tarvolin");
+    const QGuiApplication application(args.argc, args.argv);
+    ::_exit(QGuiApplication::primaryScreen() != nullptr ? 0 : 1);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + kPlatformProbeLimit;
+  int status = 0;
+  for (;;) {
+    const pid_t done = ::waitpid(child, &status, WNOHANG);
+    if (done == child) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (done < 0 || std::chrono::steady_clock::now() > deadline) break;
+    std::this_thread::sleep_for(kPlatformProbePoll);
+  }
+  ::kill(child, SIGKILL);
+  ::waitpid(child, &status, 0);
+  return false;
+}
+
+// Whether Qt, given QT_QPA_PLATFORM, will open its windows somewhere.
+// Qt tries the entries of the list ("name" or "name:options", separated
+// by ";") in order and takes the first whose plugin starts; xcb and
+// wayland do not start without their server, which is tested directly.
+// offscreen and minimal need nothing. Any other entry (a frame buffer,
+// eglfs, vnc, or a name without a plugin), and a reachable wayland
+// compositor, are left to Qt itself, in a child.
+bool PlatformListUsable(std::string_view platforms) {
+  size_t start = 0;
+  for (;;) {
+    const size_t end = platforms.find(';', start);
+    const std::string_view entry = platforms.substr(start, end - start);
+    const std::string_view name = entry.substr(0, entry.find(':'));
+    if (name == "offscreen" || name == "minimal") return true;
+    if (name == "xcb") {
+      if (XServerReachable()) return true;
+    } else if (name.substr(0, 7) == "wayland") {
+      // The compositor may be there while Qt's plugin for it is not.
+      if (WaylandReachable()) return PlatformStartsInChild();
+    } else if (!name.empty()) {
+      return PlatformStartsInChild();
+    }
+    if (end == std::string_view::npos) return false;
+    start = end + 1;
+  }
+}
+
+// Qt's own diagnostics are no concern of the operator's: only its
+// critical and fatal messages reach standard error. QT_LOGGING_RULES, set
+// to look into Qt, keeps them all.
+void QtMessageFilter(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type != QtCriticalMsg && type != QtFatalMsg) return;
+  const QByteArray line = qFormatLogMessage(type, context, text).toLocal8Bit();
+  std::fprintf(stderr, "%s\n", line.constData());
+  std::fflush(stderr);
+}
 
 class ConsolePrinter final : public Printer {
  public:
@@ -142,15 +212,11 @@ bool DisplayNamed() {
 bool DisplayAvailable() {
   const std::string platforms = Environment("QT_QPA_PLATFORM");
   if (platforms.empty()) return WaylandReachable() || XServerReachable();
-  // A list is tried in order; one usable entry is enough.
-  size_t start = 0;
-  for (;;) {
-    const size_t end = platforms.find(';', start);
-    const std::string_view entry = std::string_view(platforms).substr(start, end - start);
-    if (PlatformUsable(entry)) return true;
-    if (end == std::string::npos) return false;
-    start = end + 1;
-  }
+  return PlatformListUsable(platforms);
+}
+
+void FilterQtMessages() {
+  if (!EnvironmentSet("QT_LOGGING_RULES")) qInstallMessageHandler(QtMessageFilter);
 }
 
 int RunDesktop(const char* programName, const DesktopOptions& options) {
@@ -189,6 +255,7 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
 
   // The loop also ends on a terminate request; the run still ends properly.
   app.OnWindowClosed();
+  if (app.OutOfMemory()) LeaveAfterMemoryRanOut(app.Status());
   printer.Finish();
   return app.Status();
 }

@@ -26,9 +26,15 @@ bool DisplayNamed();
 
 // A display that windows can be opened on: the display server named by
 // DISPLAY or WAYLAND_DISPLAY accepts a connection, or QT_QPA_PLATFORM names
-// a platform without one (offscreen, minimal). Tested without starting Qt,
-// which aborts the program on a display it cannot open.
+// a platform that starts (offscreen and minimal always do; others are
+// started in a child process). Qt aborts a program on a display it cannot
+// open, so this is asked before Qt starts in this process.
 bool DisplayAvailable();
+
+// Keeps Qt's debug, information and warning messages (such as the note on
+// an unset XDG_RUNTIME_DIR) off standard error, unless QT_LOGGING_RULES
+// asks for them.
+void FilterQtMessages();
 
 // Runs the batch with the process window, the progress window and the
 // please-wait window; returns the exit status. Ctrl-C on the terminal ends

@@ -4,15 +4,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <iostream>
 #include <memory>
 #include <utility>
 
+#include "console_toolkit.h"
 #include "qt_convert.h"
 #include "user_locale.h"
 
 namespace tarvolin {
 
-QtToolkit::QtToolkit(bool assumeYes) : assumeYes_(assumeYes) {
+QtToolkit::QtToolkit(bool assumeYes, std::ostream* unseen)
+    : assumeYes_(assumeYes), unseen_(unseen != nullptr ? unseen : &std::cerr) {
   clock_.start();
 }
 
@@ -66,17 +69,34 @@ BoxResult BoxAnswer(BoxButtons buttons, int pressed) {
   return BoxResult::Cancel;
 }
 
+// The box's kind and text as the console writes them, and the answer.
+BoxResult QtToolkit::AnswerUnseen(BoxKind kind, std::string_view text, BoxButtons buttons,
+                                  bool accept) {
+  const bool yesNo = buttons == BoxButtons::YesNo;
+  const BoxResult answer = buttons == BoxButtons::Ok ? BoxResult::Ok
+                           : accept                  ? (yesNo ? BoxResult::Yes : BoxResult::Ok)
+                                                     : (yesNo ? BoxResult::No : BoxResult::Cancel);
+  *unseen_ << ConsoleBoxText(kind, text) << '\n';
+  if (buttons != BoxButtons::Ok) {
+    if (accept) {
+      *unseen_ << "Answered " << (yesNo ? "Yes" : "OK") << " (--yes).\n";
+    } else {
+      *unseen_ << "Answered " << (yesNo ? "No" : "Cancel") << ": --yes does not answer this.\n";
+    }
+  }
+  unseen_->flush();
+  return answer;
+}
+
 BoxResult QtToolkit::AskOperator(std::string_view text, BoxButtons buttons) {
-  const bool assumeYes = std::exchange(assumeYes_, false);
-  const BoxResult result = Confirm(text, buttons);
-  assumeYes_ = assumeYes;
-  return result;
+  if (terminating_) return BoxResult::Cancel;
+  if (assumeYes_) return AnswerUnseen(BoxKind::Confirmation, text, buttons, false);
+  return Confirm(text, buttons);
 }
 
 BoxResult QtToolkit::ShowBox(BoxKind kind, std::string_view text, BoxButtons buttons) {
   if (terminating_) return BoxResult::Cancel;
-  if (assumeYes_ && kind == BoxKind::Confirmation)
-    return buttons == BoxButtons::YesNo ? BoxResult::Yes : BoxResult::Ok;
+  if (assumeYes_) return AnswerUnseen(kind, text, buttons, true);
 
   QMessageBox box(BoxIcon(kind), ToQString(title_), ToQString(text, true),
                   BoxStandardButtons(buttons));

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <ostream>
 
 #include "toolkit.h"
 
@@ -14,8 +15,11 @@ namespace tarvolin {
 
 class QtToolkit final : public Toolkit {
  public:
-  // assumeYes: confirmations are answered OK or Yes without being shown.
-  explicit QtToolkit(bool assumeYes = false);
+  // assumeYes (--yes): no box is shown, so that an unattended run never
+  // waits. Confirmations are answered OK or Yes, questions only the
+  // operator may answer Cancel or No, other boxes OK; each box's text and
+  // answer go to `unseen` (standard error by default).
+  explicit QtToolkit(bool assumeYes = false, std::ostream* unseen = nullptr);
 
   BoxResult ShowBox(BoxKind kind, std::string_view text, BoxButtons buttons) override;
   BoxResult AskOperator(std::string_view text, BoxButtons buttons) override;
@@ -35,7 +39,10 @@ class QtToolkit final : public Toolkit {
   void SetFileDialog(QFileDialog* dialog) { fileDialog_ = dialog; }
 
  private:
+  BoxResult AnswerUnseen(BoxKind kind, std::string_view text, BoxButtons buttons, bool accept);
+
   bool assumeYes_;
+  std::ostream* unseen_;
   bool terminating_ = false;
   std::string title_ = "Tarvolin";
   QPointer<QFileDialog> fileDialog_;

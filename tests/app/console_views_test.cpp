@@ -14,10 +14,23 @@
 namespace tarvolin {
 namespace {
 
-// Characters of UTF-8 text, as a terminal counts its columns.
+// Columns of UTF-8 text as a terminal counts them: two for the kana, CJK
+// ideographs and Hangul syllables that the tests use, one for any other
+// character.
 int Columns(const std::string& text) {
   int n = 0;
-  for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i++]);
+    char32_t code = lead;
+    if (lead >= 0xE0 && lead < 0xF0 && i + 1 < text.size()) {
+      code = ((lead & 0x0Fu) << 12) | ((static_cast<unsigned char>(text[i]) & 0x3Fu) << 6) |
+             (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
+    }
+    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+    const bool wide = (code >= 0x3040 && code <= 0x30FF) || (code >= 0x4E00 && code <= 0x9FFF) ||
+                      (code >= 0xAC00 && code <= 0xD7A3);
+    n += wide ? 2 : 1;
+  }
   return n;
 }
 
@@ -51,7 +64,7 @@ TEST(ProgressLine, AWideTerminalShowsEverything) {
 // it never wraps, and names the material as far as there is room.
 TEST(ProgressLine, FitsEveryWidthAndNamesTheMaterial) {
   const std::vector<std::string> materials = {"A x", "Tube 40x40x2 S235 galvanised 6m",
-                                              "Stahlrohr Ø40 ÄÖÜ"};
+                                              "Stahlrohr Ø40 ÄÖÜ", "鋼管 角形40x40 亜鉛めっき鋼"};
   for (const std::string& material : materials) {
     for (const bool esc : {true, false}) {
       for (const int columns : {300, 132, 100, 80, 72, 60, 40, 20, 8, 1}) {
@@ -100,6 +113,20 @@ TEST(ProgressLine, LeavesOutTheLeastImportantFirst) {
             "Tube 40x40x2 S235 galvanis  [##########..........] 12.3 sec");
   EXPECT_EQ(ProgressLine(Texts(longName, true), 40), "Tube 40x40x2 S2  [##########..........]");
   EXPECT_EQ(ProgressLine(Texts(longName, true), 20), "T  [##########.....");
+}
+
+// A CJK character takes two columns of the terminal: the line is measured
+// and cut by columns, never in the middle of a character.
+TEST(ProgressLine, WideCharactersTakeTwoColumns) {
+  const std::string name = "鋼管 角形";  // 4 wide characters and a blank: 9 columns
+  const std::string full = ProgressLine(Texts(name, false), 1000);
+  ASSERT_EQ(full.rfind("Optimizer Run...  " + name + "  [", 0), 0u) << full;
+  EXPECT_EQ(ProgressLine(Texts(name, false), Columns(full) + 1), full);
+  EXPECT_NE(ProgressLine(Texts(name, false), Columns(full)), full);
+  // On a narrow terminal the name keeps its first whole character, here
+  // two of the 19 columns, and the bar is cut.
+  EXPECT_EQ(ProgressLine(Texts("鋼管角形鋼", true), 20), "鋼  [##########....");
+  EXPECT_EQ(ProgressLine(Texts("鋼管角形鋼", true), 21), "鋼  [##########.....");
 }
 
 TEST(TerminalColumns, WithoutATerminalColumnsThenEighty) {
@@ -159,6 +186,28 @@ TEST(ConsoleProgressView, RedrawsInPlaceForTheCurrentMaterial) {
               "\r\033[K");
     material = "A x";
   }
+}
+
+// Names from the input files reach the terminal with their control bytes
+// written as text: an escape sequence in a material name is never sent raw.
+TEST(ConsoleViews, ControlBytesOfAMaterialAreWrittenAsText) {
+  std::ostringstream out;
+  {
+    ConsoleProcessView view(out);
+    view.AddMemoLine("St\x1b[31meel x          3     1");
+    view.ReplaceLastMemoLine("St\x1b[31meel x\r\x7f       3     1");
+  }
+  EXPECT_EQ(out.str(), "St\\x1b[31meel x\\x0d\\x7f       3     1\n");
+
+  ScriptedToolkit toolkit;
+  std::ostringstream err;
+  ConsoleProgressView progress(toolkit, err, true, [] { return 80; });
+  progress.NameMaterial([] { return std::string("St\x1b[31meel"); });
+  progress.OpenProgress(false);
+  progress.Repaint();
+  EXPECT_EQ(err.str().rfind("\r\033[K"), 0u);
+  EXPECT_EQ(err.str().find('\x1b', 3), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find("St\\x1b[31meel  ["), std::string::npos) << err.str();
 }
 
 }  // namespace

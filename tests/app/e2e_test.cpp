@@ -10,12 +10,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -127,15 +129,26 @@ class E2e : public ::testing::Test {
   // Runs the program in cwd_ with stdin from /dev/null; `whileRunning` is
   // called with the child's pid before waiting for it. `env` sets (or, with
   // nullptr, unsets) environment variables of the child.
+  // With `stdoutClosed` the child's standard output is a pipe that nobody
+  // reads: every write to it fails (or raises SIGPIPE).
   RunResult Run(const std::vector<std::string>& args,
                 const std::function<void(pid_t)>& whileRunning = {},
-                const std::vector<std::pair<const char*, const char*>>& env = {}) {
+                const std::vector<std::pair<const char*, const char*>>& env = {},
+                bool stdoutClosed = false) {
     int outPipe[2], errPipe[2];
     EXPECT_EQ(pipe(outPipe), 0);
     EXPECT_EQ(pipe(errPipe), 0);
+    if (stdoutClosed) {
+      close(outPipe[0]);
+      outPipe[0] = -1;
+    }
     const pid_t pid = fork();
     if (pid == 0) {
       if (chdir((cwd_.empty() ? dir_ : cwd_).c_str()) != 0) _exit(126);
+      if (addressSpaceLimit_ > 0) {
+        const rlimit limit{addressSpaceLimit_, addressSpaceLimit_};
+        setrlimit(RLIMIT_AS, &limit);
+      }
       for (const auto& [name, value] : env) {
         if (value != nullptr) {
           setenv(name, value, 1);
@@ -153,7 +166,7 @@ class E2e : public ::testing::Test {
       dup2(devnull, 0);
       dup2(outPipe[1], 1);
       dup2(errPipe[1], 2);
-      close(outPipe[0]);
+      if (outPipe[0] >= 0) close(outPipe[0]);
       close(errPipe[0]);
       std::vector<char*> argv;
       std::string exe = TARVOLIN_EXE;
@@ -169,9 +182,9 @@ class E2e : public ::testing::Test {
     if (whileRunning) whileRunning(pid);
     RunResult r;
     std::thread errReader([&] { r.err = ReadAll(errPipe[0]); });
-    r.out = ReadAll(outPipe[0]);
+    if (outPipe[0] >= 0) r.out = ReadAll(outPipe[0]);
     errReader.join();
-    close(outPipe[0]);
+    if (outPipe[0] >= 0) close(outPipe[0]);
     close(errPipe[0]);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -202,8 +215,9 @@ class E2e : public ::testing::Test {
   }
 
   fs::path dir_;
-  fs::path cwd_;              // where the program runs; dir_ when empty
-  rlim_t fileSizeLimit_ = 0;  // the largest file the program may write; 0 = no limit
+  fs::path cwd_;                  // where the program runs; dir_ when empty
+  rlim_t fileSizeLimit_ = 0;      // the largest file the program may write; 0 = no limit
+  rlim_t addressSpaceLimit_ = 0;  // bytes of address space for the child; 0: no limit
 };
 
 TEST_F(E2e, MaterialsInOrderOfFirstAppearanceWithAllTheirLines) {
@@ -406,6 +420,13 @@ TEST_F(E2e, HelpAndBadOptions) {
   RunResult r = Run({"--help"});
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("Exit status"), std::string::npos);
+  // Every status the program ends with, with each of its reasons.
+  for (const char* reason :
+       {"  0  the run ended normally", "a log could not be", "--gui found no usable display",
+        "  2  a confirmation", "  3  another instance", "another run writes the",
+        "  64 bad command line"}) {
+    EXPECT_NE(r.out.find(reason), std::string::npos) << reason;
+  }
   struct Case {
     std::vector<std::string> args;
     const char* message;
@@ -653,6 +674,110 @@ TEST_F(E2e, LongMaterialNamesSharingAKeyEndTheRun) {
   EXPECT_EQ(Read("QM^WrnLog.txt"), cut + silver + key + "\r\nSee line: 2\r\n\r\n" + cut + black +
                                        key + "\r\nSee line: 3\r\n\r\nEND");
   EXPECT_FALSE(Exists("QM_Report.txt"));
+}
+
+// A reader that goes away (`tarvolin --console --yes | head -2`) ends the
+// process lines only: the run finishes and writes and closes every file.
+TEST_F(E2e, AClosedStandardOutputOnlyEndsTheProcessLines) {
+  Write("QM_Config.txt", Config(true, true, false, true));
+  Write("QM_OptSet.txt", OptSet());
+  std::string order = kHeader, stock = "h\r\n";
+  for (char m = 'A'; m <= 'H'; ++m) {
+    order += std::string(1, m) + " x 1000 2\r\n";
+    stock += std::string(1, m) + " x 6000 5\r\n";
+  }
+  Write("QM_Orders.txt", order);
+  Write("QM_Stocks.txt", stock);
+  const RunResult r = Run({"--console", "--yes"}, {}, {}, true);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(Read("QM_Report.txt").find("END"), std::string::npos);
+  EXPECT_FALSE(Read("QM_Labels.txt").empty());
+  EXPECT_NE(Read("QM_Plan.json").find("\"completed\""), std::string::npos);
+  EXPECT_EQ(Read("QM^ErrLog.txt"), "END");
+  EXPECT_EQ(Read("QM^WrnLog.txt"), "END");
+}
+
+// A kerf so large that the kerfs of a material's pieces pass a total's
+// limit is refused by the settings reader, naming its line, before the
+// solver could fail on it.
+TEST_F(E2e, AKerfThatWouldOverflowATotalIsASettingsError) {
+  Write("QM_Config.txt", Config());
+  Write("QM_Orders.txt", std::string(kHeader) + "A x 1250 4\r\nA x 800 6\r\n");
+  Write("QM_Stocks.txt", "h\r\nA x 6000 10\r\n");
+  for (const char* kerf : {"2000000", "5000000", "20000000"}) {
+    SCOPED_TRACE(kerf);
+    Write("QM_OptSet.txt", Changed(OptSet(), "0 kerf", std::string(kerf) + " kerf"));
+    const RunResult r = Run({"--console", "--yes"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    const std::string log = Read("QM^ErrLog.txt");
+    EXPECT_EQ(log.rfind("Optimizer Settings file reading error\r\nSee line: 9 (above ", 0), 0u)
+        << log;
+    EXPECT_EQ(log.find("Calc.Error"), std::string::npos) << log;
+    EXPECT_FALSE(Exists("QM_Report.txt"));
+  }
+}
+
+// A kerf within its settings limit that still makes a material's totals
+// pass the limit of 20000000 (each piece and bar counted one kerf longer)
+// fails the material with the settings line named, never the optimizer.
+TEST_F(E2e, AKerfThatMakesAMaterialsTotalsOverflowNamesItsLine) {
+  Write("QM_Config.txt", Config());
+  struct Case {
+    const char* kerf;
+    const char* order;
+    const char* stock;
+    int status;
+  };
+  // 100 pieces of 190000: with a kerf of 10000 exactly 20000000.
+  const Case cases[] = {
+      {"10000", "A x 190000 100\r\n", "A x 19000000 1\r\n", 0},
+      {"10000.01", "A x 190000 100\r\n", "A x 19000000 1\r\n", 1},
+      {"20000", "A x 190000 100\r\n", "A x 195000 100\r\n", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kerf);
+    Write("QM_OptSet.txt", Changed(OptSet(0), "0 kerf", std::string(c.kerf) + " kerf"));
+    Write("QM_Orders.txt", std::string(kHeader) + c.order);
+    Write("QM_Stocks.txt", std::string("h\r\n") + c.stock);
+    const RunResult r = Run({"--console", "--yes"});
+    EXPECT_EQ(r.status, c.status) << r.err;
+    const std::string log = Read("QM^ErrLog.txt");
+    EXPECT_EQ(log.find("Calc.Error"), std::string::npos) << log;
+    if (c.status == 1) {
+      EXPECT_EQ(log,
+                "Total length with a kerf for every piece and bar exceeds limit: \r\n20000000\r\n"
+                "See line: 9 of QM_OptSet.txt (saw blade thickness)\r\nMater/Sect: A x\r\n\r\nEND");
+    }
+  }
+}
+
+// Names from the input files never reach the terminal with their control
+// bytes: not in the confirmation, not in the process lines.
+TEST_F(E2e, ControlBytesInNamesAreWrittenAsText) {
+  StandardFiles();
+  Write("QM_Orders\x1b[31m.txt", std::string(kHeader) + "St\x1b[31meel x 1000 2\r\n");
+  Write("QM_Stocks.txt", "h\r\nSt\x1b[31meel x 6000 5\r\n");
+  const RunResult r = Run({"--console", "--yes", "QM_Orders\x1b[31m.txt"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
+  EXPECT_EQ(r.err.find('\x1b'), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("QM_Orders\\x1b[31m.txt"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("St\\x1b[31meel x"), std::string::npos) << r.out;
+}
+
+// A settings file whose lines end with a carriage return alone says so.
+TEST_F(E2e, BareCarriageReturnsInASettingsFileAreNamed) {
+  std::string config = Config();
+  for (size_t p; (p = config.find("\r\n")) != std::string::npos;) config.erase(p + 1, 1);
+  Write("QM_Config.txt", config);
+  Write("QM_OptSet.txt", OptSet());
+  Write("QM_Orders.txt", std::string(kHeader) + "A x 1000 2\r\n");
+  Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\n");
+  const RunResult r = Run({"--console", "--yes"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  const std::string log = Read("QM^ErrLog.txt");
+  EXPECT_NE(log.find("The line ends are not recognised"), std::string::npos) << log;
+  EXPECT_EQ(log.find("the file ends early"), std::string::npos) << log;
 }
 
 TEST_F(E2e, VersionIsTheProjectVersion) {
@@ -1285,6 +1410,115 @@ TEST_F(E2e, ConsoleAndDesktopWriteTheSameReport) {
     EXPECT_NE(report.find("Total Utilization,%:"), std::string::npos);
   }
 }
+
+// Qt aborts a program on a platform it cannot start; the platform named by
+// QT_QPA_PLATFORM is tried before, like a display, with and without --gui.
+TEST_F(E2e, UnusableQtPlatformFallsBackToTheConsole) {
+  StandardFiles();
+  Write("QM_Orders.txt", std::string(kHeader) + "A x 1000 2\r\n");
+  Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\n");
+  for (const char* platform :
+       {"bogus", "linuxfb:fb=/nonexistent/fb0", "linuxfb:fb=/nonexistent/fb0;offscreen"}) {
+    SCOPED_TRACE(platform);
+    const std::vector<std::pair<const char*, const char*>> env = {
+        {"DISPLAY", nullptr}, {"WAYLAND_DISPLAY", nullptr}, {"QT_QPA_PLATFORM", platform}};
+    RunResult r = Run({"--yes"}, {}, env);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("the display platform of QT_QPA_PLATFORM cannot be used; running in the "
+                         "console"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("  - Processed: 1 material\n"), std::string::npos);
+    r = Run({"--gui", "--yes"}, {}, env);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("--gui needs a display"), std::string::npos) << r.err;
+  }
+}
+
+// Kills the child when it has not ended within a minute: a run that waits
+// for an operator who is not there fails the test instead of hanging it.
+class Watchdog {
+ public:
+  void Watch(pid_t pid) {
+    thread_ = std::thread([this, pid] {
+      std::unique_lock lock(mutex_);
+      if (!ended_.wait_for(lock, std::chrono::seconds(60), [this] { return done_; })) {
+        kill(pid, SIGKILL);
+      }
+    });
+  }
+  ~Watchdog() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    ended_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable ended_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+// --yes answers every box on the desktop too: a warning box does not wait
+// on a platform where nobody can press OK. Qt's own notes (such as an unset
+// XDG_RUNTIME_DIR) stay off standard error, in the console and on the
+// desktop.
+TEST_F(E2e, DesktopWithYesShowsNoBoxAndQtKeepsQuiet) {
+  Write("QM_Config.txt", Changed(Config(false, false, true), "0 ShowMessages", "1 ShowMessages"));
+  Write("QM_OptSet.txt", OptSet());
+  Write("QM_Orders.txt", std::string(kHeader) + "A x 1000 2\r\nN o 500 1\r\n");
+  Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\n");
+  const std::vector<std::pair<const char*, const char*>> env = {{"QT_QPA_PLATFORM", "offscreen"},
+                                                                {"XDG_RUNTIME_DIR", nullptr},
+                                                                {"QT_LOGGING_RULES", nullptr}};
+  for (const char* frontEnd : {"--gui", "--console"}) {
+    SCOPED_TRACE(frontEnd);
+    fs::remove(dir_ / "QM_Report.txt");
+    Watchdog watchdog;
+    const RunResult r = Run(
+        {frontEnd, "--yes"}, [&watchdog](pid_t pid) { watchdog.Watch(pid); }, env);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Warning: No stock length available for material: N o"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("XDG_RUNTIME_DIR"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("QStandardPaths"), std::string::npos) << r.err;
+    EXPECT_TRUE(Exists("QM_Report.txt"));
+    EXPECT_TRUE(Exists("QM_Layouts.pdf"));
+  }
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// The workshop example with its layouts in a small address space, as
+// `ulimit -v` gives it: wherever memory runs out, the run ends with status
+// 1 and "Not enough memory" in a closed error log, or finishes; never with
+// a signal. (The batch's own tests inject the failure at fixed points.)
+TEST_F(E2e, MemoryThatRunsOutEndsTheRunAsAnError) {
+  for (const auto& file :
+       fs::directory_iterator(fs::path(TARVOLIN_SOURCE_DIR) / "examples" / "workshop")) {
+    fs::copy_file(file.path(), dir_ / file.path().filename());
+  }
+  bool ranOut = false;
+  for (const rlim_t kilobytes : {100000, 110000, 120000, 130000}) {
+    SCOPED_TRACE(std::to_string(kilobytes) + " KiB");
+    addressSpaceLimit_ = kilobytes * 1024;
+    const RunResult r = Run({"--console", "--yes", "--layouts"});
+    ASSERT_TRUE(r.status == 0 || r.status == 1) << r.status << ": " << r.err;
+    const std::string errors = Read("QM^ErrLog.txt");
+    EXPECT_TRUE(errors.ends_with("END")) << errors;
+    EXPECT_TRUE(Read("QM^WrnLog.txt").ends_with("END"));
+    if (r.status == 1) {
+      ranOut = true;
+      EXPECT_EQ(errors.rfind("Not enough memory", 0), 0u) << errors;
+    }
+  }
+  addressSpaceLimit_ = 0;
+  if (!ranOut) GTEST_SKIP() << "memory did not run out within these limits here";
+}
+#endif
 
 TEST_F(E2e, DisplayThatCannotBeOpened) {
   StandardFiles();

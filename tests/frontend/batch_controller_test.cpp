@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -529,6 +530,68 @@ TEST_F(LayoutsTest, NoDrawingEndsTheRunWhenTheCommandLineAsksForLayouts) {
   EXPECT_NE(ReadFile("QM^ErrLog.txt").find("cannot draw layout diagrams"), std::string::npos);
   EXPECT_FALSE(fs::exists("QM_Plan.json"));
 }
+
+// Memory that runs out: the allocation that fails is simulated by a
+// layouts file whose drawing throws std::bad_alloc, inside a material's
+// step or while the outputs are opened.
+class ThrowingLayouts final : public LayoutsWriter {
+ public:
+  explicit ThrowingLayouts(std::string failOn) : failOn_(std::move(failOn)) {}
+  bool Add(const plan::PlanRun&, const plan::MaterialPlan& material) override {
+    if (material.materialKey == failOn_) throw std::bad_alloc();
+    return true;
+  }
+  bool Finish() override { return true; }
+  std::string Error() const override { return ""; }
+
+ private:
+  std::string failOn_;
+};
+
+struct MemoryCase {
+  const char* what;
+  const char* failOn;   // the material whose drawing fails; "" the opening
+  const char* message;  // as the error log holds it
+  bool reportKept;      // a material was finished before
+};
+
+class OutOfMemoryTest : public BatchControllerTest,
+                        public ::testing::WithParamInterface<MemoryCase> {};
+
+TEST_P(OutOfMemoryTest, EndsTheRunAsAnErrorWithItsLogsAndOutputsClosed) {
+  const MemoryCase& c = GetParam();
+  Switches s;
+  s.layoutsFile = 1;
+  s.showMessages = 0;
+  Files(s, "A x 1000 3\r\nB y 700 2\r\n", "A x 8000 5\r\nB y 3000 1\r\n");
+  tk.answers = {BoxResult::Ok};
+  const std::string failOn = c.failOn;
+  prepare = [failOn](BatchController& app) {
+    app.SetLayoutsWriterFactory([failOn](const std::string&) -> std::unique_ptr<LayoutsWriter> {
+      if (failOn.empty()) throw std::bad_alloc();
+      return std::make_unique<ThrowingLayouts>(failOn);
+    });
+  };
+  BatchController& app = Start();
+  EXPECT_TRUE(tk.Terminating());
+  EXPECT_EQ(app.Status(), kExitError);
+  app.OnWindowClosed();
+  EXPECT_EQ(ReadFile("QM^ErrLog.txt"), std::string(c.message) + "\r\n\r\nEND");
+  EXPECT_EQ(ReadFile("QM^WrnLog.txt"), "END");
+  EXPECT_EQ(fs::exists("QM_Report.txt"), c.reportKept);
+  EXPECT_FALSE(fs::exists("QM_Report.txt.tmp"));
+  if (c.reportKept) {
+    EXPECT_NE(ReadFile("QM_Report.txt").find("A x"), std::string::npos);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Where, OutOfMemoryTest,
+    ::testing::Values(
+        MemoryCase{"SecondMaterial", "B y", "Not enough memory\r\nMater/Sect: B y", true},
+        MemoryCase{"FirstMaterial", "A x", "Not enough memory\r\nMater/Sect: A x", false},
+        MemoryCase{"OpeningTheOutputs", "", "Not enough memory", false}),
+    [](const ::testing::TestParamInfo<MemoryCase>& info) { return std::string(info.param.what); });
 
 }  // namespace
 }  // namespace tarvolin

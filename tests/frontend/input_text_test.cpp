@@ -1,7 +1,12 @@
 #include "input_text.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -107,6 +112,43 @@ TEST(InputText, TrimmingAndDecimalMarks) {
   EXPECT_EQ(ReplaceDecimalMarks("1.2,3.4,5", ','), "1,2,3.4,5");
   EXPECT_EQ(ReplaceDecimalMarks("1250,5", '.'), "1250.5");
   EXPECT_EQ(LimitInUserUnits(100), 20000000);
+}
+
+// A file of exactly the size limit is read whole; one byte more is
+// refused as too large and nothing of it is kept. The default limit is
+// the input files' 16 MiB; a small limit is tried where the reading's
+// chunks end.
+TEST(ReadWholeFile, AFileOfTheLimitIsReadOneByteMoreIsRefused) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "tarvolin-size-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path file = std::filesystem::path(pattern) / "QM_Orders.txt";
+  struct Case {
+    size_t limit;
+    size_t size;
+    int expected;
+  };
+  const Case cases[] = {
+      {kMaxInputFileBytes, kMaxInputFileBytes, 0},
+      {kMaxInputFileBytes, kMaxInputFileBytes + 1, EFBIG},
+      {8192, 8192, 0},
+      {8192, 8193, EFBIG},
+      {8191, 8192, EFBIG},
+      {10, 10, 0},
+      {10, 11, EFBIG},
+      {0, 0, 0},
+      {0, 1, EFBIG},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.size) + " bytes against " + std::to_string(c.limit));
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << std::string(c.size, 'x');
+    std::string content = "left over";
+    const int result = c.limit == kMaxInputFileBytes
+                           ? ReadWholeFile(file.string(), content)
+                           : ReadWholeFile(file.string(), content, c.limit);
+    EXPECT_EQ(result, c.expected);
+    EXPECT_EQ(content.size(), c.expected == 0 ? c.size : 0);
+  }
+  std::filesystem::remove_all(pattern);
 }
 
 TEST(InputText, LinesOfCrLfAndLfFiles) {

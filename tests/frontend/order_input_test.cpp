@@ -109,6 +109,26 @@ TEST_F(OrderInputTest, TextsAreCutAtCharacterBoundaries) {
   EXPECT_EQ(Group(1).sourceLine, longLine.substr(0, 9 + 245 * 2));
 }
 
+// A mark longer than 16 characters is cut with a warning naming the line;
+// one of exactly 16 is kept without one.
+TEST_F(OrderInputTest, ALongMarkIsCutWithAWarning) {
+  run.init.showMessages = false;
+  const std::string sixteen = "ABCDEFGHIJKLMNOP";
+  WriteOrders("h\nA x 10 1 " + sixteen + "\nA x 20 1 " + sixteen + "Q\nB y 10 1 " +
+              std::string(4000, 'M') + "\n");
+  ASSERT_TRUE(Pass());
+  EXPECT_EQ(Group(1).mark, sixteen);
+  EXPECT_EQ(Group(2).mark, sixteen);
+  ASSERT_TRUE(Pass());
+  EXPECT_EQ(Group(1).mark, std::string(16, 'M'));
+  FinishRun(run, tk, false, "");
+  EXPECT_EQ(WarningLog(), "Mark cut to 16 characters:\r\n" + sixteen +
+                              "\r\nMater/Sect: A x\r\nQM_Orders1.txt\r\nSee line: 3\r\n\r\n"
+                              "Mark cut to 16 characters:\r\n" +
+                              std::string(16, 'M') +
+                              "\r\nMater/Sect: B y\r\nQM_Orders1.txt\r\nSee line: 4\r\n\r\nEND");
+}
+
 TEST_F(OrderInputTest, FractionsAndFeet) {
   WriteOrders("h\nA x 12-1/2\" 1\nA x 1'6 1\n");
   ASSERT_TRUE(Pass());

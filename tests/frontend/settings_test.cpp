@@ -283,6 +283,13 @@ TEST_F(OptimizerSettingsTest, FaultyFilesOfferTheDefaults) {
       {"unreadable length", 10, "abc end", "not a length of 0 or more"},
       {"negative length", 8, "-1 min", "not a length of 0 or more"},
       {"length too large", 9, "20000001 kerf", "not a length of 0 or more"},
+      // 100 pieces with their kerfs would pass a total's limit of 20000000.
+      {"kerf just above its limit", 9, "200000.01 kerf",
+       "above 200000.00: the kerfs of 100 pieces would pass the limit of a total"},
+      {"kerf of two million", 9, "2000000 kerf",
+       "above 200000.00: the kerfs of 100 pieces would pass the limit of a total"},
+      {"kerf of twenty million", 9, "20000000 kerf",
+       "above 200000.00: the kerfs of 100 pieces would pass the limit of a total"},
       {"preference out of range", 3, "6", "out of range -5..5"},
       {"reduce out of range", 4, "7", "out of range 0..6"},
       {"effort out of range", 5, "11", "out of range 0..10"},
@@ -330,6 +337,43 @@ TEST_F(OptimizerSettingsTest, LengthAloneOnItsLineAndByteOrderMarkAreAccepted) {
   ASSERT_TRUE(Read(lines));
   EXPECT_EQ(run.opt.kerf, 30);
   EXPECT_EQ(run.opt.optimizeCost, 1);
+  EXPECT_TRUE(tk.boxes.empty());
+}
+
+// The largest kerf, and the largest end length and remainder, are read.
+TEST_F(OptimizerSettingsTest, LengthsAtTheirLimitsAreAccepted) {
+  std::vector<std::string> lines = OptSetLines();
+  lines[7] = "20000000 MinReusable";
+  lines[8] = "200000 kerf";
+  lines[9] = "20000000 end length";
+  ASSERT_TRUE(Read(lines));
+  EXPECT_EQ(run.opt.minReusableLength, 2000000000);
+  EXPECT_EQ(run.opt.kerf, 20000000);
+  EXPECT_EQ(run.opt.endZone, 2000000000);
+  EXPECT_TRUE(tk.boxes.empty());
+}
+
+// Lines ended by a carriage return alone run together into one line: the
+// error says so instead of naming a line that does not exist.
+TEST_F(OptimizerSettingsTest, BareCarriageReturnLineEndsAreNamed) {
+  const std::string reason =
+      "The line ends are not recognised: the lines end with a carriage return (CR) alone; use "
+      "CR LF or LF";
+  tk.answers = {BoxResult::Ok};
+  EXPECT_TRUE(Read(OptSetLines(), "\r"));
+  ExpectOffered(reason);
+  tk.boxes.clear();
+  tk.answers = {BoxResult::Ok};
+  run.configFile = "QM_Config.txt";
+  WriteFile(run.configFile, Join(ConfigLines(), "\r"));
+  EXPECT_TRUE(ReadInitialSettings(run, tk));
+  ASSERT_FALSE(tk.boxes.empty());
+  EXPECT_EQ(tk.boxes[0].text, "Initial Settings (Config) file reading error\r" + reason);
+  // A carriage return inside a file with line feeds is no line end of its own.
+  tk.boxes.clear();
+  std::vector<std::string> lines = OptSetLines();
+  lines[0] = "1\r CostOptim";
+  ASSERT_TRUE(Read(lines, "\n"));
   EXPECT_TRUE(tk.boxes.empty());
 }
 

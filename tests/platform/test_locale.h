@@ -16,18 +16,23 @@ namespace tarvolin::testing {
 
 // The locale that writes a decimal comma and day.month.year dates.
 inline constexpr const char* kGermanLocale = "de_DE.UTF-8";
+// A locale whose decimal point is the Arabic decimal separator U+066B, two
+// bytes in UTF-8.
+inline constexpr const char* kArabicDecimalLocale = "ps_AF.UTF-8";
 
-// The LOCPATH directory that holds kGermanLocale, or empty when it cannot be
-// built (no localedef or no locale sources). Empty under AddressSanitizer as
-// well: the C library's newlocale leaks its copy of LOCPATH, which the leak
-// checker would report in every process that reads the locale.
-inline std::string GermanLocaleDirectory() {
+// The LOCPATH directory that holds `locale`, built from the C library's
+// locale source `source`, or empty when it cannot be built (no localedef or
+// no locale sources). Empty under AddressSanitizer as well: the C library's
+// newlocale leaks its copy of LOCPATH, which the leak checker would report
+// in every process that reads the locale.
+inline std::string BuiltLocaleDirectory([[maybe_unused]] const char* source,
+                                        [[maybe_unused]] const char* name) {
 #if defined(__SANITIZE_ADDRESS__)
   return {};
-#endif
+#else
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path() / "tarvolin_test_locales";
-  const fs::path locale = dir / kGermanLocale;
+  const fs::path locale = dir / name;
   if (fs::exists(locale / "LC_NUMERIC") && fs::exists(locale / "LC_TIME")) return dir.string();
   // Built beside the shared place and moved there whole, so that a parallel
   // test never sees half a locale.
@@ -35,16 +40,21 @@ inline std::string GermanLocaleDirectory() {
   std::error_code ec;
   fs::remove_all(building, ec);
   fs::create_directories(building, ec);
-  const std::string command =
-      "localedef -i de_DE -f UTF-8 '" + (building / kGermanLocale).string() + "' >/dev/null 2>&1";
+  const std::string command = "localedef -i " + std::string(source) + " -f UTF-8 '" +
+                              (building / name).string() + "' >/dev/null 2>&1";
   // localedef's status also counts warnings; the files tell.
   [[maybe_unused]] const int status = std::system(command.c_str());
-  if (fs::exists(building / kGermanLocale / "LC_TIME")) {
+  if (fs::exists(building / name / "LC_TIME")) {
     fs::create_directories(dir, ec);
-    fs::rename(building / kGermanLocale, locale, ec);
+    fs::rename(building / name, locale, ec);
   }
   fs::remove_all(building, ec);
   return fs::exists(locale / "LC_NUMERIC") ? dir.string() : std::string();
+#endif
+}
+
+inline std::string GermanLocaleDirectory() {
+  return BuiltLocaleDirectory("de_DE", kGermanLocale);
 }
 
 // Sets the locale's environment variables for its lifetime (nullptr: unset)

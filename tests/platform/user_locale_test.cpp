@@ -1,6 +1,8 @@
 #include "user_locale.h"
 
 #include <gtest/gtest.h>
+#include <langinfo.h>
+#include <locale.h>
 
 #include <clocale>
 #include <string>
@@ -65,6 +67,23 @@ TEST(UserLocale, FollowsTheEnvironmentByCategory) {
     ConsoleToolkit console(false);
     EXPECT_EQ(console.DecimalSeparator(), c.separator);
   }
+}
+
+// The separator is one byte in the number texts: a locale whose decimal
+// point takes several bytes (the Arabic decimal separator U+066B) gives
+// the decimal point '.', never the first byte of its sign.
+TEST(UserLocale, AMultiByteDecimalPointGivesThePoint) {
+  const std::string dir = testing::BuiltLocaleDirectory("ps_AF", testing::kArabicDecimalLocale);
+  if (dir.empty()) GTEST_SKIP() << "no locale with a multi-byte decimal point can be built here";
+  LocaleEnvironment env({{"LOCPATH", dir.c_str()}, {"LC_ALL", testing::kArabicDecimalLocale}});
+  // The locale is there and has the sign as its decimal point.
+  const locale_t loc = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(0));
+  ASSERT_NE(loc, static_cast<locale_t>(0));
+  EXPECT_STREQ(nl_langinfo_l(RADIXCHAR, loc), "\xD9\xAB");
+  freelocale(loc);
+  EXPECT_EQ(UserDecimalSeparator(), '.');
+  ConsoleToolkit console(false);
+  EXPECT_EQ(console.DecimalSeparator(), '.');
 }
 
 // A toolkit that sets the process's locale on start-up does not change what

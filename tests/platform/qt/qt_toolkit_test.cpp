@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -76,15 +77,27 @@ TEST(QtToolkitTest, AfterTerminateNoBoxOrDialogIsShown) {
   EXPECT_TRUE(answerer.Boxes().empty());
 }
 
-TEST(QtToolkitTest, AssumeYesAnswersConfirmationsButShowsOtherBoxes) {
-  QtToolkit toolkit(true);
+// With --yes an unattended run never waits: no box is shown, the answers
+// and texts go to the stream, and a question only the operator may answer
+// is refused.
+TEST(QtToolkitTest, AssumeYesAnswersEveryBoxUnseen) {
+  std::ostringstream unseen;
+  QtToolkit toolkit(true, &unseen);
   BoxAnswerer answerer;
-  EXPECT_EQ(toolkit.Confirm("Process files: ", BoxButtons::OkCancel), BoxResult::Ok);
+  EXPECT_EQ(toolkit.Confirm("Process files: \rSt\x1b[31meel", BoxButtons::OkCancel), BoxResult::Ok);
   EXPECT_EQ(toolkit.Confirm("Confirm Label Printing", BoxButtons::YesNo), BoxResult::Yes);
+  EXPECT_EQ(toolkit.ShowBox(BoxKind::Warning, "No stock", BoxButtons::Ok), BoxResult::Ok);
+  EXPECT_EQ(toolkit.ShowBox(BoxKind::Error, "Failed", BoxButtons::Ok), BoxResult::Ok);
+  EXPECT_EQ(toolkit.AskOperator("Load default Optimizer Settings and go?", BoxButtons::OkCancel),
+            BoxResult::Cancel);
   EXPECT_TRUE(answerer.Boxes().empty());
-  toolkit.ShowWarning("Tarvolin is already running");
-  ASSERT_EQ(answerer.Boxes().size(), 1u);
-  EXPECT_EQ(answerer.Boxes()[0].text, QStringLiteral("Tarvolin is already running"));
+  EXPECT_EQ(unseen.str(),
+            "Confirm: Process files: \nSt\\x1b[31meel\nAnswered OK (--yes).\n"
+            "Confirm: Confirm Label Printing\nAnswered Yes (--yes).\n"
+            "Warning: No stock\n"
+            "Error: Failed\n"
+            "Confirm: Load default Optimizer Settings and go?\n"
+            "Answered Cancel: --yes does not answer this.\n");
 }
 
 // The desktop writes the same dates and figures as the console in the same
