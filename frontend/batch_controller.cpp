@@ -501,9 +501,11 @@ bool BatchController::HandOnResult() {
     }
   }
   if (printLabels_) {
-    const LabelStatus status = printer_ != nullptr ? WriteLabels(run_.pass, run_.format, *printer_,
-                                                                 run_.init.labelPrintMode)
-                                                   : LabelStatus::kPrinterOpenFailed;
+    const LabelStatus status =
+        printer_ != nullptr
+            ? WriteLabels(run_.pass, run_.format, *printer_, run_.init.labelPrintMode,
+                          static_cast<BarcodeKind>(run_.init.labelBarcode))
+            : LabelStatus::kPrinterOpenFailed;
     if (status != LabelStatus::kOk) {
       FinishRun(run_, toolkit_, true, LabelStatusMessage(status));
       return false;

@@ -46,7 +46,7 @@ constexpr SettingsLine kInitialLines[] = {
     {"PrintLabels", 0, 2},
     {"", -9, 9},
     {"ContinueAfterError", 0, 1},
-    {"", 0, 1},
+    {"LabelBarcode", 0, 2},
     {"end marker", kEndMarker, kEndMarker},
 };
 
@@ -227,6 +227,7 @@ bool ReadInitialSettings(RunState& run, Toolkit& toolkit) {
   s.writeLabelsFile = v[17] > 0;
   s.labelPrintMode = v[18];
   s.continueAfterError = v[20] > 0;
+  s.labelBarcode = v[21];
   return true;
 }
 

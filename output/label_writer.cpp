@@ -35,6 +35,8 @@ class LabelSink {
   virtual ~LabelSink() = default;
   virtual bool WriteLine(std::string_view text) = 0;
   virtual bool FormFeed() = 0;
+  virtual bool WriteBarcodes(BarcodeKind kind, const std::vector<BarcodeCell>& cells, int width,
+                             int heightLines) = 0;
 };
 
 class FileSink : public LabelSink {
@@ -42,6 +44,9 @@ class FileSink : public LabelSink {
   explicit FileSink(TextOutFile& file) : file_(file) {}
   bool WriteLine(std::string_view text) override { return file_.WriteLine(text) == 0; }
   bool FormFeed() override { return file_.Write(std::string(1, kFormFeed)) == 0; }
+  bool WriteBarcodes(BarcodeKind, const std::vector<BarcodeCell>&, int, int) override {
+    return true;  // the labels file carries no barcodes
+  }
 
  private:
   TextOutFile& file_;
@@ -52,6 +57,10 @@ class PrinterSink : public LabelSink {
   explicit PrinterSink(Printer& printer) : printer_(printer) {}
   bool WriteLine(std::string_view text) override { return printer_.WriteLine(text); }
   bool FormFeed() override { return printer_.FormFeed(); }
+  bool WriteBarcodes(BarcodeKind kind, const std::vector<BarcodeCell>& cells, int width,
+                     int heightLines) override {
+    return printer_.WriteBarcodes(kind, cells, width, heightLines);
+  }
 
  private:
   Printer& printer_;
@@ -64,17 +73,24 @@ struct LabelLayout {
   int rowsPerPage;  // label rows per page
   std::string margin;
   std::string separator;
+  BarcodeKind barcode = BarcodeKind::kNone;  // printed below each row's labels
 };
+
+// A row of barcodes takes this many lines; a page then holds fewer rows.
+constexpr int kBarcodeLines = 4;
+constexpr int kBarcodeRowsPerPage = 6;
 
 // Value field width, rows per page, margin and separator of each output:
 // the labels file and printer mode 1 have W = 15, dotted separators and
 // lines; printer mode 2 has W = 16 and blank separators. A printed page holds
 // 12 rows in mode 1 and 10 in mode 2; the labels file has no pages: its one
 // page has more rows than its labels fill.
-LabelLayout LayoutFor(bool toPrinter, int mode, int pieceCount) {
+LabelLayout LayoutFor(bool toPrinter, int mode, int pieceCount,
+                      BarcodeKind barcode = BarcodeKind::kNone) {
   if (!toPrinter) return {false, 1, 15, pieceCount / kLabelsPerRow + 2, "", "  .  "};
-  if (mode == 2) return {true, 2, 16, 10, " ", "     "};
-  return {true, 1, 15, 12, "  ", "  .  "};
+  const bool codes = barcode != BarcodeKind::kNone;
+  if (mode == 2) return {true, 2, 16, codes ? kBarcodeRowsPerPage : 10, " ", "     ", barcode};
+  return {true, 1, 15, codes ? kBarcodeRowsPerPage : 12, "  ", "  .  ", barcode};
 }
 
 // A length as a fixed-point number with the length precision and a point.
@@ -127,6 +143,13 @@ class LabelRows {
                    FitLabelField(LabelLength(PieceLength(plan_, piece), format_), w);
     buffers_[3] += "Lay#" + RightAligned(r.stockItemLayout[bar], kLayoutNumberWidth) + ", " +
                    FitLabelField(part != nullptr ? part->mark : "", w + 1);
+    if (layout_.barcode != BarcodeKind::kNone) {
+      const int column = static_cast<int>(layout_.margin.size()) +
+                         (labels_ - 1) % kLabelsPerRow * (LabelWidth() + kSeparatorWidth);
+      codes_.push_back({PieceBarcodeText(part != nullptr ? part->lineNumber : 0, piece,
+                                         part != nullptr ? part->mark : ""),
+                        column});
+    }
 
     const int pageLabels = kLabelsPerRow * layout_.rowsPerPage;
     if ((labels_ - 1) % pageLabels == 0 && layout_.toPrinter) {
@@ -140,20 +163,22 @@ class LabelRows {
   }
 
   bool CompleteRow() {
-    const int w = layout_.fieldWidth;
     const bool mode2 = layout_.toPrinter && layout_.mode == 2;
     if (mode2 && !sink_.WriteLine("")) return false;
     for (std::string& b : buffers_) {
       if (!sink_.WriteLine(layout_.margin + b)) return false;
       b.clear();
     }
+    if (!codes_.empty()) {
+      if (!sink_.WriteBarcodes(layout_.barcode, codes_, LabelWidth(), kBarcodeLines)) return false;
+      codes_.clear();
+    }
     if (mode2) {
       if (!sink_.WriteLine("")) return false;
     } else {
       // Dots as wide as a full row: three labels and the two separators
       // between them.
-      const int rowWidth =
-          kLabelsPerRow * (w + kLabelExtraWidth + kSeparatorWidth) - kSeparatorWidth;
+      const int rowWidth = kLabelsPerRow * (LabelWidth() + kSeparatorWidth) - kSeparatorWidth;
       if (!sink_.WriteLine(layout_.margin + std::string(rowWidth, '.'))) return false;
     }
     if (layout_.toPrinter && labels_ % (kLabelsPerRow * layout_.rowsPerPage) == 0) {
@@ -163,10 +188,13 @@ class LabelRows {
     return true;
   }
 
+  int LabelWidth() const { return layout_.fieldWidth + kLabelExtraWidth; }
+
   const MaterialPlan& plan_;
   const fract::NumberFormat& format_;
   LabelSink& sink_;
   const LabelLayout layout_;
+  std::vector<BarcodeCell> codes_;  // of the labels of the row being filled
   std::string materialText_;
   std::array<std::string, kLinesPerLabel> buffers_;
   int labels_ = 0;
@@ -216,13 +244,19 @@ LabelStatus WriteLabels(const MaterialPlan& plan, const fract::NumberFormat& for
   return rows.Write() ? LabelStatus::kOk : LabelStatus::kFileWriteFailed;
 }
 
+std::string PieceBarcodeText(int orderLine, int piece, std::string_view mark) {
+  std::string text = std::to_string(orderLine) + "/" + std::to_string(piece);
+  if (!mark.empty()) text.append("/").append(mark);
+  return text;
+}
+
 LabelStatus WriteLabels(const MaterialPlan& plan, const fract::NumberFormat& format,
-                        Printer& printer, int mode) {
+                        Printer& printer, int mode, BarcodeKind barcode) {
   if (mode != 1 && mode != 2) return LabelStatus::kBadMode;
   if (!printer.Begin(LabelPrinterSetup(mode, printer.VerticalResolution())))
     return LabelStatus::kPrinterOpenFailed;
   PrinterSink sink(printer);
-  LabelRows rows(plan, format, sink, LayoutFor(true, mode, PieceCount(plan.results)));
+  LabelRows rows(plan, format, sink, LayoutFor(true, mode, PieceCount(plan.results), barcode));
   const bool written = rows.Write();
   const bool ended = printer.End();
   if (!written) return LabelStatus::kPrinterWriteFailed;

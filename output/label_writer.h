@@ -45,8 +45,15 @@ LabelStatus WriteLabels(const MaterialPlan& plan, const fract::NumberFormat& for
 
 // Labels of the material as one print job in the given mode (1 or 2):
 // begins the job with the mode's font in portrait orientation, writes the
-// pages and ends the job, so every material starts on a new page.
+// pages and ends the job, so every material starts on a new page. With a
+// barcode kind, each row of labels is followed by a row of barcodes, one
+// under each label, holding PieceBarcodeText; a page then holds fewer rows.
 LabelStatus WriteLabels(const MaterialPlan& plan, const fract::NumberFormat& format,
-                        Printer& printer, int mode);
+                        Printer& printer, int mode, BarcodeKind barcode = BarcodeKind::kNone);
+
+// What a piece's barcode holds: the line of the order file it comes from,
+// its piece number (as on its label) and its mark when it has one, joined
+// by "/", e.g. "12/3/A17" or "12/4".
+std::string PieceBarcodeText(int orderLine, int piece, std::string_view mark);
 
 }  // namespace tarvolin

@@ -50,6 +50,7 @@ struct InitialSettings {
   bool writeLayoutsFile = false;  // the layout diagrams as a PDF file
   bool writePlanFile = false;     // the plan as a JSON file
   bool writeCutList = false;      // every cut piece as a row of a CSV file
+  int labelBarcode = 0;           // printed labels: 0 no barcode, 1 Code 128, 2 QR
   // A material whose reading or solving fails is logged, noted in the report
   // and skipped, and the batch goes on; off, the batch stops there.
   bool continueAfterError = false;

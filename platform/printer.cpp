@@ -28,6 +28,18 @@ bool RecordingPrinter::FormFeed() {
   return true;
 }
 
+bool RecordingPrinter::WriteBarcodes(BarcodeKind kind, const std::vector<BarcodeCell>& cells,
+                                     int /*width*/, int /*heightLines*/) {
+  if (NextWriteFails()) return false;
+  transcript_.append(kind == BarcodeKind::kQr ? "[qr" : "[code128");
+  for (size_t i = 0; i < cells.size(); ++i) {
+    transcript_.append(i == 0 ? " " : " | ");
+    transcript_.append(cells[i].text).append(" @").append(std::to_string(cells[i].column));
+  }
+  transcript_.append("]\r\n");
+  return true;
+}
+
 bool RecordingPrinter::End() {
   if (!inJob_) return false;
   inJob_ = false;

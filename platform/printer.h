@@ -12,6 +12,16 @@ namespace tarvolin {
 
 enum class PageOrientation { kPortrait, kLandscape };
 
+// The symbol of a printed barcode.
+enum class BarcodeKind { kNone = 0, kCode128 = 1, kQr = 2 };
+
+// One barcode of a row: its text and where it starts, in characters of the
+// job's fixed-pitch font from the start of the line.
+struct BarcodeCell {
+  std::string text;
+  int column = 0;
+};
+
 struct PrinterSetup {
   std::string fontName;
   bool fixedPitch = false;
@@ -31,6 +41,13 @@ class Printer {
   virtual bool WriteLine(std::string_view text) = 0;
   virtual bool FormFeed() = 0;
   virtual bool End() = 0;
+  // Draws a row of barcodes where the next line would go, each `width`
+  // characters wide at most and `heightLines` lines high; the next line
+  // goes below them. False when the printer cannot draw them.
+  virtual bool WriteBarcodes(BarcodeKind /*kind*/, const std::vector<BarcodeCell>& /*cells*/,
+                             int /*width*/, int /*heightLines*/) {
+    return false;
+  }
 
   // The file that the jobs are printed into in place of a printer (a PDF),
   // or empty for a printer.
@@ -38,8 +55,9 @@ class Printer {
 };
 
 // A printer that keeps what it receives, for tests and previews. The
-// transcript holds every line followed by CR LF and every form feed as the
-// single character 12. Operations can be made to fail on request.
+// transcript holds every line followed by CR LF, every form feed as the
+// single character 12 and a row of barcodes as one line
+// "[code128 12/3/A17 @2 | ...]". Operations can be made to fail on request.
 class RecordingPrinter : public Printer {
  public:
   explicit RecordingPrinter(int verticalResolution = 600) : resolution_(verticalResolution) {}
@@ -49,6 +67,8 @@ class RecordingPrinter : public Printer {
   bool WriteLine(std::string_view text) override;
   bool FormFeed() override;
   bool End() override;
+  bool WriteBarcodes(BarcodeKind kind, const std::vector<BarcodeCell>& cells, int width,
+                     int heightLines) override;
 
   // Failure injection: Begin or End fail when asked to; the write with the
   // given 1-based number (lines and form feeds counted together) fails, and

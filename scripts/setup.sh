@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang clang-format libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev nlohmann-json3-dev poppler-utils python3-jsonschema cups printer-driver-cups-pdf
-  pkg-config coinor-libclp-dev coinor-libcbc-dev "$@")
+  pkg-config coinor-libclp-dev coinor-libcbc-dev libzint-dev zbar-tools "$@")
 
 missing=()
 for p in "${packages[@]}"; do

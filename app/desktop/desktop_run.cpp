@@ -182,6 +182,10 @@ class ConsolePrinter final : public Printer {
   bool WriteLine(std::string_view text) override { return Device().WriteLine(text); }
   bool FormFeed() override { return Device().FormFeed(); }
   bool End() override { return Device().End(); }
+  bool WriteBarcodes(BarcodeKind kind, const std::vector<BarcodeCell>& cells, int width,
+                     int heightLines) override {
+    return Device().WriteBarcodes(kind, cells, width, heightLines);
+  }
   std::string OutputFile() const override { return pdfFile_; }
 
  private:

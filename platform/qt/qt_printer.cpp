@@ -6,6 +6,7 @@
 #include <QPrinter>
 #include <cmath>
 
+#include "barcode.h"
 #include "fixed_pitch_font.h"
 #include "qt_convert.h"
 
@@ -85,14 +86,17 @@ bool QtPrinter::NewPage() {
   return true;
 }
 
-bool QtPrinter::WriteLine(std::string_view text) {
-  if (!inJob_ || painter_ == nullptr || !painter_->isActive()) return false;
+bool QtPrinter::MakeRoom(int height) {
   if (pendingPage_) {
     pendingPage_ = false;
     if (!NewPage()) return false;
   }
-  const int pageHeight = Device().height();
-  if (pageUsed_ && y_ + lineHeight_ > pageHeight && !NewPage()) return false;
+  return !(pageUsed_ && y_ + height > Device().height()) || NewPage();
+}
+
+bool QtPrinter::WriteLine(std::string_view text) {
+  if (!inJob_ || painter_ == nullptr || !painter_->isActive()) return false;
+  if (!MakeRoom(lineHeight_)) return false;
   painter_->drawText(0, y_ + ascent_, ToQString(text));
   y_ += lineHeight_;
   pageUsed_ = true;
@@ -104,6 +108,23 @@ bool QtPrinter::WriteLine(std::string_view text) {
 bool QtPrinter::FormFeed() {
   if (!inJob_ || painter_ == nullptr || !painter_->isActive()) return false;
   pendingPage_ = true;
+  return true;
+}
+
+bool QtPrinter::WriteBarcodes(BarcodeKind kind, const std::vector<BarcodeCell>& cells, int width,
+                              int heightLines) {
+  if (!inJob_ || painter_ == nullptr || !painter_->isActive()) return false;
+  const int height = heightLines * lineHeight_;
+  if (!MakeRoom(height)) return false;
+  const double charWidth = QFontMetricsF(font_, &Device()).horizontalAdvance(QLatin1Char('M'));
+  // A quiet zone of half a line above and below the symbols.
+  const QRectF box(0, y_ + lineHeight_ / 2.0, width * charWidth, height - lineHeight_);
+  // A text the symbol cannot hold (Code 128 takes Latin-1 only) leaves its
+  // place empty rather than losing the labels.
+  for (const BarcodeCell& cell : cells)
+    DrawBarcode(*painter_, kind, cell.text, box.translated(cell.column * charWidth, 0));
+  y_ += height;
+  pageUsed_ = true;
   return true;
 }
 

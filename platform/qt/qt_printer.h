@@ -30,6 +30,8 @@ class QtPrinter final : public Printer {
   bool WriteLine(std::string_view text) override;
   bool FormFeed() override;
   bool End() override;
+  bool WriteBarcodes(BarcodeKind kind, const std::vector<BarcodeCell>& cells, int width,
+                     int heightLines) override;
   std::string OutputFile() const override { return pdfFile_; }
 
   // Closes the PDF file; pages written so far are kept. The destructor does
@@ -43,6 +45,9 @@ class QtPrinter final : public Printer {
  private:
   QPrinter& Device() const;
   bool NewPage();
+  // Ready for something `height` pixels high at y_: a pending or needed new
+  // page is begun.
+  bool MakeRoom(int height);
 
   std::string pdfFile_;
   mutable std::unique_ptr<QPrinter> printer_;

@@ -1669,10 +1669,8 @@ TEST_F(SafeOutputs, AnInputNamedLikeAnOutputsTemporaryIsRefused) {
     std::vector<std::string> options;
   };
   const std::vector<Case> cases = {
-      {"QM_Report.txt.tmp", {}},
-      {"QM_Labels.txt.tmp", {}},
-      {"QM_Plan.json.tmp", {"--json"}},
-      {"QM_CutList.csv.tmp", {"--cut-list"}},
+      {"QM_Report.txt.tmp", {}},          {"QM_Labels.txt.tmp", {}},
+      {"QM_Plan.json.tmp", {"--json"}},   {"QM_CutList.csv.tmp", {"--cut-list"}},
       {"QM_CutList.csv", {"--cut-list"}},
   };
   const std::string stock = "h\r\nA x 6000 5\r\n";
@@ -1895,3 +1893,37 @@ TEST_F(E2e, CutListFollowsItsSwitches) {
               "A x,1,6000.00,,1,2000.00,700.00,,3,3300.00\r\n");
   }
 }
+
+#ifdef TARVOLIN_DESKTOP
+// Printed labels with barcodes: read back from the printed PDF file by a
+// barcode reader, every cut piece's barcode holds its order line, its piece
+// number and its mark.
+TEST_F(E2e, PrintedLabelsCarryBarcodesAReaderDecodes) {
+  if (CommandOutput("command -v zbarimg pdftoppm").empty())
+    GTEST_SKIP() << "zbarimg or pdftoppm is not installed";
+  Write("QM_OptSet.txt", OptSet());
+  // Lines 2 and 3 of A, line 4 of B; pieces are numbered per material.
+  Write("QM_Orders.txt", std::string(kHeader) + "A x 1000 2 M1\r\nA x 700 1\r\nB y 500 4 K-7\r\n");
+  Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\nB y 3000 2\r\n");
+  const std::string expected = "2/1/M1\n2/2/M1\n3/3\n4/1/K-7\n4/2/K-7\n4/3/K-7\n4/4/K-7\n";
+  for (const char* kind : {"1", "2"}) {
+    SCOPED_TRACE(kind);
+    std::string config = Changed(Config(false), "0 PrintLabels", "1 PrintLabels");
+    size_t at = 0;  // the start of line 21
+    for (int line = 1; line < 21; ++line) at = config.find('\n', at) + 1;
+    config.replace(at, config.find('\r', at) - at, std::string(kind) + " LabelBarcode");
+    Write("QM_Config.txt", config);
+    fs::remove(dir_ / "labels.pdf");
+    const RunResult r = Run({"--console", "--yes", "--print-pdf=labels.pdf"}, {},
+                            {{"QT_QPA_PLATFORM", "offscreen"}});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string page = (dir_ / "page").string();
+    const std::string decoded =
+        CommandOutput("pdftoppm -r 300 -png '" + (dir_ / "labels.pdf").string() + "' '" + page +
+                      "' && zbarimg --raw -q '" + page + "'-*.png 2>/dev/null | sort");
+    EXPECT_EQ(decoded, expected);
+    for (const auto& entry : fs::directory_iterator(dir_))
+      if (entry.path().extension() == ".png") fs::remove(entry.path());
+  }
+}
+#endif

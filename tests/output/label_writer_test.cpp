@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -164,6 +165,60 @@ TEST_F(LabelsTest, PrinterFailuresEndTheJobInOrder) {
                         LabelStatus::kPrinterCloseFailed, LabelStatus::kBadMode})
     EXPECT_FALSE(LabelStatusMessage(s).empty());
   EXPECT_TRUE(LabelStatusMessage(LabelStatus::kOk).empty());
+}
+
+}  // namespace
+}  // namespace tarvolin
+
+namespace tarvolin {
+namespace {
+
+// With barcodes each row of printed labels is followed by one row of
+// barcodes, a cell under each label holding its order line, piece number
+// and mark; a page then holds 6 rows of labels. Checked against the labels'
+// own text: the "Piece" line above names the pieces the cells must carry.
+TEST_F(LabelsTest, BarcodesFollowEachRowOfPrintedLabels) {
+  for (const int mode : {1, 2}) {
+    SCOPED_TRACE(mode);
+    auto run = ThirtySevenPieces();
+    BuildPieceOrder(run->plan);
+    RecordingPrinter printer;
+    ASSERT_EQ(WriteLabels(run->plan, run->format, printer, mode, BarcodeKind::kQr),
+              LabelStatus::kOk);
+    std::vector<std::string> lines;
+    std::istringstream in(printer.Transcript());
+    for (std::string line; std::getline(in, line, '\n');) lines.push_back(line);
+    int codeRows = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (!lines[i].starts_with("[qr ")) continue;
+      ++codeRows;
+      // Two lines up: "Piece n ..." of each label in the row.
+      ASSERT_GE(i, 2u);
+      const std::string& pieces = lines[i - 2];
+      size_t cellAt = 0;
+      for (size_t at = pieces.find("Piece"); at != std::string::npos;
+           at = pieces.find("Piece", at + 1)) {
+        const int piece = std::stoi(pieces.substr(at + 5));
+        const size_t cell = lines[i].find('/', cellAt);
+        ASSERT_NE(cell, std::string::npos) << lines[i];
+        const size_t end = lines[i].find_first_of("/ ", cell + 1);
+        EXPECT_EQ(std::stoi(lines[i].substr(cell + 1, end - cell - 1)), piece) << lines[i];
+        // The cell starts where its label's text does.
+        const size_t column = lines[i].find('@', cell);
+        EXPECT_EQ(std::stoul(lines[i].substr(column + 1)), at) << lines[i];
+        cellAt = column;
+      }
+    }
+    EXPECT_EQ(codeRows, 13);  // 37 labels, three to a row
+    EXPECT_EQ(printer.FormFeeds(), 2);
+    EXPECT_NE(printer.Transcript().find("Page 3"), std::string::npos);
+    EXPECT_EQ(printer.Transcript().find("Page 4"), std::string::npos);
+  }
+}
+
+TEST(PieceBarcodeTextTest, LineSlashPieceAndTheMarkWhenThereIsOne) {
+  EXPECT_EQ(PieceBarcodeText(12, 3, "A17"), "12/3/A17");
+  EXPECT_EQ(PieceBarcodeText(12, 4, ""), "12/4");
 }
 
 }  // namespace
