@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "plan_outputs.h"
+#include "plan_progress_view.h"
 #include "please_wait_view.h"
 #include "printer.h"
 #include "process_view.h"
@@ -79,6 +80,9 @@ class BatchController {
   void ReportEmptyOrderFile();
   void NoteFailedMaterial();
   bool SolveMaterial();
+  int32_t CallSolverFor(MaterialPass& pass);
+  int32_t PlanLargeMaterial(MaterialPass& pass);
+  PlanProgressTexts LargeProgressTexts(const LargeProgress& progress) const;
   void WarnUncutPieces();
   bool HandOnResult();
   bool AddPlan(plan::MaterialPlan material);
@@ -94,6 +98,9 @@ class BatchController {
   Printer* printer_;
   std::vector<std::string> params_;
   std::optional<TarvolinView> solverView_;
+  // The progress of a material the exact method plans alone: the solver's
+  // view when it can show it, else nothing.
+  PlanProgressView* planProgress_ = nullptr;
   SolverContext solverContext_{TarvolinCreateContext()};
   RunState run_;
 

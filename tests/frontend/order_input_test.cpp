@@ -147,6 +147,9 @@ const std::string kLengths =
     "Error reading part input file.\rAll part lengths must be positive\rand have proper "
     "format.\rSee part group: ";
 
+const std::string kAnyTotalLength =
+    "\rThe exact method (QM_OptSet.txt line 14 = 1) plans any total length";
+
 std::string FiftyOneFields() {
   std::string s = "B";
   for (int i = 0; i < 50; ++i) s += " f";
@@ -180,16 +183,20 @@ INSTANTIATE_TEST_SUITE_P(
                   "Error open/read part input file"},
         FatalCase{"21 groups", Lines("A x 10 1", 21),
                   "Too many part input lines/groups\rSee part group: 21\rSee line: 22\r"
-                  "Mater/Sect: A x"},
+                  "Mater/Sect: A x\rThe exact method (QM_OptSet.txt line 14 = 1) plans up to "
+                  "10000 lines"},
         FatalCase{"101 pieces", "h\nA x 10 60\nB y 10 99\nA x 10 41\n",
                   "Parts total number exceeds \rprogram limit:  100\rSee part group: 2\r"
-                  "See line: 4\rMater/Sect: A x"},
+                  "See line: 4\rMater/Sect: A x\rThe exact method (QM_OptSet.txt line 14 = 1) "
+                  "plans up to 1000000 pieces"},
         FatalCase{"total length", "h\nA x 10000000 2\n",
                   "Part total length exceeds limit: \r20000000\rSee part group: 1\r"
-                  "See line: 2\rMater/Sect: A x"},
+                  "See line: 2\rMater/Sect: A x" +
+                      kAnyTotalLength},
         FatalCase{"total length over groups", "h\nA x 10000000 1\nA x 10000000 1\n",
                   "Part total length exceeds limit: \r20000000\rSee part group: 2\r"
-                  "See line: 3\rMater/Sect: A x"},
+                  "See line: 3\rMater/Sect: A x" +
+                      kAnyTotalLength},
         FatalCase{"more than 50 fields", "h\nA x 10 1\n" + FiftyOneFields(),
                   "Error reading part input file.\rMore than 50 fields in one line.\r"
                   "See line: 3"}),

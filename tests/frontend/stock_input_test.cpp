@@ -299,7 +299,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FatalCase{"eleven groups", kOrders, ElevenLines(),
                   "Too many stock input lines/groups\rSee stock group: 11\rSee line: 12\r"
-                  "Mater/Sect: A x"},
+                  "Mater/Sect: A x\rThe exact method (QM_OptSet.txt line 14 = 1) plans up to "
+                  "1000 lines"},
         FatalCase{"length 0", kOrders, "h\nA x 0 1\n",
                   "Error reading stock input file.\rAll stock lengths must be positive\rand "
                   "have proper format." +
@@ -325,9 +326,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "integers." +
                       kTail},
         FatalCase{"total length", "h\nA x 6000000 2\n", "h\nA x 10000000 2\n",
-                  "Stock total length exceeds limit: \r20000000" + kTail},
+                  "Stock total length exceeds limit: \r20000000" + kTail +
+                      "\rThe exact method (QM_OptSet.txt line 14 = 1) plans any total length"},
         FatalCase{"total cost", kOrders, "h\nA x 10 1 20000000\n",
-                  "Stock total cost exceeds limit: \r20000000" + kTail},
+                  "Stock total cost exceeds limit: \r20000000" + kTail +
+                      "\rThe exact method (QM_OptSet.txt line 14 = 1) plans any total cost"},
         FatalCase{"one-word line", kOrders, "h\nA x 10 1\nLonely\nA x 12 1\n",
                   "Error open/read stock input file"},
         FatalCase{"more than 50 fields", kOrders, FiftyOneFields(),
