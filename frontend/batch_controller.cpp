@@ -452,7 +452,7 @@ int32_t BatchController::PlanLargeMaterial(MaterialPass& pass) {
     toolkit_.ProcessMessages();
     return stop || toolkit_.Terminating();
   };
-  const LargeOutcome outcome = SolveLargeMaterial(pass, run_.opt, progress, pass.results);
+  const LargeOutcome outcome = largePlanner_(pass, run_.opt, progress, pass.results);
   if (view != nullptr) view->ClosePlanProgress();
   pass.failure = outcome.error > 0 ? outcome.message : "";
   return outcome.error;

@@ -61,6 +61,9 @@ class BatchController {
     forceLayouts_ = layouts;
     forcePlan_ = plan;
   }
+  // Plans the materials beyond the layout search's limits; by default
+  // SolveLargeMaterial.
+  void SetLargePlanner(LargePlanner planner) { largePlanner_ = std::move(planner); }
   // The materials finished so far, and the run's heading for them.
   const PlanOutputs& Plans() const { return plans_; }
 
@@ -101,6 +104,7 @@ class BatchController {
   // The progress of a material the exact method plans alone: the solver's
   // view when it can show it, else nothing.
   PlanProgressView* planProgress_ = nullptr;
+  LargePlanner largePlanner_ = SolveLargeMaterial;
   SolverContext solverContext_{TarvolinCreateContext()};
   RunState run_;
 

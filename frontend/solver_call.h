@@ -63,4 +63,8 @@ struct LargeOutcome {
 LargeOutcome SolveLargeMaterial(const MaterialPlan& plan, const OptimizerSettings& settings,
                                 const LargeProgressFn& progress, SolverResults& results);
 
+// A planner of large materials with the signature of SolveLargeMaterial.
+using LargePlanner = std::function<LargeOutcome(const MaterialPlan&, const OptimizerSettings&,
+                                                const LargeProgressFn&, SolverResults&)>;
+
 }  // namespace tarvolin
