@@ -74,16 +74,19 @@ bool FillResultsFromPatterns(const MaterialPlan& plan, std::vector<CutPattern> p
     ++pattern;
     const StockGroup& stock = plan.stockGroups[p.stockGroup];
     int64_t partsOnBar = 0, lengthOnBar = 0;
+    std::vector<int> cut;  // the part groups on the bar
     for (int g = 1; g <= plan.partGroupCount; ++g) {
+      if (p.counts[g - 1] == 0) continue;
+      cut.push_back(g);
       partsOnBar += p.counts[g - 1];
       lengthOnBar += int64_t{p.counts[g - 1]} * plan.partGroups[g].length;
     }
     const int64_t waste = stock.length - lengthOnBar;
     for (int64_t bar = firstBar; bar < firstBar + p.bars; ++bar) {
-      for (int g = 1; g <= plan.partGroupCount; ++g) {
+      for (const int g : cut) {
         const int32_t count = p.counts[g - 1];
         const int64_t first = pieceDealer.Take(g, count);
-        if (count > 0 && first == 0) {
+        if (first == 0) {
           r = SolverResults{};
           return false;
         }
