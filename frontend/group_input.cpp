@@ -54,7 +54,7 @@ bool GroupReading::AddItems(int& count, int quantity, int group) {
     return std::string(file_.title) +
            "s total number exceeds \rprogram limit:  " + std::to_string(limit) + "\r" +
            Tail(group) +
-           WayOut(std::to_string(kExactMaxItems) + " " + std::string(file_.items),
+           WayOut("up to " + std::to_string(kExactMaxItems) + " " + std::string(file_.items),
                   std::to_string(limit) + " " + std::string(file_.items));
   };
   if (count + quantity > kMaxItems) {
@@ -80,17 +80,16 @@ bool GroupReading::AddToTotal(int64_t& total, int32_t value, int quantity, std::
   return true;
 }
 
-std::string GroupReading::WayOut(const std::string& limit, const std::string& searchLimit) const {
-  if (exact_) return "\rThe exact method plans up to " + limit;
+std::string GroupReading::WayOut(const std::string& exactLimit,
+                                 const std::string& searchLimit) const {
+  if (exact_) return "\rThe exact method plans " + exactLimit;
   if (run_.opt.maxDifferentPieces <= -2) {
     // Only the layout search cuts bundles, so the way out is a smaller
     // material.
     std::string line = "\rA stock/cut bundle (QM_OptSet.txt line 13) is cut by the layout search";
     return searchLimit.empty() ? line : line + ", which plans up to " + searchLimit;
   }
-  if (limit.starts_with("any "))
-    return "\rThe exact method (QM_OptSet.txt line 14 = 1) plans " + limit;
-  return "\rThe exact method (QM_OptSet.txt line 14 = 1) plans up to " + limit;
+  return "\rThe exact method (QM_OptSet.txt line 14 = 1) plans " + exactLimit;
 }
 
 bool GroupReading::Fail(const std::string& message) {

@@ -88,7 +88,6 @@ class GroupReading {
   // Whether the groups read so far pass one of the search's limits, which
   // only the exact method's limits allow.
   bool BeyondSearch() const { return beyondSearch_; }
-  bool ExactLimits() const { return exact_; }
 
   // The file line of group n, 0 when there is no such group.
   int LineOf(int group) const {
@@ -107,8 +106,10 @@ class GroupReading {
   bool CheckField(bool ok, std::string_view what, int group);
 
   // The line that ends a limit message and names the way past the limit:
-  // `limit` is what the exact method allows (e.g. "10000 lines").
-  std::string WayOut(const std::string& limit, const std::string& searchLimit) const;
+  // what the exact method plans (e.g. "up to 10000 lines") and, for a
+  // stock/cut bundle, which only the search cuts, the search's limit (e.g.
+  // "20 lines"; empty for none to name).
+  std::string WayOut(const std::string& exactLimit, const std::string& searchLimit) const;
 
   RunState& run_;
   Toolkit& toolkit_;
@@ -147,7 +148,7 @@ bool GroupReading::ReadLines(const std::string& fileName, PickMaterial pickMater
       lineNumbers_[n + 1] = line.number;
       const int limit = exact_ ? file_.exactMaxGroups : file_.maxGroups;
       return Fail("Too many " + std::string(file_.kind) + " input lines/groups\r" + Tail(n + 1) +
-                  WayOut(std::to_string(file_.exactMaxGroups) + " lines",
+                  WayOut("up to " + std::to_string(file_.exactMaxGroups) + " lines",
                          std::to_string(limit) + " lines"));
     }
     if (n >= file_.maxGroups) beyondSearch_ = true;
