@@ -296,10 +296,6 @@ void WarnUnusableStock(RunState& run, Toolkit& toolkit) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // The pass's stock totals of what is offered, checked against the limits.
 bool SumStock(RunState& run, GroupReading& reading) {
   MaterialPass& pass = run.pass;
