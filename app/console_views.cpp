@@ -113,9 +113,19 @@ std::string ComposeLine(const ProgressTexts& t, std::string_view material,
     line += material;
   }
   line.append("  [").append(Bar(t.multi, kMultiBarWidth)).append("]");
-  if (shown.packBar) line.append(" [").append(Bar(t.pack, kPackBarWidth)).append("]");
+  if (shown.packBar && !t.plan) line.append(" [").append(Bar(t.pack, kPackBarWidth)).append("]");
   if (shown.time) line.append(" ").append(t.time);
-  if (shown.criterion && shown.criterionTime) {
+  if (t.plan) {
+    // The bound, then the best plan: the best plan goes last.
+    const bool bound = !t.bound.empty() && shown.criterionTime;
+    if (shown.criterion && bound && !t.best.empty()) {
+      line.append("  Bound / Best: ").append(t.bound).append(" / ").append(t.best);
+    } else if (shown.criterion && !t.best.empty()) {
+      line.append("  Best: ").append(t.best);
+    } else if (bound) {
+      line.append("  Bound: ").append(t.bound);
+    }
+  } else if (shown.criterion && shown.criterionTime) {
     line.append("  Criterion / Time: ").append(t.criterion).append(" / ").append(t.criterionTime);
   } else if (shown.criterion) {
     line.append("  Criterion: ").append(t.criterion);
@@ -249,6 +259,37 @@ void ConsoleProgressView::PumpMessages() {
   // best plan; otherwise it waits for the batch's next termination check.
   if (open_ && texts_.esc && TakeInterrupt()) FormKeyPress(kEscapeKey);
   Draw();
+}
+
+void ConsoleProgressView::OpenPlanProgress(bool stopOffered) {
+  OpenProgress(stopOffered);
+  stopRequested_ = false;
+  texts_.plan = true;
+  texts_.time = "0.0 sec";
+  texts_.bound.clear();
+  texts_.best.clear();
+  Draw();
+}
+
+void ConsoleProgressView::ShowPlanProgress(const PlanProgressTexts& texts) {
+  texts_.multi = texts.position;
+  texts_.time = texts.time;
+  texts_.bound = texts.bound;
+  texts_.best = texts.best;
+  Draw();
+}
+
+bool ConsoleProgressView::PlanStopRequested() {
+  // While Esc is offered, Ctrl-C is the Esc key: the planning stops with
+  // its best plan and the batch goes on.
+  if (open_ && texts_.esc && TakeInterrupt()) stopRequested_ = true;
+  return stopRequested_;
+}
+
+void ConsoleProgressView::ClosePlanProgress() {
+  CloseProgress();
+  texts_.plan = false;
+  texts_.time = "0 sec";
 }
 
 void ConsoleProgressView::Draw() {

@@ -9,6 +9,7 @@
 #include <ostream>
 #include <string>
 
+#include "plan_progress_view.h"
 #include "please_wait_view.h"
 #include "process_view.h"
 #include "toolkit.h"
@@ -86,6 +87,12 @@ struct ProgressTexts {
   std::string criterion;
   std::string criterionTime;
   bool esc = false;  // "Esc to abort" is offered
+  // A material the exact method plans alone: the bound and the best plan
+  // stand in for the criterion (each empty while unknown), and there is no
+  // run bar.
+  bool plan = false;
+  std::string bound{};
+  std::string best{};
 };
 
 // The progress line for a terminal of the given columns, one column short of
@@ -93,8 +100,9 @@ struct ProgressTexts {
 std::string ProgressLine(const ProgressTexts& texts, int columns);
 
 // The solver's progress window on a terminal: one status line on standard
-// error, redrawn in place. Message boxes go through the toolkit.
-class ConsoleProgressView final : public ToolkitSolverView {
+// error, redrawn in place. Message boxes go through the toolkit. It also
+// shows the progress of a material the exact method plans alone.
+class ConsoleProgressView final : public ToolkitSolverView, public PlanProgressView {
  public:
   // columns: the terminal's width, asked at every redraw; by default that
   // of standard error.
@@ -112,6 +120,11 @@ class ConsoleProgressView final : public ToolkitSolverView {
   void Repaint() override { Draw(); }
   void PumpMessages() override;
 
+  void OpenPlanProgress(bool stopOffered) override;
+  void ShowPlanProgress(const PlanProgressTexts& texts) override;
+  bool PlanStopRequested() override;
+  void ClosePlanProgress() override;
+
  private:
   void Draw();
   std::ostream& err_;
@@ -119,7 +132,8 @@ class ConsoleProgressView final : public ToolkitSolverView {
   std::function<int()> columns_;
   std::function<std::string()> material_;
   bool open_ = false;
-  ProgressTexts texts_{{}, 0, 0, "0 sec", "0", "0 sec", false};
+  bool stopRequested_ = false;
+  ProgressTexts texts_{{}, 0, 0, "0 sec", "0", "0 sec", false, false, {}, {}};
 };
 
 }  // namespace tarvolin

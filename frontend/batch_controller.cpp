@@ -1,10 +1,13 @@
 #include "batch_controller.h"
 
-#include <array>
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <new>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "discovery.h"
 #include "initialise.h"
@@ -86,6 +89,7 @@ BatchController::BatchController(Toolkit& toolkit, ProcessView& view, PleaseWait
       printer_(printer),
       params_(std::move(params)) {
   if (solverView != nullptr) solverView_ = solverView->AsTarvolinView();
+  planProgress_ = dynamic_cast<PlanProgressView*>(solverView);
 }
 
 void BatchController::OnStartUp() {
@@ -402,10 +406,6 @@ bool BatchController::SolveMaterial() {
     view_.AddMemoLine(memoLine_);
   }
 
-  const TarvolinProblem problem = BuildSolverProblem(pass);
-  const TarvolinSettings settings =
-      BuildSolverSettings(run_.opt, init.progressWindowMode, init.showMessages);
-
   const bool showPleaseWait = !init.showWindow && init.confirmSteps && init.progressWindowMode == 0;
   if (init.showWindow) {
     view_.SetWaitLabel("Wait please...", kColourRed);
@@ -416,14 +416,7 @@ bool BatchController::SolveMaterial() {
   pass.solverStartMs = static_cast<double>(toolkit_.Milliseconds());
 
   SolverResults& r = pass.results;
-  const TarvolinView* solverView = solverView_ ? &*solverView_ : nullptr;
-  pass.solverError = CallSolver(solverContext_.get(), solverView, settings, problem, r);
-  if (pass.solverError == 0 && !toolkit_.Terminating() &&
-      CutMoreByExactMethod(solverContext_.get(), solverView, settings, problem, r)) {
-    LogWarning(run_, toolkit_,
-               "The search left pieces uncut; the exact method's plan cuts them\r" +
-                   std::string(kMaterialHeader) + ": " + pass.material);
-  }
+  pass.solverError = pass.beyondSearch ? PlanLargeMaterial(pass) : CallSolverFor(pass);
 
   if (init.showWindow) {
     view_.SetWaitLabel("Process window", kColourGrey);
@@ -434,7 +427,9 @@ bool BatchController::SolveMaterial() {
 
   if (pass.solverError > 0) {
     const char* solverText = TarvolinErrorText(pass.solverError);
-    const std::string text = solverText != nullptr ? solverText : "";
+    std::string text = solverText != nullptr ? solverText : "";
+    // A large material's planner may say more; it goes on a line of its own.
+    if (!pass.failure.empty()) text += (text.empty() ? "" : "\r") + pass.failure;
     pass.failure = "Solver reports error " + std::to_string(pass.solverError);
     if (!text.empty()) pass.failure.append(1, '\r').append(text);
     LogError(run_, toolkit_, pass.failure);
@@ -463,12 +458,69 @@ bool BatchController::SolveMaterial() {
   return true;
 }
 
+int32_t BatchController::CallSolverFor(MaterialPass& pass) {
+  const TarvolinProblem problem = BuildSolverProblem(pass);
+  const TarvolinSettings settings =
+      BuildSolverSettings(run_.opt, run_.init.progressWindowMode, run_.init.showMessages);
+  const TarvolinView* solverView = solverView_ ? &*solverView_ : nullptr;
+  const int32_t error =
+      CallSolver(solverContext_.get(), solverView, settings, problem, pass.results);
+  if (error == 0 && !toolkit_.Terminating() &&
+      CutMoreByExactMethod(solverContext_.get(), solverView, settings, problem, pass.results)) {
+    LogWarning(run_, toolkit_,
+               "The search left pieces uncut; the exact method's plan cuts them\r" +
+                   std::string(kMaterialHeader) + ": " + pass.material);
+  }
+  return error;
+}
+
+// A material beyond the search's limits, planned by the exact method alone.
+// Its progress shows in the solver's progress window when the settings ask
+// for one; Esc (where offered) stops it with its best plan, and so does a
+// request to end the program, which the batch then honours.
+int32_t BatchController::PlanLargeMaterial(MaterialPass& pass) {
+  const int mode = run_.init.progressWindowMode;
+  PlanProgressView* view = mode >= 1 ? planProgress_ : nullptr;
+  if (view != nullptr) view->OpenPlanProgress(mode >= 2);
+  const auto progress = [&](const LargeProgress& p) {
+    bool stop = false;
+    if (view != nullptr) {
+      view->ShowPlanProgress(LargeProgressTexts(p));
+      stop = view->PlanStopRequested();
+    }
+    toolkit_.ProcessMessages();
+    return stop || toolkit_.Terminating();
+  };
+  const LargeOutcome outcome = largePlanner_(pass, run_.opt, progress, pass.results);
+  if (view != nullptr) view->ClosePlanProgress();
+  pass.failure = outcome.error > 0 ? outcome.message : "";
+  return outcome.error;
+}
+
+PlanProgressTexts BatchController::LargeProgressTexts(const LargeProgress& p) const {
+  const int32_t seconds = run_.opt.exactTimeLimitSeconds > 0 ? run_.opt.exactTimeLimitSeconds : 10;
+  PlanProgressTexts texts;
+  texts.position = std::clamp(static_cast<int>(p.elapsedMs / (seconds * 10.0)), 0, 100);
+  char time[48];
+  std::snprintf(time, sizeof time, "%.1f sec", p.elapsedMs / 1000.0);
+  texts.time = time;
+  // The objective is a stock length, in cost mode a stock cost.
+  const auto figure = [&](double value) {
+    const auto units = static_cast<int64_t>(std::llround(value));
+    return run_.opt.optimizeCost != 0 ? output_text::CostText(units, run_.format)
+                                      : output_text::LengthText(units, run_.format);
+  };
+  if (p.bound) texts.bound = figure(*p.bound);
+  if (p.best) texts.best = figure(*p.best);
+  return texts;
+}
+
 // One warning per material that leaves pieces uncut, a line per part group
 // with its length, mark and the count left.
 void BatchController::WarnUncutPieces() {
   const MaterialPass& pass = run_.pass;
   const SolverResults& r = pass.results;
-  std::array<int, kMaxPartGroups + 2> uncut{};
+  std::vector<int> uncut(pass.partGroupCount + 2, 0);
   const int pieces = PieceCount(r);
   for (int piece = 1; piece <= pieces; ++piece) {
     const int group = r.partItemGroup[piece];

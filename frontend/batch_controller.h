@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "plan_outputs.h"
+#include "plan_progress_view.h"
 #include "please_wait_view.h"
 #include "printer.h"
 #include "process_view.h"
@@ -62,6 +63,9 @@ class BatchController {
   }
   // Writes the cut list whatever the settings say.
   void ForceCutList(bool on) { forceCutList_ = on; }
+  // Plans the materials beyond the layout search's limits; by default
+  // SolveLargeMaterial.
+  void SetLargePlanner(LargePlanner planner) { largePlanner_ = std::move(planner); }
   // The materials finished so far, and the run's heading for them.
   const PlanOutputs& Plans() const { return plans_; }
 
@@ -83,6 +87,9 @@ class BatchController {
   void ReportEmptyOrderFile();
   void NoteFailedMaterial();
   bool SolveMaterial();
+  int32_t CallSolverFor(MaterialPass& pass);
+  int32_t PlanLargeMaterial(MaterialPass& pass);
+  PlanProgressTexts LargeProgressTexts(const LargeProgress& progress) const;
   void WarnUncutPieces();
   bool HandOnResult();
   bool AddPlan(plan::MaterialPlan material);
@@ -99,6 +106,10 @@ class BatchController {
   Printer* printer_;
   std::vector<std::string> params_;
   std::optional<TarvolinView> solverView_;
+  // The progress of a material the exact method plans alone: the solver's
+  // view when it can show it, else nothing.
+  PlanProgressView* planProgress_ = nullptr;
+  LargePlanner largePlanner_ = SolveLargeMaterial;
   SolverContext solverContext_{TarvolinCreateContext()};
   RunState run_;
 

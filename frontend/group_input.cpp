@@ -45,10 +45,22 @@ bool GroupReading::CheckQuantity(int16_t quantity, int group) {
   return CheckField(quantity > 0, "quantities must be positive integers.", group);
 }
 
+bool UsesExactLimits(const OptimizerSettings& settings) {
+  return settings.method == kMethodExact && settings.maxDifferentPieces > -2;
+}
+
 bool GroupReading::AddItems(int& count, int quantity, int group) {
+  const auto message = [&](int limit) {
+    return std::string(file_.title) +
+           "s total number exceeds \rprogram limit:  " + std::to_string(limit) + "\r" +
+           Tail(group) +
+           WayOut("up to " + std::to_string(kExactMaxItems) + " " + std::string(file_.items),
+                  std::to_string(limit) + " " + std::string(file_.items));
+  };
   if (count + quantity > kMaxItems) {
-    return Fail(std::string(file_.title) + "s total number exceeds \rprogram limit:  " +
-                std::to_string(kMaxItems) + "\r" + Tail(group));
+    if (!exact_) return Fail(message(kMaxItems));
+    beyondSearch_ = true;
+    if (count + quantity > kExactMaxItems) return Fail(message(kExactMaxItems));
   }
   count += quantity;
   return true;
@@ -57,11 +69,27 @@ bool GroupReading::AddItems(int& count, int quantity, int group) {
 bool GroupReading::AddToTotal(int64_t& total, int32_t value, int quantity, std::string_view what,
                               int scale, int group) {
   if (ExceedsTotalLimit(value, quantity, total)) {
-    return Fail(std::string(file_.title) + " total " + std::string(what) + " exceeds limit: \r" +
-                std::to_string(LimitInUserUnits(scale)) + "\r" + Tail(group));
+    if (!exact_) {
+      return Fail(std::string(file_.title) + " total " + std::string(what) + " exceeds limit: \r" +
+                  std::to_string(LimitInUserUnits(scale)) + "\r" + Tail(group) +
+                  WayOut("any total " + std::string(what), ""));
+    }
+    beyondSearch_ = true;
   }
   total += int64_t{value} * quantity;
   return true;
+}
+
+std::string GroupReading::WayOut(const std::string& exactLimit,
+                                 const std::string& searchLimit) const {
+  if (exact_) return "\rThe exact method plans " + exactLimit;
+  if (run_.opt.maxDifferentPieces <= -2) {
+    // Only the layout search cuts bundles, so the way out is a smaller
+    // material.
+    std::string line = "\rA stock/cut bundle (QM_OptSet.txt line 13) is cut by the layout search";
+    return searchLimit.empty() ? line : line + ", which plans up to " + searchLimit;
+  }
+  return "\rThe exact method (QM_OptSet.txt line 14 = 1) plans " + exactLimit;
 }
 
 bool GroupReading::Fail(const std::string& message) {

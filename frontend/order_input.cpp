@@ -1,6 +1,7 @@
 #include "order_input.h"
 
 #include <string>
+#include <unordered_map>
 
 #include "group_input.h"
 #include "input_text.h"
@@ -65,20 +66,19 @@ bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
            reading.AddToTotal(pass.partLengthSum, g.length, g.quantity, "length",
                               run.format.lengthScale, n);
   };
-  if (!reading.ReadLines(run.orderFile, pickMaterial, readGroup)) return false;
+  const bool read = reading.ReadLines(run.orderFile, pickMaterial, readGroup);
+  pass.beyondSearch = reading.BeyondSearch();
+  if (!read) return false;
   AssignMarkIds(pass);
   return true;
 }
 
 void AssignMarkIds(MaterialPass& pass) {
-  const int n = pass.partGroupCount;
-  for (int i = 1; i <= n; ++i) pass.partGroups[i].markId = 0;
-  int32_t next = 0;
-  for (int i = 1; i <= n; ++i) {
-    if (pass.partGroups[i].markId != 0) continue;
-    ++next;
-    for (int j = i; j <= n; ++j)
-      if (pass.partGroups[j].mark == pass.partGroups[i].mark) pass.partGroups[j].markId = next;
+  // Ids in order of first appearance, looked up by mark.
+  std::unordered_map<std::string, int32_t> ids;
+  for (int i = 1; i <= pass.partGroupCount; ++i) {
+    PartGroup& group = pass.partGroups[i];
+    group.markId = ids.try_emplace(group.mark, static_cast<int32_t>(ids.size()) + 1).first->second;
   }
 }
 

@@ -33,6 +33,10 @@ struct MaterialPass : MaterialPlan {
   int64_t stockLengthSum = 0;
   int64_t stockCostSum = 0;
 
+  // The groups pass one of the layout search's limits, which only the exact
+  // method's limits allow: the exact method plans the material alone.
+  bool beyondSearch = false;
+
   int32_t solverError = 0;  // the solver's error number, 0 when the call succeeded
   // The error that stopped this material's reading or solving, as logged;
   // empty when none did.

@@ -1,15 +1,23 @@
 #include "solver_call.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <future>
 #include <memory>
+
+#include "exact.h"
+#include "pattern_plan.h"
+#include "tarvolin/errors.h"
 
 namespace tarvolin {
 namespace {
 
 // Copies items 1..count of a plan table into a result table; the rest is 0.
-template <typename Result, typename Plan, size_t N>
-void CopyItems(Result& result, const Plan (&plan)[N], int count) {
-  result.fill(0);
+template <typename Plan, size_t N>
+void CopyItems(SolverResults::ItemTable& result, const Plan (&plan)[N], int count) {
+  result.assign(kResultArraySize, 0);
   const int n = std::clamp(count, 0, static_cast<int>(std::min(N, result.size()) - 1));
   std::copy(plan + 1, plan + 1 + n, result.begin() + 1);
 }
@@ -115,7 +123,7 @@ bool CutMoreByExactMethod(TarvolinContext* context, const TarvolinView* view,
   const int pieces = PieceCount(results);
   const bool uncut =
       std::any_of(results.partItemStock.begin() + 1, results.partItemStock.begin() + 1 + pieces,
-                  [](int16_t bar) { return bar == 0; });
+                  [](auto bar) { return bar == 0; });
   if (!uncut) return false;
   TarvolinSettings exact = settings;
   exact.method = kMethodExact;
@@ -128,6 +136,103 @@ bool CutMoreByExactMethod(TarvolinContext* context, const TarvolinView* view,
   if (CutLength(problem, *check) <= CutLength(problem, results)) return false;
   results = *check;
   return true;
+}
+
+namespace {
+
+constexpr int32_t kDefaultExactSeconds = 10;
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+
+solver::exact::ExactInput ExactInputOf(const MaterialPlan& plan, const OptimizerSettings& o) {
+  solver::exact::ExactInput in;
+  for (int g = 1; g <= plan.stockGroupCount; ++g) {
+    const StockGroup& s = plan.stockGroups[g];
+    in.stock.push_back({s.length, s.cost, s.quantity});
+  }
+  for (int g = 1; g <= plan.partGroupCount; ++g) {
+    const PartGroup& p = plan.partGroups[g];
+    in.parts.push_back({p.length, p.quantity, p.markId});
+  }
+  // The rules as the struct call hands them to the exact method.
+  solver::exact::Rules& r = in.rules;
+  r.kerf = o.kerf;
+  r.endZone = o.endZone;
+  r.gripLength = o.gripLength;
+  r.maxPieces = o.maxPiecesPerLayout;
+  r.diffPieces = std::max(o.maxDifferentPieces, 0);
+  r.diffStocks = o.maxDifferentStocks;
+  r.minReusable = o.minReusableLength;
+  r.prefShort = o.stockLengthPreference;
+  r.reduceLays = o.reduceLayouts;
+  r.bundle = o.maxDifferentPieces <= -2 ? -o.maxDifferentPieces : 0;
+  r.costMode = o.optimizeCost != 0;
+  r.ignoreLast = o.ignoreLastStock != 0;
+  r.piecesByMark = o.layoutsByMark != 0 && o.reduceLayouts > 0;
+  const int32_t seconds =
+      o.exactTimeLimitSeconds > 0 ? o.exactTimeLimitSeconds : kDefaultExactSeconds;
+  in.timeLimitMs = seconds * 1000;
+  return in;
+}
+
+std::vector<CutPattern> PatternsOf(const solver::exact::Plan& plan) {
+  std::vector<CutPattern> patterns;
+  for (const solver::exact::Pattern& p : plan.patterns)
+    patterns.push_back({p.stockGroup + 1, p.counts, p.bars, false});
+  if (plan.hasLast)
+    patterns.push_back({plan.last.stockGroup + 1, plan.last.counts, plan.last.bars, true});
+  return patterns;
+}
+
+// The error number that stands for the exact method's reason to fail.
+int32_t ErrorNumberOf(const solver::exact::ExactResult& r) {
+  using solver::exact::Status;
+  if (r.status == Status::kNotAvailable) return TARVOLIN_ERROR_EXACT_NOT_AVAILABLE;
+  const struct {
+    const char* words;
+    int32_t number;
+  } known[] = {
+      {"no stock", TARVOLIN_ERROR_NO_STOCK},
+      {"no parts", TARVOLIN_ERROR_NO_PARTS},
+      {"too many stock items", TARVOLIN_ERROR_TOO_MANY_STOCK_ITEMS},
+      {"too many part items", TARVOLIN_ERROR_TOO_MANY_PART_ITEMS},
+      {"stock group count", TARVOLIN_ERROR_STOCK_GROUP_COUNT},
+      {"part group count", TARVOLIN_ERROR_PART_GROUP_COUNT},
+      {"setting out of range", TARVOLIN_ERROR_SETTINGS},
+  };
+  for (const auto& k : known)
+    if (r.message == k.words || r.message.starts_with(k.words)) return k.number;
+  return TARVOLIN_ERROR_UNEXPECTED;
+}
+
+}  // namespace
+
+LargeOutcome SolveLargeMaterial(const MaterialPlan& plan, const OptimizerSettings& settings,
+                                const LargeProgressFn& progress, SolverResults& results) {
+  results = SolverResults{};
+  solver::exact::ExactInput in = ExactInputOf(plan, settings);
+  std::atomic<bool> abort{false};
+  in.abort = &abort;
+  // The planning runs beside the caller, who sees its progress and may stop
+  // it; the plan is the same whichever thread makes it.
+  const auto start = std::chrono::steady_clock::now();
+  std::future<solver::exact::ExactResult> planning =
+      std::async(std::launch::async, [&in] { return solver::exact::SolveExact(in); });
+  while (planning.wait_for(kProgressInterval) != std::future_status::ready) {
+    const std::chrono::duration<double, std::milli> elapsed =
+        std::chrono::steady_clock::now() - start;
+    if (progress && progress(LargeProgress{elapsed.count(), std::nullopt, std::nullopt}))
+      abort.store(true);
+  }
+  const solver::exact::ExactResult r = planning.get();
+  using solver::exact::Status;
+  if (r.status != Status::kOptimal && r.status != Status::kFeasible)
+    return {ErrorNumberOf(r), r.message};
+  if (!FillResultsFromPatterns(plan, PatternsOf(r.plan), results))
+    return {TARVOLIN_ERROR_UNEXPECTED, "the plan does not fit the material's groups"};
+  results.lowerBound = r.lowerBound;
+  results.proven = r.proven;
+  results.exactMs = static_cast<int32_t>(std::lround(r.elapsedMs));
+  return {};
 }
 
 }  // namespace tarvolin

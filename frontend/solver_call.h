@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "plan_records.h"
 #include "tarvolin/solver.h"
@@ -45,5 +48,35 @@ int64_t CutLength(const TarvolinProblem& problem, const SolverResults& results);
 bool CutMoreByExactMethod(TarvolinContext* context, const TarvolinView* view,
                           const TarvolinSettings& settings, const TarvolinProblem& problem,
                           SolverResults& results);
+// What a caller sees of the planning of a large material while it runs.
+struct LargeProgress {
+  double elapsedMs = 0;
+  // The objective (stock length used, in cost mode the stock cost): its
+  // lower bound and that of the best plan so far, when known.
+  std::optional<double> bound;
+  std::optional<double> best;
+};
+
+// Called on the calling thread about ten times a second while a large
+// material is planned; true asks the planning to stop with its best plan.
+using LargeProgressFn = std::function<bool(const LargeProgress&)>;
+
+// How the planning of a large material ended: 0 or an error number of
+// tarvolin/errors.h, and the planner's own words when it failed.
+struct LargeOutcome {
+  int32_t error = 0;
+  std::string message;
+};
+
+// Plans a material beyond the layout search's limits (groups 1..n of
+// `plan`, any count up to the exact method's limits) with the exact method
+// alone, within the exact method's time limit. Fills the results as
+// CallSolver does: figures, bound, item counts and the per-item tables.
+LargeOutcome SolveLargeMaterial(const MaterialPlan& plan, const OptimizerSettings& settings,
+                                const LargeProgressFn& progress, SolverResults& results);
+
+// A planner of large materials with the signature of SolveLargeMaterial.
+using LargePlanner = std::function<LargeOutcome(const MaterialPlan&, const OptimizerSettings&,
+                                                const LargeProgressFn&, SolverResults&)>;
 
 }  // namespace tarvolin

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -19,22 +20,38 @@ namespace {
 
 using Quantities = std::array<int, kMaxStockGroups + 2>;  // 1..n
 
-// The most bars of this length the pass's parts can occupy under the
-// layout limits (pieces per layout, different pieces, bundle), at least 1.
-int32_t BarDemand(const RunState& run, int32_t stockLength) {
-  std::array<int32_t, kMaxPartGroups + 2> lengths{};
-  std::array<int16_t, kMaxPartGroups + 2> quantities{};
-  const int n = run.pass.partGroupCount;
-  for (int i = 1; i <= n; ++i) {
-    lengths[i] = run.pass.partGroups[i].length;
-    quantities[i] = run.pass.partGroups[i].quantity;
+// The bar-demand bound for the pass's parts: the most bars of a length the
+// parts can occupy under the layout limits (pieces per layout, different
+// pieces, bundle), at least 1. Stock lines of one length share the answer.
+class BarDemand {
+ public:
+  explicit BarDemand(const RunState& run) : opt_(run.opt) {
+    const MaterialPass& pass = run.pass;
+    const int n = pass.partGroupCount;
+    lengths_.assign(n + 1, 0);
+    quantities_.assign(n + 1, 0);
+    for (int i = 1; i <= n; ++i) {
+      lengths_[i] = pass.partGroups[i].length;
+      quantities_[i] = pass.partGroups[i].quantity;
+    }
   }
-  const int32_t e =
-      BarDemandBoundWithLimits(lengths.data(), quantities.data(), n, TARVOLIN_BAR_DEMAND_SLACK,
-                               run.opt.gripLength, run.opt.endZone, run.opt.kerf, stockLength,
-                               run.opt.maxPiecesPerLayout, run.opt.maxDifferentPieces);
-  return e < 1 ? 1 : e;
-}
+
+  int32_t For(int32_t stockLength) {
+    const auto known = demand_.find(stockLength);
+    if (known != demand_.end()) return known->second;
+    const int32_t e = BarDemandBoundWithLimits(
+        lengths_.data(), quantities_.data(), static_cast<int32_t>(lengths_.size()) - 1,
+        TARVOLIN_BAR_DEMAND_SLACK, opt_.gripLength, opt_.endZone, opt_.kerf, stockLength,
+        opt_.maxPiecesPerLayout, opt_.maxDifferentPieces);
+    return demand_[stockLength] = e < 1 ? 1 : e;
+  }
+
+ private:
+  const OptimizerSettings& opt_;
+  std::vector<int32_t> lengths_;     // 1..n
+  std::vector<int16_t> quantities_;  // 1..n
+  std::map<int32_t, int32_t> demand_;
+};
 
 // How many pieces some plan on the stock cuts for sure. Two plans are
 // tried. One piece per bar is always open, whatever the layout limits (a
@@ -245,7 +262,7 @@ void LowerToItemLimit(MaterialPass& pass, const OptimizerSettings& opt) {
 }
 
 void WarnLowered(RunState& run, Toolkit& toolkit, const GroupReading& reading,
-                 const Quantities& capped, const Quantities& stated) {
+                 const std::vector<int>& capped, const std::vector<int>& stated) {
   const MaterialPass& pass = run.pass;
   std::string lines;
   for (int i = 1; i <= pass.stockGroupCount; ++i) {
@@ -301,6 +318,30 @@ bool KerfFitsTheTotals(RunState& run, GroupReading& reading) {
                       kMaterialHeader + ": " + pass.material);
 }
 
+// The pass's stock totals of what is offered, checked against the limits.
+bool SumStock(RunState& run, GroupReading& reading) {
+  MaterialPass& pass = run.pass;
+  pass.stockQuantitySum = 0;
+  pass.stockLengthSum = 0;
+  pass.stockCostSum = 0;
+  for (int n = 1; n <= pass.stockGroupCount; ++n) {
+    const StockGroup& g = pass.stockGroups[n];
+    if (!reading.AddItems(pass.stockQuantitySum, g.quantity, n) ||
+        !reading.AddToTotal(pass.stockLengthSum, g.length, g.quantity, "length",
+                            run.format.lengthScale, n) ||
+        !reading.AddToTotal(pass.stockCostSum, g.cost, g.quantity, "cost", run.format.costScale,
+                            n)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void SetQuantities(MaterialPass& pass, const std::vector<int>& quantities) {
+  for (int i = 1; i <= pass.stockGroupCount; ++i)
+    pass.stockGroups[i].quantity = static_cast<int16_t>(quantities[i]);
+}
+
 }  // namespace
 
 bool ReadStockPass(RunState& run, Toolkit& toolkit) {
@@ -310,7 +351,8 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
   pass.stockLengthSum = 0;
   pass.stockCostSum = 0;
   GroupReading reading(run, toolkit, kStockFile);
-  Quantities stated{}, capped{};
+  BarDemand demand(run);
+  std::vector<int> stated(1), capped(1);  // 1..n
 
   const auto anyMaterial = [](const std::string&) { return true; };
   const auto readGroup = [&](const DataLine& line, int n) {
@@ -322,29 +364,31 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
       return false;
     }
     // No more bars of a length than the parts can occupy are offered.
-    stated[n] = g.quantity;
-    const int32_t demand = BarDemand(run, g.length);
-    if (demand < g.quantity) g.quantity = static_cast<int16_t>(demand);
-    capped[n] = g.quantity;
+    stated.push_back(g.quantity);
+    const int32_t e = demand.For(g.length);
+    if (e < g.quantity) g.quantity = static_cast<int16_t>(e);
+    capped.push_back(g.quantity);
     return true;
   };
   if (!reading.ReadLines(run.stockFile, anyMaterial, readGroup)) return false;
 
-  // Capped lines that together still pass the item limit give up bars the
-  // parts can do without; the totals then hold for what is offered.
-  LowerToItemLimit(pass, run.opt);
-  for (int n = 1; n <= pass.stockGroupCount; ++n) {
-    const StockGroup& g = pass.stockGroups[n];
-    if (!reading.AddItems(pass.stockQuantitySum, g.quantity, n) ||
-        !reading.AddToTotal(pass.stockLengthSum, g.length, g.quantity, "length",
-                            run.format.lengthScale, n) ||
-        !reading.AddToTotal(pass.stockCostSum, g.cost, g.quantity, "cost", run.format.costScale,
-                            n)) {
-      return false;
-    }
+  // A material the search plans: capped lines that together still pass the
+  // item limit give up bars the parts can do without; the totals then hold
+  // for what is offered. With the exact method's limits a material beyond
+  // the search's keeps the capped stock, and so does one whose stock still
+  // passes the search's totals when lowered.
+  bool lowered = false;
+  if (!pass.beyondSearch && !reading.BeyondSearch()) {
+    LowerToItemLimit(pass, run.opt);
+    if (!SumStock(run, reading)) return false;
+    lowered = !reading.BeyondSearch();
+    if (!lowered) SetQuantities(pass, capped);
   }
-  if (!KerfFitsTheTotals(run, reading)) return false;
-  WarnLowered(run, toolkit, reading, capped, stated);
+  if (!lowered && !SumStock(run, reading)) return false;
+  pass.beyondSearch = pass.beyondSearch || reading.BeyondSearch();
+  // The optimizer's totals bind the search; the exact method keeps 64-bit totals.
+  if (!pass.beyondSearch && !KerfFitsTheTotals(run, reading)) return false;
+  if (lowered) WarnLowered(run, toolkit, reading, capped, stated);
   WarnUnusableStock(run, toolkit);
   return true;
 }

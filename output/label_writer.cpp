@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <string>
 
 #include "output_text.h"
 
@@ -110,9 +111,10 @@ class LabelRows {
   bool Write() {
     const SolverResults& r = plan_.results;
     const int w = layout_.fieldWidth;
-    materialText_ = FitLabelField(plan_.material, w + kLabelExtraWidth);
     const int bars = BarCount(r);
-    const int pieces = PieceCount(r);
+    const PiecesByBar piecesByBar(plan_);
+    numberExtra_ = NumberExtra(piecesByBar);
+    materialText_ = FitLabelField(plan_.material, w + kLabelExtraWidth + numberExtra_);
     int usedBar = 0;
     for (int bar = 1; bar <= bars; ++bar) {
       if (r.stockItemLayout[bar] <= 0) continue;
@@ -120,28 +122,45 @@ class LabelRows {
       const StockGroup* stock = StockGroupAt(plan_, r.stockItemGroup[bar]);
       const std::string stockLength =
           FitLabelField(LabelLength(stock != nullptr ? stock->length : 0, format_), w);
-      for (int k = 1; k <= pieces; ++k) {
-        const int piece = plan_.pieceOrder[k];
-        if (piece < 1 || piece > pieces || r.partItemStock[piece] != bar) continue;
+      for (const int32_t piece : piecesByBar.Of(bar))
         if (!AddLabel(usedBar, stockLength, bar, piece)) return false;
-      }
     }
     // A plan whose partsCut disagrees with its pieces still gets every label.
     return buffers_[0].empty() || CompleteRow();
   }
 
  private:
+  // Columns the numbers of this material need beyond the fixed ones: the
+  // used bar and the piece number (five) and the layout number (four). A
+  // material within the search's limits never needs any.
+  int NumberExtra(const PiecesByBar& piecesByBar) const {
+    const SolverResults& r = plan_.results;
+    int extra = 0, usedBar = 0;
+    for (int bar = 1; bar <= BarCount(r); ++bar) {
+      if (r.stockItemLayout[bar] <= 0) continue;
+      ++usedBar;
+      extra = std::max(extra, Digits(r.stockItemLayout[bar]) - kLayoutNumberWidth);
+      for (const int32_t piece : piecesByBar.Of(bar))
+        extra = std::max(extra, Digits(piece) - kCaptionNumberWidth);
+    }
+    return std::max(extra, Digits(usedBar) - kCaptionNumberWidth);
+  }
+
+  static int Digits(int64_t value) { return static_cast<int>(std::to_string(value).size()); }
+
   bool AddLabel(int usedBar, const std::string& stockLength, int bar, int piece) {
     const SolverResults& r = plan_.results;
     const int w = layout_.fieldWidth;
     const PartGroup* part = PartGroupAt(plan_, r.partItemGroup[piece]);
+    const int captionWidth = kCaptionNumberWidth + numberExtra_;
 
     ++labels_;
     buffers_[0] += materialText_;
-    buffers_[1] += "Stock" + RightAligned(usedBar, kCaptionNumberWidth) + " " + stockLength;
-    buffers_[2] += "Piece" + RightAligned(piece, kCaptionNumberWidth) + " " +
+    buffers_[1] += "Stock" + RightAligned(usedBar, captionWidth) + " " + stockLength;
+    buffers_[2] += "Piece" + RightAligned(piece, captionWidth) + " " +
                    FitLabelField(LabelLength(PieceLength(plan_, piece), format_), w);
-    buffers_[3] += "Lay#" + RightAligned(r.stockItemLayout[bar], kLayoutNumberWidth) + ", " +
+    buffers_[3] += "Lay#" +
+                   RightAligned(r.stockItemLayout[bar], kLayoutNumberWidth + numberExtra_) + ", " +
                    FitLabelField(part != nullptr ? part->mark : "", w + 1);
     if (layout_.barcode != BarcodeKind::kNone) {
       const int column = static_cast<int>(layout_.margin.size()) +
@@ -188,7 +207,7 @@ class LabelRows {
     return true;
   }
 
-  int LabelWidth() const { return layout_.fieldWidth + kLabelExtraWidth; }
+  int LabelWidth() const { return layout_.fieldWidth + kLabelExtraWidth + numberExtra_; }
 
   const MaterialPlan& plan_;
   const fract::NumberFormat& format_;
@@ -197,6 +216,7 @@ class LabelRows {
   std::vector<BarcodeCell> codes_;  // of the labels of the row being filled
   std::string materialText_;
   std::array<std::string, kLinesPerLabel> buffers_;
+  int numberExtra_ = 0;  // see NumberExtra
   int labels_ = 0;
   int page_ = 1;
 };

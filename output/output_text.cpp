@@ -51,13 +51,13 @@ std::string RightAligned(int64_t value, int n) {
   return RightAligned(std::to_string(value), n);
 }
 
-std::string LengthText(int32_t units, const fract::NumberFormat& format) {
+std::string LengthText(int64_t units, const fract::NumberFormat& format) {
   return fract::FormatLength(format.lengthPrecision,
                              static_cast<double>(units) / format.lengthScale,
                              format.decimalSeparator);
 }
 
-std::string CostText(int32_t units, const fract::NumberFormat& format) {
+std::string CostText(int64_t units, const fract::NumberFormat& format) {
   return fract::FormatLength(format.costPrecision, static_cast<double>(units) / format.costScale,
                              format.decimalSeparator);
 }

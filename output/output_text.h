@@ -23,8 +23,8 @@ std::string LeftAligned(std::string_view text, int n);
 std::string RightAligned(int64_t value, int n);
 
 // A length (cost) in the locale's decimal form.
-std::string LengthText(int32_t units, const fract::NumberFormat& format);
-std::string CostText(int32_t units, const fract::NumberFormat& format);
+std::string LengthText(int64_t units, const fract::NumberFormat& format);
+std::string CostText(int64_t units, const fract::NumberFormat& format);
 
 // scaled / 10^decimals written with exactly `decimals` decimals; halves of
 // the last place have already been settled by the caller.

@@ -194,12 +194,24 @@ Json MaterialJson(const NumberForm& form, const MaterialPlan& m) {
 
 }  // namespace
 
-std::string PlanJsonText(const PlanRun& run, const std::vector<MaterialPlan>& materials) {
+std::string MaterialJsonText(const NumberForm& numbers, const MaterialPlan& material) {
+  // The list's items stand four blanks in: every line of the item's own
+  // text moves in by that much (strings hold no raw line ends).
+  const std::string text =
+      MaterialJson(numbers, material).dump(2, ' ', false, Json::error_handler_t::replace);
+  std::string indented = "    ";
+  indented.reserve(text.size() + text.size() / 8);
+  for (const char c : text) {
+    indented += c;
+    if (c == '\n') indented += "    ";
+  }
+  return indented;
+}
+
+std::string PlanJsonFromTexts(const PlanRun& run, const std::vector<std::string>& materialTexts) {
   const NumberForm& form = run.numbers;
   Json settings = Json::object();
   for (const PlanSetting& s : run.settings) settings[s.name] = SettingValue(form, s);
-  Json list = Json::array();
-  for (const MaterialPlan& m : materials) list.push_back(MaterialJson(form, m));
 
   const Json doc = {
       {"format", kPlanFormat},
@@ -211,9 +223,28 @@ std::string PlanJsonText(const PlanRun& run, const std::vector<MaterialPlan>& ma
        {{"order", run.orderFile}, {"stock", run.stockFile}, {"settings", run.settingsFile}}},
       {"units", {{"length_scale", form.lengthScale}, {"cost_scale", form.costScale}}},
       {"settings", std::move(settings)},
-      {"materials", std::move(list)},
+      {"materials", Json::array()},
   };
-  return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  // The materials come last: their empty list closes the document, and
+  // their texts take its place.
+  std::string text = doc.dump(2, ' ', false, Json::error_handler_t::replace);
+  if (!materialTexts.empty()) {
+    constexpr std::string_view kEmptyEnd = "[]\n}";
+    text.resize(text.size() - kEmptyEnd.size());
+    text += "[\n";
+    for (size_t i = 0; i < materialTexts.size(); ++i) {
+      if (i > 0) text += ",\n";
+      text += materialTexts[i];
+    }
+    text += "\n  ]\n}";
+  }
+  return text + "\n";
+}
+
+std::string PlanJsonText(const PlanRun& run, const std::vector<MaterialPlan>& materials) {
+  std::vector<std::string> texts;
+  for (const MaterialPlan& m : materials) texts.push_back(MaterialJsonText(run.numbers, m));
+  return PlanJsonFromTexts(run, texts);
 }
 
 PlanDocument::PlanDocument(std::string path, PlanRun run)
@@ -223,8 +254,8 @@ bool PlanDocument::Start() {
   return Write();
 }
 
-bool PlanDocument::Add(MaterialPlan material) {
-  materials_.push_back(std::move(material));
+bool PlanDocument::Add(const MaterialPlan& material) {
+  materialTexts_.push_back(MaterialJsonText(run_.numbers, material));
   return Write();
 }
 
@@ -234,7 +265,7 @@ bool PlanDocument::Finish(RunEnd end) {
 }
 
 bool PlanDocument::Write() {
-  lastError_ = ReplaceFile(path_, PlanJsonText(run_, materials_));
+  lastError_ = ReplaceFile(path_, PlanJsonFromTexts(run_, materialTexts_));
   return lastError_.empty();
 }
 

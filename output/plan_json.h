@@ -24,6 +24,11 @@ inline constexpr int kPlanFormatVersion = 2;
 // that are not valid UTF-8 have the offending bytes replaced by U+FFFD.
 std::string PlanJsonText(const PlanRun& run, const std::vector<MaterialPlan>& materials);
 
+// One material as the document holds it, indented for its place in the
+// materials list, and the document around such texts.
+std::string MaterialJsonText(const NumberForm& numbers, const MaterialPlan& material);
+std::string PlanJsonFromTexts(const PlanRun& run, const std::vector<std::string>& materialTexts);
+
 // A plan file that is rewritten after every change.
 class PlanDocument {
  public:
@@ -32,21 +37,22 @@ class PlanDocument {
   // Writes the document with no material yet (the run's heading only).
   bool Start();
   // Adds one material (solved or failed) and rewrites the file.
-  bool Add(MaterialPlan material);
+  bool Add(const MaterialPlan& material);
   // Records how the run ended and rewrites the file.
   bool Finish(RunEnd end);
 
   // What the last failed write said; empty when it succeeded.
   const std::string& LastError() const { return lastError_; }
   const std::string& Path() const { return path_; }
-  const std::vector<MaterialPlan>& Materials() const { return materials_; }
 
  private:
   bool Write();
 
   std::string path_;
   PlanRun run_;
-  std::vector<MaterialPlan> materials_;
+  // Each material's text, made once: a large plan is not rebuilt at every
+  // rewrite.
+  std::vector<std::string> materialTexts_;
   std::string lastError_;
 };
 

@@ -6,21 +6,53 @@
 
 namespace tarvolin {
 
+namespace {
+
+// The items a table holds: its slots less slot 0 and the marker slot.
+int ItemsHeld(const SolverResults::ItemTable& table) {
+  return std::max(static_cast<int>(table.size()) - 2, 0);
+}
+
+void SizeTable(SolverResults::ItemTable& table, int items) {
+  table.assign(std::max(items + 2, kResultArraySize), 0);
+}
+
+}  // namespace
+
+void SolverResults::SizeTables(int bars, int pieces) {
+  bars = std::max(bars, 0);
+  pieces = std::max(pieces, 0);
+  for (ItemTable* t :
+       {&stockItemGroup, &stockItemLayout, &stockItemPattern, &stockItemParts, &stockItemWaste})
+    SizeTable(*t, bars);
+  SizeTable(partItemGroup, pieces);
+  SizeTable(partItemStock, pieces);
+  stockItemCount = bars;
+  partItemCount = pieces;
+}
+
 int PieceCount(const SolverResults& results) {
-  return std::clamp(results.partItemCount, 0, kMaxItems);
+  const int held = std::min(ItemsHeld(results.partItemGroup), ItemsHeld(results.partItemStock));
+  return std::clamp(results.partItemCount, 0, held);
 }
 
 int BarCount(const SolverResults& results) {
-  return std::clamp(results.stockItemCount, 0, kMaxItems);
+  int held = ItemsHeld(results.stockItemGroup);
+  for (const auto* t : {&results.stockItemLayout, &results.stockItemPattern,
+                        &results.stockItemParts, &results.stockItemWaste})
+    held = std::min(held, ItemsHeld(*t));
+  return std::clamp(results.stockItemCount, 0, held);
 }
 
 const PartGroup* PartGroupAt(const MaterialPlan& plan, int group) {
-  const int count = std::min(plan.partGroupCount, kMaxPartGroups);
+  const int count =
+      std::min<int>(plan.partGroupCount, static_cast<int>(plan.partGroups.size()) - 1);
   return group >= 1 && group <= count ? &plan.partGroups[group] : nullptr;
 }
 
 const StockGroup* StockGroupAt(const MaterialPlan& plan, int group) {
-  const int count = std::min(plan.stockGroupCount, kMaxStockGroups);
+  const int count =
+      std::min<int>(plan.stockGroupCount, static_cast<int>(plan.stockGroups.size()) - 1);
   return group >= 1 && group <= count ? &plan.stockGroups[group] : nullptr;
 }
 
@@ -87,14 +119,43 @@ ExactObjective ExactObjectiveOf(const OptimizerSettings& settings, const Materia
 }
 
 void BuildPieceOrder(MaterialPlan& plan) {
-  auto& order = plan.pieceOrder;
-  order.fill(0);
   const int n = PieceCount(plan.results);
-  for (int i = 1; i <= n; ++i) order[i] = static_cast<int16_t>(i);
+  auto& order = plan.pieceOrder;
+  order.assign(std::max(n + 2, kMaxItems + 2), 0);
+  // The lengths once, so that the sort does not look up groups.
+  std::vector<int32_t> length(n + 1, 0);
+  for (int i = 1; i <= n; ++i) {
+    order[i] = i;
+    length[i] = PieceLength(plan, i);
+  }
   // A stable sort keeps pieces of equal length in item order.
-  std::stable_sort(order.begin() + 1, order.begin() + 1 + n, [&plan](int16_t a, int16_t b) {
-    return PieceLength(plan, a) > PieceLength(plan, b);
-  });
+  std::stable_sort(order.begin() + 1, order.begin() + 1 + n,
+                   [&length](int32_t a, int32_t b) { return length[a] > length[b]; });
+}
+
+PiecesByBar::PiecesByBar(const MaterialPlan& plan) {
+  const SolverResults& r = plan.results;
+  const int bars = BarCount(r);
+  const int pieces = PieceCount(r);
+  const int ordered = std::min(pieces, static_cast<int>(plan.pieceOrder.size()) - 1);
+  const auto barOf = [&](int piece) {
+    const int bar = piece >= 1 && piece <= pieces ? r.partItemStock[piece] : 0;
+    return bar >= 1 && bar <= bars ? bar : 0;
+  };
+  start_.assign(bars + 2, 0);
+  for (int k = 1; k <= ordered; ++k)
+    if (const int bar = barOf(plan.pieceOrder[k]); bar > 0) ++start_[bar + 1];
+  for (int bar = 1; bar <= bars; ++bar) start_[bar + 1] += start_[bar];
+  pieces_.assign(start_[bars + 1], 0);
+  std::vector<int32_t> next(start_.begin(), start_.end() - 1);
+  for (int k = 1; k <= ordered; ++k)
+    if (const int bar = barOf(plan.pieceOrder[k]); bar > 0)
+      pieces_[next[bar]++] = plan.pieceOrder[k];
+}
+
+std::span<const int32_t> PiecesByBar::Of(int bar) const {
+  if (bar < 1 || bar + 1 >= static_cast<int>(start_.size())) return {};
+  return std::span<const int32_t>(pieces_).subspan(start_[bar], start_[bar + 1] - start_[bar]);
 }
 
 }  // namespace tarvolin

@@ -7,19 +7,26 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "fract.h"
 #include "tarvolin/limits.h"
 
 namespace tarvolin {
 
-// Table bounds, the same as the solver's.
+// Bounds of the layout search's tables, the same as the solver's.
 inline constexpr int kMaxItems = TARVOLIN_MAX_ITEMS;
 inline constexpr int kMaxPartGroups = TARVOLIN_MAX_PART_GROUPS;
 inline constexpr int kMaxStockGroups = TARVOLIN_MAX_STOCK_GROUPS;
-// A result array: the item count in slot 0, one slot per item and the
-// marker slot behind the last item.
+// What the exact method plans of one material.
+inline constexpr int kExactMaxItems = TARVOLIN_EXACT_MAX_ITEMS;
+inline constexpr int kExactMaxPartGroups = TARVOLIN_EXACT_MAX_PART_GROUPS;
+inline constexpr int kExactMaxStockGroups = TARVOLIN_EXACT_MAX_STOCK_GROUPS;
+// A result table: the item count in slot 0, one slot per item and the
+// marker slot behind the last item. Tables hold at least this many slots,
+// the search's whole range; a larger plan makes them as long as it needs.
 inline constexpr int kResultArraySize = kMaxItems + 2;
 
 inline constexpr int kMaterialKeyChars = 32;
@@ -113,18 +120,29 @@ struct StockGroup {
   std::string sourceLine;
 };
 
-// Scalar result cells and result arrays of one solver call. The arrays hold
-// the item count in slot 0, one value per item and a marker slot.
+// Scalar result cells and result tables of one solver call. The tables hold
+// the item count in slot 0, one value per item and a marker slot; figures
+// that add up lengths, costs or items are 64-bit, so that the plans of the
+// exact method, beyond the search's limits, fit them.
 struct SolverResults {
+  using ItemTable = std::vector<int32_t>;
+
   int32_t criterion = 0;
   int32_t utilization = 0;  // thousandths of a percent
-  int32_t stockUsed = 0, partsCut = 0, lengthUsed = 0, wasteSum = 0, costUsed = 0;
+  int64_t stockUsed = 0, partsCut = 0, lengthUsed = 0, wasteSum = 0, costUsed = 0;
   // The last stock, when the solver reports it apart from the rest.
-  int32_t lastStock = 0, lastParts = 0, lastLengthUsed = 0, lastWaste = 0, lastCost = 0;
-  int32_t patternCount = 0, layoutCount = 0, layoutCuts = 0, reserved1 = 0, reserved2 = 0;
-  std::array<int16_t, kResultArraySize> stockItemGroup{}, partItemGroup{}, partItemStock{},
-      stockItemLayout{}, stockItemPattern{}, stockItemParts{};
-  std::array<int32_t, kResultArraySize> stockItemWaste{};
+  int32_t lastStock = 0;
+  int64_t lastParts = 0, lastLengthUsed = 0, lastWaste = 0, lastCost = 0;
+  int32_t patternCount = 0, layoutCount = 0;
+  int64_t layoutCuts = 0;
+  int32_t reserved1 = 0, reserved2 = 0;
+  ItemTable stockItemGroup = ItemTable(kResultArraySize),
+            partItemGroup = ItemTable(kResultArraySize),
+            partItemStock = ItemTable(kResultArraySize),
+            stockItemLayout = ItemTable(kResultArraySize),
+            stockItemPattern = ItemTable(kResultArraySize),
+            stockItemParts = ItemTable(kResultArraySize),
+            stockItemWaste = ItemTable(kResultArraySize);
   int partItemCount = 0;   // slot 0 of partItemStock
   int stockItemCount = 0;  // slot 0 of stockItemLayout
   // The exact method's figures: the lower bound on the stock length used
@@ -134,22 +152,27 @@ struct SolverResults {
   int32_t exactMs = 0;
   // The plan comes from a solver call with the exact method.
   bool exactMethod = false;
+
+  // Zeroes the tables and makes them hold `bars` bars and `pieces` pieces
+  // (at least the search's range); the counts are set to them.
+  void SizeTables(int bars, int pieces);
 };
 
 // One material: its groups as read, the solver's plan for them and the
-// order in which the writers list the cut pieces.
+// order in which the writers list the cut pieces. The group tables hold
+// groups 1..n (at least the search's range of slots).
 struct MaterialPlan {
   std::string material;  // the material key
   int partGroupCount = 0;
-  std::array<PartGroup, kMaxPartGroups + 2> partGroups{};  // 1..n
+  std::vector<PartGroup> partGroups = std::vector<PartGroup>(kMaxPartGroups + 2);  // 1..n
   int stockGroupCount = 0;
-  std::array<StockGroup, kMaxStockGroups + 2> stockGroups{};  // 1..n
+  std::vector<StockGroup> stockGroups = std::vector<StockGroup>(kMaxStockGroups + 2);  // 1..n
   SolverResults results;
-  std::array<int16_t, kMaxItems + 2> pieceOrder{};  // 1..piece count, item numbers
-  double solverStartMs = 0;                         // solver clock at the call
+  std::vector<int32_t> pieceOrder = std::vector<int32_t>(kMaxItems + 2);  // 1..piece count
+  double solverStartMs = 0;  // solver clock at the call
 };
 
-// The item counts of the results, held within the tables' bounds.
+// The item counts of the results, held within the tables' lengths.
 int PieceCount(const SolverResults& results);
 int BarCount(const SolverResults& results);
 
@@ -183,5 +206,21 @@ ExactObjective ExactObjectiveOf(const OptimizerSettings& settings, const Materia
 // Fills plan.pieceOrder[1..piece count] with the piece item numbers sorted
 // by length, longest first, equal lengths in item order.
 void BuildPieceOrder(MaterialPlan& plan);
+
+// The cut pieces of every bar, each bar's in the piece order (longest
+// first, equal lengths in item order): built once, so that writers list a
+// bar's pieces without walking every piece per bar.
+class PiecesByBar {
+ public:
+  // The piece order must have been built.
+  explicit PiecesByBar(const MaterialPlan& plan);
+  // Piece item numbers on the bar (stock item) in the piece order; empty
+  // for a bar outside the plan.
+  std::span<const int32_t> Of(int bar) const;
+
+ private:
+  std::vector<int32_t> start_;   // per bar 0..count+1: first index into pieces_
+  std::vector<int32_t> pieces_;  // grouped by bar
+};
 
 }  // namespace tarvolin

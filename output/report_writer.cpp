@@ -4,6 +4,8 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "fract.h"
 #include "output_text.h"
@@ -41,10 +43,12 @@ bool ValidStockItem(const SolverResults& r, int item) {
   return item >= 1 && item <= BarCount(r);
 }
 
-// Sums stay within 32 bits for any plan the solver accepts; bad figures are
-// held at the limit instead of wrapping.
-void AddTo(int32_t& total, int64_t amount) {
-  total = static_cast<int32_t>(std::clamp<int64_t>(total + amount, INT32_MIN, INT32_MAX));
+// Bad figures are held at the limit instead of wrapping.
+void AddTo(int64_t& total, int64_t amount) {
+  const int64_t limit = int64_t{1} << 62;
+  total = std::clamp<int64_t>(
+      std::clamp<int64_t>(total, -limit, limit) + std::clamp<int64_t>(amount, -limit, limit),
+      -limit, limit);
 }
 
 std::string YesNo(int32_t value) {
@@ -141,17 +145,79 @@ void WriteTotals(TextOutFile& out, const RunRecord& run, const MaterialPlan& pla
   out.WriteLine("");
 }
 
-void WriteTableHeader(TextOutFile& out, const RunRecord& run, int partsMode) {
+// Widths of the layout label and the multiplicity column. A plan within the
+// search's tables keeps the fixed columns (label "nnn" or "nnn/pp",
+// multiplicity 4); a larger plan widens a column to its widest value so that
+// the rows stay a table.
+struct RowWidths {
+  int number = 3;        // the label's number (pattern, or layout in mode 1); "L" takes one
+  int pattern = 2;       // mode 1: the pattern behind the "/"
+  int multiplicity = 4;  // bars cut to the pattern
+  // Columns beyond the fixed ones, which the header and the piece indent
+  // give room to.
+  int LabelExtra(int partsMode) const { return number - 3 + (partsMode == 1 ? pattern - 2 : 0); }
+  int MultiplicityExtra() const { return multiplicity - 4; }
+};
+
+int Digits(int64_t value) {
+  return static_cast<int>(std::to_string(value).size());
+}
+
+// One layout row: its pattern, the lowest-numbered bar cut to it and how
+// many bars are.
+struct LayoutRow {
+  int pattern;
+  int bar;
+  int count;
+};
+
+// The rows of the layout table, ascending pattern number: one per pattern
+// that a bar is cut to, showing its lowest-numbered bar. Patterns above the
+// pattern count have no row, so a wild number costs nothing.
+std::vector<LayoutRow> LayoutRows(const SolverResults& r) {
+  const int bars = BarCount(r);
+  std::vector<std::pair<int, int>> cut;  // pattern, bar
+  for (int bar = 1; bar <= bars; ++bar) {
+    const int pattern = r.stockItemPattern[bar];
+    if (pattern >= 1 && pattern <= r.patternCount) cut.emplace_back(pattern, bar);
+  }
+  std::stable_sort(cut.begin(), cut.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<LayoutRow> rows;
+  for (const auto& [pattern, bar] : cut) {
+    if (rows.empty() || rows.back().pattern != pattern) rows.push_back({pattern, bar, 0});
+    ++rows.back().count;
+  }
+  return rows;
+}
+
+RowWidths WidthsOf(const SolverResults& r, const std::vector<LayoutRow>& rows, int partsMode) {
+  RowWidths widths;
+  if (BarCount(r) <= kMaxItems && PieceCount(r) <= kMaxItems) return widths;
+  for (const LayoutRow& row : rows) {
+    const int64_t number = partsMode == 0 ? row.pattern : r.stockItemLayout[row.bar];
+    widths.number = std::max(widths.number, Digits(number) + (row.bar == r.lastStock ? 1 : 0));
+    widths.pattern = std::max(widths.pattern, Digits(row.pattern));
+    widths.multiplicity = std::max(widths.multiplicity, Digits(row.count));
+  }
+  return widths;
+}
+
+void WriteTableHeader(TextOutFile& out, const RunRecord& run, int partsMode,
+                      const RowWidths& widths) {
   const InitialSettings& s = run.init;
   const int w = s.numberColumnWidth;
+  const int labelExtra = widths.LabelExtra(partsMode);
   std::string line;
   // The label and multiplicity headings are wider than their columns; the
   // material heading gives up the difference so that "Stock" ends where the
   // stock lengths end. A mode-1 layout label is three columns wider.
   if (s.reportMaterialColumn)
-    line = LeftAligned(kMaterialHeader, s.materialColumnWidth - 6 + 3 * partsMode) + " Lay#/Pat# ";
+    line = LeftAligned(kMaterialHeader, s.materialColumnWidth - 6 + 3 * partsMode + labelExtra) +
+           " Lay#/Pat# ";
   else
-    line = "LayNo ";
+    line = LeftAligned("LayNo", 5 + labelExtra) + " ";
+  line += std::string(widths.MultiplicityExtra(), ' ');
   line += "  Mult " + RightAligned("Stock", w - 2) + " " + RightAligned("Waste", w) + " ";
   if (s.reportCosts) line += RightAligned("Cost", w) + " ";
   line += partsMode == 0 ? "    Parts in Layout: " : "    Parts/Marks in Layout: ";
@@ -159,18 +225,18 @@ void WriteTableHeader(TextOutFile& out, const RunRecord& run, int partsMode) {
 }
 
 // The layout label: the pattern number (mode 0) or the layout number with the
-// pattern behind it (mode 1), in three columns; the last stock's label
-// begins with "L".
-std::string LayoutLabel(const SolverResults& r, int pattern, int bar, int partsMode) {
-  const bool last = bar == r.lastStock;
-  const int64_t number = partsMode == 0 ? pattern : r.stockItemLayout[bar];
+// pattern behind it (mode 1); the last stock's label begins with "L".
+std::string LayoutLabel(const SolverResults& r, const LayoutRow& row, int partsMode,
+                        const RowWidths& widths) {
+  const bool last = row.bar == r.lastStock;
+  const int64_t number = partsMode == 0 ? row.pattern : r.stockItemLayout[row.bar];
   // Built by appending: GCC 12 at -O3 flags literal + string here as an
   // overlapping copy.
   std::string label = last ? std::string(1, 'L') : std::string();
-  label += RightAligned(number, last ? 2 : 3);
+  label += RightAligned(number, last ? widths.number - 1 : widths.number);
   if (partsMode == 1) {
     label += '/';
-    label += RightAligned(pattern, 2);
+    label += RightAligned(row.pattern, widths.pattern);
   }
   return label;
 }
@@ -179,67 +245,51 @@ std::string LayoutLabel(const SolverResults& r, int pattern, int bar, int partsM
 // columns, the layout label ("nnn/pp") and the multiplicity.
 constexpr int kPieceIndentFixed = 15;
 
-void WriteLayoutRow(TextOutFile& out, const RunRecord& run, const MaterialPlan& plan, int pattern,
-                    int bar, int multiplicity, int partsMode) {
-  const InitialSettings& s = run.init;
-  const fract::NumberFormat& format = run.format;
-  const SolverResults& r = plan.results;
+struct TableContext {
+  const RunRecord& run;
+  const MaterialPlan& plan;
+  const PiecesByBar& pieces;
+  RowWidths widths;
+  int partsMode;
+};
+
+void WriteLayoutRow(TextOutFile& out, const TableContext& t, const LayoutRow& row) {
+  const InitialSettings& s = t.run.init;
+  const fract::NumberFormat& format = t.run.format;
+  const SolverResults& r = t.plan.results;
   const int w = s.numberColumnWidth;
-  const StockGroup* stock = StockGroupAt(plan, r.stockItemGroup[bar]);
+  const StockGroup* stock = StockGroupAt(t.plan, r.stockItemGroup[row.bar]);
 
   std::string line;
   if (s.reportMaterialColumn)
     line += LeftAligned(stock != nullptr ? stock->materialKey : "", s.materialColumnWidth) + " ";
-  line += LayoutLabel(r, pattern, bar, partsMode) + " ";
-  line += RightAligned(multiplicity, kMultiplicityWidth) + " ";
+  line += LayoutLabel(r, row, t.partsMode, t.widths) + " ";
+  line += RightAligned(row.count, t.widths.multiplicity) + " ";
   line += RightAligned(LengthText(stock != nullptr ? stock->length : 0, format), w) + " ";
-  line += RightAligned(LengthText(r.stockItemWaste[bar], format), w) + " ";
+  line += RightAligned(LengthText(r.stockItemWaste[row.bar], format), w) + " ";
   if (s.reportCosts)
     line += RightAligned(CostText(stock != nullptr ? stock->cost : 0, format), w) + " ";
 
-  const int pieces = PieceCount(r);
   std::string pieceIndent;
-  if (partsMode == 1) {
+  if (t.partsMode == 1) {
     out.WriteLine(line);
     line.clear();
     const int indent = (s.reportMaterialColumn ? s.materialColumnWidth : 0) +
-                       (s.reportCosts ? w + 1 : 0) + 2 * w + kPieceIndentFixed;
+                       (s.reportCosts ? w + 1 : 0) + 2 * w + kPieceIndentFixed +
+                       t.widths.LabelExtra(1) + t.widths.MultiplicityExtra();
     pieceIndent.assign(std::max(indent, 0), ' ');
   }
-  for (int k = 1; k <= pieces; ++k) {
-    const int piece = plan.pieceOrder[k];
-    if (piece < 1 || piece > pieces || r.partItemStock[piece] != bar) continue;
-    const PartGroup* part = PartGroupAt(plan, r.partItemGroup[piece]);
+  for (const int32_t piece : t.pieces.Of(row.bar)) {
+    const PartGroup* part = PartGroupAt(t.plan, r.partItemGroup[piece]);
     const std::string length =
         RightAligned(LengthText(part != nullptr ? part->length : 0, format), w);
-    if (partsMode == 0) {
+    if (t.partsMode == 0) {
       line += length + " ";
     } else {
       out.WriteLine(pieceIndent + length + "  " + (part != nullptr ? part->mark : "") + " ");
     }
   }
-  out.WriteLine(partsMode == 0 ? line + " " : " ");
-}
-
-// One row per pattern that a bar is cut to, showing its lowest-numbered bar.
-void WriteLayoutRows(TextOutFile& out, const RunRecord& run, const MaterialPlan& plan,
-                     int partsMode) {
-  const SolverResults& r = plan.results;
-  const int bars = BarCount(r);
-  // Patterns above the highest one any bar carries have no row, so a wild
-  // pattern count costs nothing.
-  int highest = 0;
-  for (int bar = 1; bar <= bars; ++bar) highest = std::max<int>(highest, r.stockItemPattern[bar]);
-  const int patterns = std::min<int>(r.patternCount, highest);
-  for (int pattern = 1; pattern <= patterns; ++pattern) {
-    int count = 0;
-    int first = 0;
-    for (int bar = 1; bar <= bars; ++bar) {
-      if (r.stockItemPattern[bar] != pattern) continue;
-      if (count++ == 0) first = bar;
-    }
-    if (count > 0) WriteLayoutRow(out, run, plan, pattern, first, count, partsMode);
-  }
+  out.WriteLine(t.partsMode == 0 ? line + " " : " ");
 }
 
 }  // namespace
@@ -305,11 +355,15 @@ void WriteReportSection(TextOutFile& out, const RunRecord& run, MaterialPlan& pl
                         const ReportContext& context) {
   FinaliseFigures(plan);
   const int partsMode = run.init.reportPartsMode == 1 ? 1 : 0;
+  const std::vector<LayoutRow> rows = LayoutRows(plan.results);
+  const RowWidths widths = WidthsOf(plan.results, rows, partsMode);
   if (run.init.reportTotals) {
     WriteTotals(out, run, plan, context, WidthsFor(run.init.numberColumnWidth, run.format));
-    WriteTableHeader(out, run, partsMode);
+    WriteTableHeader(out, run, partsMode, widths);
   }
-  WriteLayoutRows(out, run, plan, partsMode);
+  const PiecesByBar pieces(plan);
+  const TableContext table{run, plan, pieces, widths, partsMode};
+  for (const LayoutRow& row : rows) WriteLayoutRow(out, table, row);
   out.WriteLine("");
 }
 

@@ -110,12 +110,44 @@ void ProgressWindow::Repaint() {
 }
 
 void ProgressWindow::PumpMessages() {
-  if (escShown_ && escapeRequest && escapeRequest()) FormKeyPress(kEscapeKey);
+  if (escShown_ && escapeRequest && escapeRequest()) {
+    stopRequested_ = true;
+    FormKeyPress(kEscapeKey);
+  }
   QCoreApplication::processEvents();
+}
+
+void ProgressWindow::OpenPlanProgress(bool stopOffered) {
+  stopRequested_ = false;
+  OpenProgress(stopOffered);
+  critTimeLab_->setText(QStringLiteral("Bound / Best:"));
+  ShowPlanProgress(PlanProgressTexts{0, "0.0 sec", {}, {}});
+}
+
+void ProgressWindow::ShowPlanProgress(const PlanProgressTexts& texts) {
+  const auto orDash = [](const std::string& text) {
+    return text.empty() ? QStringLiteral("-") : QString::fromStdString(text);
+  };
+  SetMultiPosition(texts.position);
+  timeLab_->setText(QString::fromStdString(texts.time));
+  critTopLab_->setText(orDash(texts.bound));
+  timeTopLab_->setText(orDash(texts.best));
+  Repaint();
+}
+
+bool ProgressWindow::PlanStopRequested() {
+  PumpMessages();
+  return stopRequested_;
+}
+
+void ProgressWindow::ClosePlanProgress() {
+  critTimeLab_->setText(QStringLiteral("Criterion / Time:"));
+  CloseProgress();
 }
 
 void ProgressWindow::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) {
+    if (escShown_) stopRequested_ = true;
     FormKeyPress(kEscapeKey);
     event->accept();
     return;

@@ -1,11 +1,14 @@
 // The solver's progress window: the bar of the whole optimization, the thin
 // bar of the current run with the elapsed time beside it, the best criterion
-// and when it was found, and "Esc to abort" when the caller offers Esc.
+// and when it was found, and "Esc to abort" when the caller offers Esc. For a
+// material the exact method plans alone it shows the time, the bound and the
+// best plan instead.
 #pragma once
 
 #include <QWidget>
 #include <functional>
 
+#include "plan_progress_view.h"
 #include "toolkit_solver_view.h"
 
 class QLabel;
@@ -13,7 +16,7 @@ class QProgressBar;
 
 namespace tarvolin::desktop {
 
-class ProgressWindow : public QWidget, public ToolkitSolverView {
+class ProgressWindow : public QWidget, public ToolkitSolverView, public PlanProgressView {
  public:
   explicit ProgressWindow(Toolkit& toolkit);
 
@@ -26,6 +29,11 @@ class ProgressWindow : public QWidget, public ToolkitSolverView {
   void SetBestColour(int32_t colour) override;
   void Repaint() override;
   void PumpMessages() override;
+
+  void OpenPlanProgress(bool stopOffered) override;
+  void ShowPlanProgress(const PlanProgressTexts& texts) override;
+  bool PlanStopRequested() override;
+  void ClosePlanProgress() override;
 
   // Asked at every pump while Esc is offered; true counts as Esc (Ctrl-C on
   // the terminal the program was started from).
@@ -53,6 +61,7 @@ class ProgressWindow : public QWidget, public ToolkitSolverView {
   QLabel* critTopLab_;
   QLabel* timeTopLab_;
   bool escShown_ = false;
+  bool stopRequested_ = false;  // Esc while a plan's progress is shown
 };
 
 }  // namespace tarvolin::desktop

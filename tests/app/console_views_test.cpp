@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "interrupt.h"
 #include "scripted_toolkit.h"
 
 namespace tarvolin {
@@ -208,6 +210,49 @@ TEST(ConsoleViews, ControlBytesOfAMaterialAreWrittenAsText) {
   EXPECT_EQ(err.str().rfind("\r\033[K"), 0u);
   EXPECT_EQ(err.str().find('\x1b', 3), std::string::npos) << err.str();
   EXPECT_NE(err.str().find("St\\x1b[31meel  ["), std::string::npos) << err.str();
+}
+
+// A material the exact method plans alone: its time, then its bound and
+// best plan once known, without the run's bar; Ctrl-C stops it only while
+// Esc is offered (otherwise it is left for the batch's termination check).
+TEST(ConsoleProgressView, ShowsThePlanningOfALargeMaterial) {
+  ScriptedToolkit toolkit;
+  std::ostringstream err;
+  ConsoleProgressView view(toolkit, err, true, [] { return 200; });
+  view.NameMaterial([] { return std::string("A x"); });
+  view.OpenPlanProgress(false);
+  view.ShowPlanProgress({25, "2.5 sec", "", ""});
+  view.ShowPlanProgress({50, "5.0 sec", "12000.00", "12600.50"});
+  InstallInterruptHandler();
+  ::raise(SIGINT);
+  EXPECT_FALSE(view.PlanStopRequested());
+  view.ClosePlanProgress();
+  EXPECT_EQ(err.str(),
+            "\r\033[KOptimizer Run...  A x  [....................] 0.0 sec"
+            "\r\033[KOptimizer Run...  A x  [#####...............] 2.5 sec"
+            "\r\033[KOptimizer Run...  A x  [##########..........] 5.0 sec  "
+            "Bound / Best: 12000.00 / 12600.50"
+            "\r\033[K");
+
+  view.OpenPlanProgress(true);
+  EXPECT_TRUE(view.PlanStopRequested());  // the pending Ctrl-C
+  EXPECT_TRUE(view.PlanStopRequested());  // and it stays asked
+  view.ClosePlanProgress();
+  view.OpenPlanProgress(true);
+  EXPECT_FALSE(view.PlanStopRequested());
+  view.ClosePlanProgress();
+}
+
+TEST(ProgressLine, APlanShowsItsBoundAndBestAsRoomAllows) {
+  ProgressTexts t{"A x", 50, 0, "5.0 sec", "", "", true, true, "12000.00", "12600.50"};
+  EXPECT_EQ(ProgressLine(t, 200),
+            "Optimizer Run...  A x  [##########..........] 5.0 sec  Bound / Best: 12000.00 / "
+            "12600.50  Esc to abort");
+  // The best plan stays longer than the bound.
+  EXPECT_EQ(ProgressLine(t, 60), "A x  [##########..........] 5.0 sec  Best: 12600.50");
+  t.best.clear();
+  EXPECT_EQ(ProgressLine(t, 200),
+            "Optimizer Run...  A x  [##########..........] 5.0 sec  Bound: 12000.00  Esc to abort");
 }
 
 }  // namespace

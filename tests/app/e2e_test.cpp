@@ -507,6 +507,51 @@ TEST_F(E2e, ExactExampleProvesItsPlan) {
   EXPECT_EQ(proof.back(), 'Y') << proof;
 }
 
+// A material at the search's limits (20 lines, 100 pieces, stock lowered to
+// 100 bars) is planned as before under both methods: the stock is lowered
+// with the same warning, and the exact method adds its lines to the report.
+// One more line is beyond the search: with Method 0 the run ends on it, with
+// the way past the limit named.
+TEST_F(E2e, AMaterialAtTheSearchsLimitsIsPlannedAsBeforeUnderBothMethods) {
+  std::string order = kHeader;
+  for (int i = 1; i <= 20; ++i) order += "A x " + std::to_string(1000 + 10 * i) + " 5\r\n";
+  Write("QM_Config.txt", Config());
+  Write("QM_Orders.txt", order);
+  Write("QM_Stocks.txt", "Material Profile Length Qty\r\nA x 3000 90\r\nA x 3100 90\r\n");
+  const std::string lowered = "Stock quantities lowered to the program limit of 100 bars\r\n";
+  for (const int method : {0, 1}) {
+#ifndef TARVOLIN_HAVE_EXACT
+    if (method == 1) continue;
+#endif
+    SCOPED_TRACE(method);
+    const std::string settings =
+        method == 0
+            ? OptSet()
+            : Lines({"0 CostOptim", "1 IgnoreLast", "0 PrefShort", "1 ReduceLays", "2 EffortLev",
+                     "0 DiffStocks", "0 DiffPieces", "0 MinReusable", "0 kerf", "0 end", "1 kind",
+                     "0 MaxPieces", "0 bundle", "1 Method", "0 ExactTime", "0", "555"});
+    Write("QM_OptSet.txt", settings);
+    const RunResult r = Run({"--console", "--yes"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read("QM^ErrLog.txt"), "END");
+    EXPECT_TRUE(Read("QM^WrnLog.txt").starts_with(lowered)) << Read("QM^WrnLog.txt");
+    const std::string report = Read("QM_Report.txt");
+    EXPECT_NE(report.find("Part Total Number:         100\r\n"), std::string::npos) << report;
+    EXPECT_EQ(report.find("Lower bound length:") != std::string::npos, method == 1) << report;
+  }
+
+  Write("QM_OptSet.txt", OptSet());
+  Write("QM_Orders.txt", order + "A x 1500 1\r\n");
+  const RunResult r = Run({"--console", "--yes"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(Read("QM^ErrLog.txt")
+                .find("Too many part input lines/groups\r\nSee part group: 21\r\nSee line: 22\r\n"
+                      "Mater/Sect: A x\r\nThe exact method (QM_OptSet.txt line 14 = 1) plans up "
+                      "to 10000 lines\r\n"),
+            std::string::npos)
+      << Read("QM^ErrLog.txt");
+}
+
 // A material the exact method cannot prove within its time limit of one
 // second: the run goes on with the better plan, marked not proven.
 TEST_F(E2e, ExactMethodAtItsTimeLimitSaysNotProven) {

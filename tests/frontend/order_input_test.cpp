@@ -167,6 +167,9 @@ const std::string kLengths =
     "Error reading part input file.\rAll part lengths must be positive\rand have proper "
     "format.\rSee part group: ";
 
+const std::string kAnyTotalLength =
+    "\rThe exact method (QM_OptSet.txt line 14 = 1) plans any total length";
+
 std::string FiftyOneFields() {
   std::string s = "B";
   for (int i = 0; i < 50; ++i) s += " f";
@@ -200,20 +203,109 @@ INSTANTIATE_TEST_SUITE_P(
                   "Error open/read part input file"},
         FatalCase{"21 groups", Lines("A x 10 1", 21),
                   "Too many part input lines/groups\rSee part group: 21\rSee line: 22\r"
-                  "Mater/Sect: A x"},
+                  "Mater/Sect: A x\rThe exact method (QM_OptSet.txt line 14 = 1) plans up to "
+                  "10000 lines"},
         FatalCase{"101 pieces", "h\nA x 10 60\nB y 10 99\nA x 10 41\n",
                   "Parts total number exceeds \rprogram limit:  100\rSee part group: 2\r"
-                  "See line: 4\rMater/Sect: A x"},
+                  "See line: 4\rMater/Sect: A x\rThe exact method (QM_OptSet.txt line 14 = 1) "
+                  "plans up to 1000000 pieces"},
         FatalCase{"total length", "h\nA x 10000000 2\n",
                   "Part total length exceeds limit: \r20000000\rSee part group: 1\r"
-                  "See line: 2\rMater/Sect: A x"},
+                  "See line: 2\rMater/Sect: A x" +
+                      kAnyTotalLength},
         FatalCase{"total length over groups", "h\nA x 10000000 1\nA x 10000000 1\n",
                   "Part total length exceeds limit: \r20000000\rSee part group: 2\r"
-                  "See line: 3\rMater/Sect: A x"},
+                  "See line: 3\rMater/Sect: A x" +
+                      kAnyTotalLength},
         FatalCase{"more than 50 fields", "h\nA x 10 1\n" + FiftyOneFields(),
                   "Error reading part input file.\rMore than 50 fields in one line.\r"
                   "See line: 3"}),
     test_support::NameFromWhat<FatalCase>);
+
+// With the exact method, the search's limits only mark the material as one
+// the exact method plans alone; its own limits end the run like the search's.
+TEST_F(OrderInputTest, TheExactMethodTakesLargerMaterials) {
+  const struct {
+    const char* what;
+    std::string content;
+    int groups;
+    bool beyond;
+  } cases[] = {
+      {"20 lines and 100 pieces", Lines("A x 10 5", 20), 20, false},
+      {"21 lines", Lines("A x 10 1", 21), 21, true},
+      {"101 pieces", "h\nA x 10 60\nA x 10 41\n", 2, true},
+      {"total length", "h\nA x 10000000 2\n", 1, true},
+      {"10000 lines", Lines("A x 10 1", 10000), 10000, true},
+  };
+  run.opt.method = kMethodExact;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    run.checked = 0;
+    WriteOrders(c.content);
+    ASSERT_TRUE(Pass());
+    EXPECT_EQ(run.pass.partGroupCount, c.groups);
+    EXPECT_EQ(run.pass.beyondSearch, c.beyond);
+  }
+  EXPECT_EQ(run.pass.partQuantitySum, 10000);
+  EXPECT_EQ(Group(10000).length, 1000);
+  EXPECT_TRUE(tk.boxes.empty());
+}
+
+TEST_F(OrderInputTest, TheTotalLengthOfALargeMaterialIsKeptIn64Bits) {
+  run.opt.method = kMethodExact;
+  WriteOrders(Lines("A x 10000000 30000", 3));
+  ASSERT_TRUE(Pass());
+  EXPECT_EQ(run.pass.partLengthSum, int64_t{3} * 1000000000 * 30000);
+  EXPECT_EQ(run.pass.partQuantitySum, 90000);
+}
+
+struct ExactFatalCase {
+  const char* what;
+  int32_t maxDifferentPieces;  // -3: a stock/cut bundle of three
+  std::string content;
+  std::string message;
+};
+
+void PrintTo(const ExactFatalCase& c, std::ostream* os) {
+  *os << c.what;
+}
+
+class OrderExactFatalTest : public OrderInputTest,
+                            public ::testing::WithParamInterface<ExactFatalCase> {};
+
+TEST_P(OrderExactFatalTest, EndsTheRunWithTheMessage) {
+  run.opt.method = kMethodExact;
+  run.opt.maxDifferentPieces = GetParam().maxDifferentPieces;
+  WriteOrders(GetParam().content);
+  EXPECT_FALSE(Pass());
+  ExpectEndedWith(GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Order, OrderExactFatalTest,
+    ::testing::Values(
+        ExactFatalCase{"10001 lines", 0, Lines("A x 10 1", 10001),
+                       "Too many part input lines/groups\rSee part group: 10001\r"
+                       "See line: 10002\rMater/Sect: A x\rThe exact method plans up to 10000 "
+                       "lines"},
+        // 30 lines of 32767 hold 983010 pieces; the 31st passes a million.
+        ExactFatalCase{"1000001 pieces", 0, Lines("A x 10 32767", 31),
+                       "Parts total number exceeds \rprogram limit:  1000000\rSee part group: "
+                       "31\rSee line: 32\rMater/Sect: A x\rThe exact method plans up to "
+                       "1000000 pieces"},
+        ExactFatalCase{"21 lines with a bundle", -3, Lines("A x 10 1", 21),
+                       "Too many part input lines/groups\rSee part group: 21\rSee line: 22\r"
+                       "Mater/Sect: A x\rA stock/cut bundle (QM_OptSet.txt line 13) is cut by "
+                       "the layout search, which plans up to 20 lines"},
+        ExactFatalCase{"101 pieces with a bundle", -2, "h\nA x 10 60\nA x 10 41\n",
+                       "Parts total number exceeds \rprogram limit:  100\rSee part group: 2\r"
+                       "See line: 3\rMater/Sect: A x\rA stock/cut bundle (QM_OptSet.txt line "
+                       "13) is cut by the layout search, which plans up to 100 pieces"},
+        ExactFatalCase{"total length with a bundle", -2, "h\nA x 10000000 2\n",
+                       "Part total length exceeds limit: \r20000000\rSee part group: 1\r"
+                       "See line: 2\rMater/Sect: A x\rA stock/cut bundle (QM_OptSet.txt line "
+                       "13) is cut by the layout search"}),
+    test_support::NameFromWhat<ExactFatalCase>);
 
 TEST_F(OrderInputTest, MissingFileIsAReadError) {
   run.orderFile = "none.txt";

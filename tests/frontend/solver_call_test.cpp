@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "tarvolin/cut_optimize.h"
+#include "tarvolin/errors.h"
 
 namespace tarvolin {
 namespace {
@@ -197,6 +198,42 @@ TEST(CutMoreByExactMethodTest, LeavesAnExactPlanAlone) {
   EXPECT_FALSE(CutMoreByExactMethod(context.get(), nullptr, BuildSolverSettings(o, 0, false),
                                     BuildSolverProblem(material), r));
   EXPECT_TRUE(SamePlan(r, before));
+}
+
+// The planner of large materials on a material the exact method can take
+// today: every piece cut, the plan in per-item tables, the bound met. A
+// build without the exact method says so.
+TEST(SolveLargeMaterialTest, PlansTheMaterialByTheExactMethod) {
+  OptimizerSettings o;
+  o.ignoreLastStock = 0;
+  o.method = kMethodExact;
+  SolverResults r;
+  const LargeOutcome outcome = SolveLargeMaterial(
+      SmallMaterial(), o, [](const LargeProgress&) { return false; }, r);
+  if (outcome.error == TARVOLIN_ERROR_EXACT_NOT_AVAILABLE) GTEST_SKIP() << outcome.message;
+  ASSERT_EQ(outcome.error, 0) << outcome.message;
+  // 2 x 1000 + 3 x 2000 = 8000 fit two bars of 6000 and no fewer.
+  EXPECT_EQ(r.partsCut, 5);
+  EXPECT_EQ(r.stockUsed, 2);
+  EXPECT_EQ(r.lengthUsed, 12000);
+  EXPECT_EQ(r.wasteSum, 4000);
+  EXPECT_EQ(r.partItemCount, 5);
+  EXPECT_EQ(r.stockItemCount, 4);
+  for (int piece = 1; piece <= 5; ++piece) EXPECT_GE(r.partItemStock[piece], 1) << piece;
+  EXPECT_TRUE(r.proven);
+  EXPECT_EQ(r.lowerBound, 12000);
+}
+
+// A stop asked at once still gives a plan.
+TEST(SolveLargeMaterialTest, AStopAskedAtOnceStillGivesAPlan) {
+  OptimizerSettings o;
+  o.method = kMethodExact;
+  SolverResults r;
+  const LargeOutcome outcome = SolveLargeMaterial(
+      SmallMaterial(), o, [](const LargeProgress&) { return true; }, r);
+  if (outcome.error == TARVOLIN_ERROR_EXACT_NOT_AVAILABLE) GTEST_SKIP() << outcome.message;
+  ASSERT_EQ(outcome.error, 0) << outcome.message;
+  EXPECT_EQ(r.partsCut + r.lastParts, 5);
 }
 
 }  // namespace

@@ -299,7 +299,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FatalCase{"eleven groups", kOrders, ElevenLines(),
                   "Too many stock input lines/groups\rSee stock group: 11\rSee line: 12\r"
-                  "Mater/Sect: A x"},
+                  "Mater/Sect: A x\rThe exact method (QM_OptSet.txt line 14 = 1) plans up to "
+                  "1000 lines"},
         FatalCase{"length 0", kOrders, "h\nA x 0 1\n",
                   "Error reading stock input file.\rAll stock lengths must be positive\rand "
                   "have proper format." +
@@ -325,15 +326,79 @@ INSTANTIATE_TEST_SUITE_P(
                   "integers." +
                       kTail},
         FatalCase{"total length", "h\nA x 6000000 2\n", "h\nA x 10000000 2\n",
-                  "Stock total length exceeds limit: \r20000000" + kTail},
+                  "Stock total length exceeds limit: \r20000000" + kTail +
+                      "\rThe exact method (QM_OptSet.txt line 14 = 1) plans any total length"},
         FatalCase{"total cost", kOrders, "h\nA x 10 1 20000000\n",
-                  "Stock total cost exceeds limit: \r20000000" + kTail},
+                  "Stock total cost exceeds limit: \r20000000" + kTail +
+                      "\rThe exact method (QM_OptSet.txt line 14 = 1) plans any total cost"},
         FatalCase{"one-word line", kOrders, "h\nA x 10 1\nLonely\nA x 12 1\n",
                   "Error open/read stock input file"},
         FatalCase{"more than 50 fields", kOrders, FiftyOneFields(),
                   "Error reading stock input file.\rMore than 50 fields in one line.\r"
                   "See line: 2"}),
     test_support::NameFromWhat<FatalCase>);
+
+std::string StockLines(int count, const std::string& line) {
+  std::string s = "h\n";
+  for (int i = 0; i < count; ++i) s += line + "\n";
+  return s;
+}
+
+// With the exact method, stock is lowered to the search's 100 bars only for
+// a material the search plans; beyond the search's limits, the bar-demand
+// cap alone limits what is offered.
+TEST_F(StockInputTest, TheExactMethodLowersStockOnlyForTheSearch) {
+  // 100 pieces of 500.00 need 50 bars of 1000.00: the bound caps a line at
+  // 70 (101 pieces: 71); 100 pieces of 100000.00 need 50 bars of 250000.00,
+  // 70 again, and 100 of those pass the search's total length.
+  const std::string pieces = "h\nA x 500 100\n";
+  const struct {
+    const char* what;
+    std::string orders;
+    std::string stocks;
+    std::vector<int> quantities;
+    bool beyond;
+  } cases[] = {
+      {"within the search: lowered to 100 bars",
+       pieces,
+       StockLines(2, "A x 1000 80"),
+       {50, 50},
+       false},
+      {"eleven lines: beyond the search", "h\nA x 10 100\n", StockLines(11, "A x 1000 1"),
+       std::vector<int>(11, 1), true},
+      {"order beyond the search: not lowered",
+       "h\nA x 500 100\nA x 500 1\n",
+       StockLines(2, "A x 1000 80"),
+       {71, 71},
+       true},
+      {"total length beyond the search: not lowered",
+       "h\nA x 100000 100\n",
+       StockLines(2, "A x 250000 80"),
+       {70, 70},
+       true},
+  };
+  run.opt.method = kMethodExact;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    run.checked = 0;
+    ASSERT_TRUE(Pass(c.orders, c.stocks));
+    EXPECT_EQ(Quantities(), c.quantities);
+    EXPECT_EQ(run.pass.beyondSearch, c.beyond);
+  }
+}
+
+TEST_F(StockInputTest, TheExactMethodsLimitsOnStock) {
+  run.opt.method = kMethodExact;
+  ASSERT_TRUE(Pass("h\nA x 10 1\n", StockLines(1000, "A x 1000 5")));
+  EXPECT_EQ(run.pass.stockGroupCount, 1000);
+  EXPECT_EQ(run.pass.stockQuantitySum, 1000);
+
+  run.checked = 0;
+  EXPECT_FALSE(Pass("h\nA x 10 1\n", StockLines(1001, "A x 1000 5")));
+  ExpectEndedWith(
+      "Too many stock input lines/groups\rSee stock group: 1001\rSee line: 1002\r"
+      "Mater/Sect: A x\rThe exact method plans up to 1000 lines");
+}
 
 TEST_F(StockInputTest, MissingFileIsAReadError) {
   WriteFile(run.orderFile, kOrders);

@@ -101,6 +101,42 @@ TEST_F(LabelsTest, ThirtySevenPiecesPrintedInMode2) {
   EXPECT_EQ(printer.EndedJobs(), 1);
 }
 
+// Piece numbers of six digits widen the number fields of the material's
+// labels by one, and the dotted line with them.
+TEST_F(LabelsTest, SixDigitPieceNumbersWidenTheLabels) {
+  PlanCase run;
+  MaterialPlan& plan = run.plan;
+  plan.material = "ALU";
+  plan.stockGroupCount = 1;
+  plan.stockGroups[1] = {600000, 0, 2, "ALU", ""};
+  plan.partGroupCount = 1;
+  plan.partGroups[1].length = 100000;
+  plan.partGroups[1].mark = "M";
+  SolverResults& r = plan.results;
+  r.SizeTables(2, 100000);
+  for (int i = 1; i <= 100000; ++i) r.partItemGroup[i] = 1;
+  r.stockItemGroup[1] = r.stockItemGroup[2] = 1;
+  r.stockItemLayout[1] = 1;
+  r.stockItemLayout[2] = 2;
+  r.partItemStock[99999] = r.partItemStock[100000] = 1;
+  r.partItemStock[5] = 2;
+  r.partsCut = 3;
+  const std::string sep = "  .  ";
+  const std::string material = std::string(24, ' ') + "ALU";
+  const std::string stock = "        6000.00";
+  const std::string piece = "        1000.00";
+  const std::string mark = std::string(15, ' ') + "M";
+  const std::string expected = material + sep + material + sep + material + "\r\n" +  //
+                               "Stock     1 " + stock + sep + "Stock     1 " + stock + sep +
+                               "Stock     2 " + stock + "\r\n" +  //
+                               "Piece 99999 " + piece + sep + "Piece100000 " + piece + sep +
+                               "Piece     5 " + piece + "\r\n" +  //
+                               "Lay#    1, " + mark + sep + "Lay#    1, " + mark + sep +
+                               "Lay#    2, " + mark + "\r\n" +
+                               std::string(3 * (15 + 12 + 5) - 5, '.') + "\r\n";
+  EXPECT_EQ(LabelsFile(run), expected);
+}
+
 TEST(LabelPrinterSetupTest, CellHeightFollowsResolutionAndMode) {
   const struct {
     int mode, ppi, height;

@@ -356,6 +356,19 @@ TEST(PlanJson, BadBytesInTextsAreReplaced) {
   EXPECT_EQ(doc["materials"][0]["key"], "ST\xef\xbf\xbd\xef\xbf\xbd");
 }
 
+// The document is assembled from the materials' own texts: it must read
+// back to the very bytes that one dump of the whole document gives.
+TEST(PlanJson, TheAssembledDocumentIsTheWholeDocumentsDump) {
+  MaterialPlanInput odd = SteelInput();
+  odd.materialKey = "ST\xff \"q\"\n";
+  const std::vector<std::vector<MaterialPlan>> runs = {
+      {}, {BuildMaterialPlan(SteelInput())}, PartialRun(), {BuildMaterialPlan(odd)}};
+  for (const auto& materials : runs) {
+    const std::string text = PlanJsonText(SampleRun(), materials);
+    EXPECT_EQ(nlohmann::ordered_json::parse(text).dump(2) + "\n", text);
+  }
+}
+
 // The document is valid after every way a run can end.
 TEST(PlanJson, DocumentsValidateAgainstTheSchema) {
   PlanRun running = SampleRun();

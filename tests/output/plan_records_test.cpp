@@ -88,9 +88,11 @@ TEST(PlanLookupTest, NumbersOutsideTheTablesReadAsNothing) {
   EXPECT_EQ(PieceLength(plan, 2), 0);
   EXPECT_EQ(PieceLength(plan, 3), 0);
 
-  // A count beyond the tables is held at the group limit.
-  plan.partGroupCount = kMaxPartGroups + 5;
-  EXPECT_EQ(PartGroupAt(plan, kMaxPartGroups + 1), nullptr);
+  // A count beyond the table is held at its length.
+  const int slots = static_cast<int>(plan.partGroups.size());
+  plan.partGroupCount = slots + 5;
+  EXPECT_EQ(PartGroupAt(plan, slots - 1), &plan.partGroups[slots - 1]);
+  EXPECT_EQ(PartGroupAt(plan, slots), nullptr);
 }
 
 TEST(PlanLookupTest, ItemCountsStayWithinTheTables) {
@@ -104,6 +106,43 @@ TEST(PlanLookupTest, ItemCountsStayWithinTheTables) {
     EXPECT_EQ(PieceCount(r), c.held) << c.count;
     EXPECT_EQ(BarCount(r), c.held) << c.count;
   }
+  // Tables sized for a large plan hold it; a table cut short limits both.
+  SolverResults r;
+  r.SizeTables(250, 300);
+  EXPECT_EQ(BarCount(r), 250);
+  EXPECT_EQ(PieceCount(r), 300);
+  EXPECT_EQ(r.stockItemWaste.size(), 252u);
+  r.stockItemParts.resize(150);
+  EXPECT_EQ(BarCount(r), 148);
+}
+
+// Pieces of a bar in the piece order, built once for all bars.
+TEST(PlanLookupTest, PiecesByBarFollowThePieceOrder) {
+  MaterialPlan plan;
+  plan.partGroupCount = 2;
+  plan.partGroups[1].length = 100;
+  plan.partGroups[2].length = 300;
+  SolverResults& r = plan.results;
+  r.SizeTables(3, 6);
+  // Pieces 1-3 of group 1, 4-6 of group 2; bar 2 is unused, piece 3 uncut,
+  // piece 6 on a bar that does not exist.
+  const int groups[] = {0, 1, 1, 1, 2, 2, 2};
+  const int bars[] = {0, 3, 1, 0, 1, 3, 9};
+  for (int i = 1; i <= 6; ++i) {
+    r.partItemGroup[i] = groups[i];
+    r.partItemStock[i] = bars[i];
+  }
+  BuildPieceOrder(plan);
+  const PiecesByBar pieces(plan);
+  const auto list = [&](int bar) {
+    const auto span = pieces.Of(bar);
+    return std::vector<int>(span.begin(), span.end());
+  };
+  EXPECT_EQ(list(1), (std::vector<int>{4, 2}));
+  EXPECT_EQ(list(2), std::vector<int>{});
+  EXPECT_EQ(list(3), (std::vector<int>{5, 1}));
+  EXPECT_EQ(list(0), std::vector<int>{});
+  EXPECT_EQ(list(4), std::vector<int>{});
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -415,6 +416,69 @@ TEST_F(ReportTest, WideNumbersAreWrittenWhole) {
   run->plan.stockGroups[1].length = 12345678;
   run->plan.results.patternCount = 1;
   EXPECT_EQ(Section(*run), "  1    3 123456.78 300.00 2500.00 2500.00 1200.00  \r\n\r\n");
+}
+
+// A plan beyond the search's tables: 10002 bars of 6000.00 with a piece of
+// 1000.00 each; bars 1..10000 are cut to pattern 1 (layout 1), bar 10001 to
+// pattern 1000 (layout 2), bar 10002, the last stock, to pattern 1001
+// (layout 3).
+std::unique_ptr<PlanCase> LargePlan() {
+  auto run = std::make_unique<PlanCase>();
+  MaterialPlan& plan = run->plan;
+  plan.material = "ALU";
+  plan.stockGroupCount = 1;
+  plan.stockGroups[1] = {600000, 0, 10002, "ALU", ""};
+  plan.partGroupCount = 1;
+  plan.partGroups[1].length = 100000;
+  plan.partGroups[1].quantity = 10002;
+  SolverResults& r = plan.results;
+  r.SizeTables(10002, 10002);
+  for (int i = 1; i <= 10002; ++i) {
+    const int pattern = i <= 10000 ? 1 : (i == 10001 ? 1000 : 1001);
+    r.stockItemGroup[i] = 1;
+    r.stockItemPattern[i] = pattern;
+    r.stockItemLayout[i] = i <= 10000 ? 1 : i - 9999;
+    r.stockItemWaste[i] = 500000;
+    r.stockItemParts[i] = 1;
+    r.partItemGroup[i] = 1;
+    r.partItemStock[i] = i;
+  }
+  r.patternCount = 1001;
+  r.layoutCount = 3;
+  r.lastStock = 10002;
+  r.stockUsed = 10001;
+  r.partsCut = 10001;
+  r.lastParts = 1;
+  return run;
+}
+
+TEST_F(ReportTest, ALargePlanWidensTheLabelAndMultiplicityColumns) {
+  const std::string row = "  6000.00  5000.00  1000.00  ";
+  const struct {
+    int partsMode;
+    std::vector<std::string> table;  // the header and the rows
+  } cases[] = {
+      // Labels of five (L1001), multiplicities of five (10000).
+      {0,
+       {"Mater/Sect     Lay#/Pat#    Mult  Stock    Waste     Parts in Layout: ",
+        "ALU                    1 10000" + row, "ALU                 1000     1" + row,
+        "ALU                L1001     1" + row}},
+      // Layout numbers keep three, patterns take four behind the "/".
+      {1,
+       {"Mater/Sect        Lay#/Pat#    Mult  Stock    Waste     Parts/Marks in Layout: ",
+        "ALU                  1/   1 10000  6000.00  5000.00 ",
+        std::string(52, ' ') + " 1000.00   ", " ",
+        "ALU                  2/1000     1  6000.00  5000.00 "}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.partsMode);
+    auto run = LargePlan();
+    run->init.reportPartsMode = c.partsMode;
+    const std::vector<std::string> lines = Lines(Section(*run));
+    const auto header = std::find(lines.begin(), lines.end(), c.table[0]);
+    ASSERT_NE(header, lines.end()) << lines[15];
+    for (size_t i = 1; i < c.table.size(); ++i) EXPECT_EQ(header[i], c.table[i]) << i;
+  }
 }
 
 TEST_F(ReportTest, WriteFailuresAreCountedAndWritingGoesOn) {

@@ -8,6 +8,9 @@
 /* Groups per call: order lines (part groups) and stock lines (stock groups). */
 #define TARVOLIN_MAX_PART_GROUPS 20
 #define TARVOLIN_MAX_STOCK_GROUPS 10
+#define TARVOLIN_EXACT_MAX_PART_GROUPS 10000
+#define TARVOLIN_EXACT_MAX_STOCK_GROUPS 1000
+#define TARVOLIN_EXACT_MAX_ITEMS 1000000
 
 /* Transfer check values of the flat call: the caller puts 555 behind the
  * three stock arrays and 777 behind the three part arrays; the solver writes

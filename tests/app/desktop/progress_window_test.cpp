@@ -175,6 +175,39 @@ SearchResult Search(int32_t progressWindowMode) {
   return r;
 }
 
+// A material the exact method plans alone: the time beside the run's bar,
+// the bound and the best plan under "Bound / Best:", a dash while unknown;
+// Esc asks it to stop only while offered.
+TEST(ProgressWindowTest, ShowsThePlanningOfALargeMaterial) {
+  ScriptedToolkit toolkit;
+  ProgressWindow form(toolkit);
+  form.OpenPlanProgress(true);
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_TRUE(form.WaitLab()->isVisible());
+  EXPECT_EQ(form.CritTimeLab()->text(), QStringLiteral("Bound / Best:"));
+  EXPECT_EQ(form.TimeLab()->text(), QStringLiteral("0.0 sec"));
+  EXPECT_EQ(form.CritTopLab()->text(), QStringLiteral("-"));
+  EXPECT_EQ(form.TimeTopLab()->text(), QStringLiteral("-"));
+  form.ShowPlanProgress({40, "4.0 sec", "12000.00", "12600.50"});
+  EXPECT_EQ(form.MultiProgBar()->value(), 40);
+  EXPECT_EQ(form.TimeLab()->text(), QStringLiteral("4.0 sec"));
+  EXPECT_EQ(form.CritTopLab()->text(), QStringLiteral("12000.00"));
+  EXPECT_EQ(form.TimeTopLab()->text(), QStringLiteral("12600.50"));
+  EXPECT_FALSE(form.PlanStopRequested());
+  QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QCoreApplication::sendEvent(&form, &esc);
+  EXPECT_TRUE(form.PlanStopRequested());
+  form.ClosePlanProgress();
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(form.CritTimeLab()->text(), QStringLiteral("Criterion / Time:"));
+
+  form.OpenPlanProgress(false);
+  EXPECT_FALSE(form.WaitLab()->isVisible());
+  QCoreApplication::sendEvent(&form, &esc);
+  EXPECT_FALSE(form.PlanStopRequested());
+  form.ClosePlanProgress();
+}
+
 TEST(ProgressWindowEscTest, EscEndsTheSearchAndTheBestPlanIsKept) {
   ScriptedToolkit toolkit;
   EscPressingForm form(toolkit);
