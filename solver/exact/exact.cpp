@@ -17,6 +17,7 @@
 #include "model.h"
 #include "pricing.h"
 #include "solver_services.h"
+#include "watch.h"
 
 namespace solver::exact {
 namespace {
@@ -30,6 +31,16 @@ constexpr size_t kListLimit = 20000;
 constexpr int32_t kEnumerationMipNodes = 20000;
 constexpr int32_t kPoolMipNodes = 300;
 constexpr int32_t kLayoutMipNodes = 150;
+// Nodes of the search for the least load above a given one on a last bar.
+constexpr int64_t kNextLoadNodes = 200000;
+// Long loops ask the watch once in this many steps (a power of two less one).
+constexpr int64_t kWatchEvery = 1023;
+// Default interval of the progress callback.
+constexpr double kProgressIntervalMs = 100;
+// Choices of stock types (with a limit on different stock groups) that the
+// search for the most length cut tries one by one; beyond it the search
+// runs on every type at once and the most length cut stays unproven.
+constexpr size_t kMostTypeChoices = 64;
 
 // A stock profile: bars of each stock type.
 struct Profile {
@@ -51,8 +62,15 @@ enum class Outcome { kFound, kInfeasible, kUnknown };
 
 class Engine {
  public:
-  explicit Engine(const ExactInput& in) : in_(in), start_(ClockMs()) {
-    if (in.timeLimitMs > 0) deadline_ = start_ + in.timeLimitMs;
+  explicit Engine(const ExactInput& in)
+      : in_(in),
+        start_(ClockMs()),
+        deadline_(in.timeLimitMs > 0 ? start_ + in.timeLimitMs : 0),
+        watch_(deadline_, in.abort) {
+    if (in.progress) {
+      watch_.SetTick([this] { return Report(); },
+                     in.progressIntervalMs > 0 ? in.progressIntervalMs : kProgressIntervalMs);
+    }
   }
 
   ExactResult Solve() {
@@ -63,8 +81,11 @@ class Engine {
       note_ = "time limit or abort";
       return Finish(r);
     }
+    EnterPhase(Phase::kMostCut);
     Stage1();
+    EnterPhase(Phase::kProfiles);
     CandidateSearch();
+    EnterPhase(Phase::kFewerLayouts);
     ReduceLayouts();
     return Finish(r);
   }
@@ -78,6 +99,7 @@ class Engine {
       b.elapsedMs = ClockMs() - start_;
       return b;
     }
+    EnterPhase(Phase::kBound);
     master_->SetMode(Mode::kOptimize);
     master_->SetUncutAllowance(0);
     const LpOutcome lp = Lp();
@@ -114,18 +136,47 @@ class Engine {
       r.message = "stock/cut bundles are not supported by the exact method";
       return false;
     }
-    best_ = GreedyPlan(m_);
+    EnterPhase(Phase::kFirstPlan);
+    best_ = m_.large ? PatternGreedyPlan(m_) : GreedyPlan(m_);
     bestKey_ = KeyOf(m_, best_);
     if (in_.incumbent != nullptr && CheckPlan(in_, *in_.incumbent).empty()) {
       ModelPlan given;
       if (ToModelPlan(in_, m_, *in_.incumbent, given)) Offer(NormalizePlan(m_, given));
     }
-    master_ = std::make_unique<Master>(m_, Uncut(bestKey_));
+    master_ = std::make_unique<Master>(m_, Uncut(bestKey_), &watch_);
     SeedPool();
     return true;
   }
 
   int64_t Uncut(const PlanKey& key) const { return key.uncut - m_.unfitLength; }
+
+  // Above the search's limits: per part type one pattern of that type
+  // alone, as many pieces as fit, on the stock type that carries them at
+  // the least weight per length.
+  void SeedLargePool() {
+    std::vector<Column> columns;
+    for (int i = 0; i < static_cast<int>(m_.parts.size()); ++i) {
+      if (m_.parts[i].demand < 1) continue;
+      int best = -1;
+      int32_t bestCount = 0;
+      double bestRate = 0;
+      for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
+        const int32_t n = MostThatFit(m_, m_.stock[j].capacity, Load{}, i, 0, m_.parts[i].demand);
+        if (n < 1) continue;
+        const double rate = m_.BarWeight(j) / (static_cast<double>(n) * m_.parts[i].length);
+        if (best < 0 || rate < bestRate) {
+          best = j;
+          bestCount = n;
+          bestRate = rate;
+        }
+      }
+      if (best < 0) continue;
+      Column c{best, false, m_.Zero()};
+      c.counts[i] = bestCount;
+      columns.push_back(std::move(c));
+    }
+    master_->AddMany(columns);
+  }
 
   void SeedPool() {
     const auto addPlan = [&](const ModelPlan& plan) {
@@ -133,10 +184,14 @@ class Engine {
       if (plan.hasLast) master_->Add(Column{plan.last.stock, true, plan.last.counts});
     };
     addPlan(best_);
+    if (m_.large) {
+      SeedLargePool();
+      return;
+    }
     // One pattern per stock type and part type: as many pieces as fit.
     for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
       for (int i = 0; i < static_cast<int>(m_.parts.size()); ++i) {
-        Counts c{};
+        Counts c = m_.Zero();
         while (c[i] < m_.parts[i].demand) {
           ++c[i];
           if (!FitsBar(m_, j, c)) {
@@ -151,20 +206,35 @@ class Engine {
 
   // ---- Time ----
 
-  bool Stopped() const {
-    if (in_.abort != nullptr && in_.abort->load(std::memory_order_relaxed)) return true;
-    return deadline_ > 0 && ClockMs() >= deadline_;
-  }
+  bool Stopped() const { return watch_.Stop(); }
 
   // Time left for one integer programme: what the caller's limit leaves
   // (0 = no limit).
-  double Remaining() const {
-    if (deadline_ <= 0) return 0;
-    return std::max(1.0, deadline_ - ClockMs());
+  double Remaining() const { return watch_.Remaining(); }
+
+  // ---- Progress ----
+
+  void EnterPhase(Phase phase) {
+    phase_ = phase;
+    if (in_.progress) Report();
+  }
+
+  // Tells the caller how far the method has got; true when it asks to stop.
+  bool Report() {
+    Progress p;
+    p.elapsedMs = ClockMs() - start_;
+    p.phase = phase_;
+    p.hasPlan = phase_ != Phase::kFirstPlan;
+    if (p.hasPlan) {
+      p.bestObjective = ToCaller(bestKey_.objective);
+      p.uncutLength = static_cast<double>(bestKey_.uncut) * m_.unit;
+    }
+    p.lowerBound = ToCaller(lowerBound_);
+    return in_.progress(p);
   }
 
   LpOutcome Lp() {
-    LpOutcome lp = master_->Solve(deadline_, in_.abort);
+    LpOutcome lp = master_->Solve();
     stats_.lpRounds += lp.iterations;
     stats_.pricingNodes += lp.pricingNodes;
     return lp;
@@ -214,6 +284,7 @@ class Engine {
 
   // Bar limits of the stock types a plan may use: every type, or with a
   // limit on different stock groups each choice of that many types.
+  // Empty when there are more than kMostTypeChoices choices.
   std::vector<std::vector<int32_t>> TypeChoices() const {
     const int types = static_cast<int>(m_.stock.size());
     std::vector<int32_t> all;
@@ -222,6 +293,7 @@ class Engine {
     std::vector<std::vector<int32_t>> out;
     std::vector<int32_t> limits(types, 0);
     std::function<void(int, int)> choose = [&](int j, int left) {
+      if (out.size() > kMostTypeChoices) return;
       if (left == 0 || j == types) {
         if (left == 0) out.push_back(limits);
         return;
@@ -232,6 +304,7 @@ class Engine {
       choose(j + 1, left);
     };
     choose(0, std::min(m_.diffStocks, types));
+    if (out.size() > kMostTypeChoices) out.clear();
     return out;
   }
 
@@ -239,7 +312,10 @@ class Engine {
   void Stage1() {
     if (Uncut(bestKey_) == 0) return;
     uncutFloor_ = Uncut(bestKey_);
-    for (const std::vector<int32_t>& limits : TypeChoices()) {
+    const std::vector<std::vector<int32_t>> choices = TypeChoices();
+    if (choices.empty()) uncutFloor_ = 0;
+    for (const std::vector<int32_t>& limits : choices) {
+      if (Stopped()) break;
       Restriction r = master_->Whole();
       r.bars = r.regularBars = limits;
       r.lastOpen = false;
@@ -252,6 +328,7 @@ class Engine {
       }
       if (Stopped()) uncutFloor_ = 0;
     }
+    if (Stopped()) uncutFloor_ = 0;
     master_->Restrict(master_->Whole());
     master_->SetUncutAllowance(Uncut(bestKey_));
   }
@@ -341,10 +418,15 @@ class Engine {
     const bool certify = extra <= 0;
 
     std::vector<int32_t> bars(types, 0);
+    int64_t visits = 0;
     std::function<void(int, int64_t, double, double, int)> visit = [&](int j, int64_t objective,
                                                                        double capacity,
                                                                        double slots, int used) {
       if (truncated || objective > hi || objective + most[j] < lo) return;
+      if ((++visits & kWatchEvery) == 0 && Stopped()) {
+        truncated = true;
+        return;
+      }
       // Least cost to add the capacity still missing, from the types left.
       double missing = needWork - capacity, cost = 0, slotsLeft = 0;
       for (int k : byRate) {
@@ -384,6 +466,7 @@ class Engine {
       for (int32_t n = 0; n <= m_.stock[j].quantity; ++n) {
         const int nowUsed = used + (n > 0 ? 1 : 0);
         if (m_.diffStocks >= 1 && nowUsed > m_.diffStocks) break;
+        if (objective + n * Weight(j) > hi) break;
         bars[j] = n;
         visit(j + 1, objective + n * Weight(j), capacity + double{1} * n * m_.stock[j].capacity,
               slots + n, nowUsed);
@@ -407,6 +490,8 @@ class Engine {
       step = std::max(step, Weight(j));
     }
     for (int64_t hi = lo + step;; hi += step) {
+      // No profile lies below lo: it bounds as well, if less tightly.
+      if (Stopped()) return lo;
       bool truncated = false;
       const std::vector<Profile> list = ProfilesIn(lo, hi, 0, truncated);
       if (!list.empty()) {
@@ -462,6 +547,7 @@ class Engine {
         task.grip = m_.grip;
         task.maxPieces = m_.maxPieces;
         task.diffPieces = m_.diffPieces;
+        task.watch = &watch_;
         for (size_t i = 0; i < m_.parts.size(); ++i) {
           task.work.push_back(m_.parts[i].work);
           task.bound.push_back(whole.demand[i]);
@@ -500,7 +586,7 @@ class Engine {
     // Plans within r at or below the target, as an integer programme: the
     // least uncut length cut off at the allowance (or at the target when that
     // is what is asked), or with a last bar its worth cut off at the target.
-    Master all(m_, static_cast<int64_t>(allowance_));
+    Master all(m_, static_cast<int64_t>(allowance_), &watch_);
     const bool worth = mode == Mode::kOptimize && r.lastOpen;
     all.SetMode(worth ? Mode::kOptimize : Mode::kFeasibility);
     all.Restrict(r);
@@ -515,7 +601,7 @@ class Engine {
     }
     req.nodeLimit = kEnumerationMipNodes;
     req.timeLimitMs = Remaining();
-    req.abort = in_.abort;
+    req.watch = &watch_;
     const double t = ClockMs();
     const MipOutcome mip = SolveMip(all, req);
     stats_.mips += 1;
@@ -551,7 +637,7 @@ class Engine {
     req.cutoff = allowance + 0.5;
     req.nodeLimit = kPoolMipNodes;
     req.timeLimitMs = Remaining();
-    req.abort = in_.abort;
+    req.watch = &watch_;
     const MipOutcome mip = Mip(req);
     if (mip.found) {
       Offer(PlanFrom(mip.x, {}));
@@ -585,7 +671,9 @@ class Engine {
       if (b < 0) return false;
     }
     std::vector<ModelPattern> rest;
-    if (!FillGreedy(m_, demand, bars, rest)) return false;
+    const bool filled =
+        m_.large ? FillByPatterns(m_, demand, bars, rest) : FillGreedy(m_, demand, bars, rest);
+    if (!filled) return false;
     ModelPlan raw;
     for (size_t p = 0; p < x.size(); ++p) {
       if (x[p] < 1) continue;
@@ -632,7 +720,7 @@ class Engine {
     // The pattern as far as the open demand needs it.
     Column chosen = pool[pick];
     for (size_t i = 0; i < m_.parts.size(); ++i) {
-      chosen.counts[i] = static_cast<uint8_t>(std::min<int32_t>(chosen.counts[i], r.demand[i]));
+      chosen.counts[i] = std::min<int32_t>(chosen.counts[i], r.demand[i]);
     }
     Restriction use = r;
     for (size_t i = 0; i < m_.parts.size(); ++i) use.demand[i] -= chosen.counts[i];
@@ -645,7 +733,7 @@ class Engine {
     }
     for (Column& f : use.forbidden) {
       for (size_t i = 0; i < m_.parts.size(); ++i) {
-        f.counts[i] = static_cast<uint8_t>(std::min<int32_t>(f.counts[i], use.demand[i]));
+        f.counts[i] = std::min<int32_t>(f.counts[i], use.demand[i]);
       }
     }
     std::vector<Column> withChosen = fixed;
@@ -666,9 +754,14 @@ class Engine {
     const int64_t limit = m_.LastCapacity(j);
     int64_t best = limit + 1;
     int64_t nodes = 0;
-    Counts c{};
+    Counts c = m_.Zero();
+    bool stopped = false;
     std::function<void(int, int64_t)> visit = [&](int i, int64_t sum) {
-      if (++nodes > 200000 || sum >= best) return;
+      if (stopped || ++nodes > kNextLoadNodes || sum >= best) return;
+      if ((nodes & kWatchEvery) == 0 && Stopped()) {
+        stopped = true;
+        return;
+      }
       if (i == static_cast<int>(m_.parts.size())) {
         if (sum > load && FitsLastBar(m_, j, c)) best = sum;
         return;
@@ -676,13 +769,13 @@ class Engine {
       const int32_t most = static_cast<int32_t>(
           std::min<int64_t>(m_.parts[i].demand, (limit - sum) / m_.parts[i].work));
       for (int32_t n = 0; n <= most; ++n) {
-        c[i] = static_cast<uint8_t>(n);
+        c[i] = n;
         visit(i + 1, sum + int64_t{n} * m_.parts[i].work);
       }
       c[i] = 0;
     };
     visit(0, 0);
-    return nodes > 200000 ? load + 1 : best;
+    return stopped || nodes > kNextLoadNodes ? load + 1 : best;
   }
 
   bool BeforeBest(const Candidate& c) const {
@@ -712,7 +805,7 @@ class Engine {
       std::vector<Profile> withLast;
       if (!truncated && m_.ignoreLast) withLast = ProfilesIn(lo, hi, lastMost, truncated);
       if (truncated) {
-        if (hi == lo) return false;
+        if (hi == lo || Stopped()) return false;
         hi = lo + (hi - lo) / 4;
         continue;
       }
@@ -757,9 +850,16 @@ class Engine {
     master_->SetMode(Mode::kOptimize);
     master_->Restrict(master_->Whole());
     const LpOutcome lp = Lp();
+    if (m_.large && lp.solved) {
+      // The whole bars of the linear programme's solution, the rest filled
+      // in by patterns: near the bound when there are many bars.
+      Restriction whole = master_->Whole();
+      whole.lastOpen = false;
+      RoundAndFill(whole, lp);
+    }
     if (!lp.solved || !lp.converged) {
       proven_ = false;
-      note_ = "column generation did not finish";
+      note_ = Stopped() ? "time limit or abort" : "column generation did not finish";
       return;
     }
     double globalBound = lp.bound;
@@ -775,6 +875,7 @@ class Engine {
       }
       lo = std::max<int64_t>(0, static_cast<int64_t>(std::floor(globalBound - lastMost)));
     }
+    lowerBound_ = std::min(globalBound, bestKey_.objective);  // for the progress until the end
     int64_t step = 1;
     for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) step = std::max(step, Weight(j));
 
@@ -795,7 +896,7 @@ class Engine {
         hi = std::max(hi, lo);
         if (!AddWindow(heap, lo, hi)) {
           stopped = true;
-          note_ = "too many stock profiles";
+          note_ = Stopped() ? "time limit or abort" : "too many stock profiles";
           break;
         }
         lo = hi + 1;
@@ -883,7 +984,7 @@ class Engine {
     if (best_.hasLast) use(best_.last, true);
     req.nodeLimit = kLayoutMipNodes;
     req.timeLimitMs = Remaining();
-    req.abort = in_.abort;
+    req.watch = &watch_;
     if (m_.ignoreLast) {
       std::vector<double> cost;
       for (size_t p = 0; p < master_->Pool().size(); ++p) {
@@ -926,6 +1027,8 @@ class Engine {
   const ExactInput& in_;
   double start_ = 0;
   double deadline_ = 0;
+  Watch watch_;
+  Phase phase_ = Phase::kFirstPlan;
   Model m_;
   ModelPlan best_;
   PlanKey bestKey_;

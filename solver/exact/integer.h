@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "master.h"
+#include "watch.h"
 
 namespace solver::exact {
 
@@ -25,9 +26,9 @@ struct MipRequest {
   // Work limits: nodes keep the outcome independent of the machine's
   // speed; the time limit is only the caller's.
   int32_t nodeLimit = 1000;
-  double timeLimitMs = 0;  // 0 = none
-  const std::atomic<bool>* abort = nullptr;
-  std::vector<double> start;  // pool column values of a known solution; may be empty
+  double timeLimitMs = 0;        // 0 = none
+  const Watch* watch = nullptr;  // a stop ends the branch and bound
+  std::vector<double> start;     // pool column values of a known solution; may be empty
 };
 
 struct MipOutcome {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "clp_stop.h"
 #include "pricing.h"
 #include "solver_services.h"
 
@@ -17,11 +18,18 @@ constexpr double kPenaltyCeiling = 1e6;
 
 }  // namespace
 
-Master::Master(const Model& model, int64_t uncutAllowance)
-    : model_(model), lp_(std::make_unique<ClpSimplex>()), uncutAllowance_(uncutAllowance) {
+Master::Master(const Model& model, int64_t uncutAllowance, const Watch* watch)
+    : model_(model),
+      watch_(watch),
+      lp_(std::make_unique<ClpSimplex>()),
+      uncutAllowance_(uncutAllowance) {
   const int n = static_cast<int>(model.parts.size());
   const int m = static_cast<int>(model.stock.size());
   lp_->setLogLevel(0);
+  if (watch != nullptr) {
+    const ClpStopHandler handler(watch);
+    lp_->passInEventHandler(&handler);
+  }
   lastRow_ = n + 2 * m;
   needRow_ = lastRow_ + 1;
   uncutRow_ = lastRow_ + 2;
@@ -119,8 +127,7 @@ bool Master::Allowed(const Column& c) const {
   if (restriction_.forbidden.empty()) return true;
   Column clamped = c;
   for (size_t i = 0; i < model_.parts.size(); ++i) {
-    clamped.counts[i] =
-        static_cast<uint8_t>(std::min<int32_t>(clamped.counts[i], restriction_.demand[i]));
+    clamped.counts[i] = std::min<int32_t>(clamped.counts[i], restriction_.demand[i]);
   }
   return std::find(restriction_.forbidden.begin(), restriction_.forbidden.end(), clamped) ==
          restriction_.forbidden.end();
@@ -216,6 +223,7 @@ PricingTask Master::TaskFor(int j, bool last, const LpOutcome& lp) const {
   task.grip = model_.grip;
   task.maxPieces = model_.maxPieces;
   task.diffPieces = model_.diffPieces;
+  task.watch = watch_;
   double rate = 0.0;  // objective per working length on the last bar
   if (last && mode_ == Mode::kOptimize) {
     rate = model_.costObjective ? static_cast<double>(s.cost) / s.length : 1.0;
@@ -283,7 +291,7 @@ std::vector<Column> Master::ListColumns(const LpOutcome& lp, double gap, size_t 
   return out;
 }
 
-LpOutcome Master::Solve(double deadlineMs, const std::atomic<bool>* abort) {
+LpOutcome Master::Solve() {
   LpOutcome out;
   const int n = static_cast<int>(model_.parts.size());
   const int m = static_cast<int>(model_.stock.size());
@@ -303,10 +311,7 @@ LpOutcome Master::Solve(double deadlineMs, const std::atomic<bool>* abort) {
         priced = pricingComplete_;
         break;
       }
-      if ((deadlineMs > 0 && ClockMs() >= deadlineMs) ||
-          (abort != nullptr && abort->load(std::memory_order_relaxed))) {
-        break;
-      }
+      if (watch_ != nullptr && watch_->Stop()) break;
     }
     out.solved = true;
     out.converged = priced;

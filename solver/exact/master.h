@@ -21,6 +21,7 @@
 
 #include "model.h"
 #include "pricing.h"
+#include "watch.h"
 
 class ClpSimplex;
 
@@ -29,7 +30,7 @@ namespace solver::exact {
 struct Column {
   int stock = 0;
   bool last = false;
-  Counts counts{};
+  Counts counts;
   auto operator<=>(const Column&) const = default;
 };
 
@@ -68,7 +69,9 @@ struct LpOutcome {
 
 class Master {
  public:
-  Master(const Model& model, int64_t uncutAllowance);
+  // `watch` (may be null) ends the column generation, its pricing and its
+  // linear programmes early.
+  Master(const Model& model, int64_t uncutAllowance, const Watch* watch);
   ~Master();
   Master(const Master&) = delete;
   Master& operator=(const Master&) = delete;
@@ -88,8 +91,8 @@ class Master {
   Mode CurrentMode() const { return mode_; }
   void SetUncutAllowance(int64_t allowance);
 
-  // Column generation to convergence (or until `deadline` / abort).
-  LpOutcome Solve(double deadlineMs, const std::atomic<bool>* abort);
+  // Column generation to convergence (or until the watch says stop).
+  LpOutcome Solve();
 
   // Every pattern (outside the pool as well) whose reduced cost under the
   // duals of `lp` is at most `gap`: the only ones a solution worth at most
@@ -121,6 +124,7 @@ class Master {
   bool Price(LpOutcome& lp);
 
   const Model& model_;
+  const Watch* watch_ = nullptr;
   std::unique_ptr<ClpSimplex> lp_;
   std::vector<Column> pool_;
   std::map<Column, int> index_;

@@ -9,6 +9,9 @@
 namespace solver::exact {
 namespace {
 
+// The stop is asked once in this many nodes (a power of two less one).
+constexpr int64_t kWatchEvery = 4095;
+
 class Knapsack {
  public:
   explicit Knapsack(const PricingTask& t) : t_(t) {
@@ -27,16 +30,14 @@ class Knapsack {
       longAhead_[k] = longAhead_[k + 1] || (t.grip > 0 && items_[k].work >= t.grip);
     }
     if (t.maxPieces >= 1) {
-      // Per suffix, the unit profits from the largest down, for the bound
-      // on a limited number of pieces.
-      byProfit_.resize(n + 1);
-      for (int k = n - 1; k >= 0; --k) {
-        byProfit_[k] = byProfit_[k + 1];
-        byProfit_[k].push_back(k);
-        std::stable_sort(byProfit_[k].begin(), byProfit_[k].end(),
-                         [&](int a, int b) { return items_[a].profit > items_[b].profit; });
-      }
+      // The items by unit profit from the largest down, equal profits the
+      // later item first, for the bound on a limited number of pieces: the
+      // items of a suffix are the ones at or behind its start.
+      for (int k = n - 1; k >= 0; --k) byProfit_.push_back(k);
+      std::stable_sort(byProfit_.begin(), byProfit_.end(),
+                       [&](int a, int b) { return items_[a].profit > items_[b].profit; });
     }
+    counts_.assign(t.work.size(), 0);
     best_ = t.threshold;
     eps_ = 1e-9 * std::max(1.0, std::fabs(t.threshold));
   }
@@ -95,8 +96,9 @@ class Knapsack {
     if (t_.maxPieces < 1) return byLength;
     double byCount = 0;
     int32_t slots = t_.maxPieces - pieces;
-    for (int i : byProfit_[k]) {
+    for (int i : byProfit_) {
       if (slots <= 0 || items_[i].profit <= 0) break;
+      if (i < k) continue;
       const int32_t take = std::min(slots, items_[i].bound);
       byCount += take * items_[i].profit;
       slots -= take;
@@ -115,6 +117,10 @@ class Knapsack {
   void Search(int k, int64_t load, int32_t pieces, int32_t types, double value, int32_t longest) {
     if (stopped_) return;
     if (++nodes_ > t_.nodeLimit) {
+      stopped_ = true;
+      return;
+    }
+    if ((nodes_ & kWatchEvery) == 0 && t_.watch != nullptr && t_.watch->Stop()) {
       stopped_ = true;
       return;
     }
@@ -151,7 +157,7 @@ class Knapsack {
         const int64_t room = RoomLeft(k + 1, childLoad, childLongest);
         if (room >= 0 && childValue + Bound(k + 1, room, childPieces) <= best_ + eps_) break;
       }
-      counts_[it.type] = static_cast<uint8_t>(c);
+      counts_[it.type] = static_cast<int32_t>(c);
       Search(k + 1, childLoad, childPieces, types + (c > 0 ? 1 : 0), childValue, childLongest);
       if (stopped_) break;
     }
@@ -183,8 +189,8 @@ class Knapsack {
   std::vector<Counts> list_;
   std::vector<Item> items_;
   std::vector<bool> longAhead_;
-  std::vector<std::vector<int>> byProfit_;
-  Counts counts_{};
+  std::vector<int> byProfit_;
+  Counts counts_;
   double best_ = 0;
   double eps_ = 0;
   int64_t nodes_ = 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model.h"
+#include "watch.h"
 
 namespace solver::exact {
 
@@ -24,13 +25,14 @@ struct PricingTask {
   double threshold = 0;        // only patterns worth strictly more are wanted
   const std::vector<Counts>* forbidden = nullptr;  // patterns not to return
   int64_t nodeLimit = 2000000;
+  const Watch* watch = nullptr;  // a stop ends the search as the node limit does
 };
 
 struct PricingResult {
   bool found = false;    // a pattern worth more than the threshold
   bool complete = true;  // the search ran to its end (not cut by the node limit)
   double value = 0;
-  Counts counts{};
+  Counts counts;  // one entry per task type; empty unless found
   int64_t nodes = 0;
 };
 

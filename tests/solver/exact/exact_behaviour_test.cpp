@@ -120,16 +120,31 @@ TEST(ExactBehaviour, BadInputIsRefused) {
       {"zero length", [](ExactInput& in) { in.parts[0].length = 0; }},
       {"negative cost", [](ExactInput& in) { in.stock[0].cost = -1; }},
       {"negative quantity", [](ExactInput& in) { in.stock[0].quantity = -2; }},
-      {"101 pieces", [](ExactInput& in) { in.parts[0].quantity = 101; }},
-      {"101 bars", [](ExactInput& in) { in.stock[0].quantity = 101; }},
-      {"11 stock groups",
+      {"a part quantity of 32768", [](ExactInput& in) { in.parts[0].quantity = 32768; }},
+      {"a stock quantity of 32768", [](ExactInput& in) { in.stock[0].quantity = 32768; }},
+      {"1,000,001 pieces",
        [](ExactInput& in) {
-         in.stock.assign(11, {600000, 0, 1});
+         in.parts.assign(30, {100, 32767, 0});
+         in.parts.push_back({100, 16991, 0});
+       }},
+      {"1,000,001 bars",
+       [](ExactInput& in) {
+         in.stock.assign(30, {600000, 0, 32767});
+         in.stock.push_back({600000, 0, 16991});
+       }},
+      {"1,001 stock groups",
+       [](ExactInput& in) {
+         in.stock.assign(1001, {600000, 0, 1});
+       }},
+      {"10,001 part groups",
+       [](ExactInput& in) {
+         in.parts.assign(10001, {1000, 1, 0});
        }},
       {"negative kerf", [](ExactInput& in) { in.rules.kerf = -1; }},
-      {"length sum over limit",
+      {"a bar and its kerf longer than 32 bits",
        [](ExactInput& in) {
-         in.stock = {{2000000000, 0, 2}};
+         in.rules.kerf = 300;
+         in.stock = {{2147483600, 0, 1}};
        }},
   };
   for (const Case& c : cases) {

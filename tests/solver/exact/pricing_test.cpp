@@ -47,7 +47,7 @@ double ValueOf(const PricingTask& t, const Counts& c) {
 // The best value above the threshold over all count vectors, -inf if none.
 double BruteForce(const PricingTask& t) {
   double best = -INFINITY;
-  Counts c{};
+  Counts c(t.work.size(), 0);
   const int n = static_cast<int>(t.work.size());
   std::function<void(int)> walk = [&](int i) {
     if (i == n) {
@@ -58,7 +58,7 @@ double BruteForce(const PricingTask& t) {
       return;
     }
     for (int k = 0; k <= t.bound[i]; ++k) {
-      c[i] = static_cast<uint8_t>(k);
+      c[i] = k;
       walk(i + 1);
     }
     c[i] = 0;
