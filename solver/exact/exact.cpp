@@ -35,6 +35,9 @@ constexpr int32_t kLayoutMipNodes = 150;
 constexpr int64_t kNextLoadNodes = 200000;
 // Long loops ask the watch once in this many steps (a power of two less one).
 constexpr int64_t kWatchEvery = 1023;
+// Overflow of the uncut row below which the linear programme cuts every
+// piece.
+constexpr double kArtificialTolerance = 1e-7;
 // Default interval of the progress callback.
 constexpr double kProgressIntervalMs = 100;
 // Choices of stock types (with a limit on different stock groups) that the
@@ -106,7 +109,15 @@ class Engine {
     b.elapsedMs = ClockMs() - start_;
     if (!lp.solved || !lp.converged) {
       b.status = Status::kFeasible;
-      b.message = "column generation did not finish";
+      b.message = Stopped() ? "time limit or abort" : "column generation did not finish";
+      b.lowerBound = 0;
+      return b;
+    }
+    if (lp.artificial > kArtificialTolerance) {
+      // Not even the linear programme cuts every piece that fits: the
+      // stock is short, and the bound would hold only for plans that do.
+      b.status = Status::kFeasible;
+      b.message = "the stock cannot hold every piece";
       b.lowerBound = 0;
       return b;
     }
@@ -216,7 +227,7 @@ class Engine {
 
   void EnterPhase(Phase phase) {
     phase_ = phase;
-    if (in_.progress) Report();
+    if (in_.progress && Report()) watch_.RequestStop();
   }
 
   // Tells the caller how far the method has got; true when it asks to stop.
@@ -228,6 +239,8 @@ class Engine {
     if (p.hasPlan) {
       p.bestObjective = ToCaller(bestKey_.objective);
       p.uncutLength = static_cast<double>(bestKey_.uncut) * m_.unit;
+      p.cutLength = static_cast<double>(m_.cutLength + m_.unfitLength - bestKey_.uncut) * m_.unit;
+      p.stockLength = static_cast<double>(bestKey_.length) * m_.unit;
     }
     p.lowerBound = ToCaller(lowerBound_);
     return in_.progress(p);
@@ -886,6 +899,11 @@ class Engine {
       if (Stopped()) {
         stopped = true;
         note_ = "time limit or abort";
+        break;
+      }
+      if (in_.profileLimit > 0 && stats_.profiles >= in_.profileLimit) {
+        stopped = true;
+        note_ = "stock profile limit";
         break;
       }
       const double bestObjective = bestKey_.objective;

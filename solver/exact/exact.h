@@ -103,6 +103,8 @@ struct Progress {
   bool hasPlan = false;      // false until the first plan exists
   double bestObjective = 0;  // figure 2 of the best plan so far (units as lowerBound)
   double uncutLength = 0;    // length of the pieces it leaves uncut, caller's unit
+  double cutLength = 0;      // length of the pieces it cuts, caller's unit
+  double stockLength = 0;    // length of the bars it uses, caller's unit
   double lowerBound = 0;     // the best bound known so far on figure 2, 0 = none yet
 };
 
@@ -118,6 +120,10 @@ struct ExactInput {
   // true to stop the method as the abort flag does. May be empty.
   std::function<bool(const Progress&)> progress;
   int32_t progressIntervalMs = 0;
+  // Stock profiles examined at most (0: no limit); beyond it the method
+  // stops as at its time limit. A work limit that does not depend on the
+  // machine's speed.
+  int32_t profileLimit = 0;
 };
 
 enum class Status {

@@ -21,6 +21,8 @@ class Watch {
   void SetTick(std::function<bool()> tick, double intervalMs);
 
   bool Stop() const;
+  // From now on Stop() says stop.
+  void RequestStop() { asked_ = true; }
   double Deadline() const { return deadline_; }
   // Milliseconds left before the stop time, at least 1; 0 = no stop time.
   double Remaining() const;
