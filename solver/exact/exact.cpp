@@ -38,6 +38,9 @@ constexpr int64_t kWatchEvery = 1023;
 // Overflow of the uncut row below which the linear programme cuts every
 // piece.
 constexpr double kArtificialTolerance = 1e-7;
+// Lighter patterns per stock type and round in the first column generation
+// above the search's limits.
+constexpr int kRootExtraPatterns = 8;
 // Default interval of the progress callback.
 constexpr double kProgressIntervalMs = 100;
 // Choices of stock types (with a limit on different stock groups) that the
@@ -791,6 +794,8 @@ class Engine {
     return stopped || nodes > kNextLoadNodes ? load + 1 : best;
   }
 
+  static double Tolerance(double objective) { return 1e-9 * std::max(1.0, std::fabs(objective)); }
+
   bool BeforeBest(const Candidate& c) const {
     const double tol = 1e-9 * std::max(1.0, std::fabs(bestKey_.objective));
     if (std::fabs(c.bound - bestKey_.objective) > tol) return c.bound < bestKey_.objective;
@@ -862,7 +867,11 @@ class Engine {
     allowance_ = static_cast<double>(Uncut(bestKey_));
     master_->SetMode(Mode::kOptimize);
     master_->Restrict(master_->Whole());
+    // The first programme over the whole problem gathers patterns in
+    // numbers; later ones, restricted, keep the pool small.
+    master_->SetExtraPatterns(m_.large ? kRootExtraPatterns : 0);
     const LpOutcome lp = Lp();
+    master_->SetExtraPatterns(0);
     if (m_.large && lp.solved) {
       // The whole bars of the linear programme's solution, the rest filled
       // in by patterns: near the bound when there are many bars.
@@ -909,6 +918,9 @@ class Engine {
       const double bestObjective = bestKey_.objective;
       if (heap.empty() || heap.front().bound >= static_cast<double>(lo)) {
         if (static_cast<double>(lo) > bestObjective + 1e-9) break;
+        // Above the search's limits a plan that meets the bound ends the
+        // search: equal plans of less stock length are not looked for.
+        if (m_.large && static_cast<double>(lo) >= bestObjective - Tolerance(bestObjective)) break;
         int64_t hi =
             std::min<int64_t>(lo + step - 1, static_cast<int64_t>(std::floor(bestObjective)));
         hi = std::max(hi, lo);
@@ -1031,6 +1043,9 @@ class Engine {
     if (Uncut(bestKey_) > uncutFloor_) {
       proven_ = false;
       note_ = "the most length that can be cut is not proven";
+    } else if (m_.large && !proven_ &&
+               lowerBound_ >= bestKey_.objective - Tolerance(bestKey_.objective)) {
+      proven_ = true;  // stopped, but the plan meets the bound
     }
     r.proven = proven_;
     r.status = proven_ ? Status::kOptimal : Status::kFeasible;

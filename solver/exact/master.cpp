@@ -246,9 +246,38 @@ PricingTask Master::TaskFor(int j, bool last, const LpOutcome& lp) const {
 bool Master::Price(LpOutcome& lp) {
   bool added = false;
   bool complete = true;
+  const auto take = [&](int j, bool last, const PricingResult& r) {
+    lp.pricingNodes += r.nodes;
+    complete = complete && r.complete;
+    if (!r.found) return;
+    const auto before = pool_.size();
+    Add(Column{j, last, r.counts});
+    added = added || pool_.size() > before;
+  };
+  // Above the search's limits the regular bars of every stock type share
+  // one table where the rules allow it.
+  std::vector<bool> tabled(model_.stock.size(), false);
+  if (model_.large) {
+    std::vector<int> types;
+    std::vector<PricingTask> tasks;
+    for (int j = 0; j < static_cast<int>(model_.stock.size()); ++j) {
+      if (!Priced(j, false) || !restriction_.forbidden.empty()) continue;
+      PricingTask task = TaskFor(j, false, lp);
+      task.threshold += tolerance_;
+      if (!TableApplies(task)) continue;
+      types.push_back(j);
+      tasks.push_back(std::move(task));
+      tabled[j] = true;
+    }
+    const std::vector<PricingResult> results = PriceByTable(tasks, extraPatterns_);
+    for (size_t k = 0; k < results.size(); ++k) {
+      take(types[k], false, results[k]);
+      for (const Counts& c : results[k].more) Add(Column{types[k], false, c});
+    }
+  }
   for (int j = 0; j < static_cast<int>(model_.stock.size()); ++j) {
     for (const bool last : {false, true}) {
-      if (!Priced(j, last)) continue;
+      if (!Priced(j, last) || (!last && tabled[j])) continue;
       PricingTask task = TaskFor(j, last, lp);
       task.threshold += tolerance_;
       std::vector<Counts> forbidden;
@@ -256,13 +285,7 @@ bool Master::Price(LpOutcome& lp) {
         if (f.stock == j && f.last == last) forbidden.push_back(f.counts);
       }
       task.forbidden = &forbidden;
-      const PricingResult r = PriceBestPattern(task);
-      lp.pricingNodes += r.nodes;
-      complete = complete && r.complete;
-      if (!r.found) continue;
-      const auto before = pool_.size();
-      Add(Column{j, last, r.counts});
-      added = added || pool_.size() > before;
+      take(j, last, PriceBestPattern(task));
     }
   }
   pricingComplete_ = complete;

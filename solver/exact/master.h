@@ -114,6 +114,9 @@ class Master {
     return static_cast<int>(model_.parts.size() + model_.stock.size()) + j;
   }
   double PricingTolerance() const { return tolerance_; }
+  // Lighter patterns that price out, taken per stock type and round where
+  // the pricing uses a table (above the search's limits); 0 by default.
+  void SetExtraPatterns(int extra) { extraPatterns_ = extra; }
 
  private:
   void ApplyBounds();
@@ -139,6 +142,7 @@ class Master {
   double baseLoadPenalty_ = 1;
   double tolerance_ = 1e-6;
   bool pricingComplete_ = true;
+  int extraPatterns_ = 0;
   int firstPattern_ = 0;
   int lastRow_ = 0, needRow_ = 0, uncutRow_ = 0;
 };
