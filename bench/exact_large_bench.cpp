@@ -94,7 +94,7 @@ std::vector<Material> Families(bool full, bool million) {
   std::vector<Material> out;
   std::mt19937 rng(20251209u);
   const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  const int per = full ? 10 : 2;
+  const int per = full ? 5 : 2;
   const auto sizes = [&](int n, int lo, int hi) {
     std::vector<int32_t> s;
     for (int k = 0; k < n; ++k) s.push_back(pick(lo, hi));

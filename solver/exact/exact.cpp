@@ -438,11 +438,8 @@ class Engine {
     std::function<void(int, int64_t, double, double, int)> visit = [&](int j, int64_t objective,
                                                                        double capacity,
                                                                        double slots, int used) {
+      if ((++visits & kWatchEvery) == 0 && Stopped()) truncated = true;
       if (truncated || objective > hi || objective + most[j] < lo) return;
-      if ((++visits & kWatchEvery) == 0 && Stopped()) {
-        truncated = true;
-        return;
-      }
       // Least cost to add the capacity still missing, from the types left.
       double missing = needWork - capacity, cost = 0, slotsLeft = 0;
       for (int k : byRate) {
@@ -479,7 +476,14 @@ class Engine {
         if (out.size() > kProfileWindowLimit) truncated = true;
         return;
       }
-      for (int32_t n = 0; n <= m_.stock[j].quantity; ++n) {
+      // Fewer bars of this type than `first` leave the window out of reach.
+      int32_t first = 0;
+      if (Weight(j) > 0 && objective + most[j + 1] < lo) {
+        const int64_t w = Weight(j);
+        first = static_cast<int32_t>(
+            std::min<int64_t>(m_.stock[j].quantity, (lo - objective - most[j + 1] + w - 1) / w));
+      }
+      for (int32_t n = first; n <= m_.stock[j].quantity; ++n) {
         const int nowUsed = used + (n > 0 ? 1 : 0);
         if (m_.diffStocks >= 1 && nowUsed > m_.diffStocks) break;
         if (objective + n * Weight(j) > hi) break;
@@ -617,6 +621,7 @@ class Engine {
     }
     req.nodeLimit = kEnumerationMipNodes;
     req.timeLimitMs = Remaining();
+    req.probing = !m_.large;
     req.watch = &watch_;
     const double t = ClockMs();
     const MipOutcome mip = SolveMip(all, req);
@@ -653,6 +658,7 @@ class Engine {
     req.cutoff = allowance + 0.5;
     req.nodeLimit = kPoolMipNodes;
     req.timeLimitMs = Remaining();
+    req.probing = !m_.large;
     req.watch = &watch_;
     const MipOutcome mip = Mip(req);
     if (mip.found) {
@@ -887,7 +893,10 @@ class Engine {
     double globalBound = lp.bound;
     int64_t lo = 0;
     if (!m_.ignoreLast) {
-      globalBound = static_cast<double>(SmallestProfileFrom(lp.bound));
+      // Above the search's limits the profiles are too many to list for a
+      // tighter bound than the rounded-up one.
+      globalBound = m_.large ? std::ceil(lp.bound - 1e-6)
+                             : static_cast<double>(SmallestProfileFrom(lp.bound));
       lo = static_cast<int64_t>(globalBound);
     } else {
       if (!m_.costObjective) globalBound = std::ceil(lp.bound - 1e-6);
@@ -1014,6 +1023,7 @@ class Engine {
     if (best_.hasLast) use(best_.last, true);
     req.nodeLimit = kLayoutMipNodes;
     req.timeLimitMs = Remaining();
+    req.probing = !m_.large;
     req.watch = &watch_;
     if (m_.ignoreLast) {
       std::vector<double> cost;

@@ -105,7 +105,7 @@ MipOutcome SolveMip(const Master& master, const MipRequest& req) {
   gomory.setLimit(100);
   CglKnapsackCover knapsack;
   CglMixedIntegerRounding2 rounding;
-  model.addCutGenerator(&probing, -1, "Probing");
+  if (req.probing) model.addCutGenerator(&probing, -1, "Probing");
   model.addCutGenerator(&gomory, -1, "Gomory");
   model.addCutGenerator(&knapsack, -1, "Knapsack");
   model.addCutGenerator(&rounding, -1, "MIR");

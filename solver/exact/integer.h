@@ -26,7 +26,10 @@ struct MipRequest {
   // Work limits: nodes keep the outcome independent of the machine's
   // speed; the time limit is only the caller's.
   int32_t nodeLimit = 1000;
-  double timeLimitMs = 0;        // 0 = none
+  double timeLimitMs = 0;  // 0 = none
+  // Probing cuts; off above the search's limits, where one probing pass
+  // can outlast the stop time (it asks no event handler).
+  bool probing = true;
   const Watch* watch = nullptr;  // a stop ends the branch and bound
   std::vector<double> start;     // pool column values of a known solution; may be empty
 };
