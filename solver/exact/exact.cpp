@@ -41,6 +41,8 @@ constexpr double kArtificialTolerance = 1e-7;
 // Lighter patterns per stock type and round in the first column generation
 // above the search's limits.
 constexpr int kRootExtraPatterns = 8;
+// Programmes of the rounding dive above the search's limits.
+constexpr int kRoundingDiveSteps = 60;
 // Default interval of the progress callback.
 constexpr double kProgressIntervalMs = 100;
 // Choices of stock types (with a limit on different stock groups) that the
@@ -646,6 +648,8 @@ class Engine {
     }
     if (RoundAndFill(r, lp)) return Outcome::kFound;
     if (Stopped()) return Outcome::kUnknown;
+    if (m_.large && RoundingDive(r) == Outcome::kFound) return Outcome::kFound;
+    if (Stopped()) return Outcome::kUnknown;
     // A short branch first: it settles most profiles at once.
     nodes_ = kDiveNodeLimit - kQuickDiveNodes;
     const Outcome quick = Dive(r, {});
@@ -709,6 +713,64 @@ class Engine {
     for (const ModelPattern& p : rest) raw.patterns.push_back(p);
     Offer(NormalizePlan(m_, raw));
     return true;
+  }
+
+  // Above the search's limits: the linear programme's whole bars are cut
+  // (or, when it has none, one bar of its largest pattern), and the rest
+  // planned anew, until nothing is left. Finds plans near the bound in a
+  // few dozen programmes where a branch bar by bar would need thousands;
+  // proves nothing.
+  Outcome RoundingDive(Restriction r) {
+    ModelPlan plan;
+    for (int step = 0; step < kRoundingDiveSteps && !Stopped(); ++step) {
+      master_->Restrict(r);
+      const LpOutcome lp = Lp();
+      if (!lp.solved || lp.bound > allowance_ + 1e-6) break;
+      const std::vector<Column>& pool = master_->Pool();
+      int pick = -1;
+      bool whole = false, integral = true;
+      for (size_t p = 0; p < lp.x.size(); ++p) {
+        whole = whole || lp.x[p] >= 1 - 1e-6;
+        integral = integral && std::fabs(lp.x[p] - std::round(lp.x[p])) <= 1e-6;
+        if (lp.x[p] > 1e-6 && (pick < 0 || lp.x[p] > lp.x[pick] + 1e-9)) pick = static_cast<int>(p);
+      }
+      for (double v : lp.slack) integral = integral && std::fabs(v - std::round(v)) <= 1e-6;
+      if (pick < 0 && !integral) break;
+      std::vector<std::pair<int, int32_t>> cut;  // pool column, bars
+      for (size_t p = 0; p < lp.x.size(); ++p) {
+        const int32_t bars =
+            static_cast<int32_t>(integral ? std::lround(lp.x[p]) : std::floor(lp.x[p] + 1e-6));
+        if (bars >= 1) cut.emplace_back(static_cast<int>(p), bars);
+      }
+      if (!whole && !integral) cut.emplace_back(pick, 1);
+      for (const auto& [p, bars] : cut) {
+        Column c = pool[p];
+        for (size_t i = 0; i < m_.parts.size(); ++i)
+          c.counts[i] = std::min(c.counts[i], r.demand[i]);
+        for (size_t i = 0; i < m_.parts.size(); ++i) {
+          r.demand[i] = std::max(0, r.demand[i] - bars * c.counts[i]);
+        }
+        r.bars[c.stock] -= bars;
+        if (c.last) {
+          r.lastOpen = false;
+          plan.hasLast = true;
+          plan.last = ModelPattern{c.stock, c.counts, 1};
+        } else {
+          r.regularBars[c.stock] -= bars;
+          r.regularFixed += bars;
+          plan.patterns.push_back(ModelPattern{c.stock, c.counts, bars});
+        }
+      }
+      const bool done = integral || std::all_of(r.demand.begin(), r.demand.end(),
+                                                [](int32_t d) { return d == 0; });
+      if (done) {
+        Offer(NormalizePlan(m_, plan));
+        master_->Restrict(master_->Whole());
+        return Outcome::kFound;
+      }
+    }
+    master_->Restrict(master_->Whole());
+    return Outcome::kUnknown;
   }
 
   // Depth-first branch over patterns: one bar of the chosen pattern is cut
@@ -884,6 +946,9 @@ class Engine {
       Restriction whole = master_->Whole();
       whole.lastOpen = false;
       RoundAndFill(whole, lp);
+      if (lp.converged && bestKey_.objective > std::ceil(lp.bound - 1e-6) + 0.5) {
+        RoundingDive(master_->Whole());
+      }
     }
     if (!lp.solved || !lp.converged) {
       proven_ = false;
@@ -893,10 +958,7 @@ class Engine {
     double globalBound = lp.bound;
     int64_t lo = 0;
     if (!m_.ignoreLast) {
-      // Above the search's limits the profiles are too many to list for a
-      // tighter bound than the rounded-up one.
-      globalBound = m_.large ? std::ceil(lp.bound - 1e-6)
-                             : static_cast<double>(SmallestProfileFrom(lp.bound));
+      globalBound = static_cast<double>(SmallestProfileFrom(lp.bound));
       lo = static_cast<int64_t>(globalBound);
     } else {
       if (!m_.costObjective) globalBound = std::ceil(lp.bound - 1e-6);
