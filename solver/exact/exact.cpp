@@ -41,6 +41,8 @@ constexpr double kArtificialTolerance = 1e-7;
 // Lighter patterns per stock type and round in the first column generation
 // above the search's limits.
 constexpr int kRootExtraPatterns = 8;
+// Part types up to which the pool starts with one pattern per type.
+constexpr size_t kMostSeededTypes = 2000;
 // Programmes of the rounding dive above the search's limits.
 constexpr int kRoundingDiveSteps = 60;
 // Default interval of the progress callback.
@@ -170,6 +172,9 @@ class Engine {
   // alone, as many pieces as fit, on the stock type that carries them at
   // the least weight per length.
   void SeedLargePool() {
+    // With very many part types the first plan's patterns must do: a
+    // column per type would hold a count for every type.
+    if (m_.parts.size() > kMostSeededTypes) return;
     std::vector<Column> columns;
     for (int i = 0; i < static_cast<int>(m_.parts.size()); ++i) {
       if (m_.parts[i].demand < 1) continue;
@@ -940,7 +945,7 @@ class Engine {
     master_->SetExtraPatterns(m_.large ? kRootExtraPatterns : 0);
     const LpOutcome lp = Lp();
     master_->SetExtraPatterns(0);
-    if (m_.large && lp.solved) {
+    if (m_.large && lp.solved && !Stopped()) {
       // The whole bars of the linear programme's solution, the rest filled
       // in by patterns: near the bound when there are many bars.
       Restriction whole = master_->Whole();

@@ -76,14 +76,14 @@ Restriction Master::Whole() const {
 int Master::Add(const Column& c) {
   const size_t before = pool_.size();
   AddMany({c});
-  return pool_.size() > before ? static_cast<int>(before) : index_.at(c);
+  return pool_.size() > before ? static_cast<int>(before) : *index_.find(c);
 }
 
 void Master::AddMany(const std::vector<Column>& columns) {
   std::vector<int> starts{0}, rows;
   std::vector<double> values, lower, upper, cost;
   for (const Column& c : columns) {
-    if (index_.count(c) > 0) continue;
+    if (index_.find(c) != index_.end()) continue;
     for (int i = 0; i < static_cast<int>(model_.parts.size()); ++i) {
       if (c.counts[i] == 0) continue;
       rows.push_back(i);
@@ -103,7 +103,7 @@ void Master::AddMany(const std::vector<Column>& columns) {
     starts.push_back(static_cast<int>(rows.size()));
     const int index = static_cast<int>(pool_.size());
     pool_.push_back(c);
-    index_.emplace(c, index);
+    index_.insert(index);
     lower.push_back(0.0);
     upper.push_back(Allowed(c) ? kInfinity : 0.0);
     cost.push_back(ColumnCost(index));
@@ -276,6 +276,12 @@ bool Master::Price(LpOutcome& lp) {
     }
   }
   for (int j = 0; j < static_cast<int>(model_.stock.size()); ++j) {
+    // With many stock types a round is long: the watch is asked between
+    // the types (a stop leaves the round incomplete).
+    if (model_.large && watch_ != nullptr && watch_->Stop()) {
+      pricingComplete_ = false;
+      return added;
+    }
     for (const bool last : {false, true}) {
       if (!Priced(j, last) || (!last && tabled[j])) continue;
       PricingTask task = TaskFor(j, last, lp);

@@ -15,8 +15,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "model.h"
@@ -130,7 +130,19 @@ class Master {
   const Watch* watch_ = nullptr;
   std::unique_ptr<ClpSimplex> lp_;
   std::vector<Column> pool_;
-  std::map<Column, int> index_;
+  // Pool indices ordered by their columns, so that a column is found
+  // without a second copy of it.
+  struct ByColumn {
+    using is_transparent = void;
+    const std::vector<Column>* pool;
+    const Column& Of(int index) const { return (*pool)[index]; }
+    const Column& Of(const Column& c) const { return c; }
+    template <typename A, typename B>
+    bool operator()(const A& a, const B& b) const {
+      return Of(a) < Of(b);
+    }
+  };
+  std::set<int, ByColumn> index_{ByColumn{&pool_}};
   Restriction restriction_;
   Mode mode_ = Mode::kOptimize;
   int64_t uncutAllowance_ = 0;

@@ -108,9 +108,14 @@ int CompareKeys(const PlanKey& a, const PlanKey& b) {
 ModelPlan NormalizePlan(const Model& m, const ModelPlan& plan) {
   std::vector<Run> runs = RunsOf(plan);
   const int types = static_cast<int>(m.parts.size());
+  // Pieces cut per type, summed bar by bar (dropping pieces of one type
+  // leaves the sums of the others as they are).
+  std::vector<int64_t> cut(types, 0);
+  for (const Run& run : runs) {
+    for (int i = 0; i < types; ++i) cut[i] += int64_t{run.count} * run.counts[i];
+  }
   for (int i = 0; i < types; ++i) {
-    int64_t surplus = -m.parts[i].demand;
-    for (const Run& run : runs) surplus += int64_t{run.count} * run.counts[i];
+    const int64_t surplus = cut[i] - m.parts[i].demand;
     if (surplus > 0) DropSurplus(runs, i, surplus);
   }
   std::erase_if(runs, [](const Run& run) { return run.count < 1 || Empty(run.counts); });
@@ -384,6 +389,9 @@ bool FillGreedy(const Model& m, const std::vector<int32_t>& demand,
 
 namespace {
 
+// Stock types tried for each pattern of FillByPatterns at most.
+constexpr size_t kMostTypesTried = 16;
+
 // One bar filled on stock type j from the open pieces, longest first, as
 // many of each as fit; its pieces and load.
 struct FilledBar {
@@ -396,7 +404,9 @@ FilledBar FillOneBar(const Model& m, int j, const std::vector<int32_t>& open,
                      const std::vector<int>& openTypes) {
   FilledBar bar;
   const int64_t capacity = m.stock[j].capacity;
+  const int32_t shortest = m.parts[openTypes.back()].work;
   for (int i : openTypes) {
+    if (capacity - bar.load.work < shortest) break;  // not even the shortest fits
     if (bar.load.work + m.parts[i].work > capacity) continue;
     if (m.maxPieces >= 1 && bar.load.pieces >= m.maxPieces) break;
     const int32_t n = MostThatFit(m, capacity, bar.load, i, 0, open[i]);
@@ -419,12 +429,30 @@ bool FillByPatterns(const Model& m, const std::vector<int32_t>& demand,
   }
   std::vector<bool> used(m.stock.size(), false);
   int usedTypes = 0;
+  int last = -1;  // the stock type of the pattern before
   while (!openTypes.empty()) {
+    // The stock types to try: all of them, or with very many an even
+    // spread over their lengths and the type chosen last.
+    std::vector<int> tried;
+    for (int j = 0; j < static_cast<int>(m.stock.size()); ++j) {
+      if (left[j] < 1 || (m.diffStocks >= 1 && !used[j] && usedTypes >= m.diffStocks)) continue;
+      tried.push_back(j);
+    }
+    if (tried.size() > kMostTypesTried) {
+      std::vector<int> spread;
+      for (size_t k = 0; k < kMostTypesTried; ++k) {
+        spread.push_back(tried[k * (tried.size() - 1) / (kMostTypesTried - 1)]);
+      }
+      if (last >= 0 && left[last] > 0 &&
+          std::find(spread.begin(), spread.end(), last) == spread.end()) {
+        spread.push_back(last);
+      }
+      tried = std::move(spread);
+    }
     int best = -1;
     FilledBar chosen;
     double bestRate = 0;
-    for (int j = 0; j < static_cast<int>(m.stock.size()); ++j) {
-      if (left[j] < 1 || (m.diffStocks >= 1 && !used[j] && usedTypes >= m.diffStocks)) continue;
+    for (const int j : tried) {
       FilledBar bar = FillOneBar(m, j, open, openTypes);
       if (bar.cut < 1) continue;
       // Stock weight per length cut: the bar that wastes least.
@@ -444,6 +472,7 @@ bool FillByPatterns(const Model& m, const std::vector<int32_t>& demand,
       open[i] -= n * p.bars;
     }
     left[best] -= p.bars;
+    last = best;
     if (!used[best]) ++usedTypes;
     used[best] = true;
     out.push_back(std::move(p));

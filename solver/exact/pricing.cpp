@@ -10,7 +10,7 @@ namespace solver::exact {
 namespace {
 
 // The stop is asked once in this many nodes (a power of two less one).
-constexpr int64_t kWatchEvery = 4095;
+constexpr int64_t kWatchEvery = 255;
 
 class Knapsack {
  public:
