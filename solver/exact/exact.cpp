@@ -45,6 +45,8 @@ constexpr int kRootExtraPatterns = 8;
 constexpr size_t kMostSeededTypes = 2000;
 // Programmes of the rounding dive above the search's limits.
 constexpr int kRoundingDiveSteps = 60;
+// The same when one pattern is cut at a time.
+constexpr int kGentleDiveSteps = 400;
 // Default interval of the progress callback.
 constexpr double kProgressIntervalMs = 100;
 // Choices of stock types (with a limit on different stock groups) that the
@@ -653,7 +655,10 @@ class Engine {
     }
     if (RoundAndFill(r, lp)) return Outcome::kFound;
     if (Stopped()) return Outcome::kUnknown;
-    if (m_.large && RoundingDive(r) == Outcome::kFound) return Outcome::kFound;
+    if (m_.large && (RoundingDive(r, false) == Outcome::kFound ||
+                     (!Stopped() && RoundingDive(r, true) == Outcome::kFound))) {
+      return Outcome::kFound;
+    }
     if (Stopped()) return Outcome::kUnknown;
     // A short branch first: it settles most profiles at once.
     nodes_ = kDiveNodeLimit - kQuickDiveNodes;
@@ -725,9 +730,12 @@ class Engine {
   // planned anew, until nothing is left. Finds plans near the bound in a
   // few dozen programmes where a branch bar by bar would need thousands;
   // proves nothing.
-  Outcome RoundingDive(Restriction r) {
+  // With onePattern only the largest pattern's whole bars (at least one)
+  // are cut each time: more programmes, a gentler rounding.
+  Outcome RoundingDive(Restriction r, bool onePattern) {
     ModelPlan plan;
-    for (int step = 0; step < kRoundingDiveSteps && !Stopped(); ++step) {
+    const int steps = onePattern ? kGentleDiveSteps : kRoundingDiveSteps;
+    for (int step = 0; step < steps && !Stopped(); ++step) {
       master_->Restrict(r);
       const LpOutcome lp = Lp();
       if (!lp.solved || lp.bound > allowance_ + 1e-6) break;
@@ -742,12 +750,16 @@ class Engine {
       for (double v : lp.slack) integral = integral && std::fabs(v - std::round(v)) <= 1e-6;
       if (pick < 0 && !integral) break;
       std::vector<std::pair<int, int32_t>> cut;  // pool column, bars
-      for (size_t p = 0; p < lp.x.size(); ++p) {
-        const int32_t bars =
-            static_cast<int32_t>(integral ? std::lround(lp.x[p]) : std::floor(lp.x[p] + 1e-6));
-        if (bars >= 1) cut.emplace_back(static_cast<int>(p), bars);
+      if (onePattern && !integral) {
+        cut.emplace_back(pick, std::max(1, static_cast<int32_t>(std::floor(lp.x[pick] + 1e-6))));
+      } else {
+        for (size_t p = 0; p < lp.x.size(); ++p) {
+          const int32_t bars =
+              static_cast<int32_t>(integral ? std::lround(lp.x[p]) : std::floor(lp.x[p] + 1e-6));
+          if (bars >= 1) cut.emplace_back(static_cast<int>(p), bars);
+        }
+        if (!whole && !integral) cut.emplace_back(pick, 1);
       }
-      if (!whole && !integral) cut.emplace_back(pick, 1);
       for (const auto& [p, bars] : cut) {
         Column c = pool[p];
         for (size_t i = 0; i < m_.parts.size(); ++i)
@@ -951,8 +963,9 @@ class Engine {
       Restriction whole = master_->Whole();
       whole.lastOpen = false;
       RoundAndFill(whole, lp);
-      if (lp.converged && bestKey_.objective > std::ceil(lp.bound - 1e-6) + 0.5) {
-        RoundingDive(master_->Whole());
+      for (const bool gentle : {false, true}) {
+        if (!lp.converged || bestKey_.objective <= std::ceil(lp.bound - 1e-6) + 0.5) break;
+        RoundingDive(master_->Whole(), gentle);
       }
     }
     if (!lp.solved || !lp.converged) {
