@@ -25,9 +25,11 @@
 // plans alone: its first plan is its own (first fit decreasing by patterns,
 // then the rounded column-generation solution with the rest filled in).
 //
-// Time: every phase asks the stop time and the abort flag often; the
-// method ends within a few milliseconds of either (longer only inside one
-// simplex iteration of a very large programme) with the best plan so far.
+// Time: every phase asks the stop time, the abort flag and the progress
+// callback often; the method ends within a few milliseconds of either
+// (longer only inside one simplex iteration of a very large programme) with
+// the best plan so far. The first plan is always made whole: for 10,000
+// part groups on 1,000 stock groups it takes a few seconds.
 //
 // Lengths are in the caller's length unit, costs in the caller's cost unit.
 #pragma once
@@ -70,7 +72,9 @@ struct Rules {
   bool piecesByMark = false;
 };
 
-// One cutting pattern and the number of bars cut so.
+// One cutting pattern and the number of bars cut so. The counts hold one
+// entry for every part group, so a plan of many patterns over thousands of
+// part groups takes memory in proportion to both.
 struct Pattern {
   int32_t stockGroup = 0;       // index into ExactInput::stock
   std::vector<int32_t> counts;  // pieces per part group (index into ExactInput::parts)
