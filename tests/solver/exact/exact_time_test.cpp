@@ -10,6 +10,7 @@
 
 #include "enumeration.h"
 #include "exact_fixture.h"
+#include "recording_view.h"
 #include "search_plan.h"
 #include "tarvolin/solver.h"
 
@@ -101,6 +102,34 @@ TEST(ExactTime, StructCallOnTheSlowMaterialEndsUnproven) {
   EXPECT_EQ(MeasurePlan(in, mine).piecesUncut, 0);
   EXPECT_GT(plan->lowerBound, 0);
   EXPECT_LE(plan->lowerBound, MeasurePlan(in, mine).objective);
+}
+
+// While the exact method works, the progress window shows the time since
+// the call began and lets window messages run (so that Esc is heard): the
+// search at effort 0 before it pumps once or twice, the exact method every
+// 50 ms of its half second.
+TEST(ExactTime, ProgressWindowFollowsTheExactMethod) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  const ExactInput in = SlowMaterial();
+  const auto problem = ProblemOf(in);
+  TarvolinSettings s{};
+  s.kerf = 320;
+  s.endZone = 1700;
+  s.maxPiecesPerLayout = 2;
+  s.iterationMultiplier = 1;
+  s.method = 1;
+  s.exactTimeLimitSeconds = 1;
+  s.progressMode = 1;
+  solver_test::RecordingView view;
+  const TarvolinView c = view.AsTarvolinView();
+  ContextPtr context(TarvolinCreateContext(), TarvolinDestroyContext);
+  auto plan = std::make_unique<TarvolinPlan>();
+  ASSERT_EQ(TarvolinSolve(context.get(), &s, problem.get(), &c, plan.get()), 0);
+  EXPECT_GE(view.pumps, 4);
+  EXPECT_NE(view.timeText, "0.0 sec");
+  EXPECT_EQ(view.timeText.substr(view.timeText.size() - 4), " sec");
+  EXPECT_EQ(view.opens, 1);
+  EXPECT_EQ(view.closes, 1);
 }
 
 // A stop asked by the progress callback in each phase: the method ends
