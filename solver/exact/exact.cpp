@@ -17,6 +17,7 @@
 #include "model.h"
 #include "pricing.h"
 #include "solver_services.h"
+#include "watch.h"
 
 namespace solver::exact {
 namespace {
@@ -30,6 +31,28 @@ constexpr size_t kListLimit = 20000;
 constexpr int32_t kEnumerationMipNodes = 20000;
 constexpr int32_t kPoolMipNodes = 300;
 constexpr int32_t kLayoutMipNodes = 150;
+// Nodes of the search for the least load above a given one on a last bar.
+constexpr int64_t kNextLoadNodes = 200000;
+// Long loops ask the watch once in this many steps (a power of two less one).
+constexpr int64_t kWatchEvery = 1023;
+// Overflow of the uncut row below which the linear programme cuts every
+// piece.
+constexpr double kArtificialTolerance = 1e-7;
+// Lighter patterns per stock type and round in the first column generation
+// above the search's limits.
+constexpr int kRootExtraPatterns = 8;
+// Part types up to which the pool starts with one pattern per type.
+constexpr size_t kMostSeededTypes = 2000;
+// Programmes of the rounding dive above the search's limits.
+constexpr int kRoundingDiveSteps = 60;
+// The same when one pattern is cut at a time.
+constexpr int kGentleDiveSteps = 400;
+// Default interval of the progress callback.
+constexpr double kProgressIntervalMs = 100;
+// Choices of stock types (with a limit on different stock groups) that the
+// search for the most length cut tries one by one; beyond it the search
+// runs on every type at once and the most length cut stays unproven.
+constexpr size_t kMostTypeChoices = 64;
 
 // A stock profile: bars of each stock type.
 struct Profile {
@@ -51,8 +74,15 @@ enum class Outcome { kFound, kInfeasible, kUnknown };
 
 class Engine {
  public:
-  explicit Engine(const ExactInput& in) : in_(in), start_(ClockMs()) {
-    if (in.timeLimitMs > 0) deadline_ = start_ + in.timeLimitMs;
+  explicit Engine(const ExactInput& in)
+      : in_(in),
+        start_(ClockMs()),
+        deadline_(in.timeLimitMs > 0 ? start_ + in.timeLimitMs : 0),
+        watch_(deadline_, in.abort) {
+    if (in.progress) {
+      watch_.SetTick([this] { return Report(); },
+                     in.progressIntervalMs > 0 ? in.progressIntervalMs : kProgressIntervalMs);
+    }
   }
 
   ExactResult Solve() {
@@ -63,8 +93,11 @@ class Engine {
       note_ = "time limit or abort";
       return Finish(r);
     }
+    EnterPhase(Phase::kMostCut);
     Stage1();
+    EnterPhase(Phase::kProfiles);
     CandidateSearch();
+    EnterPhase(Phase::kFewerLayouts);
     ReduceLayouts();
     return Finish(r);
   }
@@ -78,13 +111,22 @@ class Engine {
       b.elapsedMs = ClockMs() - start_;
       return b;
     }
+    EnterPhase(Phase::kBound);
     master_->SetMode(Mode::kOptimize);
     master_->SetUncutAllowance(0);
     const LpOutcome lp = Lp();
     b.elapsedMs = ClockMs() - start_;
     if (!lp.solved || !lp.converged) {
       b.status = Status::kFeasible;
-      b.message = "column generation did not finish";
+      b.message = Stopped() ? "time limit or abort" : "column generation did not finish";
+      b.lowerBound = 0;
+      return b;
+    }
+    if (lp.artificial > kArtificialTolerance) {
+      // Not even the linear programme cuts every piece that fits: the
+      // stock is short, and the bound would hold only for plans that do.
+      b.status = Status::kFeasible;
+      b.message = "the stock cannot hold every piece";
       b.lowerBound = 0;
       return b;
     }
@@ -114,18 +156,50 @@ class Engine {
       r.message = "stock/cut bundles are not supported by the exact method";
       return false;
     }
-    best_ = GreedyPlan(m_);
+    EnterPhase(Phase::kFirstPlan);
+    best_ = m_.large ? PatternGreedyPlan(m_) : GreedyPlan(m_);
     bestKey_ = KeyOf(m_, best_);
     if (in_.incumbent != nullptr && CheckPlan(in_, *in_.incumbent).empty()) {
       ModelPlan given;
       if (ToModelPlan(in_, m_, *in_.incumbent, given)) Offer(NormalizePlan(m_, given));
     }
-    master_ = std::make_unique<Master>(m_, Uncut(bestKey_));
+    master_ = std::make_unique<Master>(m_, Uncut(bestKey_), &watch_);
     SeedPool();
     return true;
   }
 
   int64_t Uncut(const PlanKey& key) const { return key.uncut - m_.unfitLength; }
+
+  // Above the search's limits: per part type one pattern of that type
+  // alone, as many pieces as fit, on the stock type that carries them at
+  // the least weight per length.
+  void SeedLargePool() {
+    // With very many part types the first plan's patterns must do: a
+    // column per type would hold a count for every type.
+    if (m_.parts.size() > kMostSeededTypes) return;
+    std::vector<Column> columns;
+    for (int i = 0; i < static_cast<int>(m_.parts.size()); ++i) {
+      if (m_.parts[i].demand < 1) continue;
+      int best = -1;
+      int32_t bestCount = 0;
+      double bestRate = 0;
+      for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
+        const int32_t n = MostThatFit(m_, m_.stock[j].capacity, Load{}, i, 0, m_.parts[i].demand);
+        if (n < 1) continue;
+        const double rate = m_.BarWeight(j) / (static_cast<double>(n) * m_.parts[i].length);
+        if (best < 0 || rate < bestRate) {
+          best = j;
+          bestCount = n;
+          bestRate = rate;
+        }
+      }
+      if (best < 0) continue;
+      Column c{best, false, m_.Zero()};
+      c.counts[i] = bestCount;
+      columns.push_back(std::move(c));
+    }
+    master_->AddMany(columns);
+  }
 
   void SeedPool() {
     const auto addPlan = [&](const ModelPlan& plan) {
@@ -133,10 +207,14 @@ class Engine {
       if (plan.hasLast) master_->Add(Column{plan.last.stock, true, plan.last.counts});
     };
     addPlan(best_);
+    if (m_.large) {
+      SeedLargePool();
+      return;
+    }
     // One pattern per stock type and part type: as many pieces as fit.
     for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
       for (int i = 0; i < static_cast<int>(m_.parts.size()); ++i) {
-        Counts c{};
+        Counts c = m_.Zero();
         while (c[i] < m_.parts[i].demand) {
           ++c[i];
           if (!FitsBar(m_, j, c)) {
@@ -151,20 +229,37 @@ class Engine {
 
   // ---- Time ----
 
-  bool Stopped() const {
-    if (in_.abort != nullptr && in_.abort->load(std::memory_order_relaxed)) return true;
-    return deadline_ > 0 && ClockMs() >= deadline_;
-  }
+  bool Stopped() const { return watch_.Stop(); }
 
   // Time left for one integer programme: what the caller's limit leaves
   // (0 = no limit).
-  double Remaining() const {
-    if (deadline_ <= 0) return 0;
-    return std::max(1.0, deadline_ - ClockMs());
+  double Remaining() const { return watch_.Remaining(); }
+
+  // ---- Progress ----
+
+  void EnterPhase(Phase phase) {
+    phase_ = phase;
+    if (in_.progress && Report()) watch_.RequestStop();
+  }
+
+  // Tells the caller how far the method has got; true when it asks to stop.
+  bool Report() {
+    Progress p;
+    p.elapsedMs = ClockMs() - start_;
+    p.phase = phase_;
+    p.hasPlan = phase_ != Phase::kFirstPlan;
+    if (p.hasPlan) {
+      p.bestObjective = ToCaller(bestKey_.objective);
+      p.uncutLength = static_cast<double>(bestKey_.uncut) * m_.unit;
+      p.cutLength = static_cast<double>(m_.cutLength + m_.unfitLength - bestKey_.uncut) * m_.unit;
+      p.stockLength = static_cast<double>(bestKey_.length) * m_.unit;
+    }
+    p.lowerBound = ToCaller(lowerBound_);
+    return in_.progress(p);
   }
 
   LpOutcome Lp() {
-    LpOutcome lp = master_->Solve(deadline_, in_.abort);
+    LpOutcome lp = master_->Solve();
     stats_.lpRounds += lp.iterations;
     stats_.pricingNodes += lp.pricingNodes;
     return lp;
@@ -214,6 +309,7 @@ class Engine {
 
   // Bar limits of the stock types a plan may use: every type, or with a
   // limit on different stock groups each choice of that many types.
+  // Empty when there are more than kMostTypeChoices choices.
   std::vector<std::vector<int32_t>> TypeChoices() const {
     const int types = static_cast<int>(m_.stock.size());
     std::vector<int32_t> all;
@@ -222,6 +318,7 @@ class Engine {
     std::vector<std::vector<int32_t>> out;
     std::vector<int32_t> limits(types, 0);
     std::function<void(int, int)> choose = [&](int j, int left) {
+      if (out.size() > kMostTypeChoices) return;
       if (left == 0 || j == types) {
         if (left == 0) out.push_back(limits);
         return;
@@ -232,6 +329,7 @@ class Engine {
       choose(j + 1, left);
     };
     choose(0, std::min(m_.diffStocks, types));
+    if (out.size() > kMostTypeChoices) out.clear();
     return out;
   }
 
@@ -239,7 +337,10 @@ class Engine {
   void Stage1() {
     if (Uncut(bestKey_) == 0) return;
     uncutFloor_ = Uncut(bestKey_);
-    for (const std::vector<int32_t>& limits : TypeChoices()) {
+    const std::vector<std::vector<int32_t>> choices = TypeChoices();
+    if (choices.empty()) uncutFloor_ = 0;
+    for (const std::vector<int32_t>& limits : choices) {
+      if (Stopped()) break;
       Restriction r = master_->Whole();
       r.bars = r.regularBars = limits;
       r.lastOpen = false;
@@ -252,6 +353,7 @@ class Engine {
       }
       if (Stopped()) uncutFloor_ = 0;
     }
+    if (Stopped()) uncutFloor_ = 0;
     master_->Restrict(master_->Whole());
     master_->SetUncutAllowance(Uncut(bestKey_));
   }
@@ -341,9 +443,11 @@ class Engine {
     const bool certify = extra <= 0;
 
     std::vector<int32_t> bars(types, 0);
+    int64_t visits = 0;
     std::function<void(int, int64_t, double, double, int)> visit = [&](int j, int64_t objective,
                                                                        double capacity,
                                                                        double slots, int used) {
+      if ((++visits & kWatchEvery) == 0 && Stopped()) truncated = true;
       if (truncated || objective > hi || objective + most[j] < lo) return;
       // Least cost to add the capacity still missing, from the types left.
       double missing = needWork - capacity, cost = 0, slotsLeft = 0;
@@ -381,9 +485,17 @@ class Engine {
         if (out.size() > kProfileWindowLimit) truncated = true;
         return;
       }
-      for (int32_t n = 0; n <= m_.stock[j].quantity; ++n) {
+      // Fewer bars of this type than `first` leave the window out of reach.
+      int32_t first = 0;
+      if (Weight(j) > 0 && objective + most[j + 1] < lo) {
+        const int64_t w = Weight(j);
+        first = static_cast<int32_t>(
+            std::min<int64_t>(m_.stock[j].quantity, (lo - objective - most[j + 1] + w - 1) / w));
+      }
+      for (int32_t n = first; n <= m_.stock[j].quantity; ++n) {
         const int nowUsed = used + (n > 0 ? 1 : 0);
         if (m_.diffStocks >= 1 && nowUsed > m_.diffStocks) break;
+        if (objective + n * Weight(j) > hi) break;
         bars[j] = n;
         visit(j + 1, objective + n * Weight(j), capacity + double{1} * n * m_.stock[j].capacity,
               slots + n, nowUsed);
@@ -407,6 +519,8 @@ class Engine {
       step = std::max(step, Weight(j));
     }
     for (int64_t hi = lo + step;; hi += step) {
+      // No profile lies below lo: it bounds as well, if less tightly.
+      if (Stopped()) return lo;
       bool truncated = false;
       const std::vector<Profile> list = ProfilesIn(lo, hi, 0, truncated);
       if (!list.empty()) {
@@ -462,6 +576,7 @@ class Engine {
         task.grip = m_.grip;
         task.maxPieces = m_.maxPieces;
         task.diffPieces = m_.diffPieces;
+        task.watch = &watch_;
         for (size_t i = 0; i < m_.parts.size(); ++i) {
           task.work.push_back(m_.parts[i].work);
           task.bound.push_back(whole.demand[i]);
@@ -500,7 +615,7 @@ class Engine {
     // Plans within r at or below the target, as an integer programme: the
     // least uncut length cut off at the allowance (or at the target when that
     // is what is asked), or with a last bar its worth cut off at the target.
-    Master all(m_, static_cast<int64_t>(allowance_));
+    Master all(m_, static_cast<int64_t>(allowance_), &watch_);
     const bool worth = mode == Mode::kOptimize && r.lastOpen;
     all.SetMode(worth ? Mode::kOptimize : Mode::kFeasibility);
     all.Restrict(r);
@@ -515,7 +630,8 @@ class Engine {
     }
     req.nodeLimit = kEnumerationMipNodes;
     req.timeLimitMs = Remaining();
-    req.abort = in_.abort;
+    req.probing = !m_.large;
+    req.watch = &watch_;
     const double t = ClockMs();
     const MipOutcome mip = SolveMip(all, req);
     stats_.mips += 1;
@@ -539,6 +655,11 @@ class Engine {
     }
     if (RoundAndFill(r, lp)) return Outcome::kFound;
     if (Stopped()) return Outcome::kUnknown;
+    if (m_.large && (RoundingDive(r, false) == Outcome::kFound ||
+                     (!Stopped() && RoundingDive(r, true) == Outcome::kFound))) {
+      return Outcome::kFound;
+    }
+    if (Stopped()) return Outcome::kUnknown;
     // A short branch first: it settles most profiles at once.
     nodes_ = kDiveNodeLimit - kQuickDiveNodes;
     const Outcome quick = Dive(r, {});
@@ -551,7 +672,8 @@ class Engine {
     req.cutoff = allowance + 0.5;
     req.nodeLimit = kPoolMipNodes;
     req.timeLimitMs = Remaining();
-    req.abort = in_.abort;
+    req.probing = !m_.large;
+    req.watch = &watch_;
     const MipOutcome mip = Mip(req);
     if (mip.found) {
       Offer(PlanFrom(mip.x, {}));
@@ -585,7 +707,9 @@ class Engine {
       if (b < 0) return false;
     }
     std::vector<ModelPattern> rest;
-    if (!FillGreedy(m_, demand, bars, rest)) return false;
+    const bool filled =
+        m_.large ? FillByPatterns(m_, demand, bars, rest) : FillGreedy(m_, demand, bars, rest);
+    if (!filled) return false;
     ModelPlan raw;
     for (size_t p = 0; p < x.size(); ++p) {
       if (x[p] < 1) continue;
@@ -599,6 +723,71 @@ class Engine {
     for (const ModelPattern& p : rest) raw.patterns.push_back(p);
     Offer(NormalizePlan(m_, raw));
     return true;
+  }
+
+  // Above the search's limits: the linear programme's whole bars are cut
+  // (or, when it has none, one bar of its largest pattern), and the rest
+  // planned anew, until nothing is left. Finds plans near the bound in a
+  // few dozen programmes where a branch bar by bar would need thousands;
+  // proves nothing.
+  // With onePattern only the largest pattern's whole bars (at least one)
+  // are cut each time: more programmes, a gentler rounding.
+  Outcome RoundingDive(Restriction r, bool onePattern) {
+    ModelPlan plan;
+    const int steps = onePattern ? kGentleDiveSteps : kRoundingDiveSteps;
+    for (int step = 0; step < steps && !Stopped(); ++step) {
+      master_->Restrict(r);
+      const LpOutcome lp = Lp();
+      if (!lp.solved || lp.bound > allowance_ + 1e-6) break;
+      const std::vector<Column>& pool = master_->Pool();
+      int pick = -1;
+      bool whole = false, integral = true;
+      for (size_t p = 0; p < lp.x.size(); ++p) {
+        whole = whole || lp.x[p] >= 1 - 1e-6;
+        integral = integral && std::fabs(lp.x[p] - std::round(lp.x[p])) <= 1e-6;
+        if (lp.x[p] > 1e-6 && (pick < 0 || lp.x[p] > lp.x[pick] + 1e-9)) pick = static_cast<int>(p);
+      }
+      for (double v : lp.slack) integral = integral && std::fabs(v - std::round(v)) <= 1e-6;
+      if (pick < 0 && !integral) break;
+      std::vector<std::pair<int, int32_t>> cut;  // pool column, bars
+      if (onePattern && !integral) {
+        cut.emplace_back(pick, std::max(1, static_cast<int32_t>(std::floor(lp.x[pick] + 1e-6))));
+      } else {
+        for (size_t p = 0; p < lp.x.size(); ++p) {
+          const int32_t bars =
+              static_cast<int32_t>(integral ? std::lround(lp.x[p]) : std::floor(lp.x[p] + 1e-6));
+          if (bars >= 1) cut.emplace_back(static_cast<int>(p), bars);
+        }
+        if (!whole && !integral) cut.emplace_back(pick, 1);
+      }
+      for (const auto& [p, bars] : cut) {
+        Column c = pool[p];
+        for (size_t i = 0; i < m_.parts.size(); ++i)
+          c.counts[i] = std::min(c.counts[i], r.demand[i]);
+        for (size_t i = 0; i < m_.parts.size(); ++i) {
+          r.demand[i] = std::max(0, r.demand[i] - bars * c.counts[i]);
+        }
+        r.bars[c.stock] -= bars;
+        if (c.last) {
+          r.lastOpen = false;
+          plan.hasLast = true;
+          plan.last = ModelPattern{c.stock, c.counts, 1};
+        } else {
+          r.regularBars[c.stock] -= bars;
+          r.regularFixed += bars;
+          plan.patterns.push_back(ModelPattern{c.stock, c.counts, bars});
+        }
+      }
+      const bool done = integral || std::all_of(r.demand.begin(), r.demand.end(),
+                                                [](int32_t d) { return d == 0; });
+      if (done) {
+        Offer(NormalizePlan(m_, plan));
+        master_->Restrict(master_->Whole());
+        return Outcome::kFound;
+      }
+    }
+    master_->Restrict(master_->Whole());
+    return Outcome::kUnknown;
   }
 
   // Depth-first branch over patterns: one bar of the chosen pattern is cut
@@ -632,7 +821,7 @@ class Engine {
     // The pattern as far as the open demand needs it.
     Column chosen = pool[pick];
     for (size_t i = 0; i < m_.parts.size(); ++i) {
-      chosen.counts[i] = static_cast<uint8_t>(std::min<int32_t>(chosen.counts[i], r.demand[i]));
+      chosen.counts[i] = std::min<int32_t>(chosen.counts[i], r.demand[i]);
     }
     Restriction use = r;
     for (size_t i = 0; i < m_.parts.size(); ++i) use.demand[i] -= chosen.counts[i];
@@ -645,7 +834,7 @@ class Engine {
     }
     for (Column& f : use.forbidden) {
       for (size_t i = 0; i < m_.parts.size(); ++i) {
-        f.counts[i] = static_cast<uint8_t>(std::min<int32_t>(f.counts[i], use.demand[i]));
+        f.counts[i] = std::min<int32_t>(f.counts[i], use.demand[i]);
       }
     }
     std::vector<Column> withChosen = fixed;
@@ -666,9 +855,14 @@ class Engine {
     const int64_t limit = m_.LastCapacity(j);
     int64_t best = limit + 1;
     int64_t nodes = 0;
-    Counts c{};
+    Counts c = m_.Zero();
+    bool stopped = false;
     std::function<void(int, int64_t)> visit = [&](int i, int64_t sum) {
-      if (++nodes > 200000 || sum >= best) return;
+      if (stopped || ++nodes > kNextLoadNodes || sum >= best) return;
+      if ((nodes & kWatchEvery) == 0 && Stopped()) {
+        stopped = true;
+        return;
+      }
       if (i == static_cast<int>(m_.parts.size())) {
         if (sum > load && FitsLastBar(m_, j, c)) best = sum;
         return;
@@ -676,14 +870,16 @@ class Engine {
       const int32_t most = static_cast<int32_t>(
           std::min<int64_t>(m_.parts[i].demand, (limit - sum) / m_.parts[i].work));
       for (int32_t n = 0; n <= most; ++n) {
-        c[i] = static_cast<uint8_t>(n);
+        c[i] = n;
         visit(i + 1, sum + int64_t{n} * m_.parts[i].work);
       }
       c[i] = 0;
     };
     visit(0, 0);
-    return nodes > 200000 ? load + 1 : best;
+    return stopped || nodes > kNextLoadNodes ? load + 1 : best;
   }
+
+  static double Tolerance(double objective) { return 1e-9 * std::max(1.0, std::fabs(objective)); }
 
   bool BeforeBest(const Candidate& c) const {
     const double tol = 1e-9 * std::max(1.0, std::fabs(bestKey_.objective));
@@ -712,7 +908,7 @@ class Engine {
       std::vector<Profile> withLast;
       if (!truncated && m_.ignoreLast) withLast = ProfilesIn(lo, hi, lastMost, truncated);
       if (truncated) {
-        if (hi == lo) return false;
+        if (hi == lo || Stopped()) return false;
         hi = lo + (hi - lo) / 4;
         continue;
       }
@@ -756,10 +952,25 @@ class Engine {
     allowance_ = static_cast<double>(Uncut(bestKey_));
     master_->SetMode(Mode::kOptimize);
     master_->Restrict(master_->Whole());
+    // The first programme over the whole problem gathers patterns in
+    // numbers; later ones, restricted, keep the pool small.
+    master_->SetExtraPatterns(m_.large ? kRootExtraPatterns : 0);
     const LpOutcome lp = Lp();
+    master_->SetExtraPatterns(0);
+    if (m_.large && lp.solved && !Stopped()) {
+      // The whole bars of the linear programme's solution, the rest filled
+      // in by patterns: near the bound when there are many bars.
+      Restriction whole = master_->Whole();
+      whole.lastOpen = false;
+      RoundAndFill(whole, lp);
+      for (const bool gentle : {false, true}) {
+        if (!lp.converged || bestKey_.objective <= std::ceil(lp.bound - 1e-6) + 0.5) break;
+        RoundingDive(master_->Whole(), gentle);
+      }
+    }
     if (!lp.solved || !lp.converged) {
       proven_ = false;
-      note_ = "column generation did not finish";
+      note_ = Stopped() ? "time limit or abort" : "column generation did not finish";
       return;
     }
     double globalBound = lp.bound;
@@ -775,6 +986,7 @@ class Engine {
       }
       lo = std::max<int64_t>(0, static_cast<int64_t>(std::floor(globalBound - lastMost)));
     }
+    lowerBound_ = std::min(globalBound, bestKey_.objective);  // for the progress until the end
     int64_t step = 1;
     for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) step = std::max(step, Weight(j));
 
@@ -787,15 +999,23 @@ class Engine {
         note_ = "time limit or abort";
         break;
       }
+      if (in_.profileLimit > 0 && stats_.profiles >= in_.profileLimit) {
+        stopped = true;
+        note_ = "stock profile limit";
+        break;
+      }
       const double bestObjective = bestKey_.objective;
       if (heap.empty() || heap.front().bound >= static_cast<double>(lo)) {
         if (static_cast<double>(lo) > bestObjective + 1e-9) break;
+        // Above the search's limits a plan that meets the bound ends the
+        // search: equal plans of less stock length are not looked for.
+        if (m_.large && static_cast<double>(lo) >= bestObjective - Tolerance(bestObjective)) break;
         int64_t hi =
             std::min<int64_t>(lo + step - 1, static_cast<int64_t>(std::floor(bestObjective)));
         hi = std::max(hi, lo);
         if (!AddWindow(heap, lo, hi)) {
           stopped = true;
-          note_ = "too many stock profiles";
+          note_ = Stopped() ? "time limit or abort" : "too many stock profiles";
           break;
         }
         lo = hi + 1;
@@ -883,7 +1103,8 @@ class Engine {
     if (best_.hasLast) use(best_.last, true);
     req.nodeLimit = kLayoutMipNodes;
     req.timeLimitMs = Remaining();
-    req.abort = in_.abort;
+    req.probing = !m_.large;
+    req.watch = &watch_;
     if (m_.ignoreLast) {
       std::vector<double> cost;
       for (size_t p = 0; p < master_->Pool().size(); ++p) {
@@ -912,6 +1133,9 @@ class Engine {
     if (Uncut(bestKey_) > uncutFloor_) {
       proven_ = false;
       note_ = "the most length that can be cut is not proven";
+    } else if (m_.large && !proven_ &&
+               lowerBound_ >= bestKey_.objective - Tolerance(bestKey_.objective)) {
+      proven_ = true;  // stopped, but the plan meets the bound
     }
     r.proven = proven_;
     r.status = proven_ ? Status::kOptimal : Status::kFeasible;
@@ -926,6 +1150,8 @@ class Engine {
   const ExactInput& in_;
   double start_ = 0;
   double deadline_ = 0;
+  Watch watch_;
+  Phase phase_ = Phase::kFirstPlan;
   Model m_;
   ModelPlan best_;
   PlanKey bestKey_;

@@ -18,11 +18,25 @@
 // and the end zone, the gripping length, pieces per layout, different pieces
 // per layout, different stock groups per plan and cost mode.
 //
+// Sizes: up to TARVOLIN_EXACT_MAX_PART_GROUPS part groups and
+// TARVOLIN_EXACT_MAX_STOCK_GROUPS stock groups, TARVOLIN_EXACT_MAX_ITEMS
+// pieces and as many bars, at most TARVOLIN_EXACT_MAX_GROUP_QUANTITY per
+// group (tarvolin/limits.h). Above the layout search's limits the method
+// plans alone: its first plan is its own (first fit decreasing by patterns,
+// then the rounded column-generation solution with the rest filled in).
+//
+// Time: every phase asks the stop time, the abort flag and the progress
+// callback often; the method ends within a few milliseconds of either
+// (longer only inside one simplex iteration of a very large programme) with
+// the best plan so far. The first plan is always made whole: for 10,000
+// part groups on 1,000 stock groups it takes a few seconds.
+//
 // Lengths are in the caller's length unit, costs in the caller's cost unit.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,7 +72,9 @@ struct Rules {
   bool piecesByMark = false;
 };
 
-// One cutting pattern and the number of bars cut so.
+// One cutting pattern and the number of bars cut so. The counts hold one
+// entry for every part group, so a plan of many patterns over thousands of
+// part groups takes memory in proportion to both.
 struct Pattern {
   int32_t stockGroup = 0;       // index into ExactInput::stock
   std::vector<int32_t> counts;  // pieces per part group (index into ExactInput::parts)
@@ -75,6 +91,27 @@ struct Plan {
   bool operator==(const Plan&) const = default;
 };
 
+// The steps of the method, in the order they run.
+enum class Phase {
+  kFirstPlan,     // the greedy plan to start from
+  kBound,         // the column-generation lower bound alone (ExactLowerBound)
+  kMostCut,       // the most length that can be cut, when the first plan leaves pieces
+  kProfiles,      // the lower bound, then stock profiles in the order of their bound
+  kFewerLayouts,  // fewer different layouts at the same stock
+};
+
+// What the progress callback receives.
+struct Progress {
+  double elapsedMs = 0;  // since SolveExact began
+  Phase phase = Phase::kFirstPlan;
+  bool hasPlan = false;      // false until the first plan exists
+  double bestObjective = 0;  // figure 2 of the best plan so far (units as lowerBound)
+  double uncutLength = 0;    // length of the pieces it leaves uncut, caller's unit
+  double cutLength = 0;      // length of the pieces it cuts, caller's unit
+  double stockLength = 0;    // length of the bars it uses, caller's unit
+  double lowerBound = 0;     // the best bound known so far on figure 2, 0 = none yet
+};
+
 struct ExactInput {
   std::vector<StockGroupIn> stock;
   std::vector<PartGroupIn> parts;
@@ -82,6 +119,15 @@ struct ExactInput {
   int32_t timeLimitMs = 0;                   // 0 = none
   const std::atomic<bool>* abort = nullptr;  // set from outside to stop with the best plan
   const Plan* incumbent = nullptr;           // a plan to start from, e.g. the search's
+  // Called in the caller's thread when a phase begins and then every
+  // progressIntervalMs at most (0: 100 ms) while the method works; returns
+  // true to stop the method as the abort flag does. May be empty.
+  std::function<bool(const Progress&)> progress;
+  int32_t progressIntervalMs = 0;
+  // Stock profiles examined at most (0: no limit); beyond it the method
+  // stops as at its time limit. A work limit that does not depend on the
+  // machine's speed.
+  int32_t profileLimit = 0;
 };
 
 enum class Status {

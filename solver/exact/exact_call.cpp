@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "driver.h"
@@ -20,6 +22,9 @@ constexpr int32_t kDefaultExactSeconds = 10;
 // Share of the time limit for the exact method; the search that follows an
 // unproven plan has the rest, and at least the rest's length.
 constexpr double kExactShare = 0.5;
+// How often the progress window follows the exact method (and lets window
+// messages run).
+constexpr int32_t kProgressIntervalMs = 50;
 
 exact::ExactInput InputOf(const TarvolinSettings& s, const TarvolinProblem& p) {
   exact::ExactInput in;
@@ -63,6 +68,39 @@ exact::Plan PlanOfResult(const exact::ExactInput& in, TarvolinPlan& plan) {
 int32_t Ms(double ms) {
   return static_cast<int32_t>(std::lround(ms));
 }
+
+// The exact method's progress in the progress window: the run bar shows the
+// share of its time used, the time beside it the time since the call
+// began, and a better plan its utilization as the best criterion. Window
+// messages are let run, so that Esc is heard while the method works.
+class ExactProgressView {
+ public:
+  ExactProgressView(SolverState& st, double budgetMs) : st_(st), budgetMs_(budgetMs) {}
+
+  bool operator()(const exact::Progress& p) {
+    ProgressState& ps = st_.progress;
+    if (!ps.windowOpen || st_.view == nullptr) return false;
+    const TarvolinView& v = *st_.view;
+    const int32_t position =
+        static_cast<int32_t>(std::clamp<double>(std::round(p.elapsedMs / budgetMs_ * 100), 0, 100));
+    if (v.setPackPosition != nullptr) v.setPackPosition(v.user, position);
+    char text[48];
+    std::snprintf(text, sizeof text, "%.1f sec", (NowMs(st_) - ps.callStartMs) / 1000.0);
+    if (v.setTimeText != nullptr) v.setTimeText(v.user, text);
+    if (p.hasPlan && p.stockLength > 0 && p.uncutLength <= 0 &&
+        (shown_ < 0 || p.bestObjective < shown_)) {
+      shown_ = p.bestObjective;
+      ShowBestPlan(st_, p.cutLength / p.stockLength);
+    }
+    if (v.pumpMessages != nullptr) v.pumpMessages(v.user);
+    return false;
+  }
+
+ private:
+  SolverState& st_;
+  double budgetMs_;
+  double shown_ = -1;  // objective of the plan shown as the best
+};
 
 // The search at the set effort on the call's problem prepared anew, until
 // the deadline in the settings; its plan replaces the written one (`best`
@@ -110,6 +148,11 @@ void SolveByExactMethod(SolverState& st, const TarvolinSettings& settings,
   in.timeLimitMs = std::max(1, Ms(start + limitMs * kExactShare - NowMs(st)));
   in.abort = &st.progress.abort;
   in.incumbent = &quick;
+  ExactProgressView progress(st, in.timeLimitMs);
+  if (st.progress.windowOpen) {
+    in.progress = std::ref(progress);
+    in.progressIntervalMs = kProgressIntervalMs;
+  }
   const exact::ExactResult r = exact::SolveExact(in);
   const bool found = r.status == exact::Status::kOptimal || r.status == exact::Status::kFeasible;
   exact::Plan best = quick;
@@ -123,7 +166,9 @@ void SolveByExactMethod(SolverState& st, const TarvolinSettings& settings,
   }
   const bool proven = r.proven && written;
 
-  const bool stopped = se.escEnabled && EscPressed(st);
+  // A stop request ended the exact method whatever the progress mode; the
+  // search does not start after it.
+  const bool stopped = EscPressed(st);
   if (!proven && effort > 0 && !stopped) {
     // The exact method may run past its share; the search still has the
     // rest of the limit to itself.

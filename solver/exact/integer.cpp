@@ -13,22 +13,25 @@
 #include <algorithm>
 #include <cmath>
 
+#include "clp_stop.h"
+
 namespace solver::exact {
 namespace {
 
 constexpr int kRandomSeed = 1234567;
 
-// Stops the branch and bound when the caller's abort flag is set.
-class AbortHandler : public CbcEventHandler {
+// Stops the branch and bound when the watch says stop: asked at every
+// node, solution and heuristic pass.
+class StopHandler : public CbcEventHandler {
  public:
-  explicit AbortHandler(const std::atomic<bool>* flag) : flag_(flag) {}
+  explicit StopHandler(const Watch* watch) : watch_(watch) {}
   CbcAction event(CbcEvent) override {
-    return flag_ != nullptr && flag_->load(std::memory_order_relaxed) ? stop : noAction;
+    return watch_ != nullptr && watch_->Stop() ? stop : noAction;
   }
-  CbcEventHandler* clone() const override { return new AbortHandler(*this); }
+  CbcEventHandler* clone() const override { return new StopHandler(*this); }
 
  private:
-  const std::atomic<bool>* flag_;
+  const Watch* watch_;
 };
 
 }  // namespace
@@ -42,6 +45,11 @@ MipOutcome SolveMip(const Master& master, const MipRequest& req) {
 
   OsiClpSolverInterface si;
   si.messageHandler()->setLogLevel(0);
+  if (req.watch != nullptr) {
+    // The programmes at the nodes stop with the watch as well.
+    const ClpStopHandler lpHandler(req.watch);
+    si.getModelPtr()->passInEventHandler(&lpHandler);
+  }
   si.loadProblem(*lp.matrix(), lp.columnLower(), lp.columnUpper(), lp.objective(), lp.rowLower(),
                  lp.rowUpper());
   si.setColUpper(master.ArtificialColumn(), 0.0);
@@ -97,13 +105,13 @@ MipOutcome SolveMip(const Master& master, const MipRequest& req) {
   gomory.setLimit(100);
   CglKnapsackCover knapsack;
   CglMixedIntegerRounding2 rounding;
-  model.addCutGenerator(&probing, -1, "Probing");
+  if (req.probing) model.addCutGenerator(&probing, -1, "Probing");
   model.addCutGenerator(&gomory, -1, "Gomory");
   model.addCutGenerator(&knapsack, -1, "Knapsack");
   model.addCutGenerator(&rounding, -1, "MIR");
   CbcRounding heuristic(model);
   model.addHeuristic(&heuristic);
-  AbortHandler handler(req.abort);
+  StopHandler handler(req.watch);
   model.passInEventHandler(&handler);
   if (!req.start.empty()) {
     std::vector<double> start(model.getNumCols(), 0.0);
@@ -118,7 +126,10 @@ MipOutcome SolveMip(const Master& master, const MipRequest& req) {
   model.branchAndBound();
 
   const double* best = model.bestSolution();
-  out.optimal = model.isProvenOptimal() || model.isProvenInfeasible();
+  // A stop may cut a node's programme short, which the branch and bound
+  // can take for an infeasible node: after a stop nothing is proven.
+  const bool stopped = req.watch != nullptr && req.watch->Stop();
+  out.optimal = !stopped && (model.isProvenOptimal() || model.isProvenInfeasible());
   if (best == nullptr) return out;
   if (std::isfinite(req.cutoff) && model.getObjValue() >= req.cutoff) return out;
   out.found = true;

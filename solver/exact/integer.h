@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "master.h"
+#include "watch.h"
 
 namespace solver::exact {
 
@@ -26,8 +27,11 @@ struct MipRequest {
   // speed; the time limit is only the caller's.
   int32_t nodeLimit = 1000;
   double timeLimitMs = 0;  // 0 = none
-  const std::atomic<bool>* abort = nullptr;
-  std::vector<double> start;  // pool column values of a known solution; may be empty
+  // Probing cuts; off above the search's limits, where one probing pass
+  // can outlast the stop time (it asks no event handler).
+  bool probing = true;
+  const Watch* watch = nullptr;  // a stop ends the branch and bound
+  std::vector<double> start;     // pool column values of a known solution; may be empty
 };
 
 struct MipOutcome {

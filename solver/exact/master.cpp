@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "clp_stop.h"
 #include "pricing.h"
 #include "solver_services.h"
 
@@ -17,11 +18,18 @@ constexpr double kPenaltyCeiling = 1e6;
 
 }  // namespace
 
-Master::Master(const Model& model, int64_t uncutAllowance)
-    : model_(model), lp_(std::make_unique<ClpSimplex>()), uncutAllowance_(uncutAllowance) {
+Master::Master(const Model& model, int64_t uncutAllowance, const Watch* watch)
+    : model_(model),
+      watch_(watch),
+      lp_(std::make_unique<ClpSimplex>()),
+      uncutAllowance_(uncutAllowance) {
   const int n = static_cast<int>(model.parts.size());
   const int m = static_cast<int>(model.stock.size());
   lp_->setLogLevel(0);
+  if (watch != nullptr) {
+    const ClpStopHandler handler(watch);
+    lp_->passInEventHandler(&handler);
+  }
   lastRow_ = n + 2 * m;
   needRow_ = lastRow_ + 1;
   uncutRow_ = lastRow_ + 2;
@@ -68,14 +76,14 @@ Restriction Master::Whole() const {
 int Master::Add(const Column& c) {
   const size_t before = pool_.size();
   AddMany({c});
-  return pool_.size() > before ? static_cast<int>(before) : index_.at(c);
+  return pool_.size() > before ? static_cast<int>(before) : *index_.find(c);
 }
 
 void Master::AddMany(const std::vector<Column>& columns) {
   std::vector<int> starts{0}, rows;
   std::vector<double> values, lower, upper, cost;
   for (const Column& c : columns) {
-    if (index_.count(c) > 0) continue;
+    if (index_.find(c) != index_.end()) continue;
     for (int i = 0; i < static_cast<int>(model_.parts.size()); ++i) {
       if (c.counts[i] == 0) continue;
       rows.push_back(i);
@@ -95,7 +103,7 @@ void Master::AddMany(const std::vector<Column>& columns) {
     starts.push_back(static_cast<int>(rows.size()));
     const int index = static_cast<int>(pool_.size());
     pool_.push_back(c);
-    index_.emplace(c, index);
+    index_.insert(index);
     lower.push_back(0.0);
     upper.push_back(Allowed(c) ? kInfinity : 0.0);
     cost.push_back(ColumnCost(index));
@@ -119,8 +127,7 @@ bool Master::Allowed(const Column& c) const {
   if (restriction_.forbidden.empty()) return true;
   Column clamped = c;
   for (size_t i = 0; i < model_.parts.size(); ++i) {
-    clamped.counts[i] =
-        static_cast<uint8_t>(std::min<int32_t>(clamped.counts[i], restriction_.demand[i]));
+    clamped.counts[i] = std::min<int32_t>(clamped.counts[i], restriction_.demand[i]);
   }
   return std::find(restriction_.forbidden.begin(), restriction_.forbidden.end(), clamped) ==
          restriction_.forbidden.end();
@@ -216,6 +223,7 @@ PricingTask Master::TaskFor(int j, bool last, const LpOutcome& lp) const {
   task.grip = model_.grip;
   task.maxPieces = model_.maxPieces;
   task.diffPieces = model_.diffPieces;
+  task.watch = watch_;
   double rate = 0.0;  // objective per working length on the last bar
   if (last && mode_ == Mode::kOptimize) {
     rate = model_.costObjective ? static_cast<double>(s.cost) / s.length : 1.0;
@@ -238,9 +246,44 @@ PricingTask Master::TaskFor(int j, bool last, const LpOutcome& lp) const {
 bool Master::Price(LpOutcome& lp) {
   bool added = false;
   bool complete = true;
+  const auto take = [&](int j, bool last, const PricingResult& r) {
+    lp.pricingNodes += r.nodes;
+    complete = complete && r.complete;
+    if (!r.found) return;
+    const auto before = pool_.size();
+    Add(Column{j, last, r.counts});
+    added = added || pool_.size() > before;
+  };
+  // Above the search's limits the regular bars of every stock type share
+  // one table where the rules allow it.
+  std::vector<bool> tabled(model_.stock.size(), false);
+  if (model_.large) {
+    std::vector<int> types;
+    std::vector<PricingTask> tasks;
+    for (int j = 0; j < static_cast<int>(model_.stock.size()); ++j) {
+      if (!Priced(j, false) || !restriction_.forbidden.empty()) continue;
+      PricingTask task = TaskFor(j, false, lp);
+      task.threshold += tolerance_;
+      if (!TableApplies(task)) continue;
+      types.push_back(j);
+      tasks.push_back(std::move(task));
+      tabled[j] = true;
+    }
+    const std::vector<PricingResult> results = PriceByTable(tasks, extraPatterns_);
+    for (size_t k = 0; k < results.size(); ++k) {
+      take(types[k], false, results[k]);
+      for (const Counts& c : results[k].more) Add(Column{types[k], false, c});
+    }
+  }
   for (int j = 0; j < static_cast<int>(model_.stock.size()); ++j) {
+    // With many stock types a round is long: the watch is asked between
+    // the types (a stop leaves the round incomplete).
+    if (model_.large && watch_ != nullptr && watch_->Stop()) {
+      pricingComplete_ = false;
+      return added;
+    }
     for (const bool last : {false, true}) {
-      if (!Priced(j, last)) continue;
+      if (!Priced(j, last) || (!last && tabled[j])) continue;
       PricingTask task = TaskFor(j, last, lp);
       task.threshold += tolerance_;
       std::vector<Counts> forbidden;
@@ -248,13 +291,7 @@ bool Master::Price(LpOutcome& lp) {
         if (f.stock == j && f.last == last) forbidden.push_back(f.counts);
       }
       task.forbidden = &forbidden;
-      const PricingResult r = PriceBestPattern(task);
-      lp.pricingNodes += r.nodes;
-      complete = complete && r.complete;
-      if (!r.found) continue;
-      const auto before = pool_.size();
-      Add(Column{j, last, r.counts});
-      added = added || pool_.size() > before;
+      take(j, last, PriceBestPattern(task));
     }
   }
   pricingComplete_ = complete;
@@ -283,7 +320,7 @@ std::vector<Column> Master::ListColumns(const LpOutcome& lp, double gap, size_t 
   return out;
 }
 
-LpOutcome Master::Solve(double deadlineMs, const std::atomic<bool>* abort) {
+LpOutcome Master::Solve() {
   LpOutcome out;
   const int n = static_cast<int>(model_.parts.size());
   const int m = static_cast<int>(model_.stock.size());
@@ -303,10 +340,7 @@ LpOutcome Master::Solve(double deadlineMs, const std::atomic<bool>* abort) {
         priced = pricingComplete_;
         break;
       }
-      if ((deadlineMs > 0 && ClockMs() >= deadlineMs) ||
-          (abort != nullptr && abort->load(std::memory_order_relaxed))) {
-        break;
-      }
+      if (watch_ != nullptr && watch_->Stop()) break;
     }
     out.solved = true;
     out.converged = priced;

@@ -15,12 +15,13 @@
 
 #include <atomic>
 #include <cstdint>
-#include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "model.h"
 #include "pricing.h"
+#include "watch.h"
 
 class ClpSimplex;
 
@@ -29,7 +30,7 @@ namespace solver::exact {
 struct Column {
   int stock = 0;
   bool last = false;
-  Counts counts{};
+  Counts counts;
   auto operator<=>(const Column&) const = default;
 };
 
@@ -68,7 +69,9 @@ struct LpOutcome {
 
 class Master {
  public:
-  Master(const Model& model, int64_t uncutAllowance);
+  // `watch` (may be null) ends the column generation, its pricing and its
+  // linear programmes early.
+  Master(const Model& model, int64_t uncutAllowance, const Watch* watch);
   ~Master();
   Master(const Master&) = delete;
   Master& operator=(const Master&) = delete;
@@ -88,8 +91,8 @@ class Master {
   Mode CurrentMode() const { return mode_; }
   void SetUncutAllowance(int64_t allowance);
 
-  // Column generation to convergence (or until `deadline` / abort).
-  LpOutcome Solve(double deadlineMs, const std::atomic<bool>* abort);
+  // Column generation to convergence (or until the watch says stop).
+  LpOutcome Solve();
 
   // Every pattern (outside the pool as well) whose reduced cost under the
   // duals of `lp` is at most `gap`: the only ones a solution worth at most
@@ -111,6 +114,9 @@ class Master {
     return static_cast<int>(model_.parts.size() + model_.stock.size()) + j;
   }
   double PricingTolerance() const { return tolerance_; }
+  // Lighter patterns that price out, taken per stock type and round where
+  // the pricing uses a table (above the search's limits); 0 by default.
+  void SetExtraPatterns(int extra) { extraPatterns_ = extra; }
 
  private:
   void ApplyBounds();
@@ -121,9 +127,22 @@ class Master {
   bool Price(LpOutcome& lp);
 
   const Model& model_;
+  const Watch* watch_ = nullptr;
   std::unique_ptr<ClpSimplex> lp_;
   std::vector<Column> pool_;
-  std::map<Column, int> index_;
+  // Pool indices ordered by their columns, so that a column is found
+  // without a second copy of it.
+  struct ByColumn {
+    using is_transparent = void;
+    const std::vector<Column>* pool;
+    const Column& Of(int index) const { return (*pool)[index]; }
+    const Column& Of(const Column& c) const { return c; }
+    template <typename A, typename B>
+    bool operator()(const A& a, const B& b) const {
+      return Of(a) < Of(b);
+    }
+  };
+  std::set<int, ByColumn> index_{ByColumn{&pool_}};
   Restriction restriction_;
   Mode mode_ = Mode::kOptimize;
   int64_t uncutAllowance_ = 0;
@@ -135,6 +154,7 @@ class Master {
   double baseLoadPenalty_ = 1;
   double tolerance_ = 1e-6;
   bool pricingComplete_ = true;
+  int extraPatterns_ = 0;
   int firstPattern_ = 0;
   int lastRow_ = 0, needRow_ = 0, uncutRow_ = 0;
 };

@@ -5,7 +5,6 @@
 // length and cost merged.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,10 +14,9 @@
 
 namespace solver::exact {
 
-inline constexpr int kMaxTypes = TARVOLIN_MAX_PART_GROUPS;
-
-// Pieces of each part type on one bar.
-using Counts = std::array<uint8_t, kMaxTypes>;
+// Pieces of each part type on one bar: one entry per part type of the
+// model (every Counts of a model has the same size).
+using Counts = std::vector<int32_t>;
 
 struct PartType {
   int32_t work = 0;         // working length: length + kerf (reduced)
@@ -52,6 +50,12 @@ struct Model {
   int32_t unfitPieces = 0;  // pieces no bar can take
   int64_t unfitLength = 0;  // their real length (reduced)
   int64_t cutLength = 0;    // real length (reduced) of the pieces that fit somewhere
+  // Above the layout search's limits (groups or items): the method plans
+  // alone and uses the ways that scale with the number of bars.
+  bool large = false;
+
+  // No pieces of any type.
+  Counts Zero() const { return Counts(parts.size(), 0); }
 
   // Objective weight of one bar of stock type j (figure 2).
   double BarWeight(int j) const {
@@ -105,6 +109,19 @@ struct Load {
 };
 Load LoadOf(const Model& model, const Counts& counts);
 
+// Whether a load fits a bar of the given working capacity under every bar
+// rule: length with the gripping rule, pieces and different pieces per
+// layout. Every fit test of the method ends here.
+bool FitsLoad(const Model& model, int64_t capacity, const Load& load);
+
+// The load with n more pieces of part type i (`had` of them already there).
+Load AddPieces(const Model& model, const Load& load, int i, int32_t had, int32_t n);
+
+// The most pieces of type i (at most `limit`) that can join a bar of
+// working capacity `capacity` carrying `load`, `had` of them already there.
+int32_t MostThatFit(const Model& model, int64_t capacity, const Load& load, int i, int32_t had,
+                    int32_t limit);
+
 // Whether counts fit one bar of stock type j under every bar rule.
 bool FitsBar(const Model& model, int j, const Counts& counts);
 
@@ -136,6 +153,18 @@ Plan FromModelPlan(const ExactInput& input, const Model& model, const ModelPlan&
 
 // A quick first-fit-decreasing plan under every rule.
 ModelPlan GreedyPlan(const Model& model);
+
+// First fit decreasing by patterns, for any number of bars: a bar is
+// filled longest pieces first, as many of each as fit, on the stock type
+// that uses its length best (cost mode: its cost), and then cut as often as
+// the open pieces and the bars allow. `demand` and `bars` as FillGreedy;
+// false when some piece finds no place (the patterns found are kept).
+bool FillByPatterns(const Model& model, const std::vector<int32_t>& demand,
+                    const std::vector<int32_t>& bars, std::vector<ModelPattern>& out);
+
+// The plan of FillByPatterns on the whole demand, what it cannot place left
+// uncut.
+ModelPlan PatternGreedyPlan(const Model& model);
 
 // First fit decreasing of `demand` (pieces per part type) into at most
 // `bars` bars of each stock type; the patterns used go to `out`. False when

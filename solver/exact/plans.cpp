@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 #include <utility>
 
 #include "construction.h"
@@ -11,60 +12,85 @@
 namespace solver::exact {
 namespace {
 
-struct Bar {
+// Bars in plan order, equal neighbours run together: `count` bars of one
+// stock type carrying the same pieces.
+struct Run {
   int stock = 0;
-  Counts counts{};
+  Counts counts;
+  int32_t count = 1;
 };
 
-std::vector<Bar> ExpandBars(const ModelPlan& plan) {
-  std::vector<Bar> bars;
+std::vector<Run> RunsOf(const ModelPlan& plan) {
+  std::vector<Run> runs;
   for (const ModelPattern& p : plan.patterns) {
-    for (int32_t b = 0; b < p.bars; ++b) bars.push_back(Bar{p.stock, p.counts});
+    if (p.bars > 0) runs.push_back(Run{p.stock, p.counts, p.bars});
   }
-  if (plan.hasLast) bars.push_back(Bar{plan.last.stock, plan.last.counts});
-  return bars;
+  if (plan.hasLast) runs.push_back(Run{plan.last.stock, plan.last.counts, 1});
+  return runs;
 }
 
 bool Empty(const Counts& c) {
-  return std::all_of(c.begin(), c.end(), [](uint8_t v) { return v == 0; });
+  return std::all_of(c.begin(), c.end(), [](int32_t v) { return v == 0; });
 }
 
-// Canonical order of patterns: by stock type, then by counts, larger first.
-bool PatternBefore(const ModelPattern& a, const ModelPattern& b) {
-  if (a.stock != b.stock) return a.stock < b.stock;
-  return a.counts > b.counts;
-}
-
-std::vector<ModelPattern> MergeBars(const std::vector<Bar>& bars) {
+// Equal bars become one pattern; patterns in the canonical order: by stock
+// type, then by counts, larger first.
+std::vector<ModelPattern> MergeBars(const std::vector<Run>& runs) {
+  const auto before = [](const std::pair<int, const Counts*>& a,
+                         const std::pair<int, const Counts*>& b) {
+    if (a.first != b.first) return a.first < b.first;
+    return *a.second > *b.second;
+  };
+  std::map<std::pair<int, const Counts*>, int64_t, decltype(before)> bars(before);
+  for (const Run& run : runs) bars[{run.stock, &run.counts}] += run.count;
   std::vector<ModelPattern> out;
-  for (const Bar& bar : bars) {
-    auto same = std::find_if(out.begin(), out.end(), [&](const ModelPattern& p) {
-      return p.stock == bar.stock && p.counts == bar.counts;
-    });
-    if (same == out.end()) {
-      out.push_back(ModelPattern{bar.stock, bar.counts, 1});
-    } else {
-      ++same->bars;
-    }
+  out.reserve(bars.size());
+  for (const auto& [key, count] : bars) {
+    out.push_back(ModelPattern{key.first, *key.second, static_cast<int32_t>(count)});
   }
-  std::sort(out.begin(), out.end(), PatternBefore);
   return out;
 }
 
-int64_t Remainder(const Model& m, const Bar& bar) {
-  return m.stock[bar.stock].length - LoadOf(m, bar.counts).work;
+int64_t Remainder(const Model& m, int stock, const Counts& counts) {
+  return m.stock[stock].length - LoadOf(m, counts).work;
 }
 
 // Value of returning a bar's remainder to stock, in objective units.
-double RemainderValue(const Model& m, const Bar& bar) {
-  const int64_t rest = Remainder(m, bar);
+double RemainderValue(const Model& m, int stock, const Counts& counts) {
+  const int64_t rest = Remainder(m, stock, counts);
   if (!m.costObjective) return static_cast<double>(rest);
-  return static_cast<double>(m.stock[bar.stock].cost) * static_cast<double>(rest) /
-         m.stock[bar.stock].length;
+  return static_cast<double>(m.stock[stock].cost) * static_cast<double>(rest) /
+         m.stock[stock].length;
 }
 
 int Sign(double v) {
   return v < 0 ? -1 : (v > 0 ? 1 : 0);
+}
+
+// Drops `surplus` pieces of type i from the bars, the last bar first, each
+// bar giving all it has of the type before the one in front of it.
+void DropSurplus(std::vector<Run>& runs, int i, int64_t surplus) {
+  for (int r = static_cast<int>(runs.size()) - 1; r >= 0 && surplus > 0; --r) {
+    const int32_t has = runs[r].counts[i];
+    if (has == 0) continue;
+    const int64_t emptied = std::min<int64_t>(runs[r].count, surplus / has);
+    surplus -= emptied * has;
+    const bool partial = emptied < runs[r].count && surplus > 0;
+    std::vector<Run> pieces;
+    const int32_t kept = runs[r].count - static_cast<int32_t>(emptied) - (partial ? 1 : 0);
+    if (kept > 0) pieces.push_back(Run{runs[r].stock, runs[r].counts, kept});
+    if (partial) {
+      pieces.push_back(Run{runs[r].stock, runs[r].counts, 1});
+      pieces.back().counts[i] = static_cast<int32_t>(has - surplus);
+      surplus = 0;
+    }
+    if (emptied > 0) {
+      pieces.push_back(Run{runs[r].stock, runs[r].counts, static_cast<int32_t>(emptied)});
+      pieces.back().counts[i] = 0;
+    }
+    runs.erase(runs.begin() + r);
+    runs.insert(runs.begin() + r, pieces.begin(), pieces.end());
+  }
 }
 
 }  // namespace
@@ -80,39 +106,42 @@ int CompareKeys(const PlanKey& a, const PlanKey& b) {
 }
 
 ModelPlan NormalizePlan(const Model& m, const ModelPlan& plan) {
-  std::vector<Bar> bars = ExpandBars(plan);
+  std::vector<Run> runs = RunsOf(plan);
   const int types = static_cast<int>(m.parts.size());
-  for (int i = 0; i < types; ++i) {
-    int64_t surplus = -m.parts[i].demand;
-    for (const Bar& bar : bars) surplus += bar.counts[i];
-    for (int b = static_cast<int>(bars.size()) - 1; b >= 0 && surplus > 0; --b) {
-      const int64_t drop = std::min<int64_t>(surplus, bars[b].counts[i]);
-      bars[b].counts[i] = static_cast<uint8_t>(bars[b].counts[i] - drop);
-      surplus -= drop;
-    }
+  // Pieces cut per type, summed bar by bar (dropping pieces of one type
+  // leaves the sums of the others as they are).
+  std::vector<int64_t> cut(types, 0);
+  for (const Run& run : runs) {
+    for (int i = 0; i < types; ++i) cut[i] += int64_t{run.count} * run.counts[i];
   }
-  std::erase_if(bars, [](const Bar& bar) { return Empty(bar.counts); });
+  for (int i = 0; i < types; ++i) {
+    const int64_t surplus = cut[i] - m.parts[i].demand;
+    if (surplus > 0) DropSurplus(runs, i, surplus);
+  }
+  std::erase_if(runs, [](const Run& run) { return run.count < 1 || Empty(run.counts); });
 
   ModelPlan out;
+  int64_t bars = 0;
+  for (const Run& run : runs) bars += run.count;
   int last = -1;
-  if (m.ignoreLast && bars.size() >= 2) {
+  if (m.ignoreLast && bars >= 2) {
     double bestValue = 0;
-    for (int b = 0; b < static_cast<int>(bars.size()); ++b) {
-      const int64_t rest = Remainder(m, bars[b]);
+    for (int r = 0; r < static_cast<int>(runs.size()); ++r) {
+      const int64_t rest = Remainder(m, runs[r].stock, runs[r].counts);
       if (rest <= 0 || rest < m.minRemainder) continue;
-      const double value = RemainderValue(m, bars[b]);
+      const double value = RemainderValue(m, runs[r].stock, runs[r].counts);
       if (value > bestValue) {
         bestValue = value;
-        last = b;
+        last = r;
       }
     }
   }
   if (last >= 0) {
     out.hasLast = true;
-    out.last = ModelPattern{bars[last].stock, bars[last].counts, 1};
-    bars.erase(bars.begin() + last);
+    out.last = ModelPattern{runs[last].stock, runs[last].counts, 1};
+    if (--runs[last].count == 0) runs.erase(runs.begin() + last);
   }
-  out.patterns = MergeBars(bars);
+  out.patterns = MergeBars(runs);
   return out;
 }
 
@@ -129,10 +158,10 @@ PlanKey KeyOf(const Model& m, const ModelPlan& plan) {
   PlanKey key;
   std::vector<int64_t> cut(m.parts.size(), 0);
   int32_t bars = 0;
-  for (const Bar& bar : ExpandBars(plan)) {
-    ++bars;
-    key.length += m.stock[bar.stock].length;
-    for (size_t i = 0; i < m.parts.size(); ++i) cut[i] += bar.counts[i];
+  for (const Run& run : RunsOf(plan)) {
+    bars += run.count;
+    key.length += int64_t{run.count} * m.stock[run.stock].length;
+    for (size_t i = 0; i < m.parts.size(); ++i) cut[i] += int64_t{run.count} * run.counts[i];
   }
   key.uncut = m.unfitLength;
   for (size_t i = 0; i < m.parts.size(); ++i) {
@@ -184,12 +213,13 @@ bool ToModelPlan(const ExactInput& in, const Model& m, const Plan& plan, ModelPl
     if (stockType[p.stockGroup] < 0 || p.counts.size() != in.parts.size()) return false;
     mp.stock = stockType[p.stockGroup];
     mp.bars = p.bars;
+    mp.counts = m.Zero();
     for (size_t g = 0; g < in.parts.size(); ++g) {
       if (p.counts[g] == 0) continue;
       if (p.counts[g] < 0 || partType[g] < 0) return false;
-      const int total = mp.counts[partType[g]] + p.counts[g];
-      if (total > 255) return false;
-      mp.counts[partType[g]] = static_cast<uint8_t>(total);
+      const int64_t total = int64_t{mp.counts[partType[g]]} + p.counts[g];
+      if (total > m.parts[partType[g]].demand) return false;
+      mp.counts[partType[g]] = static_cast<int32_t>(total);
     }
     return true;
   };
@@ -211,52 +241,72 @@ Plan FromModelPlan(const ExactInput& in, const Model& m, const ModelPlan& plan) 
   for (size_t g = 0; g < in.stock.size(); ++g) barsLeft[g] = in.stock[g].quantity;
   for (size_t g = 0; g < in.parts.size(); ++g) piecesLeft[g] = in.parts[g].quantity;
 
-  // One bar of the model into the caller's groups.
-  const auto take = [&](const ModelPattern& mp) {
-    Pattern p;
-    p.stockGroup = m.stock[mp.stock].inputs.front();
-    for (int g : m.stock[mp.stock].inputs) {
-      if (barsLeft[g] > 0) {
-        p.stockGroup = g;
-        break;
-      }
+  // The first input group of a type with something left, -1 when none.
+  const auto firstWith = [](const std::vector<int>& inputs, const std::vector<int32_t>& left) {
+    for (int g : inputs) {
+      if (left[g] > 0) return g;
     }
-    --barsLeft[p.stockGroup];
+    return -1;
+  };
+  // How many bars of the pattern, up to `most`, take their stock and
+  // pieces from the same input groups as the next one: those are cut alike.
+  const auto alike = [&](const ModelPattern& mp, int32_t most) {
+    int64_t n = most;
+    const int g = firstWith(m.stock[mp.stock].inputs, barsLeft);
+    n = g < 0 ? 1 : std::min<int64_t>(n, barsLeft[g]);
+    for (size_t i = 0; i < m.parts.size() && n > 1; ++i) {
+      if (mp.counts[i] == 0) continue;
+      const int h = firstWith(m.parts[i].inputs, piecesLeft);
+      if (h >= 0) n = std::min<int64_t>(n, piecesLeft[h] / mp.counts[i]);
+    }
+    return static_cast<int32_t>(std::max<int64_t>(1, n));
+  };
+  // `bars` bars of the model pattern into the caller's groups: each takes
+  // its bar from the first stock group with bars left, its pieces from the
+  // first part groups with pieces left.
+  const auto take = [&](const ModelPattern& mp, int32_t bars) {
+    Pattern p;
+    const int g = firstWith(m.stock[mp.stock].inputs, barsLeft);
+    p.stockGroup = g >= 0 ? g : m.stock[mp.stock].inputs.front();
+    barsLeft[p.stockGroup] -= bars;
     p.counts.assign(in.parts.size(), 0);
     for (size_t i = 0; i < m.parts.size(); ++i) {
       int32_t need = mp.counts[i];
-      for (int g : m.parts[i].inputs) {
-        const int32_t n = std::min(need, piecesLeft[g]);
-        p.counts[g] += n;
-        piecesLeft[g] -= n;
+      for (int h : m.parts[i].inputs) {
+        if (need == 0) break;
+        const int32_t n = std::min(need, piecesLeft[h]);
+        p.counts[h] += n;
+        piecesLeft[h] -= n * bars;
         need -= n;
       }
     }
-    p.bars = 1;
+    p.bars = bars;
     return p;
   };
 
   Plan out;
   for (const ModelPattern& mp : plan.patterns) {
-    for (int32_t b = 0; b < mp.bars; ++b) {
-      Pattern p = take(mp);
+    for (int32_t left = mp.bars; left > 0;) {
+      const int32_t bars = alike(mp, left);
+      Pattern p = take(mp, bars);
+      left -= bars;
       if (!out.patterns.empty() && out.patterns.back().stockGroup == p.stockGroup &&
           out.patterns.back().counts == p.counts) {
-        ++out.patterns.back().bars;
+        out.patterns.back().bars += p.bars;
       } else {
-        out.patterns.push_back(p);
+        out.patterns.push_back(std::move(p));
       }
     }
   }
   if (plan.hasLast) {
     out.hasLast = true;
-    out.last = take(plan.last);
+    out.last = take(plan.last, 1);
   }
   return out;
 }
 
 ModelPlan GreedyPlan(const Model& m) {
-  std::vector<Bar> bars;
+  std::vector<Run> bars;
   std::vector<int32_t> left(m.stock.size());
   for (size_t j = 0; j < m.stock.size(); ++j) left[j] = m.stock[j].quantity;
   std::vector<bool> used(m.stock.size(), false);
@@ -269,7 +319,7 @@ ModelPlan GreedyPlan(const Model& m) {
   for (int i = 0; i < static_cast<int>(m.parts.size()); ++i) {
     for (int32_t n = 0; n < m.parts[i].demand; ++n) {
       bool placed = false;
-      for (Bar& bar : bars) {
+      for (Run& bar : bars) {
         ++bar.counts[i];
         if (FitsBar(m, bar.stock, bar.counts)) {
           placed = true;
@@ -279,7 +329,7 @@ ModelPlan GreedyPlan(const Model& m) {
       }
       if (placed) continue;
       for (int j = 0; j < static_cast<int>(m.stock.size()) && !placed; ++j) {
-        Bar bar{j, {}};
+        Run bar{j, m.Zero(), 1};
         bar.counts[i] = 1;
         if (!allowed(j) || !FitsBar(m, j, bar.counts)) continue;
         --left[j];
@@ -291,7 +341,7 @@ ModelPlan GreedyPlan(const Model& m) {
     }
   }
   // Each bar onto the type of least weight that still takes its pieces.
-  for (Bar& bar : bars) {
+  for (Run& bar : bars) {
     for (int j = 0; j < static_cast<int>(m.stock.size()); ++j) {
       if (j == bar.stock || !used[j] || left[j] < 1 || m.BarWeight(j) >= m.BarWeight(bar.stock) ||
           !FitsBar(m, j, bar.counts)) {
@@ -309,12 +359,12 @@ ModelPlan GreedyPlan(const Model& m) {
 
 bool FillGreedy(const Model& m, const std::vector<int32_t>& demand,
                 const std::vector<int32_t>& bars, std::vector<ModelPattern>& out) {
-  std::vector<Bar> open;
+  std::vector<Run> open;
   std::vector<int32_t> left = bars;
   for (int i = 0; i < static_cast<int>(m.parts.size()); ++i) {
     for (int32_t n = 0; n < demand[i]; ++n) {
       bool placed = false;
-      for (Bar& bar : open) {
+      for (Run& bar : open) {
         ++bar.counts[i];
         if (FitsBar(m, bar.stock, bar.counts)) {
           placed = true;
@@ -323,7 +373,7 @@ bool FillGreedy(const Model& m, const std::vector<int32_t>& demand,
         --bar.counts[i];
       }
       for (int j = 0; j < static_cast<int>(m.stock.size()) && !placed; ++j) {
-        Bar bar{j, {}};
+        Run bar{j, m.Zero(), 1};
         bar.counts[i] = 1;
         if (left[j] < 1 || !FitsBar(m, j, bar.counts)) continue;
         --left[j];
@@ -337,13 +387,118 @@ bool FillGreedy(const Model& m, const std::vector<int32_t>& demand,
   return true;
 }
 
+namespace {
+
+// Stock types tried for each pattern of FillByPatterns at most.
+constexpr size_t kMostTypesTried = 16;
+
+// One bar filled on stock type j from the open pieces, longest first, as
+// many of each as fit; its pieces and load.
+struct FilledBar {
+  std::vector<std::pair<int, int32_t>> pieces;  // part type, count
+  Load load;
+  int64_t cut = 0;  // real length of the pieces
+};
+
+FilledBar FillOneBar(const Model& m, int j, const std::vector<int32_t>& open,
+                     const std::vector<int>& openTypes) {
+  FilledBar bar;
+  const int64_t capacity = m.stock[j].capacity;
+  const int32_t shortest = m.parts[openTypes.back()].work;
+  for (int i : openTypes) {
+    if (capacity - bar.load.work < shortest) break;  // not even the shortest fits
+    if (bar.load.work + m.parts[i].work > capacity) continue;
+    if (m.maxPieces >= 1 && bar.load.pieces >= m.maxPieces) break;
+    const int32_t n = MostThatFit(m, capacity, bar.load, i, 0, open[i]);
+    if (n < 1) continue;
+    bar.load = AddPieces(m, bar.load, i, 0, n);
+    bar.pieces.emplace_back(i, n);
+    bar.cut += int64_t{m.parts[i].length} * n;
+  }
+  return bar;
+}
+
+}  // namespace
+
+bool FillByPatterns(const Model& m, const std::vector<int32_t>& demand,
+                    const std::vector<int32_t>& bars, std::vector<ModelPattern>& out) {
+  std::vector<int32_t> open = demand, left = bars;
+  std::vector<int> openTypes;  // longest first, as the model orders them
+  for (int i = 0; i < static_cast<int>(m.parts.size()); ++i) {
+    if (open[i] > 0) openTypes.push_back(i);
+  }
+  std::vector<bool> used(m.stock.size(), false);
+  int usedTypes = 0;
+  int last = -1;  // the stock type of the pattern before
+  while (!openTypes.empty()) {
+    // The stock types to try: all of them, or with very many an even
+    // spread over their lengths and the type chosen last.
+    std::vector<int> tried;
+    for (int j = 0; j < static_cast<int>(m.stock.size()); ++j) {
+      if (left[j] < 1 || (m.diffStocks >= 1 && !used[j] && usedTypes >= m.diffStocks)) continue;
+      tried.push_back(j);
+    }
+    if (tried.size() > kMostTypesTried) {
+      std::vector<int> spread;
+      for (size_t k = 0; k < kMostTypesTried; ++k) {
+        spread.push_back(tried[k * (tried.size() - 1) / (kMostTypesTried - 1)]);
+      }
+      if (last >= 0 && left[last] > 0 &&
+          std::find(spread.begin(), spread.end(), last) == spread.end()) {
+        spread.push_back(last);
+      }
+      tried = std::move(spread);
+    }
+    int best = -1;
+    FilledBar chosen;
+    double bestRate = 0;
+    for (const int j : tried) {
+      FilledBar bar = FillOneBar(m, j, open, openTypes);
+      if (bar.cut < 1) continue;
+      // Stock weight per length cut: the bar that wastes least.
+      const double rate = m.BarWeight(j) / static_cast<double>(bar.cut);
+      if (best < 0 || rate < bestRate) {
+        best = j;
+        bestRate = rate;
+        chosen = std::move(bar);
+      }
+    }
+    if (best < 0) return false;
+    int64_t copies = left[best];
+    for (const auto& [i, n] : chosen.pieces) copies = std::min<int64_t>(copies, open[i] / n);
+    ModelPattern p{best, m.Zero(), static_cast<int32_t>(std::max<int64_t>(1, copies))};
+    for (const auto& [i, n] : chosen.pieces) {
+      p.counts[i] = n;
+      open[i] -= n * p.bars;
+    }
+    left[best] -= p.bars;
+    last = best;
+    if (!used[best]) ++usedTypes;
+    used[best] = true;
+    out.push_back(std::move(p));
+    std::erase_if(openTypes, [&](int i) { return open[i] < 1; });
+  }
+  return true;
+}
+
+ModelPlan PatternGreedyPlan(const Model& m) {
+  std::vector<int32_t> demand, bars;
+  for (const PartType& t : m.parts) demand.push_back(t.demand);
+  for (const StockType& s : m.stock) bars.push_back(s.quantity);
+  ModelPlan plan;
+  FillByPatterns(m, demand, bars, plan.patterns);
+  return NormalizePlan(m, plan);
+}
+
 // ---- Plans in the caller's groups ----
 
 namespace {
 
-struct InputBar {
+// `count` bars of one stock group cut alike.
+struct InputBars {
   int stock = 0;
   const std::vector<int32_t>* counts = nullptr;
+  int64_t count = 0;
 };
 
 struct BarFigures {
@@ -372,12 +527,12 @@ BarFigures FiguresOf(const ExactInput& in, const std::vector<int32_t>& counts) {
   return f;
 }
 
-std::vector<InputBar> BarsOf(const Plan& plan) {
-  std::vector<InputBar> bars;
+std::vector<InputBars> BarsOf(const Plan& plan) {
+  std::vector<InputBars> bars;
   for (const Pattern& p : plan.patterns) {
-    for (int32_t b = 0; b < p.bars; ++b) bars.push_back(InputBar{p.stockGroup, &p.counts});
+    if (p.bars > 0) bars.push_back(InputBars{p.stockGroup, &p.counts, p.bars});
   }
-  if (plan.hasLast) bars.push_back(InputBar{plan.last.stockGroup, &plan.last.counts});
+  if (plan.hasLast) bars.push_back(InputBars{plan.last.stockGroup, &plan.last.counts, 1});
   return bars;
 }
 
@@ -415,13 +570,13 @@ std::string CheckPlan(const ExactInput& in, const Plan& plan) {
     if (rest < r.minReusable || rest <= 0) return "the last bar's remainder is too short";
   }
   std::vector<int64_t> bars(in.stock.size(), 0), pieces(in.parts.size(), 0);
-  std::map<std::pair<int32_t, int32_t>, bool> kinds;
+  std::set<std::pair<int32_t, int32_t>> kinds;
   int64_t total = 0;
-  for (const InputBar& bar : BarsOf(plan)) {
-    ++bars[bar.stock];
-    ++total;
-    kinds[{in.stock[bar.stock].length, in.stock[bar.stock].cost}] = true;
-    for (size_t g = 0; g < in.parts.size(); ++g) pieces[g] += (*bar.counts)[g];
+  for (const InputBars& run : BarsOf(plan)) {
+    bars[run.stock] += run.count;
+    total += run.count;
+    kinds.insert({in.stock[run.stock].length, in.stock[run.stock].cost});
+    for (size_t g = 0; g < in.parts.size(); ++g) pieces[g] += run.count * (*run.counts)[g];
   }
   for (size_t g = 0; g < in.stock.size(); ++g) {
     if (bars[g] > in.stock[g].quantity) return "more bars than in stock";
@@ -439,11 +594,11 @@ std::string CheckPlan(const ExactInput& in, const Plan& plan) {
 PlanFigures MeasurePlan(const ExactInput& in, const Plan& plan) {
   PlanFigures f;
   std::vector<int64_t> cut(in.parts.size(), 0);
-  for (const InputBar& bar : BarsOf(plan)) {
-    ++f.bars;
-    f.stockLength += in.stock[bar.stock].length;
-    f.stockCost += in.stock[bar.stock].cost;
-    for (size_t g = 0; g < in.parts.size(); ++g) cut[g] += (*bar.counts)[g];
+  for (const InputBars& run : BarsOf(plan)) {
+    f.bars += static_cast<int32_t>(run.count);
+    f.stockLength += run.count * in.stock[run.stock].length;
+    f.stockCost += run.count * in.stock[run.stock].cost;
+    for (size_t g = 0; g < in.parts.size(); ++g) cut[g] += run.count * (*run.counts)[g];
   }
   for (size_t g = 0; g < in.parts.size(); ++g) {
     f.piecesCut += static_cast<int32_t>(cut[g]);
@@ -469,14 +624,14 @@ PlanFigures MeasurePlan(const ExactInput& in, const Plan& plan) {
   // Layouts as the search tells them apart: by stock length and cost and by
   // the lengths of the pieces, not by their groups.
   using LayoutKey = std::pair<std::pair<int32_t, int32_t>, std::map<int32_t, int32_t>>;
-  std::vector<LayoutKey> distinct;
+  std::set<LayoutKey> distinct;
   for (const Pattern& p : plan.patterns) {
     if (p.bars < 1) continue;
     LayoutKey key{{in.stock[p.stockGroup].length, in.stock[p.stockGroup].cost}, {}};
     for (size_t g = 0; g < in.parts.size(); ++g) {
       if (p.counts[g] > 0) key.second[in.parts[g].length] += p.counts[g];
     }
-    if (std::find(distinct.begin(), distinct.end(), key) == distinct.end()) distinct.push_back(key);
+    distinct.insert(std::move(key));
   }
   f.layouts = static_cast<int32_t>(distinct.size()) + (plan.hasLast ? 1 : 0);
   return f;

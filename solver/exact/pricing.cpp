@@ -9,6 +9,9 @@
 namespace solver::exact {
 namespace {
 
+// The stop is asked once in this many nodes (a power of two less one).
+constexpr int64_t kWatchEvery = 255;
+
 class Knapsack {
  public:
   explicit Knapsack(const PricingTask& t) : t_(t) {
@@ -27,16 +30,14 @@ class Knapsack {
       longAhead_[k] = longAhead_[k + 1] || (t.grip > 0 && items_[k].work >= t.grip);
     }
     if (t.maxPieces >= 1) {
-      // Per suffix, the unit profits from the largest down, for the bound
-      // on a limited number of pieces.
-      byProfit_.resize(n + 1);
-      for (int k = n - 1; k >= 0; --k) {
-        byProfit_[k] = byProfit_[k + 1];
-        byProfit_[k].push_back(k);
-        std::stable_sort(byProfit_[k].begin(), byProfit_[k].end(),
-                         [&](int a, int b) { return items_[a].profit > items_[b].profit; });
-      }
+      // The items by unit profit from the largest down, equal profits the
+      // later item first, for the bound on a limited number of pieces: the
+      // items of a suffix are the ones at or behind its start.
+      for (int k = n - 1; k >= 0; --k) byProfit_.push_back(k);
+      std::stable_sort(byProfit_.begin(), byProfit_.end(),
+                       [&](int a, int b) { return items_[a].profit > items_[b].profit; });
     }
+    counts_.assign(t.work.size(), 0);
     best_ = t.threshold;
     eps_ = 1e-9 * std::max(1.0, std::fabs(t.threshold));
   }
@@ -95,8 +96,9 @@ class Knapsack {
     if (t_.maxPieces < 1) return byLength;
     double byCount = 0;
     int32_t slots = t_.maxPieces - pieces;
-    for (int i : byProfit_[k]) {
+    for (int i : byProfit_) {
       if (slots <= 0 || items_[i].profit <= 0) break;
+      if (i < k) continue;
       const int32_t take = std::min(slots, items_[i].bound);
       byCount += take * items_[i].profit;
       slots -= take;
@@ -115,6 +117,10 @@ class Knapsack {
   void Search(int k, int64_t load, int32_t pieces, int32_t types, double value, int32_t longest) {
     if (stopped_) return;
     if (++nodes_ > t_.nodeLimit) {
+      stopped_ = true;
+      return;
+    }
+    if ((nodes_ & kWatchEvery) == 0 && t_.watch != nullptr && t_.watch->Stop()) {
       stopped_ = true;
       return;
     }
@@ -151,7 +157,7 @@ class Knapsack {
         const int64_t room = RoomLeft(k + 1, childLoad, childLongest);
         if (room >= 0 && childValue + Bound(k + 1, room, childPieces) <= best_ + eps_) break;
       }
-      counts_[it.type] = static_cast<uint8_t>(c);
+      counts_[it.type] = static_cast<int32_t>(c);
       Search(k + 1, childLoad, childPieces, types + (c > 0 ? 1 : 0), childValue, childLongest);
       if (stopped_) break;
     }
@@ -183,8 +189,8 @@ class Knapsack {
   std::vector<Counts> list_;
   std::vector<Item> items_;
   std::vector<bool> longAhead_;
-  std::vector<std::vector<int>> byProfit_;
-  Counts counts_{};
+  std::vector<int> byProfit_;
+  Counts counts_;
   double best_ = 0;
   double eps_ = 0;
   int64_t nodes_ = 0;
@@ -192,7 +198,103 @@ class Knapsack {
   PricingResult result_;
 };
 
+// Pieces of one type taken together in the table.
+struct Lot {
+  int type;
+  int32_t count;
+  int64_t work;
+  double value;
+};
+
+std::vector<Lot> LotsOf(const PricingTask& t, int64_t load) {
+  std::vector<Lot> lots;
+  for (int i = 0; i < static_cast<int>(t.work.size()); ++i) {
+    if (t.profit[i] <= 0 || t.work[i] < 1) continue;
+    int64_t fit = std::min<int64_t>(t.bound[i], load / t.work[i]);
+    for (int64_t k = 1; fit > 0; k *= 2) {
+      const int64_t n = std::min(k, fit);
+      lots.push_back(
+          Lot{i, static_cast<int32_t>(n), n * t.work[i], static_cast<double>(n) * t.profit[i]});
+      fit -= n;
+    }
+  }
+  return lots;
+}
+
+// Largest load and table size (lots x loads) priced by a table.
+constexpr int64_t kTableLoadLimit = 4000000;
+constexpr int64_t kTableCellLimit = 300000000;
+// Table size from which the extra patterns are listed.
+constexpr int64_t kExtraCellsFrom = 1000000;
+
 }  // namespace
+
+bool TableApplies(const PricingTask& t) {
+  if (t.grip > 0 || t.maxPieces >= 1 || t.diffPieces >= 1) return false;
+  if (t.forbidden != nullptr && !t.forbidden->empty()) return false;
+  if (t.loadLimit < 1 || t.loadLimit > kTableLoadLimit) return false;
+  return static_cast<int64_t>(LotsOf(t, t.loadLimit).size()) * t.loadLimit <= kTableCellLimit;
+}
+
+std::vector<PricingResult> PriceByTable(const std::vector<PricingTask>& tasks, int extra) {
+  std::vector<PricingResult> out(tasks.size());
+  if (tasks.empty()) return out;
+  int64_t load = 0;
+  for (const PricingTask& t : tasks) load = std::max(load, t.loadLimit);
+  const PricingTask& first = tasks.front();
+  const std::vector<Lot> lots = LotsOf(first, load);
+  // Extra patterns only where a round costs much: fewer rounds pay then.
+  if (static_cast<int64_t>(lots.size()) * load < kExtraCellsFrom) extra = 0;
+  const size_t words = static_cast<size_t>(load / 64 + 1);
+  // best[c]: the most value of pieces whose working length is at most c;
+  // taken: whether lot k is in the best choice for c among lots 0..k.
+  std::vector<double> best(static_cast<size_t>(load) + 1, 0.0);
+  std::vector<uint64_t> taken(lots.size() * words, 0);
+  for (size_t k = 0; k < lots.size(); ++k) {
+    const Lot& lot = lots[k];
+    uint64_t* bits = taken.data() + k * words;
+    for (int64_t c = load; c >= lot.work; --c) {
+      const double v = best[c - lot.work] + lot.value;
+      if (v > best[c]) {
+        best[c] = v;
+        bits[c / 64] |= uint64_t{1} << (c % 64);
+      }
+    }
+    if (first.watch != nullptr && (k & 15) == 15 && first.watch->Stop()) {
+      for (PricingResult& r : out) r.complete = false;
+      return out;
+    }
+  }
+  for (size_t n = 0; n < tasks.size(); ++n) {
+    const PricingTask& t = tasks[n];
+    PricingResult& r = out[n];
+    r.nodes = static_cast<int64_t>(lots.size());
+    const double eps = 1e-9 * std::max(1.0, std::fabs(t.threshold));
+    // The best choice for load c and its working length.
+    const auto choice = [&](int64_t c, Counts& counts) {
+      counts.assign(t.work.size(), 0);
+      int64_t used = 0;
+      for (size_t k = lots.size(); k-- > 0;) {
+        if ((taken[k * words + c / 64] >> (c % 64) & 1) == 0) continue;
+        counts[lots[k].type] += lots[k].count;
+        c -= lots[k].work;
+        used += lots[k].work;
+      }
+      return used;
+    };
+    int64_t c = t.loadLimit;
+    if (!(best[c] > t.threshold + eps)) continue;
+    r.found = true;
+    r.value = best[c];
+    int64_t used = choice(c, r.counts);
+    for (int e = 0; e < extra && used >= 1 && best[used - 1] > t.threshold + eps; ++e) {
+      Counts counts;
+      used = choice(used - 1, counts);
+      r.more.push_back(std::move(counts));
+    }
+  }
+  return out;
+}
 
 PricingResult PriceBestPattern(const PricingTask& task) {
   Knapsack knapsack(task);

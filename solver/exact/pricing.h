@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model.h"
+#include "watch.h"
 
 namespace solver::exact {
 
@@ -24,17 +25,36 @@ struct PricingTask {
   double threshold = 0;        // only patterns worth strictly more are wanted
   const std::vector<Counts>* forbidden = nullptr;  // patterns not to return
   int64_t nodeLimit = 2000000;
+  const Watch* watch = nullptr;  // a stop ends the search as the node limit does
 };
 
 struct PricingResult {
   bool found = false;    // a pattern worth more than the threshold
   bool complete = true;  // the search ran to its end (not cut by the node limit)
   double value = 0;
-  Counts counts{};
+  Counts counts;  // one entry per task type; empty unless found
   int64_t nodes = 0;
+  std::vector<Counts> more;  // further patterns that price out (PriceByTable)
 };
 
 PricingResult PriceBestPattern(const PricingTask& task);
+
+// Whether a task can be priced by a table over its loads: no gripping
+// length, no limit on pieces or different pieces per layout, nothing
+// forbidden, and a table of a bounded size.
+bool TableApplies(const PricingTask& task);
+
+// Prices tasks that differ only in their load limits and thresholds (bars
+// of several lengths under the same piece values) with one table: the most
+// value for every load up to the largest limit, a bounded knapsack of the
+// pieces split into powers of two. Exact whatever the values; a search of
+// many nodes with nearly equal values per length (where the branch and
+// bound stalls) costs no more than any other.
+// Besides its best pattern, each result lists in `more` up to `extra`
+// lighter ones that price out as well (the best below the load of the one
+// before), when the table is large: fewer rounds of the column generation
+// then pay for the larger pool.
+std::vector<PricingResult> PriceByTable(const std::vector<PricingTask>& tasks, int extra);
 
 // Every pattern worth at least `minValue` (the threshold and the forbidden
 // patterns of the task are not used). With `maximalOnly` a pattern that

@@ -8,9 +8,16 @@
 /* Groups per call: order lines (part groups) and stock lines (stock groups). */
 #define TARVOLIN_MAX_PART_GROUPS 20
 #define TARVOLIN_MAX_STOCK_GROUPS 10
+
+/* The exact method has no fixed tables: its limits per material. Quantities
+ * per group stay at most TARVOLIN_EXACT_MAX_GROUP_QUANTITY; totals of items,
+ * lengths and costs are kept in 64-bit integers. */
 #define TARVOLIN_EXACT_MAX_PART_GROUPS 10000
 #define TARVOLIN_EXACT_MAX_STOCK_GROUPS 1000
 #define TARVOLIN_EXACT_MAX_ITEMS 1000000
+#define TARVOLIN_EXACT_MAX_GROUP_QUANTITY 32767
+/* Totals of lengths and of costs within one material for the exact method. */
+#define TARVOLIN_EXACT_MAX_SUM 1000000000000000LL
 
 /* Transfer check values of the flat call: the caller puts 555 behind the
  * three stock arrays and 777 behind the three part arrays; the solver writes

@@ -6,8 +6,10 @@
 #include <atomic>
 #include <memory>
 
+#include "context.h"
 #include "exact_fixture.h"
 #include "search_plan.h"
+#include "solver_services.h"
 #include "tarvolin/solver.h"
 
 namespace exact_test {
@@ -120,16 +122,31 @@ TEST(ExactBehaviour, BadInputIsRefused) {
       {"zero length", [](ExactInput& in) { in.parts[0].length = 0; }},
       {"negative cost", [](ExactInput& in) { in.stock[0].cost = -1; }},
       {"negative quantity", [](ExactInput& in) { in.stock[0].quantity = -2; }},
-      {"101 pieces", [](ExactInput& in) { in.parts[0].quantity = 101; }},
-      {"101 bars", [](ExactInput& in) { in.stock[0].quantity = 101; }},
-      {"11 stock groups",
+      {"a part quantity of 32768", [](ExactInput& in) { in.parts[0].quantity = 32768; }},
+      {"a stock quantity of 32768", [](ExactInput& in) { in.stock[0].quantity = 32768; }},
+      {"1,000,001 pieces",
        [](ExactInput& in) {
-         in.stock.assign(11, {600000, 0, 1});
+         in.parts.assign(30, {100, 32767, 0});
+         in.parts.push_back({100, 16991, 0});
+       }},
+      {"1,000,001 bars",
+       [](ExactInput& in) {
+         in.stock.assign(30, {600000, 0, 32767});
+         in.stock.push_back({600000, 0, 16991});
+       }},
+      {"1,001 stock groups",
+       [](ExactInput& in) {
+         in.stock.assign(1001, {600000, 0, 1});
+       }},
+      {"10,001 part groups",
+       [](ExactInput& in) {
+         in.parts.assign(10001, {1000, 1, 0});
        }},
       {"negative kerf", [](ExactInput& in) { in.rules.kerf = -1; }},
-      {"length sum over limit",
+      {"a bar and its kerf longer than 32 bits",
        [](ExactInput& in) {
-         in.stock = {{2000000000, 0, 2}};
+         in.rules.kerf = 300;
+         in.stock = {{2147483600, 0, 1}};
        }},
   };
   for (const Case& c : cases) {
@@ -295,6 +312,58 @@ TEST(ExactBehaviour, CallAtTheTimeLimitReturnsTheBetterPlanUnproven) {
   EXPECT_GT(plan->lowerBound, 0);
   EXPECT_LE(plan->lowerBound, figures.objective);
   EXPECT_LE(ComparePlans(h.input, mine, PlanOf(h.input, *search)), 0);
+}
+
+// A clock that reads the real time for the call's start and ten seconds
+// later from then on: the call's time limit has passed before the exact
+// method begins.
+std::atomic<int> clockReads{0};
+double JumpingClock() {
+  return solver::ClockMs() + (clockReads++ == 0 ? 0.0 : 10000.0);
+}
+
+// When the exact method ends past its half of the limit, unproven, the
+// search at the set effort still gets half the limit of its own: the call
+// returns a plan as good as the search's at that effort.
+TEST(ExactBehaviour, SearchAfterTheExactMethodKeepsHalfTheLimit) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  std::vector<HardMaterial> materials{Hard()};
+  for (uint32_t seed = 1; seed <= 6; ++seed) {
+    HardMaterial m;
+    m.input = OrderInstance(seed * 5u + 2u, Rules{});
+    m.input.rules.diffPieces = 2;
+    m.input.rules.kerf = 300;
+    for (const StockGroupIn& g : m.input.stock) {
+      m.problem.stockGroups[++m.problem.stockGroupCount] = {g.length, g.cost,
+                                                            static_cast<int16_t>(g.quantity)};
+    }
+    for (const PartGroupIn& g : m.input.parts) {
+      m.problem.partGroups[++m.problem.partGroupCount] = {g.length, g.mark,
+                                                          static_cast<int16_t>(g.quantity)};
+    }
+    m.settings.maxDifferentPieces = 2;
+    m.settings.kerf = 300;
+    m.settings.iterationMultiplier = 1;
+    materials.push_back(m);
+  }
+  for (size_t k = 0; k < materials.size(); ++k) {
+    HardMaterial& h = materials[k];
+    h.settings.effortLevel = 3;
+    std::unique_ptr<TarvolinContext, void (*)(TarvolinContext*)> context(TarvolinCreateContext(),
+                                                                         TarvolinDestroyContext);
+    auto search = std::make_unique<TarvolinPlan>();
+    ASSERT_EQ(TarvolinSolve(context.get(), &h.settings, &h.problem, nullptr, search.get()), 0);
+    h.settings.method = 1;
+    h.settings.exactTimeLimitSeconds = 10;
+    clockReads = 0;
+    context->state.progress.clock = JumpingClock;
+    auto plan = std::make_unique<TarvolinPlan>();
+    ASSERT_EQ(TarvolinSolve(context.get(), &h.settings, &h.problem, nullptr, plan.get()), 0);
+    const solver::exact::Plan mine = PlanOf(h.input, *plan);
+    ASSERT_EQ(CheckPlan(h.input, mine), "") << "material " << k;
+    if (plan->proven != 0) continue;  // the exact method was done before the jump
+    EXPECT_LE(ComparePlans(h.input, mine, PlanOf(h.input, *search)), 0) << "material " << k;
+  }
 }
 
 TEST(ExactBehaviour, StubSaysNotAvailable) {

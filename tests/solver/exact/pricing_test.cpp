@@ -11,8 +11,10 @@ namespace {
 
 using solver::exact::Counts;
 using solver::exact::PriceBestPattern;
+using solver::exact::PriceByTable;
 using solver::exact::PricingResult;
 using solver::exact::PricingTask;
+using solver::exact::TableApplies;
 
 // Whether counts obey the task's rules, by the rules written out here.
 bool Obeys(const PricingTask& t, const Counts& c) {
@@ -47,7 +49,7 @@ double ValueOf(const PricingTask& t, const Counts& c) {
 // The best value above the threshold over all count vectors, -inf if none.
 double BruteForce(const PricingTask& t) {
   double best = -INFINITY;
-  Counts c{};
+  Counts c(t.work.size(), 0);
   const int n = static_cast<int>(t.work.size());
   std::function<void(int)> walk = [&](int i) {
     if (i == n) {
@@ -58,7 +60,7 @@ double BruteForce(const PricingTask& t) {
       return;
     }
     for (int k = 0; k <= t.bound[i]; ++k) {
-      c[i] = static_cast<uint8_t>(k);
+      c[i] = k;
       walk(i + 1);
     }
     c[i] = 0;
@@ -101,6 +103,74 @@ TEST(Pricing, FindsTheBestPatternUnderEveryRule) {
     EXPECT_NEAR(ValueOf(t, got.counts), got.value, 1e-7) << "trial " << trial;
     EXPECT_TRUE(Obeys(t, got.counts)) << "trial " << trial;
   }
+}
+
+// The table answers as the enumeration does, for several load limits at
+// once, and its lighter patterns price out as well.
+TEST(Pricing, TableEqualsTheEnumeration) {
+  std::mt19937 rng(20251209);
+  const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  for (int trial = 0; trial < 400; ++trial) {
+    PricingTask base;
+    const int n = pick(1, 5);
+    for (int i = 0; i < n; ++i) {
+      base.work.push_back(pick(10, 120));
+      base.bound.push_back(pick(0, 5));
+      base.profit.push_back(pick(-2, 10) * 3.75 + pick(0, 9) * 0.25);
+    }
+    std::vector<PricingTask> tasks;
+    for (int k = pick(1, 3); k > 0; --k) {
+      PricingTask t = base;
+      t.capacity = t.loadLimit = pick(50, 400);
+      t.threshold = pick(-1, 20) * 2.0;
+      ASSERT_TRUE(TableApplies(t));
+      tasks.push_back(t);
+    }
+    const std::vector<PricingResult> got = PriceByTable(tasks, 3);
+    ASSERT_EQ(got.size(), tasks.size());
+    for (size_t k = 0; k < tasks.size(); ++k) {
+      const PricingTask& t = tasks[k];
+      const double expected = BruteForce(t);
+      ASSERT_TRUE(got[k].complete);
+      ASSERT_EQ(got[k].found, std::isfinite(expected)) << "trial " << trial;
+      if (!got[k].found) continue;
+      EXPECT_NEAR(got[k].value, expected, 1e-7) << "trial " << trial;
+      EXPECT_NEAR(ValueOf(t, got[k].counts), got[k].value, 1e-7) << "trial " << trial;
+      EXPECT_TRUE(Obeys(t, got[k].counts)) << "trial " << trial;
+      for (const Counts& more : got[k].more) {
+        EXPECT_TRUE(Obeys(t, more)) << "trial " << trial;
+        EXPECT_GT(ValueOf(t, more), t.threshold) << "trial " << trial;
+        EXPECT_NE(more, got[k].counts) << "trial " << trial;
+      }
+    }
+  }
+}
+
+// The table leaves the rules it does not model to the branch and bound.
+TEST(Pricing, TableOnlyWithoutBarRules) {
+  PricingTask t;
+  t.capacity = t.loadLimit = 1000;
+  t.work = {100, 200};
+  t.bound = {3, 3};
+  t.profit = {1, 2};
+  EXPECT_TRUE(TableApplies(t));
+  const struct {
+    const char* rule;
+    void (*set)(PricingTask&);
+  } rules[] = {
+      {"gripping length", [](PricingTask& x) { x.grip = 50; }},
+      {"pieces per layout", [](PricingTask& x) { x.maxPieces = 2; }},
+      {"different pieces", [](PricingTask& x) { x.diffPieces = 1; }},
+      {"a load beyond the table", [](PricingTask& x) { x.capacity = x.loadLimit = 5000000; }},
+  };
+  for (const auto& r : rules) {
+    PricingTask with = t;
+    r.set(with);
+    EXPECT_FALSE(TableApplies(with)) << r.rule;
+  }
+  const std::vector<Counts> forbidden{{1, 0}};
+  t.forbidden = &forbidden;
+  EXPECT_FALSE(TableApplies(t)) << "forbidden patterns";
 }
 
 // Long bars in fine units cost the branch and bound nothing extra: a 6 m

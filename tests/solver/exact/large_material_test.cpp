@@ -1,0 +1,236 @@
+// Materials above the layout search's limits (more than 20 part groups, 10
+// stock groups, 100 pieces or 100 bars): the exact method plans them alone,
+// under every rule, and each plan is checked against the rules written out
+// here as well as by the method's own plan check.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "enumeration.h"
+#include "exact_fixture.h"
+
+namespace exact_test {
+namespace {
+
+using solver::exact::CheckPlan;
+using solver::exact::ExactAvailable;
+using solver::exact::ExactResult;
+using solver::exact::Pattern;
+using solver::exact::Phase;
+using solver::exact::Plan;
+using solver::exact::SolveExact;
+using solver::exact::Status;
+
+// A shop order above the search's limits: `lines` order lines (some of
+// equal length, different marks) of `pieces` pieces in all, whole mm in
+// hundredths, on `stocks` stock lines of ample quantity.
+ExactInput ShopOrder(uint32_t seed, int lines, int pieces, int stocks, const Rules& rules) {
+  std::mt19937 rng(seed);
+  const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  ExactInput in;
+  in.rules = rules;
+  int left = pieces;
+  for (int g = 0; g < lines; ++g) {
+    const int q = g == lines - 1
+                      ? left
+                      : std::max(1, std::min(left - (lines - g - 1), pick(1, 2 * pieces / lines)));
+    left -= q;
+    // Every fifth line repeats the length of the one before, with its own mark.
+    const int32_t length = g % 5 == 4 ? in.parts.back().length : pick(200, 2600) * 100;
+    in.parts.push_back({length, q, g % 7});
+  }
+  const int32_t stockMm[] = {6000, 6500, 5000, 7000, 4000, 12000,
+                             3000, 8000, 5500, 9000, 7500, 4500};
+  for (int j = 0; j < stocks; ++j) {
+    in.stock.push_back({stockMm[j % 12] * 100 + (j / 12) * 1000, pick(40, 90) * 100, pieces});
+  }
+  return in;
+}
+
+// Every rule of a bar and of the plan, written out in real lengths apart
+// from the method's code; empty when the plan keeps them all.
+std::string BreaksARule(const ExactInput& in, const Plan& plan) {
+  const Rules& r = in.rules;
+  std::vector<int64_t> bars(in.stock.size(), 0), pieces(in.parts.size(), 0);
+  std::set<std::pair<int32_t, int32_t>> stockKinds;
+  const auto bar = [&](const Pattern& p, int64_t count) -> std::string {
+    RefBar b;
+    b.group = p.stockGroup;
+    std::set<std::pair<int32_t, int32_t>> kinds;
+    for (size_t g = 0; g < in.parts.size(); ++g) {
+      if (p.counts[g] == 0) continue;
+      b.sum += int64_t{in.parts[g].length} * p.counts[g];
+      b.pieces += p.counts[g];
+      b.longest = std::max(b.longest, in.parts[g].length);
+      kinds.insert({in.parts[g].length, r.piecesByMark ? in.parts[g].mark : 0});
+      pieces[g] += count * p.counts[g];
+    }
+    if (!FitsLength(in, b)) return "pieces longer than the bar";
+    if (!Grippable(in, b)) return "no gripping length left";
+    if (r.maxPieces >= 1 && b.pieces > r.maxPieces) return "too many pieces";
+    if (r.diffPieces >= 1 && static_cast<int>(kinds.size()) > r.diffPieces) return "too many kinds";
+    bars[p.stockGroup] += count;
+    stockKinds.insert({in.stock[p.stockGroup].length, in.stock[p.stockGroup].cost});
+    return {};
+  };
+  for (const Pattern& p : plan.patterns) {
+    if (std::string e = bar(p, p.bars); !e.empty()) return e;
+  }
+  if (plan.hasLast) {
+    if (std::string e = bar(plan.last, 1); !e.empty()) return e;
+    RefBar b;
+    b.group = plan.last.stockGroup;
+    for (size_t g = 0; g < in.parts.size(); ++g) {
+      b.sum += int64_t{in.parts[g].length} * plan.last.counts[g];
+      b.pieces += plan.last.counts[g];
+    }
+    if (Rest(in, b) < r.minReusable) return "the last bar's remainder is too short";
+  }
+  for (size_t g = 0; g < in.stock.size(); ++g) {
+    if (bars[g] > in.stock[g].quantity) return "more bars than in stock";
+  }
+  for (size_t g = 0; g < in.parts.size(); ++g) {
+    if (pieces[g] > in.parts[g].quantity) return "more pieces than ordered";
+  }
+  if (r.diffStocks >= 1 && static_cast<int>(stockKinds.size()) > r.diffStocks) {
+    return "too many stock groups";
+  }
+  return {};
+}
+
+struct RuleCase {
+  const char* name;
+  Rules rules;
+};
+
+Rules Make(void (*set)(Rules&)) {
+  Rules r;
+  set(r);
+  return r;
+}
+
+const RuleCase kRules[] = {
+    {"plain", Rules{}},
+    {"kerf_and_end_zone", Make([](Rules& r) {
+       r.kerf = 300;
+       r.endZone = 1000;
+     })},
+    {"gripping_length", Make([](Rules& r) {
+       r.kerf = 300;
+       r.gripLength = 30000;
+     })},
+    {"max_pieces", Make([](Rules& r) { r.maxPieces = 3; })},
+    {"diff_pieces", Make([](Rules& r) { r.diffPieces = 2; })},
+    {"diff_stocks", Make([](Rules& r) { r.diffStocks = 2; })},
+    {"cost_mode", Make([](Rules& r) { r.costMode = true; })},
+    {"ignore_last", Make([](Rules& r) {
+       r.ignoreLast = true;
+       r.minReusable = 50000;
+       r.kerf = 300;
+     })},
+    {"prefer_short_fewer_layouts_by_mark", Make([](Rules& r) {
+       r.prefShort = -3;
+       r.reduceLays = 2;
+       r.piecesByMark = true;
+     })},
+};
+
+class LargeMaterial : public ::testing::TestWithParam<RuleCase> {};
+
+// 30 order lines and 160 pieces on 12 stock lines: every rule binds, the
+// plan check agrees, every piece is cut (the stock holds them all), and the
+// bound holds (and is met when the plan is proven).
+TEST_P(LargeMaterial, EveryRuleBinds) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  const RuleCase& c = GetParam();
+  for (uint32_t seed : {1u, 2u}) {
+    ExactInput in = ShopOrder(seed * 977u + 11u, 30, 160, 12, c.rules);
+    in.timeLimitMs = 1500;
+    const ExactResult r = SolveExact(in);
+    ASSERT_TRUE(r.status == Status::kOptimal || r.status == Status::kFeasible) << r.message;
+    EXPECT_EQ(CheckPlan(in, r.plan), "") << c.name << " seed " << seed;
+    EXPECT_EQ(BreaksARule(in, r.plan), "") << c.name << " seed " << seed;
+    EXPECT_EQ(r.figures.piecesUncut, 0) << c.name << " seed " << seed;
+    const double tol = 1e-6 * std::max(1.0, r.figures.objective);
+    EXPECT_LE(r.lowerBound, r.figures.objective + tol) << c.name;
+    if (r.proven) {
+      EXPECT_NEAR(r.lowerBound, r.figures.objective, tol) << c.name;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, LargeMaterial, ::testing::ValuesIn(kRules),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Each limit of the search passed on its own: more part groups, more stock
+// groups, more pieces, more bars.
+TEST(LargeMaterialSizes, EachLimitOfTheSearch) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  struct Case {
+    const char* name;
+    int lines, pieces, stocks;
+  };
+  const Case cases[] = {
+      {"21 part groups", 21, 60, 2},
+      {"11 stock groups", 8, 60, 11},
+      {"101 pieces", 8, 101, 2},
+      {"1,200 part groups", 1200, 2500, 4},
+  };
+  for (const Case& c : cases) {
+    Rules rules;
+    rules.kerf = 300;
+    ExactInput in = ShopOrder(31u, c.lines, c.pieces, c.stocks, rules);
+    in.timeLimitMs = 2000;
+    const ExactResult r = SolveExact(in);
+    EXPECT_EQ(CheckPlan(in, r.plan), "") << c.name;
+    EXPECT_EQ(BreaksARule(in, r.plan), "") << c.name;
+    EXPECT_EQ(r.figures.piecesUncut, 0) << c.name;
+    EXPECT_LE(r.lowerBound, r.figures.objective + 1e-6 * r.figures.objective) << c.name;
+  }
+  // 101 bars in stock, only a few needed.
+  ExactInput in = ShopOrder(5u, 6, 30, 1, Rules{});
+  in.stock[0].quantity = 101;
+  const ExactResult r = SolveExact(in);
+  EXPECT_TRUE(r.proven) << r.message;
+  EXPECT_EQ(BreaksARule(in, r.plan), "");
+}
+
+// 100,000 pieces of 20 lengths: a plan in patterns of many bars each,
+// every piece cut, within a small share of the bound.
+TEST(LargeMaterialSizes, HundredThousandPieces) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  ExactInput in;
+  in.rules.kerf = 300;
+  in.rules.endZone = 1000;
+  for (int g = 0; g < 20; ++g) in.parts.push_back({(250 + g * 117) * 100, 5000, g});
+  for (int copy = 0; copy < 2; ++copy) in.stock.push_back({600000, 0, 30000});
+  in.stock.push_back({650000, 0, 10000});
+  in.timeLimitMs = 3000;
+  const ExactResult r = SolveExact(in);
+  ASSERT_EQ(CheckPlan(in, r.plan), "");
+  EXPECT_EQ(BreaksARule(in, r.plan), "");
+  EXPECT_EQ(r.figures.piecesCut, 100000);
+  EXPECT_GT(r.lowerBound, 0);
+  EXPECT_LE(r.figures.objective, r.lowerBound * 1.01);
+}
+
+// A stop in any phase of a large material still returns a valid plan that
+// cuts every piece.
+TEST(LargeMaterialSizes, StopInEveryPhase) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  for (const Phase at : {Phase::kFirstPlan, Phase::kProfiles}) {
+    ExactInput in = ShopOrder(77u, 60, 400, 5, Rules{});
+    in.progress = [at](const solver::exact::Progress& p) { return p.phase == at; };
+    const ExactResult r = SolveExact(in);
+    EXPECT_EQ(r.message, "time limit or abort") << static_cast<int>(at);
+    EXPECT_EQ(CheckPlan(in, r.plan), "");
+    EXPECT_EQ(r.figures.piecesUncut, 0);
+  }
+}
+
+}  // namespace
+}  // namespace exact_test
