@@ -576,7 +576,7 @@ bool BatchController::AddPlan(plan::MaterialPlan material) {
 
 void BatchController::EndPlans(plan::RunEnd end) {
   std::string message;
-  if (!plans_.Finish(end, message)) FinishRun(run_, toolkit_, true, message);
+  if (!plans_.Finish(end, message, !outOfMemory_)) FinishRun(run_, toolkit_, true, message);
 }
 
 void BatchController::FinishBatch() {

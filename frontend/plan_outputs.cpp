@@ -228,13 +228,13 @@ bool PlanOutputs::Add(plan::MaterialPlan material, std::string& message) {
   return true;
 }
 
-bool PlanOutputs::Finish(plan::RunEnd end, std::string& message) {
+bool PlanOutputs::Finish(plan::RunEnd end, std::string& message, bool drawLayouts) {
   if (finished_) return true;
   finished_ = true;
   // The layouts and the cut list first, so that the plan file's end says
   // when they failed.
   bool ok = true;
-  if (layouts_ && !layouts_->Finish()) {
+  if (layouts_ && drawLayouts && !layouts_->Finish()) {
     message = "Error writing Layouts file: \r" + layouts_->Error();
     if (end == plan::RunEnd::kCompleted) end = plan::RunEnd::kEndedByError;
     ok = false;

@@ -58,7 +58,10 @@ class PlanOutputs {
   // Adds a material to both files; every material is kept for the windows.
   bool Add(plan::MaterialPlan material, std::string& message);
   // Writes how the run ended and closes the files; later calls do nothing.
-  bool Finish(plan::RunEnd end, std::string& message);
+  // Without `drawLayouts` the layouts file is not finished (after memory
+  // ran out, drawing it could not be trusted): the file of its name keeps
+  // what it held.
+  bool Finish(plan::RunEnd end, std::string& message, bool drawLayouts = true);
 
   const plan::PlanRun& Heading() const { return heading_; }
   const std::vector<plan::MaterialPlan>& Materials() const { return materials_; }
