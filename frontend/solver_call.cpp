@@ -212,6 +212,15 @@ LargeOutcome SolveLargeMaterial(const MaterialPlan& plan, const OptimizerSetting
   solver::exact::ExactInput in = ExactInputOf(plan, settings);
   std::atomic<bool> abort{false};
   in.abort = &abort;
+  // The method reports its bound and best plan on its own thread; the
+  // caller's thread reads the latest figures (negative: not known yet).
+  std::atomic<double> bound{-1};
+  std::atomic<double> best{-1};
+  in.progress = [&bound, &best](const solver::exact::Progress& p) {
+    if (p.lowerBound > 0) bound.store(p.lowerBound);
+    if (p.hasPlan) best.store(p.bestObjective);
+    return false;
+  };
   // The planning runs beside the caller, who sees its progress and may stop
   // it; the plan is the same whichever thread makes it.
   const auto start = std::chrono::steady_clock::now();
@@ -220,7 +229,11 @@ LargeOutcome SolveLargeMaterial(const MaterialPlan& plan, const OptimizerSetting
   while (planning.wait_for(kProgressInterval) != std::future_status::ready) {
     const std::chrono::duration<double, std::milli> elapsed =
         std::chrono::steady_clock::now() - start;
-    if (progress && progress(LargeProgress{elapsed.count(), std::nullopt, std::nullopt}))
+    const auto known = [](double value) {
+      return value >= 0 ? std::optional<double>(value) : std::nullopt;
+    };
+    if (progress &&
+        progress(LargeProgress{elapsed.count(), known(bound.load()), known(best.load())}))
       abort.store(true);
   }
   const solver::exact::ExactResult r = planning.get();
