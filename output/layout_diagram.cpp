@@ -12,8 +12,10 @@ namespace {
 
 constexpr double kPad = 2.0;         // inside a box, around its text
 constexpr double kCaptionGap = 3.0;  // between a layout's caption and its bar
-constexpr double kMinKerf = 0.8;     // a kerf stays visible at any scale
-constexpr double kMinEndZone = 1.5;
+// A kerf and an end zone stay visible at any scale; their true lengths
+// are given in the legend.
+constexpr double kMinKerf = 1.5;
+constexpr double kMinEndZone = 3.0;
 constexpr double kHatchStep = 4.0;
 
 QString Q(const std::string& text) {
@@ -178,11 +180,27 @@ std::vector<NarrowPiece> NarrowPieces(const DiagramStyle& s, const NumberForm& f
   return out;
 }
 
+// "1: 10.00 N7", and neighbouring equal pieces as one entry:
+// "2-7: 6 × 345.00 A12".
 QString NarrowList(const NumberForm& form, const PlanLayout& layout,
                    const std::vector<NarrowPiece>& narrow) {
   QStringList items;
-  for (const NarrowPiece& n : narrow)
-    items << QString::number(n.reference) + ": " + PieceText(form, layout.pieces[n.piece]);
+  for (size_t first = 0; first < narrow.size();) {
+    const QString text = PieceText(form, layout.pieces[narrow[first].piece]);
+    size_t last = first;
+    while (last + 1 < narrow.size() && narrow[last + 1].piece == narrow[last].piece + 1 &&
+           PieceText(form, layout.pieces[narrow[last + 1].piece]) == text)
+      ++last;
+    QString item = QString::number(narrow[first].reference);
+    if (last > first) {
+      item += QStringLiteral("-") + QString::number(narrow[last].reference) + QStringLiteral(": ") +
+              QString::number(last - first + 1) + QStringLiteral(" \u00d7 ") + text;
+    } else {
+      item += QStringLiteral(": ") + text;
+    }
+    items << item;
+    first = last + 1;
+  }
   return items.join(QStringLiteral("    "));
 }
 
@@ -401,8 +419,10 @@ void MaterialDiagram::DrawHeading(QPainter& painter, const QRectF& rect) const {
     painter.setFont(small);
     double x = rect.left();
     x = LegendEntry(painter, style_, x, y, sh, Segment::kPiece, false, "Piece");
-    x = LegendEntry(painter, style_, x, y, sh, Segment::kKerf, false, "Kerf");
-    x = LegendEntry(painter, style_, x, y, sh, Segment::kEndZone, false, "End zone");
+    x = LegendEntry(painter, style_, x, y, sh, Segment::kKerf, false,
+                    "Kerf " + Q(LengthText(run_.numbers, plan_.kerf)));
+    x = LegendEntry(painter, style_, x, y, sh, Segment::kEndZone, false,
+                    "End zone " + Q(LengthText(run_.numbers, plan_.endZone)));
     x = LegendEntry(painter, style_, x, y, sh, Segment::kRemainder, false, "Waste");
     LegendEntry(painter, style_, x, y, sh, Segment::kRemainder, true, "Reusable offcut");
     y += sh + 4;

@@ -215,3 +215,36 @@ TEST(MaterialDiagram, RemainderEndsWhereTheEndZoneBegins) {
 
 }  // namespace
 }  // namespace tarvolin::plan
+
+namespace tarvolin::plan {
+namespace {
+
+// Six equal pieces too narrow for their text, side by side on one bar: one
+// legend entry for the run. The kerf and the end zone, drawn wider than
+// they are when they are thin, say their true lengths in the legend.
+TEST_F(LayoutPdfTest, EqualNarrowPiecesShareOneEntryAndTheLegendGivesKerfAndEndZone) {
+  MaterialPlanInput in;
+  in.materialKey = "ALU 20x20";
+  in.method = "heuristic";
+  in.partGroups = {{1000, "N7", 6, 2}, {300000, "", 1, 3}};
+  in.stockGroups = {{600000, 0, 1}};
+  in.stockItGr = {1};
+  in.stockItLay = {1};
+  in.stockItPat = {1};
+  in.stockItParts = {7};
+  in.stockItWaste = {600000 - 306000};
+  in.partItGr = {1, 1, 1, 1, 1, 1, 2};
+  in.partItStock = {1, 1, 1, 1, 1, 1, 1};
+  in.kerf = 320;
+  in.endZone = 1500;
+  const std::string path = TempPath("grouped.pdf");
+  ASSERT_EQ(WriteLayoutPdf(path, SampleRun(), {BuildMaterialPlan(in)}), "");
+  const std::string text = PageTexts(path).at(0);
+  EXPECT_TRUE(Contains(text, "1-6: 6 \u00d7 10.00 N7")) << text;
+  EXPECT_FALSE(Contains(text, "2: 10.00 N7")) << text;
+  EXPECT_TRUE(Contains(text, "Kerf 3.20")) << text;
+  EXPECT_TRUE(Contains(text, "End zone 15.00")) << text;
+}
+
+}  // namespace
+}  // namespace tarvolin::plan
