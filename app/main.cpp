@@ -1,6 +1,8 @@
 // tarvolin [options] [order-file [stock-file]]
 #include <unistd.h>
 
+#include <algorithm>
+#include <charconv>
 #include <clocale>
 #include <csignal>
 #include <cstdlib>
@@ -10,6 +12,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "batch_controller.h"
@@ -24,6 +27,7 @@ namespace {
 
 // The conventional exit status of a usage error.
 constexpr int kExitBadCommandLine = 64;
+constexpr int kMaxJobs = 256;
 // The order file and the stock file.
 constexpr size_t kMaxFileNames = 2;
 
@@ -50,6 +54,9 @@ constexpr const char* kUsage =
     "              whatever QM_Config.txt says\n"
     "  --cut-list  write every cut piece as a CSV row (<name>_CutList.csv) for this\n"
     "              run, whatever QM_Config.txt says\n"
+    "  --jobs N, --jobs=N\n"
+    "              solve up to N materials at once (console: every core by\n"
+    "              default; desktop: one unless given); the outputs are the same\n"
     "  --defaults-on-error\n"
     "              go on with the default settings when a settings file cannot be\n"
     "              read (--yes does not answer that offer)\n"
@@ -76,6 +83,7 @@ struct Options {
   bool layouts = false;  // --layouts
   bool json = false;     // --json
   bool cutList = false;  // --cut-list
+  int jobs = 0;          // --jobs; 0: the console takes every core, the desktop one
   bool defaultsOnError = false;
   std::string pdfFile;
   std::vector<std::string> params;
@@ -131,8 +139,9 @@ int RunProgram(const Options& options, const char* programName) {
   switch (ChooseFrontEnd(options)) {
     case FrontEnd::kDesktop:
       return tarvolin::desktop::RunDesktop(
-          programName, {options.yes, options.pdfFile, options.params, options.layouts, options.json,
-                        options.defaultsOnError, options.cutList});
+          programName,
+          {options.yes, options.pdfFile, options.params, options.layouts, options.json,
+           options.defaultsOnError, options.cutList, options.jobs > 0 ? options.jobs : 1});
     case FrontEnd::kNoDisplay:
       std::cerr << "tarvolin: --gui needs a display, and none can be opened\n";
       return tarvolin::kExitError;
@@ -157,6 +166,9 @@ int RunProgram(const Options& options, const char* programName) {
   app.ForceOutputs(options.layouts, options.json);
 #endif
   app.ForceCutList(options.cutList);
+  app.SetJobs(options.jobs > 0
+                  ? options.jobs
+                  : static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
   app.Run().defaultsOnError = options.defaultsOnError;
   app.OnStartUp();
   app.OnFirstPaint();
@@ -206,6 +218,20 @@ int main(int argc, char** argv) {
       options.json = true;
     } else if (!endOfOptions && arg == "--cut-list") {
       options.cutList = true;
+    } else if (!endOfOptions && (arg == "--jobs" || arg.starts_with("--jobs="))) {
+      const bool joined = arg.size() > std::string_view("--jobs").size();
+      const std::string_view value = joined         ? arg.substr(arg.find('=') + 1)
+                                     : i + 1 < argc ? std::string_view(argv[i + 1])
+                                                    : std::string_view();
+      int jobs = 0;
+      const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), jobs);
+      if (value.empty() || error != std::errc() || end != value.data() + value.size() || jobs < 1 ||
+          jobs > kMaxJobs) {
+        std::cerr << "tarvolin: --jobs needs a number from 1 to " << kMaxJobs << "\n\n" << kUsage;
+        return kExitBadCommandLine;
+      }
+      if (!joined) ++i;
+      options.jobs = jobs;
     } else if (!endOfOptions && arg == "--yes") {
       options.yes = true;
     } else if (!endOfOptions && arg == "--defaults-on-error") {

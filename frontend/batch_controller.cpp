@@ -266,6 +266,8 @@ void BatchController::BatchRun() {
     WarnHeaderLikeAPiece();
     MaterialLoop();
   }
+  // Solves ahead that the loop did not take (it ended early) are stopped.
+  if (ahead_) ahead_->Stop();
   // A run that stopped once its plan files were open, before or inside the
   // loop: an error, or the operator.
   EndPlans(run_.errorsLogged > 0 ? plan::RunEnd::kEndedByError : plan::RunEnd::kInterrupted);
@@ -326,8 +328,13 @@ std::string BatchController::MaterialMemoLine() const {
 }
 
 void BatchController::MaterialLoop() {
+  if (jobs_ >= 2) {
+    ahead_ = std::make_unique<SolveAhead>(jobs_);
+    ahead_->Start(run_);
+  }
   for (;;) {
     StartMaterialPass(run_);
+    ++passNumber_;
     const bool orderRead = ReadOrderPass(run_, toolkit_);
     if (!PumpAndCheck()) return;  // the end of the batch is skipped
 
@@ -462,16 +469,33 @@ int32_t BatchController::CallSolverFor(MaterialPass& pass) {
   const TarvolinProblem problem = BuildSolverProblem(pass);
   const TarvolinSettings settings =
       BuildSolverSettings(run_.opt, run_.init.progressWindowMode, run_.init.showMessages);
+  if (ahead_) {
+    std::optional<AheadSolve> solved = ahead_->Take(passNumber_, settings, problem, [this] {
+      toolkit_.ProcessMessages();
+      return toolkit_.Terminating();
+    });
+    if (solved) {
+      pass.results = std::move(solved->results);
+      // The calculation time is the solve's own, not the wait for it.
+      pass.solverStartMs = static_cast<double>(toolkit_.Milliseconds()) - solved->milliseconds;
+      if (solved->cutMoreByExactMethod) WarnCutMoreByExactMethod();
+      return solved->error;
+    }
+  }
   const TarvolinView* solverView = solverView_ ? &*solverView_ : nullptr;
   const int32_t error =
       CallSolver(solverContext_.get(), solverView, settings, problem, pass.results);
   if (error == 0 && !toolkit_.Terminating() &&
       CutMoreByExactMethod(solverContext_.get(), solverView, settings, problem, pass.results)) {
-    LogWarning(run_, toolkit_,
-               "The search left pieces uncut; the exact method's plan cuts them\r" +
-                   std::string(kMaterialHeader) + ": " + pass.material);
+    WarnCutMoreByExactMethod();
   }
   return error;
+}
+
+void BatchController::WarnCutMoreByExactMethod() {
+  LogWarning(run_, toolkit_,
+             "The search left pieces uncut; the exact method's plan cuts them\r" +
+                 std::string(kMaterialHeader) + ": " + run_.pass.material);
 }
 
 // A material beyond the search's limits, planned by the exact method alone.

@@ -14,6 +14,7 @@
 #include "printer.h"
 #include "process_view.h"
 #include "run_state.h"
+#include "solve_ahead.h"
 #include "solver_call.h"
 #include "tarvolin/solver_view.h"
 #include "toolkit.h"
@@ -61,6 +62,9 @@ class BatchController {
     forceLayouts_ = layouts;
     forcePlan_ = plan;
   }
+  // Solves up to `jobs` materials at once (1: one after the other). The
+  // outputs are the same either way, but for calculation times.
+  void SetJobs(int jobs) { jobs_ = jobs; }
   // Writes the cut list whatever the settings say.
   void ForceCutList(bool on) { forceCutList_ = on; }
   // Plans the materials beyond the layout search's limits; by default
@@ -88,6 +92,7 @@ class BatchController {
   void NoteFailedMaterial();
   bool SolveMaterial();
   int32_t CallSolverFor(MaterialPass& pass);
+  void WarnCutMoreByExactMethod();
   int32_t PlanLargeMaterial(MaterialPass& pass);
   PlanProgressTexts LargeProgressTexts(const LargeProgress& progress) const;
   void WarnUncutPieces();
@@ -125,6 +130,9 @@ class BatchController {
   bool forceLayouts_ = false;
   bool forcePlan_ = false;
   bool forceCutList_ = false;
+  int jobs_ = 1;
+  int passNumber_ = 0;                 // passes of the material loop so far
+  std::unique_ptr<SolveAhead> ahead_;  // with more than one job
   PlanOutputs plans_;
 };
 

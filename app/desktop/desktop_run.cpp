@@ -241,6 +241,7 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
                       &progressWindow);
   SetUpPlanFiles(app, options.layouts, options.plan);
   app.ForceCutList(options.cutList);
+  app.SetJobs(options.jobs);
   app.Run().defaultsOnError = options.defaultsOnError;
   processWindow.Attach(app, toolkit);
 

@@ -19,6 +19,7 @@ struct DesktopOptions {
   bool plan = false;             // the plan file likewise
   bool defaultsOnError = false;  // a failing settings file is replaced by the defaults unasked
   bool cutList = false;          // the cut list whatever the settings say
+  int jobs = 1;                  // materials solved at once
 };
 
 // DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM names a display.

@@ -1972,3 +1972,87 @@ TEST_F(E2e, PrintedLabelsCarryBarcodesAReaderDecodes) {
   }
 }
 #endif
+
+// ---- Several materials at once ----
+
+// The calculation times differ between any two runs: masked in the report
+// and the plan file.
+std::string WithoutTimes(std::string text) {
+  for (const std::string label : {"Calc.time: ", "\"calculation_ms\": ", "\"date\": "}) {
+    for (size_t at = text.find(label); at != std::string::npos; at = text.find(label, at + 1)) {
+      for (size_t i = at + label.size(); i < text.size() && text[i] != ',' && text[i] != ' ' &&
+                                         text[i] != '\r' && text[i] != '\n';
+           ++i)
+        text[i] = '0';
+    }
+  }
+  return text;
+}
+
+// Solving several materials at once gives the bytes of a run with one job,
+// whatever happens along the way: every material planned, a reading error
+// that ends the run midway, a material that fails while the run goes on.
+TEST_F(E2e, JobsGiveTheOutputsOfOneJob) {
+  struct Case {
+    const char* what;
+    std::function<void()> files;
+  };
+  const std::vector<Case> cases = {
+      {"six materials", [&] { SlowFiles(); }},
+      {"a reading error in the fourth material ends the run",
+       [&] {
+         SlowFiles();
+         std::string order = Read("QM_Orders.txt");
+         order.replace(order.find("D x 1003"), 8, "D x 1O03");
+         Write("QM_Orders.txt", order);
+       }},
+      {"a piece of the second material fits no bar, ContinueAfterError on",
+       [&] {
+         SlowFiles();
+         std::string config = Read("QM_Config.txt");
+         size_t at = 0;  // the start of line 20
+         for (int line = 1; line < 20; ++line) at = config.find('\n', at) + 1;
+         config.replace(at, config.find('\r', at) - at, "1 ContinueAfterError");
+         Write("QM_Config.txt", config);
+         Write("QM_Orders.txt", Read("QM_Orders.txt") + "B x 9000 1\r\n");
+       }},
+  };
+  const std::vector<std::string> outputs = {"QM_Report.txt", "QM_Labels.txt", "QM_Plan.json",
+                                            "QM^ErrLog.txt", "QM^WrnLog.txt"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::map<std::string, std::string> first;
+    int firstStatus = -1;
+    std::string firstOut;
+    for (const char* jobs : {"1", "3"}) {
+      SCOPED_TRACE(jobs);
+      fs::remove_all(dir_);
+      fs::create_directories(dir_);
+      c.files();
+      const RunResult r = Run({"--console", "--yes", "--json", "--jobs", jobs});
+      std::map<std::string, std::string> now;
+      for (const std::string& name : outputs) now[name] = WithoutTimes(Read(name));
+      if (firstStatus < 0) {
+        first = now;
+        firstStatus = r.status;
+        firstOut = r.out;
+        EXPECT_NE(now["QM_Report.txt"], "");
+        continue;
+      }
+      EXPECT_EQ(r.status, firstStatus);
+      EXPECT_EQ(r.out, firstOut);
+      for (const std::string& name : outputs) EXPECT_EQ(now[name], first[name]) << name;
+    }
+  }
+}
+
+TEST_F(E2e, JobsTakeANumber) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--jobs"}, {"--jobs=0"}, {"--jobs", "x"}, {"--jobs=2x"}, {"--jobs=257"}}) {
+    std::vector<std::string> all = {"--console"};
+    all.insert(all.end(), args.begin(), args.end());
+    const RunResult r = Run(all);
+    EXPECT_EQ(r.status, 64) << args.back();
+    EXPECT_NE(r.err.find("--jobs needs a number from 1 to 256"), std::string::npos) << r.err;
+  }
+}
