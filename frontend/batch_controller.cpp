@@ -328,7 +328,9 @@ std::string BatchController::MaterialMemoLine() const {
 }
 
 void BatchController::MaterialLoop() {
-  if (jobs_ >= 2) {
+  // Where the progress window offers Esc, the operator stops each
+  // material's search as it runs: one material at a time.
+  if (jobs_ >= 2 && run_.init.progressWindowMode != 2) {
     ahead_ = std::make_unique<SolveAhead>(jobs_);
     ahead_->Start(run_);
   }
