@@ -125,6 +125,15 @@ std::unique_ptr<tarvolin::Printer> LabelPrinter([[maybe_unused]] const Options& 
 #endif
 }
 
+// The value of an option, after "=" in the same argument or as the next
+// argument (which `i` then skips); empty when there is none.
+std::string_view OptionValue(std::string_view arg, std::string_view name, int argc, char** argv,
+                             int& i) {
+  if (arg.size() > name.size()) return arg.substr(name.size() + 1);
+  if (i + 1 >= argc) return {};
+  return argv[++i];
+}
+
 // The run itself, once the command line has been read.
 int RunProgram(const Options& options, const char* programName) {
   std::setlocale(LC_ALL, "");
@@ -201,16 +210,11 @@ int main(int argc, char** argv) {
       options.gui = true;
       options.console = false;
     } else if (!endOfOptions && (arg == "--print-pdf" || arg.starts_with("--print-pdf="))) {
-      // The value follows as the next argument or after "=" in the same one.
-      const bool joined = arg.size() > std::string_view("--print-pdf").size();
-      const std::string_view value = joined         ? arg.substr(arg.find('=') + 1)
-                                     : i + 1 < argc ? std::string_view(argv[i + 1])
-                                                    : std::string_view();
+      const std::string_view value = OptionValue(arg, "--print-pdf", argc, argv, i);
       if (value.empty()) {
         std::cerr << "tarvolin: --print-pdf needs a file name\n\n" << kUsage;
         return kExitBadCommandLine;
       }
-      if (!joined) ++i;
       options.pdfFile = value;
     } else if (!endOfOptions && arg == "--layouts") {
       options.layouts = true;
@@ -219,10 +223,7 @@ int main(int argc, char** argv) {
     } else if (!endOfOptions && arg == "--cut-list") {
       options.cutList = true;
     } else if (!endOfOptions && (arg == "--jobs" || arg.starts_with("--jobs="))) {
-      const bool joined = arg.size() > std::string_view("--jobs").size();
-      const std::string_view value = joined         ? arg.substr(arg.find('=') + 1)
-                                     : i + 1 < argc ? std::string_view(argv[i + 1])
-                                                    : std::string_view();
+      const std::string_view value = OptionValue(arg, "--jobs", argc, argv, i);
       int jobs = 0;
       const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), jobs);
       if (value.empty() || error != std::errc() || end != value.data() + value.size() || jobs < 1 ||
@@ -230,7 +231,6 @@ int main(int argc, char** argv) {
         std::cerr << "tarvolin: --jobs needs a number from 1 to " << kMaxJobs << "\n\n" << kUsage;
         return kExitBadCommandLine;
       }
-      if (!joined) ++i;
       options.jobs = jobs;
     } else if (!endOfOptions && arg == "--yes") {
       options.yes = true;

@@ -25,16 +25,24 @@ bool IsBlankOrControl(char c) {
   return static_cast<unsigned char>(c) <= 0x20;
 }
 
+namespace {
+
+// Ends field k + 1 before the 1-based position; past kMaxFields the line has
+// too many fields.
+void AddFieldEnd(FieldBounds& f, int position) {
+  if (f.k == kMaxFields) {
+    f.tooMany = true;
+    return;
+  }
+  f.b[++f.k] = position;
+}
+
+}  // namespace
+
 FieldBounds SplitFields(std::string_view line, char separator1, char separator2) {
   FieldBounds f;
   const int length = static_cast<int>(line.size());
-  const auto add = [&f](int position) {
-    if (f.k == kMaxFields) {
-      f.tooMany = true;
-      return;
-    }
-    f.b[++f.k] = position;
-  };
+  const auto add = [&f](int position) { AddFieldEnd(f, position); };
   for (int i = 1; i <= length && !f.tooMany; ++i) {
     if (!IsSeparator(line[i - 1], separator1, separator2)) continue;
     if (i > 1 && !IsSeparator(line[i - 2], separator1, separator2)) add(i);
@@ -47,13 +55,7 @@ FieldBounds SplitFields(std::string_view line, char separator1, char separator2)
 FieldBounds SplitExactFields(std::string_view line, char separator) {
   FieldBounds f;
   const int length = static_cast<int>(line.size());
-  const auto add = [&f](int position) {
-    if (f.k == kMaxFields) {
-      f.tooMany = true;
-      return;
-    }
-    f.b[++f.k] = position;
-  };
+  const auto add = [&f](int position) { AddFieldEnd(f, position); };
   for (int i = 1; i <= length && !f.tooMany; ++i)
     if (line[i - 1] == separator) add(i);
   if (!f.tooMany && length > 0) add(length + 1);

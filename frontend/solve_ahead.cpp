@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <exception>
 #include <new>
 
 #include "order_input.h"
@@ -82,6 +83,18 @@ SolveAhead::~SolveAhead() {
 
 void SolveAhead::Start(const RunState& run) {
   if (jobs_ < 2) return;
+  // Without the memory or the threads to solve ahead the batch solves every
+  // material itself, as with one job.
+  try {
+    ReadAndStart(run);
+  } catch (const std::exception&) {
+    Stop();
+    std::lock_guard lock(mutex_);
+    queue_.clear();
+  }
+}
+
+void SolveAhead::ReadAndStart(const RunState& run) {
   // The passes as the batch loop makes them; the silent reading stops
   // where the real one would end the run or find no more material.
   const std::unique_ptr<RunState> copy = SilentCopy(run);
@@ -111,10 +124,15 @@ void SolveAhead::Start(const RunState& run) {
   }
   if (queue_.empty()) return;
   const int workers = std::min<int>(jobs_, static_cast<int>(queue_.size()));
-  active_ = workers;
   for (int w = 0; w < workers; ++w) {
-    contexts_.emplace_back(TarvolinCreateContext());
+    SolverContext context{TarvolinCreateContext()};
+    if (!context) break;
+    contexts_.push_back(std::move(context));
+    // Counted under the lock the worker needs to end, so that a worker
+    // that could not be started is never waited for.
+    std::lock_guard lock(mutex_);
     workers_.emplace_back(&SolveAhead::Work, this, contexts_.back().get());
+    ++active_;
   }
 }
 

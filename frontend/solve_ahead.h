@@ -66,6 +66,7 @@ class SolveAhead {
     bool failed = false;  // the worker could not solve it (e.g. out of memory)
     AheadSolve solve;
   };
+  void ReadAndStart(const RunState& run);
   void Work(TarvolinContext* context);
 
   int jobs_;
