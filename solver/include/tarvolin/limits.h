@@ -9,6 +9,11 @@
 #define TARVOLIN_MAX_PART_GROUPS 20
 #define TARVOLIN_MAX_STOCK_GROUPS 10
 
+/* The exact method's limits per material. */
+#define TARVOLIN_EXACT_MAX_PART_GROUPS 10000
+#define TARVOLIN_EXACT_MAX_STOCK_GROUPS 1000
+#define TARVOLIN_EXACT_MAX_ITEMS 1000000
+
 /* Transfer check values of the flat call: the caller puts 555 behind the
  * three stock arrays and 777 behind the three part arrays; the solver writes
  * their sum, 1332, behind every result array. */
