@@ -43,6 +43,9 @@ TarvolinPlannerSettings DecodeSettings(Bytes& in) {
   s.layoutsByMark = in.Setting(0, 1);
   s.timeLimitSeconds = in.Setting(0, 1);
   s.iterationMultiplier = in.Repeats(1, 100);
+  // A long search gets a time limit, which keeps every input within
+  // seconds.
+  if (s.effortLevel > 2 || s.iterationMultiplier > 3) s.timeLimitSeconds = 1;
   s.exactTimeLimitSeconds = in.Setting(1, 2);
   s.computeBound = in.Setting(0, 1);
   return s;
@@ -55,11 +58,19 @@ struct Groups {
   std::vector<TarvolinPlannerPartGroup> parts;
 };
 
-Groups DecodeGroups(Bytes& in) {
+// A group count: one drawn out of range stays a fault of the count, just
+// above the range or below 0, and never asks for more groups than that.
+int32_t GroupCount(Bytes& in, int32_t top) {
+  const int32_t n = in.Setting(0, top);
+  return n > top ? top + 1 + n % 3 : n;
+}
+
+Groups DecodeGroups(Bytes& in, int32_t& stockCount, int32_t& partCount) {
   Groups g;
   const bool above = in.Setting(0, 7) == 0;
-  const int32_t stockGroups = in.Setting(0, above ? 14 : 10);
-  const int32_t partGroups = in.Setting(0, above ? 40 : 20);
+  stockCount = GroupCount(in, above ? 14 : 10);
+  partCount = GroupCount(in, above ? 40 : 20);
+  const int32_t stockGroups = stockCount, partGroups = partCount;
   const int32_t partQtyTop = above ? 12 : 8;
   for (int32_t i = 0; i < stockGroups; ++i) {
     g.stock.push_back({in.Setting(1, 12000), in.Setting(0, 5000), in.Setting(0, above ? 40 : 15)});
@@ -97,7 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (planner == nullptr) std::abort();
   Bytes in(data, size);
   const TarvolinPlannerSettings settings = DecodeSettings(in);
-  const Groups groups = DecodeGroups(in);
+  int32_t stockCount = 0, partCount = 0;
+  const Groups groups = DecodeGroups(in, stockCount, partCount);
   const int32_t stopMode = in.Setting(0, 15);
   StopAfter watch;
   watch.stopAt = stopMode >= 2 && stopMode <= 4 ? stopMode - 2 : -1;
