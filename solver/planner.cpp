@@ -228,17 +228,24 @@ TarvolinPlannerStatus Succeed(TarvolinPlanner& planner, TarvolinPlannerPlan& pla
 
 // ---- Within the search's limits: the struct call ----
 
+// A quantity in the struct call's 16 bits: any negative one stays negative,
+// so that the call reports it as it reports every negative quantity (one
+// above 32767 never gets here).
+int16_t Quantity16(int32_t quantity) {
+  return static_cast<int16_t>(quantity < 0 ? -1 : quantity);
+}
+
 TarvolinProblem StructProblem(const TarvolinPlannerProblem& p) {
   TarvolinProblem t{};
   t.stockGroupCount = p.stockGroupCount;
   t.partGroupCount = p.partGroupCount;
   for (int32_t g = 0; g < p.stockGroupCount && g < TARVOLIN_MAX_STOCK_GROUPS; ++g) {
     const TarvolinPlannerStockGroup& s = p.stockGroups[g];
-    t.stockGroups[g + 1] = {s.length, s.cost, static_cast<int16_t>(s.quantity)};
+    t.stockGroups[g + 1] = {s.length, s.cost, Quantity16(s.quantity)};
   }
   for (int32_t g = 0; g < p.partGroupCount && g < TARVOLIN_MAX_PART_GROUPS; ++g) {
     const TarvolinPlannerPartGroup& s = p.partGroups[g];
-    t.partGroups[g + 1] = {s.length, s.markId, static_cast<int16_t>(s.quantity)};
+    t.partGroups[g + 1] = {s.length, s.markId, Quantity16(s.quantity)};
   }
   return t;
 }
@@ -348,7 +355,12 @@ TarvolinPlannerStatus SolveByExactAlone(Call& call, const TarvolinPlannerSetting
   TarvolinPlanner& planner = call.planner;
   const TarvolinSettings s = StructSettings(settings);
   Report(call, TARVOLIN_PLANNER_PHASE_EXACT, -1);
-  ExactOutcome out = SolveExactAlone(call.problem, s, planner.stop);
+  const ExactProgress progress = [&call](double bestObjective, double bound) {
+    if (bestObjective >= 0) call.bestObjective = bestObjective;
+    Report(call, TARVOLIN_PLANNER_PHASE_EXACT, bound);
+    return call.planner.stop.load();
+  };
+  ExactOutcome out = SolveExactAlone(call.problem, s, planner.stop, progress);
   plan.exactMs = static_cast<int64_t>(std::lround(out.elapsedMs));
   switch (out.kind) {
     case ExactOutcome::Kind::kPlan:

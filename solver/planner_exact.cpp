@@ -95,6 +95,18 @@ bool AssignPlan(const TarvolinPlannerProblem& p, const exact::Plan& plan, Assign
   return !plan.hasLast || AssignPattern(plan.last, bars, pieces, a, &a.lastBar);
 }
 
+// Hands the exact method's progress reports, where its input offers them,
+// to the planner's callback.
+template <typename Input>
+void FollowProgress(Input& in, const ExactProgress& progress) {
+  if constexpr (requires { in.progress; }) {
+    if (!progress) return;
+    in.progress = [&progress](const auto& p) {
+      return progress(p.hasPlan ? p.bestObjective : -1.0, p.lowerBound > 0 ? p.lowerBound : -1.0);
+    };
+  }
+}
+
 }  // namespace
 
 bool ExactMethodAvailable() {
@@ -102,9 +114,11 @@ bool ExactMethodAvailable() {
 }
 
 ExactOutcome SolveExactAlone(const TarvolinPlannerProblem& problem,
-                             const TarvolinSettings& settings, const std::atomic<bool>& stop) {
+                             const TarvolinSettings& settings, const std::atomic<bool>& stop,
+                             const ExactProgress& progress) {
   exact::ExactInput in = InputOf(problem, settings);
   in.abort = &stop;
+  FollowProgress(in, progress);
   const exact::ExactResult r = exact::SolveExact(in);
   ExactOutcome out;
   out.message = r.message;

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "planner_plan.h"
@@ -29,12 +30,18 @@ struct ExactOutcome {
   double elapsedMs = 0;
 };
 
+// Hears the exact method's progress: the objective of its best plan (-1:
+// none yet) and its bound (-1: none yet); returns true to stop it.
+using ExactProgress = std::function<bool(double bestObjective, double bound)>;
+
 // Solves the problem with the exact method from its own first plan, with
 // the settings as the struct call takes them (checked), within
 // exactTimeLimitSeconds (0: the method's default); `stop` ends the work
-// with the best plan so far.
+// with the best plan so far. `progress` hears the method's progress where
+// the method reports it.
 ExactOutcome SolveExactAlone(const TarvolinPlannerProblem& problem,
-                             const TarvolinSettings& settings, const std::atomic<bool>& stop);
+                             const TarvolinSettings& settings, const std::atomic<bool>& stop,
+                             const ExactProgress& progress);
 
 // Whether this build has the exact method.
 bool ExactMethodAvailable();

@@ -302,6 +302,31 @@ TEST(Planner, GroupValuesAboveSearchLimits) {
   }
 }
 
+// Quantities the struct call's 16 bits cannot hold are faults of the
+// quantity, never cut down to another number (-65536 would read as 0).
+TEST(Planner, QuantitiesBeyondSixteenBits) {
+  const PlannerPtr planner = NewPlanner();
+  struct Case {
+    int32_t stockQty, partQty, error;
+  };
+  const Case cases[] = {{-65536, 5, TARVOLIN_ERROR_STOCK_QUANTITY},
+                        {4, -65536, TARVOLIN_ERROR_PART_QUANTITY},
+                        {32768, 5, TARVOLIN_ERROR_STOCK_QUANTITY},
+                        {4, 32768, TARVOLIN_ERROR_PART_QUANTITY},
+                        {4, -1, TARVOLIN_ERROR_PART_QUANTITY}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.stockQty) + " " + std::to_string(c.partQty));
+    const Groups g{{{6000, 0, c.stockQty}}, {{1000, 0, c.partQty}, {900, 0, 3}}};
+    TarvolinPlannerSettings s;
+    TarvolinPlannerDefaults(&s);
+    const TarvolinPlannerProblem p = g.Problem();
+    TarvolinPlannerPlan plan;
+    EXPECT_EQ(TarvolinPlannerSolve(planner.get(), &s, &p, nullptr, nullptr, &plan),
+              TARVOLIN_PLANNER_INVALID_PROBLEM);
+    EXPECT_EQ(plan.error, c.error);
+  }
+}
+
 // A shop order above the search's limits: 8 lengths, 260 pieces, three
 // stock lengths with limited bars, kerf and end zone.
 Groups ShopOrder() {
@@ -330,7 +355,7 @@ TEST(Planner, ExactMethodAloneAboveSearchLimits) {
     s.method = 1;
     s.kerf = 3;
     s.endZone = 10;
-    s.exactTimeLimitSeconds = 5;
+    s.exactTimeLimitSeconds = 1;
     s.costMode = rules & 1;
     s.maxPiecesPerLayout = rules >= 2 ? 4 : 0;
     s.minReusable = rules >= 2 ? 500 : 0;
@@ -367,6 +392,34 @@ TEST(Planner, StopBeforeTheExactMethodStarts) {
   EXPECT_EQ(status, TARVOLIN_PLANNER_STOPPED);
   EXPECT_STREQ(plan.message, "stopped on request: the best plan found so far");
   EXPECT_EQ(plan.piecesUncut, 0);
+  EXPECT_EQ(testing::CheckPlannerPlan(p, s, plan), "");
+}
+
+// A stop from the progress callback as the exact method begins ends it at
+// its first plan.
+TEST(Planner, ProgressCallbackStopsTheExactMethod) {
+  const PlannerPtr planner = NewPlanner();
+  const Groups g = ShopOrder();
+  const TarvolinPlannerProblem p = g.Problem();
+  TarvolinPlannerSettings s;
+  TarvolinPlannerDefaults(&s);
+  s.method = 1;
+  std::vector<TarvolinPlannerPhase> phases;
+  const auto watch = [](void* user, const TarvolinPlannerProgress* progress) -> int32_t {
+    static_cast<std::vector<TarvolinPlannerPhase>*>(user)->push_back(progress->phase);
+    return 1;
+  };
+  TarvolinPlannerPlan plan;
+  const TarvolinPlannerStatus status =
+      TarvolinPlannerSolve(planner.get(), &s, &p, watch, &phases, &plan);
+  if (status == TARVOLIN_PLANNER_NOT_AVAILABLE ||
+      (status == TARVOLIN_PLANNER_INVALID_PROBLEM && plan.error == 0)) {
+    GTEST_SKIP() << "the exact method of this build does not plan this size: " << plan.message;
+  }
+  ASSERT_GE(phases.size(), 2u);
+  EXPECT_EQ(phases.front(), TARVOLIN_PLANNER_PHASE_EXACT);
+  EXPECT_EQ(phases.back(), TARVOLIN_PLANNER_PHASE_DONE);
+  EXPECT_EQ(status, TARVOLIN_PLANNER_STOPPED);
   EXPECT_EQ(testing::CheckPlannerPlan(p, s, plan), "");
 }
 
