@@ -34,6 +34,9 @@ namespace {
 constexpr int32_t kMaxGroupQuantity = INT16_MAX;
 
 constexpr const char* kStoppedText = "stopped on request: the best plan found so far";
+// The search reports its progress at most this often.
+constexpr double kSearchReportMs = 20;
+
 constexpr const char* kOutOfMemoryText = "not enough memory";
 constexpr const char* kTimeLimitText = "the time limit ended the work: the best plan found so far";
 
@@ -51,6 +54,7 @@ struct Call {
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
   double bestObjective = -1;
   int32_t percent = -1;
+  double lastSearchReportMs = -kSearchReportMs;
 };
 
 void RequestStop(TarvolinPlanner& planner) {
@@ -262,6 +266,9 @@ struct SearchView {
   static void SetMulti(void* user, int32_t position) { Of(user).percent = position; }
   static void Pump(void* user) {
     Call& call = Of(user);
+    const double now = Since(call.start);
+    if (now - call.lastSearchReportMs < kSearchReportMs) return;
+    call.lastSearchReportMs = now;
     const SolverState& st = call.planner.context->state;
     const RunRecord& r = st.driver.result;
     if (r.bars > 0 || r.lastStock != 0) {
