@@ -1,5 +1,3 @@
-#include "tarvolin/cut_optimize.h"
-
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -7,8 +5,8 @@
 #include "context.h"
 #include "flat_call.h"
 #include "solve.h"
+#include "tarvolin/compat.h"
 #include "tarvolin/errors.h"
-#include "tarvolin/solver_view.h"
 
 namespace solver {
 
