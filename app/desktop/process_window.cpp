@@ -60,6 +60,7 @@ ProcessWindow::ProcessWindow()
   processMemo_->setLineWrapMode(QPlainTextEdit::NoWrap);
   processMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   processMemo_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  processMemo_->setToolTip(QString::fromUtf8(kLayoutsHint));
   const QFontMetrics metrics(memoFont);
   const int frame = 2 * processMemo_->frameWidth() + 2 * kMemoMargin;
   processMemo_->setMinimumSize(metrics.horizontalAdvance(QString(kMemoColumns, QChar('0'))) +
@@ -112,8 +113,13 @@ QWidget* ProcessWindow::OpenLayouts(const QString& memoLine) {
       found = &material;
   }
   if (found == nullptr) return nullptr;
+  // Each layouts window opens a step below and right of the one before, so
+  // that none hides another.
+  const qsizetype before = findChildren<LayoutsWindow*>(Qt::FindDirectChildrenOnly).size();
   auto* window = new LayoutsWindow(main_->Plans().Heading(), *found, this);
   window->setWindowFlag(Qt::Window);
+  const int step = static_cast<int>(kCascadeStep * (before + 1));
+  window->move(pos() + QPoint(step, step));
   window->show();
   return window;
 }

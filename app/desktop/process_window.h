@@ -20,6 +20,11 @@ class Toolkit;
 
 namespace tarvolin::desktop {
 
+// The hint the process lines give when the pointer rests on them.
+inline constexpr const char* kLayoutsHint = "Double-click a material's line to see its layouts";
+// How far each layouts window opens below and right of the one before.
+inline constexpr int kCascadeStep = 32;
+
 class ProcessWindow final : public QWidget, public ProcessView {
  public:
   ProcessWindow();

@@ -182,11 +182,17 @@ TEST(ProcessWindowTest, DoubleClickOnAMaterialLineOpensItsLayouts) {
   ASSERT_TRUE(steel.text().startsWith("Steel 40x40 "));
   QTest::mouseDClick(memo->viewport(), Qt::LeftButton, {},
                      memo->cursorRect(QTextCursor(steel)).center());
+  EXPECT_EQ(memo->toolTip(), QStringLiteral("Double-click a material's line to see its layouts"));
   const QList<LayoutsWindow*> opened = d.form.findChildren<LayoutsWindow*>();
   ASSERT_EQ(opened.size(), 1);
   LayoutsWindow* window = opened.front();
   EXPECT_TRUE(window->isVisible());
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Layouts - Steel 40x40"));
+  // A second window opens a step below and right of the first.
+  QWidget* second = d.form.OpenLayouts(steel.text());
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->pos() - window->pos(), QPoint(32, 32));
+  delete second;
 
   // The drawing follows the window's width: twice as wide, twice as high.
   window->resize(400, 300);
