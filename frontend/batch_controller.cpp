@@ -115,7 +115,7 @@ void BatchController::OnFirstPaint() {
 void BatchController::EndOutOfMemory() {
   outOfMemory_ = true;
   std::string text = kNotEnoughMemory;
-  if (!run_.pass.material.empty() && run_.pass.material != kUndefinedMaterial)
+  if (run_.pass.hasMaterial)
     text.append("\r").append(kMaterialHeader).append(": ").append(run_.pass.material);
   FinishRun(run_, toolkit_, true, text);
 }
@@ -345,7 +345,7 @@ void BatchController::MaterialLoop() {
     // material's error. Without a material of its own the pass failed on
     // the file as a whole, and no later pass would get further.
     if (!orderRead) {
-      if (pass.material == kUndefinedMaterial) break;
+      if (!pass.hasMaterial) break;
       NoteFailedMaterial();
       if (!AddPlan(UnreadMaterialPlan(run_, false))) return;
       continue;

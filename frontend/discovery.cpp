@@ -180,7 +180,7 @@ void DeriveOutputNames(RunState& run) {
   run.reportFile = DeriveOutputName(run.orderFile, "Report", "_Report", run.inputExtension);
   run.labelsFile = run.init.writeLabelsFile
                        ? DeriveOutputName(run.orderFile, "Labels", "_Labels", run.inputExtension)
-                       : "LabelsFN";
+                       : "";
   run.layoutsFile = run.init.writeLayoutsFile
                         ? DeriveOutputName(run.orderFile, "Layouts", "_Layouts", ".pdf")
                         : "";
