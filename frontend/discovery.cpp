@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "logs.h"
+#include "utf8.h"
 
 namespace fs = std::filesystem;
 
@@ -28,10 +29,7 @@ std::vector<std::string> Characters(std::string_view text) {
   std::vector<std::string> chars;
   size_t i = 0;
   while (i < text.size()) {
-    size_t end = i + 1;
-    while (end < text.size() && end - i < 4 &&
-           (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-      ++end;
+    const size_t end = utf8::CharacterEnd(text, i);
     chars.push_back(Lower(text.substr(i, end - i)));
     i = end;
   }
