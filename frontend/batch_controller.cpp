@@ -54,13 +54,10 @@ static_assert(kPiecesCutWidth + kBarsUsedWidth + kUtilizationWidth ==
 
 // Thousandths of a percent as the shortest decimal number, e.g. "87.5".
 std::string UtilizationText(int32_t utilization, char separator) {
-  const bool negative = utilization < 0;
-  const long long magnitude = negative ? -static_cast<long long>(utilization) : utilization;
-  std::string text = std::to_string(magnitude / 1000);
-  if (negative) text.insert(0, 1, '-');
-  std::string decimals = std::to_string(1000 + magnitude % 1000).substr(1);
-  while (!decimals.empty() && decimals.back() == '0') decimals.pop_back();
-  if (!decimals.empty()) text += separator + decimals;
+  // Thousandths are exact with three decimals; the memo drops the zeros.
+  std::string text = plan::ScaledText(utilization, 1000, 3, separator);
+  while (text.back() == '0') text.pop_back();
+  if (text.back() == separator) text.pop_back();
   return text;
 }
 

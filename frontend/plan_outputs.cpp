@@ -70,8 +70,7 @@ plan::PlanRun MakePlanRun(const RunState& run, std::string dateText, std::string
   heading.settingsFile = run.optSetFile;
   heading.materialHeader = kMaterialHeader;
   heading.settings = SettingsOf(run);
-  heading.numbers = {run.format.lengthScale, run.format.lengthPrecision, run.format.costScale,
-                     run.format.costPrecision, run.format.decimalSeparator};
+  heading.numbers = run.format;
   heading.showCosts = run.init.reportCosts;
   return heading;
 }

@@ -260,11 +260,11 @@ std::string ScaledText(int64_t units, int32_t scale, int decimals, char separato
 }
 
 std::string LengthText(const NumberForm& form, int64_t units) {
-  return ScaledText(units, form.lengthScale, form.lengthDecimals, form.decimalSeparator);
+  return ScaledText(units, form.lengthScale, form.lengthPrecision, form.decimalSeparator);
 }
 
 std::string CostText(const NumberForm& form, int64_t units) {
-  return ScaledText(units, form.costScale, form.costDecimals, form.decimalSeparator);
+  return ScaledText(units, form.costScale, form.costPrecision, form.decimalSeparator);
 }
 
 std::string UtilisationText(int32_t utilRate) {

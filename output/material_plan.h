@@ -14,17 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "fract.h"
+
 namespace tarvolin::plan {
 
 // How lengths and costs turn into text and numbers: value = units / scale,
-// written with `decimals` places and `decimalSeparator` (texts only).
-struct NumberForm {
-  int32_t lengthScale = 100;
-  int lengthDecimals = 2;
-  int32_t costScale = 100;
-  int costDecimals = 2;
-  char decimalSeparator = '.';
-};
+// written with the precision's places and the decimal separator (texts
+// only); the run's one number format.
+using NumberForm = fract::NumberFormat;
 
 // One setting of the run by its name. Lengths and costs are in scaled
 // units; switches and integers are written as such.

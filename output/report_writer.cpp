@@ -47,14 +47,6 @@ std::string FileLine(const ReportContext& context, const RunRecord& run, const c
   return context.dateText + caption + run.orderFile + " / " + run.stockFile;
 }
 
-// The utilization (thousandths of a percent) as a percentage with two
-// decimals and a point, halves away from zero.
-std::string UtilizationText(int32_t utilization) {
-  const int64_t v = utilization;
-  const int64_t hundredths = v < 0 ? -((-v + 5) / 10) : (v + 5) / 10;
-  return output_text::ScaledFixedText(hundredths, 2, '.');
-}
-
 // The calculation time in seconds with one decimal.
 std::string CalcTimeText(const plan::MaterialPlan& plan, char decimalSeparator) {
   const double seconds = static_cast<double>(plan.calculationMs) / 1000.0;
@@ -125,7 +117,7 @@ void WriteTotals(TextOutFile& out, const RunRecord& run, const plan::MaterialPla
   out.WriteLine("Total Waste:        " +
                 RightAligned(LengthText(f.waste, format), widths.totalsLength));
   out.WriteLine(
-      "Total Utilization,%:" + RightAligned(UtilizationText(f.utilRate), kUtilizationWidth) +
+      "Total Utilization,%:" + RightAligned(plan::UtilisationText(f.utilRate), kUtilizationWidth) +
       "     Calc.time: " + CalcTimeText(plan, format.decimalSeparator) + " sec");
   if (run.opt.method == kMethodExact || plan.bound.objective)
     WriteBoundLines(out, run, plan, widths);

@@ -22,10 +22,10 @@ TEST(Utf8, CharactersOfOneToFourBytesAndStrayBytes) {
     std::string starts;
   } cases[] = {
       {"plain", "ab", 2, "0 1 "},
-      {"two bytes", "\xC3\xA4x", 2, "0 2 "},               // ä x
-      {"three bytes", "\xE2\x82\xAC", 1, "0 "},            // €
-      {"four bytes", "\xF0\x9F\x98\x80!", 2, "0 4 "},      // emoji !
-      {"stray continuation", "a\x80\x80", 1, "0 "},        // belongs to the a
+      {"two bytes", "\xC3\xA4x", 2, "0 2 "},                   // ä x
+      {"three bytes", "\xE2\x82\xAC", 1, "0 "},                // €
+      {"four bytes", "\xF0\x9F\x98\x80!", 2, "0 4 "},          // emoji !
+      {"stray continuation", "a\x80\x80", 1, "0 "},            // belongs to the a
       {"five continuations", "a\x80\x80\x80\x80", 1, "0 4 "},  // a character ends after three
       {"empty", "", 0, ""},
   };
