@@ -149,6 +149,7 @@ plan::MaterialPlan SolvedMaterialPlan(const RunState& run, int64_t calculationMs
   in.lastStock = r.lastStock;
   in.kerf = run.opt.kerf;
   in.endZone = run.opt.endZone;
+  in.gripLength = run.opt.gripLength;
   in.minReusable = run.opt.minReusableLength;
   in.calculationMs = calculationMs;
   if (r.exactMethod || run.opt.method == kMethodExact) {
@@ -164,6 +165,7 @@ plan::MaterialPlan UnsolvedMaterialPlan(const RunState& run, plan::PlanError err
   // The run's settings, which the layout diagrams show for this material too.
   material.kerf = run.opt.kerf;
   material.endZone = run.opt.endZone;
+  material.gripLength = run.opt.gripLength;
   material.minReusable = run.opt.minReusableLength;
   return material;
 }
