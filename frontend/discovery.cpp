@@ -209,14 +209,39 @@ bool OutputsCollideWithInputs(RunState& run, Toolkit& toolkit) {
   for (const std::string& out : outputs) {
     for (const std::string* other : others) {
       if (!SameFile(out, *other)) continue;
-      FinishRun(
-          run, toolkit, false,
-          "Output file would overwrite a file of this run:\r" + out + "\rSame file as: " + *other);
+      FinishRun(run, toolkit, false, OverwriteMessage(out, *other));
       return true;
     }
     others.push_back(&out);  // the labels must not overwrite the report either
   }
   return false;
+}
+
+std::vector<std::string> FilesOfTheRun(const RunState& run) {
+  std::vector<std::string> files = {run.orderFile,  run.stockFile,    run.optSetFile,
+                                    run.configFile, run.errorLogFile, run.warningLogFile};
+  const auto add = [&](const std::string& name, bool temporary) {
+    if (name.empty()) return;
+    files.push_back(name);
+    if (temporary) files.push_back(TextOutFile::TemporaryPath(name));
+  };
+  add(run.reportFile, true);
+  if (run.init.writeLabelsFile) add(run.labelsFile, true);
+  add(run.layoutsFile, true);
+  add(run.planFile, true);
+  add(run.cutListFile, true);
+  add(run.printFile, false);
+  return files;
+}
+
+const std::string* SameFileAs(const std::string& path, const std::vector<std::string>& files) {
+  for (const std::string& file : files)
+    if (SameFile(path, file)) return &file;
+  return nullptr;
+}
+
+std::string OverwriteMessage(const std::string& output, const std::string& other) {
+  return "Output file would overwrite a file of this run:\r" + output + "\rSame file as: " + other;
 }
 
 }  // namespace tarvolin

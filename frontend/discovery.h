@@ -55,4 +55,16 @@ void DeriveOutputNames(RunState& run);
 // settings, a log or another output of the run.
 bool OutputsCollideWithInputs(RunState& run, Toolkit& toolkit);
 
+// The files of the run that a file written later (an export from a
+// window) must not replace: the inputs, the settings, the logs, and the
+// outputs with the temporaries they are written through.
+std::vector<std::string> FilesOfTheRun(const RunState& run);
+
+// The first of `files` that `path` is the same file as (by name, or the
+// same file under another name), or nullptr.
+const std::string* SameFileAs(const std::string& path, const std::vector<std::string>& files);
+
+// The message for an output that would be the same file as `other`.
+std::string OverwriteMessage(const std::string& output, const std::string& other);
+
 }  // namespace tarvolin

@@ -85,6 +85,7 @@ plan::MaterialPlan UnsolvedMaterialPlan(const RunState& run, plan::PlanError err
   // The run's settings, which the layout diagrams show for this material too.
   material.kerf = run.opt.kerf;
   material.endZone = run.opt.endZone;
+  material.gripLength = run.opt.gripLength;
   material.minReusable = run.opt.minReusableLength;
   return material;
 }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "cutting_order.h"
+
 namespace tarvolin::plan {
 namespace {
 
@@ -59,7 +61,8 @@ std::string CutListRows(const NumberForm& form, const MaterialPlan& material) {
     std::string layoutText = std::to_string(layout.number);
     if (layout.lastStock) layoutText.insert(0, 1, 'L');
     int64_t position = 0;  // where the next piece starts
-    for (const PlanPiece& piece : layout.pieces) {
+    for (const int index : CuttingOrder(layout, material).pieces) {
+      const PlanPiece& piece = layout.pieces[static_cast<size_t>(index)];
       Row row(Separator(form));
       row << material.materialKey << std::to_string(bar.number) << LengthText(form, bar.stockLength)
           << "" << layoutText << LengthText(form, position) << LengthText(form, piece.length)

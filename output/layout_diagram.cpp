@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "cutting_order.h"
+
 namespace tarvolin::plan {
 
 namespace {
@@ -17,6 +19,9 @@ constexpr double kCaptionGap = 3.0;  // between a layout's caption and its bar
 constexpr double kMinKerf = 1.5;
 constexpr double kMinEndZone = 3.0;
 constexpr double kHatchStep = 4.0;
+// The mark of the piece that reaches into the gripping length: a
+// triangle in its top right corner.
+constexpr double kGripMark = 7.0;
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
@@ -122,18 +127,21 @@ struct Segment {
   double x0;
   double x1;
   int piece = -1;  // index into the layout's pieces
+  int slot = -1;   // a piece's place from the bar's start (0 = cut first)
 };
 
-std::vector<Segment> SegmentsOf(const PlanLayout& layout, const MaterialPlan& plan, double left,
-                                double unit) {
+// The pieces are drawn in the order they are cut, from the bar's start.
+std::vector<Segment> SegmentsOf(const PlanLayout& layout, const MaterialPlan& plan,
+                                const CutOrder& order, double left, double unit) {
   std::vector<Segment> out;
   const double end = layout.stockLength;
   const double usableEnd = std::max(0.0, end - plan.endZone);
   double x = 0;
   auto at = [&](double units) { return left + std::clamp(units, 0.0, end) * unit; };
-  for (size_t i = 0; i < layout.pieces.size(); ++i) {
+  for (size_t slot = 0; slot < order.pieces.size(); ++slot) {
+    const int i = order.pieces[slot];
     const double next = x + layout.pieces[i].length;
-    out.push_back({Segment::kPiece, at(x), at(next), static_cast<int>(i)});
+    out.push_back({Segment::kPiece, at(x), at(next), i, static_cast<int>(slot)});
     x = next;
     if (plan.kerf > 0 && x < end) {
       const double mid = (at(x) + at(x + plan.kerf)) / 2;
@@ -154,6 +162,7 @@ std::vector<Segment> SegmentsOf(const PlanLayout& layout, const MaterialPlan& pl
 // box shows instead.
 struct NarrowPiece {
   int piece;
+  int slot;
   int reference;
 };
 
@@ -175,7 +184,7 @@ std::vector<NarrowPiece> NarrowPieces(const DiagramStyle& s, const NumberForm& f
   for (const Segment& seg : segments) {
     if (seg.kind != Segment::kPiece) continue;
     if (!TextFits(s, form, layout.pieces[seg.piece], seg.x1 - seg.x0))
-      out.push_back({seg.piece, static_cast<int>(out.size()) + 1});
+      out.push_back({seg.piece, seg.slot, static_cast<int>(out.size()) + 1});
   }
   return out;
 }
@@ -188,7 +197,7 @@ QString NarrowList(const NumberForm& form, const PlanLayout& layout,
   for (size_t first = 0; first < narrow.size();) {
     const QString text = PieceText(form, layout.pieces[narrow[first].piece]);
     size_t last = first;
-    while (last + 1 < narrow.size() && narrow[last + 1].piece == narrow[last].piece + 1 &&
+    while (last + 1 < narrow.size() && narrow[last + 1].slot == narrow[last].slot + 1 &&
            PieceText(form, layout.pieces[narrow[last + 1].piece]) == text)
       ++last;
     QString item = QString::number(narrow[first].reference);
@@ -211,22 +220,22 @@ void DrawNarrowMarks(QPainter& painter, const std::vector<Segment>& segments,
                      const std::vector<NarrowPiece>& narrow, const QRectF& row) {
   std::vector<std::pair<int, int>> runs;  // first and last index into narrow
   for (size_t i = 0; i < narrow.size(); ++i) {
-    if (!runs.empty() && narrow[i].piece == narrow[runs.back().second].piece + 1)
+    if (!runs.empty() && narrow[i].slot == narrow[runs.back().second].slot + 1)
       runs.back().second = static_cast<int>(i);
     else
       runs.push_back({static_cast<int>(i), static_cast<int>(i)});
   }
-  auto pieceSegment = [&](int piece) -> const Segment& {
+  auto pieceSegment = [&](int slot) -> const Segment& {
     for (const Segment& seg : segments)
-      if (seg.kind == Segment::kPiece && seg.piece == piece) return seg;
+      if (seg.kind == Segment::kPiece && seg.slot == slot) return seg;
     return segments.front();
   };
   double freeFrom = row.left();
   for (const auto& [first, last] : runs) {
     QString mark = QString::number(narrow[first].reference);
     if (last > first) mark += QStringLiteral("-") + QString::number(narrow[last].reference);
-    const double x0 = pieceSegment(narrow[first].piece).x0;
-    const double x1 = pieceSegment(narrow[last].piece).x1;
+    const double x0 = pieceSegment(narrow[first].slot).x0;
+    const double x1 = pieceSegment(narrow[last].slot).x1;
     const double w = TextWidth(painter.font(), mark) + 2;
     double left = std::max((x0 + x1) / 2 - w / 2, freeFrom);
     left = std::min(left, row.right() - w);
@@ -260,14 +269,78 @@ void LabelOnGround(QPainter& painter, const QRectF& area, const QString& text) {
   CentredText(painter, box, text);
 }
 
+// The triangle in the top right corner of the piece that reaches into the
+// gripping length, at most as wide as the box.
+void GripMark(QPainter& painter, const DiagramStyle& s, const QRectF& box) {
+  const double side = std::min({kGripMark, box.width(), box.height()});
+  QPainterPath triangle;
+  triangle.moveTo(box.right() - side, box.top());
+  triangle.lineTo(box.right(), box.top());
+  triangle.lineTo(box.right(), box.top() + side);
+  triangle.closeSubpath();
+  painter.fillPath(triangle, s.ink);
+}
+
 // One legend entry: a small sample box followed by its caption.
-double LegendEntry(QPainter& painter, const DiagramStyle& s, double x, double y, double h,
-                   Segment::Kind kind, bool offcut, const QString& caption) {
-  const QRectF sample(x, y + 1, 16, h - 2);
+struct LegendItem {
+  Segment::Kind kind;
+  bool offcut = false;
+  bool grip = false;  // the marked piece
+  QString caption;
+};
+
+constexpr double kLegendSample = 16;
+constexpr double kLegendTextGap = 4;
+constexpr double kLegendItemGap = 14;
+
+std::vector<LegendItem> LegendOf(const PlanRun& run, const MaterialPlan& m) {
+  std::vector<LegendItem> items = {
+      {Segment::kPiece, false, false, "Piece"},
+      {Segment::kKerf, false, false, "Kerf " + Q(LengthText(run.numbers, m.kerf))},
+      {Segment::kEndZone, false, false, "End zone " + Q(LengthText(run.numbers, m.endZone))},
+      {Segment::kRemainder, false, false, "Waste"},
+      {Segment::kRemainder, true, false, "Reusable offcut"}};
+  if (m.gripLength > 0)
+    items.push_back(
+        {Segment::kPiece, false, true,
+         "Cut last (gripping length " + Q(LengthText(run.numbers, m.gripLength)) + ")"});
+  return items;
+}
+
+// Where each entry starts: rows of entries, a new row where the next one
+// would not fit the width.
+std::vector<QPointF> LegendPlaces(const QFont& font, const std::vector<LegendItem>& items,
+                                  double width, double rowHeight) {
+  std::vector<QPointF> places;
+  double x = 0, y = 0;
+  for (const LegendItem& item : items) {
+    const double w = kLegendSample + kLegendTextGap + TextWidth(font, item.caption);
+    if (x > 0 && x + w > width) {
+      x = 0;
+      y += rowHeight;
+    }
+    places.emplace_back(x, y);
+    x += w + kLegendItemGap;
+  }
+  return places;
+}
+
+double LegendHeight(const QFont& font, const std::vector<LegendItem>& items, double width) {
+  const double rowHeight = LineHeight(font);
+  const std::vector<QPointF> places = LegendPlaces(font, items, width, rowHeight);
+  return places.empty() ? 0 : places.back().y() + rowHeight;
+}
+
+void LegendEntry(QPainter& painter, const DiagramStyle& s, double x, double y, double h,
+                 const LegendItem& item) {
+  const Segment::Kind kind = item.kind;
+  const bool offcut = item.offcut;
+  const QRectF sample(x, y + 1, kLegendSample, h - 2);
   painter.save();
   switch (kind) {
     case Segment::kPiece:
       painter.fillRect(sample, s.pieceFill);
+      if (item.grip) GripMark(painter, s, sample);
       break;
     case Segment::kKerf:
       painter.fillRect(QRectF(sample.center().x() - 1, sample.top(), 2, sample.height()),
@@ -291,9 +364,8 @@ double LegendEntry(QPainter& painter, const DiagramStyle& s, double x, double y,
     painter.drawRect(sample);
   }
   painter.restore();
-  const double textX = sample.right() + 4;
-  painter.drawText(QRectF(textX, y, 1000, h), Qt::AlignLeft | Qt::AlignVCenter, caption);
-  return textX + TextWidth(painter.font(), caption) + 14;
+  const double textX = sample.right() + kLegendTextGap;
+  painter.drawText(QRectF(textX, y, 1000, h), Qt::AlignLeft | Qt::AlignVCenter, item.caption);
 }
 
 }  // namespace
@@ -356,7 +428,7 @@ double MaterialDiagram::HeadingHeight(double width) const {
     const QString message = "No cutting plan: " + Q(plan_.error->text);
     h += WrappedHeight(MakeFont(style_, style_.textSize, true), message, width) + 6;
   } else {
-    h += LineHeight(small) + 4;  // legend
+    h += LegendHeight(small, LegendOf(run_, plan_), width) + 4;
   }
   return h + 2 + style_.blockGap;
 }
@@ -417,15 +489,11 @@ void MaterialDiagram::DrawHeading(QPainter& painter, const QRectF& rect) const {
     y += h + 6;
   } else {
     painter.setFont(small);
-    double x = rect.left();
-    x = LegendEntry(painter, style_, x, y, sh, Segment::kPiece, false, "Piece");
-    x = LegendEntry(painter, style_, x, y, sh, Segment::kKerf, false,
-                    "Kerf " + Q(LengthText(run_.numbers, plan_.kerf)));
-    x = LegendEntry(painter, style_, x, y, sh, Segment::kEndZone, false,
-                    "End zone " + Q(LengthText(run_.numbers, plan_.endZone)));
-    x = LegendEntry(painter, style_, x, y, sh, Segment::kRemainder, false, "Waste");
-    LegendEntry(painter, style_, x, y, sh, Segment::kRemainder, true, "Reusable offcut");
-    y += sh + 4;
+    const std::vector<LegendItem> legend = LegendOf(run_, plan_);
+    const std::vector<QPointF> places = LegendPlaces(small, legend, w, sh);
+    for (size_t i = 0; i < legend.size(); ++i)
+      LegendEntry(painter, style_, rect.left() + places[i].x(), y + places[i].y(), sh, legend[i]);
+    y += LegendHeight(small, legend, w) + 4;
   }
   painter.setPen(QPen(style_.rule, 0.8));
   painter.drawLine(QPointF(rect.left(), y + 1), QPointF(rect.right(), y + 1));
@@ -438,7 +506,8 @@ double MaterialDiagram::LayoutHeight(const PlanLayout& layout, double width) con
   const QFont text = MakeFont(style_, style_.textSize);
   const QFont small = MakeFont(style_, style_.smallSize);
   const double unit = longestStock_ > 0 ? width / longestStock_ : 0;
-  const std::vector<Segment> segments = SegmentsOf(layout, plan_, 0, unit);
+  const std::vector<Segment> segments =
+      SegmentsOf(layout, plan_, CuttingOrder(layout, plan_), 0, unit);
   const auto narrow = NarrowPieces(style_, run_.numbers, layout, segments);
   double h = LineHeight(text) + kCaptionGap + style_.barHeight;
   if (!narrow.empty())
@@ -479,7 +548,8 @@ void MaterialDiagram::DrawLayout(QPainter& painter, const PlanLayout& layout,
   const double top = rect.top() + ch + kCaptionGap;
   const double h = style_.barHeight;
   const double unit = longestStock_ > 0 ? rect.width() / longestStock_ : 0;
-  const std::vector<Segment> segments = SegmentsOf(layout, plan_, rect.left(), unit);
+  const CutOrder order = CuttingOrder(layout, plan_);
+  const std::vector<Segment> segments = SegmentsOf(layout, plan_, order, rect.left(), unit);
   const auto narrow = NarrowPieces(style_, form, layout, segments);
   auto referenceOf = [&](int piece) {
     for (const NarrowPiece& n : narrow)
@@ -507,6 +577,7 @@ void MaterialDiagram::DrawLayout(QPainter& painter, const PlanLayout& layout,
         } else if (TextWidth(small, QString::number(reference)) + 1 <= r.width()) {
           CentredText(painter, r, QString::number(reference));
         }
+        if (seg.piece == order.gripPiece) GripMark(painter, style_, r);
         break;
       }
       case Segment::kKerf:

@@ -1,7 +1,10 @@
 // Cutting layouts drawn to scale: for one material a heading with its
 // figures, then every layout as a horizontal bar of boxes (pieces, the kerf
 // behind each cut, the end zone shaded, the remainder hatched, or drawn as
-// an offcut when it is long enough to keep).
+// an offcut when it is long enough to keep). The pieces stand in the order
+// they are cut from the bar's start (cutting_order.h), so cutting from left
+// to right is always allowed; the piece that reaches into the gripping
+// length is marked with a triangle.
 //
 // The diagram is a stack of blocks (the heading, then one block per layout)
 // that draw onto any QPainter: the PDF writer deals them out on pages, a

@@ -14,7 +14,6 @@ namespace tarvolin::plan {
 namespace {
 
 constexpr double kPointsPerInch = 72.0;
-constexpr double kMarginMm = 15.0;  // kPageWidth assumes these margins
 constexpr int kFooterSize = 7;
 
 // Qt's PDF writer does not survive a failed allocation (it may crash
@@ -69,9 +68,10 @@ LayoutPdf::LayoutPdf(std::string path, DiagramStyle style)
   // stand on disk.
   buffer_.open(QIODevice::WriteOnly);
   writer_ = std::make_unique<QPdfWriter>(&buffer_);
-  writer_->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                     QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
-                                     QPageLayout::Millimeter));
+  writer_->setPageLayout(
+      QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                  QMarginsF(kPageMarginMm, kPageMarginMm, kPageMarginMm, kPageMarginMm),
+                  QPageLayout::Millimeter));
   writer_->setTitle(QStringLiteral("Cutting layouts"));
   writer_->setCreator(QStringLiteral("Tarvolin"));
   if (!painter_->begin(writer_.get())) {
@@ -105,54 +105,66 @@ void LayoutPdf::Abandon(std::string reason) {
   error_ = std::move(reason);
 }
 
-void LayoutPdf::DrawFooter(const QString& footer) {
-  QFont font(style_.fontFamily);
+void DrawPageFooter(QPainter& painter, const QSizeF& page, const DiagramStyle& style,
+                    const QString& text, int pageNumber) {
+  QFont font(style.fontFamily);
   font.setPixelSize(kFooterSize);
-  painter_->save();
-  painter_->setFont(font);
-  painter_->setPen(style_.ink);
-  const QRectF line(0, height_ - kFooterSize - 2, width_, kFooterSize + 2);
-  painter_->drawText(line, Qt::AlignLeft | Qt::AlignBottom, footer);
-  painter_->drawText(line, Qt::AlignRight | Qt::AlignBottom,
-                     QStringLiteral("Page ") + QString::number(pages_));
-  painter_->restore();
+  painter.save();
+  painter.setFont(font);
+  painter.setPen(style.ink);
+  const QRectF line(0, page.height() - kFooterSize - 2, page.width(), kFooterSize + 2);
+  painter.drawText(line, Qt::AlignLeft | Qt::AlignBottom, text);
+  painter.drawText(line, Qt::AlignRight | Qt::AlignBottom,
+                   QStringLiteral("Page ") + QString::number(pageNumber));
+  painter.restore();
 }
 
-void LayoutPdf::NewPage(const QString& footer) {
-  if (pages_ > 0) writer_->newPage();
-  ++pages_;
-  DrawFooter(footer);
+int DrawMaterialPages(QPainter& painter, const QSizeF& page, const DiagramStyle& style,
+                      const PlanRun& run, const MaterialPlan& material, int pagesBefore,
+                      const std::function<bool()>& turnPage) {
+  const MaterialDiagram diagram(run, material, style);
+  const QString footer = QString::fromStdString(material.materialKey);
+  const double bottom = page.height() - kFooterSize - 8;
+  int pages = 0;
+  const auto newPage = [&] {
+    if (pagesBefore + pages > 0 && !turnPage()) return false;
+    ++pages;
+    DrawPageFooter(painter, page, style, footer, pagesBefore + pages);
+    return true;
+  };
+  if (!newPage()) return -1;
+  double y = 0;
+  for (int block = 0; block < diagram.BlockCount(); ++block) {
+    const double h = diagram.BlockHeight(block, page.width());
+    // A block that does not fit goes to the next page, unless it is taller
+    // than a page of its own.
+    if (y > 0 && y + h > bottom) {
+      if (!newPage()) return -1;
+      y = 0;
+    }
+    diagram.DrawBlock(painter, block, QRectF(0, y, page.width(), h));
+    y += h;
+  }
+  return pages;
 }
 
 bool LayoutPdf::AddMaterial(const PlanRun& run, const MaterialPlan& material) {
   if (!Ok() || finished_) return false;
   if (!MemoryAvailable(kDrawingHeadroom)) throw std::bad_alloc();
+  int pages = 0;
   try {
-    DrawMaterial(run, material);
+    pages = DrawMaterialPages(*painter_, QSizeF(width_, height_), style_, run, material, pages_,
+                              [this] { return writer_->newPage(); });
   } catch (const std::bad_alloc&) {
     Abandon(NoMemoryText(path_));
     throw;
   }
-  return true;
-}
-
-void LayoutPdf::DrawMaterial(const PlanRun& run, const MaterialPlan& material) {
-  const MaterialDiagram diagram(run, material, style_);
-  const QString footer = QString::fromStdString(material.materialKey);
-  const double bottom = height_ - kFooterSize - 8;
-  NewPage(footer);
-  double y = 0;
-  for (int block = 0; block < diagram.BlockCount(); ++block) {
-    const double h = diagram.BlockHeight(block, width_);
-    // A block that does not fit goes to the next page, unless it is taller
-    // than a page of its own.
-    if (y > 0 && y + h > bottom) {
-      NewPage(footer);
-      y = 0;
-    }
-    diagram.DrawBlock(*painter_, block, QRectF(0, y, width_, h));
-    y += h;
+  if (pages < 0) {
+    error_ = "cannot add a page to the PDF document for " + path_;
+    return false;
   }
+  pages_ += pages;
+  return true;
 }
 
 bool LayoutPdf::Finish() {
@@ -165,7 +177,10 @@ bool LayoutPdf::Finish() {
     return false;
   }
   try {
-    if (pages_ == 0) NewPage(QString());  // a PDF needs a page, even an empty one
+    if (pages_ == 0) {  // a PDF needs a page, even an empty one
+      DrawPageFooter(*painter_, QSizeF(width_, height_), style_, QString(), 1);
+      pages_ = 1;
+    }
     if (!painter_->end()) error_ = "cannot finish the PDF document for " + path_;
   } catch (const std::bad_alloc&) {
     Abandon(NoMemoryText(path_));

@@ -12,6 +12,7 @@
 #include <QBuffer>
 #include <QPainter>
 #include <QPdfWriter>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,25 @@
 #include "material_plan.h"
 
 namespace tarvolin::plan {
+
+// The page of the layouts file: A4 portrait with margins of kPageMarginMm,
+// drawn in points from the top left of the printable area.
+inline constexpr double kPageMarginMm = 15.0;  // kPageWidth assumes these margins
+
+// Deals one material's diagram out on pages of `page` points, from a new
+// page: a block that does not fit the rest of a page goes to the next one.
+// Each page carries the material as its footer and its page number,
+// counting on from `pagesBefore`. `turnPage` begins every page but the
+// document's first and returns false when it could not. Returns the
+// number of pages drawn, or -1 when a page could not be begun.
+int DrawMaterialPages(QPainter& painter, const QSizeF& page, const DiagramStyle& style,
+                      const PlanRun& run, const MaterialPlan& material, int pagesBefore,
+                      const std::function<bool()>& turnPage);
+
+// The footer of a page of the layouts file: `text` at the left, the page
+// number at the right.
+void DrawPageFooter(QPainter& painter, const QSizeF& page, const DiagramStyle& style,
+                    const QString& text, int pageNumber);
 
 class LayoutPdf {
  public:
@@ -44,9 +64,6 @@ class LayoutPdf {
  private:
   // Drops the document after an allocation failed: see the definition.
   void Abandon(std::string reason);
-  void DrawMaterial(const PlanRun& run, const MaterialPlan& material);
-  void NewPage(const QString& footer);
-  void DrawFooter(const QString& footer);
 
   std::string path_;
   DiagramStyle style_;

@@ -1,5 +1,6 @@
-// Writes the layout diagrams of a small sample plan as a PDF, for the
-// picture in the documentation.
+// Writes the layout diagrams of two small sample plans as a PDF, for the
+// pictures in the documentation: page 1 a material with an end zone, page
+// 2 one with a gripping length, where a piece is cut last into the grip.
 // Usage: tarvolin_layout_sample OUTPUT.pdf
 #include <iostream>
 
@@ -36,6 +37,31 @@ MaterialPlanInput SamplePlan() {
   return in;
 }
 
+// Stock of 6000.00 gripped over 150.00 at its end, kerf 3.00. Layout 1:
+// 2400.00, 1800.00, 1500.00 and two 120.00 leave 45.00 behind, less than
+// the grip, so the 1500.00 (the shortest piece at least 150.00 long) is cut
+// last. Layout 2: two 2400.00 leave an offcut that holds the grip.
+MaterialPlanInput GripPlan() {
+  MaterialPlanInput in;
+  in.materialKey = "ALU 50x20";
+  in.method = "heuristic";
+  in.partGroups = {
+      {240000, "P1", 4, 2}, {180000, "P2", 2, 3}, {150000, "P3", 2, 4}, {12000, "C", 4, 5}};
+  in.stockGroups = {{600000, 3100, 4}};
+  in.stockItGr = {1, 1, 1, 1};
+  in.stockItLay = {1, 1, 2, 0};
+  in.stockItPat = {1, 1, 2, 0};
+  in.stockItParts = {5, 5, 2, 0};
+  in.stockItWaste = {6000, 6000, 120000, 0};
+  in.partItGr = {1, 1, 1, 1, 2, 2, 3, 3, 4, 4, 4, 4};
+  in.partItStock = {1, 2, 3, 3, 1, 2, 1, 2, 1, 1, 2, 2};
+  in.kerf = 300;
+  in.gripLength = 15000;
+  in.minReusable = 50000;
+  in.calculationMs = 420;
+  return in;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,7 +76,8 @@ int main(int argc, char** argv) {
   run.stockFile = "QM_Stocks_yard.txt";
   run.materialHeader = "Mater/Sect";
   run.showCosts = true;
-  const std::string error = WriteLayoutPdf(argv[1], run, {BuildMaterialPlan(SamplePlan())});
+  const std::string error = WriteLayoutPdf(
+      argv[1], run, {BuildMaterialPlan(SamplePlan()), BuildMaterialPlan(GripPlan())});
   if (!error.empty()) {
     std::cerr << error << "\n";
     return 1;

@@ -148,6 +148,7 @@ MaterialPlan BuildMaterialPlan(const MaterialPlanInput& in) {
   plan.bound = in.bound;
   plan.kerf = in.kerf;
   plan.endZone = in.endZone;
+  plan.gripLength = in.gripLength;
   plan.minReusable = in.minReusable;
 
   const int barItems = static_cast<int>(in.stockItLay.size());

@@ -140,6 +140,7 @@ struct MaterialPlanInput {
 
   int32_t kerf = 0;         // GapItIt
   int32_t endZone = 0;      // GapItEnd
+  int32_t gripLength = 0;   // GapGripEnd; 0 = none
   int32_t minReusable = 0;  // MinReusable; 0 = no remainder is kept
   int64_t calculationMs = 0;
   PlanBound bound;
@@ -241,6 +242,7 @@ struct MaterialPlan {
   PlanBound bound;
   int32_t kerf = 0;
   int32_t endZone = 0;
+  int32_t gripLength = 0;  // usable, at the end of the bar; 0 = none
   int32_t minReusable = 0;
   std::vector<PlanLayout> layouts;  // ascending pattern number
   std::vector<PlanBar> bars;

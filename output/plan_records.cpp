@@ -191,6 +191,7 @@ plan::MaterialPlan SolvedPlanOf(const RunRecord& run, const MaterialPlan& answer
                                  r.layoutCount, r.layoutCuts, r.lastParts,  r.lastWaste};
   in.kerf = run.opt.kerf;
   in.endZone = run.opt.endZone;
+  in.gripLength = run.opt.gripLength;
   in.minReusable = run.opt.minReusableLength;
   in.calculationMs = calculationMs;
   if (r.exactMethod || run.opt.method == kMethodExact) {

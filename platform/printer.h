@@ -4,9 +4,12 @@
 // reports success or failure; callers stop at the first failure.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+class QPainter;
 
 namespace tarvolin {
 
@@ -30,6 +33,14 @@ struct PrinterSetup {
   PageOrientation orientation = PageOrientation::kPortrait;
 };
 
+// Draws the pages of one job that its caller paints itself (such as the
+// layout diagrams): `painter` draws in points from the top left of the
+// printable area, `width` × `height` points large; `turnPage` begins the
+// next page and returns false when it could not. Returns false when
+// drawing failed.
+using PageDrawing = std::function<bool(QPainter& painter, double width, double height,
+                                       const std::function<bool()>& turnPage)>;
+
 class Printer {
  public:
   virtual ~Printer() = default;
@@ -48,6 +59,11 @@ class Printer {
                              int /*width*/, int /*heightLines*/) {
     return false;
   }
+
+  // Prints pages that `draw` paints, as one job on A4 portrait paper with
+  // margins of `marginMm`. False when this printer cannot draw, cannot be
+  // opened or a page failed.
+  virtual bool PrintPages(double /*marginMm*/, const PageDrawing& /*draw*/) { return false; }
 
   // The file that the jobs are printed into in place of a printer (a PDF),
   // or empty for a printer.

@@ -20,6 +20,11 @@ struct FileDialogRequest {
   std::string filter;  // description|pattern
   std::string initialDirectory;
   bool mustExist = true;
+  // A file to write: the dialog proposes `fileName`, adds `defaultSuffix`
+  // to a name without one and asks before an existing file is replaced.
+  bool save = false;
+  std::string fileName = {};
+  std::string defaultSuffix = {};
 };
 
 class Toolkit {

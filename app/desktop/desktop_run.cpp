@@ -186,6 +186,9 @@ class ConsolePrinter final : public Printer {
                      int heightLines) override {
     return Device().WriteBarcodes(kind, cells, width, heightLines);
   }
+  bool PrintPages(double marginMm, const PageDrawing& draw) override {
+    return Device().PrintPages(marginMm, draw);
+  }
   std::string OutputFile() const override { return pdfFile_; }
 
  private:
@@ -243,6 +246,7 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
   app.ForceCutList(options.cutList);
   app.SetJobs(options.jobs);
   app.Run().defaultsOnError = options.defaultsOnError;
+  processWindow.SetPrinter(&printer);
   processWindow.Attach(app, toolkit);
 
   // Ctrl-C ends the program also while the window or a box waits for the

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "batch_controller.h"
+#include "discovery.h"
 #include "fixed_pitch_font.h"
 #include "layouts_window.h"
 #include "qt_convert.h"
@@ -115,8 +116,9 @@ QWidget* ProcessWindow::OpenLayouts(const QString& memoLine) {
   if (found == nullptr) return nullptr;
   // Each layouts window opens a step below and right of the one before, so
   // that none hides another.
-  const qsizetype before = findChildren<LayoutsWindow*>(Qt::FindDirectChildrenOnly).size();
-  auto* window = new LayoutsWindow(main_->Plans().Heading(), *found, this);
+  const qsizetype before = LayoutsWindow::OpenWindows(*this).size();
+  auto* window = new LayoutsWindow(main_->Plans().Heading(), *found, *toolkit_, printer_,
+                                   FilesOfTheRun(main_->Run()), this);
   window->setWindowFlag(Qt::Window);
   const int step = static_cast<int>(kCascadeStep * (before + 1));
   window->move(pos() + QPoint(step, step));

@@ -15,6 +15,7 @@ class QPushButton;
 
 namespace tarvolin {
 class BatchController;
+class Printer;
 class Toolkit;
 }  // namespace tarvolin
 
@@ -33,6 +34,9 @@ class ProcessWindow final : public QWidget, public ProcessView {
   // toolkit is asked to terminate when the operator closes the window while
   // the batch runs.
   void Attach(BatchController& main, Toolkit& toolkit);
+  // The printer the layouts windows print on; without one they print on
+  // the system's default printer.
+  void SetPrinter(Printer* printer) { printer_ = printer; }
 
   // ProcessView
   void SetCaption(std::string_view caption) override;
@@ -77,6 +81,7 @@ class ProcessWindow final : public QWidget, public ProcessView {
   QFileDialog* openDialog1_;
   BatchController* main_ = nullptr;
   Toolkit* toolkit_ = nullptr;
+  Printer* printer_ = nullptr;
   bool batchScheduled_ = false;
   bool busy_ = false;
   bool closing_ = false;  // the program closes the window itself

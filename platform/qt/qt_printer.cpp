@@ -128,6 +128,43 @@ bool QtPrinter::WriteBarcodes(BarcodeKind kind, const std::vector<BarcodeCell>& 
   return true;
 }
 
+bool QtPrinter::PrintPages(double marginMm, const PageDrawing& draw) {
+  QPrinter& device = Device();
+  if (inJob_) return false;
+  const bool toPdf = !pdfFile_.empty();
+  if (!toPdf && (!device.isValid() || device.printerName().isEmpty())) return false;
+  const QPageLayout before = device.pageLayout();
+  // A new layout takes effect from the next page begun.
+  device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                   QMarginsF(marginMm, marginMm, marginMm, marginMm),
+                                   QPageLayout::Millimeter));
+  const bool documentOpen = toPdf && painter_ != nullptr && painter_->isActive();
+  bool ok = true;
+  if (!documentOpen) {
+    painter_ = std::make_unique<QPainter>();
+    if (!painter_->begin(&device)) {
+      painter_.reset();
+      ok = false;
+    }
+    pageUsed_ = false;
+  } else if (pageUsed_) {
+    ok = NewPage();
+  }
+  if (ok) {
+    const double scale = device.resolution() / 72.0;
+    painter_->save();
+    painter_->scale(scale, scale);
+    ok = draw(*painter_, device.width() / scale, device.height() / scale,
+              [this] { return NewPage(); });
+    painter_->restore();
+    pageUsed_ = true;
+    if (!toPdf) ok = painter_->end() && ok;
+  }
+  if (!toPdf) painter_.reset();
+  device.setPageLayout(before);
+  return ok;
+}
+
 bool QtPrinter::End() {
   if (!inJob_) return false;
   inJob_ = false;

@@ -32,6 +32,9 @@ class QtPrinter final : public Printer {
   bool End() override;
   bool WriteBarcodes(BarcodeKind kind, const std::vector<BarcodeCell>& cells, int width,
                      int heightLines) override;
+  // Into the PDF file the pages follow the jobs before them; the page
+  // layout of later jobs stays as it was.
+  bool PrintPages(double marginMm, const PageDrawing& draw) override;
   std::string OutputFile() const override { return pdfFile_; }
 
   // Closes the PDF file; pages written so far are kept. The destructor does

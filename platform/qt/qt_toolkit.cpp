@@ -133,9 +133,11 @@ std::optional<std::string> QtToolkit::OpenFileDialog(const FileDialogRequest& re
   dialog->setNameFilter(QtFilter(request.filter));
   dialog->setDirectory(request.initialDirectory.empty() ? QDir::currentPath()
                                                         : ToQString(request.initialDirectory));
-  dialog->selectFile(QString());
-  dialog->setAcceptMode(QFileDialog::AcceptOpen);
-  dialog->setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog->selectFile(ToQString(request.fileName));
+  dialog->setDefaultSuffix(ToQString(request.defaultSuffix));
+  dialog->setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog->setFileMode(request.mustExist && !request.save ? QFileDialog::ExistingFile
+                                                         : QFileDialog::AnyFile);
   dialog->setSizeGripEnabled(true);
   if (dialog->exec() != QDialog::Accepted) return std::nullopt;
   const QStringList chosen = dialog->selectedFiles();

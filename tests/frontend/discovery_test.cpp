@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "frontend_fixture.h"
+#include "text_file.h"
 
 namespace tarvolin {
 namespace {
@@ -251,6 +252,33 @@ TEST_F(CollisionTest, ReportAndLabelsOfTheSameNameEndTheRun) {
   DeriveOutputNames(run);
   EXPECT_TRUE(OutputsCollideWithInputs(run, tk));
   ExpectEndedWith("Output file would overwrite a file of this run:\rx.txt\rSame file as: x.txt");
+}
+
+// What a window's export must not replace: the inputs, the settings, the
+// logs, every output and the temporary it is written through (the print
+// file is written in place), found also under another name of the file.
+TEST_F(CollisionTest, FilesOfTheRunHoldInputsOutputsAndTheirTemporaries) {
+  run.configFile = "QM_Config.txt";
+  run.errorLogFile = "QM^ErrLog.txt";
+  run.warningLogFile = "QM^WrnLog.txt";
+  run.printFile = "labels.pdf";
+  DeriveOutputNames(run);
+  const std::vector<std::string> files = FilesOfTheRun(run);
+  for (const std::string& name : {run.orderFile, run.stockFile, run.optSetFile, run.configFile,
+                                  run.errorLogFile, run.warningLogFile, run.reportFile,
+                                  TextOutFile::TemporaryPath(run.reportFile), run.printFile}) {
+    const std::string* same = SameFileAs(name, files);
+    ASSERT_NE(same, nullptr) << name;
+    EXPECT_EQ(*same, name);
+  }
+  EXPECT_EQ(SameFileAs(TextOutFile::TemporaryPath(run.printFile), files), nullptr);
+  EXPECT_EQ(SameFileAs(run.labelsFile, files), nullptr);  // no labels file is written
+  EXPECT_EQ(SameFileAs("other.pdf", files), nullptr);
+
+  ASSERT_EQ(::link("QM_Stocks1.txt", "stock-link.txt"), 0);
+  const std::string* same = SameFileAs(fs::absolute("stock-link.txt").string(), files);
+  ASSERT_NE(same, nullptr);
+  EXPECT_EQ(*same, "QM_Stocks1.txt");
 }
 
 }  // namespace

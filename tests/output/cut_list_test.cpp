@@ -35,6 +35,26 @@ TEST(CutList, OneRowPerPieceFromTheBarsStart) {
   EXPECT_EQ(CutListRows(point, plan), bar1 + bar2 + bar3);
 }
 
+// With a gripping length of 900.00 the 185.00 left behind the pieces of
+// bars 1 and 2 cannot be gripped: the last 2500 "A1" (the shortest piece at
+// least 900.00 long) is cut last, after the 800. Bar 3 keeps 1589.00, enough
+// to grip, and its order.
+TEST(CutList, ThePieceInTheGripIsCutLast) {
+  MaterialPlanInput in = SteelInput();
+  in.endZone = 0;
+  in.gripLength = 90000;
+  const std::string rows = CutListRows(NumberForm{}, BuildMaterialPlan(in));
+  const std::string bar1 =
+      "STEEL 40x40,1,6000.00,,1,0.00,2500.00,A1,2,185.00\r\n"
+      "STEEL 40x40,1,6000.00,,1,2505.00,800.00,,5,185.00\r\n"
+      "STEEL 40x40,1,6000.00,,1,3310.00,2500.00,A1,2,185.00\r\n";
+  const std::string bar3 =
+      "STEEL 40x40,3,4000.00,,L2,0.00,1200.50,B-22,3,1589.00\r\n"
+      "STEEL 40x40,3,4000.00,,L2,1205.50,1200.50,B-22,3,1589.00\r\n";
+  EXPECT_EQ(rows.substr(0, bar1.size()), bar1);
+  EXPECT_EQ(rows.substr(rows.size() - bar3.size()), bar3);
+}
+
 // Where numbers are written with a decimal comma, fields are separated by
 // semicolons.
 TEST(CutList, DecimalCommaTakesSemicolons) {

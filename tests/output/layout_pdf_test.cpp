@@ -248,3 +248,83 @@ TEST_F(LayoutPdfTest, EqualNarrowPiecesShareOneEntryAndTheLegendGivesKerfAndEndZ
 
 }  // namespace
 }  // namespace tarvolin::plan
+
+namespace tarvolin::plan {
+namespace {
+
+// One 6000.00 bar with 3000.00, 1400.00 and 1000.00 (listed longest first),
+// 600.00 left over. With a gripping length of 1200.00 the remainder cannot
+// be gripped, so the shortest piece at least 1200.00 long, the 1400.00, is
+// cut last and marked; without one the pieces stand as listed.
+MaterialPlanInput GripInput(int32_t gripLength) {
+  MaterialPlanInput in;
+  in.materialKey = "ALU 50x20";
+  in.method = "heuristic";
+  in.partGroups = {{300000, "", 1, 2}, {140000, "", 1, 3}, {100000, "", 1, 4}};
+  in.stockGroups = {{600000, 0, 1}};
+  in.stockItGr = {1};
+  in.stockItLay = {1};
+  in.stockItPat = {1};
+  in.stockItParts = {3};
+  in.stockItWaste = {60000};
+  in.partItGr = {1, 2, 3};
+  in.partItStock = {1, 1, 1};
+  in.gripLength = gripLength;
+  return in;
+}
+
+// The page's text as laid out, so that texts side by side stay on one line.
+std::string LaidOutText(const std::string& pdf) {
+  const std::string txt = pdf + ".layout.txt";
+  const std::string command = "pdftotext -layout -enc UTF-8 '" + pdf + "' '" + txt + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  return ReadFile(txt);
+}
+
+bool Matches(const std::string& text, const char* pattern) {
+  return std::regex_search(text, std::regex(pattern));
+}
+
+TEST_F(LayoutPdfTest, PiecesStandInCuttingOrderAndTheLegendNamesTheGrip) {
+  const std::string plain = TempPath("nogrip.pdf");
+  const std::string grip = TempPath("grip.pdf");
+  ASSERT_EQ(WriteLayoutPdf(plain, SampleRun(), {BuildMaterialPlan(GripInput(0))}), "");
+  ASSERT_EQ(WriteLayoutPdf(grip, SampleRun(), {BuildMaterialPlan(GripInput(120000))}), "");
+  const std::string without = LaidOutText(plain);
+  const std::string with = LaidOutText(grip);
+  EXPECT_TRUE(Matches(without, "3000\\.00 +1400\\.00 +1000\\.00")) << without;
+  EXPECT_FALSE(Contains(without, "Cut last")) << without;
+  EXPECT_TRUE(Matches(with, "3000\\.00 +1000\\.00 +1400\\.00")) << with;
+  EXPECT_TRUE(Contains(with, "Cut last (gripping length 1200.00)")) << with;
+}
+
+// The piece cut last into the grip carries a dark triangle in its top right
+// corner; the same piece without a gripping length does not.
+TEST(MaterialDiagram, ThePieceInTheGripIsMarked) {
+  const PlanRun run = SampleRun();
+  const DiagramStyle style;
+  for (const int32_t grip : {0, 120000}) {
+    const MaterialPlan plan = BuildMaterialPlan(GripInput(grip));
+    const MaterialDiagram diagram(run, plan, style);
+    const int width = 600;
+    QImage image(width, static_cast<int>(diagram.Height(width)) + 1, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+      QPainter painter(&image);
+      diagram.Draw(painter, QRectF(0, 0, width, diagram.Height(width)));
+    }
+    const double barTop = diagram.BlockHeight(0, width) + diagram.BlockHeight(1, width) -
+                          style.blockGap - style.barHeight;
+    // The last piece ends at 5400 / 6000 of the width.
+    const QColor corner = image.pixelColor(538, static_cast<int>(barTop) + 3);
+    const QColor middle = image.pixelColor(520, static_cast<int>(barTop + style.barHeight / 2));
+    EXPECT_EQ(middle, style.pieceFill) << grip;
+    if (grip > 0)
+      EXPECT_EQ(corner, style.ink);
+    else
+      EXPECT_EQ(corner, style.pieceFill);
+  }
+}
+
+}  // namespace
+}  // namespace tarvolin::plan

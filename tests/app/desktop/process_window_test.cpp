@@ -6,6 +6,7 @@
 #include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QtTest/QTest>
@@ -183,7 +184,7 @@ TEST(ProcessWindowTest, DoubleClickOnAMaterialLineOpensItsLayouts) {
   QTest::mouseDClick(memo->viewport(), Qt::LeftButton, {},
                      memo->cursorRect(QTextCursor(steel)).center());
   EXPECT_EQ(memo->toolTip(), QStringLiteral("Double-click a material's line to see its layouts"));
-  const QList<LayoutsWindow*> opened = d.form.findChildren<LayoutsWindow*>();
+  const QList<LayoutsWindow*> opened = LayoutsWindow::OpenWindows(d.form);
   ASSERT_EQ(opened.size(), 1);
   LayoutsWindow* window = opened.front();
   EXPECT_TRUE(window->isVisible());
@@ -194,13 +195,15 @@ TEST(ProcessWindowTest, DoubleClickOnAMaterialLineOpensItsLayouts) {
   EXPECT_EQ(second->pos() - window->pos(), QPoint(32, 32));
   delete second;
 
-  // The drawing follows the window's width: twice as wide, twice as high.
-  window->resize(400, 300);
+  // Above the least width the drawing follows the window's width: twice
+  // as wide, twice as high.
+  QScrollArea* scroll = window->ScrollArea();
+  window->resize(window->width() + 100, 300);
   const int narrow = window->DrawingHeight();
-  window->resize(400 + window->viewport()->width(), 300);
-  EXPECT_EQ(window->widget()->width(), window->viewport()->width());
+  window->resize(window->width() + scroll->viewport()->width(), 300);
+  EXPECT_EQ(scroll->widget()->width(), scroll->viewport()->width());
   EXPECT_NEAR(window->DrawingHeight(), 2 * narrow, 2);
-  EXPECT_GE(window->widget()->height(), window->DrawingHeight());
+  EXPECT_GE(scroll->widget()->height(), window->DrawingHeight());
 
   // Lines that name no material with layouts open nothing: the heading,
   // the totals, and a material without stock (it has no memo line of its

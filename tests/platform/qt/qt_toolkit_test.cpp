@@ -195,6 +195,45 @@ TEST(QtFileDialogTest, ShowsTheRequestAndReturnsTheChosenFile) {
   EXPECT_EQ(std::filesystem::current_path(), dir.Path());  // the directory stays
 }
 
+// A file to write: the dialog saves, proposes the name and completes a
+// name without a suffix; afterwards the same dialog opens files again.
+TEST(QtFileDialogTest, SaveDialogProposesTheNameAndAddsTheSuffix) {
+  testing::ScratchDirectory dir;
+  QtToolkit toolkit;
+  QFileDialog dialog;
+  toolkit.SetFileDialog(&dialog);
+  QFileDialog::AcceptMode acceptMode = QFileDialog::AcceptOpen;
+  QStringList proposed;
+  std::optional<std::string> chosen;
+  {
+    testing::DialogAnswerer answerer([&](QFileDialog& d) {
+      acceptMode = d.acceptMode();
+      proposed = d.selectedFiles();
+      if (QWidget* focused = d.focusWidget()) focused->clearFocus();
+      d.selectFile(QStringLiteral("steel"));
+      static_cast<QDialog&>(d).accept();
+    });
+    FileDialogRequest request{"Export PDF", "PDF files|*.pdf", "", false};
+    request.save = true;
+    request.fileName = "Layouts STEEL.pdf";
+    request.defaultSuffix = "pdf";
+    chosen = toolkit.OpenFileDialog(request);
+  }
+  EXPECT_EQ(acceptMode, QFileDialog::AcceptSave);
+  ASSERT_EQ(proposed.size(), 1);
+  EXPECT_TRUE(proposed[0].endsWith(QStringLiteral("Layouts STEEL.pdf")))
+      << proposed[0].toStdString();
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(std::filesystem::path(*chosen).filename(), "steel.pdf");
+
+  const testing::DialogAnswerer cancel([&](QFileDialog& d) {
+    acceptMode = d.acceptMode();
+    d.reject();
+  });
+  EXPECT_EQ(toolkit.OpenFileDialog(FileDialogRequest{"t", "x|*.txt", "", true}), std::nullopt);
+  EXPECT_EQ(acceptMode, QFileDialog::AcceptOpen);
+}
+
 TEST(QtFileDialogTest, CancelledDialogGivesNothing) {
   QtToolkit toolkit;
   testing::DialogAnswerer answerer([](QFileDialog& d) { d.reject(); });
