@@ -89,12 +89,29 @@ BatchController::BatchController(Toolkit& toolkit, ProcessView& view, PleaseWait
   planProgress_ = dynamic_cast<PlanProgressView*>(solverView);
 }
 
+void BatchController::Configure(const BatchOptions& options) {
+  options_ = options;
+  run_.defaultsOnError = options.defaultsOnError;
+}
+
+ExitStatus BatchController::Run(const BatchOptions& options) {
+  Configure(options);
+  toolkit_.SetTitle(kApplicationTitle);
+  RunBatchOnce();
+  EndRun();
+  return Status();
+}
+
 void BatchController::OnStartUp() {
   toolkit_.SetTitle(kApplicationTitle);
   painted_ = false;
 }
 
 void BatchController::OnFirstPaint() {
+  RunBatchOnce();
+}
+
+void BatchController::RunBatchOnce() {
   if (painted_) return;
   painted_ = true;
   // Memory that runs out outside a material's step ends the run here.
@@ -122,6 +139,10 @@ void BatchController::OnExitClicked() {
 }
 
 void BatchController::OnWindowClosed() {
+  EndRun();
+}
+
+void BatchController::EndRun() {
   if (closed_) return;
   closed_ = true;
   FinishRun(run_, toolkit_, true, "");
@@ -139,9 +160,9 @@ void BatchController::Initialise() {
     alreadyRunning_ = run_.secondInstance;
     return;
   }
-  if (forceLayouts_) run_.init.writeLayoutsFile = true;
-  if (forcePlan_) run_.init.writePlanFile = true;
-  if (forceCutList_) run_.init.writeCutList = true;
+  if (options_.layouts) run_.init.writeLayoutsFile = true;
+  if (options_.plan) run_.init.writePlanFile = true;
+  if (options_.cutList) run_.init.writeCutList = true;
   if (run_.init.showWindow) view_.SetCaption(kApplicationTitle);
 }
 
@@ -327,8 +348,8 @@ std::string BatchController::MaterialMemoLine() const {
 void BatchController::MaterialLoop() {
   // Where the progress window offers Esc, the operator stops each
   // material's search as it runs: one material at a time.
-  if (jobs_ >= 2 && run_.init.progressWindowMode != 2) {
-    ahead_ = std::make_unique<SolveAhead>(jobs_);
+  if (options_.jobs >= 2 && run_.init.progressWindowMode != 2) {
+    ahead_ = std::make_unique<SolveAhead>(options_.jobs);
     ahead_->Start(run_);
   }
   for (;;) {

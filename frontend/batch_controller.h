@@ -1,7 +1,8 @@
-// The spine of the program: start-up, the process window's events and the
-// batch run, which loops over the materials of the order file, calls the
-// solver once per material and hands each result to the report and label
-// writers. The whole run happens inside the window's first paint.
+// The spine of the program: the batch run, which reads the settings and
+// inputs, loops over the materials of the order file, calls the solver once
+// per material and hands each plan to the writers. The console calls Run;
+// the desktop drives the same steps through its window's events (the whole
+// run happens inside the window's first paint).
 #pragma once
 
 #include <optional>
@@ -33,6 +34,17 @@ enum ExitStatus : int {
   kExitAlreadyRunning = 3,  // another instance runs in this directory or writes the outputs
 };
 
+// What the command line asks of a run beyond its settings files.
+struct BatchOptions {
+  bool layouts = false;  // the layouts file, whatever the settings say
+  bool plan = false;     // the plan file, likewise
+  bool cutList = false;  // the cut list, likewise
+  int jobs = 1;          // materials solved at once (1: one after the other)
+  // A settings file that cannot be read: go on with the defaults without
+  // asking.
+  bool defaultsOnError = false;
+};
+
 class BatchController {
  public:
   // printer: the label printer, or nullptr when none can be opened.
@@ -42,7 +54,13 @@ class BatchController {
   BatchController(Toolkit& toolkit, ProcessView& view, PleaseWaitView& pleaseWait, Printer* printer,
                   std::vector<std::string> params, solver::SolverView* solverView = nullptr);
 
-  // Window events.
+  // Takes the options for the run to come.
+  void Configure(const BatchOptions& options);
+  // The whole run as one call: the title, the initialisation, every
+  // material, the outputs and the end of the run; returns how it ended.
+  ExitStatus Run(const BatchOptions& options);
+
+  // The desktop's window events, which drive the same steps.
   // The window was created: sets the application title.
   void OnStartUp();
   // The first paint runs the initialisation and the whole batch; later
@@ -57,16 +75,6 @@ class BatchController {
   void SetLayoutsWriterFactory(LayoutsWriterFactory factory) {
     layoutsFactory_ = std::move(factory);
   }
-  // Writes the layouts file and the plan file whatever the settings say.
-  void ForceOutputs(bool layouts, bool plan) {
-    forceLayouts_ = layouts;
-    forcePlan_ = plan;
-  }
-  // Solves up to `jobs` materials at once (1: one after the other). The
-  // outputs are the same either way, but for calculation times.
-  void SetJobs(int jobs) { jobs_ = jobs; }
-  // Writes the cut list whatever the settings say.
-  void ForceCutList(bool on) { forceCutList_ = on; }
   // Plans the materials beyond the layout search's limits; by default
   // SolveLargeMaterial.
   void SetLargePlanner(LargePlanner planner) { largePlanner_ = std::move(planner); }
@@ -77,9 +85,11 @@ class BatchController {
   ExitStatus Status() const;
   // The run was ended because memory ran out.
   bool OutOfMemory() const { return outOfMemory_; }
-  RunState& Run() { return run_; }
+  RunState& State() { return run_; }
 
  private:
+  void RunBatchOnce();
+  void EndRun();
   void Initialise();
   void StartBatch();
   void BatchRun();
@@ -127,10 +137,7 @@ class BatchController {
   bool outOfMemory_ = false;
   std::string memoLine_;  // the current material's memo line
   LayoutsWriterFactory layoutsFactory_;
-  bool forceLayouts_ = false;
-  bool forcePlan_ = false;
-  bool forceCutList_ = false;
-  int jobs_ = 1;
+  BatchOptions options_;
   int passNumber_ = 0;                 // passes of the material loop so far
   std::unique_ptr<SolveAhead> ahead_;  // with more than one job
   PlanOutputs plans_;

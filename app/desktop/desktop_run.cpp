@@ -242,10 +242,8 @@ int RunDesktop(const char* programName, const DesktopOptions& options) {
   qtToolkit.SetFileDialog(processWindow.OpenDialog1());
   BatchController app(toolkit, processWindow, pleaseWait, &printer, options.params,
                       &progressWindow);
-  SetUpPlanFiles(app, options.layouts, options.plan);
-  app.ForceCutList(options.cutList);
-  app.SetJobs(options.jobs);
-  app.Run().defaultsOnError = options.defaultsOnError;
+  SetUpDrawing(app);
+  app.Configure(options.batch);
   processWindow.SetPrinter(&printer);
   processWindow.Attach(app, toolkit);
 
@@ -273,9 +271,8 @@ std::unique_ptr<Printer> MakeConsolePrinter(const std::string& pdfFile) {
   return std::make_unique<ConsolePrinter>(pdfFile);
 }
 
-void SetUpPlanFiles(BatchController& app, bool layouts, bool plan) {
+void SetUpDrawing(BatchController& app) {
   app.SetLayoutsWriterFactory(PdfLayoutsWriterFactory());
-  app.ForceOutputs(layouts, plan);
 }
 
 }  // namespace tarvolin::desktop

@@ -15,11 +15,7 @@ struct DesktopOptions {
   bool assumeYes = false;  // confirmations answered OK or Yes unseen
   std::string pdfFile;     // labels into this PDF file instead of the printer
   std::vector<std::string> params;
-  bool layouts = false;          // the layouts file whatever the settings say
-  bool plan = false;             // the plan file likewise
-  bool defaultsOnError = false;  // a failing settings file is replaced by the defaults unasked
-  bool cutList = false;          // the cut list whatever the settings say
-  int jobs = 1;                  // materials solved at once
+  BatchOptions batch;
 };
 
 // DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM names a display.
@@ -48,8 +44,7 @@ int RunDesktop(const char* programName, const DesktopOptions& options);
 // labels are printed.
 std::unique_ptr<Printer> MakeConsolePrinter(const std::string& pdfFile);
 
-// The layouts file and the command line's switches for a run without
-// windows.
-void SetUpPlanFiles(BatchController& app, bool layouts, bool plan);
+// Lets the batch draw the layouts file (with Qt's PDF writer).
+void SetUpDrawing(BatchController& app);
 
 }  // namespace tarvolin::desktop

@@ -118,7 +118,7 @@ QWidget* ProcessWindow::OpenLayouts(const QString& memoLine) {
   // that none hides another.
   const qsizetype before = LayoutsWindow::OpenWindows(*this).size();
   auto* window = new LayoutsWindow(main_->Plans().Heading(), *found, *toolkit_, printer_,
-                                   FilesOfTheRun(main_->Run()), this);
+                                   FilesOfTheRun(main_->State()), this);
   window->setWindowFlag(Qt::Window);
   const int step = static_cast<int>(kCascadeStep * (before + 1));
   window->move(pos() + QPoint(step, step));

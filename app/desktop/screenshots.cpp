@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
   PicturedProgressWindow progressWindow(
       toolkit, QString::fromStdString((output / "progress_window.png").string()));
   tarvolin::BatchController run(toolkit, processWindow, pleaseWait, nullptr, {}, &progressWindow);
-  tarvolin::desktop::SetUpPlanFiles(run, false, false);
+  tarvolin::desktop::SetUpDrawing(run);
   processWindow.Attach(run, toolkit);
   processWindow.show();
   while (!processWindow.CloseBut()->isEnabled() && !toolkit.Terminating())

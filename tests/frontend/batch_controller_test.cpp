@@ -345,7 +345,7 @@ TEST_F(BatchControllerTest, AReportThatFailsMarksThePlanEndedByError) {
     spoiled = true;
     const int full = ::open("/dev/full", O_WRONLY);
     ASSERT_GE(full, 0);
-    ASSERT_GE(::dup2(full, controller->Run().report.fd()), 0);
+    ASSERT_GE(::dup2(full, controller->State().report.fd()), 0);
     ::close(full);
   };
   BatchController& app = RunToTheEnd();
@@ -496,7 +496,7 @@ class LayoutsTest : public BatchControllerTest {
     s.planFile = 1;
     Files(s, "A x 1000 3\r\n", "A x 8000 5\r\n");
     tk.answers = {BoxResult::Ok};
-    prepare = [byCommandLine](BatchController& app) { app.ForceOutputs(byCommandLine, false); };
+    prepare = [byCommandLine](BatchController& app) { app.Configure({.layouts = byCommandLine}); };
     status = RunToTheEnd().Status();
   }
   ExitStatus status = kExitOk;

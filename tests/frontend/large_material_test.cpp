@@ -128,9 +128,7 @@ class LargeMaterialTest : public ::testing::Test {
       if (duringPlan) duringPlan(fn);
       return test_support::NextFitPlan(plan, settings, fn, results);
     });
-    app_->OnStartUp();
-    app_->OnFirstPaint();
-    app_->OnWindowClosed();
+    app_->Run(BatchOptions{});
     return *app_;
   }
 
