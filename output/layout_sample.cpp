@@ -21,13 +21,13 @@ MaterialPlanInput SamplePlan() {
                    {4500, "SP", 4, 5},
                    {310000, "BEAM", 2, 6}};
   in.stockGroups = {{600000, 5240, 6}, {450000, 3990, 2}};
-  in.stockItGr = {1, 1, 1, 1, 1, 1, 2, 2};
-  in.stockItLay = {1, 1, 2, 2, 0, 0, 3, 0};
-  in.stockItPat = {1, 1, 2, 2, 0, 0, 3, 0};
-  in.stockItParts = {5, 5, 3, 3, 0, 0, 2, 0};
-  in.stockItWaste = {5000, 5000, 10950, 10950, 0, 0, 170950, 0};
-  in.partItGr = {1, 1, 1, 1, 2, 2, 2, 3, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5};
-  in.partItStock = {1, 1, 2, 2, 3, 4, 7, 1, 2, 3, 4, 7, 1, 1, 2, 2, 3, 4};
+  in.barGroup = {1, 1, 1, 1, 1, 1, 2, 2};
+  in.barLayout = {1, 1, 2, 2, 0, 0, 3, 0};
+  in.barPattern = {1, 1, 2, 2, 0, 0, 3, 0};
+  in.barPieceCount = {5, 5, 3, 3, 0, 0, 2, 0};
+  in.barWaste = {5000, 5000, 10950, 10950, 0, 0, 170950, 0};
+  in.pieceGroup = {1, 1, 1, 1, 2, 2, 2, 3, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5};
+  in.pieceBar = {1, 1, 2, 2, 3, 4, 7, 1, 2, 3, 4, 7, 1, 1, 2, 2, 3, 4};
   in.lastStock = 7;
   in.kerf = 300;
   in.endZone = 1000;
@@ -48,13 +48,13 @@ MaterialPlanInput GripPlan() {
   in.partGroups = {
       {240000, "P1", 4, 2}, {180000, "P2", 2, 3}, {150000, "P3", 2, 4}, {12000, "C", 4, 5}};
   in.stockGroups = {{600000, 3100, 4}};
-  in.stockItGr = {1, 1, 1, 1};
-  in.stockItLay = {1, 1, 2, 0};
-  in.stockItPat = {1, 1, 2, 0};
-  in.stockItParts = {5, 5, 2, 0};
-  in.stockItWaste = {6000, 6000, 120000, 0};
-  in.partItGr = {1, 1, 1, 1, 2, 2, 3, 3, 4, 4, 4, 4};
-  in.partItStock = {1, 2, 3, 3, 1, 2, 1, 2, 1, 1, 2, 2};
+  in.barGroup = {1, 1, 1, 1};
+  in.barLayout = {1, 1, 2, 0};
+  in.barPattern = {1, 1, 2, 0};
+  in.barPieceCount = {5, 5, 2, 0};
+  in.barWaste = {6000, 6000, 120000, 0};
+  in.pieceGroup = {1, 1, 1, 1, 2, 2, 3, 3, 4, 4, 4, 4};
+  in.pieceBar = {1, 2, 3, 3, 1, 2, 1, 2, 1, 1, 2, 2};
   in.kerf = 300;
   in.gripLength = 15000;
   in.minReusable = 50000;

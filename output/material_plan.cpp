@@ -76,9 +76,9 @@ int ClampedInt(int64_t value) {
 PlanFigures FiguresOfTotals(const MaterialPlanInput& in, const SolverTotals& t) {
   int64_t bars = t.barsUsed, cut = t.piecesCut, length = t.lengthUsed, cost = t.cost;
   int64_t waste = t.waste, layoutCuts = t.layoutCuts;
-  const int barItems = static_cast<int>(in.stockItLay.size());
+  const int barItems = static_cast<int>(in.barLayout.size());
   if (in.lastStock >= 1 && in.lastStock <= barItems) {
-    const PlanStockGroup* g = StockGroup(in, At(in.stockItGr, in.lastStock));
+    const PlanStockGroup* g = StockGroup(in, At(in.barGroup, in.lastStock));
     bars += 1;
     length += g ? g->length : 0;
     cost += g ? g->cost : 0;
@@ -87,7 +87,7 @@ PlanFigures FiguresOfTotals(const MaterialPlanInput& in, const SolverTotals& t) 
     waste += t.lastWaste;
   }
   PlanFigures f;
-  f.pieces = static_cast<int>(in.partItGr.size());
+  f.pieces = static_cast<int>(in.pieceGroup.size());
   f.piecesLeft = ClampedInt(f.pieces - cut);
   f.barsUsed = ClampedInt(bars);
   f.stockLengthUsed = length;
@@ -114,7 +114,7 @@ PlanFigures CountedFigures(const MaterialPlanInput& in, const MaterialPlan& plan
     f.waste += bar.waste;
     f.cost += bar.stockCost;
     // Layout cuts: the pieces of one bar of every different layout.
-    if (layoutNumbers.insert(At(in.stockItLay, bar.stockItem)).second)
+    if (layoutNumbers.insert(At(in.barLayout, bar.stockItem)).second)
       f.layoutCuts += static_cast<int>(piecesOfBar[bar.number - 1].size());
   }
   f.differentLayouts = static_cast<int>(layoutNumbers.size());
@@ -151,21 +151,21 @@ MaterialPlan BuildMaterialPlan(const MaterialPlanInput& in) {
   plan.gripLength = in.gripLength;
   plan.minReusable = in.minReusable;
 
-  const int barItems = static_cast<int>(in.stockItLay.size());
-  const int pieceItems = static_cast<int>(in.partItGr.size());
+  const int barItems = static_cast<int>(in.barLayout.size());
+  const int pieceItems = static_cast<int>(in.pieceGroup.size());
 
   // Used bars in item order; barIndex maps a stock item to its entry.
   std::vector<int> barIndex(barItems + 1, -1);
   for (int item = 1; item <= barItems; ++item) {
-    if (At(in.stockItLay, item) <= 0) continue;
-    const PlanStockGroup* g = StockGroup(in, At(in.stockItGr, item));
+    if (At(in.barLayout, item) <= 0) continue;
+    const PlanStockGroup* g = StockGroup(in, At(in.barGroup, item));
     PlanBar bar;
     bar.number = static_cast<int>(plan.bars.size()) + 1;
     bar.stockItem = item;
-    bar.layoutNumber = At(in.stockItLay, item);
+    bar.layoutNumber = At(in.barLayout, item);
     bar.stockLength = g ? g->length : 0;
     bar.stockCost = g ? g->cost : 0;
-    bar.waste = At(in.stockItWaste, item);
+    bar.waste = At(in.barWaste, item);
     barIndex[item] = static_cast<int>(plan.bars.size());
     plan.bars.push_back(bar);
   }
@@ -174,8 +174,8 @@ MaterialPlan BuildMaterialPlan(const MaterialPlanInput& in) {
   // first, equal lengths in item order.
   std::vector<std::vector<int>> piecesOfBar(plan.bars.size());
   for (int item = 1; item <= pieceItems; ++item) {
-    OrderedPiece ordered{PieceOfGroup(in.partGroups, At(in.partItGr, item)), std::nullopt};
-    const int stockItem = At(in.partItStock, item);
+    OrderedPiece ordered{PieceOfGroup(in.partGroups, At(in.pieceGroup, item)), std::nullopt};
+    const int stockItem = At(in.pieceBar, item);
     if (stockItem >= 1 && stockItem <= barItems && barIndex[stockItem] >= 0) {
       ordered.bar = barIndex[stockItem];
       piecesOfBar[barIndex[stockItem]].push_back(static_cast<int>(plan.pieces.size()));
@@ -193,18 +193,18 @@ MaterialPlan BuildMaterialPlan(const MaterialPlanInput& in) {
 
   // Layout rows by pattern number, as the report lists them.
   std::map<int, int> layoutOfPattern;
-  for (const PlanBar& bar : plan.bars) layoutOfPattern[At(in.stockItPat, bar.stockItem)] = 0;
+  for (const PlanBar& bar : plan.bars) layoutOfPattern[At(in.barPattern, bar.stockItem)] = 0;
   for (auto& [pattern, index] : layoutOfPattern) {
     index = static_cast<int>(plan.layouts.size());
     plan.layouts.push_back({});
     plan.layouts.back().number = pattern;
   }
   for (PlanBar& bar : plan.bars) {
-    const int index = layoutOfPattern.at(At(in.stockItPat, bar.stockItem));
+    const int index = layoutOfPattern.at(At(in.barPattern, bar.stockItem));
     bar.layoutIndex = index;
     PlanLayout& layout = plan.layouts[index];
     if (layout.barCount++ == 0) {
-      layout.layoutNumber = At(in.stockItLay, bar.stockItem);
+      layout.layoutNumber = At(in.barLayout, bar.stockItem);
       layout.lastStock = bar.stockItem == in.lastStock;
       layout.stockLength = bar.stockLength;
       layout.stockCost = bar.stockCost;

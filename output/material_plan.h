@@ -125,23 +125,23 @@ struct MaterialPlanInput {
   std::vector<PlanStockGroup> stockGroups;
 
   // Per stock item (bar):
-  std::vector<int32_t> stockItGr;     // its stock group (1-based)
-  std::vector<int32_t> stockItLay;    // its layout number; 0 = bar not used
-  std::vector<int32_t> stockItPat;    // its pattern number (the report's layout rows)
-  std::vector<int32_t> stockItParts;  // pieces cut from it
-  std::vector<int32_t> stockItWaste;  // bar length minus the lengths of its pieces
+  std::vector<int32_t> barGroup;       // its stock group (1-based)
+  std::vector<int32_t> barLayout;      // its layout number; 0 = bar not used
+  std::vector<int32_t> barPattern;     // its pattern number (the report's layout rows)
+  std::vector<int32_t> barPieceCount;  // pieces cut from it
+  std::vector<int32_t> barWaste;       // bar length minus the lengths of its pieces
   // Per part item (piece):
-  std::vector<int32_t> partItGr;     // its part group (1-based)
-  std::vector<int32_t> partItStock;  // the stock item it is cut from; 0 = not cut
+  std::vector<int32_t> pieceGroup;  // its part group (1-based)
+  std::vector<int32_t> pieceBar;    // the stock item it is cut from; 0 = not cut
 
   int32_t lastStock = 0;  // stock item reported as the last stock; 0 = none
   // The solver's totals; without them the figures are counted from the bars.
   std::optional<SolverTotals> totals;
 
-  int32_t kerf = 0;         // GapItIt
-  int32_t endZone = 0;      // GapItEnd
-  int32_t gripLength = 0;   // GapGripEnd; 0 = none
-  int32_t minReusable = 0;  // MinReusable; 0 = no remainder is kept
+  int32_t kerf = 0;         // the saw blade's width, one cut behind each piece
+  int32_t endZone = 0;      // not usable at the end of a bar
+  int32_t gripLength = 0;   // gripping length at the end of a bar; 0 = none
+  int32_t minReusable = 0;  // the shortest remainder kept; 0 = none is kept
   int64_t calculationMs = 0;
   PlanBound bound;
 };

@@ -179,13 +179,13 @@ plan::MaterialPlan SolvedPlanOf(const RunRecord& run, const MaterialPlan& answer
   in.method = kMethodSearchName;
   in.partGroups = PlanPartGroupsOf(answer);
   in.stockGroups = PlanStockGroupsOf(answer);
-  in.stockItGr = plan::ItemValues(r.stockItemGroup.data(), bars);
-  in.stockItLay = plan::ItemValues(r.stockItemLayout.data(), bars);
-  in.stockItPat = plan::ItemValues(r.stockItemPattern.data(), bars);
-  in.stockItParts = plan::ItemValues(r.stockItemParts.data(), bars);
-  in.stockItWaste = plan::ItemValues(r.stockItemWaste.data(), bars);
-  in.partItGr = plan::ItemValues(r.partItemGroup.data(), pieces);
-  in.partItStock = plan::ItemValues(r.partItemStock.data(), pieces);
+  in.barGroup = plan::ItemValues(r.stockItemGroup.data(), bars);
+  in.barLayout = plan::ItemValues(r.stockItemLayout.data(), bars);
+  in.barPattern = plan::ItemValues(r.stockItemPattern.data(), bars);
+  in.barPieceCount = plan::ItemValues(r.stockItemParts.data(), bars);
+  in.barWaste = plan::ItemValues(r.stockItemWaste.data(), bars);
+  in.pieceGroup = plan::ItemValues(r.partItemGroup.data(), pieces);
+  in.pieceBar = plan::ItemValues(r.partItemStock.data(), pieces);
   in.lastStock = r.lastStock;
   in.totals = plan::SolverTotals{r.stockUsed,   r.partsCut,   r.lengthUsed, r.wasteSum, r.costUsed,
                                  r.layoutCount, r.layoutCuts, r.lastParts,  r.lastWaste};

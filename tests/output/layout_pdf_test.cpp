@@ -57,13 +57,13 @@ MaterialPlanInput ManyLayouts() {
   in.partGroups = {{100000, "", 30, 2}};
   in.stockGroups = {{600000, 0, 30}};
   for (int i = 1; i <= 30; ++i) {
-    in.stockItGr.push_back(1);
-    in.stockItLay.push_back(i);
-    in.stockItPat.push_back(i);
-    in.stockItParts.push_back(1);
-    in.stockItWaste.push_back(500000);
-    in.partItGr.push_back(1);
-    in.partItStock.push_back(i);
+    in.barGroup.push_back(1);
+    in.barLayout.push_back(i);
+    in.barPattern.push_back(i);
+    in.barPieceCount.push_back(1);
+    in.barWaste.push_back(500000);
+    in.pieceGroup.push_back(1);
+    in.pieceBar.push_back(i);
   }
   return in;
 }
@@ -177,13 +177,13 @@ TEST(MaterialDiagram, RemainderEndsWhereTheEndZoneBegins) {
   in.materialKey = "END";
   in.partGroups = {{200000, "", 1, 2}};
   in.stockGroups = {{600000, 0, 1}};
-  in.stockItGr = {1};
-  in.stockItLay = {1};
-  in.stockItPat = {1};
-  in.stockItParts = {1};
-  in.stockItWaste = {400000};
-  in.partItGr = {1};
-  in.partItStock = {1};
+  in.barGroup = {1};
+  in.barLayout = {1};
+  in.barPattern = {1};
+  in.barPieceCount = {1};
+  in.barWaste = {400000};
+  in.pieceGroup = {1};
+  in.pieceBar = {1};
   in.endZone = 100000;
   const MaterialPlan plan = BuildMaterialPlan(in);
   DiagramStyle style;
@@ -228,13 +228,13 @@ TEST_F(LayoutPdfTest, EqualNarrowPiecesShareOneEntryAndTheLegendGivesKerfAndEndZ
   in.method = "heuristic";
   in.partGroups = {{1000, "N7", 6, 2}, {300000, "", 1, 3}};
   in.stockGroups = {{600000, 0, 1}};
-  in.stockItGr = {1};
-  in.stockItLay = {1};
-  in.stockItPat = {1};
-  in.stockItParts = {7};
-  in.stockItWaste = {600000 - 306000};
-  in.partItGr = {1, 1, 1, 1, 1, 1, 2};
-  in.partItStock = {1, 1, 1, 1, 1, 1, 1};
+  in.barGroup = {1};
+  in.barLayout = {1};
+  in.barPattern = {1};
+  in.barPieceCount = {7};
+  in.barWaste = {600000 - 306000};
+  in.pieceGroup = {1, 1, 1, 1, 1, 1, 2};
+  in.pieceBar = {1, 1, 1, 1, 1, 1, 1};
   in.kerf = 320;
   in.endZone = 1500;
   const std::string path = TempPath("grouped.pdf");
@@ -262,13 +262,13 @@ MaterialPlanInput GripInput(int32_t gripLength) {
   in.method = "heuristic";
   in.partGroups = {{300000, "", 1, 2}, {140000, "", 1, 3}, {100000, "", 1, 4}};
   in.stockGroups = {{600000, 0, 1}};
-  in.stockItGr = {1};
-  in.stockItLay = {1};
-  in.stockItPat = {1};
-  in.stockItParts = {3};
-  in.stockItWaste = {60000};
-  in.partItGr = {1, 2, 3};
-  in.partItStock = {1, 1, 1};
+  in.barGroup = {1};
+  in.barLayout = {1};
+  in.barPattern = {1};
+  in.barPieceCount = {3};
+  in.barWaste = {60000};
+  in.pieceGroup = {1, 2, 3};
+  in.pieceBar = {1, 1, 1};
   in.gripLength = gripLength;
   return in;
 }

@@ -85,7 +85,7 @@ TEST(MaterialPlan, EdgeCases) {
   const Case cases[] = {
       {"patterns are listed in ascending order whatever the bar order",
        [](MaterialPlanInput& in) {
-         in.stockItPat = {2, 2, 0, 1, 0};
+         in.barPattern = {2, 2, 0, 1, 0};
        },
        [](const MaterialPlan& p) {
          ASSERT_EQ(p.layouts.size(), 2u);
@@ -94,7 +94,7 @@ TEST(MaterialPlan, EdgeCases) {
          EXPECT_EQ(p.bars[0].layoutIndex, 1);
        }},
       {"pieces on missing, unused or impossible bars count as uncut",
-       [](MaterialPlanInput& in) { in.partItStock = {0, 3, 9, -1, 4, 4, 1, 2, 0}; },
+       [](MaterialPlanInput& in) { in.pieceBar = {0, 3, 9, -1, 4, 4, 1, 2, 0}; },
        [](const MaterialPlan& p) {
          EXPECT_EQ(BarsOfPieces(p),
                    (std::vector<std::optional<int>>{{}, {}, {}, {}, 2, 2, 0, 1, {}}));
@@ -103,8 +103,8 @@ TEST(MaterialPlan, EdgeCases) {
        }},
       {"unknown groups give zero lengths, never a crash",
        [](MaterialPlanInput& in) {
-         in.stockItGr[0] = 7;
-         in.partItGr[0] = 0;
+         in.barGroup[0] = 7;
+         in.pieceGroup[0] = 0;
        },
        [](const MaterialPlan& p) {
          EXPECT_EQ(p.bars[0].stockLength, 0);
@@ -129,10 +129,10 @@ TEST(MaterialPlan, EdgeCases) {
       {"equal lengths keep item order within a bar",
        [](MaterialPlanInput& in) {
          in.partGroups = {{50000, "P", 1, 2}, {70000, "Q", 1, 3}, {50000, "R", 1, 4}};
-         in.partItGr = {3, 2, 1};
-         in.partItStock = {1, 1, 1};
-         in.stockItLay = {1, 0, 0, 0, 0};
-         in.stockItPat = {1, 0, 0, 0, 0};
+         in.pieceGroup = {3, 2, 1};
+         in.pieceBar = {1, 1, 1};
+         in.barLayout = {1, 0, 0, 0, 0};
+         in.barPattern = {1, 0, 0, 0, 0};
        },
        [](const MaterialPlan& p) {
          ASSERT_EQ(p.layouts.size(), 1u);
@@ -144,8 +144,8 @@ TEST(MaterialPlan, EdgeCases) {
        }},
       {"nothing used gives zero figures and no layouts",
        [](MaterialPlanInput& in) {
-         in.stockItLay.assign(5, 0);
-         in.partItStock.assign(9, 0);
+         in.barLayout.assign(5, 0);
+         in.pieceBar.assign(9, 0);
        },
        [](const MaterialPlan& p) {
          EXPECT_TRUE(p.layouts.empty());

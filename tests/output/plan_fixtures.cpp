@@ -13,14 +13,14 @@ MaterialPlanInput SteelInput() {
   in.partGroups = {
       {250000, "A1", 4, 2}, {120050, "B-22", 2, 3}, {80000, "", 2, 5}, {300000, "X", 1, 6}};
   in.stockGroups = {{600000, 4550, 3}, {400000, 3000, 2}};
-  in.stockItGr = {1, 1, 1, 2, 2};
-  in.stockItLay = {1, 1, 0, 2, 0};
-  in.stockItPat = {1, 1, 0, 2, 0};
-  in.stockItParts = {3, 3, 0, 2, 0};
-  in.stockItWaste = {20000, 20000, 0, 159900, 0};
+  in.barGroup = {1, 1, 1, 2, 2};
+  in.barLayout = {1, 1, 0, 2, 0};
+  in.barPattern = {1, 1, 0, 2, 0};
+  in.barPieceCount = {3, 3, 0, 2, 0};
+  in.barWaste = {20000, 20000, 0, 159900, 0};
   // Items 1-4 "A1", 5-6 "B-22", 7-8 unmarked, 9 "X".
-  in.partItGr = {1, 1, 1, 1, 2, 2, 3, 3, 4};
-  in.partItStock = {1, 2, 1, 2, 4, 4, 1, 2, 0};
+  in.pieceGroup = {1, 1, 1, 1, 2, 2, 3, 3, 4};
+  in.pieceBar = {1, 2, 1, 2, 4, 4, 1, 2, 0};
   in.lastStock = 4;
   in.kerf = 500;
   in.endZone = 1000;

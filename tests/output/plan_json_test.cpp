@@ -256,13 +256,13 @@ TEST(PlanJson, ALayoutOfBarsFromTwoLinesListsBoth) {
   in.materialKey = "Steel 40x40";
   in.partGroups = {{290000, "", 3, 2}, {150000, "", 3, 3}, {290000, "", 3, 4}};
   in.stockGroups = {{600000, 3000, 10}};
-  in.stockItGr.assign(10, 1);
-  in.stockItLay = {1, 2, 2, 3, 0, 0, 0, 0, 0, 0};
-  in.stockItPat = {1, 2, 2, 3, 0, 0, 0, 0, 0, 0};
-  in.stockItParts = {3, 2, 2, 2, 0, 0, 0, 0, 0, 0};
-  in.stockItWaste = {10000, 20000, 20000, 160000, 0, 0, 0, 0, 0, 0};
-  in.partItGr = {1, 1, 1, 2, 2, 2, 3, 3, 3};
-  in.partItStock = {1, 2, 2, 1, 1, 4, 3, 3, 4};
+  in.barGroup.assign(10, 1);
+  in.barLayout = {1, 2, 2, 3, 0, 0, 0, 0, 0, 0};
+  in.barPattern = {1, 2, 2, 3, 0, 0, 0, 0, 0, 0};
+  in.barPieceCount = {3, 2, 2, 2, 0, 0, 0, 0, 0, 0};
+  in.barWaste = {10000, 20000, 20000, 160000, 0, 0, 0, 0, 0, 0};
+  in.pieceGroup = {1, 1, 1, 2, 2, 2, 3, 3, 3};
+  in.pieceBar = {1, 2, 2, 1, 1, 4, 3, 3, 4};
   in.lastStock = 4;
   const Json m = Parse(PlanJsonText(SampleRun(), {BuildMaterialPlan(in)}))["materials"][0];
   const Json& twice = m["layouts"][1]["pieces"];
@@ -292,13 +292,13 @@ MaterialPlanInput RandomPlan(std::mt19937& random) {
   const int stockGroups = 1 + below(2);
   for (int g = 0; g < stockGroups; ++g) in.stockGroups.push_back({600000, 0, 2 + below(4)});
   for (int g = 1; g <= stockGroups; ++g) {
-    for (int q = 0; q < in.stockGroups[g - 1].quantity; ++q) in.stockItGr.push_back(g);
+    for (int q = 0; q < in.stockGroups[g - 1].quantity; ++q) in.barGroup.push_back(g);
   }
-  const int bars = static_cast<int>(in.stockItGr.size());
+  const int bars = static_cast<int>(in.barGroup.size());
   for (int g = 1; g <= groups; ++g) {
     for (int q = 0; q < in.partGroups[g - 1].quantity; ++q) {
-      in.partItGr.push_back(g);
-      in.partItStock.push_back(below(bars + 1));  // 0: not cut
+      in.pieceGroup.push_back(g);
+      in.pieceBar.push_back(below(bars + 1));  // 0: not cut
     }
   }
   // Patterns: stock group and the sorted (length, mark) of the pieces.
@@ -306,22 +306,22 @@ MaterialPlanInput RandomPlan(std::mt19937& random) {
   for (int bar = 1; bar <= bars; ++bar) {
     std::multiset<std::pair<int32_t, std::string>> kinds;
     int pieces = 0;
-    for (size_t p = 0; p < in.partItGr.size(); ++p) {
-      if (in.partItStock[p] != bar) continue;
-      const PlanPartGroup& g = in.partGroups[in.partItGr[p] - 1];
+    for (size_t p = 0; p < in.pieceGroup.size(); ++p) {
+      if (in.pieceBar[p] != bar) continue;
+      const PlanPartGroup& g = in.partGroups[in.pieceGroup[p] - 1];
       kinds.insert({g.length, g.mark});
       ++pieces;
     }
     int pattern = 0;
     if (pieces > 0) {
-      const auto key = std::make_pair(in.stockItGr[bar - 1], kinds);
+      const auto key = std::make_pair(in.barGroup[bar - 1], kinds);
       if (!patterns.count(key)) patterns[key] = static_cast<int>(patterns.size()) + 1;
       pattern = patterns[key];
     }
-    in.stockItLay.push_back(pattern);
-    in.stockItPat.push_back(pattern);
-    in.stockItParts.push_back(pieces);
-    in.stockItWaste.push_back(0);
+    in.barLayout.push_back(pattern);
+    in.barPattern.push_back(pattern);
+    in.barPieceCount.push_back(pieces);
+    in.barWaste.push_back(0);
   }
   return in;
 }
