@@ -331,113 +331,156 @@ void SortAndRegroup(SolverState& st) {
   GroupStockItems(st);
 }
 
-void CheckProblem(SolverState& st) {
+namespace {
+
+// Stock quantities capped by demand: no more bars of a length than the
+// parts could occupy. They serve the problem check only.
+struct CappedStock {
+  int32_t qty[kStockGroupSlots] = {};
+  int32_t total = 0;
+};
+
+// Raises every error of the first kind of check that fails; true when one did.
+bool TableSizesFail(SolverState& st) {
   const ProblemTables& t = st.problem;
-  SolverSettings& s = st.settings;
-  ProblemStats& ps = st.stats;
   bool failed = false;
-  auto fail = [&](int number) {
+  const auto fail = [&](int number) {
     RaiseError(st, number);
     failed = true;
   };
-
   if (t.stockGroupCount < 1) fail(TARVOLIN_ERROR_NO_STOCK);
   if (t.partGroupCount < 1) fail(TARVOLIN_ERROR_NO_PARTS);
   if (t.stockGroupCount > kMaxStockGroups) fail(TARVOLIN_ERROR_TOO_MANY_STOCK_GROUPS);
   if (t.partGroupCount > kMaxPartGroups) fail(TARVOLIN_ERROR_TOO_MANY_PART_GROUPS);
   if (t.stockCount > kMaxItems) fail(TARVOLIN_ERROR_TOO_MANY_STOCK_ITEMS);
   if (t.partCount > kMaxItems) fail(TARVOLIN_ERROR_TOO_MANY_PART_ITEMS);
-  if (failed) return;
+  return failed;
+}
 
-  // The working end zone and gripping length are the settings themselves
-  // (s.endZone, s.gripLength).
-
-  // Capped quantities: no more bars of a length than the parts could occupy.
-  int32_t capped[kStockGroupSlots] = {};
-  int32_t cappedTotal = t.stockCount;
+// The working end zone and gripping length are the settings themselves
+// (s.endZone, s.gripLength).
+CappedStock CapStockByDemand(const SolverState& st) {
+  const ProblemTables& t = st.problem;
+  const SolverSettings& s = st.settings;
+  CappedStock capped;
+  capped.total = t.stockCount;
   for (int g = 1; g <= t.stockGroupCount; ++g) {
     const int32_t qty = t.stockGroupQty[g];
     if (qty < 1) continue;
     const int32_t bound = BarDemandBound(t.partGroupLength, t.partGroupQty, t.partGroupCount,
                                          TARVOLIN_BAR_DEMAND_SLACK, s.gripLength, s.endZone, s.kerf,
                                          t.stockGroupLength[g]);
-    if (bound < qty) {
-      capped[g] = bound;
-      cappedTotal -= qty - bound;
-    } else {
-      capped[g] = qty;
-    }
+    capped.qty[g] = std::min(bound, qty);
+    capped.total -= qty - capped.qty[g];
   }
-  ps.cappedStockCount = cappedTotal;
-  if (cappedTotal == 0) {
-    RaiseError(st, TARVOLIN_ERROR_NO_PART_FITS);
-    return;
-  }
-  for (int g = 1; g <= t.stockGroupCount; ++g) {
-    if (t.stockGroupLength[g] < 1) {
-      RaiseError(st, TARVOLIN_ERROR_STOCK_GROUP_LENGTH);
-      return;
-    }
-  }
+  return capped;
+}
 
-  const GroupSpan stock = SpanOfGroups(t.stockGroupLength, capped, t.stockGroupCount);
+double CostRate(const ProblemTables& t, int g) {
+  return static_cast<double>(t.stockGroupCost[g]) / t.stockGroupLength[g];
+}
+
+// Lengths, quantities and costs of the stock (capped) and of the parts;
+// returns the number of part groups with a quantity.
+int32_t GatherStatistics(SolverState& st, const CappedStock& capped) {
+  const ProblemTables& t = st.problem;
+  ProblemStats& ps = st.stats;
+  const GroupSpan stock = SpanOfGroups(t.stockGroupLength, capped.qty, t.stockGroupCount);
   ps.maxStockLength = stock.maxLength;
   ps.minStockLength = stock.minLength;
   ps.maxStockQty = stock.maxQty;
   ps.totalStockLength = stock.totalLength;
   for (int g = 1; g <= t.stockGroupCount; ++g) {
-    if (capped[g] < 1) continue;
-    const double rate = static_cast<double>(t.stockGroupCost[g]) / t.stockGroupLength[g];
-    ps.maxCostRate = std::max(ps.maxCostRate, rate);
-    ps.totalStockCost += int64_t{t.stockGroupCost[g]} * capped[g];
+    if (capped.qty[g] < 1) continue;
+    ps.maxCostRate = std::max(ps.maxCostRate, CostRate(t, g));
+    ps.totalStockCost += int64_t{t.stockGroupCost[g]} * capped.qty[g];
   }
   const GroupSpan parts = SpanOfGroups(t.partGroupLength, t.partGroupQty, t.partGroupCount);
   ps.maxPartLength = parts.maxLength;
   ps.minPartLength = parts.minLength;
   ps.maxPartQty = parts.maxQty;
   ps.totalPartLength = parts.totalLength;
-  const int32_t partGroupsWithQty = parts.groups;
+  return parts.groups;
+}
 
-  failed = false;
+// Totals above the sums' limit, no part that fits, a bundle no part group
+// fills: raises every one that applies; true when one did.
+bool TotalsFail(SolverState& st) {
+  const ProblemStats& ps = st.stats;
+  const SolverSettings& s = st.settings;
+  bool failed = false;
+  const auto fail = [&](int number) {
+    RaiseError(st, number);
+    failed = true;
+  };
   if (ps.totalStockLength > kMaxSum) fail(TARVOLIN_ERROR_STOCK_LENGTH_SUM);
   if (ps.totalPartLength > kMaxSum) fail(TARVOLIN_ERROR_PART_LENGTH_SUM);
   if (ps.totalStockCost > kMaxSum) fail(TARVOLIN_ERROR_STOCK_COST_SUM);
   if (int64_t{ps.maxStockLength} - s.endZone < ps.minPartLength) fail(TARVOLIN_ERROR_NO_PART_FITS);
   if (s.bundle > ps.maxPartQty) fail(TARVOLIN_ERROR_BUNDLE_TOO_LARGE);
-  if (failed) return;
+  return failed;
+}
 
-  // Limits that cannot bind are switched off.
+// Limits that cannot bind are switched off, and so are layout reduction on
+// an order too small for it and cost mode where every bar costs the same
+// per length.
+void SimplifySettings(SolverState& st, const CappedStock& capped, int32_t partGroupsWithQty) {
+  const ProblemTables& t = st.problem;
+  const ProblemStats& ps = st.stats;
+  SolverSettings& s = st.settings;
   if (s.maxStockGroups >= t.stockGroupCount) s.maxStockGroups = 0;
   if (s.maxDifferentPieces >= t.partGroupCount) s.maxDifferentPieces = 0;
   if (s.maxPiecesPerLayout >= t.partCount) s.maxPiecesPerLayout = 0;
 
-  ps.avgStockLength = static_cast<int32_t>(ps.totalStockLength / cappedTotal);
+  if (t.partCount - 2.0 * ps.avgStockLength / ps.avgPartLength <= partGroupsWithQty) {
+    s.effectiveReduceLayouts = 0;
+  }
+  if (ps.totalStockCost == 0) {
+    s.effectiveCostMode = false;
+    return;
+  }
+  bool allEqual = true;
+  for (int g = 1; g <= t.stockGroupCount; ++g) {
+    if (capped.qty[g] >= 1 && ps.maxCostRate - CostRate(t, g) > kRateTolerance) allEqual = false;
+  }
+  if (allEqual) s.effectiveCostMode = false;
+}
+
+// Averages and the first estimates of pieces per stock and bars needed.
+void Estimate(SolverState& st, const CappedStock& capped) {
+  const ProblemTables& t = st.problem;
+  ProblemStats& ps = st.stats;
+  ps.avgStockLength = static_cast<int32_t>(ps.totalStockLength / capped.total);
   ps.avgPartLength = static_cast<int32_t>(ps.totalPartLength / t.partCount);
   ps.estPieceCapacity = static_cast<int32_t>(std::min<int64_t>(
       t.partCount, RoundEven(static_cast<double>(ps.totalStockLength) / ps.avgPartLength + 0.51)));
   ps.estBarsNeeded = static_cast<int32_t>(std::min<int64_t>(
-      cappedTotal, RoundEven(static_cast<double>(ps.totalPartLength) / ps.avgStockLength + 0.51)));
+      capped.total, RoundEven(static_cast<double>(ps.totalPartLength) / ps.avgStockLength + 0.51)));
+}
 
-  // Too small an order for layout reduction to matter.
-  if (t.partCount - 2.0 * ps.avgStockLength / ps.avgPartLength <= partGroupsWithQty) {
-    s.effectiveReduceLayouts = 0;
+}  // namespace
+
+void CheckProblem(SolverState& st) {
+  if (TableSizesFail(st)) return;
+  const CappedStock capped = CapStockByDemand(st);
+  // The capped count is kept while the check runs only.
+  st.stats.cappedStockCount = capped.total;
+  if (capped.total == 0) {
+    RaiseError(st, TARVOLIN_ERROR_NO_PART_FITS);
+    return;
   }
-
-  // Equal cost per length makes cost and material optimization the same.
-  if (ps.totalStockCost == 0) {
-    s.effectiveCostMode = false;
-  } else {
-    bool allEqual = true;
-    for (int g = 1; g <= t.stockGroupCount; ++g) {
-      if (capped[g] < 1) continue;
-      const double rate = static_cast<double>(t.stockGroupCost[g]) / t.stockGroupLength[g];
-      if (ps.maxCostRate - rate > kRateTolerance) allEqual = false;
+  const ProblemTables& t = st.problem;
+  for (int g = 1; g <= t.stockGroupCount; ++g) {
+    if (t.stockGroupLength[g] < 1) {
+      RaiseError(st, TARVOLIN_ERROR_STOCK_GROUP_LENGTH);
+      return;
     }
-    if (allEqual) s.effectiveCostMode = false;
   }
-
-  // The capped quantities served only this check; the statistics stay.
-  ps.cappedStockCount = 0;
+  const int32_t partGroupsWithQty = GatherStatistics(st, capped);
+  if (TotalsFail(st)) return;
+  Estimate(st, capped);
+  SimplifySettings(st, capped, partGroupsWithQty);
+  st.stats.cappedStockCount = 0;
 }
 
 void WriteResults(const SolverState& st, TarvolinPlan& plan) {
