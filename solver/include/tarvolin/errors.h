@@ -47,9 +47,9 @@ typedef enum TarvolinError {
    * the one it had before. */
   TARVOLIN_ERROR_STOCK_GROUP_LENGTH = 22,
   TARVOLIN_ERROR_END_ZONE_TOO_LONG = TARVOLIN_ERROR_STOCK_GROUP_LENGTH,
-  TARVOLIN_ERROR_BUNDLE_TOO_LARGE = 23,      /* the bundle exceeds every part quantity */
-  TARVOLIN_ERROR_SETTINGS = 25,              /* a setting outside its range */
-  TARVOLIN_ERROR_EXACT_NOT_AVAILABLE = 26,   /* method 1 in a build without the exact method */
+  TARVOLIN_ERROR_BUNDLE_TOO_LARGE = 23,    /* the bundle exceeds every part quantity */
+  TARVOLIN_ERROR_SETTINGS = 25,            /* a setting outside its range */
+  TARVOLIN_ERROR_EXACT_NOT_AVAILABLE = 26, /* method 1 in a build without the exact method */
 
   /* Consistency checks: 100 + the index of the check that failed. */
   TARVOLIN_ERROR_CHECK_FIRST = 101,
