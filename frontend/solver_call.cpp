@@ -39,6 +39,59 @@ TarvolinProblem BuildSolverProblem(const MaterialPlan& plan) {
   return problem;
 }
 
+bool OffersRemnants(const MaterialPlan& plan) {
+  for (int g = 1; g <= plan.stockGroupCount; ++g)
+    if (!plan.stockGroups[g].remnants.empty()) return true;
+  return false;
+}
+
+namespace {
+
+// Cost mode counts only when some bar of the stock file is priced.
+bool PricedStock(const MaterialPlan& plan) {
+  for (int g = 1; g <= plan.stockGroupCount; ++g) {
+    const StockGroup& s = plan.stockGroups[g];
+    if (s.remnants.empty() && s.cost > 0 && s.quantity > 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool SolverCostMode(const MaterialPlan& plan, const OptimizerSettings& settings) {
+  return settings.optimizeCost != 0 || OffersRemnants(plan);
+}
+
+int32_t SolverStockCost(const MaterialPlan& plan, const OptimizerSettings& settings, int group) {
+  const StockGroup& s = plan.stockGroups[group];
+  if (!OffersRemnants(plan)) return s.cost;
+  if (!s.remnants.empty()) return 0;
+  return settings.optimizeCost != 0 && PricedStock(plan) ? s.cost : s.length;
+}
+
+void PreferRemnants(const MaterialPlan& plan, const OptimizerSettings& settings,
+                    TarvolinSettings& solverSettings, TarvolinProblem& problem) {
+  if (!OffersRemnants(plan)) return;
+  solverSettings.costMode = 1;
+  for (int g = 1; g <= problem.stockGroupCount; ++g)
+    problem.stockGroups[g].cost = SolverStockCost(plan, settings, g);
+}
+
+void RealStockCosts(const MaterialPlan& plan, SolverResults& r) {
+  r.costUsed = 0;
+  r.lastCost = 0;
+  for (int bar = 1; bar <= BarCount(r); ++bar) {
+    if (r.stockItemLayout[bar] <= 0) continue;
+    const StockGroup* group = StockGroupAt(plan, r.stockItemGroup[bar]);
+    const int32_t cost = group != nullptr ? group->cost : 0;
+    if (bar == r.lastStock) {
+      r.lastCost = cost;
+    } else {
+      r.costUsed += cost;
+    }
+  }
+}
+
 TarvolinSettings BuildSolverSettings(const OptimizerSettings& o, int progressWindowMode,
                                      bool showMessages) {
   TarvolinSettings s{};
@@ -147,7 +200,7 @@ solver::exact::ExactInput ExactInputOf(const MaterialPlan& plan, const Optimizer
   solver::exact::ExactInput in;
   for (int g = 1; g <= plan.stockGroupCount; ++g) {
     const StockGroup& s = plan.stockGroups[g];
-    in.stock.push_back({s.length, s.cost, s.quantity});
+    in.stock.push_back({s.length, SolverStockCost(plan, o, g), s.quantity});
   }
   for (int g = 1; g <= plan.partGroupCount; ++g) {
     const PartGroup& p = plan.partGroups[g];
@@ -165,7 +218,7 @@ solver::exact::ExactInput ExactInputOf(const MaterialPlan& plan, const Optimizer
   r.prefShort = o.stockLengthPreference;
   r.reduceLays = o.reduceLayouts;
   r.bundle = o.maxDifferentPieces <= -2 ? -o.maxDifferentPieces : 0;
-  r.costMode = o.optimizeCost != 0;
+  r.costMode = SolverCostMode(plan, o);
   r.ignoreLast = o.ignoreLastStock != 0;
   r.piecesByMark = o.layoutsByMark != 0 && o.reduceLayouts > 0;
   const int32_t seconds =

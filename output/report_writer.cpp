@@ -88,12 +88,12 @@ void WriteBoundLines(TextOutFile& out, const RunRecord& run, const MaterialPlan&
     out.WriteLine(
         "Short stock:        greatest length cut first; the bound holds for plans "
         "that cut as much");
-  if (o.lessLastRemainder || (o.inCost && !run.init.reportCosts)) {
-    const char* what = !o.lessLastRemainder ? "cost used"
+  if (o.lessLastRemainder || (o.inCost && !run.init.reportCosts) || o.newStockOnly) {
+    const char* what = !o.lessLastRemainder ? (o.inCost ? "cost used" : "length used")
                        : o.inCost           ? "cost used less last stock remainder's worth"
                                             : "length used less last stock remainder";
     out.WriteLine("Objective:          " + RightAligned(figure(o.value), widths.totalsLength) +
-                  "  (" + what + ")");
+                  "  (" + (o.newStockOnly ? "new stock " : "") + what + ")");
   }
   out.WriteLine((o.inCost ? "Lower bound cost:   " : "Lower bound length: ") +
                 RightAligned(o.bound ? figure(*o.bound) : "unknown", widths.totalsLength));

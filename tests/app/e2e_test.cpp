@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -2055,4 +2056,180 @@ TEST_F(E2e, JobsTakeANumber) {
     EXPECT_EQ(r.status, 64) << args.back();
     EXPECT_NE(r.err.find("--jobs needs a number from 1 to 256"), std::string::npos) << r.err;
   }
+}
+
+// ---- The remnant store (QM_Config.txt line 19) ----
+
+// A settings text with its line `n` (1-based) replaced.
+std::string WithLine(const std::string& settings, int n, const std::string& text) {
+  std::string changed = settings;
+  size_t at = 0;
+  for (int line = 1; line < n; ++line) at = changed.find('\n', at) + 1;
+  changed.replace(at, changed.find('\r', at) - at, text);
+  return changed;
+}
+
+const char* kStoreHeader = "Material Profile Length Qty Cost Id Date Order\r\n";
+
+class RemnantsE2e : public E2e {
+ protected:
+  // The store on, MinReusable 100, the method given; one new bar of 6000
+  // on the stock file.
+  void RemnantFiles(int method, const std::string& orders, const std::string& store) {
+    Write("QM_Config.txt", WithLine(Config(false), 19, "1 Remnants"));
+    Write("QM_OptSet.txt", WithLine(WithLine(OptSet(), 8, "100 MinReusable"), 14,
+                                    std::to_string(method) + " Method"));
+    Write("QM_Orders.txt", std::string(kHeader) + orders);
+    Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\nB y 3000 2\r\n");
+    if (!store.empty()) Write("QM_Remnants.txt", store);
+  }
+  static std::string Today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    return text;
+  }
+  static std::vector<int> Methods() {
+#ifdef TARVOLIN_HAVE_EXACT
+    return {0, 1};
+#else
+    return {0};
+#endif
+  }
+};
+
+// A remnant that holds the piece is cut instead of a new bar, under both
+// methods; a remnant too short for any piece stays; the remainder of the
+// remnant cut (200, at least MinReusable 100) comes back with a new
+// identifier; remnants of other materials and comments stay in place.
+TEST_F(RemnantsE2e, ARemnantThatHoldsAPieceIsCutBeforeANewBar) {
+  for (const int method : Methods()) {
+    SCOPED_TRACE(method);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    RemnantFiles(method, "A x 1000 1 M\r\n",
+                 std::string(kStoreHeader) + "A x 900 1 0 R00002 2026-01-05 old.txt\r\n" +
+                     "# rack 3\r\nB y 2000 1 0 R00007 - -\r\nA x 1200 1 4.5 R00003 - -\r\n");
+    const RunResult r = Run({"--console", "--yes"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read("QM^ErrLog.txt"), "END");
+    EXPECT_EQ(Read("QM_Remnants.txt"), std::string("# next R00009\r\n") + kStoreHeader +
+                                           "A x 900 1 0 R00002 2026-01-05 old.txt\r\n# rack 3\r\n"
+                                           "B y 2000 1 0 R00007 - -\r\n"
+                                           "A x 200.00 1 0.00 R00008 " +
+                                           Today() + " QM_Orders.txt\r\n");
+    EXPECT_FALSE(Exists("QM_Remnants.txt.tmp"));
+    const std::string report = Read("QM_Report.txt");
+    EXPECT_NE(report.find("Total Length used:        1200.00"), std::string::npos) << report;
+  }
+}
+
+// The store off (and any value but 1): nothing is read or written, the
+// stock file's bar is cut; a value other than 0 and 1 warns.
+TEST_F(RemnantsE2e, OffTheStoreIsLeftAloneAndValuesOtherThanOneWarn) {
+  for (const char* value : {"0 Remnants", "5 Remnants", "-9 Remnants"}) {
+    SCOPED_TRACE(value);
+    const std::string store = std::string(kStoreHeader) + "A x 1200 1 0 R00003 - -\r\n";
+    RemnantFiles(0, "A x 1000 1\r\n", store);
+    Write("QM_Config.txt", WithLine(Config(false), 19, value));
+    const RunResult r = Run({"--console", "--yes"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read("QM_Remnants.txt"), store);
+    EXPECT_NE(Read("QM_Report.txt").find("Total Length used:        6000.00"), std::string::npos);
+    const bool warned = value[0] != '0';
+    EXPECT_EQ(Read("QM^WrnLog.txt").find("Remnants (line 19 of QM_Config.txt) is ") == 0, warned)
+        << Read("QM^WrnLog.txt");
+  }
+}
+
+// A malformed line stops the run before anything is written and names the
+// file and the line; the store stays as it was.
+TEST_F(RemnantsE2e, AMalformedStoreLineStopsTheRunAndKeepsTheStore) {
+  const std::string store =
+      std::string(kStoreHeader) + "A x 1200 1 0 R00003 - -\r\nA x 900 2 0 R00004 - -\r\n";
+  RemnantFiles(0, "A x 1000 1\r\n", store);
+  const RunResult r = Run({"--console", "--yes"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Read("QM^ErrLog.txt"),
+            "Error reading Remnants file: \r\nQM_Remnants.txt\r\nSee line: 3 (the quantity of a "
+            "remnant must be 1)\r\n\r\nEND");
+  EXPECT_EQ(Read("QM_Remnants.txt"), store);
+  EXPECT_FALSE(Exists("QM_Report.txt"));
+}
+
+// The store and its temporary are outputs: an input of that name is refused.
+TEST_F(RemnantsE2e, AnInputNamedLikeTheStoreIsRefused) {
+  for (const char* name : {"QM_Remnants.txt", "QM_Remnants.txt.tmp"}) {
+    SCOPED_TRACE(name);
+    RemnantFiles(0, "A x 1000 1\r\n", "");
+    fs::rename(dir_ / "QM_Orders.txt", dir_ / name);
+    const RunResult r = Run({"--console", "--yes", name});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(Read("QM^ErrLog.txt").find("Output file would overwrite a file of this run:"),
+              std::string::npos);
+    fs::remove(dir_ / name);
+  }
+}
+
+// Two runs after each other: the second cuts the offcut the first left
+// (remnants first), and its remainder below MinReusable is not kept.
+TEST_F(RemnantsE2e, TwoRunsAfterEachOtherPassTheOffcutOn) {
+  RemnantFiles(0, "A x 5000 1\r\n", "");
+  ASSERT_EQ(Run({"--console", "--yes"}).status, 0);
+  const std::string first = Read("QM_Remnants.txt");
+  EXPECT_EQ(first, std::string("# next R00002\r\n") + kStoreHeader + "A x 1000.00 1 0.00 R00001 " +
+                       Today() + " QM_Orders.txt\r\n");
+  Write("QM_Orders.txt", std::string(kHeader) + "A x 950 1\r\n");
+  ASSERT_EQ(Run({"--console", "--yes"}).status, 0);
+  EXPECT_EQ(Read("QM_Remnants.txt"), std::string("# next R00002\r\n") + kStoreHeader);
+  EXPECT_NE(Read("QM_Report.txt").find("Total Length used:        1000.00"), std::string::npos);
+}
+
+// Killed at each step of the store's rewrite: before the temporary, with
+// the temporary written (before the rename), after the rename. The store
+// holds either what it held or all of the run's changes, never a part; the
+// run after it ends as a run on that store would, with no remnant lost or
+// twice.
+TEST_F(RemnantsE2e, AKilledRewriteLeavesTheOldStoreOrTheNewOneWhole) {
+  const std::string store = std::string(kStoreHeader) + "A x 1200 1 0 R00003 - -\r\n";
+  const std::string after = std::string("# next R00005\r\n") + kStoreHeader +
+                            "A x 200.00 1 0.00 R00004 " + Today() + " QM_Orders.txt\r\n";
+  const struct {
+    const char* step;
+    bool changed;
+  } steps[] = {{"before", false}, {"written", false}, {"renamed", true}};
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.step);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    RemnantFiles(0, "A x 1000 1\r\n", store);
+    const RunResult killed =
+        Run({"--console", "--yes"}, {}, {{"TARVOLIN_TEST_REMNANTS_STOP", s.step}});
+    EXPECT_EQ(killed.status, 128 + SIGKILL);
+    EXPECT_EQ(Read("QM_Remnants.txt"), s.changed ? after : store);
+    const RunResult next = Run({"--console", "--yes"});
+    EXPECT_EQ(next.status, 0) << next.err;
+    EXPECT_FALSE(Exists("QM_Remnants.txt.tmp"));
+    if (s.changed) {
+      // R00004 (200) is too short for the piece: a new bar is cut, leaving
+      // 5000, and R00004 stays.
+      EXPECT_EQ(Read("QM_Remnants.txt"), std::string("# next R00006\r\n") + kStoreHeader +
+                                             "A x 200.00 1 0.00 R00004 " + Today() +
+                                             " QM_Orders.txt\r\nA x 5000.00 1 0.00 R00005 " +
+                                             Today() + " QM_Orders.txt\r\n");
+    } else {
+      EXPECT_EQ(Read("QM_Remnants.txt"), after);
+    }
+  }
+}
+
+// A run that fails leaves the store as it was.
+TEST_F(RemnantsE2e, ARunThatFailsChangesNothing) {
+  const std::string store = std::string(kStoreHeader) + "A x 1200 1 0 R00003 - -\r\n";
+  RemnantFiles(0, "A x 1000 1\r\nB y 9000 1\r\nB y -5 1\r\n", store);
+  const RunResult r = Run({"--console", "--yes"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Read("QM_Remnants.txt"), store);
 }
