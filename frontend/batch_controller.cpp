@@ -551,7 +551,8 @@ int32_t BatchController::PlanLargeMaterial(MaterialPass& pass) {
 }
 
 PlanProgressTexts BatchController::LargeProgressTexts(const LargeProgress& p) const {
-  const int32_t seconds = run_.opt.exactTimeLimitSeconds > 0 ? run_.opt.exactTimeLimitSeconds : 10;
+  const int32_t seconds = run_.opt.exactTimeLimitSeconds > 0 ? run_.opt.exactTimeLimitSeconds
+                                                             : TARVOLIN_EXACT_DEFAULT_SECONDS;
   PlanProgressTexts texts;
   texts.position = std::clamp(static_cast<int>(p.elapsedMs / (seconds * 10.0)), 0, 100);
   char time[48];

@@ -46,7 +46,7 @@ bool GroupReading::CheckQuantity(int16_t quantity, int group) {
 }
 
 bool UsesExactLimits(const OptimizerSettings& settings) {
-  return settings.method == kMethodExact && settings.maxDifferentPieces > -2;
+  return settings.method == kMethodExact && !CutsBundles(settings);
 }
 
 bool GroupReading::AddItems(int& count, int quantity, int group) {
@@ -83,7 +83,7 @@ bool GroupReading::AddToTotal(int64_t& total, int32_t value, int quantity, std::
 std::string GroupReading::WayOut(const std::string& exactLimit,
                                  const std::string& searchLimit) const {
   if (exact_) return "\rThe exact method plans " + exactLimit;
-  if (run_.opt.maxDifferentPieces <= -2) {
+  if (CutsBundles(run_.opt)) {
     // Only the layout search cuts bundles, so the way out is a smaller
     // material.
     std::string line = "\rA stock/cut bundle (QM_OptSet.txt line 13) is cut by the layout search";

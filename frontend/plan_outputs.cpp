@@ -46,10 +46,8 @@ std::vector<PlanSetting> SettingsOf(const RunState& run) {
       PlanSetting::Integer("reduce_layouts", o.reduceLayouts),
       PlanSetting::Integer("effort_level", o.effortLevel),
       PlanSetting::Integer("max_different_stocks", o.maxDifferentStocks),
-      // A negative value packs a stock/cut bundle, not a limit of pieces.
-      PlanSetting::Integer("max_different_pieces", std::max<int64_t>(0, o.maxDifferentPieces)),
-      PlanSetting::Integer("stock_cut_bundle",
-                           std::max<int64_t>(0, -static_cast<int64_t>(o.maxDifferentPieces))),
+      PlanSetting::Integer("max_different_pieces", o.maxDifferentPieces),
+      PlanSetting::Integer("stock_cut_bundle", o.bundleSize),
       PlanSetting::Length("min_reusable_length", o.minReusableLength),
       PlanSetting::Length("kerf", o.kerf),
       PlanSetting::Length("end_zone", o.endZone),

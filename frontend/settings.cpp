@@ -265,7 +265,8 @@ bool ReadOptimizerSettings(RunState& run, Toolkit& toolkit) {
       o.endZone = 0;
     }
     o.maxPiecesPerLayout = v[12];
-    if (v[13] > 0) o.maxDifferentPieces = -v[13];  // a stock/cut bundle
+    o.bundleSize = v[13];
+    if (o.bundleSize > 0) o.maxDifferentPieces = 0;  // a bundle replaces the limit
     o.method = v[14];
     o.exactTimeLimitSeconds = v[15];
   } else {
@@ -285,7 +286,7 @@ bool ReadOptimizerSettings(RunState& run, Toolkit& toolkit) {
                "Unknown solution method " + std::to_string(o.method) + ": the search is used");
     o.method = kMethodSearch;
   }
-  if (o.method == kMethodExact && o.maxDifferentPieces < -1) {
+  if (o.method == kMethodExact && CutsBundles(o)) {
     LogWarning(run, toolkit, "Exact method does not cut stock bundles: the search is used");
     o.method = kMethodSearch;
   }

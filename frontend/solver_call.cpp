@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <future>
 #include <memory>
+#include <new>
+#include <vector>
 
-#include "exact.h"
 #include "pattern_plan.h"
 #include "tarvolin/errors.h"
+#include "tarvolin/planner.h"
 
 namespace tarvolin {
 namespace {
@@ -101,13 +104,8 @@ TarvolinSettings BuildSolverSettings(const OptimizerSettings& o, int progressWin
   s.reduceLayouts = o.reduceLayouts;
   s.preferShort = o.stockLengthPreference;
   s.maxStockGroups = o.maxDifferentStocks;
-  // The settings reader packs a stock/cut bundle into this field as its
-  // negative; the solver takes the two apart.
-  if (o.maxDifferentPieces >= 0) {
-    s.maxDifferentPieces = o.maxDifferentPieces;
-  } else {
-    s.bundleSize = -o.maxDifferentPieces;
-  }
+  s.maxDifferentPieces = o.maxDifferentPieces;
+  s.bundleSize = CutsBundles(o) ? o.bundleSize : 0;
   s.minReusable = o.minReusableLength;
   s.kerf = o.kerf;
   s.endZone = o.endZone;
@@ -193,68 +191,86 @@ bool CutMoreByExactMethod(TarvolinContext* context, const TarvolinView* view,
 
 namespace {
 
-constexpr int32_t kDefaultExactSeconds = 10;
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
-solver::exact::ExactInput ExactInputOf(const MaterialPlan& plan, const OptimizerSettings& o) {
-  solver::exact::ExactInput in;
+// The planner's settings: those of the struct call, through the one mapping
+// above.
+TarvolinPlannerSettings BuildPlannerSettings(const OptimizerSettings& o) {
+  const TarvolinSettings s = BuildSolverSettings(o, 0, false);
+  TarvolinPlannerSettings p{};
+  TarvolinPlannerDefaults(&p);
+  p.method = s.method;
+  p.costMode = s.costMode;
+  p.ignoreLast = s.ignoreLast;
+  p.effortLevel = s.effortLevel;
+  p.reduceLayouts = s.reduceLayouts;
+  p.preferShort = s.preferShort;
+  p.maxStockGroups = s.maxStockGroups;
+  p.maxDifferentPieces = s.maxDifferentPieces;
+  p.maxPiecesPerLayout = s.maxPiecesPerLayout;
+  p.bundleSize = s.bundleSize;
+  p.minReusable = s.minReusable;
+  p.kerf = s.kerf;
+  p.endZone = s.endZone;
+  p.gripLength = s.gripLength;
+  p.layoutsByMark = s.layoutsByMark;
+  p.timeLimitSeconds = s.timeLimitSeconds;
+  p.iterationMultiplier = s.iterationMultiplier;
+  p.exactTimeLimitSeconds = s.exactTimeLimitSeconds;
+  return p;
+}
+
+// The material's groups as the planner takes them (its groups count from 0).
+struct PlannerGroups {
+  std::vector<TarvolinPlannerStockGroup> stock;
+  std::vector<TarvolinPlannerPartGroup> parts;
+};
+
+PlannerGroups PlannerGroupsOf(const MaterialPlan& plan, const OptimizerSettings& settings) {
+  PlannerGroups groups;
   for (int g = 1; g <= plan.stockGroupCount; ++g) {
     const StockGroup& s = plan.stockGroups[g];
-    in.stock.push_back({s.length, SolverStockCost(plan, o, g), s.quantity});
+    groups.stock.push_back({s.length, SolverStockCost(plan, settings, g), s.quantity});
   }
   for (int g = 1; g <= plan.partGroupCount; ++g) {
     const PartGroup& p = plan.partGroups[g];
-    in.parts.push_back({p.length, p.quantity, p.markId});
+    groups.parts.push_back({p.length, p.markId, p.quantity});
   }
-  // The rules as the struct call hands them to the exact method.
-  solver::exact::Rules& r = in.rules;
-  r.kerf = o.kerf;
-  r.endZone = o.endZone;
-  r.gripLength = o.gripLength;
-  r.maxPieces = o.maxPiecesPerLayout;
-  r.diffPieces = std::max(o.maxDifferentPieces, 0);
-  r.diffStocks = o.maxDifferentStocks;
-  r.minReusable = o.minReusableLength;
-  r.prefShort = o.stockLengthPreference;
-  r.reduceLays = o.reduceLayouts;
-  r.bundle = o.maxDifferentPieces <= -2 ? -o.maxDifferentPieces : 0;
-  r.costMode = SolverCostMode(plan, o);
-  r.ignoreLast = o.ignoreLastStock != 0;
-  r.piecesByMark = o.layoutsByMark != 0 && o.reduceLayouts > 0;
-  const int32_t seconds =
-      o.exactTimeLimitSeconds > 0 ? o.exactTimeLimitSeconds : kDefaultExactSeconds;
-  in.timeLimitMs = seconds * 1000;
-  return in;
+  return groups;
 }
 
-std::vector<CutPattern> PatternsOf(const solver::exact::Plan& plan) {
+std::vector<CutPattern> PatternsOf(const TarvolinPlannerPlan& plan, int partGroupCount) {
   std::vector<CutPattern> patterns;
-  for (const solver::exact::Pattern& p : plan.patterns)
-    patterns.push_back({p.stockGroup + 1, p.counts, p.bars, false});
-  if (plan.hasLast)
-    patterns.push_back({plan.last.stockGroup + 1, plan.last.counts, plan.last.bars, true});
+  for (int32_t l = 0; l < plan.layoutCount; ++l) {
+    const TarvolinPlannerLayout& layout = plan.layouts[l];
+    CutPattern pattern{layout.stockGroup + 1, std::vector<int32_t>(partGroupCount, 0),
+                       layout.barCount, layout.lastStock != 0};
+    for (int32_t k = 0; k < layout.partCount; ++k) {
+      const TarvolinPlannerLayoutPart& part = layout.parts[k];
+      if (part.partGroup >= 0 && part.partGroup < partGroupCount)
+        pattern.counts[part.partGroup] += part.count;
+    }
+    patterns.push_back(std::move(pattern));
+  }
   return patterns;
 }
 
-// The error number that stands for the exact method's reason to fail.
-int32_t ErrorNumberOf(const solver::exact::ExactResult& r) {
-  using solver::exact::Status;
-  if (r.status == Status::kNotAvailable) return TARVOLIN_ERROR_EXACT_NOT_AVAILABLE;
-  const struct {
-    const char* words;
-    int32_t number;
-  } known[] = {
-      {"no stock", TARVOLIN_ERROR_NO_STOCK},
-      {"no parts", TARVOLIN_ERROR_NO_PARTS},
-      {"too many stock items", TARVOLIN_ERROR_TOO_MANY_STOCK_ITEMS},
-      {"too many part items", TARVOLIN_ERROR_TOO_MANY_PART_ITEMS},
-      {"stock group count", TARVOLIN_ERROR_STOCK_GROUP_COUNT},
-      {"part group count", TARVOLIN_ERROR_PART_GROUP_COUNT},
-      {"setting out of range", TARVOLIN_ERROR_SETTINGS},
-  };
-  for (const auto& k : known)
-    if (r.message == k.words || r.message.starts_with(k.words)) return k.number;
-  return TARVOLIN_ERROR_UNEXPECTED;
+struct PlannerDeleter {
+  void operator()(TarvolinPlanner* planner) const { TarvolinPlannerDestroy(planner); }
+};
+
+// The latest figures the planner reported, read by the caller's thread
+// (negative: not known yet).
+struct ReportedFigures {
+  std::atomic<double> bound{-1};
+  std::atomic<double> best{-1};
+};
+
+int32_t KeepFigures(void* user, const TarvolinPlannerProgress* p) {
+  auto& figures = *static_cast<ReportedFigures*>(user);
+  if (p->bound >= 0) figures.bound.store(p->bound);
+  if (p->bestObjective >= 0) figures.best.store(p->bestObjective);
+  return 0;
 }
 
 }  // namespace
@@ -262,42 +278,43 @@ int32_t ErrorNumberOf(const solver::exact::ExactResult& r) {
 LargeOutcome SolveLargeMaterial(const MaterialPlan& plan, const OptimizerSettings& settings,
                                 const LargeProgressFn& progress, SolverResults& results) {
   results = SolverResults{};
-  solver::exact::ExactInput in = ExactInputOf(plan, settings);
-  std::atomic<bool> abort{false};
-  in.abort = &abort;
-  // The method reports its bound and best plan on its own thread; the
-  // caller's thread reads the latest figures (negative: not known yet).
-  std::atomic<double> bound{-1};
-  std::atomic<double> best{-1};
-  in.progress = [&bound, &best](const solver::exact::Progress& p) {
-    if (p.lowerBound > 0) bound.store(p.lowerBound);
-    if (p.hasPlan) best.store(p.bestObjective);
-    return false;
-  };
+  const std::unique_ptr<TarvolinPlanner, PlannerDeleter> planner(TarvolinPlannerCreate());
+  if (planner == nullptr) throw std::bad_alloc();
+  const PlannerGroups groups = PlannerGroupsOf(plan, settings);
+  const TarvolinPlannerProblem problem{
+      groups.stock.data(), static_cast<int32_t>(groups.stock.size()), groups.parts.data(),
+      static_cast<int32_t>(groups.parts.size())};
+  TarvolinPlannerSettings plannerSettings = BuildPlannerSettings(settings);
+  plannerSettings.costMode = SolverCostMode(plan, settings) ? 1 : 0;
+  ReportedFigures figures;
+  TarvolinPlannerPlan answer{};
   // The planning runs beside the caller, who sees its progress and may stop
   // it; the plan is the same whichever thread makes it.
   const auto start = std::chrono::steady_clock::now();
-  std::future<solver::exact::ExactResult> planning =
-      std::async(std::launch::async, [&in] { return solver::exact::SolveExact(in); });
+  std::future<TarvolinPlannerStatus> planning = std::async(std::launch::async, [&] {
+    return TarvolinPlannerSolve(planner.get(), &plannerSettings, &problem, KeepFigures, &figures,
+                                &answer);
+  });
   while (planning.wait_for(kProgressInterval) != std::future_status::ready) {
     const std::chrono::duration<double, std::milli> elapsed =
         std::chrono::steady_clock::now() - start;
     const auto known = [](double value) {
       return value >= 0 ? std::optional<double>(value) : std::nullopt;
     };
-    if (progress &&
-        progress(LargeProgress{elapsed.count(), known(bound.load()), known(best.load())}))
-      abort.store(true);
+    if (progress && progress(LargeProgress{elapsed.count(), known(figures.bound.load()),
+                                           known(figures.best.load())}))
+      TarvolinPlannerRequestStop(planner.get());
   }
-  const solver::exact::ExactResult r = planning.get();
-  using solver::exact::Status;
-  if (r.status != Status::kOptimal && r.status != Status::kFeasible)
-    return {ErrorNumberOf(r), r.message};
-  if (!FillResultsFromPatterns(plan, PatternsOf(r.plan), results))
+  const TarvolinPlannerStatus status = planning.get();
+  if (status == TARVOLIN_PLANNER_OUT_OF_MEMORY) throw std::bad_alloc();
+  if (!TarvolinPlannerHasPlan(status)) {
+    return {answer.error > 0 ? answer.error : TARVOLIN_ERROR_UNEXPECTED, answer.message};
+  }
+  if (!FillResultsFromPatterns(plan, PatternsOf(answer, plan.partGroupCount), results))
     return {TARVOLIN_ERROR_UNEXPECTED, "the plan does not fit the material's groups"};
-  results.lowerBound = r.lowerBound;
-  results.proven = r.proven;
-  results.exactMs = static_cast<int32_t>(std::lround(r.elapsedMs));
+  results.lowerBound = answer.hasBound != 0 ? answer.bound : 0;
+  results.proven = answer.proven != 0;
+  results.exactMs = static_cast<int32_t>(std::min<int64_t>(answer.exactMs, INT32_MAX));
   return {};
 }
 

@@ -42,11 +42,17 @@ class BarDemand {
     const int32_t e = BarDemandBoundWithLimits(
         lengths_.data(), quantities_.data(), static_cast<int32_t>(lengths_.size()) - 1,
         TARVOLIN_BAR_DEMAND_SLACK, opt_.gripLength, opt_.endZone, opt_.kerf, stockLength,
-        opt_.maxPiecesPerLayout, opt_.maxDifferentPieces);
+        opt_.maxPiecesPerLayout, DiffPiecesOfFlatCall());
     return demand_[stockLength] = e < 1 ? 1 : e;
   }
 
  private:
+  // The flat call's one field for both: the limit, or a bundle as its
+  // negative.
+  int32_t DiffPiecesOfFlatCall() const {
+    return CutsBundles(opt_) ? -opt_.bundleSize : opt_.maxDifferentPieces;
+  }
+
   const OptimizerSettings& opt_;
   std::vector<int32_t> lengths_;     // 1..n
   std::vector<int16_t> quantities_;  // 1..n
@@ -71,7 +77,7 @@ class PiecePlacement {
         kerf_(opt.kerf),
         maxPieces_(opt.maxPiecesPerLayout),
         maxGroups_(opt.maxDifferentPieces),
-        packing_(opt.gripLength == 0 && opt.maxDifferentPieces > -2) {
+        packing_(opt.gripLength == 0 && !CutsBundles(opt)) {
     for (int g = 1; g <= pass.partGroupCount; ++g)
       pieces_.insert(pieces_.end(), pass.partGroups[g].quantity, {pass.partGroups[g].length, g});
     std::stable_sort(pieces_.begin(), pieces_.end(),

@@ -3,6 +3,8 @@
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
+#include <cstdlib>
+#include <new>
 #include <string_view>
 
 #include "text_file.h"
@@ -15,12 +17,36 @@ constexpr double kPointsPerInch = 72.0;
 constexpr double kMarginMm = 15.0;  // kPageWidth assumes these margins
 constexpr int kFooterSize = 7;
 
+// Qt's PDF writer does not survive a failed allocation (it may crash
+// instead of throwing), so the document is only worked on while this much
+// memory could still be had: before a material's pages, and before the
+// document is finished (which embeds the fonts and writes every page
+// again), the latter with room for copies of what is drawn so far.
+constexpr size_t kStartingHeadroom = size_t{32} << 20;  // the application as well
+constexpr size_t kDrawingHeadroom = size_t{8} << 20;
+constexpr size_t kFinishingHeadroom = size_t{16} << 20;
+constexpr size_t kCopiesOfTheDocument = 4;
+
+bool MemoryAvailable(size_t bytes) {
+  // Stored through a volatile pointer, so that the compiler keeps the
+  // allocation.
+  void* volatile block = std::malloc(bytes);
+  const bool available = block != nullptr;
+  std::free(block);
+  return available;
+}
+
+std::string NoMemoryText(const std::string& path) {
+  return "not enough memory to draw the PDF document for " + path;
+}
+
 // Text needs the font database of a GUI application. A batch run without
 // windows has none, so one is started on the offscreen platform and kept
-// for the life of the process.
+// for the life of the process. Throws std::bad_alloc when memory is short.
 bool EnsureGuiApplication() {
   if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) return true;
   if (QCoreApplication::instance() != nullptr) return false;
+  if (!MemoryAvailable(kStartingHeadroom)) throw std::bad_alloc();
   static int argc = 3;
   static char name[] = "tarvolin";
   static char option[] = "-platform";
@@ -48,33 +74,48 @@ LayoutPdf::LayoutPdf(std::string path, DiagramStyle style)
                                      QPageLayout::Millimeter));
   writer_->setTitle(QStringLiteral("Cutting layouts"));
   writer_->setCreator(QStringLiteral("Tarvolin"));
-  if (!painter_.begin(writer_.get())) {
+  if (!painter_->begin(writer_.get())) {
     error_ = "cannot start the PDF document for " + path_;
     writer_.reset();
     return;
   }
   // Draw in points whatever the writer's resolution.
   const double scale = writer_->resolution() / kPointsPerInch;
-  painter_.scale(scale, scale);
+  painter_->scale(scale, scale);
   width_ = writer_->width() / scale;
   height_ = writer_->height() / scale;
 }
 
 LayoutPdf::~LayoutPdf() {
-  Finish();
+  try {
+    Finish();
+  } catch (const std::bad_alloc&) {
+    // Finish has dropped the document; a destructor does not throw.
+  }
+}
+
+void LayoutPdf::Abandon(std::string reason) {
+  // The painter and the writer are left as they are, never ended or
+  // destroyed: after a failed allocation inside them either could crash.
+  // What they hold is lost memory until the process ends, which the failed
+  // run is about to do.
+  static_cast<void>(painter_.release());
+  static_cast<void>(writer_.release());
+  finished_ = true;
+  error_ = std::move(reason);
 }
 
 void LayoutPdf::DrawFooter(const QString& footer) {
   QFont font(style_.fontFamily);
   font.setPixelSize(kFooterSize);
-  painter_.save();
-  painter_.setFont(font);
-  painter_.setPen(style_.ink);
+  painter_->save();
+  painter_->setFont(font);
+  painter_->setPen(style_.ink);
   const QRectF line(0, height_ - kFooterSize - 2, width_, kFooterSize + 2);
-  painter_.drawText(line, Qt::AlignLeft | Qt::AlignBottom, footer);
-  painter_.drawText(line, Qt::AlignRight | Qt::AlignBottom,
-                    QStringLiteral("Page ") + QString::number(pages_));
-  painter_.restore();
+  painter_->drawText(line, Qt::AlignLeft | Qt::AlignBottom, footer);
+  painter_->drawText(line, Qt::AlignRight | Qt::AlignBottom,
+                     QStringLiteral("Page ") + QString::number(pages_));
+  painter_->restore();
 }
 
 void LayoutPdf::NewPage(const QString& footer) {
@@ -85,6 +126,17 @@ void LayoutPdf::NewPage(const QString& footer) {
 
 bool LayoutPdf::AddMaterial(const PlanRun& run, const MaterialPlan& material) {
   if (!Ok() || finished_) return false;
+  if (!MemoryAvailable(kDrawingHeadroom)) throw std::bad_alloc();
+  try {
+    DrawMaterial(run, material);
+  } catch (const std::bad_alloc&) {
+    Abandon(NoMemoryText(path_));
+    throw;
+  }
+  return true;
+}
+
+void LayoutPdf::DrawMaterial(const PlanRun& run, const MaterialPlan& material) {
   const MaterialDiagram diagram(run, material, style_);
   const QString footer = QString::fromStdString(material.materialKey);
   const double bottom = height_ - kFooterSize - 8;
@@ -98,18 +150,27 @@ bool LayoutPdf::AddMaterial(const PlanRun& run, const MaterialPlan& material) {
       NewPage(footer);
       y = 0;
     }
-    diagram.DrawBlock(painter_, block, QRectF(0, y, width_, h));
+    diagram.DrawBlock(*painter_, block, QRectF(0, y, width_, h));
     y += h;
   }
-  return true;
 }
 
 bool LayoutPdf::Finish() {
   if (finished_) return Ok();
   finished_ = true;
   if (!writer_) return false;
-  if (pages_ == 0) NewPage(QString());  // a PDF needs a page, even an empty one
-  if (!painter_.end()) error_ = "cannot finish the PDF document for " + path_;
+  const size_t drawn = static_cast<size_t>(buffer_.size());
+  if (!MemoryAvailable(kFinishingHeadroom + kCopiesOfTheDocument * drawn)) {
+    Abandon(NoMemoryText(path_));
+    return false;
+  }
+  try {
+    if (pages_ == 0) NewPage(QString());  // a PDF needs a page, even an empty one
+    if (!painter_->end()) error_ = "cannot finish the PDF document for " + path_;
+  } catch (const std::bad_alloc&) {
+    Abandon(NoMemoryText(path_));
+    throw;
+  }
   writer_.reset();
   buffer_.close();
   if (Ok()) {

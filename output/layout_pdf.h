@@ -31,14 +31,20 @@ class LayoutPdf {
   bool Ok() const { return error_.empty(); }
   const std::string& Error() const { return error_; }
 
-  // Draws one material from a new page.
+  // Draws one material from a new page. Throws std::bad_alloc when memory
+  // runs short; the document is then dropped and Error() says why.
   bool AddMaterial(const PlanRun& run, const MaterialPlan& material);
   // Ends the document and renames it into place; true when it stands there.
+  // Short of memory it drops the document (false, Error() set), or throws
+  // std::bad_alloc when an allocation failed on the way.
   bool Finish();
 
   int PageCount() const { return pages_; }
 
  private:
+  // Drops the document after an allocation failed: see the definition.
+  void Abandon(std::string reason);
+  void DrawMaterial(const PlanRun& run, const MaterialPlan& material);
   void NewPage(const QString& footer);
   void DrawFooter(const QString& footer);
 
@@ -46,7 +52,7 @@ class LayoutPdf {
   DiagramStyle style_;
   QBuffer buffer_;
   std::unique_ptr<QPdfWriter> writer_;
-  QPainter painter_;
+  std::unique_ptr<QPainter> painter_ = std::make_unique<QPainter>();
   double width_ = 0;  // the page's printable area in points
   double height_ = 0;
   int pages_ = 0;

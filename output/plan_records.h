@@ -73,9 +73,10 @@ struct OptimizerSettings {
   int32_t reduceLayouts = 1;
   int32_t effortLevel = 5;
   int32_t maxDifferentStocks = 0;
-  // Different pieces in one layout, 0 unlimited; -2 and below: no such limit,
-  // a stock/cut bundle of that many bars instead.
-  int32_t maxDifferentPieces = 0;
+  int32_t maxDifferentPieces = 0;  // different pieces in one layout, 0 unlimited
+  // A stock/cut bundle: bars cut together with one layout; it replaces the
+  // limit of different pieces. 0 none; 1 is read as given and cuts no bundle.
+  int32_t bundleSize = 0;
   int32_t minReusableLength = 0;
   int32_t kerf = 0;        // saw blade thickness
   int32_t endZone = 0;     // non-usable length at the bar end
@@ -87,6 +88,11 @@ struct OptimizerSettings {
   int32_t method = 0;                 // kMethodSearch or kMethodExact
   int32_t exactTimeLimitSeconds = 0;  // per material; 0: the solver's default
 };
+
+// Whether the settings cut stock/cut bundles (of two bars or more).
+inline bool CutsBundles(const OptimizerSettings& settings) {
+  return settings.bundleSize >= 2;
+}
 
 // Solution methods (optimizer settings line 14).
 inline constexpr int32_t kMethodSearch = 0;

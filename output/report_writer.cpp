@@ -335,10 +335,8 @@ void WriteReportHeading(TextOutFile& out, const RunRecord& run, const ReportCont
   integer("Reduce Layout Number:  ", o.reduceLayouts);
   integer("Optimizer Intensity:   ", o.effortLevel);
   integer("Max.Differ.Stocks :    ", o.maxDifferentStocks);
-  // A negative value is a stock/cut bundle, not a limit of different pieces.
-  integer("Max.Differ.Pieces :    ", std::max<int64_t>(0, o.maxDifferentPieces));
-  integer("Stock/Cut Bundle  :    ",
-          std::max<int64_t>(0, -static_cast<int64_t>(o.maxDifferentPieces)));
+  integer("Max.Differ.Pieces :    ", o.maxDifferentPieces);
+  integer("Stock/Cut Bundle  :    ", o.bundleSize);
   integer("Max.Pieces in Layout:  ", o.maxPiecesPerLayout);
   length("Min.Reusable Length:   ", o.minReusableLength);
   length("Saw blade thickness:   ", o.kerf);

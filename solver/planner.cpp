@@ -327,7 +327,7 @@ TarvolinPlannerStatus SolveBySearchCall(Call& call, const TarvolinPlannerSetting
 
   const int32_t limitSeconds =
       settings.method == 1 ? (settings.exactTimeLimitSeconds > 0 ? settings.exactTimeLimitSeconds
-                                                                 : kDefaultExactSeconds)
+                                                                 : TARVOLIN_EXACT_DEFAULT_SECONDS)
                            : settings.timeLimitSeconds;
   const bool cutShort =
       plan.proven == 0 && limitSeconds > 0 && Since(call.start) >= limitSeconds * 1000.0;
@@ -434,6 +434,26 @@ int32_t QuantityAboveLimit(const TarvolinPlannerProblem& p) {
   return 0;
 }
 
+// Totals of lengths or costs that the search's 32-bit sums cannot hold;
+// the exact method keeps them in 64 bits.
+bool TotalsAboveSearch(const TarvolinPlannerProblem& p) {
+  // Each sum stops at the first group that takes it past the limit, so
+  // that no sum can overflow.
+  int64_t stockLength = 0, stockCost = 0, partLength = 0;
+  const auto add = [](int64_t& sum, int32_t quantity, int32_t value) {
+    sum += int64_t{std::max(quantity, 0)} * std::max(value, 0);
+    return sum > TARVOLIN_MAX_SUM;
+  };
+  for (int32_t g = 0; g < p.stockGroupCount; ++g) {
+    const TarvolinPlannerStockGroup& s = p.stockGroups[g];
+    if (add(stockLength, s.quantity, s.length) || add(stockCost, s.quantity, s.cost)) return true;
+  }
+  for (int32_t g = 0; g < p.partGroupCount; ++g) {
+    if (add(partLength, p.partGroups[g].quantity, p.partGroups[g].length)) return true;
+  }
+  return false;
+}
+
 TarvolinPlannerStatus Dispatch(Call& call, const TarvolinPlannerSettings& settings,
                                TarvolinPlannerPlan& plan) {
   const TarvolinPlannerProblem& p = call.problem;
@@ -442,7 +462,9 @@ TarvolinPlannerStatus Dispatch(Call& call, const TarvolinPlannerSettings& settin
     return FailNumbered(call.planner, plan, error);
   }
   const Size size = SizeOf(p);
-  if (SearchExcess(p, size).error == 0) return SolveBySearchCall(call, settings, plan);
+  const bool exactAlone = settings.method == 1 && settings.bundleSize == 0 && TotalsAboveSearch(p);
+  if (SearchExcess(p, size).error == 0 && !exactAlone)
+    return SolveBySearchCall(call, settings, plan);
   return SolveAboveSearchLimits(call, settings, size, plan);
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "exact.h"
+#include "settings_rules.h"
 
 namespace solver::planner {
 namespace {
@@ -20,23 +21,8 @@ exact::ExactInput InputOf(const TarvolinPlannerProblem& p, const TarvolinSetting
     const TarvolinPlannerPartGroup& pg = p.partGroups[g];
     in.parts.push_back({pg.length, pg.quantity, pg.markId});
   }
-  exact::Rules& r = in.rules;
-  r.kerf = s.kerf;
-  r.endZone = s.endZone;
-  r.gripLength = s.gripLength;
-  r.maxPieces = s.maxPiecesPerLayout;
-  r.diffPieces = s.maxDifferentPieces;
-  r.diffStocks = s.maxStockGroups;
-  r.minReusable = s.minReusable;
-  r.prefShort = s.preferShort;
-  r.reduceLays = s.reduceLayouts;
-  r.bundle = s.bundleSize;
-  r.costMode = s.costMode != 0;
-  r.ignoreLast = s.ignoreLast != 0;
-  r.piecesByMark = s.layoutsByMark != 0 && s.reduceLayouts > 0;
-  const int32_t seconds =
-      s.exactTimeLimitSeconds > 0 ? s.exactTimeLimitSeconds : kDefaultExactSeconds;
-  in.timeLimitMs = seconds * 1000;
+  in.rules = exact::RulesOf(s);
+  in.timeLimitMs = exact::ExactTimeLimitMs(s);
   return in;
 }
 

@@ -14,10 +14,6 @@
 
 namespace solver::planner {
 
-// The exact method's time limit when the settings leave it at 0, as in the
-// struct call.
-inline constexpr int32_t kDefaultExactSeconds = 10;
-
 struct ExactOutcome {
   enum class Kind { kPlan, kNotAvailable, kInvalid, kFault };
   Kind kind = Kind::kFault;

@@ -10,6 +10,7 @@
 #include "exact.h"
 #include "prepare.h"
 #include "search_plan.h"
+#include "settings_rules.h"
 #include "solve.h"
 #include "solver_services.h"
 #include "solver_state.h"
@@ -18,7 +19,6 @@
 namespace solver {
 namespace {
 
-constexpr int32_t kDefaultExactSeconds = 10;
 // Share of the time limit for the exact method; the search that follows an
 // unproven plan has the rest, and at least the rest's length.
 constexpr double kExactShare = 0.5;
@@ -36,20 +36,7 @@ exact::ExactInput InputOf(const TarvolinSettings& s, const TarvolinProblem& p) {
     const TarvolinPartGroup& pg = p.partGroups[g];
     in.parts.push_back({pg.length, pg.quantity, pg.markId});
   }
-  exact::Rules& r = in.rules;
-  r.kerf = s.kerf;
-  r.endZone = s.endZone;
-  r.gripLength = s.gripLength;
-  r.maxPieces = s.maxPiecesPerLayout;
-  r.diffPieces = s.maxDifferentPieces;
-  r.diffStocks = s.maxStockGroups;
-  r.minReusable = s.minReusable;
-  r.prefShort = s.preferShort;
-  r.reduceLays = s.reduceLayouts;
-  r.bundle = s.bundleSize;
-  r.costMode = s.costMode != 0;
-  r.ignoreLast = s.ignoreLast != 0;
-  r.piecesByMark = s.layoutsByMark != 0 && s.reduceLayouts > 0;
+  in.rules = exact::RulesOf(s);
   return in;
 }
 
@@ -128,9 +115,7 @@ bool UsesExactMethod(const TarvolinSettings& s) {
 
 void SolveByExactMethod(SolverState& st, const TarvolinSettings& settings,
                         const TarvolinProblem& problem, TarvolinPlan& plan) {
-  const int32_t seconds =
-      settings.exactTimeLimitSeconds > 0 ? settings.exactTimeLimitSeconds : kDefaultExactSeconds;
-  const double limitMs = seconds * 1000.0;
+  const double limitMs = exact::ExactTimeLimitMs(settings);
   const double start = st.progress.callStartMs;
   SolverSettings& se = st.settings;
   const int32_t effort = se.effortLevel;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "settings_rules.h"
 #include "solver_services.h"
 #include "tarvolin/errors.h"
 #include "tarvolin/limits.h"
@@ -40,24 +41,9 @@ SearchOutcome RunCall(const ExactInput& in, int32_t effort, int32_t method) {
         in.parts[g].length, in.parts[g].mark,
         static_cast<int16_t>(std::clamp(in.parts[g].quantity, -1, 32767))};
   }
-  const Rules& r = in.rules;
-  TarvolinSettings s{};
-  s.costMode = r.costMode ? 1 : 0;
-  s.ignoreLast = r.ignoreLast ? 1 : 0;
+  TarvolinSettings s = SettingsOf(in.rules);
   s.effortLevel = effort;
-  s.reduceLayouts = r.reduceLays;
-  s.preferShort = r.prefShort;
-  s.maxStockGroups = r.diffStocks;
-  // A bundle takes the place of the different-pieces limit, as in the
-  // settings file.
-  s.maxDifferentPieces = r.bundle >= 2 ? 0 : r.diffPieces;
-  s.bundleSize = r.bundle >= 2 ? r.bundle : 0;
-  s.minReusable = r.minReusable;
-  s.kerf = r.kerf;
-  s.endZone = r.endZone;
-  s.gripLength = r.gripLength;
   s.iterationMultiplier = kIterMult;
-  s.maxPiecesPerLayout = r.maxPieces;
   s.method = method;
   const int32_t seconds = in.timeLimitMs > 0 ? std::max(1, (in.timeLimitMs + 999) / 1000) : 0;
   if (method == 0) {

@@ -261,7 +261,7 @@ TEST_F(OrderInputTest, TheTotalLengthOfALargeMaterialIsKeptIn64Bits) {
 
 struct ExactFatalCase {
   const char* what;
-  int32_t maxDifferentPieces;  // -3: a stock/cut bundle of three
+  int32_t bundleSize;  // bars of a stock/cut bundle; 0 none
   std::string content;
   std::string message;
 };
@@ -275,7 +275,7 @@ class OrderExactFatalTest : public OrderInputTest,
 
 TEST_P(OrderExactFatalTest, EndsTheRunWithTheMessage) {
   run.opt.method = kMethodExact;
-  run.opt.maxDifferentPieces = GetParam().maxDifferentPieces;
+  run.opt.bundleSize = GetParam().bundleSize;
   WriteOrders(GetParam().content);
   EXPECT_FALSE(Pass());
   ExpectEndedWith(GetParam().message);
@@ -293,15 +293,15 @@ INSTANTIATE_TEST_SUITE_P(
                        "Parts total number exceeds \rprogram limit:  1000000\rSee part group: "
                        "31\rSee line: 32\rMater/Sect: A x\rThe exact method plans up to "
                        "1000000 pieces"},
-        ExactFatalCase{"21 lines with a bundle", -3, Lines("A x 10 1", 21),
+        ExactFatalCase{"21 lines with a bundle", 3, Lines("A x 10 1", 21),
                        "Too many part input lines/groups\rSee part group: 21\rSee line: 22\r"
                        "Mater/Sect: A x\rA stock/cut bundle (QM_OptSet.txt line 13) is cut by "
                        "the layout search, which plans up to 20 lines"},
-        ExactFatalCase{"101 pieces with a bundle", -2, "h\nA x 10 60\nA x 10 41\n",
+        ExactFatalCase{"101 pieces with a bundle", 2, "h\nA x 10 60\nA x 10 41\n",
                        "Parts total number exceeds \rprogram limit:  100\rSee part group: 2\r"
                        "See line: 3\rMater/Sect: A x\rA stock/cut bundle (QM_OptSet.txt line "
                        "13) is cut by the layout search, which plans up to 100 pieces"},
-        ExactFatalCase{"total length with a bundle", -2, "h\nA x 10000000 2\n",
+        ExactFatalCase{"total length with a bundle", 2, "h\nA x 10000000 2\n",
                        "Part total length exceeds limit: \r20000000\rSee part group: 1\r"
                        "See line: 2\rMater/Sect: A x\rA stock/cut bundle (QM_OptSet.txt line "
                        "13) is cut by the layout search"}),

@@ -18,18 +18,19 @@ std::map<std::string, plan::PlanSetting> SettingsByName(const RunState& run) {
 // setting as its negative; the plan names the two apart, as the report does.
 TEST(PlanOutputs, SettingsNameTheBundleTheMethodAndTheExactTimeLimit) {
   struct Case {
-    int32_t diffPieces, method, exactSeconds;
+    int32_t diffPieces, bundleSize, method, exactSeconds;
     int64_t maxDifferent, bundle;
     const char* methodName;
   };
   const Case cases[] = {
-      {3, kMethodSearch, 0, 3, 0, "heuristic"},
-      {-4, kMethodSearch, 0, 0, 4, "heuristic"},
-      {0, kMethodExact, 25, 0, 0, "exact"},
+      {3, 0, kMethodSearch, 0, 3, 0, "heuristic"},
+      {0, 4, kMethodSearch, 0, 0, 4, "heuristic"},
+      {0, 0, kMethodExact, 25, 0, 0, "exact"},
   };
   for (const Case& c : cases) {
     RunState run;
     run.opt.maxDifferentPieces = c.diffPieces;
+    run.opt.bundleSize = c.bundleSize;
     run.opt.method = c.method;
     run.opt.exactTimeLimitSeconds = c.exactSeconds;
     auto settings = SettingsByName(run);

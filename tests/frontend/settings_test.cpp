@@ -5,6 +5,7 @@
 
 #include "frontend_fixture.h"
 #include "logs.h"
+#include "solver_call.h"
 
 namespace tarvolin {
 namespace {
@@ -236,7 +237,24 @@ TEST_F(OptimizerSettingsTest, EndLengthKindAndBundleSize) {
   ASSERT_TRUE(Read(lines, "\n"));
   EXPECT_EQ(run.opt.gripLength, 150);
   EXPECT_EQ(run.opt.endZone, 0);
-  EXPECT_EQ(run.opt.maxDifferentPieces, -3);
+  // A bundle replaces the limit of different pieces (line 7 reads 9 here).
+  EXPECT_EQ(run.opt.bundleSize, 3);
+  EXPECT_EQ(run.opt.maxDifferentPieces, 0);
+  EXPECT_TRUE(CutsBundles(run.opt));
+}
+
+// A bundle of one bar is no bundle: it still replaces the limit of
+// different pieces, and the solver is handed no bundle.
+TEST_F(OptimizerSettingsTest, BundleOfOneBarCutsNoBundle) {
+  std::vector<std::string> lines = OptSetLines();
+  lines[12] = "1 bundle";
+  ASSERT_TRUE(Read(lines, "\n"));
+  EXPECT_EQ(run.opt.bundleSize, 1);
+  EXPECT_EQ(run.opt.maxDifferentPieces, 0);
+  EXPECT_FALSE(CutsBundles(run.opt));
+  const TarvolinSettings s = BuildSolverSettings(run.opt, 0, false);
+  EXPECT_EQ(s.bundleSize, 0);
+  EXPECT_EQ(s.maxDifferentPieces, 0);
 }
 
 TEST_F(OptimizerSettingsTest, MethodLineChoosesTheSolutionMethod) {
@@ -408,7 +426,7 @@ TEST(LoadDefaultOptimizerSettings, DefaultsAndFixedParameters) {
   o.optimizeCost = 1;
   o.ignoreLastStock = 0;
   o.gripLength = 5;
-  o.maxDifferentPieces = -3;
+  o.bundleSize = 3;
   o.timeLimitSeconds = 7;
   LoadDefaultOptimizerSettings(o);
   EXPECT_EQ(o.optimizeCost, 0);
@@ -417,6 +435,7 @@ TEST(LoadDefaultOptimizerSettings, DefaultsAndFixedParameters) {
   EXPECT_EQ(o.reduceLayouts, 1);
   EXPECT_EQ(o.effortLevel, 5);
   EXPECT_EQ(o.maxDifferentPieces, 0);
+  EXPECT_EQ(o.bundleSize, 0);
   EXPECT_EQ(o.gripLength, 0);
   EXPECT_EQ(o.maxPiecesPerLayout, 0);
   EXPECT_EQ(o.timeLimitSeconds, 0);

@@ -46,7 +46,8 @@ TEST(BuildSolverSettingsTest, TheBundleTravelsApartFromTheDifferentPieces) {
   EXPECT_EQ(s.progressMode, 2);
   EXPECT_EQ(s.showErrorBoxes, 1);
 
-  o.maxDifferentPieces = -3;  // a bundle of three bars
+  o.maxDifferentPieces = 0;
+  o.bundleSize = 3;
   s = BuildSolverSettings(o, 0, false);
   EXPECT_EQ(s.maxDifferentPieces, 0);
   EXPECT_EQ(s.bundleSize, 3);
@@ -161,7 +162,7 @@ TEST(CutMoreByExactMethodTest, TakesTheExactPlanOnlyWhenItCutsMore) {
        [](OptimizerSettings&) {}, false},
       {"a stock/cut bundle, which the exact method does not cut",
        Material({{700, 2}, {1400, 2}}, {{3500, 1}, {5000, 1}, {6000, 1}, {10500, 1}}),
-       [](OptimizerSettings& o) { o.maxDifferentPieces = -2; }, false},
+       [](OptimizerSettings& o) { o.bundleSize = 2; }, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -72,7 +72,8 @@ TEST_F(ReportTest, HeadingWithGrippingLengthAndBundle) {
   o.reduceLayouts = 2;
   o.effortLevel = 10;
   o.maxDifferentStocks = 4;
-  o.maxDifferentPieces = -4;
+  o.maxDifferentPieces = 0;
+  o.bundleSize = 4;
   o.maxPiecesPerLayout = 12;
   o.minReusableLength = 50000;
   o.kerf = 350;

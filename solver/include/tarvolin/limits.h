@@ -16,6 +16,9 @@
 #define TARVOLIN_EXACT_MAX_STOCK_GROUPS 1000
 #define TARVOLIN_EXACT_MAX_ITEMS 1000000
 #define TARVOLIN_EXACT_MAX_GROUP_QUANTITY 32767
+/* The exact method's time limit per material, in seconds, when the settings
+ * leave it at 0. */
+#define TARVOLIN_EXACT_DEFAULT_SECONDS 10
 /* Totals of lengths and of costs within one material for the exact method. */
 #define TARVOLIN_EXACT_MAX_SUM 1000000000000000LL
 

@@ -23,7 +23,9 @@
  *   - method 0, the layout search: a randomized greedy search over complete
  *     plans, for materials of at most TARVOLIN_MAX_PART_GROUPS part groups,
  *     TARVOLIN_MAX_STOCK_GROUPS stock groups, TARVOLIN_MAX_ITEMS pieces and
- *     TARVOLIN_MAX_ITEMS bars (tarvolin/limits.h: 20, 10, 100, 100);
+ *     TARVOLIN_MAX_ITEMS bars (tarvolin/limits.h: 20, 10, 100, 100), whose
+ *     total stock length, stock cost and piece length are each at most
+ *     TARVOLIN_MAX_SUM;
  *   - method 1, the exact method: column generation and integer
  *     programming, which proves its plan optimal when it can, for materials
  *     of up to TARVOLIN_EXACT_MAX_PART_GROUPS part groups,
@@ -31,7 +33,7 @@
  *     pieces and bars (10000, 1000, 1000000). On a material within the
  *     search's limits it starts from the search's plan and, when it cannot
  *     prove its plan optimal, lets the search try to better it in the rest
- *     of its time; above those limits it plans alone.
+ *     of its time; above those limits (sums included) it plans alone.
  * Within the search's limits both methods give exactly the plan that
  * TarvolinSolve (tarvolin/solver.h) gives with the same settings.
  *

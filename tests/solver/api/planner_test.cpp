@@ -305,6 +305,32 @@ TEST(Planner, GroupValuesAboveSearchLimits) {
   }
 }
 
+// Few groups and bars whose total stock length the search's 32-bit sums
+// cannot hold: the exact method plans them alone, the search refuses them.
+TEST(Planner, TotalsAboveTheSearchsSums) {
+  const PlannerPtr planner = NewPlanner();
+  // Three bars of 1,000,000,000 (3e9 in all); two pieces of 400,000,000
+  // fit one bar, three do not, so five pieces need three bars.
+  const Groups g{{{1000000000, 0, 3}}, {{400000000, 0, 5}}};
+  const TarvolinPlannerProblem p = g.Problem();
+  TarvolinPlannerSettings s;
+  TarvolinPlannerDefaults(&s);
+  s.ignoreLast = 0;
+  TarvolinPlannerPlan plan;
+  s.method = 0;
+  EXPECT_FALSE(
+      TarvolinPlannerHasPlan(TarvolinPlannerSolve(planner.get(), &s, &p, nullptr, nullptr, &plan)));
+  EXPECT_EQ(plan.error, TARVOLIN_ERROR_STOCK_LENGTH_SUM);
+  s.method = 1;
+  const TarvolinPlannerStatus status =
+      TarvolinPlannerSolve(planner.get(), &s, &p, nullptr, nullptr, &plan);
+  if (status == TARVOLIN_PLANNER_NOT_AVAILABLE) GTEST_SKIP() << "no exact method in this build";
+  ASSERT_EQ(status, TARVOLIN_PLANNER_OK) << plan.message;
+  EXPECT_EQ(plan.piecesCut, 5);
+  EXPECT_EQ(plan.barsUsed, 3);
+  EXPECT_EQ(plan.stockLength, int64_t{3000000000});
+}
+
 // Quantities the struct call's 16 bits cannot hold are faults of the
 // quantity, never cut down to another number (-65536 would read as 0).
 TEST(Planner, QuantitiesBeyondSixteenBits) {
