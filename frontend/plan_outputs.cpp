@@ -82,6 +82,7 @@ plan::PlanBound ExactBound(const OptimizerSettings& settings, const MaterialPass
   objective.value = o.value;
   objective.bound = o.bound;
   objective.shortStock = o.piecesLeft;
+  objective.newStockOnly = o.newStockOnly;
   plan::PlanBound bound;
   if (o.bound) {
     const auto units = static_cast<int32_t>(*o.bound);
@@ -115,6 +116,8 @@ plan::PlanRun MakePlanRun(const RunState& run, std::string dateText, std::string
   heading.numbers = {run.format.lengthScale, run.format.lengthPrecision, run.format.costScale,
                      run.format.costPrecision, run.format.decimalSeparator};
   heading.showCosts = run.init.reportCosts;
+  heading.remnantStore = run.init.keepRemnants;
+  if (heading.remnantStore) heading.settings.push_back(PlanSetting::Switch("remnants", true));
   return heading;
 }
 
@@ -145,6 +148,10 @@ plan::MaterialPlan SolvedMaterialPlan(const RunState& run, int64_t calculationMs
   in.partItGr = plan::ItemValues(r.partItemGroup.data(), pieces);
   in.partItStock = plan::ItemValues(r.partItemStock.data(), pieces);
   in.lastStock = r.lastStock;
+  if (!pass.barRemnant.empty()) {
+    in.stockItRemnant.assign(pass.barRemnant.begin() + 1, pass.barRemnant.end());
+    in.stockItOffcut.assign(pass.barOffcut.begin() + 1, pass.barOffcut.end());
+  }
   in.kerf = run.opt.kerf;
   in.endZone = run.opt.endZone;
   in.minReusable = run.opt.minReusableLength;
@@ -196,7 +203,8 @@ bool PlanOutputs::Open(const RunState& run, const LayoutsWriterFactory& layouts,
     }
   }
   cutListFile_ = run.cutListFile;
-  if (!cutListFile_.empty()) cutList_ = plan::CutListHeader(heading_.numbers);
+  if (!cutListFile_.empty())
+    cutList_ = plan::CutListHeader(heading_.numbers, heading_.remnantStore);
   if (!run.layoutsFile.empty()) {
     if (!layouts) {
       message = NoLayoutsMessage(run);
@@ -214,7 +222,8 @@ bool PlanOutputs::Open(const RunState& run, const LayoutsWriterFactory& layouts,
 bool PlanOutputs::Add(plan::MaterialPlan material, std::string& message) {
   if (finished_) return true;
   materials_.push_back(std::move(material));
-  if (!cutListFile_.empty()) cutList_ += plan::CutListRows(heading_.numbers, materials_.back());
+  if (!cutListFile_.empty())
+    cutList_ += plan::CutListRows(heading_.numbers, materials_.back(), heading_.remnantStore);
   if (document_ && !document_->Add(materials_.back())) {
     message = "Error writing Plan file: \r" + document_->LastError();
     return false;

@@ -62,7 +62,8 @@ struct PlanRun {
   std::string materialHeader;  // the word that names a material in the report
   std::vector<PlanSetting> settings;
   NumberForm numbers;
-  bool showCosts = false;  // cost figures in the diagrams
+  bool showCosts = false;     // cost figures in the diagrams
+  bool remnantStore = false;  // the remnant store is kept: bars name remnants and offcuts
   RunEnd end = RunEnd::kRunning;
 };
 
@@ -94,6 +95,7 @@ struct PlanObjective {
   int64_t value = 0;             // the plan's, in length or cost units
   std::optional<int64_t> bound;  // no plan does better; empty when unknown
   bool shortStock = false;       // pieces are left: the greatest cut length came first
+  bool newStockOnly = false;     // remnants are offered: only new stock counts
   bool InCost() const { return kind == Kind::kCost || kind == Kind::kCostLessLastRemainderWorth; }
   bool LessLastRemainder() const {
     return kind == Kind::kStockLengthLessLastRemainder || kind == Kind::kCostLessLastRemainderWorth;
@@ -129,6 +131,10 @@ struct MaterialPlanInput {
   std::vector<int32_t> partItStock;  // the stock item it is cut from; 0 = not cut
 
   int32_t lastStock = 0;  // stock item reported as the last stock; 0 = none
+  // With the remnant store, per stock item: the remnant it is and the
+  // offcut it leaves (empty strings for none); both empty without the store.
+  std::vector<std::string> stockItRemnant;
+  std::vector<std::string> stockItOffcut;
 
   int32_t kerf = 0;         // GapItIt
   int32_t endZone = 0;      // GapItEnd
@@ -168,6 +174,10 @@ struct PlanBar {
   int32_t stockLength = 0;
   int32_t stockCost = 0;
   int32_t waste = 0;
+  // With the remnant store: the identifier of the remnant the bar is, and
+  // of the offcut it leaves; empty for none.
+  std::string remnant;
+  std::string offcut;
 };
 
 // A layout row of the report: every bar cut to one pattern.
@@ -235,6 +245,11 @@ struct MaterialPlan {
 };
 
 MaterialPlan BuildMaterialPlan(const MaterialPlanInput& input);
+
+// The identifiers of the remnants a layout's bars are cut from, and of the
+// offcuts they leave, in bar order; empty without the remnant store.
+std::vector<std::string> LayoutRemnants(const MaterialPlan& material, const PlanLayout& layout);
+std::vector<std::string> LayoutOffcuts(const MaterialPlan& material, const PlanLayout& layout);
 
 // A material that has no plan: a solver error, no stock, or another failure
 // of the pass. The ordered pieces are listed, all uncut.

@@ -185,6 +185,7 @@ struct MaterialPlan {
   // the bar is, and of the offcut a used bar leaves; empty for none. Both
   // tables are empty when the store is not kept.
   std::vector<std::string> barRemnant, barOffcut;
+  std::vector<int32_t> barOffcutLength;  // the offcut's length; 0 for none
 };
 
 // The item counts of the results, held within the tables' lengths.

@@ -101,6 +101,30 @@ void WriteBoundLines(TextOutFile& out, const RunRecord& run, const MaterialPlan&
                 RightAligned(plan.results.proven ? "Y" : "N", widths.totalsLength));
 }
 
+// With the remnant store: how many remnants the plan cuts and how many
+// offcuts it adds to the store, each with their total length.
+void WriteRemnantLines(TextOutFile& out, const MaterialPlan& plan,
+                       const fract::NumberFormat& format, const ReportWidths& widths) {
+  int64_t used = 0, usedLength = 0, added = 0, addedLength = 0;
+  const SolverResults& r = plan.results;
+  for (int bar = 1; bar <= BarCount(r) && static_cast<size_t>(bar) < plan.barRemnant.size();
+       ++bar) {
+    if (!plan.barRemnant[bar].empty()) {
+      const StockGroup* stock = StockGroupAt(plan, r.stockItemGroup[bar]);
+      ++used;
+      usedLength += stock != nullptr ? stock->length : 0;
+    }
+    if (!plan.barOffcut[bar].empty()) {
+      ++added;
+      addedLength += plan.barOffcutLength[bar];
+    }
+  }
+  out.WriteLine("Remnants used:    " + RightAligned(used, widths.totalsInteger) + " " +
+                RightAligned(LengthText(usedLength, format), widths.totalsLength));
+  out.WriteLine("Remnants added:   " + RightAligned(added, widths.totalsInteger) + " " +
+                RightAligned(LengthText(addedLength, format), widths.totalsLength));
+}
+
 void WriteTotals(TextOutFile& out, const RunRecord& run, const MaterialPlan& plan,
                  const ReportContext& context, const ReportWidths& widths) {
   const SolverResults& r = plan.results;
@@ -138,6 +162,7 @@ void WriteTotals(TextOutFile& out, const RunRecord& run, const MaterialPlan& pla
                   RightAligned(CostText(r.costUsed, format), widths.totalsLength));
   out.WriteLine("Total Waste:        " +
                 RightAligned(LengthText(r.wasteSum, format), widths.totalsLength));
+  if (!plan.barRemnant.empty()) WriteRemnantLines(out, plan, format, widths);
   out.WriteLine(
       "Total Utilization,%:" + RightAligned(UtilizationText(r.utilization), kUtilizationWidth) +
       "     Calc.time: " + CalcTimeText(context, plan, format.decimalSeparator) + " sec");

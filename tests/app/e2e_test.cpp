@@ -2235,3 +2235,86 @@ TEST_F(RemnantsE2e, ARunThatFailsChangesNothing) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(Read("QM_Remnants.txt"), store);
 }
+
+// The outputs name the remnants: the cut list's remnant and offcut
+// columns, the plan file (version 3, valid against the schema), the labels
+// file's fifth line and the report's two lines. The pieces, 5500 and 1000,
+// do not fit one new bar of 6000: the 1000 goes on remnant R00003 (1200),
+// the 5500 on a new bar; both remainders (500, 200) reach MinReusable 100
+// and become R00004 and R00005 in bar order; R00002 (900) stays.
+TEST_F(RemnantsE2e, TheOutputsNameTheRemnantsAndOffcuts) {
+  RemnantFiles(0, "A x 1000 1 M\r\nA x 5500 1\r\n",
+               std::string(kStoreHeader) + "A x 900 1 0 R00002 - -\r\nA x 1200 1 0 R00003 - -\r\n");
+  Write("QM_Config.txt", WithLine(Config(false, true), 19, "1 Remnants"));
+  Write("QM_OptSet.txt", WithLine(WithLine(OptSet(), 8, "100 MinReusable"), 2, "0 IgnoreLast"));
+#ifdef TARVOLIN_DESKTOP
+  const RunResult r = Run({"--console", "--yes", "--cut-list", "--json", "--layouts"});
+#else
+  const RunResult r = Run({"--console", "--yes", "--cut-list", "--json"});
+#endif
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  // Cut list: per row its bar's stock length, remnant and offcut.
+  std::istringstream rows(Read("QM_CutList.csv"));
+  std::string row;
+  std::getline(rows, row);
+  EXPECT_EQ(row,
+            "material,bar,stock_length,remnant,layout,position,length,mark,order_line,"
+            "bar_remainder,offcut\r");
+  std::map<std::string, std::string> byLength;  // piece length -> bar fields
+  while (std::getline(rows, row)) {
+    std::vector<std::string> f;
+    std::istringstream fields(row.substr(0, row.size() - 1));
+    for (std::string field; std::getline(fields, field, ',');) f.push_back(field);
+    if (row.back() == ',' || f.size() == 10) f.push_back("");
+    ASSERT_EQ(f.size(), 11u) << row;
+    byLength[f[6]] = f[1] + "|" + f[2] + "|" + f[3] + "|" + f[9] + "|" + f[10];
+  }
+  EXPECT_EQ(byLength["5500.00"], "1|6000.00||500.00|R00004");
+  EXPECT_EQ(byLength["1000.00"], "2|1200.00|R00003|200.00|R00005");
+
+  const nlohmann::json plan = nlohmann::json::parse(Read("QM_Plan.json"));
+  EXPECT_EQ(plan["version"], 3);
+  EXPECT_EQ(plan["settings"]["remnants"], true);
+  const auto& bars = plan["materials"][0]["bars"];
+  ASSERT_EQ(bars.size(), 2u);
+  EXPECT_TRUE(bars[0]["remnant"].is_null());
+  EXPECT_EQ(bars[0]["offcut"], "R00004");
+  EXPECT_EQ(bars[1]["remnant"], "R00003");
+  EXPECT_EQ(bars[1]["offcut"], "R00005");
+  const std::string validate = "python3 " + std::string(TARVOLIN_SOURCE_DIR) +
+                               "/tests/output/validate_plan.py " + TARVOLIN_SOURCE_DIR +
+                               "/docs/plan.schema.json '" + (dir_ / "QM_Plan.json").string() + "'";
+  const int status = std::system(validate.c_str());
+  if (!(WIFEXITED(status) && WEXITSTATUS(status) == 77)) {
+    EXPECT_EQ(status, 0);
+  }
+
+#ifdef TARVOLIN_DESKTOP
+  // The diagrams' captions name the remnant cut and the offcuts left.
+  if (std::system("pdftotext -v >/dev/null 2>&1") == 0) {
+    const std::string txt = (dir_ / "layouts.txt").string();
+    ASSERT_EQ(std::system(
+                  ("pdftotext '" + (dir_ / "QM_Layouts.pdf").string() + "' '" + txt + "'").c_str()),
+              0);
+    const std::string text = ReadFile(txt);
+    EXPECT_NE(text.find("Offcut id R00004"), std::string::npos) << text;
+    EXPECT_NE(text.find("Remnant R00003"), std::string::npos) << text;
+    EXPECT_NE(text.find("Offcut id R00005"), std::string::npos) << text;
+  }
+#endif
+  const std::string labels = Read("QM_Labels.txt");
+  EXPECT_NE(labels.find("     Bar new Offcut R00004  .    Bar R00003 Offcut R00005  .  \r\n"),
+            std::string::npos)
+      << labels;
+  const std::string report = Read("QM_Report.txt");
+  EXPECT_NE(report.find("Remnants used:               1       1200.00\r\n"
+                        "Remnants added:              2        700.00\r\n"),
+            std::string::npos)
+      << report;
+  EXPECT_EQ(Read("QM_Remnants.txt"), std::string("# next R00006\r\n") + kStoreHeader +
+                                         "A x 900 1 0 R00002 - -\r\n"
+                                         "A x 500.00 1 0.00 R00004 " +
+                                         Today() + " QM_Orders.txt\r\nA x 200.00 1 0.00 R00005 " +
+                                         Today() + " QM_Orders.txt\r\n");
+}
