@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <numeric>
 #include <string>
@@ -273,9 +274,11 @@ void WarnLowered(RunState& run, Toolkit& toolkit, const GroupReading& reading,
   std::string lines;
   for (int i = 1; i <= pass.stockGroupCount; ++i) {
     if (pass.stockGroups[i].quantity == capped[i]) continue;
-    lines += "\rStock group " + std::to_string(i) + ", line " + std::to_string(reading.LineOf(i)) +
-             ": " + std::to_string(stated[i]) + " bars -> " +
-             std::to_string(pass.stockGroups[i].quantity);
+    const std::string where = pass.stockGroups[i].remnants.empty()
+                                  ? "line " + std::to_string(reading.LineOf(i))
+                                  : std::string("remnants");
+    lines += "\rStock group " + std::to_string(i) + ", " + where + ": " +
+             std::to_string(stated[i]) + " bars -> " + std::to_string(pass.stockGroups[i].quantity);
   }
   if (lines.empty()) return;
   LogWarning(run, toolkit,
@@ -344,7 +347,8 @@ bool SumStock(RunState& run, GroupReading& reading) {
 }
 
 // The remnant store's remnants of the material, offered as stock after
-// the stock file's lines: one group per length, longest first, each at
+// the stock file's lines: one group per length, longest first, its
+// remnants in the order of the store's lines, each at
 // cost 0 (the solver's objective prices them apart, see solver_call.h).
 // The search takes 10 groups: a material it plans gets the longest lengths
 // that fit beside the stock file's lines; the exact method takes them all.
@@ -363,7 +367,6 @@ void AddRemnantGroups(RunState& run, BarDemand& demand, std::vector<int>& stated
     g = StockGroup{};
     g.length = length;
     g.materialKey = pass.material;
-    std::sort(ids.begin(), ids.end());
     g.sourceLine = "remnants";
     for (const std::string& id : ids) g.sourceLine += " " + id;
     g.sourceLine = CutToChars(g.sourceLine, kSourceLineChars);

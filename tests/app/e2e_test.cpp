@@ -2318,3 +2318,27 @@ TEST_F(RemnantsE2e, TheOutputsNameTheRemnantsAndOffcuts) {
                                          Today() + " QM_Orders.txt\r\nA x 200.00 1 0.00 R00005 " +
                                          Today() + " QM_Orders.txt\r\n");
 }
+
+// The search takes 10 stock groups: with 10 stock lines a remnant is not
+// offered to it and stays in the store. The exact method takes every
+// remnant: the eleven groups are planned by the exact method alone, and
+// the remnant is cut.
+TEST_F(RemnantsE2e, BeyondTheSearchsTenStockGroupsOnlyTheExactMethodTakesRemnants) {
+  std::string stock = "h\r\n";
+  for (int i = 0; i < 10; ++i) stock += "A x " + std::to_string(6000 + i) + " 1\r\n";
+  for (const int method : Methods()) {
+    SCOPED_TRACE(method);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    RemnantFiles(method, "A x 1000 1\r\n",
+                 std::string(kStoreHeader) + "A x 1200 1 0 R00001 - -\r\n");
+    Write("QM_Stocks.txt", stock);
+    const RunResult r = Run({"--console", "--yes"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string kept = Read("QM_Remnants.txt");
+    EXPECT_EQ(kept.find("R00001 - -") != std::string::npos, method == 0) << kept;
+    EXPECT_NE(kept.find(method == 0 ? "A x 5000.00 1 0.00 R00002" : "A x 200.00 1 0.00 R00002"),
+              std::string::npos)
+        << kept;
+  }
+}
