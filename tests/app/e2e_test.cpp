@@ -2342,3 +2342,20 @@ TEST_F(RemnantsE2e, BeyondTheSearchsTenStockGroupsOnlyTheExactMethodTakesRemnant
         << kept;
   }
 }
+
+// Another run holds the store (from another directory through a link to
+// it, say): this run stops like a second instance, writes nothing and
+// leaves the store alone.
+TEST_F(RemnantsE2e, AStoreLockedByAnotherRunStopsThisRun) {
+  const std::string store = std::string(kStoreHeader) + "A x 1200 1 0 R00003 - -\r\n";
+  RemnantFiles(0, "A x 1000 1\r\n", store);
+  const int fd = open((dir_ / "QM_Remnants.txt").c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+  const RunResult r = Run({"--console", "--yes"});
+  close(fd);
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find("Output file is in use by another run:"), std::string::npos) << r.err;
+  EXPECT_EQ(Read("QM_Remnants.txt"), store);
+  EXPECT_FALSE(Exists("QM_Report.txt"));
+}
