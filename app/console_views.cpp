@@ -12,6 +12,7 @@
 
 #include "console_toolkit.h"
 #include "interrupt.h"
+#include "utf8.h"
 
 namespace tarvolin {
 namespace {
@@ -25,10 +26,6 @@ constexpr int kPackBarWidth = 10;
 // the best criterion and the time are left out.
 constexpr int kShortestMaterial = 8;
 
-bool ContinuationByte(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
 // The code point of the UTF-8 sequence at text[i], and where the next one
 // starts; a byte that starts no valid sequence counts as itself.
 char32_t CodePointAt(std::string_view text, size_t& i) {
@@ -38,9 +35,9 @@ char32_t CodePointAt(std::string_view text, size_t& i) {
                   : more == 2 ? lead & 0x0F
                   : more == 1 ? lead & 0x1F
                               : lead;
-  for (int k = 0; k < more && i < text.size() && ContinuationByte(text[i]); ++k)
+  for (int k = 0; k < more && i < text.size() && utf8::IsContinuation(text[i]); ++k)
     code = (code << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
-  while (i < text.size() && ContinuationByte(text[i])) ++i;
+  while (i < text.size() && utf8::IsContinuation(text[i])) ++i;
   return code;
 }
 

@@ -1,5 +1,6 @@
 #include "interrupt.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -8,11 +9,19 @@
 namespace tarvolin {
 namespace {
 
-volatile std::sig_atomic_t interrupts = 0;
+// Signals add to the count while the batch takes from it: every change is
+// one atomic step, so that a signal between a read and a write is never
+// lost. The count is lock-free, as a signal handler needs.
+std::atomic<int> interrupts{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+// A bound far above any operator's patience keeps the count from wrapping.
+constexpr int kMostInterrupts = 1000;
 
 extern "C" void OnInterrupt(int) {
-  // A bound far above any operator's patience keeps the count from wrapping.
-  if (interrupts < 1000) interrupts = interrupts + 1;
+  int count = interrupts.load();
+  while (count < kMostInterrupts && !interrupts.compare_exchange_weak(count, count + 1)) {
+  }
 }
 
 }  // namespace
@@ -27,13 +36,14 @@ void InstallInterruptHandler() {
 }
 
 int PendingInterrupts() {
-  return interrupts;
+  return interrupts.load();
 }
 
 bool TakeInterrupt() {
-  if (interrupts <= 0) return false;
-  interrupts = interrupts - 1;
-  return true;
+  int count = interrupts.load();
+  while (count > 0 && !interrupts.compare_exchange_weak(count, count - 1)) {
+  }
+  return count > 0;
 }
 
 void LeaveAfterMemoryRanOut(int status) {

@@ -8,9 +8,6 @@
 
 namespace tarvolin {
 
-// The key the solver's progress window takes as the operator's Esc.
-inline constexpr char kEscapeKey = 27;
-
 class ToolkitSolverView : public solver::SolverView {
  public:
   explicit ToolkitSolverView(Toolkit& toolkit) : toolkit_(toolkit) {}

@@ -115,7 +115,7 @@ void BatchController::OnFirstPaint() {
 void BatchController::EndOutOfMemory() {
   outOfMemory_ = true;
   std::string text = kNotEnoughMemory;
-  if (!run_.pass.material.empty() && run_.pass.material != kUndefinedMaterial)
+  if (run_.pass.hasMaterial)
     text.append("\r").append(kMaterialHeader).append(": ").append(run_.pass.material);
   FinishRun(run_, toolkit_, true, text);
 }
@@ -199,7 +199,7 @@ bool BatchController::OpenOutputs() {
     return StopOnLockedOutput(run_.labelsFile);
   }
   if (run_.init.reportFrame)
-    WriteReportHeading(run_.report, run_, ReportContext{toolkit_.ShortDateToday(), 0});
+    WriteReportHeading(run_.report, run_, ReportContext{toolkit_.ShortDateToday()});
   if (run_.report.Errors() > 0) {
     FinishRun(run_, toolkit_, true, OutputFailure("Error writing Report file", run_.report));
     return false;
@@ -369,7 +369,7 @@ void BatchController::MaterialLoop() {
     // material's error. Without a material of its own the pass failed on
     // the file as a whole, and no later pass would get further.
     if (!orderRead) {
-      if (pass.material == kUndefinedMaterial) break;
+      if (!pass.hasMaterial) break;
       NoteFailedMaterial();
       if (!AddPlan(UnreadMaterialPlan(run_, false))) return;
       continue;
@@ -448,7 +448,6 @@ bool BatchController::SolveMaterial() {
   toolkit_.ProcessMessages();
   pass.solverStartMs = static_cast<double>(toolkit_.Milliseconds());
 
-  SolverResults& r = pass.results;
   pass.solverError = pass.beyondSearch ? PlanLargeMaterial(pass) : CallSolverFor(pass);
 
   if (init.showWindow) {
@@ -472,21 +471,25 @@ bool BatchController::SolveMaterial() {
   }
 
   WarnUncutPieces();
-  if (OffersRemnants(pass)) RealStockCosts(pass, r);
+  if (OffersRemnants(pass)) RealStockCosts(pass, pass.results);
   if (run_.init.keepRemnants) remnants_.MarkPlan(run_, pass, remnantDate_);
-  if (!HandOnResult()) return false;
+  // The solver's answer becomes the plan once; every output reads it.
   const auto calculationMs =
       static_cast<int64_t>(static_cast<double>(toolkit_.Milliseconds()) - pass.solverStartMs);
-  if (!AddPlan(SolvedMaterialPlan(run_, calculationMs))) return false;
+  plan::MaterialPlan material = SolvedMaterialPlan(run_, calculationMs);
+  if (!HandOnResult(material)) return false;
+  const plan::PlanFigures figures = material.figures;
+  if (!AddPlan(std::move(material))) return false;
 
   if (init.showWindow) {
     if (run_.report.Errors() > 0 || run_.labels.Errors() > 0) {
       memoLine_ += "Error";
     } else if (pass.partGroupCount > 0) {
-      memoLine_ += RightAligned(r.partsCut, kPiecesCutWidth) +
-                   RightAligned(r.stockUsed, kBarsUsedWidth) +
-                   RightAligned(UtilizationText(r.utilization, run_.format.decimalSeparator) + "%",
-                                kUtilizationWidth);
+      memoLine_ +=
+          RightAligned(figures.pieces - figures.piecesLeft, kPiecesCutWidth) +
+          RightAligned(figures.barsUsed, kBarsUsedWidth) +
+          RightAligned(UtilizationText(figures.utilRate, run_.format.decimalSeparator) + "%",
+                       kUtilizationWidth);
     }
     view_.ReplaceLastMemoLine(memoLine_);
   }
@@ -593,14 +596,11 @@ void BatchController::WarnUncutPieces() {
     LogWarning(run_, toolkit_, "Pieces left uncut for material: " + pass.material + lines);
 }
 
-// Piece order, report section and labels. False when the run was ended.
-bool BatchController::HandOnResult() {
-  BuildPieceOrder(run_.pass);
-  WriteReportSection(
-      run_.report, run_, run_.pass,
-      ReportContext{toolkit_.ShortDateToday(), static_cast<double>(toolkit_.Milliseconds())});
+// Report section and labels. False when the run was ended.
+bool BatchController::HandOnResult(const plan::MaterialPlan& material) {
+  WriteReportSection(run_.report, run_, material);
   if (run_.init.writeLabelsFile) {
-    const LabelStatus status = WriteLabels(run_.pass, run_.format, run_.labels);
+    const LabelStatus status = WriteLabels(material, run_.format, run_.labels);
     if (status != LabelStatus::kOk) {
       FinishRun(run_, toolkit_, true, LabelStatusMessage(status));
       return false;
@@ -609,7 +609,7 @@ bool BatchController::HandOnResult() {
   if (printLabels_) {
     const LabelStatus status =
         printer_ != nullptr
-            ? WriteLabels(run_.pass, run_.format, *printer_, run_.init.labelPrintMode,
+            ? WriteLabels(material, run_.format, *printer_, run_.init.labelPrintMode,
                           static_cast<BarcodeKind>(run_.init.labelBarcode))
             : LabelStatus::kPrinterOpenFailed;
     if (status != LabelStatus::kOk) {
@@ -635,7 +635,7 @@ void BatchController::EndPlans(plan::RunEnd end) {
 
 void BatchController::FinishBatch() {
   if (run_.init.reportFrame)
-    WriteReportEnd(run_.report, run_, ReportContext{toolkit_.ShortDateToday(), 0});
+    WriteReportEnd(run_.report, run_, ReportContext{toolkit_.ShortDateToday()});
   // The report and labels are complete: put in place now, so that the plan
   // file's end can say whether they reached the disk.
   CloseOutputs(run_, toolkit_);

@@ -99,7 +99,7 @@ class BatchController {
   int32_t PlanLargeMaterial(MaterialPass& pass);
   PlanProgressTexts LargeProgressTexts(const LargeProgress& progress) const;
   void WarnUncutPieces();
-  bool HandOnResult();
+  bool HandOnResult(const plan::MaterialPlan& material);
   bool AddPlan(plan::MaterialPlan material);
   void EndPlans(plan::RunEnd end);
   void FinishBatch();

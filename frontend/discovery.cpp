@@ -6,6 +6,7 @@
 
 #include "logs.h"
 #include "remnant_store.h"
+#include "utf8.h"
 
 namespace fs = std::filesystem;
 
@@ -29,10 +30,7 @@ std::vector<std::string> Characters(std::string_view text) {
   std::vector<std::string> chars;
   size_t i = 0;
   while (i < text.size()) {
-    size_t end = i + 1;
-    while (end < text.size() && end - i < 4 &&
-           (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-      ++end;
+    const size_t end = utf8::CharacterEnd(text, i);
     chars.push_back(Lower(text.substr(i, end - i)));
     i = end;
   }
@@ -181,7 +179,7 @@ void DeriveOutputNames(RunState& run) {
   run.reportFile = DeriveOutputName(run.orderFile, "Report", "_Report", run.inputExtension);
   run.labelsFile = run.init.writeLabelsFile
                        ? DeriveOutputName(run.orderFile, "Labels", "_Labels", run.inputExtension)
-                       : "LabelsFN";
+                       : "";
   run.layoutsFile = run.init.writeLayoutsFile
                         ? DeriveOutputName(run.orderFile, "Layouts", "_Layouts", ".pdf")
                         : "";

@@ -46,7 +46,7 @@ void ShortenToCurrentDirectory(std::string& orderName, std::string& stockName);
 std::string DeriveOutputName(std::string_view orderName, std::string_view word,
                              std::string_view suffix, std::string_view extension);
 
-// Sets run.reportFile and run.labelsFile ("LabelsFN" when LabelsFile is off),
+// Sets run.reportFile and run.labelsFile (empty when LabelsFile is off),
 // and run.layoutsFile (.pdf) and run.planFile (.json), each empty when off.
 void DeriveOutputNames(RunState& run);
 

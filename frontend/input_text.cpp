@@ -7,6 +7,7 @@
 #include "fract.h"
 #include "run_state.h"
 #include "tarvolin/limits.h"
+#include "utf8.h"
 
 namespace tarvolin {
 
@@ -15,10 +16,6 @@ namespace {
 bool IsSeparator(char c, char s1, char s2) {
   return c == s1 || c == s2;
 }
-bool IsContinuation(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
 }  // namespace
 
 bool IsBlankOrControl(char c) {
@@ -85,11 +82,7 @@ std::string_view TrimText(std::string_view text) {
 
 std::string CutToChars(std::string_view text, size_t chars) {
   size_t i = 0;
-  for (size_t count = 0; i < text.size() && count < chars; ++count) {
-    ++i;
-    // A character is a byte and the (at most three) continuation bytes after it.
-    for (int extra = 0; extra < 3 && i < text.size() && IsContinuation(text[i]); ++extra) ++i;
-  }
+  for (size_t count = 0; i < text.size() && count < chars; ++count) i = utf8::CharacterEnd(text, i);
   return std::string(text.substr(0, i));
 }
 

@@ -22,7 +22,6 @@ bool IsChecked(const RunState& run, const std::string& key) {
 
 void StartMaterialPass(RunState& run) {
   run.pass = MaterialPass{};
-  run.pass.material = kUndefinedMaterial;
 }
 
 bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
@@ -37,7 +36,7 @@ bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
 
   // The first material not yet taken becomes the material of this pass.
   const auto pickMaterial = [&](const std::string& key) {
-    if (pass.material != kUndefinedMaterial || IsChecked(run, key)) return true;
+    if (pass.hasMaterial || IsChecked(run, key)) return true;
     if (run.checked >= kMaxCheckedMaterials) {
       return reading.Fail("Materials total number exceeds \rprogram limit:  " +
                           std::to_string(kMaxCheckedMaterials) + "\r" + kMaterialHeader + ": " +
@@ -45,6 +44,7 @@ bool ReadOrderPass(RunState& run, Toolkit& toolkit) {
     }
     run.checkedMaterials[++run.checked] = key;
     pass.material = key;
+    pass.hasMaterial = true;
     return true;
   };
   const auto readGroup = [&](const DataLine& line, int n) {

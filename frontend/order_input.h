@@ -7,8 +7,7 @@
 
 namespace tarvolin {
 
-// Clears the per-material tables and sets the current material to
-// "?UnDefined?".
+// Clears the per-material tables; the pass has no material yet.
 void StartMaterialPass(RunState& run);
 
 // Reads run.orderFile for the next material into run.pass. Leaves no part

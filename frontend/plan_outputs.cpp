@@ -12,14 +12,6 @@ namespace {
 
 using plan::PlanSetting;
 
-// How a plan was found, as the plan file names it.
-constexpr const char* kMethodSearchName = "heuristic";
-constexpr const char* kMethodExactName = "exact";
-
-const char* MethodName(int32_t method) {
-  return method == kMethodExact ? kMethodExactName : kMethodSearchName;
-}
-
 std::vector<PlanSetting> SettingsOf(const RunState& run) {
   const InitialSettings& s = run.init;
   const OptimizerSettings& o = run.opt;
@@ -61,41 +53,6 @@ std::vector<PlanSetting> SettingsOf(const RunState& run) {
   };
 }
 
-std::vector<plan::PlanStockGroup> PlanStockGroups(const MaterialPass& pass) {
-  std::vector<plan::PlanStockGroup> groups;
-  for (int g = 1; g <= pass.stockGroupCount; ++g) {
-    const StockGroup& s = pass.stockGroups[g];
-    groups.push_back({s.length, s.cost, s.quantity});
-  }
-  return groups;
-}
-
-// The exact method's objective and bound. The bound on the objective also
-// bounds the stock length (or cost) alone, which is never below it.
-plan::PlanBound ExactBound(const OptimizerSettings& settings, const MaterialPass& pass) {
-  using Kind = plan::PlanObjective::Kind;
-  const ExactObjective o = ExactObjectiveOf(settings, pass);
-  plan::PlanObjective objective;
-  objective.kind =
-      o.inCost ? (o.lessLastRemainder ? Kind::kCostLessLastRemainderWorth : Kind::kCost)
-               : (o.lessLastRemainder ? Kind::kStockLengthLessLastRemainder : Kind::kStockLength);
-  objective.value = o.value;
-  objective.bound = o.bound;
-  objective.shortStock = o.piecesLeft;
-  objective.newStockOnly = o.newStockOnly;
-  plan::PlanBound bound;
-  if (o.bound) {
-    const auto units = static_cast<int32_t>(*o.bound);
-    if (o.inCost)
-      bound.cost = units;
-    else
-      bound.stockLength = units;
-  }
-  bound.provenOptimal = pass.results.proven;
-  bound.objective = objective;
-  return bound;
-}
-
 }  // namespace
 
 std::string NoLayoutsMessage(const RunState& run) {
@@ -121,51 +78,13 @@ plan::PlanRun MakePlanRun(const RunState& run, std::string dateText, std::string
   return heading;
 }
 
-std::vector<plan::PlanPartGroup> PlanPartGroups(const MaterialPass& pass) {
-  std::vector<plan::PlanPartGroup> groups;
-  for (int g = 1; g <= pass.partGroupCount; ++g) {
-    const PartGroup& p = pass.partGroups[g];
-    groups.push_back({p.length, p.mark, p.quantity, p.lineNumber});
-  }
-  return groups;
-}
-
 plan::MaterialPlan SolvedMaterialPlan(const RunState& run, int64_t calculationMs) {
-  const MaterialPass& pass = run.pass;
-  const SolverResults& r = pass.results;
-  const int bars = BarCount(r);
-  const int pieces = PieceCount(r);
-  plan::MaterialPlanInput in;
-  in.materialKey = pass.material;
-  in.method = kMethodSearchName;
-  in.partGroups = PlanPartGroups(pass);
-  in.stockGroups = PlanStockGroups(pass);
-  in.stockItGr = plan::ItemValues(r.stockItemGroup.data(), bars);
-  in.stockItLay = plan::ItemValues(r.stockItemLayout.data(), bars);
-  in.stockItPat = plan::ItemValues(r.stockItemPattern.data(), bars);
-  in.stockItParts = plan::ItemValues(r.stockItemParts.data(), bars);
-  in.stockItWaste = plan::ItemValues(r.stockItemWaste.data(), bars);
-  in.partItGr = plan::ItemValues(r.partItemGroup.data(), pieces);
-  in.partItStock = plan::ItemValues(r.partItemStock.data(), pieces);
-  in.lastStock = r.lastStock;
-  if (!pass.barRemnant.empty()) {
-    in.stockItRemnant.assign(pass.barRemnant.begin() + 1, pass.barRemnant.end());
-    in.stockItOffcut.assign(pass.barOffcut.begin() + 1, pass.barOffcut.end());
-  }
-  in.kerf = run.opt.kerf;
-  in.endZone = run.opt.endZone;
-  in.minReusable = run.opt.minReusableLength;
-  in.calculationMs = calculationMs;
-  if (r.exactMethod || run.opt.method == kMethodExact) {
-    in.method = kMethodExactName;
-    in.bound = ExactBound(run.opt, pass);
-  }
-  return plan::BuildMaterialPlan(in);
+  return SolvedPlanOf(run, run.pass, calculationMs);
 }
 
 plan::MaterialPlan UnsolvedMaterialPlan(const RunState& run, plan::PlanError error) {
   plan::MaterialPlan material = plan::FailedMaterialPlan(
-      run.pass.material, MethodName(run.opt.method), PlanPartGroups(run.pass), std::move(error));
+      run.pass.material, MethodName(run.opt.method), PlanPartGroupsOf(run.pass), std::move(error));
   // The run's settings, which the layout diagrams show for this material too.
   material.kerf = run.opt.kerf;
   material.endZone = run.opt.endZone;

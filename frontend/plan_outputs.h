@@ -34,8 +34,6 @@ std::string NoLayoutsMessage(const RunState& run);
 // The run's heading of the plan files.
 plan::PlanRun MakePlanRun(const RunState& run, std::string dateText, std::string isoDate);
 
-// The current material's groups for the plan, in file order.
-std::vector<plan::PlanPartGroup> PlanPartGroups(const MaterialPass& pass);
 // The current material's plan from the solver's results.
 plan::MaterialPlan SolvedMaterialPlan(const RunState& run, int64_t calculationMs);
 // The current material without a plan.

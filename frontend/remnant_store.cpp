@@ -337,7 +337,6 @@ void RemnantKeeping::MarkPlan(const RunState& run, MaterialPass& pass, const std
   const int bars = BarCount(r);
   pass.barRemnant.assign(static_cast<size_t>(bars) + 1, "");
   pass.barOffcut.assign(static_cast<size_t>(bars) + 1, "");
-  pass.barOffcutLength.assign(static_cast<size_t>(bars) + 1, 0);
   // What each bar's pieces take: a piece and the cut behind it.
   std::vector<int64_t> taken(static_cast<size_t>(bars) + 1, 0);
   for (int piece = 1; piece <= PieceCount(r); ++piece) {
@@ -370,7 +369,6 @@ void RemnantKeeping::MarkPlan(const RunState& run, MaterialPass& pass, const std
     offcut.date = date;
     offcut.orderFile = run.orderFile;
     pass.barOffcut[bar] = offcut.id;
-    pass.barOffcutLength[bar] = offcut.length;
     added_.push_back(std::move(offcut));
   }
 }

@@ -21,12 +21,10 @@ inline constexpr int kMaxCheckedMaterials = 101;
 inline constexpr int kLengthPrecision = 2;
 inline constexpr int kCostPrecision = 2;
 
-// The current material before a pass has found one.
-inline constexpr const char* kUndefinedMaterial = "?UnDefined?";
-
 // Everything that belongs to one pass of the material loop: the material's
 // plan and the totals the readers keep while they read its groups.
 struct MaterialPass : MaterialPlan {
+  bool hasMaterial = false;  // the pass has taken a material (MaterialPlan::material)
   int partQuantitySum = 0;
   int64_t partLengthSum = 0;
   int stockQuantitySum = 0;
@@ -65,7 +63,7 @@ struct RunState : RunRecord {
   std::string configFile = "QM_Config.txt";
   std::string errorLogFile = "QM^ErrLog.txt";
   std::string warningLogFile = "QM^WrnLog.txt";
-  std::string optSetFile, reportFile, labelsFile = "LabelsFN";
+  std::string optSetFile, reportFile, labelsFile;
   std::string layoutsFile, planFile;  // empty when the file is not written
   std::string cutListFile;            // likewise
   std::string remnantsFile;           // the remnant store; empty when it is not kept

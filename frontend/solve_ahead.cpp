@@ -107,7 +107,7 @@ void SolveAhead::ReadAndStart(const RunState& run) {
     const bool orderRead = ReadOrderPass(*copy, toolkit);
     MaterialPass& p = copy->pass;
     if (!orderRead) {
-      if (p.material == kUndefinedMaterial || toolkit.Terminating()) break;
+      if (!p.hasMaterial || toolkit.Terminating()) break;
       continue;
     }
     if (p.partGroupCount == 0) break;

@@ -105,12 +105,9 @@ LabelLayout LayoutFor(bool toPrinter, int mode, int pieceCount, bool remnants,
 
 // The fifth line: the remnant the bar is ("new" for a bar of the stock
 // file) and the offcut it leaves, when it leaves one.
-std::string RemnantLabelText(const MaterialPlan& plan, int bar) {
-  const auto at = static_cast<size_t>(bar);
-  const std::string& remnant = at < plan.barRemnant.size() ? plan.barRemnant[at] : "";
-  const std::string& offcut = at < plan.barOffcut.size() ? plan.barOffcut[at] : "";
-  std::string text = "Bar " + (remnant.empty() ? std::string("new") : remnant);
-  if (!offcut.empty()) text += " Offcut " + offcut;
+std::string RemnantLabelText(const plan::PlanBar& bar) {
+  std::string text = "Bar " + (bar.remnant.empty() ? std::string("new") : bar.remnant);
+  if (!bar.offcut.empty()) text += " Offcut " + bar.offcut;
   return text;
 }
 
@@ -124,28 +121,20 @@ std::string LabelLength(int32_t units, const fract::NumberFormat& format) {
 // Writes the labels of one material, bar by bar in the piece order.
 class LabelRows {
  public:
-  LabelRows(const MaterialPlan& plan, const fract::NumberFormat& format, LabelSink& sink,
+  LabelRows(const plan::MaterialPlan& plan, const fract::NumberFormat& format, LabelSink& sink,
             const LabelLayout& layout)
       : plan_(plan), format_(format), sink_(sink), layout_(layout) {}
 
   bool Write() {
-    const SolverResults& r = plan_.results;
     const int w = layout_.fieldWidth;
-    const int bars = BarCount(r);
-    const PiecesByBar piecesByBar(plan_);
-    numberExtra_ = NumberExtra(piecesByBar);
-    materialText_ = FitLabelField(plan_.material, w + kLabelExtraWidth + numberExtra_);
-    int usedBar = 0;
-    for (int bar = 1; bar <= bars; ++bar) {
-      if (r.stockItemLayout[bar] <= 0) continue;
-      ++usedBar;
-      const StockGroup* stock = StockGroupAt(plan_, r.stockItemGroup[bar]);
-      const std::string stockLength =
-          FitLabelField(LabelLength(stock != nullptr ? stock->length : 0, format_), w);
-      for (const int32_t piece : piecesByBar.Of(bar))
-        if (!AddLabel(usedBar, stockLength, bar, piece)) return false;
+    numberExtra_ = NumberExtra();
+    materialText_ = FitLabelField(plan_.materialKey, w + kLabelExtraWidth + numberExtra_);
+    for (const plan::PlanBar& bar : plan_.bars) {
+      const std::string stockLength = FitLabelField(LabelLength(bar.stockLength, format_), w);
+      for (const int piece : bar.pieces)
+        if (!AddLabel(bar, stockLength, piece)) return false;
     }
-    // A plan whose partsCut disagrees with its pieces still gets every label.
+    // A plan whose pieces cut disagree with its pieces still gets every label.
     return buffers_[0].empty() || CompleteRow();
   }
 
@@ -153,43 +142,37 @@ class LabelRows {
   // Columns the numbers of this material need beyond the fixed ones: the
   // used bar and the piece number (five) and the layout number (four). A
   // material within the search's limits never needs any.
-  int NumberExtra(const PiecesByBar& piecesByBar) const {
-    const SolverResults& r = plan_.results;
-    int extra = 0, usedBar = 0;
-    for (int bar = 1; bar <= BarCount(r); ++bar) {
-      if (r.stockItemLayout[bar] <= 0) continue;
-      ++usedBar;
-      extra = std::max(extra, Digits(r.stockItemLayout[bar]) - kLayoutNumberWidth);
-      for (const int32_t piece : piecesByBar.Of(bar))
-        extra = std::max(extra, Digits(piece) - kCaptionNumberWidth);
+  int NumberExtra() const {
+    int extra = 0;
+    for (const plan::PlanBar& bar : plan_.bars) {
+      extra = std::max(extra, Digits(bar.layoutNumber) - kLayoutNumberWidth);
+      for (const int piece : bar.pieces)
+        extra = std::max(extra, Digits(piece + 1) - kCaptionNumberWidth);
     }
-    return std::max(extra, Digits(usedBar) - kCaptionNumberWidth);
+    return std::max(extra, Digits(static_cast<int64_t>(plan_.bars.size())) - kCaptionNumberWidth);
   }
 
   static int Digits(int64_t value) { return static_cast<int>(std::to_string(value).size()); }
 
-  bool AddLabel(int usedBar, const std::string& stockLength, int bar, int piece) {
-    const SolverResults& r = plan_.results;
+  // `piece` indexes the plan's pieces; the label shows its item number.
+  bool AddLabel(const plan::PlanBar& bar, const std::string& stockLength, int piece) {
     const int w = layout_.fieldWidth;
-    const PartGroup* part = PartGroupAt(plan_, r.partItemGroup[piece]);
+    const plan::PlanPiece& p = plan_.pieces[piece].piece;
+    const int item = piece + 1;
     const int captionWidth = kCaptionNumberWidth + numberExtra_;
 
     ++labels_;
     buffers_[0] += materialText_;
-    buffers_[1] += "Stock" + RightAligned(usedBar, captionWidth) + " " + stockLength;
-    buffers_[2] += "Piece" + RightAligned(piece, captionWidth) + " " +
-                   FitLabelField(LabelLength(PieceLength(plan_, piece), format_), w);
-    buffers_[3] += "Lay#" +
-                   RightAligned(r.stockItemLayout[bar], kLayoutNumberWidth + numberExtra_) + ", " +
-                   FitLabelField(part != nullptr ? part->mark : "", w + 1);
-    if (layout_.remnantLine)
-      buffers_[4] += FitLabelField(RemnantLabelText(plan_, bar), LabelWidth());
+    buffers_[1] += "Stock" + RightAligned(bar.number, captionWidth) + " " + stockLength;
+    buffers_[2] += "Piece" + RightAligned(item, captionWidth) + " " +
+                   FitLabelField(LabelLength(p.length, format_), w);
+    buffers_[3] += "Lay#" + RightAligned(bar.layoutNumber, kLayoutNumberWidth + numberExtra_) +
+                   ", " + FitLabelField(p.mark, w + 1);
+    if (layout_.remnantLine) buffers_[4] += FitLabelField(RemnantLabelText(bar), LabelWidth());
     if (layout_.barcode != BarcodeKind::kNone) {
       const int column = static_cast<int>(layout_.margin.size()) +
                          (labels_ - 1) % kLabelsPerRow * (LabelWidth() + kSeparatorWidth);
-      codes_.push_back({PieceBarcodeText(part != nullptr ? part->lineNumber : 0, piece,
-                                         part != nullptr ? part->mark : ""),
-                        column});
+      codes_.push_back({PieceBarcodeText(p.orderLine, item, p.mark), column});
     }
 
     const int pageLabels = kLabelsPerRow * layout_.rowsPerPage;
@@ -199,7 +182,8 @@ class LabelRows {
     }
     if (labels_ % kLabelsPerRow != 0)
       for (int line = 0; line < Lines(); ++line) buffers_[line] += layout_.separator;
-    if (labels_ % kLabelsPerRow == 0 || labels_ == r.partsCut) return CompleteRow();
+    const int piecesCut = plan_.figures.pieces - plan_.figures.piecesLeft;
+    if (labels_ % kLabelsPerRow == 0 || labels_ == piecesCut) return CompleteRow();
     return true;
   }
 
@@ -232,7 +216,7 @@ class LabelRows {
   int Lines() const { return kLinesPerLabel + (layout_.remnantLine ? 1 : 0); }
   int LabelWidth() const { return layout_.fieldWidth + kLabelExtraWidth + numberExtra_; }
 
-  const MaterialPlan& plan_;
+  const plan::MaterialPlan& plan_;
   const fract::NumberFormat& format_;
   LabelSink& sink_;
   const LabelLayout layout_;
@@ -280,11 +264,11 @@ PrinterSetup LabelPrinterSetup(int mode, int verticalResolution) {
           PageOrientation::kPortrait};
 }
 
-LabelStatus WriteLabels(const MaterialPlan& plan, const fract::NumberFormat& format,
+LabelStatus WriteLabels(const plan::MaterialPlan& plan, const fract::NumberFormat& format,
                         TextOutFile& file) {
   FileSink sink(file);
   LabelRows rows(plan, format, sink,
-                 LayoutFor(false, 1, PieceCount(plan.results), !plan.barRemnant.empty()));
+                 LayoutFor(false, 1, static_cast<int>(plan.pieces.size()), plan.remnantStore));
   return rows.Write() ? LabelStatus::kOk : LabelStatus::kFileWriteFailed;
 }
 
@@ -294,7 +278,7 @@ std::string PieceBarcodeText(int orderLine, int piece, std::string_view mark) {
   return text;
 }
 
-LabelStatus WriteLabels(const MaterialPlan& plan, const fract::NumberFormat& format,
+LabelStatus WriteLabels(const plan::MaterialPlan& plan, const fract::NumberFormat& format,
                         Printer& printer, int mode, BarcodeKind barcode) {
   if (mode != 1 && mode != 2) return LabelStatus::kBadMode;
   if (!printer.Begin(LabelPrinterSetup(mode, printer.VerticalResolution())))
@@ -302,7 +286,7 @@ LabelStatus WriteLabels(const MaterialPlan& plan, const fract::NumberFormat& for
   PrinterSink sink(printer);
   LabelRows rows(
       plan, format, sink,
-      LayoutFor(true, mode, PieceCount(plan.results), !plan.barRemnant.empty(), barcode));
+      LayoutFor(true, mode, static_cast<int>(plan.pieces.size()), plan.remnantStore, barcode));
   const bool written = rows.Write();
   const bool ended = printer.End();
   if (!written) return LabelStatus::kPrinterWriteFailed;

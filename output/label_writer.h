@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "fract.h"
+#include "material_plan.h"
 #include "plan_records.h"
 #include "printer.h"
 #include "text_file.h"
@@ -37,10 +38,9 @@ std::string FitLabelField(std::string_view text, int n);
 // The printer font and orientation for a label mode (1 or 2).
 PrinterSetup LabelPrinterSetup(int mode, int verticalResolution);
 
-// Labels of the material to the labels file (mode 1, no paging). The piece
-// order must have been built before. Lengths are written with the format's
-// length precision and always with a point.
-LabelStatus WriteLabels(const MaterialPlan& plan, const fract::NumberFormat& format,
+// Labels of the material to the labels file (mode 1, no paging). Lengths are written with the
+// format's length precision and always with a point.
+LabelStatus WriteLabels(const plan::MaterialPlan& plan, const fract::NumberFormat& format,
                         TextOutFile& file);
 
 // Labels of the material as one print job in the given mode (1 or 2):
@@ -48,7 +48,7 @@ LabelStatus WriteLabels(const MaterialPlan& plan, const fract::NumberFormat& for
 // pages and ends the job, so every material starts on a new page. With a
 // barcode kind, each row of labels is followed by a row of barcodes, one
 // under each label, holding PieceBarcodeText; a page then holds fewer rows.
-LabelStatus WriteLabels(const MaterialPlan& plan, const fract::NumberFormat& format,
+LabelStatus WriteLabels(const plan::MaterialPlan& plan, const fract::NumberFormat& format,
                         Printer& printer, int mode, BarcodeKind barcode = BarcodeKind::kNone);
 
 // What a piece's barcode holds: the line of the order file it comes from,

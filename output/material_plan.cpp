@@ -1,6 +1,7 @@
 #include "material_plan.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <map>
 #include <set>
@@ -66,6 +67,61 @@ void ListOrderLines(PlanLayout& layout, const std::vector<OrderedPiece>& pieces,
   }
 }
 
+int ClampedInt(int64_t value) {
+  return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
+}
+
+// The figures from the solver's totals with the last stock, which they
+// leave apart, folded in.
+PlanFigures FiguresOfTotals(const MaterialPlanInput& in, const SolverTotals& t) {
+  int64_t bars = t.barsUsed, cut = t.piecesCut, length = t.lengthUsed, cost = t.cost;
+  int64_t waste = t.waste, layoutCuts = t.layoutCuts;
+  const int barItems = static_cast<int>(in.stockItLay.size());
+  if (in.lastStock >= 1 && in.lastStock <= barItems) {
+    const PlanStockGroup* g = StockGroup(in, At(in.stockItGr, in.lastStock));
+    bars += 1;
+    length += g ? g->length : 0;
+    cost += g ? g->cost : 0;
+    cut += t.lastPieces;
+    layoutCuts += t.lastPieces;
+    waste += t.lastWaste;
+  }
+  PlanFigures f;
+  f.pieces = static_cast<int>(in.partItGr.size());
+  f.piecesLeft = ClampedInt(f.pieces - cut);
+  f.barsUsed = ClampedInt(bars);
+  f.stockLengthUsed = length;
+  f.waste = waste;
+  f.cost = cost;
+  f.utilRate = UtilRateOf(length, waste);
+  f.differentLayouts = t.differentLayouts;
+  f.layoutCuts = ClampedInt(layoutCuts);
+  return f;
+}
+
+// The figures counted from the bars, for an answer without totals.
+PlanFigures CountedFigures(const MaterialPlanInput& in, const MaterialPlan& plan,
+                           const std::vector<std::vector<int>>& piecesOfBar) {
+  PlanFigures f;
+  f.pieces = static_cast<int>(plan.pieces.size());
+  f.piecesLeft =
+      static_cast<int>(std::count_if(plan.pieces.begin(), plan.pieces.end(),
+                                     [](const OrderedPiece& p) { return !p.bar.has_value(); }));
+  f.barsUsed = static_cast<int>(plan.bars.size());
+  std::set<int> layoutNumbers;
+  for (const PlanBar& bar : plan.bars) {
+    f.stockLengthUsed += bar.stockLength;
+    f.waste += bar.waste;
+    f.cost += bar.stockCost;
+    // Layout cuts: the pieces of one bar of every different layout.
+    if (layoutNumbers.insert(At(in.stockItLay, bar.stockItem)).second)
+      f.layoutCuts += static_cast<int>(piecesOfBar[bar.number - 1].size());
+  }
+  f.differentLayouts = static_cast<int>(layoutNumbers.size());
+  f.utilRate = UtilRateOf(f.stockLengthUsed, f.waste);
+  return f;
+}
+
 }  // namespace
 
 PlanSetting PlanSetting::Integer(std::string name, int64_t value) {
@@ -105,6 +161,7 @@ MaterialPlan BuildMaterialPlan(const MaterialPlanInput& in) {
     PlanBar bar;
     bar.number = static_cast<int>(plan.bars.size()) + 1;
     bar.stockItem = item;
+    bar.layoutNumber = At(in.stockItLay, item);
     bar.stockLength = g ? g->length : 0;
     bar.stockCost = g ? g->cost : 0;
     bar.waste = At(in.stockItWaste, item);
@@ -128,11 +185,14 @@ MaterialPlan BuildMaterialPlan(const MaterialPlanInput& in) {
     }
     plan.pieces.push_back(std::move(ordered));
   }
-  for (auto& list : piecesOfBar) {
+  for (size_t b = 0; b < piecesOfBar.size(); ++b) {
+    std::vector<int>& list = piecesOfBar[b];
     std::stable_sort(list.begin(), list.end(), [&](int a, int b) {
       return plan.pieces[a].piece.length > plan.pieces[b].piece.length;
     });
+    plan.bars[b].pieces = list;
   }
+  plan.stockItems = barItems;
 
   // Layout rows by pattern number, as the report lists them.
   std::map<int, int> layoutOfPattern;
@@ -160,23 +220,10 @@ MaterialPlan BuildMaterialPlan(const MaterialPlanInput& in) {
   }
   for (PlanLayout& layout : plan.layouts) ListOrderLines(layout, plan.pieces, piecesOfBar);
 
-  PlanFigures& f = plan.figures;
-  f.pieces = pieceItems;
-  f.piecesLeft =
-      static_cast<int>(std::count_if(plan.pieces.begin(), plan.pieces.end(),
-                                     [](const OrderedPiece& p) { return !p.bar.has_value(); }));
-  f.barsUsed = static_cast<int>(plan.bars.size());
-  std::set<int> layoutNumbers;
-  for (const PlanBar& bar : plan.bars) {
-    f.stockLengthUsed += bar.stockLength;
-    f.waste += bar.waste;
-    f.cost += bar.stockCost;
-    // Layout cuts: the pieces of one bar of every different layout.
-    if (layoutNumbers.insert(At(in.stockItLay, bar.stockItem)).second)
-      f.layoutCuts += static_cast<int>(piecesOfBar[bar.number - 1].size());
-  }
-  f.differentLayouts = static_cast<int>(layoutNumbers.size());
-  f.utilRate = UtilRateOf(f.stockLengthUsed, f.waste);
+  plan.figures =
+      in.totals ? FiguresOfTotals(in, *in.totals) : CountedFigures(in, plan, piecesOfBar);
+  plan.figures.lastStockApart = in.lastStock > 0;
+  plan.remnantStore = in.remnantStore;
   return plan;
 }
 

@@ -111,6 +111,15 @@ struct PlanBound {
   std::optional<PlanObjective> objective;  // set when the exact method ran
 };
 
+// The totals of a plan as the solver counts them, the last stock left
+// apart when the solver reports it apart (its pieces, its waste).
+struct SolverTotals {
+  int64_t barsUsed = 0, piecesCut = 0, lengthUsed = 0, waste = 0, cost = 0;
+  int32_t differentLayouts = 0;
+  int64_t layoutCuts = 0;
+  int64_t lastPieces = 0, lastWaste = 0;
+};
+
 // The solver's answer for one material, as plain arrays. Every per-item
 // vector is indexed by item number - 1 (item 1 first), in the solver's input
 // numbering; ItemValues copies a result array whose slot 0 holds no item.
@@ -135,6 +144,9 @@ struct MaterialPlanInput {
   // offcut it leaves (empty strings for none); both empty without the store.
   std::vector<std::string> stockItRemnant;
   std::vector<std::string> stockItOffcut;
+  bool remnantStore = false;  // the run keeps the remnant store
+  // The solver's totals; without them the figures are counted from the bars.
+  std::optional<SolverTotals> totals;
 
   int32_t kerf = 0;         // GapItIt
   int32_t endZone = 0;      // GapItEnd
@@ -170,7 +182,8 @@ struct OrderedPiece {
 struct PlanBar {
   int number = 0;
   int stockItem = 0;
-  int layoutIndex = 0;  // index into MaterialPlan::layouts
+  int layoutIndex = 0;   // index into MaterialPlan::layouts
+  int layoutNumber = 0;  // the solver's layout number of this bar
   int32_t stockLength = 0;
   int32_t stockCost = 0;
   int32_t waste = 0;
@@ -178,6 +191,9 @@ struct PlanBar {
   // of the offcut it leaves; empty for none.
   std::string remnant;
   std::string offcut;
+  // Its pieces (indexes into MaterialPlan::pieces), longest first, equal
+  // lengths in item order.
+  std::vector<int> pieces;
 };
 
 // A layout row of the report: every bar cut to one pattern.
@@ -214,6 +230,9 @@ struct PlanFigures {
   int32_t utilRate = 0;  // thousandths of a percent, as in the report
   int differentLayouts = 0;
   int layoutCuts = 0;
+  // The solver reported a last stock apart from the rest (its figures are
+  // in the totals above all the same).
+  bool lastStockApart = false;
 };
 
 struct PlanError {
@@ -240,6 +259,10 @@ struct MaterialPlan {
   std::vector<PlanLayout> layouts;  // ascending pattern number
   std::vector<PlanBar> bars;
   std::vector<OrderedPiece> pieces;  // every ordered piece once, in item order
+  // The run keeps the remnant store: bars name remnants and offcuts, and
+  // the report and labels say so.
+  bool remnantStore = false;
+  int stockItems = 0;  // bars the solver numbered, used or not
 
   bool Solved() const { return !error.has_value(); }
 };

@@ -4,28 +4,18 @@
 #include <cstdlib>
 
 #include "fract.h"
+#include "utf8.h"
 
 namespace tarvolin::output_text {
 
-namespace {
-
-bool IsContinuation(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-}  // namespace
-
 int CharCount(std::string_view text) {
-  int count = 0;
-  for (const char c : text)
-    if (!IsContinuation(c)) ++count;
-  return count;
+  return utf8::CharacterCount(text);
 }
 
 std::string_view FirstChars(std::string_view text, int n) {
   int count = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (IsContinuation(text[i])) continue;
+    if (utf8::IsContinuation(text[i])) continue;
     if (count == n) return text.substr(0, i);
     ++count;
   }

@@ -125,44 +125,92 @@ ExactObjective ExactObjectiveOf(const OptimizerSettings& settings, const Materia
   return o;
 }
 
-void BuildPieceOrder(MaterialPlan& plan) {
-  const int n = PieceCount(plan.results);
-  auto& order = plan.pieceOrder;
-  order.assign(std::max(n + 2, kMaxItems + 2), 0);
-  // The lengths once, so that the sort does not look up groups.
-  std::vector<int32_t> length(n + 1, 0);
-  for (int i = 1; i <= n; ++i) {
-    order[i] = i;
-    length[i] = PieceLength(plan, i);
-  }
-  // A stable sort keeps pieces of equal length in item order.
-  std::stable_sort(order.begin() + 1, order.begin() + 1 + n,
-                   [&length](int32_t a, int32_t b) { return length[a] > length[b]; });
+const char* MethodName(int32_t method) {
+  return method == kMethodExact ? kMethodExactName : kMethodSearchName;
 }
 
-PiecesByBar::PiecesByBar(const MaterialPlan& plan) {
-  const SolverResults& r = plan.results;
+std::vector<plan::PlanPartGroup> PlanPartGroupsOf(const MaterialPlan& answer) {
+  std::vector<plan::PlanPartGroup> groups;
+  for (int g = 1; g <= answer.partGroupCount; ++g) {
+    const PartGroup& p = answer.partGroups[g];
+    groups.push_back({p.length, p.mark, p.quantity, p.lineNumber});
+  }
+  return groups;
+}
+
+namespace {
+
+std::vector<plan::PlanStockGroup> PlanStockGroupsOf(const MaterialPlan& answer) {
+  std::vector<plan::PlanStockGroup> groups;
+  for (int g = 1; g <= answer.stockGroupCount; ++g) {
+    const StockGroup& s = answer.stockGroups[g];
+    groups.push_back({s.length, s.cost, s.quantity});
+  }
+  return groups;
+}
+
+// The exact method's objective and bound. The bound on the objective also
+// bounds the stock length (or cost) alone, which is never below it.
+plan::PlanBound ExactBound(const OptimizerSettings& settings, const MaterialPlan& answer) {
+  using Kind = plan::PlanObjective::Kind;
+  const ExactObjective o = ExactObjectiveOf(settings, answer);
+  plan::PlanObjective objective;
+  objective.kind =
+      o.inCost ? (o.lessLastRemainder ? Kind::kCostLessLastRemainderWorth : Kind::kCost)
+               : (o.lessLastRemainder ? Kind::kStockLengthLessLastRemainder : Kind::kStockLength);
+  objective.value = o.value;
+  objective.bound = o.bound;
+  objective.shortStock = o.piecesLeft;
+  objective.newStockOnly = o.newStockOnly;
+  plan::PlanBound bound;
+  if (o.bound) {
+    const auto units = static_cast<int32_t>(*o.bound);
+    if (o.inCost)
+      bound.cost = units;
+    else
+      bound.stockLength = units;
+  }
+  bound.provenOptimal = answer.results.proven;
+  bound.objective = objective;
+  return bound;
+}
+
+}  // namespace
+
+plan::MaterialPlan SolvedPlanOf(const RunRecord& run, const MaterialPlan& answer,
+                                int64_t calculationMs) {
+  const SolverResults& r = answer.results;
   const int bars = BarCount(r);
   const int pieces = PieceCount(r);
-  const int ordered = std::min(pieces, static_cast<int>(plan.pieceOrder.size()) - 1);
-  const auto barOf = [&](int piece) {
-    const int bar = piece >= 1 && piece <= pieces ? r.partItemStock[piece] : 0;
-    return bar >= 1 && bar <= bars ? bar : 0;
-  };
-  start_.assign(bars + 2, 0);
-  for (int k = 1; k <= ordered; ++k)
-    if (const int bar = barOf(plan.pieceOrder[k]); bar > 0) ++start_[bar + 1];
-  for (int bar = 1; bar <= bars; ++bar) start_[bar + 1] += start_[bar];
-  pieces_.assign(start_[bars + 1], 0);
-  std::vector<int32_t> next(start_.begin(), start_.end() - 1);
-  for (int k = 1; k <= ordered; ++k)
-    if (const int bar = barOf(plan.pieceOrder[k]); bar > 0)
-      pieces_[next[bar]++] = plan.pieceOrder[k];
-}
-
-std::span<const int32_t> PiecesByBar::Of(int bar) const {
-  if (bar < 1 || bar + 1 >= static_cast<int>(start_.size())) return {};
-  return std::span<const int32_t>(pieces_).subspan(start_[bar], start_[bar + 1] - start_[bar]);
+  plan::MaterialPlanInput in;
+  in.materialKey = answer.material;
+  in.method = kMethodSearchName;
+  in.partGroups = PlanPartGroupsOf(answer);
+  in.stockGroups = PlanStockGroupsOf(answer);
+  in.stockItGr = plan::ItemValues(r.stockItemGroup.data(), bars);
+  in.stockItLay = plan::ItemValues(r.stockItemLayout.data(), bars);
+  in.stockItPat = plan::ItemValues(r.stockItemPattern.data(), bars);
+  in.stockItParts = plan::ItemValues(r.stockItemParts.data(), bars);
+  in.stockItWaste = plan::ItemValues(r.stockItemWaste.data(), bars);
+  in.partItGr = plan::ItemValues(r.partItemGroup.data(), pieces);
+  in.partItStock = plan::ItemValues(r.partItemStock.data(), pieces);
+  in.lastStock = r.lastStock;
+  if (!answer.barRemnant.empty()) {
+    in.remnantStore = true;
+    in.stockItRemnant.assign(answer.barRemnant.begin() + 1, answer.barRemnant.end());
+    in.stockItOffcut.assign(answer.barOffcut.begin() + 1, answer.barOffcut.end());
+  }
+  in.totals = plan::SolverTotals{r.stockUsed,   r.partsCut,   r.lengthUsed, r.wasteSum, r.costUsed,
+                                 r.layoutCount, r.layoutCuts, r.lastParts,  r.lastWaste};
+  in.kerf = run.opt.kerf;
+  in.endZone = run.opt.endZone;
+  in.minReusable = run.opt.minReusableLength;
+  in.calculationMs = calculationMs;
+  if (r.exactMethod || run.opt.method == kMethodExact) {
+    in.method = kMethodExactName;
+    in.bound = ExactBound(run.opt, answer);
+  }
+  return plan::BuildMaterialPlan(in);
 }
 
 }  // namespace tarvolin

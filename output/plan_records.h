@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fract.h"
+#include "material_plan.h"
 #include "tarvolin/limits.h"
 
 namespace tarvolin {
@@ -146,7 +147,6 @@ struct SolverResults {
   int64_t lastParts = 0, lastLengthUsed = 0, lastWaste = 0, lastCost = 0;
   int32_t patternCount = 0, layoutCount = 0;
   int64_t layoutCuts = 0;
-  int32_t reserved1 = 0, reserved2 = 0;
   ItemTable stockItemGroup = ItemTable(kResultArraySize),
             partItemGroup = ItemTable(kResultArraySize),
             partItemStock = ItemTable(kResultArraySize),
@@ -169,8 +169,7 @@ struct SolverResults {
   void SizeTables(int bars, int pieces);
 };
 
-// One material: its groups as read, the solver's plan for them and the
-// order in which the writers list the cut pieces. The group tables hold
+// One material: its groups as read and the solver's answer for them. The group tables hold
 // groups 1..n (at least the search's range of slots).
 struct MaterialPlan {
   std::string material;  // the material key
@@ -179,13 +178,11 @@ struct MaterialPlan {
   int stockGroupCount = 0;
   std::vector<StockGroup> stockGroups = std::vector<StockGroup>(kMaxStockGroups + 2);  // 1..n
   SolverResults results;
-  std::vector<int32_t> pieceOrder = std::vector<int32_t>(kMaxItems + 2);  // 1..piece count
   double solverStartMs = 0;  // solver clock at the call
   // With the remnant store, per bar 1..count: the identifier of the remnant
   // the bar is, and of the offcut a used bar leaves; empty for none. Both
   // tables are empty when the store is not kept.
   std::vector<std::string> barRemnant, barOffcut;
-  std::vector<int32_t> barOffcutLength;  // the offcut's length; 0 for none
 };
 
 // The item counts of the results, held within the tables' lengths.
@@ -222,24 +219,18 @@ struct ExactObjective {
 // bound of 0 or less is no bound.
 ExactObjective ExactObjectiveOf(const OptimizerSettings& settings, const MaterialPlan& plan);
 
-// Fills plan.pieceOrder[1..piece count] with the piece item numbers sorted
-// by length, longest first, equal lengths in item order.
-void BuildPieceOrder(MaterialPlan& plan);
+// How a plan was found, as the plan files name it.
+inline constexpr const char* kMethodSearchName = "heuristic";
+inline constexpr const char* kMethodExactName = "exact";
+const char* MethodName(int32_t method);
 
-// The cut pieces of every bar, each bar's in the piece order (longest
-// first, equal lengths in item order): built once, so that writers list a
-// bar's pieces without walking every piece per bar.
-class PiecesByBar {
- public:
-  // The piece order must have been built.
-  explicit PiecesByBar(const MaterialPlan& plan);
-  // Piece item numbers on the bar (stock item) in the piece order; empty
-  // for a bar outside the plan.
-  std::span<const int32_t> Of(int bar) const;
+// The material's order lines as the plan lists them, in file order.
+std::vector<plan::PlanPartGroup> PlanPartGroupsOf(const MaterialPlan& answer);
 
- private:
-  std::vector<int32_t> start_;   // per bar 0..count+1: first index into pieces_
-  std::vector<int32_t> pieces_;  // grouped by bar
-};
+// The plan of a solved material: the solver's answer with its groups
+// turned into the plan that every output reads, once. `calculationMs` is
+// the time the solver took.
+plan::MaterialPlan SolvedPlanOf(const RunRecord& run, const MaterialPlan& answer,
+                                int64_t calculationMs);
 
 }  // namespace tarvolin

@@ -39,18 +39,6 @@ constexpr int kMultiplicityWidth = 4;
 // Width of the utilization figure of the totals.
 constexpr int kUtilizationWidth = 13;
 
-bool ValidStockItem(const SolverResults& r, int item) {
-  return item >= 1 && item <= BarCount(r);
-}
-
-// Bad figures are held at the limit instead of wrapping.
-void AddTo(int64_t& total, int64_t amount) {
-  const int64_t limit = int64_t{1} << 62;
-  total = std::clamp<int64_t>(
-      std::clamp<int64_t>(total, -limit, limit) + std::clamp<int64_t>(amount, -limit, limit),
-      -limit, limit);
-}
-
 std::string YesNo(int32_t value) {
   return value > 0 ? "Y" : "N";
 }
@@ -67,10 +55,9 @@ std::string UtilizationText(int32_t utilization) {
   return output_text::ScaledFixedText(hundredths, 2, '.');
 }
 
-// Seconds since the solver call began, with one decimal.
-std::string CalcTimeText(const ReportContext& context, const MaterialPlan& plan,
-                         char decimalSeparator) {
-  const double seconds = (context.clockMs - plan.solverStartMs) / 1000.0;
+// The calculation time in seconds with one decimal.
+std::string CalcTimeText(const plan::MaterialPlan& plan, char decimalSeparator) {
+  const double seconds = static_cast<double>(plan.calculationMs) / 1000.0;
   return output_text::ScaledFixedText(output_text::ScaleRounded(seconds, 1), 1, decimalSeparator);
 }
 
@@ -78,45 +65,45 @@ std::string CalcTimeText(const ReportContext& context, const MaterialPlan& plan,
 // length comes first, the objective when no total above shows it, its
 // lower bound ("unknown" when the solver has none) and whether the plan
 // meets it.
-void WriteBoundLines(TextOutFile& out, const RunRecord& run, const MaterialPlan& plan,
+void WriteBoundLines(TextOutFile& out, const RunRecord& run, const plan::MaterialPlan& plan,
                      const ReportWidths& widths) {
-  const ExactObjective o = ExactObjectiveOf(run.opt, plan);
+  const plan::PlanObjective o = plan.bound.objective.value_or(plan::PlanObjective{});
   auto figure = [&](int64_t value) {
-    return o.inCost ? CostText(value, run.format) : LengthText(value, run.format);
+    return o.InCost() ? CostText(value, run.format) : LengthText(value, run.format);
   };
-  if (o.piecesLeft)
+  if (o.shortStock)
     out.WriteLine(
         "Short stock:        greatest length cut first; the bound holds for plans "
         "that cut as much");
-  if (o.lessLastRemainder || (o.inCost && !run.init.reportCosts) || o.newStockOnly) {
-    const char* what = !o.lessLastRemainder ? (o.inCost ? "cost used" : "length used")
-                       : o.inCost           ? "cost used less last stock remainder's worth"
-                                            : "length used less last stock remainder";
+  if (o.LessLastRemainder() || (o.InCost() && !run.init.reportCosts) || o.newStockOnly) {
+    const char* what = !o.LessLastRemainder() ? (o.InCost() ? "cost used" : "length used")
+                       : o.InCost()           ? "cost used less last stock remainder's worth"
+                                              : "length used less last stock remainder";
     out.WriteLine("Objective:          " + RightAligned(figure(o.value), widths.totalsLength) +
                   "  (" + (o.newStockOnly ? "new stock " : "") + what + ")");
   }
-  out.WriteLine((o.inCost ? "Lower bound cost:   " : "Lower bound length: ") +
+  out.WriteLine((o.InCost() ? "Lower bound cost:   " : "Lower bound length: ") +
                 RightAligned(o.bound ? figure(*o.bound) : "unknown", widths.totalsLength));
-  out.WriteLine("Proven optimal:     " +
-                RightAligned(plan.results.proven ? "Y" : "N", widths.totalsLength));
+  out.WriteLine(
+      "Proven optimal:     " +
+      RightAligned(plan.bound.provenOptimal.value_or(false) ? "Y" : "N", widths.totalsLength));
 }
 
 // With the remnant store: how many remnants the plan cuts and how many
 // offcuts it adds to the store, each with their total length.
-void WriteRemnantLines(TextOutFile& out, const MaterialPlan& plan,
+void WriteRemnantLines(TextOutFile& out, const plan::MaterialPlan& plan,
                        const fract::NumberFormat& format, const ReportWidths& widths) {
   int64_t used = 0, usedLength = 0, added = 0, addedLength = 0;
-  const SolverResults& r = plan.results;
-  for (int bar = 1; bar <= BarCount(r) && static_cast<size_t>(bar) < plan.barRemnant.size();
-       ++bar) {
-    if (!plan.barRemnant[bar].empty()) {
-      const StockGroup* stock = StockGroupAt(plan, r.stockItemGroup[bar]);
+  for (const plan::PlanBar& bar : plan.bars) {
+    if (!bar.remnant.empty()) {
       ++used;
-      usedLength += stock != nullptr ? stock->length : 0;
+      usedLength += bar.stockLength;
     }
-    if (!plan.barOffcut[bar].empty()) {
+    const bool known =
+        bar.layoutIndex >= 0 && static_cast<size_t>(bar.layoutIndex) < plan.layouts.size();
+    if (!bar.offcut.empty() && known) {
       ++added;
-      addedLength += plan.barOffcutLength[bar];
+      addedLength += plan.layouts[static_cast<size_t>(bar.layoutIndex)].remainder;
     }
   }
   out.WriteLine("Remnants used:    " + RightAligned(used, widths.totalsInteger) + " " +
@@ -125,18 +112,18 @@ void WriteRemnantLines(TextOutFile& out, const MaterialPlan& plan,
                 RightAligned(LengthText(addedLength, format), widths.totalsLength));
 }
 
-void WriteTotals(TextOutFile& out, const RunRecord& run, const MaterialPlan& plan,
-                 const ReportContext& context, const ReportWidths& widths) {
-  const SolverResults& r = plan.results;
+void WriteTotals(TextOutFile& out, const RunRecord& run, const plan::MaterialPlan& plan,
+                 const ReportWidths& widths) {
+  const plan::PlanFigures& f = plan.figures;
   const fract::NumberFormat& format = run.format;
 
   std::string line = "TOTALS";
-  if (!plan.material.empty()) {
-    line += std::string(" for ") + kMaterialHeader + ": " + plan.material + " ";
+  if (!plan.materialKey.empty()) {
+    line += std::string(" for ") + kMaterialHeader + ": " + plan.materialKey + " ";
     out.WriteLine(line);
     line.clear();
   }
-  if (r.lastStock > 0) {
+  if (f.lastStockApart) {
     line += "(including Last Stock layout)";
     out.WriteLine(line);
     line.clear();
@@ -147,26 +134,25 @@ void WriteTotals(TextOutFile& out, const RunRecord& run, const MaterialPlan& pla
     const char* label;
     int64_t value;
   } counts[] = {
-      {"Parts Left Number:", static_cast<int64_t>(r.partItemCount) - r.partsCut},
-      {"Part Total Number:", r.partItemCount},
-      {"Different Layouts:", r.layoutCount},
-      {"Diff. Layout Cuts:", r.layoutCuts},
-      {"Stock Number used:", r.stockUsed},
+      {"Parts Left Number:", f.piecesLeft},       {"Part Total Number:", f.pieces},
+      {"Different Layouts:", f.differentLayouts}, {"Diff. Layout Cuts:", f.layoutCuts},
+      {"Stock Number used:", f.barsUsed},
   };
   for (const auto& c : counts) out.WriteLine(c.label + RightAligned(c.value, widths.totalsInteger));
 
   out.WriteLine("Total Length used:  " +
-                RightAligned(LengthText(r.lengthUsed, format), widths.totalsLength));
+                RightAligned(LengthText(f.stockLengthUsed, format), widths.totalsLength));
   if (run.init.reportCosts)
     out.WriteLine("Total Cost used:    " +
-                  RightAligned(CostText(r.costUsed, format), widths.totalsLength));
+                  RightAligned(CostText(f.cost, format), widths.totalsLength));
   out.WriteLine("Total Waste:        " +
-                RightAligned(LengthText(r.wasteSum, format), widths.totalsLength));
-  if (!plan.barRemnant.empty()) WriteRemnantLines(out, plan, format, widths);
+                RightAligned(LengthText(f.waste, format), widths.totalsLength));
+  if (plan.remnantStore) WriteRemnantLines(out, plan, format, widths);
   out.WriteLine(
-      "Total Utilization,%:" + RightAligned(UtilizationText(r.utilization), kUtilizationWidth) +
-      "     Calc.time: " + CalcTimeText(context, plan, format.decimalSeparator) + " sec");
-  if (run.opt.method == kMethodExact || r.exactMethod) WriteBoundLines(out, run, plan, widths);
+      "Total Utilization,%:" + RightAligned(UtilizationText(f.utilRate), kUtilizationWidth) +
+      "     Calc.time: " + CalcTimeText(plan, format.decimalSeparator) + " sec");
+  if (run.opt.method == kMethodExact || plan.bound.objective)
+    WriteBoundLines(out, run, plan, widths);
   out.WriteLine("");
 }
 
@@ -188,42 +174,20 @@ int Digits(int64_t value) {
   return static_cast<int>(std::to_string(value).size());
 }
 
-// One layout row: its pattern, the lowest-numbered bar cut to it and how
-// many bars are.
-struct LayoutRow {
-  int pattern;
-  int bar;
-  int count;
-};
-
-// The rows of the layout table, ascending pattern number: one per pattern
-// that a bar is cut to, showing its lowest-numbered bar. Patterns above the
-// pattern count have no row, so a wild number costs nothing.
-std::vector<LayoutRow> LayoutRows(const SolverResults& r) {
-  const int bars = BarCount(r);
-  std::vector<std::pair<int, int>> cut;  // pattern, bar
-  for (int bar = 1; bar <= bars; ++bar) {
-    const int pattern = r.stockItemPattern[bar];
-    if (pattern >= 1 && pattern <= r.patternCount) cut.emplace_back(pattern, bar);
-  }
-  std::stable_sort(cut.begin(), cut.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<LayoutRow> rows;
-  for (const auto& [pattern, bar] : cut) {
-    if (rows.empty() || rows.back().pattern != pattern) rows.push_back({pattern, bar, 0});
-    ++rows.back().count;
-  }
-  return rows;
+// The layout label's number: the pattern (mode 0) or the layout (mode 1).
+int LabelNumber(const plan::PlanLayout& layout, int partsMode) {
+  return partsMode == 0 ? layout.number : layout.layoutNumber;
 }
 
-RowWidths WidthsOf(const SolverResults& r, const std::vector<LayoutRow>& rows, int partsMode) {
+RowWidths WidthsOf(const plan::MaterialPlan& plan, int partsMode) {
   RowWidths widths;
-  if (BarCount(r) <= kMaxItems && PieceCount(r) <= kMaxItems) return widths;
-  for (const LayoutRow& row : rows) {
-    const int64_t number = partsMode == 0 ? row.pattern : r.stockItemLayout[row.bar];
-    widths.number = std::max(widths.number, Digits(number) + (row.bar == r.lastStock ? 1 : 0));
-    widths.pattern = std::max(widths.pattern, Digits(row.pattern));
-    widths.multiplicity = std::max(widths.multiplicity, Digits(row.count));
+  if (plan.stockItems <= kMaxItems && static_cast<int>(plan.pieces.size()) <= kMaxItems)
+    return widths;
+  for (const plan::PlanLayout& layout : plan.layouts) {
+    widths.number = std::max(widths.number,
+                             Digits(LabelNumber(layout, partsMode)) + (layout.lastStock ? 1 : 0));
+    widths.pattern = std::max(widths.pattern, Digits(layout.number));
+    widths.multiplicity = std::max(widths.multiplicity, Digits(layout.barCount));
   }
   return widths;
 }
@@ -251,17 +215,15 @@ void WriteTableHeader(TextOutFile& out, const RunRecord& run, int partsMode,
 
 // The layout label: the pattern number (mode 0) or the layout number with the
 // pattern behind it (mode 1); the last stock's label begins with "L".
-std::string LayoutLabel(const SolverResults& r, const LayoutRow& row, int partsMode,
-                        const RowWidths& widths) {
-  const bool last = row.bar == r.lastStock;
-  const int64_t number = partsMode == 0 ? row.pattern : r.stockItemLayout[row.bar];
+std::string LayoutLabel(const plan::PlanLayout& layout, int partsMode, const RowWidths& widths) {
+  const bool last = layout.lastStock;
   // Built by appending: GCC 12 at -O3 flags literal + string here as an
   // overlapping copy.
   std::string label = last ? std::string(1, 'L') : std::string();
-  label += RightAligned(number, last ? widths.number - 1 : widths.number);
+  label += RightAligned(LabelNumber(layout, partsMode), last ? widths.number - 1 : widths.number);
   if (partsMode == 1) {
     label += '/';
-    label += RightAligned(row.pattern, widths.pattern);
+    label += RightAligned(layout.number, widths.pattern);
   }
   return label;
 }
@@ -272,28 +234,23 @@ constexpr int kPieceIndentFixed = 15;
 
 struct TableContext {
   const RunRecord& run;
-  const MaterialPlan& plan;
-  const PiecesByBar& pieces;
+  const plan::MaterialPlan& plan;
   RowWidths widths;
   int partsMode;
 };
 
-void WriteLayoutRow(TextOutFile& out, const TableContext& t, const LayoutRow& row) {
+void WriteLayoutRow(TextOutFile& out, const TableContext& t, const plan::PlanLayout& layout) {
   const InitialSettings& s = t.run.init;
   const fract::NumberFormat& format = t.run.format;
-  const SolverResults& r = t.plan.results;
   const int w = s.numberColumnWidth;
-  const StockGroup* stock = StockGroupAt(t.plan, r.stockItemGroup[row.bar]);
 
   std::string line;
-  if (s.reportMaterialColumn)
-    line += LeftAligned(stock != nullptr ? stock->materialKey : "", s.materialColumnWidth) + " ";
-  line += LayoutLabel(r, row, t.partsMode, t.widths) + " ";
-  line += RightAligned(row.count, t.widths.multiplicity) + " ";
-  line += RightAligned(LengthText(stock != nullptr ? stock->length : 0, format), w) + " ";
-  line += RightAligned(LengthText(r.stockItemWaste[row.bar], format), w) + " ";
-  if (s.reportCosts)
-    line += RightAligned(CostText(stock != nullptr ? stock->cost : 0, format), w) + " ";
+  if (s.reportMaterialColumn) line += LeftAligned(t.plan.materialKey, s.materialColumnWidth) + " ";
+  line += LayoutLabel(layout, t.partsMode, t.widths) + " ";
+  line += RightAligned(layout.barCount, t.widths.multiplicity) + " ";
+  line += RightAligned(LengthText(layout.stockLength, format), w) + " ";
+  line += RightAligned(LengthText(layout.waste, format), w) + " ";
+  if (s.reportCosts) line += RightAligned(CostText(layout.stockCost, format), w) + " ";
 
   std::string pieceIndent;
   if (t.partsMode == 1) {
@@ -304,37 +261,18 @@ void WriteLayoutRow(TextOutFile& out, const TableContext& t, const LayoutRow& ro
                        t.widths.LabelExtra(1) + t.widths.MultiplicityExtra();
     pieceIndent.assign(std::max(indent, 0), ' ');
   }
-  for (const int32_t piece : t.pieces.Of(row.bar)) {
-    const PartGroup* part = PartGroupAt(t.plan, r.partItemGroup[piece]);
-    const std::string length =
-        RightAligned(LengthText(part != nullptr ? part->length : 0, format), w);
+  for (const plan::PlanPiece& piece : layout.pieces) {
+    const std::string length = RightAligned(LengthText(piece.length, format), w);
     if (t.partsMode == 0) {
       line += length + " ";
     } else {
-      out.WriteLine(pieceIndent + length + "  " + (part != nullptr ? part->mark : "") + " ");
+      out.WriteLine(pieceIndent + length + "  " + piece.mark + " ");
     }
   }
   out.WriteLine(t.partsMode == 0 ? line + " " : " ");
 }
 
 }  // namespace
-
-void FinaliseFigures(MaterialPlan& plan) {
-  SolverResults& r = plan.results;
-  if (r.lastStock > 0 && ValidStockItem(r, r.lastStock)) {
-    const StockGroup* stock = StockGroupAt(plan, r.stockItemGroup[r.lastStock]);
-    AddTo(r.stockUsed, 1);
-    AddTo(r.lengthUsed, stock != nullptr ? stock->length : 0);
-    AddTo(r.costUsed, stock != nullptr ? stock->cost : 0);
-    AddTo(r.partsCut, r.lastParts);
-    AddTo(r.layoutCuts, r.lastParts);
-    AddTo(r.wasteSum, r.lastWaste);
-  }
-  // Thousandths of a percent; the tiny addend keeps an empty plan at 0.
-  const double used = static_cast<double>(static_cast<int64_t>(r.lengthUsed) - r.wasteSum);
-  const double rate = std::nearbyint(used / (r.lengthUsed + 1e-11) * 100000);
-  r.utilization = static_cast<int32_t>(std::clamp<double>(rate, INT32_MIN, INT32_MAX));
-}
 
 void WriteReportHeading(TextOutFile& out, const RunRecord& run, const ReportContext& context) {
   const OptimizerSettings& o = run.opt;
@@ -374,19 +312,15 @@ void WriteReportHeading(TextOutFile& out, const RunRecord& run, const ReportCont
   out.WriteLine("");
 }
 
-void WriteReportSection(TextOutFile& out, const RunRecord& run, MaterialPlan& plan,
-                        const ReportContext& context) {
-  FinaliseFigures(plan);
+void WriteReportSection(TextOutFile& out, const RunRecord& run, const plan::MaterialPlan& plan) {
   const int partsMode = run.init.reportPartsMode == 1 ? 1 : 0;
-  const std::vector<LayoutRow> rows = LayoutRows(plan.results);
-  const RowWidths widths = WidthsOf(plan.results, rows, partsMode);
+  const RowWidths widths = WidthsOf(plan, partsMode);
   if (run.init.reportTotals) {
-    WriteTotals(out, run, plan, context, WidthsFor(run.init.numberColumnWidth, run.format));
+    WriteTotals(out, run, plan, WidthsFor(run.init.numberColumnWidth, run.format));
     WriteTableHeader(out, run, partsMode, widths);
   }
-  const PiecesByBar pieces(plan);
-  const TableContext table{run, plan, pieces, widths, partsMode};
-  for (const LayoutRow& row : rows) WriteLayoutRow(out, table, row);
+  const TableContext table{run, plan, widths, partsMode};
+  for (const plan::PlanLayout& layout : plan.layouts) WriteLayoutRow(out, table, layout);
   out.WriteLine("");
 }
 

@@ -10,31 +10,23 @@
 
 #include <string>
 
+#include "material_plan.h"
 #include "plan_records.h"
 #include "text_file.h"
 
 namespace tarvolin {
 
 // What the writers take from the world outside the records, so that they
-// stay pure: today's date as text and the solver clock at the time of writing.
+// stay pure: today's date as text.
 struct ReportContext {
   std::string dateText;  // today's date in the locale's short date format
-  double clockMs = 0;    // solver clock now; the calculation time is measured
-                         // from the plan's solverStartMs
 };
-
-// Folds the separately reported last stock back into the totals and
-// recomputes the utilization (thousandths of a percent). Changes the results
-// in place, so it must run exactly once per material; WriteReportSection
-// calls it.
-void FinaliseFigures(MaterialPlan& plan);
 
 void WriteReportHeading(TextOutFile& report, const RunRecord& run, const ReportContext& context);
 
-// Finalises the figures of the material and writes its section. The piece
-// order must have been built before.
-void WriteReportSection(TextOutFile& report, const RunRecord& run, MaterialPlan& plan,
-                        const ReportContext& context);
+// The section of one solved material: its totals (the last stock included)
+// and its layout rows.
+void WriteReportSection(TextOutFile& report, const RunRecord& run, const plan::MaterialPlan& plan);
 
 void WriteReportEnd(TextOutFile& report, const RunRecord& run, const ReportContext& context);
 

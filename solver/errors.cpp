@@ -31,7 +31,7 @@ constexpr ErrorMessage kMessages[] = {
     {TARVOLIN_ERROR_PART_LENGTH_SUM, "Part length sum exceeds limit"},
     {TARVOLIN_ERROR_STOCK_COST_SUM, "Stock cost sum exceeds limit"},
     {TARVOLIN_ERROR_NO_PART_FITS, "No parts fit in any stock"},
-    {TARVOLIN_ERROR_END_ZONE_TOO_LONG, "End Gap exceeds stock length"},
+    {TARVOLIN_ERROR_STOCK_GROUP_LENGTH, "End Gap exceeds stock length"},
     {TARVOLIN_ERROR_BUNDLE_TOO_LARGE, "Stock bundle exceeds part Qty"},
     {TARVOLIN_ERROR_SETTINGS, "Error Opt.Settings"},
     {TARVOLIN_ERROR_EXACT_NOT_AVAILABLE, "Exact method not available in this build"},

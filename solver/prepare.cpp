@@ -375,7 +375,7 @@ void CheckProblem(SolverState& st) {
   }
   for (int g = 1; g <= t.stockGroupCount; ++g) {
     if (t.stockGroupLength[g] < 1) {
-      RaiseError(st, TARVOLIN_ERROR_END_ZONE_TOO_LONG);
+      RaiseError(st, TARVOLIN_ERROR_STOCK_GROUP_LENGTH);
       return;
     }
   }

@@ -29,8 +29,6 @@ constexpr int32_t kPackMaxAdvance = 4;
 // more red and green.
 constexpr int32_t kFadeStep = 0x000101;
 
-constexpr char kEscKey = 27;
-
 int32_t TableWork(const int32_t (&table)[11], int index) {
   return index >= 0 && index <= 10 ? table[index] : 1;
 }
@@ -166,10 +164,6 @@ void ShowBestPlan(SolverState& st, double bestCriterion) {
   Show<&TarvolinView::setBestTexts>(st, static_cast<const char*>(critText),
                                     static_cast<const char*>(timeText));
   Show<&TarvolinView::pumpMessages>(st);
-}
-
-void FormKeyPress(SolverState& st, char key) {
-  if (key == kEscKey) st.progress.abort = true;
 }
 
 bool EscPressed(const SolverState& st) {

@@ -39,9 +39,6 @@ void PackProgressTick(SolverState& st);
 // A new best plan was found.
 void ShowBestPlan(SolverState& st, double bestCriterion);
 
-// A key pressed in the progress window: Esc (27) sets the abort flag.
-void FormKeyPress(SolverState& st, char key);
-
 // Esc was pressed in the progress window since it was opened.
 bool EscPressed(const SolverState& st);
 

@@ -30,8 +30,7 @@ struct SolverViewCallbacks {
 };
 
 void SolverView::FormKeyPress(char key) {
-  constexpr char kEscKey = 27;
-  if (key == kEscKey) TarvolinRequestAbort(context_);
+  if (key == kEscapeKey) TarvolinRequestAbort(context_);
 }
 
 TarvolinView SolverView::AsTarvolinView() {

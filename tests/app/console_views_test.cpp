@@ -243,6 +243,27 @@ TEST(ConsoleProgressView, ShowsThePlanningOfALargeMaterial) {
   view.ClosePlanProgress();
 }
 
+// Every press counts once and is taken once; the count stops at its bound
+// instead of wrapping.
+TEST(Interrupts, CountedAndTakenOneByOne) {
+  InstallInterruptHandler();
+  while (TakeInterrupt()) {
+  }
+  EXPECT_EQ(PendingInterrupts(), 0);
+  EXPECT_FALSE(TakeInterrupt());
+  for (int i = 0; i < 3; ++i) ::raise(SIGINT);
+  ::raise(SIGTERM);
+  EXPECT_EQ(PendingInterrupts(), 4);
+  EXPECT_TRUE(TakeInterrupt());
+  EXPECT_EQ(PendingInterrupts(), 3);
+  for (int i = 0; i < 1200; ++i) ::raise(SIGINT);
+  EXPECT_EQ(PendingInterrupts(), 1000);
+  int taken = 0;
+  while (TakeInterrupt()) ++taken;
+  EXPECT_EQ(taken, 1000);
+  EXPECT_EQ(PendingInterrupts(), 0);
+}
+
 TEST(ProgressLine, APlanShowsItsBoundAndBestAsRoomAllows) {
   ProgressTexts t{"A x", 50, 0, "5.0 sec", "", "", true, true, "12000.00", "12600.50"};
   EXPECT_EQ(ProgressLine(t, 200),

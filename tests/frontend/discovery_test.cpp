@@ -181,11 +181,11 @@ TEST(DeriveOutputName, ReportAndLabelsNames) {
   }
 }
 
-TEST_F(DiscoveryTest, LabelsNameIsFixedWhenNoLabelsFile) {
+TEST_F(DiscoveryTest, NoLabelsNameWhenNoLabelsFile) {
   run.orderFile = "QM_Orders1.txt";
   DeriveOutputNames(run);
   EXPECT_EQ(run.reportFile, "QM_Report1.txt");
-  EXPECT_EQ(run.labelsFile, "LabelsFN");
+  EXPECT_EQ(run.labelsFile, "");
   run.init.writeLabelsFile = true;
   DeriveOutputNames(run);
   EXPECT_EQ(run.labelsFile, "QM_Labels1.txt");

@@ -105,13 +105,12 @@ TEST_F(LogsTest, OutputsAreClosedOnce) {
 
 TEST_F(LogsTest, OutputsStayWhenAMaterialWasProcessed) {
   run.reportFile = "QM_Report1.txt";
-  run.labelsFile = "LabelsFN";
+  run.labelsFile = "";
   run.report.Create(run.reportFile);
   run.report.WriteLine("heading");
   run.processed = 1;
   FinishRun(run, tk, true, "");
   EXPECT_EQ(ReadFile("QM_Report1.txt"), "heading\r\n");
-  EXPECT_FALSE(fs::exists("LabelsFN"));
   EXPECT_EQ(ErrorLog(), "END");
 }
 

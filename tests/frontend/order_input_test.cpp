@@ -60,7 +60,8 @@ TEST_F(OrderInputTest, MaterialsArePassedInOrderOfFirstAppearance) {
   EXPECT_EQ(Group(1).quantity, 2);
   ASSERT_TRUE(Pass());
   EXPECT_EQ(run.pass.partGroupCount, 0);
-  EXPECT_EQ(run.pass.material, "?UnDefined?");
+  EXPECT_FALSE(run.pass.hasMaterial);
+  EXPECT_EQ(run.pass.material, "");
   EXPECT_EQ(run.checked, 2);
   EXPECT_EQ(run.checkedMaterials[1], "A x");
   EXPECT_EQ(run.checkedMaterials[2], "B x");

@@ -14,6 +14,7 @@ namespace tarvolin {
 namespace {
 
 using testing_support::Golden;
+using testing_support::Model;
 using testing_support::OutputTest;
 using testing_support::PlanCase;
 using testing_support::ReadBytes;
@@ -26,8 +27,7 @@ class LabelsTest : public OutputTest {
   std::string LabelsFile(PlanCase& run) {
     const std::string path = TempPath("labels.txt");
     EXPECT_EQ(run.labels.Create(path), 0);
-    BuildPieceOrder(run.plan);
-    EXPECT_EQ(WriteLabels(run.plan, run.format, run.labels), LabelStatus::kOk);
+    EXPECT_EQ(WriteLabels(Model(run), run.format, run.labels), LabelStatus::kOk);
     EXPECT_EQ(run.labels.Close(), 0);
     return ReadBytes(path);
   }
@@ -75,9 +75,8 @@ TEST_F(LabelsTest, FileHasNoPagesWhateverThePieceCount) {
 
 TEST_F(LabelsTest, ThirtySevenPiecesPrintedInMode1) {
   auto run = ThirtySevenPieces();
-  BuildPieceOrder(run->plan);
   RecordingPrinter printer(600);
-  EXPECT_EQ(WriteLabels(run->plan, run->format, printer, 1), LabelStatus::kOk);
+  EXPECT_EQ(WriteLabels(Model(*run), run->format, printer, 1), LabelStatus::kOk);
   EXPECT_EQ(printer.Transcript(), Golden("labels_printer_mode1_37.txt"));
   ASSERT_EQ(printer.Jobs().size(), 1u);
   const PrinterSetup& setup = printer.Jobs()[0];
@@ -92,9 +91,8 @@ TEST_F(LabelsTest, ThirtySevenPiecesPrintedInMode1) {
 
 TEST_F(LabelsTest, ThirtySevenPiecesPrintedInMode2) {
   auto run = ThirtySevenPieces();
-  BuildPieceOrder(run->plan);
   RecordingPrinter printer(300);
-  EXPECT_EQ(WriteLabels(run->plan, run->format, printer, 2), LabelStatus::kOk);
+  EXPECT_EQ(WriteLabels(Model(*run), run->format, printer, 2), LabelStatus::kOk);
   EXPECT_EQ(printer.Transcript(), Golden("labels_printer_mode2_37.txt"));
   ASSERT_EQ(printer.Jobs().size(), 1u);
   EXPECT_EQ(printer.Jobs()[0].cellHeight, 49);
@@ -156,14 +154,12 @@ TEST_F(LabelsTest, RemnantStoreAddsALineAndShortensThePage) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.mode);
     auto run = ThirtySevenPieces();
-    const int bars = BarCount(run->plan.results);
-    run->plan.barRemnant.assign(static_cast<size_t>(bars) + 1, "");
-    run->plan.barOffcut.assign(static_cast<size_t>(bars) + 1, "");
-    run->plan.barRemnant[1] = "R00007";
-    run->plan.barOffcut[1] = "R00012";
-    BuildPieceOrder(run->plan);
+    plan::MaterialPlan model = Model(*run);
+    model.remnantStore = true;
+    model.bars[0].remnant = "R00007";
+    model.bars[0].offcut = "R00012";
     RecordingPrinter printer;
-    EXPECT_EQ(WriteLabels(run->plan, run->format, printer, c.mode), LabelStatus::kOk);
+    EXPECT_EQ(WriteLabels(model, run->format, printer, c.mode), LabelStatus::kOk);
     const std::string text = printer.Transcript();
     const std::string firstPage = text.substr(0, text.find('\f'));
     int labels = 0;
@@ -181,9 +177,8 @@ TEST_F(LabelsTest, AFullLastPageEndsWithAFormFeed) {
   SolverResults& r = run->plan.results;
   r.partItemStock[25] = 0;
   r.partsCut = 36;
-  BuildPieceOrder(run->plan);
   RecordingPrinter printer;
-  EXPECT_EQ(WriteLabels(run->plan, run->format, printer, 1), LabelStatus::kOk);
+  EXPECT_EQ(WriteLabels(Model(*run), run->format, printer, 1), LabelStatus::kOk);
   EXPECT_EQ(printer.FormFeeds(), 1);
   EXPECT_EQ(printer.Transcript().back(), '\f');
   EXPECT_EQ(printer.Transcript().find("Page 2"), std::string::npos);
@@ -197,8 +192,7 @@ TEST_F(LabelsTest, EveryPieceGetsALabelWhenPartsCutDisagrees) {
 
 TEST_F(LabelsTest, FailedFileWriteStopsWithAStatus) {
   auto run = SevenPieces();
-  BuildPieceOrder(run->plan);
-  const LabelStatus status = WriteLabels(run->plan, run->format, run->labels);  // never created
+  const LabelStatus status = WriteLabels(Model(*run), run->format, run->labels);  // never created
   EXPECT_EQ(status, LabelStatus::kFileWriteFailed);
   EXPECT_EQ(LabelStatusMessage(status), "Error writing Labels file");
   EXPECT_GT(run->labels.Errors(), 0);
@@ -206,26 +200,27 @@ TEST_F(LabelsTest, FailedFileWriteStopsWithAStatus) {
 
 TEST_F(LabelsTest, PrinterFailuresEndTheJobInOrder) {
   auto run = ThirtySevenPieces();
-  BuildPieceOrder(run->plan);
 
   RecordingPrinter cannotOpen;
   cannotOpen.failBegin = true;
-  EXPECT_EQ(WriteLabels(run->plan, run->format, cannotOpen, 1), LabelStatus::kPrinterOpenFailed);
+  EXPECT_EQ(WriteLabels(Model(*run), run->format, cannotOpen, 1), LabelStatus::kPrinterOpenFailed);
   EXPECT_EQ(cannotOpen.Transcript(), "");
 
   RecordingPrinter failsMidway;
   failsMidway.failWriteNumber = 5;
-  EXPECT_EQ(WriteLabels(run->plan, run->format, failsMidway, 2), LabelStatus::kPrinterWriteFailed);
+  EXPECT_EQ(WriteLabels(Model(*run), run->format, failsMidway, 2),
+            LabelStatus::kPrinterWriteFailed);
   EXPECT_EQ(std::count(failsMidway.Transcript().begin(), failsMidway.Transcript().end(), '\n'), 4);
   EXPECT_EQ(failsMidway.EndedJobs(), 1);
   EXPECT_FALSE(failsMidway.InJob());
 
   RecordingPrinter cannotClose;
   cannotClose.failEnd = true;
-  EXPECT_EQ(WriteLabels(run->plan, run->format, cannotClose, 1), LabelStatus::kPrinterCloseFailed);
+  EXPECT_EQ(WriteLabels(Model(*run), run->format, cannotClose, 1),
+            LabelStatus::kPrinterCloseFailed);
 
   RecordingPrinter unused;
-  EXPECT_EQ(WriteLabels(run->plan, run->format, unused, 3), LabelStatus::kBadMode);
+  EXPECT_EQ(WriteLabels(Model(*run), run->format, unused, 3), LabelStatus::kBadMode);
   EXPECT_TRUE(unused.Jobs().empty());
 
   for (LabelStatus s : {LabelStatus::kPrinterOpenFailed, LabelStatus::kPrinterWriteFailed,
@@ -248,9 +243,8 @@ TEST_F(LabelsTest, BarcodesFollowEachRowOfPrintedLabels) {
   for (const int mode : {1, 2}) {
     SCOPED_TRACE(mode);
     auto run = ThirtySevenPieces();
-    BuildPieceOrder(run->plan);
     RecordingPrinter printer;
-    ASSERT_EQ(WriteLabels(run->plan, run->format, printer, mode, BarcodeKind::kQr),
+    ASSERT_EQ(WriteLabels(Model(*run), run->format, printer, mode, BarcodeKind::kQr),
               LabelStatus::kOk);
     std::vector<std::string> lines;
     std::istringstream in(printer.Transcript());

@@ -73,6 +73,11 @@ std::string TempPath(const std::string& name) {
   return ::testing::TempDir() + "tarvolin_output_" + info->name() + "_" + name;
 }
 
+plan::MaterialPlan Model(const PlanCase& run) {
+  return SolvedPlanOf(run, run.plan,
+                      static_cast<int64_t>(kWritingClockMs - run.plan.solverStartMs));
+}
+
 std::unique_ptr<PlanCase> SteelPlan() {
   auto run = std::make_unique<PlanCase>();
   run->orderFile = "QM_Orders1.txt";

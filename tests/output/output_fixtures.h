@@ -39,6 +39,13 @@ std::unique_ptr<PlanCase> SevenPieces();
 // items 1-25 are 1000.00 "B7", items 26-37 are 1500.00 "FRAME-LEFT".
 std::unique_ptr<PlanCase> ThirtySevenPieces();
 
+// The solver clock when the writers run: a plan whose solver started at
+// 1000 ms took 2340 ms.
+inline constexpr double kWritingClockMs = 3340;
+
+// The plan every output reads, made from the case's solver answer.
+plan::MaterialPlan Model(const PlanCase& run);
+
 class OutputTest : public ::testing::Test {
  protected:
   static void UseCommaLocale(PlanCase& run) { run.format.decimalSeparator = ','; }

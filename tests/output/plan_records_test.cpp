@@ -13,8 +13,22 @@ namespace {
 
 using testing_support::SevenPieces;
 
-std::vector<int> PieceOrder(const MaterialPlan& plan) {
-  return {plan.pieceOrder.begin() + 1, plan.pieceOrder.begin() + 1 + plan.results.partItemCount};
+// The item numbers of a bar's pieces, in the order the plan lists them.
+std::vector<int> ItemsOn(const plan::PlanBar& bar) {
+  std::vector<int> items;
+  for (const int piece : bar.pieces) items.push_back(piece + 1);
+  return items;
+}
+
+// The answer's pieces all on bar 1 (layout 1, pattern 1).
+plan::MaterialPlan OnOneBar(MaterialPlan& answer) {
+  SolverResults& r = answer.results;
+  r.stockItemCount = 1;
+  r.stockItemGroup[1] = 1;
+  r.stockItemLayout[1] = 1;
+  r.stockItemPattern[1] = 1;
+  for (int i = 1; i <= r.partItemCount; ++i) r.partItemStock[i] = 1;
+  return SolvedPlanOf(RunRecord{}, answer, 0);
 }
 
 // The exchange sort the piece order was built with before: a bubble sort
@@ -45,9 +59,9 @@ std::vector<int> ExchangeSortedPieces(const MaterialPlan& plan) {
 
 TEST(PieceOrderTest, LongestFirstEqualLengthsInItemOrder) {
   auto run = SevenPieces();
-  BuildPieceOrder(run->plan);
-  EXPECT_EQ(PieceOrder(run->plan), (std::vector<int>{7, 2, 4, 1, 6, 8, 3, 5}));
-  EXPECT_EQ(run->plan.pieceOrder[0], 0);
+  const plan::MaterialPlan model = OnOneBar(run->plan);
+  ASSERT_EQ(model.bars.size(), 1u);
+  EXPECT_EQ(ItemsOn(model.bars[0]), (std::vector<int>{7, 2, 4, 1, 6, 8, 3, 5}));
 }
 
 // Few distinct lengths make many ties; a wrong group number reads as length
@@ -62,8 +76,11 @@ TEST(PieceOrderTest, TiesKeepTheOrderOfTheFormerExchangeSort) {
     plan.results.partItemCount = static_cast<int>(random() % (kMaxItems + 1));
     for (int i = 1; i <= plan.results.partItemCount; ++i)
       plan.results.partItemGroup[i] = static_cast<int16_t>(random() % (plan.partGroupCount + 2));
-    BuildPieceOrder(plan);
-    ASSERT_EQ(PieceOrder(plan), ExchangeSortedPieces(plan)) << "round " << round;
+    plan.stockGroupCount = 1;
+    const std::vector<int> expected = ExchangeSortedPieces(plan);
+    const plan::MaterialPlan model = OnOneBar(plan);
+    ASSERT_EQ(model.bars.empty() ? std::vector<int>{} : ItemsOn(model.bars[0]), expected)
+        << "round " << round;
   }
 }
 
@@ -116,8 +133,8 @@ TEST(PlanLookupTest, ItemCountsStayWithinTheTables) {
   EXPECT_EQ(BarCount(r), 148);
 }
 
-// Pieces of a bar in the piece order, built once for all bars.
-TEST(PlanLookupTest, PiecesByBarFollowThePieceOrder) {
+// Pieces of a bar in the piece order.
+TEST(PlanLookupTest, PiecesOfABarFollowThePieceOrder) {
   MaterialPlan plan;
   plan.partGroupCount = 2;
   plan.partGroups[1].length = 100;
@@ -132,17 +149,21 @@ TEST(PlanLookupTest, PiecesByBarFollowThePieceOrder) {
     r.partItemGroup[i] = groups[i];
     r.partItemStock[i] = bars[i];
   }
-  BuildPieceOrder(plan);
-  const PiecesByBar pieces(plan);
-  const auto list = [&](int bar) {
-    const auto span = pieces.Of(bar);
-    return std::vector<int>(span.begin(), span.end());
-  };
-  EXPECT_EQ(list(1), (std::vector<int>{4, 2}));
-  EXPECT_EQ(list(2), std::vector<int>{});
-  EXPECT_EQ(list(3), (std::vector<int>{5, 1}));
-  EXPECT_EQ(list(0), std::vector<int>{});
-  EXPECT_EQ(list(4), std::vector<int>{});
+  plan.stockGroupCount = 1;
+  for (const int bar : {1, 3}) {
+    r.stockItemGroup[bar] = 1;
+    r.stockItemLayout[bar] = 1;
+    r.stockItemPattern[bar] = 1;
+  }
+  const plan::MaterialPlan model = SolvedPlanOf(RunRecord{}, plan, 0);
+  ASSERT_EQ(model.bars.size(), 2u);
+  EXPECT_EQ(model.bars[0].stockItem, 1);
+  EXPECT_EQ(ItemsOn(model.bars[0]), (std::vector<int>{4, 2}));
+  EXPECT_EQ(model.bars[1].stockItem, 3);
+  EXPECT_EQ(ItemsOn(model.bars[1]), (std::vector<int>{5, 1}));
+  // The uncut piece and the piece on a bar that does not exist.
+  EXPECT_FALSE(model.pieces[2].bar.has_value());
+  EXPECT_FALSE(model.pieces[5].bar.has_value());
 }
 
 }  // namespace

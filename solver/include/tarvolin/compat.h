@@ -104,7 +104,10 @@ class TARVOLIN_API SolverView {
   // Lets pending window messages run; a key handler then calls FormKeyPress.
   virtual void PumpMessages() = 0;
 
-  // To be called by the window's key handler: Esc (character 27) asks the
+  // Esc, the key that stops a call.
+  static constexpr char kEscapeKey = 27;
+
+  // To be called by the window's key handler: Esc (kEscapeKey) asks the
   // call whose progress window is open to stop.
   void FormKeyPress(char key);
 

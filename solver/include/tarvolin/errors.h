@@ -42,7 +42,11 @@ typedef enum TarvolinError {
   TARVOLIN_ERROR_PART_LENGTH_SUM = 18,       /* total part length above TARVOLIN_MAX_SUM */
   TARVOLIN_ERROR_STOCK_COST_SUM = 19,        /* total stock cost above TARVOLIN_MAX_SUM */
   TARVOLIN_ERROR_NO_PART_FITS = 21,          /* no part fits into any usable bar */
-  TARVOLIN_ERROR_END_ZONE_TOO_LONG = 22,     /* a stock length < 1 at the problem check */
+  /* A stock group's length below 1 at the problem check (its text, kept for
+   * the callers that show it, speaks of the end gap); the second name is
+   * the one it had before. */
+  TARVOLIN_ERROR_STOCK_GROUP_LENGTH = 22,
+  TARVOLIN_ERROR_END_ZONE_TOO_LONG = TARVOLIN_ERROR_STOCK_GROUP_LENGTH,
   TARVOLIN_ERROR_BUNDLE_TOO_LARGE = 23,      /* the bundle exceeds every part quantity */
   TARVOLIN_ERROR_SETTINGS = 25,              /* a setting outside its range */
   TARVOLIN_ERROR_EXACT_NOT_AVAILABLE = 26,   /* method 1 in a build without the exact method */
