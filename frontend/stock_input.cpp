@@ -352,12 +352,19 @@ bool SumStock(RunState& run, GroupReading& reading) {
 // cost 0 (the solver's objective prices them apart, see solver_call.h).
 // The search takes 10 groups: a material it plans gets the longest lengths
 // that fit beside the stock file's lines; the exact method takes them all.
+// Remnants shorter than every piece (with the end zone) are not offered.
 void AddRemnantGroups(RunState& run, BarDemand& demand, std::vector<int>& stated,
                       std::vector<int>& capped) {
   MaterialPass& pass = run.pass;
   std::map<int32_t, std::vector<std::string>, std::greater<>> byLength;
-  for (const Remnant& r : run.remnants)
-    if (r.material == pass.material) byLength[r.length].push_back(r.id);
+  // A remnant that holds no piece with its end zone would only take a slot.
+  int64_t shortest = INT64_MAX;
+  for (int i = 1; i <= pass.partGroupCount; ++i)
+    shortest = std::min<int64_t>(shortest, pass.partGroups[i].length);
+  for (const Remnant& r : run.remnants) {
+    if (r.material == pass.material && int64_t{r.length} - run.opt.endZone >= shortest)
+      byLength[r.length].push_back(r.id);
+  }
   const int limit = UsesExactLimits(run.opt) ? kExactMaxStockGroups : kMaxStockGroups;
   for (auto& [length, ids] : byLength) {
     if (pass.stockGroupCount >= limit) break;
