@@ -235,6 +235,29 @@ bool BatchController::OpenOutputs() {
   return true;
 }
 
+// Reads and locks the remnant store, whose remnants are offered as stock.
+bool BatchController::OpenRemnants() {
+  if (run_.remnantsFile.empty()) return true;
+  remnantDate_ = IsoDateToday();
+  std::string message;
+  bool inUse = false;
+  if (remnants_.Open(run_, message, inUse)) return true;
+  if (inUse) return StopOnLockedOutput(run_.remnantsFile);
+  FinishRun(run_, toolkit_, false, message);
+  return false;
+}
+
+// The remnant store takes this run's changes once every output is closed,
+// and only after a run without an error: all of them or none.
+void BatchController::CommitRemnants() {
+  if (run_.remnantsFile.empty()) return;
+  if (run_.errorsLogged == 0 && !run_.logLost) {
+    if (const std::string error = remnants_.Commit(); !error.empty())
+      LogError(run_, toolkit_, "Error writing Remnants file: \r" + error);
+  }
+  remnants_.Close();
+}
+
 bool BatchController::StopOnLockedOutput(const std::string& name) {
   alreadyRunning_ = true;
   run_.report.Discard();
@@ -278,6 +301,7 @@ void BatchController::BatchRun() {
   if (!PumpAndCheck()) return;
 
   if (!LoadInputFiles(run_, toolkit_)) return;
+  if (!OpenRemnants()) return;
   if (!OpenOutputs()) return;
   if (PumpAndCheck()) {
     if (run_.init.showWindow) view_.AddMemoLine(MemoHeader());
@@ -465,6 +489,8 @@ bool BatchController::SolveMaterial() {
   }
 
   WarnUncutPieces();
+  if (OffersRemnants(pass)) RealStockCosts(pass, pass.results);
+  if (run_.init.keepRemnants) remnants_.MarkPlan(run_, pass, remnantDate_);
   // The solver's answer becomes the plan once; every output reads it.
   const auto calculationMs =
       static_cast<int64_t>(static_cast<double>(toolkit_.Milliseconds()) - pass.solverStartMs);
@@ -489,9 +515,10 @@ bool BatchController::SolveMaterial() {
 }
 
 int32_t BatchController::CallSolverFor(MaterialPass& pass) {
-  const TarvolinProblem problem = BuildSolverProblem(pass);
-  const TarvolinSettings settings =
+  TarvolinProblem problem = BuildSolverProblem(pass);
+  TarvolinSettings settings =
       BuildSolverSettings(run_.opt, run_.init.progressWindowMode, run_.init.showMessages);
+  PreferRemnants(pass, run_.opt, settings, problem);
   if (ahead_) {
     std::optional<AheadSolve> solved = ahead_->Take(passNumber_, settings, problem, [this] {
       toolkit_.ProcessMessages();
@@ -631,6 +658,7 @@ void BatchController::FinishBatch() {
   // file's end can say whether they reached the disk.
   CloseOutputs(run_, toolkit_);
   EndPlans(run_.errorsLogged > 0 ? plan::RunEnd::kEndedByError : plan::RunEnd::kCompleted);
+  CommitRemnants();
   if (run_.init.showWindow) {
     view_.AddMemoLine("  - Processed: " + std::to_string(run_.processed) + " material" +
                       Plural(run_.processed));

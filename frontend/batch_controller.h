@@ -14,6 +14,7 @@
 #include "please_wait_view.h"
 #include "printer.h"
 #include "process_view.h"
+#include "remnant_store.h"
 #include "run_state.h"
 #include "solve_ahead.h"
 #include "solver_call.h"
@@ -95,6 +96,8 @@ class BatchController {
   void BatchRun();
   bool ResolveFiles();
   bool OpenOutputs();
+  bool OpenRemnants();
+  void CommitRemnants();
   bool StopOnLockedOutput(const std::string& name);
   void MaterialLoop();
   void WarnHeaderLikeAPiece();
@@ -141,6 +144,8 @@ class BatchController {
   int passNumber_ = 0;                 // passes of the material loop so far
   std::unique_ptr<SolveAhead> ahead_;  // with more than one job
   PlanOutputs plans_;
+  RemnantKeeping remnants_;  // with the remnant store kept
+  std::string remnantDate_;  // the day of the run, as the store writes it
 };
 
 }  // namespace tarvolin

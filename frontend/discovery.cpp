@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "logs.h"
+#include "remnant_store.h"
 #include "utf8.h"
 
 namespace fs = std::filesystem;
@@ -186,6 +187,7 @@ void DeriveOutputNames(RunState& run) {
       run.init.writePlanFile ? DeriveOutputName(run.orderFile, "Plan", "_Plan", ".json") : "";
   run.cutListFile =
       run.init.writeCutList ? DeriveOutputName(run.orderFile, "CutList", "_CutList", ".csv") : "";
+  run.remnantsFile = run.init.keepRemnants ? kRemnantsFileName : "";
 }
 
 bool OutputsCollideWithInputs(RunState& run, Toolkit& toolkit) {
@@ -202,6 +204,7 @@ bool OutputsCollideWithInputs(RunState& run, Toolkit& toolkit) {
   add(run.layoutsFile, true);
   add(run.planFile, true);
   add(run.cutListFile, true);
+  add(run.remnantsFile, true);
   add(run.printFile, false);
   std::vector<const std::string*> others = {&run.orderFile,    &run.stockFile,
                                             &run.optSetFile,   &run.configFile,

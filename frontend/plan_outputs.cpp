@@ -72,6 +72,8 @@ plan::PlanRun MakePlanRun(const RunState& run, std::string dateText, std::string
   heading.settings = SettingsOf(run);
   heading.numbers = run.format;
   heading.showCosts = run.init.reportCosts;
+  heading.remnantStore = run.init.keepRemnants;
+  if (heading.remnantStore) heading.settings.push_back(PlanSetting::Switch("remnants", true));
   return heading;
 }
 
@@ -120,7 +122,8 @@ bool PlanOutputs::Open(const RunState& run, const LayoutsWriterFactory& layouts,
     }
   }
   cutListFile_ = run.cutListFile;
-  if (!cutListFile_.empty()) cutList_ = plan::CutListHeader(heading_.numbers);
+  if (!cutListFile_.empty())
+    cutList_ = plan::CutListHeader(heading_.numbers, heading_.remnantStore);
   if (!run.layoutsFile.empty()) {
     if (!layouts) {
       message = NoLayoutsMessage(run);
@@ -138,7 +141,8 @@ bool PlanOutputs::Open(const RunState& run, const LayoutsWriterFactory& layouts,
 bool PlanOutputs::Add(plan::MaterialPlan material, std::string& message) {
   if (finished_) return true;
   materials_.push_back(std::move(material));
-  if (!cutListFile_.empty()) cutList_ += plan::CutListRows(heading_.numbers, materials_.back());
+  if (!cutListFile_.empty())
+    cutList_ += plan::CutListRows(heading_.numbers, materials_.back(), heading_.remnantStore);
   if (document_ && !document_->Add(materials_.back())) {
     message = "Error writing Plan file: \r" + document_->LastError();
     return false;

@@ -48,6 +48,16 @@ struct LoadedInput {
   char exactSeparator = 0;  // a spreadsheet's rows: see DataLineReader
 };
 
+// One remnant of the remnant store (remnant_store.h).
+struct Remnant {
+  std::string id;         // "R00042"
+  std::string material;   // the material key: material and profile
+  int32_t length = 0;     // length units
+  int32_t cost = 0;       // cost units: what its length was worth in its bar
+  std::string date;       // the day it was cut, YYYY-MM-DD, or "-"
+  std::string orderFile;  // the order file of the run that cut it, or "-"
+};
+
 // Run-wide state: one instance for the whole batch run.
 struct RunState : RunRecord {
   std::string configFile = "QM_Config.txt";
@@ -56,6 +66,7 @@ struct RunState : RunRecord {
   std::string optSetFile, reportFile, labelsFile;
   std::string layoutsFile, planFile;  // empty when the file is not written
   std::string cutListFile;            // likewise
+  std::string remnantsFile;           // the remnant store; empty when it is not kept
   std::string printFile;              // labels printed into this file (--print-pdf), or empty
   std::string inputExtension = ".txt";
 
@@ -72,6 +83,7 @@ struct RunState : RunRecord {
   TextOutFile errorLog, warningLog;  // open for the whole run
 
   std::vector<LoadedInput> inputs;  // the order and stock files' contents
+  std::vector<Remnant> remnants;    // the remnant store's, offered as stock
 
   MaterialPass pass;
 };

@@ -44,7 +44,7 @@ constexpr SettingsLine kInitialLines[] = {
     {"NumberColumnWidth", 6, 24},
     {"LabelsFile", 0, 1},
     {"PrintLabels", 0, 2},
-    {"", -9, 9},
+    {"Remnants", -9, 9},
     {"ContinueAfterError", 0, 1},
     {"LabelBarcode", 0, 2},
     {"end marker", kEndMarker, kEndMarker},
@@ -226,6 +226,14 @@ bool ReadInitialSettings(RunState& run, Toolkit& toolkit) {
   s.numberColumnWidth = v[16];
   s.writeLabelsFile = v[17] > 0;
   s.labelPrintMode = v[18];
+  // The line took -9..9 before it had a meaning: other values than 0 and 1
+  // still read, and mean off.
+  s.keepRemnants = v[19] == 1;
+  if (v[19] != 0 && v[19] != 1) {
+    LogWarning(run, toolkit,
+               "Remnants (line 19 of " + run.configFile + ") is " + std::to_string(v[19]) +
+                   ": only 0 (off) and 1 (on) are known; the remnant store stays off");
+  }
   s.continueAfterError = v[20] > 0;
   s.labelBarcode = v[21];
   return true;

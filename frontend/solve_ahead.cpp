@@ -46,6 +46,7 @@ std::unique_ptr<RunState> SilentCopy(const RunState& run) {
   copy->stockFile = run.stockFile;
   copy->inputExtension = run.inputExtension;
   copy->inputs = run.inputs;
+  copy->remnants = run.remnants;
   copy->init.showMessages = false;
   return copy;
 }
@@ -120,6 +121,7 @@ void SolveAhead::ReadAndStart(const RunState& run) {
     job.pass = pass;
     job.settings = settings;
     job.problem = std::make_unique<TarvolinProblem>(BuildSolverProblem(p));
+    PreferRemnants(p, copy->opt, job.settings, *job.problem);
     queue_.push_back(std::move(job));
   }
   if (queue_.empty()) return;

@@ -42,6 +42,59 @@ TarvolinProblem BuildSolverProblem(const MaterialPlan& plan) {
   return problem;
 }
 
+bool OffersRemnants(const MaterialPlan& plan) {
+  for (int g = 1; g <= plan.stockGroupCount; ++g)
+    if (!plan.stockGroups[g].remnants.empty()) return true;
+  return false;
+}
+
+namespace {
+
+// Cost mode counts only when some bar of the stock file is priced.
+bool PricedStock(const MaterialPlan& plan) {
+  for (int g = 1; g <= plan.stockGroupCount; ++g) {
+    const StockGroup& s = plan.stockGroups[g];
+    if (s.remnants.empty() && s.cost > 0 && s.quantity > 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool SolverCostMode(const MaterialPlan& plan, const OptimizerSettings& settings) {
+  return settings.optimizeCost != 0 || OffersRemnants(plan);
+}
+
+int32_t SolverStockCost(const MaterialPlan& plan, const OptimizerSettings& settings, int group) {
+  const StockGroup& s = plan.stockGroups[group];
+  if (!OffersRemnants(plan)) return s.cost;
+  if (!s.remnants.empty()) return 0;
+  return settings.optimizeCost != 0 && PricedStock(plan) ? s.cost : s.length;
+}
+
+void PreferRemnants(const MaterialPlan& plan, const OptimizerSettings& settings,
+                    TarvolinSettings& solverSettings, TarvolinProblem& problem) {
+  if (!OffersRemnants(plan)) return;
+  solverSettings.costMode = 1;
+  for (int g = 1; g <= problem.stockGroupCount; ++g)
+    problem.stockGroups[g].cost = SolverStockCost(plan, settings, g);
+}
+
+void RealStockCosts(const MaterialPlan& plan, SolverResults& r) {
+  r.costUsed = 0;
+  r.lastCost = 0;
+  for (int bar = 1; bar <= BarCount(r); ++bar) {
+    if (r.stockItemLayout[bar] <= 0) continue;
+    const StockGroup* group = StockGroupAt(plan, r.stockItemGroup[bar]);
+    const int32_t cost = group != nullptr ? group->cost : 0;
+    if (bar == r.lastStock) {
+      r.lastCost = cost;
+    } else {
+      r.costUsed += cost;
+    }
+  }
+}
+
 TarvolinSettings BuildSolverSettings(const OptimizerSettings& o, int progressWindowMode,
                                      bool showMessages) {
   TarvolinSettings s{};
@@ -173,11 +226,11 @@ struct PlannerGroups {
   std::vector<TarvolinPlannerPartGroup> parts;
 };
 
-PlannerGroups PlannerGroupsOf(const MaterialPlan& plan) {
+PlannerGroups PlannerGroupsOf(const MaterialPlan& plan, const OptimizerSettings& settings) {
   PlannerGroups groups;
   for (int g = 1; g <= plan.stockGroupCount; ++g) {
     const StockGroup& s = plan.stockGroups[g];
-    groups.stock.push_back({s.length, s.cost, s.quantity});
+    groups.stock.push_back({s.length, SolverStockCost(plan, settings, g), s.quantity});
   }
   for (int g = 1; g <= plan.partGroupCount; ++g) {
     const PartGroup& p = plan.partGroups[g];
@@ -227,11 +280,12 @@ LargeOutcome SolveLargeMaterial(const MaterialPlan& plan, const OptimizerSetting
   results = SolverResults{};
   const std::unique_ptr<TarvolinPlanner, PlannerDeleter> planner(TarvolinPlannerCreate());
   if (planner == nullptr) throw std::bad_alloc();
-  const PlannerGroups groups = PlannerGroupsOf(plan);
+  const PlannerGroups groups = PlannerGroupsOf(plan, settings);
   const TarvolinPlannerProblem problem{
       groups.stock.data(), static_cast<int32_t>(groups.stock.size()), groups.parts.data(),
       static_cast<int32_t>(groups.parts.size())};
-  const TarvolinPlannerSettings plannerSettings = BuildPlannerSettings(settings);
+  TarvolinPlannerSettings plannerSettings = BuildPlannerSettings(settings);
+  plannerSettings.costMode = SolverCostMode(plan, settings) ? 1 : 0;
   ReportedFigures figures;
   TarvolinPlannerPlan answer{};
   // The planning runs beside the caller, who sees its progress and may stop

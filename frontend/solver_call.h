@@ -23,6 +23,22 @@ using SolverContext = std::unique_ptr<TarvolinContext, SolverContextDeleter>;
 // The solver's problem for one material: groups 1..n in file order.
 TarvolinProblem BuildSolverProblem(const MaterialPlan& plan);
 
+// The remnant store's remnants come before new stock. A material that
+// offers remnants (stock groups with remnant identifiers) is solved for the
+// least new stock: the solver runs in cost mode with every remnant at cost
+// 0 and every bar of the stock file at its cost when the settings ask for
+// cost mode and some bar of the file is priced, else at its length (in
+// cost units). OffersRemnants tells such a material; SolverStockCost is a
+// group's cost as the solver sees it; PreferRemnants makes the problem and
+// settings so (nothing changes without remnants); RealStockCosts puts the
+// stock file's costs back into the plan's cost figures afterwards.
+bool OffersRemnants(const MaterialPlan& plan);
+bool SolverCostMode(const MaterialPlan& plan, const OptimizerSettings& settings);
+int32_t SolverStockCost(const MaterialPlan& plan, const OptimizerSettings& settings, int group);
+void PreferRemnants(const MaterialPlan& plan, const OptimizerSettings& settings,
+                    TarvolinSettings& solverSettings, TarvolinProblem& problem);
+void RealStockCosts(const MaterialPlan& plan, SolverResults& results);
+
 // The solver's settings. showMessages lets the solver show its own error
 // boxes; progressWindowMode is the initial settings' switch of that name.
 TarvolinSettings BuildSolverSettings(const OptimizerSettings& settings, int progressWindowMode,

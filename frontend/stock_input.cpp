@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <numeric>
 #include <string>
@@ -273,9 +274,11 @@ void WarnLowered(RunState& run, Toolkit& toolkit, const GroupReading& reading,
   std::string lines;
   for (int i = 1; i <= pass.stockGroupCount; ++i) {
     if (pass.stockGroups[i].quantity == capped[i]) continue;
-    lines += "\rStock group " + std::to_string(i) + ", line " + std::to_string(reading.LineOf(i)) +
-             ": " + std::to_string(stated[i]) + " bars -> " +
-             std::to_string(pass.stockGroups[i].quantity);
+    const std::string where = pass.stockGroups[i].remnants.empty()
+                                  ? "line " + std::to_string(reading.LineOf(i))
+                                  : std::string("remnants");
+    lines += "\rStock group " + std::to_string(i) + ", " + where + ": " +
+             std::to_string(stated[i]) + " bars -> " + std::to_string(pass.stockGroups[i].quantity);
   }
   if (lines.empty()) return;
   LogWarning(run, toolkit,
@@ -343,6 +346,54 @@ bool SumStock(RunState& run, GroupReading& reading) {
   return true;
 }
 
+// The remnant store's remnants of the material, offered as stock after
+// the stock file's lines: one group per length, longest first, its
+// remnants in the order of the store's lines, each at
+// cost 0 (the solver's objective prices them apart, see solver_call.h).
+// The search takes 10 groups: a material it plans gets the longest lengths
+// that fit beside the stock file's lines; the exact method takes them all.
+// Remnants shorter than every piece (with the end zone) are not offered.
+void AddRemnantGroups(RunState& run, BarDemand& demand, std::vector<int>& stated,
+                      std::vector<int>& capped) {
+  MaterialPass& pass = run.pass;
+  std::map<int32_t, std::vector<std::string>, std::greater<>> byLength;
+  // A remnant that holds no piece with its end zone would only take a slot.
+  int64_t shortest = INT64_MAX;
+  for (int i = 1; i <= pass.partGroupCount; ++i)
+    shortest = std::min<int64_t>(shortest, pass.partGroups[i].length);
+  for (const Remnant& r : run.remnants) {
+    if (r.material == pass.material && int64_t{r.length} - run.opt.endZone >= shortest)
+      byLength[r.length].push_back(r.id);
+  }
+  const int limit = UsesExactLimits(run.opt) ? kExactMaxStockGroups : kMaxStockGroups;
+  for (auto& [length, ids] : byLength) {
+    if (pass.stockGroupCount >= limit) break;
+    const int n = ++pass.stockGroupCount;
+    if (n + 2 > static_cast<int>(pass.stockGroups.size())) pass.stockGroups.resize(2 * (n + 2));
+    StockGroup& g = pass.stockGroups[n];
+    g = StockGroup{};
+    g.length = length;
+    g.materialKey = pass.material;
+    g.sourceLine = "remnants";
+    for (const std::string& id : ids) g.sourceLine += " " + id;
+    g.sourceLine = CutToChars(g.sourceLine, kSourceLineChars);
+    stated.push_back(static_cast<int>(std::min<size_t>(ids.size(), INT16_MAX)));
+    g.quantity = static_cast<int16_t>(std::min(stated.back(), demand.For(length)));
+    g.remnants = std::move(ids);
+    capped.push_back(g.quantity);
+    if (n > kMaxStockGroups) pass.beyondSearch = true;
+  }
+}
+
+// A group of remnants offers its first remnants, as many as its quantity.
+void TrimRemnantGroups(MaterialPass& pass) {
+  for (int i = 1; i <= pass.stockGroupCount; ++i) {
+    std::vector<std::string>& ids = pass.stockGroups[i].remnants;
+    const auto quantity = static_cast<size_t>(std::max<int>(pass.stockGroups[i].quantity, 0));
+    if (ids.size() > quantity) ids.resize(quantity);
+  }
+}
+
 void SetQuantities(MaterialPass& pass, const std::vector<int>& quantities) {
   for (int i = 1; i <= pass.stockGroupCount; ++i)
     pass.stockGroups[i].quantity = static_cast<int16_t>(quantities[i]);
@@ -377,6 +428,7 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
     return true;
   };
   if (!reading.ReadLines(run.stockFile, anyMaterial, readGroup)) return false;
+  if (run.init.keepRemnants) AddRemnantGroups(run, demand, stated, capped);
 
   // A material the search plans: capped lines that together still pass the
   // item limit give up bars the parts can do without; the totals then hold
@@ -394,6 +446,7 @@ bool ReadStockPass(RunState& run, Toolkit& toolkit) {
   pass.beyondSearch = pass.beyondSearch || reading.BeyondSearch();
   // The optimizer's totals bind the search; the exact method keeps 64-bit totals.
   if (!pass.beyondSearch && !KerfFitsTheTotals(run, reading)) return false;
+  TrimRemnantGroups(pass);
   if (lowered) WarnLowered(run, toolkit, reading, capped, stated);
   WarnUnusableStock(run, toolkit);
   return true;

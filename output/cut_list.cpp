@@ -43,15 +43,16 @@ class Row {
 
 }  // namespace
 
-std::string CutListHeader(const NumberForm& form) {
+std::string CutListHeader(const NumberForm& form, bool remnantStore) {
   Row row(Separator(form));
   for (const char* name : {"material", "bar", "stock_length", "remnant", "layout", "position",
                            "length", "mark", "order_line", "bar_remainder"})
     row << name;
+  if (remnantStore) row << "offcut";
   return row.Line();
 }
 
-std::string CutListRows(const NumberForm& form, const MaterialPlan& material) {
+std::string CutListRows(const NumberForm& form, const MaterialPlan& material, bool remnantStore) {
   std::string rows;
   if (!material.Solved()) return rows;
   for (const PlanBar& bar : material.bars) {
@@ -65,9 +66,11 @@ std::string CutListRows(const NumberForm& form, const MaterialPlan& material) {
       const PlanPiece& piece = layout.pieces[static_cast<size_t>(index)];
       Row row(Separator(form));
       row << material.materialKey << std::to_string(bar.number) << LengthText(form, bar.stockLength)
-          << "" << layoutText << LengthText(form, position) << LengthText(form, piece.length)
-          << piece.mark << (piece.orderLine > 0 ? std::to_string(piece.orderLine) : std::string())
+          << bar.remnant << layoutText << LengthText(form, position)
+          << LengthText(form, piece.length) << piece.mark
+          << (piece.orderLine > 0 ? std::to_string(piece.orderLine) : std::string())
           << LengthText(form, layout.remainder);
+      if (remnantStore) row << bar.offcut;
       rows += row.Line();
       position += piece.length + material.kerf;
     }

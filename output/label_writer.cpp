@@ -17,6 +17,10 @@ using output_text::RightAligned;
 
 constexpr int kLabelsPerRow = 3;
 constexpr int kLinesPerLabel = 4;
+// With the remnant store a fifth line names the remnant a bar is and the
+// offcut it leaves; a printed page then holds fewer rows.
+constexpr int kRemnantRowsPerPageMode1 = 10;
+constexpr int kRemnantRowsPerPageMode2 = 8;
 // Numbers on a label: the used bar and the piece behind their five-letter
 // captions, the layout behind "Lay#".
 constexpr int kCaptionNumberWidth = 5;
@@ -75,6 +79,7 @@ struct LabelLayout {
   std::string margin;
   std::string separator;
   BarcodeKind barcode = BarcodeKind::kNone;  // printed below each row's labels
+  bool remnantLine = false;                  // the fifth line of the remnant store
 };
 
 // A row of barcodes takes this many lines; a page then holds fewer rows.
@@ -86,12 +91,24 @@ constexpr int kBarcodeRowsPerPage = 6;
 // lines; printer mode 2 has W = 16 and blank separators. A printed page holds
 // 12 rows in mode 1 and 10 in mode 2; the labels file has no pages: its one
 // page has more rows than its labels fill.
-LabelLayout LayoutFor(bool toPrinter, int mode, int pieceCount,
+LabelLayout LayoutFor(bool toPrinter, int mode, int pieceCount, bool remnants,
                       BarcodeKind barcode = BarcodeKind::kNone) {
-  if (!toPrinter) return {false, 1, 15, pieceCount / kLabelsPerRow + 2, "", "  .  "};
+  if (!toPrinter) return {false, 1, 15, pieceCount / kLabelsPerRow + 2, "", "  .  ", {}, remnants};
   const bool codes = barcode != BarcodeKind::kNone;
-  if (mode == 2) return {true, 2, 16, codes ? kBarcodeRowsPerPage : 10, " ", "     ", barcode};
-  return {true, 1, 15, codes ? kBarcodeRowsPerPage : 12, "  ", "  .  ", barcode};
+  if (mode == 2) {
+    const int rows = codes ? kBarcodeRowsPerPage : remnants ? kRemnantRowsPerPageMode2 : 10;
+    return {true, 2, 16, rows, " ", "     ", barcode, remnants};
+  }
+  const int rows = codes ? kBarcodeRowsPerPage : remnants ? kRemnantRowsPerPageMode1 : 12;
+  return {true, 1, 15, rows, "  ", "  .  ", barcode, remnants};
+}
+
+// The fifth line: the remnant the bar is ("new" for a bar of the stock
+// file) and the offcut it leaves, when it leaves one.
+std::string RemnantLabelText(const plan::PlanBar& bar) {
+  std::string text = "Bar " + (bar.remnant.empty() ? std::string("new") : bar.remnant);
+  if (!bar.offcut.empty()) text += " Offcut " + bar.offcut;
+  return text;
 }
 
 // A length as a fixed-point number with the length precision and a point.
@@ -151,6 +168,7 @@ class LabelRows {
                    FitLabelField(LabelLength(p.length, format_), w);
     buffers_[3] += "Lay#" + RightAligned(bar.layoutNumber, kLayoutNumberWidth + numberExtra_) +
                    ", " + FitLabelField(p.mark, w + 1);
+    if (layout_.remnantLine) buffers_[4] += FitLabelField(RemnantLabelText(bar), LabelWidth());
     if (layout_.barcode != BarcodeKind::kNone) {
       const int column = static_cast<int>(layout_.margin.size()) +
                          (labels_ - 1) % kLabelsPerRow * (LabelWidth() + kSeparatorWidth);
@@ -163,7 +181,7 @@ class LabelRows {
       if (!sink_.WriteLine("")) return false;
     }
     if (labels_ % kLabelsPerRow != 0)
-      for (std::string& b : buffers_) b += layout_.separator;
+      for (int line = 0; line < Lines(); ++line) buffers_[line] += layout_.separator;
     const int piecesCut = plan_.figures.pieces - plan_.figures.piecesLeft;
     if (labels_ % kLabelsPerRow == 0 || labels_ == piecesCut) return CompleteRow();
     return true;
@@ -172,9 +190,9 @@ class LabelRows {
   bool CompleteRow() {
     const bool mode2 = layout_.toPrinter && layout_.mode == 2;
     if (mode2 && !sink_.WriteLine("")) return false;
-    for (std::string& b : buffers_) {
-      if (!sink_.WriteLine(layout_.margin + b)) return false;
-      b.clear();
+    for (int line = 0; line < Lines(); ++line) {
+      if (!sink_.WriteLine(layout_.margin + buffers_[line])) return false;
+      buffers_[line].clear();
     }
     if (!codes_.empty()) {
       if (!sink_.WriteBarcodes(layout_.barcode, codes_, LabelWidth(), kBarcodeLines)) return false;
@@ -195,6 +213,7 @@ class LabelRows {
     return true;
   }
 
+  int Lines() const { return kLinesPerLabel + (layout_.remnantLine ? 1 : 0); }
   int LabelWidth() const { return layout_.fieldWidth + kLabelExtraWidth + numberExtra_; }
 
   const plan::MaterialPlan& plan_;
@@ -203,7 +222,7 @@ class LabelRows {
   const LabelLayout layout_;
   std::vector<BarcodeCell> codes_;  // of the labels of the row being filled
   std::string materialText_;
-  std::array<std::string, kLinesPerLabel> buffers_;
+  std::array<std::string, kLinesPerLabel + 1> buffers_;
   int numberExtra_ = 0;  // see NumberExtra
   int labels_ = 0;
   int page_ = 1;
@@ -248,7 +267,8 @@ PrinterSetup LabelPrinterSetup(int mode, int verticalResolution) {
 LabelStatus WriteLabels(const plan::MaterialPlan& plan, const fract::NumberFormat& format,
                         TextOutFile& file) {
   FileSink sink(file);
-  LabelRows rows(plan, format, sink, LayoutFor(false, 1, static_cast<int>(plan.pieces.size())));
+  LabelRows rows(plan, format, sink,
+                 LayoutFor(false, 1, static_cast<int>(plan.pieces.size()), plan.remnantStore));
   return rows.Write() ? LabelStatus::kOk : LabelStatus::kFileWriteFailed;
 }
 
@@ -264,8 +284,9 @@ LabelStatus WriteLabels(const plan::MaterialPlan& plan, const fract::NumberForma
   if (!printer.Begin(LabelPrinterSetup(mode, printer.VerticalResolution())))
     return LabelStatus::kPrinterOpenFailed;
   PrinterSink sink(printer);
-  LabelRows rows(plan, format, sink,
-                 LayoutFor(true, mode, static_cast<int>(plan.pieces.size()), barcode));
+  LabelRows rows(
+      plan, format, sink,
+      LayoutFor(true, mode, static_cast<int>(plan.pieces.size()), plan.remnantStore, barcode));
   const bool written = rows.Write();
   const bool ended = printer.End();
   if (!written) return LabelStatus::kPrinterWriteFailed;

@@ -543,6 +543,15 @@ void MaterialDiagram::DrawLayout(QPainter& painter, const PlanLayout& layout,
                Q(LengthText(form, layout.remainder));
   if (layout.lastStock) figures += "    (last stock)";
   run(text, figures);
+  // With the remnant store: the remnants cut and the offcuts left, by name.
+  const auto ids = [](const char* caption, const std::vector<std::string>& list) {
+    QString text;
+    for (size_t i = 0; i < list.size(); ++i) text += (i == 0 ? caption : ", ") + Q(list[i]);
+    return text;
+  };
+  const QString names = ids("    Remnant ", LayoutRemnants(plan_, layout)) +
+                        ids("    Offcut id ", LayoutOffcuts(plan_, layout));
+  if (!names.isEmpty()) run(bold, names);
 
   // The bar, to the material's common scale.
   const double top = rect.top() + ch + kCaptionGap;

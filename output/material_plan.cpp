@@ -166,6 +166,10 @@ MaterialPlan BuildMaterialPlan(const MaterialPlanInput& in) {
     bar.stockLength = g ? g->length : 0;
     bar.stockCost = g ? g->cost : 0;
     bar.waste = At(in.barWaste, item);
+    if (static_cast<size_t>(item) <= in.barRemnant.size())
+      bar.remnant = in.barRemnant[static_cast<size_t>(item) - 1];
+    if (static_cast<size_t>(item) <= in.barOffcut.size())
+      bar.offcut = in.barOffcut[static_cast<size_t>(item) - 1];
     barIndex[item] = static_cast<int>(plan.bars.size());
     plan.bars.push_back(bar);
   }
@@ -220,6 +224,7 @@ MaterialPlan BuildMaterialPlan(const MaterialPlanInput& in) {
   plan.figures =
       in.totals ? FiguresOfTotals(in, *in.totals) : CountedFigures(in, plan, piecesOfBar);
   plan.figures.lastStockApart = in.lastStock > 0;
+  plan.remnantStore = in.remnantStore;
   return plan;
 }
 
@@ -270,6 +275,29 @@ std::string CostText(const NumberForm& form, int64_t units) {
 
 std::string UtilisationText(int32_t utilRate) {
   return ScaledText(utilRate, 1000, 2, '.');
+}
+
+namespace {
+
+std::vector<std::string> LayoutIds(const MaterialPlan& material, const PlanLayout& layout,
+                                   std::string PlanBar::*id) {
+  std::vector<std::string> ids;
+  for (const int b : layout.bars) {
+    if (b < 0 || static_cast<size_t>(b) >= material.bars.size()) continue;
+    const std::string& text = material.bars[static_cast<size_t>(b)].*id;
+    if (!text.empty()) ids.push_back(text);
+  }
+  return ids;
+}
+
+}  // namespace
+
+std::vector<std::string> LayoutRemnants(const MaterialPlan& material, const PlanLayout& layout) {
+  return LayoutIds(material, layout, &PlanBar::remnant);
+}
+
+std::vector<std::string> LayoutOffcuts(const MaterialPlan& material, const PlanLayout& layout) {
+  return LayoutIds(material, layout, &PlanBar::offcut);
 }
 
 }  // namespace tarvolin::plan

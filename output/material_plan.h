@@ -59,7 +59,8 @@ struct PlanRun {
   std::string materialHeader;  // the word that names a material in the report
   std::vector<PlanSetting> settings;
   NumberForm numbers;
-  bool showCosts = false;  // cost figures in the diagrams
+  bool showCosts = false;     // cost figures in the diagrams
+  bool remnantStore = false;  // the remnant store is kept: bars name remnants and offcuts
   RunEnd end = RunEnd::kRunning;
 };
 
@@ -91,6 +92,7 @@ struct PlanObjective {
   int64_t value = 0;             // the plan's, in length or cost units
   std::optional<int64_t> bound;  // no plan does better; empty when unknown
   bool shortStock = false;       // pieces are left: the greatest cut length came first
+  bool newStockOnly = false;     // remnants are offered: only new stock counts
   bool InCost() const { return kind == Kind::kCost || kind == Kind::kCostLessLastRemainderWorth; }
   bool LessLastRemainder() const {
     return kind == Kind::kStockLengthLessLastRemainder || kind == Kind::kCostLessLastRemainderWorth;
@@ -135,6 +137,11 @@ struct MaterialPlanInput {
   std::vector<int32_t> pieceBar;    // the stock item it is cut from; 0 = not cut
 
   int32_t lastStock = 0;  // stock item reported as the last stock; 0 = none
+  // With the remnant store, per stock item: the remnant it is and the
+  // offcut it leaves (empty strings for none); both empty without the store.
+  std::vector<std::string> barRemnant;
+  std::vector<std::string> barOffcut;
+  bool remnantStore = false;  // the run keeps the remnant store
   // The solver's totals; without them the figures are counted from the bars.
   std::optional<SolverTotals> totals;
 
@@ -178,6 +185,10 @@ struct PlanBar {
   int32_t stockLength = 0;
   int32_t stockCost = 0;
   int32_t waste = 0;
+  // With the remnant store: the identifier of the remnant the bar is, and
+  // of the offcut it leaves; empty for none.
+  std::string remnant;
+  std::string offcut;
   // Its pieces (indexes into MaterialPlan::pieces), longest first, equal
   // lengths in item order.
   std::vector<int> pieces;
@@ -247,12 +258,20 @@ struct MaterialPlan {
   std::vector<PlanLayout> layouts;  // ascending pattern number
   std::vector<PlanBar> bars;
   std::vector<OrderedPiece> pieces;  // every ordered piece once, in item order
-  int stockItems = 0;                // bars the solver numbered, used or not
+  // The run keeps the remnant store: bars name remnants and offcuts, and
+  // the report and labels say so.
+  bool remnantStore = false;
+  int stockItems = 0;  // bars the solver numbered, used or not
 
   bool Solved() const { return !error.has_value(); }
 };
 
 MaterialPlan BuildMaterialPlan(const MaterialPlanInput& input);
+
+// The identifiers of the remnants a layout's bars are cut from, and of the
+// offcuts they leave, in bar order; empty without the remnant store.
+std::vector<std::string> LayoutRemnants(const MaterialPlan& material, const PlanLayout& layout);
+std::vector<std::string> LayoutOffcuts(const MaterialPlan& material, const PlanLayout& layout);
 
 // A material that has no plan: a solver error, no stock, or another failure
 // of the pass. The ordered pieces are listed, all uncut.

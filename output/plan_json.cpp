@@ -108,15 +108,17 @@ const char* ObjectiveName(PlanObjective::Kind kind) {
   return "stock_length";
 }
 
-Json ObjectiveJson(const NumberForm& form, const PlanObjective& o) {
+Json ObjectiveJson(const NumberForm& form, const PlanObjective& o, bool remnantStore) {
   auto figure = [&](int64_t units) { return o.InCost() ? Cost(form, units) : Length(form, units); };
-  return {{"name", ObjectiveName(o.kind)},
-          {"value", figure(o.value)},
-          {"lower_bound", o.bound ? figure(*o.bound) : Json(nullptr)},
-          {"short_stock", o.shortStock}};
+  Json out = {{"name", ObjectiveName(o.kind)},
+              {"value", figure(o.value)},
+              {"lower_bound", o.bound ? figure(*o.bound) : Json(nullptr)},
+              {"short_stock", o.shortStock}};
+  if (remnantStore) out["new_stock_only"] = o.newStockOnly;
+  return out;
 }
 
-Json ResultsJson(const NumberForm& form, const MaterialPlan& m) {
+Json ResultsJson(const NumberForm& form, const MaterialPlan& m, bool remnantStore) {
   const PlanFigures& f = m.figures;
   Json results = {
       {"pieces", f.pieces},
@@ -131,7 +133,8 @@ Json ResultsJson(const NumberForm& form, const MaterialPlan& m) {
       {"calculation_ms", m.calculationMs},
       {"lower_bound", BoundJson(form, m.bound)},
       {"proven_optimal", m.bound.provenOptimal ? Json(*m.bound.provenOptimal) : Json(nullptr)}};
-  if (m.bound.objective) results["objective"] = ObjectiveJson(form, *m.bound.objective);
+  if (m.bound.objective)
+    results["objective"] = ObjectiveJson(form, *m.bound.objective, remnantStore);
   return results;
 }
 
@@ -156,16 +159,21 @@ Json LayoutJson(const NumberForm& form, const PlanLayout& l) {
           {"bars", l.bars}};
 }
 
-Json BarJson(const NumberForm& form, const PlanBar& b) {
-  return {{"number", b.number},
-          {"stock_item", b.stockItem},
-          {"layout", b.layoutIndex},
-          {"stock_length", Length(form, b.stockLength)},
-          {"stock_cost", Cost(form, b.stockCost)},
-          {"waste", Length(form, b.waste)}};
+Json BarJson(const NumberForm& form, const PlanBar& b, bool remnantStore) {
+  Json out = {{"number", b.number},
+              {"stock_item", b.stockItem},
+              {"layout", b.layoutIndex},
+              {"stock_length", Length(form, b.stockLength)},
+              {"stock_cost", Cost(form, b.stockCost)},
+              {"waste", Length(form, b.waste)}};
+  if (remnantStore) {
+    out["remnant"] = b.remnant.empty() ? Json(nullptr) : Json(b.remnant);
+    out["offcut"] = b.offcut.empty() ? Json(nullptr) : Json(b.offcut);
+  }
+  return out;
 }
 
-Json MaterialJson(const NumberForm& form, const MaterialPlan& m) {
+Json MaterialJson(const NumberForm& form, const MaterialPlan& m, bool remnantStore) {
   Json out = {{"key", m.materialKey}, {"method", m.method}};
   if (m.error) {
     out["status"] = "failed";
@@ -174,12 +182,12 @@ Json MaterialJson(const NumberForm& form, const MaterialPlan& m) {
                     {"text", m.error->text}};
   } else {
     out["status"] = "solved";
-    out["results"] = ResultsJson(form, m);
+    out["results"] = ResultsJson(form, m, remnantStore);
     Json layouts = Json::array();
     for (const PlanLayout& l : m.layouts) layouts.push_back(LayoutJson(form, l));
     out["layouts"] = std::move(layouts);
     Json bars = Json::array();
-    for (const PlanBar& b : m.bars) bars.push_back(BarJson(form, b));
+    for (const PlanBar& b : m.bars) bars.push_back(BarJson(form, b, remnantStore));
     out["bars"] = std::move(bars);
   }
   Json pieces = Json::array();
@@ -194,11 +202,12 @@ Json MaterialJson(const NumberForm& form, const MaterialPlan& m) {
 
 }  // namespace
 
-std::string MaterialJsonText(const NumberForm& numbers, const MaterialPlan& material) {
+std::string MaterialJsonText(const NumberForm& numbers, const MaterialPlan& material,
+                             bool remnantStore) {
   // The list's items stand four blanks in: every line of the item's own
   // text moves in by that much (strings hold no raw line ends).
-  const std::string text =
-      MaterialJson(numbers, material).dump(2, ' ', false, Json::error_handler_t::replace);
+  const std::string text = MaterialJson(numbers, material, remnantStore)
+                               .dump(2, ' ', false, Json::error_handler_t::replace);
   std::string indented = "    ";
   indented.reserve(text.size() + text.size() / 8);
   for (const char c : text) {
@@ -215,7 +224,7 @@ std::string PlanJsonFromTexts(const PlanRun& run, const std::vector<std::string>
 
   const Json doc = {
       {"format", kPlanFormat},
-      {"version", kPlanFormatVersion},
+      {"version", run.remnantStore ? kPlanFormatVersionRemnants : kPlanFormatVersion},
       {"program", {{"name", "Tarvolin"}, {"version", run.programVersion}}},
       {"date", run.isoDate},
       {"run_end", RunEndName(run.end)},
@@ -243,7 +252,8 @@ std::string PlanJsonFromTexts(const PlanRun& run, const std::vector<std::string>
 
 std::string PlanJsonText(const PlanRun& run, const std::vector<MaterialPlan>& materials) {
   std::vector<std::string> texts;
-  for (const MaterialPlan& m : materials) texts.push_back(MaterialJsonText(run.numbers, m));
+  for (const MaterialPlan& m : materials)
+    texts.push_back(MaterialJsonText(run.numbers, m, run.remnantStore));
   return PlanJsonFromTexts(run, texts);
 }
 
@@ -255,7 +265,7 @@ bool PlanDocument::Start() {
 }
 
 bool PlanDocument::Add(const MaterialPlan& material) {
-  materialTexts_.push_back(MaterialJsonText(run_.numbers, material));
+  materialTexts_.push_back(MaterialJsonText(run_.numbers, material, run_.remnantStore));
   return Write();
 }
 

@@ -19,6 +19,10 @@ namespace tarvolin::plan {
 
 inline constexpr const char* kPlanFormat = "tarvolin-plan";
 inline constexpr int kPlanFormatVersion = 2;
+// The version of a run that keeps the remnant store: its bars name the
+// remnant they are and the offcut they leave, its objective whether it
+// counts new stock only. A run without the store writes version 2.
+inline constexpr int kPlanFormatVersionRemnants = 3;
 
 // The document as text: two-space indents, a line end at the end. Texts
 // that are not valid UTF-8 have the offending bytes replaced by U+FFFD.
@@ -26,7 +30,8 @@ std::string PlanJsonText(const PlanRun& run, const std::vector<MaterialPlan>& ma
 
 // One material as the document holds it, indented for its place in the
 // materials list, and the document around such texts.
-std::string MaterialJsonText(const NumberForm& numbers, const MaterialPlan& material);
+std::string MaterialJsonText(const NumberForm& numbers, const MaterialPlan& material,
+                             bool remnantStore = false);
 std::string PlanJsonFromTexts(const PlanRun& run, const std::vector<std::string>& materialTexts);
 
 // A plan file that is rewritten after every change.

@@ -88,9 +88,16 @@ ExactObjective ExactObjectiveOf(const OptimizerSettings& settings, const Materia
   ExactObjective o;
   o.inCost = ObjectiveInCost(settings, plan);
   int64_t length = 0, cost = 0;
+  for (int g = 1; g <= plan.stockGroupCount; ++g)
+    o.newStockOnly = o.newStockOnly || !plan.stockGroups[g].remnants.empty();
+  // Remnants count for nothing: neither their length nor their remainder.
+  const auto counted = [](const StockGroup* stock) {
+    return stock != nullptr && stock->remnants.empty();
+  };
   for (int bar = 1; bar <= BarCount(r); ++bar) {
     if (r.stockItemLayout[bar] <= 0) continue;
     const StockGroup* stock = StockGroupAt(plan, r.stockItemGroup[bar]);
+    if (!counted(stock) && stock != nullptr) continue;
     length += stock != nullptr ? stock->length : 0;
     cost += stock != nullptr ? stock->cost : 0;
   }
@@ -104,7 +111,7 @@ ExactObjective ExactObjectiveOf(const OptimizerSettings& settings, const Materia
     if (last && r.partItemStock[piece] == r.lastStock)
       remainder -= static_cast<int64_t>(PieceLength(plan, piece)) + settings.kerf;
   }
-  o.lessLastRemainder = lastStock != nullptr && lastStock->length > 0;
+  o.lessLastRemainder = counted(lastStock) && lastStock->length > 0;
   double value = static_cast<double>(o.inCost ? cost : length);
   if (o.lessLastRemainder) {
     value -= o.inCost ? static_cast<double>(lastStock->cost) * static_cast<double>(remainder) /
@@ -154,6 +161,7 @@ plan::PlanBound ExactBound(const OptimizerSettings& settings, const MaterialPlan
   objective.value = o.value;
   objective.bound = o.bound;
   objective.shortStock = o.piecesLeft;
+  objective.newStockOnly = o.newStockOnly;
   plan::PlanBound bound;
   if (o.bound) {
     const auto units = static_cast<int32_t>(*o.bound);
@@ -187,6 +195,11 @@ plan::MaterialPlan SolvedPlanOf(const RunRecord& run, const MaterialPlan& answer
   in.pieceGroup = plan::ItemValues(r.partItemGroup.data(), pieces);
   in.pieceBar = plan::ItemValues(r.partItemStock.data(), pieces);
   in.lastStock = r.lastStock;
+  if (!answer.barRemnant.empty()) {
+    in.remnantStore = true;
+    in.barRemnant.assign(answer.barRemnant.begin() + 1, answer.barRemnant.end());
+    in.barOffcut.assign(answer.barOffcut.begin() + 1, answer.barOffcut.end());
+  }
   in.totals = plan::SolverTotals{r.stockUsed,   r.partsCut,   r.lengthUsed, r.wasteSum, r.costUsed,
                                  r.layoutCount, r.layoutCuts, r.lastParts,  r.lastWaste};
   in.kerf = run.opt.kerf;

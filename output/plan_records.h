@@ -62,6 +62,8 @@ struct InitialSettings {
   // A material whose reading or solving fails is logged, noted in the report
   // and skipped, and the batch goes on; off, the batch stops there.
   bool continueAfterError = false;
+  // Offcuts are kept in the remnant store and offered as stock.
+  bool keepRemnants = false;
 };
 
 // Optimizer settings as handed to the solver (lengths in length units).
@@ -125,6 +127,9 @@ struct StockGroup {
   int16_t quantity = 0;
   std::string materialKey;
   std::string sourceLine;
+  // Remnants of the remnant store offered as this group's bars: their
+  // identifiers, one per bar in item order; empty for a stock file line.
+  std::vector<std::string> remnants{};
 };
 
 // Scalar result cells and result tables of one solver call. The tables hold
@@ -174,6 +179,10 @@ struct MaterialPlan {
   std::vector<StockGroup> stockGroups = std::vector<StockGroup>(kMaxStockGroups + 2);  // 1..n
   SolverResults results;
   double solverStartMs = 0;  // solver clock at the call
+  // With the remnant store, per bar 1..count: the identifier of the remnant
+  // the bar is, and of the offcut a used bar leaves; empty for none. Both
+  // tables are empty when the store is not kept.
+  std::vector<std::string> barRemnant, barOffcut;
 };
 
 // The item counts of the results, held within the tables' lengths.
@@ -197,8 +206,11 @@ struct ExactObjective {
   bool inCost = false;             // cost units, else length units
   bool lessLastRemainder = false;  // the last stock's remainder is taken off
   bool piecesLeft = false;         // short stock: the greatest cut length comes first
-  int64_t value = 0;               // the plan's figure
-  std::optional<int64_t> bound;    // no plan does better; none when the solver has none
+  // The material offers remnants of the remnant store: the figure counts
+  // new stock only (the solver prices remnants at 0).
+  bool newStockOnly = false;
+  int64_t value = 0;             // the plan's figure
+  std::optional<int64_t> bound;  // no plan does better; none when the solver has none
 };
 
 // The plan's objective figure and the solver's bound on it, both in whole

@@ -67,18 +67,41 @@ void WriteBoundLines(TextOutFile& out, const RunRecord& run, const plan::Materia
     out.WriteLine(
         "Short stock:        greatest length cut first; the bound holds for plans "
         "that cut as much");
-  if (o.LessLastRemainder() || (o.InCost() && !run.init.reportCosts)) {
-    const char* what = !o.LessLastRemainder() ? "cost used"
+  if (o.LessLastRemainder() || (o.InCost() && !run.init.reportCosts) || o.newStockOnly) {
+    const char* what = !o.LessLastRemainder() ? (o.InCost() ? "cost used" : "length used")
                        : o.InCost()           ? "cost used less last stock remainder's worth"
                                               : "length used less last stock remainder";
     out.WriteLine("Objective:          " + RightAligned(figure(o.value), widths.totalsLength) +
-                  "  (" + what + ")");
+                  "  (" + (o.newStockOnly ? "new stock " : "") + what + ")");
   }
   out.WriteLine((o.InCost() ? "Lower bound cost:   " : "Lower bound length: ") +
                 RightAligned(o.bound ? figure(*o.bound) : "unknown", widths.totalsLength));
   out.WriteLine(
       "Proven optimal:     " +
       RightAligned(plan.bound.provenOptimal.value_or(false) ? "Y" : "N", widths.totalsLength));
+}
+
+// With the remnant store: how many remnants the plan cuts and how many
+// offcuts it adds to the store, each with their total length.
+void WriteRemnantLines(TextOutFile& out, const plan::MaterialPlan& plan,
+                       const fract::NumberFormat& format, const ReportWidths& widths) {
+  int64_t used = 0, usedLength = 0, added = 0, addedLength = 0;
+  for (const plan::PlanBar& bar : plan.bars) {
+    if (!bar.remnant.empty()) {
+      ++used;
+      usedLength += bar.stockLength;
+    }
+    const bool known =
+        bar.layoutIndex >= 0 && static_cast<size_t>(bar.layoutIndex) < plan.layouts.size();
+    if (!bar.offcut.empty() && known) {
+      ++added;
+      addedLength += plan.layouts[static_cast<size_t>(bar.layoutIndex)].remainder;
+    }
+  }
+  out.WriteLine("Remnants used:    " + RightAligned(used, widths.totalsInteger) + " " +
+                RightAligned(LengthText(usedLength, format), widths.totalsLength));
+  out.WriteLine("Remnants added:   " + RightAligned(added, widths.totalsInteger) + " " +
+                RightAligned(LengthText(addedLength, format), widths.totalsLength));
 }
 
 void WriteTotals(TextOutFile& out, const RunRecord& run, const plan::MaterialPlan& plan,
@@ -116,6 +139,7 @@ void WriteTotals(TextOutFile& out, const RunRecord& run, const plan::MaterialPla
                   RightAligned(CostText(f.cost, format), widths.totalsLength));
   out.WriteLine("Total Waste:        " +
                 RightAligned(LengthText(f.waste, format), widths.totalsLength));
+  if (plan.remnantStore) WriteRemnantLines(out, plan, format, widths);
   out.WriteLine(
       "Total Utilization,%:" + RightAligned(plan::UtilisationText(f.utilRate), kUtilizationWidth) +
       "     Calc.time: " + CalcTimeText(plan, format.decimalSeparator) + " sec");

@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -2057,4 +2058,304 @@ TEST_F(E2e, JobsTakeANumber) {
     EXPECT_EQ(r.status, 64) << args.back();
     EXPECT_NE(r.err.find("--jobs needs a number from 1 to 256"), std::string::npos) << r.err;
   }
+}
+
+// ---- The remnant store (QM_Config.txt line 19) ----
+
+// A settings text with its line `n` (1-based) replaced.
+std::string WithLine(const std::string& settings, int n, const std::string& text) {
+  std::string changed = settings;
+  size_t at = 0;
+  for (int line = 1; line < n; ++line) at = changed.find('\n', at) + 1;
+  changed.replace(at, changed.find('\r', at) - at, text);
+  return changed;
+}
+
+const char* kStoreHeader = "Material Profile Length Qty Cost Id Date Order\r\n";
+
+class RemnantsE2e : public E2e {
+ protected:
+  // The store on, MinReusable 100, the method given; one new bar of 6000
+  // on the stock file.
+  void RemnantFiles(int method, const std::string& orders, const std::string& store) {
+    Write("QM_Config.txt", WithLine(Config(false), 19, "1 Remnants"));
+    Write("QM_OptSet.txt", WithLine(WithLine(OptSet(), 8, "100 MinReusable"), 14,
+                                    std::to_string(method) + " Method"));
+    Write("QM_Orders.txt", std::string(kHeader) + orders);
+    Write("QM_Stocks.txt", "h\r\nA x 6000 5\r\nB y 3000 2\r\n");
+    if (!store.empty()) Write("QM_Remnants.txt", store);
+  }
+  static std::string Today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    return text;
+  }
+  static std::vector<int> Methods() {
+#ifdef TARVOLIN_HAVE_EXACT
+    return {0, 1};
+#else
+    return {0};
+#endif
+  }
+};
+
+// A remnant that holds the piece is cut instead of a new bar, under both
+// methods; a remnant too short for any piece stays; the remainder of the
+// remnant cut (200, at least MinReusable 100) comes back with a new
+// identifier; remnants of other materials and comments stay in place.
+TEST_F(RemnantsE2e, ARemnantThatHoldsAPieceIsCutBeforeANewBar) {
+  for (const int method : Methods()) {
+    SCOPED_TRACE(method);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    RemnantFiles(method, "A x 1000 1 M\r\n",
+                 std::string(kStoreHeader) + "A x 900 1 0 R00002 2026-01-05 old.txt\r\n" +
+                     "# rack 3\r\nB y 2000 1 0 R00007 - -\r\nA x 1200 1 4.5 R00003 - -\r\n");
+    const RunResult r = Run({"--console", "--yes"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read("QM^ErrLog.txt"), "END");
+    EXPECT_EQ(Read("QM_Remnants.txt"), std::string("# next R00009\r\n") + kStoreHeader +
+                                           "A x 900 1 0 R00002 2026-01-05 old.txt\r\n# rack 3\r\n"
+                                           "B y 2000 1 0 R00007 - -\r\n"
+                                           "A x 200.00 1 0.00 R00008 " +
+                                           Today() + " QM_Orders.txt\r\n");
+    EXPECT_FALSE(Exists("QM_Remnants.txt.tmp"));
+    const std::string report = Read("QM_Report.txt");
+    EXPECT_NE(report.find("Total Length used:        1200.00"), std::string::npos) << report;
+  }
+}
+
+// The store off (and any value but 1): nothing is read or written, the
+// stock file's bar is cut; a value other than 0 and 1 warns.
+TEST_F(RemnantsE2e, OffTheStoreIsLeftAloneAndValuesOtherThanOneWarn) {
+  for (const char* value : {"0 Remnants", "5 Remnants", "-9 Remnants"}) {
+    SCOPED_TRACE(value);
+    const std::string store = std::string(kStoreHeader) + "A x 1200 1 0 R00003 - -\r\n";
+    RemnantFiles(0, "A x 1000 1\r\n", store);
+    Write("QM_Config.txt", WithLine(Config(false), 19, value));
+    const RunResult r = Run({"--console", "--yes"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Read("QM_Remnants.txt"), store);
+    EXPECT_NE(Read("QM_Report.txt").find("Total Length used:        6000.00"), std::string::npos);
+    const bool warned = value[0] != '0';
+    EXPECT_EQ(Read("QM^WrnLog.txt").find("Remnants (line 19 of QM_Config.txt) is ") == 0, warned)
+        << Read("QM^WrnLog.txt");
+  }
+}
+
+// A malformed line stops the run before anything is written and names the
+// file and the line; the store stays as it was.
+TEST_F(RemnantsE2e, AMalformedStoreLineStopsTheRunAndKeepsTheStore) {
+  const std::string store =
+      std::string(kStoreHeader) + "A x 1200 1 0 R00003 - -\r\nA x 900 2 0 R00004 - -\r\n";
+  RemnantFiles(0, "A x 1000 1\r\n", store);
+  const RunResult r = Run({"--console", "--yes"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Read("QM^ErrLog.txt"),
+            "Error reading Remnants file: \r\nQM_Remnants.txt\r\nSee line: 3 (the quantity of a "
+            "remnant must be 1)\r\n\r\nEND");
+  EXPECT_EQ(Read("QM_Remnants.txt"), store);
+  EXPECT_FALSE(Exists("QM_Report.txt"));
+}
+
+// The store and its temporary are outputs: an input of that name is refused.
+TEST_F(RemnantsE2e, AnInputNamedLikeTheStoreIsRefused) {
+  for (const char* name : {"QM_Remnants.txt", "QM_Remnants.txt.tmp"}) {
+    SCOPED_TRACE(name);
+    RemnantFiles(0, "A x 1000 1\r\n", "");
+    fs::rename(dir_ / "QM_Orders.txt", dir_ / name);
+    const RunResult r = Run({"--console", "--yes", name});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(Read("QM^ErrLog.txt").find("Output file would overwrite a file of this run:"),
+              std::string::npos);
+    fs::remove(dir_ / name);
+  }
+}
+
+// Two runs after each other: the second cuts the offcut the first left
+// (remnants first), and its remainder below MinReusable is not kept.
+TEST_F(RemnantsE2e, TwoRunsAfterEachOtherPassTheOffcutOn) {
+  RemnantFiles(0, "A x 5000 1\r\n", "");
+  ASSERT_EQ(Run({"--console", "--yes"}).status, 0);
+  const std::string first = Read("QM_Remnants.txt");
+  EXPECT_EQ(first, std::string("# next R00002\r\n") + kStoreHeader + "A x 1000.00 1 0.00 R00001 " +
+                       Today() + " QM_Orders.txt\r\n");
+  Write("QM_Orders.txt", std::string(kHeader) + "A x 950 1\r\n");
+  ASSERT_EQ(Run({"--console", "--yes"}).status, 0);
+  EXPECT_EQ(Read("QM_Remnants.txt"), std::string("# next R00002\r\n") + kStoreHeader);
+  EXPECT_NE(Read("QM_Report.txt").find("Total Length used:        1000.00"), std::string::npos);
+}
+
+// Killed at each step of the store's rewrite: before the temporary, with
+// the temporary written (before the rename), after the rename. The store
+// holds either what it held or all of the run's changes, never a part; the
+// run after it ends as a run on that store would, with no remnant lost or
+// twice.
+TEST_F(RemnantsE2e, AKilledRewriteLeavesTheOldStoreOrTheNewOneWhole) {
+  const std::string store = std::string(kStoreHeader) + "A x 1200 1 0 R00003 - -\r\n";
+  const std::string after = std::string("# next R00005\r\n") + kStoreHeader +
+                            "A x 200.00 1 0.00 R00004 " + Today() + " QM_Orders.txt\r\n";
+  const struct {
+    const char* step;
+    bool changed;
+  } steps[] = {{"before", false}, {"written", false}, {"renamed", true}};
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.step);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    RemnantFiles(0, "A x 1000 1\r\n", store);
+    const RunResult killed =
+        Run({"--console", "--yes"}, {}, {{"TARVOLIN_TEST_REMNANTS_STOP", s.step}});
+    EXPECT_EQ(killed.status, 128 + SIGKILL);
+    EXPECT_EQ(Read("QM_Remnants.txt"), s.changed ? after : store);
+    const RunResult next = Run({"--console", "--yes"});
+    EXPECT_EQ(next.status, 0) << next.err;
+    EXPECT_FALSE(Exists("QM_Remnants.txt.tmp"));
+    if (s.changed) {
+      // R00004 (200) is too short for the piece: a new bar is cut, leaving
+      // 5000, and R00004 stays.
+      EXPECT_EQ(Read("QM_Remnants.txt"), std::string("# next R00006\r\n") + kStoreHeader +
+                                             "A x 200.00 1 0.00 R00004 " + Today() +
+                                             " QM_Orders.txt\r\nA x 5000.00 1 0.00 R00005 " +
+                                             Today() + " QM_Orders.txt\r\n");
+    } else {
+      EXPECT_EQ(Read("QM_Remnants.txt"), after);
+    }
+  }
+}
+
+// A run that fails leaves the store as it was.
+TEST_F(RemnantsE2e, ARunThatFailsChangesNothing) {
+  const std::string store = std::string(kStoreHeader) + "A x 1200 1 0 R00003 - -\r\n";
+  RemnantFiles(0, "A x 1000 1\r\nB y 9000 1\r\nB y -5 1\r\n", store);
+  const RunResult r = Run({"--console", "--yes"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Read("QM_Remnants.txt"), store);
+}
+
+// The outputs name the remnants: the cut list's remnant and offcut
+// columns, the plan file (version 3, valid against the schema), the labels
+// file's fifth line and the report's two lines. The pieces, 5500 and 1000,
+// do not fit one new bar of 6000: the 1000 goes on remnant R00003 (1200),
+// the 5500 on a new bar; both remainders (500, 200) reach MinReusable 100
+// and become R00004 and R00005 in bar order; R00002 (900) stays.
+TEST_F(RemnantsE2e, TheOutputsNameTheRemnantsAndOffcuts) {
+  RemnantFiles(0, "A x 1000 1 M\r\nA x 5500 1\r\n",
+               std::string(kStoreHeader) + "A x 900 1 0 R00002 - -\r\nA x 1200 1 0 R00003 - -\r\n");
+  Write("QM_Config.txt", WithLine(Config(false, true), 19, "1 Remnants"));
+  Write("QM_OptSet.txt", WithLine(WithLine(OptSet(), 8, "100 MinReusable"), 2, "0 IgnoreLast"));
+#ifdef TARVOLIN_DESKTOP
+  const RunResult r = Run({"--console", "--yes", "--cut-list", "--json", "--layouts"});
+#else
+  const RunResult r = Run({"--console", "--yes", "--cut-list", "--json"});
+#endif
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  // Cut list: per row its bar's stock length, remnant and offcut.
+  std::istringstream rows(Read("QM_CutList.csv"));
+  std::string row;
+  std::getline(rows, row);
+  EXPECT_EQ(row,
+            "material,bar,stock_length,remnant,layout,position,length,mark,order_line,"
+            "bar_remainder,offcut\r");
+  std::map<std::string, std::string> byLength;  // piece length -> bar fields
+  while (std::getline(rows, row)) {
+    std::vector<std::string> f;
+    std::istringstream fields(row.substr(0, row.size() - 1));
+    for (std::string field; std::getline(fields, field, ',');) f.push_back(field);
+    if (row.back() == ',' || f.size() == 10) f.push_back("");
+    ASSERT_EQ(f.size(), 11u) << row;
+    byLength[f[6]] = f[1] + "|" + f[2] + "|" + f[3] + "|" + f[9] + "|" + f[10];
+  }
+  EXPECT_EQ(byLength["5500.00"], "1|6000.00||500.00|R00004");
+  EXPECT_EQ(byLength["1000.00"], "2|1200.00|R00003|200.00|R00005");
+
+  const nlohmann::json plan = nlohmann::json::parse(Read("QM_Plan.json"));
+  EXPECT_EQ(plan["version"], 3);
+  EXPECT_EQ(plan["settings"]["remnants"], true);
+  const auto& bars = plan["materials"][0]["bars"];
+  ASSERT_EQ(bars.size(), 2u);
+  EXPECT_TRUE(bars[0]["remnant"].is_null());
+  EXPECT_EQ(bars[0]["offcut"], "R00004");
+  EXPECT_EQ(bars[1]["remnant"], "R00003");
+  EXPECT_EQ(bars[1]["offcut"], "R00005");
+  const std::string validate = "python3 " + std::string(TARVOLIN_SOURCE_DIR) +
+                               "/tests/output/validate_plan.py " + TARVOLIN_SOURCE_DIR +
+                               "/docs/plan.schema.json '" + (dir_ / "QM_Plan.json").string() + "'";
+  const int status = std::system(validate.c_str());
+  if (!(WIFEXITED(status) && WEXITSTATUS(status) == 77)) {
+    EXPECT_EQ(status, 0);
+  }
+
+#ifdef TARVOLIN_DESKTOP
+  // The diagrams' captions name the remnant cut and the offcuts left.
+  if (std::system("pdftotext -v >/dev/null 2>&1") == 0) {
+    const std::string txt = (dir_ / "layouts.txt").string();
+    ASSERT_EQ(std::system(
+                  ("pdftotext '" + (dir_ / "QM_Layouts.pdf").string() + "' '" + txt + "'").c_str()),
+              0);
+    const std::string text = ReadFile(txt);
+    EXPECT_NE(text.find("Offcut id R00004"), std::string::npos) << text;
+    EXPECT_NE(text.find("Remnant R00003"), std::string::npos) << text;
+    EXPECT_NE(text.find("Offcut id R00005"), std::string::npos) << text;
+  }
+#endif
+  const std::string labels = Read("QM_Labels.txt");
+  EXPECT_NE(labels.find("     Bar new Offcut R00004  .    Bar R00003 Offcut R00005  .  \r\n"),
+            std::string::npos)
+      << labels;
+  const std::string report = Read("QM_Report.txt");
+  EXPECT_NE(report.find("Remnants used:               1       1200.00\r\n"
+                        "Remnants added:              2        700.00\r\n"),
+            std::string::npos)
+      << report;
+  EXPECT_EQ(Read("QM_Remnants.txt"), std::string("# next R00006\r\n") + kStoreHeader +
+                                         "A x 900 1 0 R00002 - -\r\n"
+                                         "A x 500.00 1 0.00 R00004 " +
+                                         Today() + " QM_Orders.txt\r\nA x 200.00 1 0.00 R00005 " +
+                                         Today() + " QM_Orders.txt\r\n");
+}
+
+// The search takes 10 stock groups: with 10 stock lines a remnant is not
+// offered to it and stays in the store. The exact method takes every
+// remnant: the eleven groups are planned by the exact method alone, and
+// the remnant is cut.
+TEST_F(RemnantsE2e, BeyondTheSearchsTenStockGroupsOnlyTheExactMethodTakesRemnants) {
+  std::string stock = "h\r\n";
+  for (int i = 0; i < 10; ++i) stock += "A x " + std::to_string(6000 + i) + " 1\r\n";
+  for (const int method : Methods()) {
+    SCOPED_TRACE(method);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    RemnantFiles(method, "A x 1000 1\r\n",
+                 std::string(kStoreHeader) + "A x 1200 1 0 R00001 - -\r\n");
+    Write("QM_Stocks.txt", stock);
+    const RunResult r = Run({"--console", "--yes"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string kept = Read("QM_Remnants.txt");
+    EXPECT_EQ(kept.find("R00001 - -") != std::string::npos, method == 0) << kept;
+    EXPECT_NE(kept.find(method == 0 ? "A x 5000.00 1 0.00 R00002" : "A x 200.00 1 0.00 R00002"),
+              std::string::npos)
+        << kept;
+  }
+}
+
+// Another run holds the store (from another directory through a link to
+// it, say): this run stops like a second instance, writes nothing and
+// leaves the store alone.
+TEST_F(RemnantsE2e, AStoreLockedByAnotherRunStopsThisRun) {
+  const std::string store = std::string(kStoreHeader) + "A x 1200 1 0 R00003 - -\r\n";
+  RemnantFiles(0, "A x 1000 1\r\n", store);
+  const int fd = open((dir_ / "QM_Remnants.txt").c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+  const RunResult r = Run({"--console", "--yes"});
+  close(fd);
+  EXPECT_EQ(r.status, 3);
+  EXPECT_NE(r.err.find("Output file is in use by another run:"), std::string::npos) << r.err;
+  EXPECT_EQ(Read("QM_Remnants.txt"), store);
+  EXPECT_FALSE(Exists("QM_Report.txt"));
 }

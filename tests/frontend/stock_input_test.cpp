@@ -410,3 +410,62 @@ TEST_F(StockInputTest, MissingFileIsAReadError) {
 
 }  // namespace
 }  // namespace tarvolin
+
+namespace tarvolin {
+namespace {
+
+// The remnant store's remnants of the material follow the stock file's
+// lines: one group per length, longest first, at cost 0, their identifiers
+// in the store's order and as many as the quantity after the cap. Other
+// materials' remnants and remnants shorter than every piece (R00004, 700)
+// are not offered; with the store off none are.
+class RemnantGroupsTest : public StockInputTest {
+ protected:
+  void SetUp() override {
+    StockInputTest::SetUp();
+    run.init.keepRemnants = true;
+    run.remnants = {{"R00005", "A x", 90000, 12, "-", "-"}, {"R00002", "A x", 150000, 0, "-", "-"},
+                    {"R00009", "B y", 300000, 0, "-", "-"}, {"R00001", "A x", 90000, 0, "-", "-"},
+                    {"R00003", "A x", 90000, 0, "-", "-"},  {"R00004", "A x", 70000, 0, "-", "-"},
+                    {"R00006", "A x", 90000, 0, "-", "-"}};
+  }
+};
+
+TEST_F(RemnantGroupsTest, OneGroupPerLengthLongestFirstAfterTheStockLines) {
+  // Two pieces of 800 take a bar of 900 each: with the bar-demand slack of
+  // 1.4, at most 3 (2.8 rounded up) of the four bars of 900 are offered.
+  ASSERT_TRUE(Pass("h\r\nA x 800 2\r\n", "h\r\nA x 6000 3 9.5\r\n"));
+  ASSERT_EQ(run.pass.stockGroupCount, 3);
+  EXPECT_TRUE(Group(1).remnants.empty());
+  EXPECT_EQ(Group(2).length, 150000);
+  EXPECT_EQ(Group(2).remnants, std::vector<std::string>{"R00002"});
+  EXPECT_EQ(Group(3).length, 90000);
+  EXPECT_EQ(Group(3).cost, 0);
+  EXPECT_EQ(Group(3).quantity, 3);
+  EXPECT_EQ(Group(3).remnants, (std::vector<std::string>{"R00005", "R00001", "R00003"}));
+  EXPECT_TRUE(OffersRemnants(run.pass));
+  // The solver sees the new bar at its length, the remnants at 0.
+  EXPECT_EQ(SolverStockCost(run.pass, run.opt, 1), 600000);
+  EXPECT_EQ(SolverStockCost(run.pass, run.opt, 3), 0);
+  run.opt.optimizeCost = 1;
+  EXPECT_EQ(SolverStockCost(run.pass, run.opt, 1), 950);
+}
+
+TEST_F(RemnantGroupsTest, TheSearchTakesTheLongestLengthsThatFitItsTenGroups) {
+  std::string stock = "h\r\n";
+  for (int i = 0; i < 9; ++i) stock += "A x " + std::to_string(6000 + i) + " 1\r\n";
+  ASSERT_TRUE(Pass("h\r\nA x 600 2\r\n", stock));
+  ASSERT_EQ(run.pass.stockGroupCount, 10);
+  EXPECT_EQ(Group(10).remnants, std::vector<std::string>{"R00002"});
+  EXPECT_FALSE(run.pass.beyondSearch);
+}
+
+TEST_F(RemnantGroupsTest, OffNoRemnantIsOffered) {
+  run.init.keepRemnants = false;
+  ASSERT_TRUE(Pass("h\r\nA x 800 2\r\n", "h\r\nA x 6000 3\r\n"));
+  EXPECT_EQ(run.pass.stockGroupCount, 1);
+  EXPECT_FALSE(OffersRemnants(run.pass));
+}
+
+}  // namespace
+}  // namespace tarvolin

@@ -143,6 +143,35 @@ TEST(LabelPrinterSetupTest, CellHeightFollowsResolutionAndMode) {
     EXPECT_EQ(LabelPrinterSetup(c.mode, c.ppi).cellHeight, c.height) << c.mode << " " << c.ppi;
 }
 
+// With the remnant store each label has a fifth line naming the remnant
+// its bar is and the offcut it leaves; a printed page then holds 10 rows in
+// mode 1 and 8 in mode 2, so that the page is no longer than without it.
+TEST_F(LabelsTest, RemnantStoreAddsALineAndShortensThePage) {
+  const struct {
+    int mode;
+    int labelsOnFirstPage;
+  } cases[] = {{1, 30}, {2, 24}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mode);
+    auto run = ThirtySevenPieces();
+    plan::MaterialPlan model = Model(*run);
+    model.remnantStore = true;
+    model.bars[0].remnant = "R00007";
+    model.bars[0].offcut = "R00012";
+    RecordingPrinter printer;
+    EXPECT_EQ(WriteLabels(model, run->format, printer, c.mode), LabelStatus::kOk);
+    const std::string text = printer.Transcript();
+    const std::string firstPage = text.substr(0, text.find('\f'));
+    int labels = 0;
+    for (size_t at = firstPage.find("Piece"); at != std::string::npos;
+         at = firstPage.find("Piece", at + 1))
+      ++labels;
+    EXPECT_EQ(labels, c.labelsOnFirstPage);
+    EXPECT_NE(text.find("Bar R00007 Offcut R00012"), std::string::npos);
+    EXPECT_NE(text.find("Bar new"), std::string::npos);
+  }
+}
+
 TEST_F(LabelsTest, AFullLastPageEndsWithAFormFeed) {
   auto run = ThirtySevenPieces();
   SolverResults& r = run->plan.results;
