@@ -39,7 +39,8 @@ constexpr int32_t kMostFrequencies = 40;
 constexpr int64_t kFrequentPatternNodes = 20000;
 // Under a limit on pieces or different pieces per layout, the integer
 // programme over every pattern in the gap of the whole problem: tried first
-// from this many stock types on, else after this many stock profiles; the
+// from this many stock types on when the rules leave few patterns, else
+// after this many stock profiles; the
 // most patterns it takes, its nodes and its share of the time left.
 constexpr size_t kManyStockTypes = 4;
 constexpr int32_t kProfilesBeforeWhole = 64;
@@ -1057,9 +1058,12 @@ class Engine {
     // between bound and plan are many: the whole problem's programme first.
     const bool hardRules = !m_.large && (m_.maxPieces >= 1 || m_.diffPieces >= 1);
     // With few stock types the profiles are few and quickly settled one
-    // by one: the whole problem's programme only when they take long.
-    const bool settleFirst =
-        hardRules && m_.stock.size() >= kManyStockTypes && bestKey_.objective > RoundedUp(lp.bound);
+    // by one: the whole problem's programme only when they take long. The
+    // list of patterns is short by the rules alone when a bar holds at most
+    // two pieces or one length.
+    const bool fewPatterns = (m_.maxPieces >= 1 && m_.maxPieces <= 2) || m_.diffPieces == 1;
+    const bool settleFirst = hardRules && fewPatterns && m_.stock.size() >= kManyStockTypes &&
+                             bestKey_.objective > RoundedUp(lp.bound);
     if (settleFirst && SettleWhole(lp)) {
       lowerBound_ = bestKey_.objective;
       return;
