@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 
+#include "enumeration.h"
 #include "exact_fixture.h"
 #include "pricing.h"
 #include "search_plan.h"
@@ -206,6 +207,45 @@ TEST(ExactLayouts, CallNeverMoreLayoutsThanTheSearchAtEqualStock) {
         EXPECT_EQ(quick.plan, exact.plan) << "seed " << seed;
       }
     }
+  }
+}
+
+// Many stock lengths under rules that leave few patterns, where the whole
+// problem's programme settles the objective: the most length cut and the
+// objective equal the enumeration's, in material and cost mode and with the
+// last stock apart.
+TEST(ExactHardRules, ManyStockLengthsEqualTheEnumeration) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  std::mt19937 rng(7741);
+  const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  for (int seed = 0; seed < 24; ++seed) {
+    ExactInput in;
+    in.rules.maxPieces = seed % 2 == 0 ? 2 : 0;
+    in.rules.diffPieces = seed % 2 == 0 ? 0 : 1;
+    in.rules.costMode = seed % 3 == 1;
+    in.rules.ignoreLast = seed % 3 == 2;
+    in.rules.minReusable = 300;
+    for (int g = 0; g < 4; ++g) {
+      in.stock.push_back(
+          StockGroupIn{1000 + g * 170 + pick(0, 9) * 10, pick(5, 40) * 10, pick(1, 2)});
+    }
+    int pieces = 0;
+    for (int g = 0; g < 3 && pieces < 6; ++g) {
+      const int q = std::min(pick(1, 3), 6 - pieces);
+      in.parts.push_back(PartGroupIn{pick(15, 60) * 10, q, g + 1});
+      pieces += q;
+    }
+    in.timeLimitMs = kLimitMs;
+    const ExactResult r = SolveExact(in);
+    ASSERT_EQ(CheckPlan(in, r.plan), "") << "seed " << seed;
+    ASSERT_TRUE(r.proven) << "seed " << seed << ": " << r.message;
+    const Rating truth = BestByEnumeration(in);
+    const Rating got = RatePlan(in, r.plan);
+    EXPECT_EQ(got.uncut, truth.uncut) << "seed " << seed;
+    EXPECT_NEAR(got.objective, truth.objective, 1e-6 * std::max(1.0, truth.objective))
+        << "seed " << seed;
+    EXPECT_NEAR(r.lowerBound, got.objective, 1e-6 * std::max(1.0, got.objective))
+        << "seed " << seed;
   }
 }
 
