@@ -4,7 +4,9 @@
 //   exact_bench --generate FILE    writes the set anew (fixed seed)
 // EXACT_BENCH_VERBOSE=1 prints one line per order; EXACT_BENCH_ONLY=1
 // leaves out the search at effort 5 and 10; EXACT_BENCH_FILTER=NAME runs the
-// orders whose name starts so.
+// orders whose name starts so; EXACT_BENCH_RULE=TEXT runs only the rule
+// variants whose name holds the text; EXACT_BENCH_MAIN=0 leaves out the
+// first table; EXACT_BENCH_NO_LAYOUTS=1 the comparison of layouts.
 //
 // For each order: the search through the solver's call at effort 5 and 10,
 // and the exact method as a user gets it: the struct call with method 1 at
@@ -38,6 +40,9 @@ using solver::exact::RunSearch;
 using solver::exact::SearchOutcome;
 
 constexpr int kVariantOrders = 60;
+constexpr int kShopOrders = 20;
+// Time limit of the exact method alone in the verbose lines.
+constexpr int32_t kAloneLimitMs = 5000;
 // The effort of the struct call with the exact method: the search that
 // follows an unproven plan runs at it.
 constexpr int32_t kUserEffort = 5;
@@ -156,6 +161,34 @@ std::vector<Order> Generate() {
   return orders;
 }
 
+// Shop orders for the hard rules, in the shape that makes them hard: 20
+// lengths of 1500..3100 mm, 100 pieces, 3 to 10 stock lengths of 6001..12999
+// mm (10 bars each), kerf 3.2 mm, end zone 17 mm. Made in the program with a
+// fixed seed; the first is the material of exact_time_bench.
+std::vector<Order> GenerateShop() {
+  std::mt19937 rng(20261209u);
+  const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  std::vector<Order> orders;
+  for (int n = 1; n <= kShopOrders; ++n) {
+    Order o;
+    o.name = "shop" + std::to_string(n);
+    ExactInput& in = o.input;
+    in.rules.kerf = 320;
+    in.rules.endZone = 1700;
+    const int stocks = n == 1 ? 10 : pick(3, 10);
+    for (int j = 0; j < stocks; ++j) {
+      const int mm = n == 1 ? 6001 + (j * 6998 + 4) / 9 : pick(6001, 12999);
+      in.stock.push_back({mm * 100, 0, 10});
+    }
+    for (int i = 0; i < 20; ++i) {
+      const int tenths = n == 1 ? (1500 + (i * 1600 + 9) / 19) * 10 : pick(15000, 31000);
+      in.parts.push_back({tenths * 10, 5, i + 1});
+    }
+    orders.push_back(o);
+  }
+  return orders;
+}
+
 void WriteOrders(const std::string& path, const std::vector<Order>& orders) {
   std::ofstream file(path);
   file << "# Orders for exact_bench: lengths in hundredths of a millimetre.\n";
@@ -196,6 +229,7 @@ void Print(const char* name, const Row& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   if (argc == 3 && std::strcmp(argv[1], "--generate") == 0) {
     WriteOrders(argv[2], Generate());
     return 0;
@@ -214,7 +248,10 @@ int main(int argc, char** argv) {
   const bool verbose = std::getenv("EXACT_BENCH_VERBOSE") != nullptr;
   const bool exactOnly = std::getenv("EXACT_BENCH_ONLY") != nullptr;
   const char* filter = std::getenv("EXACT_BENCH_FILTER");
+  const char* mainTable = std::getenv("EXACT_BENCH_MAIN");
+  const bool withMain = mainTable == nullptr || std::strcmp(mainTable, "0") != 0;
   for (const Order& o : orders) {
+    if (!withMain) break;
     if (filter != nullptr && o.name.rfind(filter, 0) != 0) continue;
     const SearchOutcome call = RunCall(o.input, kUserEffort, 1);
     if (call.error != 0) {
@@ -259,29 +296,49 @@ int main(int argc, char** argv) {
           r.stats.profiles, r.stats.branchNodes, r.message.c_str());
     }
   }
-  // The same orders under other rules: the exact method through the call alone.
+  // The same orders under other rules: the exact method through the call
+  // alone. The hard rules on pieces per layout run on every order, the
+  // others on the first random ones.
   struct Variant {
     const char* name;
     void (*set)(solver::exact::Rules&);
+    bool everyOrder;
   };
   const Variant variants[] = {
-      {"gripping 150 mm", [](solver::exact::Rules& r) { r.gripLength = 15000; }},
-      {"max 6 pieces", [](solver::exact::Rules& r) { r.maxPieces = 6; }},
-      {"2 different pieces", [](solver::exact::Rules& r) { r.diffPieces = 2; }},
-      {"1 stock group", [](solver::exact::Rules& r) { r.diffStocks = 1; }},
-      {"cost mode", [](solver::exact::Rules& r) { r.costMode = true; }},
+      {"gripping 150 mm", [](solver::exact::Rules& r) { r.gripLength = 15000; }, false},
+      {"1 stock group", [](solver::exact::Rules& r) { r.diffStocks = 1; }, false},
+      {"cost mode", [](solver::exact::Rules& r) { r.costMode = true; }, false},
       {"ignore last",
        [](solver::exact::Rules& r) {
          r.ignoreLast = true;
          r.minReusable = 50000;
-       }},
+       },
+       false},
+      {"max 2 pieces", [](solver::exact::Rules& r) { r.maxPieces = 2; }, true},
+      {"max 3 pieces", [](solver::exact::Rules& r) { r.maxPieces = 3; }, true},
+      {"max 6 pieces", [](solver::exact::Rules& r) { r.maxPieces = 6; }, true},
+      {"1 different piece", [](solver::exact::Rules& r) { r.diffPieces = 1; }, true},
+      {"2 different pieces", [](solver::exact::Rules& r) { r.diffPieces = 2; }, true},
+      {"3 different pieces", [](solver::exact::Rules& r) { r.diffPieces = 3; }, true},
   };
-  std::vector<Row> variantRows;
+  const char* only = std::getenv("EXACT_BENCH_RULE");
+  std::vector<Row> variantRows, shopRows;
+  std::vector<Order> withShop = orders;
+  for (Order& o : GenerateShop()) withShop.push_back(std::move(o));
   for (const Variant& v : variants) {
     Row row;
-    for (const Order& o : orders) {
+    Row shopRow;
+    if (only != nullptr && std::strstr(v.name, only) == nullptr) {
+      variantRows.push_back(row);
+      shopRows.push_back(shopRow);
+      continue;
+    }
+    for (const Order& o : v.everyOrder ? withShop : orders) {
       if (filter != nullptr && o.name.rfind(filter, 0) != 0) continue;
-      if (o.name.rfind("random", 0) != 0 || row.runs >= kVariantOrders) continue;
+      const bool shop = o.name.rfind("shop", 0) == 0;
+      if (!v.everyOrder && (o.name.rfind("random", 0) != 0 || row.runs >= kVariantOrders)) {
+        continue;
+      }
       ExactInput in = o.input;
       v.set(in.rules);
       // Costs per bar that are not proportional to length.
@@ -289,12 +346,62 @@ int main(int argc, char** argv) {
         in.stock[s].cost = in.stock[s].length / 100 + static_cast<int32_t>(s) * 700;
       }
       const SearchOutcome call = RunCall(in, kUserEffort, 1);
-      row.runs += 1;
-      row.proven += call.error == 0 && call.proven ? 1 : 0;
-      row.ms.push_back(call.elapsedMs);
-      if (verbose && !call.proven) std::printf("%s %s: not proven\n", v.name, o.name.c_str());
+      Row& to = shop ? shopRow : row;
+      to.runs += 1;
+      to.proven += call.error == 0 && call.proven ? 1 : 0;
+      to.ms.push_back(call.elapsedMs);
+      if (verbose && !call.proven) {
+        ExactInput limited = in;
+        limited.timeLimitMs = kAloneLimitMs;
+        const ExactResult alone = solver::exact::SolveExact(limited);
+        std::printf(
+            "%s %s: not proven (%.0f ms; alone %.0f ms, lp %d knap %lld mip %d prof %d "
+            "nodes %d enum %d/%d: %s)\n",
+            v.name, o.name.c_str(), call.elapsedMs, alone.elapsedMs, alone.stats.lpRounds,
+            static_cast<long long>(alone.stats.pricingNodes), alone.stats.mips,
+            alone.stats.profiles, alone.stats.branchNodes, alone.stats.enumerations,
+            alone.stats.enumeratedColumns, alone.message.c_str());
+      }
     }
     variantRows.push_back(row);
+    shopRows.push_back(shopRow);
+  }
+
+  // Different layouts with layout reduction: the exact method's plan
+  // against the search's where both use the same stock and cut the same.
+  struct LayoutRow {
+    int orders = 0;
+    int equalStock = 0;
+    int noMore = 0;  // of those, the exact plan has no more layouts
+    int exactLayouts = 0;
+    int searchLayouts = 0;
+  };
+  std::vector<std::pair<int32_t, LayoutRow>> layoutRows;
+  if (std::getenv("EXACT_BENCH_NO_LAYOUTS") == nullptr) {
+    for (const int32_t reduce : {0, 1, 3}) {
+      LayoutRow row;
+      for (const Order& o : orders) {
+        if (filter != nullptr && o.name.rfind(filter, 0) != 0) continue;
+        ExactInput in = o.input;
+        in.rules.reduceLays = reduce;
+        const SearchOutcome s = RunCall(in, kUserEffort, 0);
+        const SearchOutcome e = RunCall(in, kUserEffort, 1);
+        if (s.error != 0 || e.error != 0) continue;
+        row.orders += 1;
+        const solver::exact::PlanFigures fs = MeasurePlan(in, s.plan);
+        const solver::exact::PlanFigures fe = MeasurePlan(in, e.plan);
+        if (fs.stockLength != fe.stockLength || fs.lengthCut != fe.lengthCut) continue;
+        row.equalStock += 1;
+        row.noMore += fe.layouts <= fs.layouts ? 1 : 0;
+        row.exactLayouts += fe.layouts;
+        row.searchLayouts += fs.layouts;
+        if (verbose && fe.layouts > fs.layouts) {
+          std::printf("reduce %d %s: exact %d layouts, search %d\n", reduce, o.name.c_str(),
+                      fe.layouts, fs.layouts);
+        }
+      }
+      layoutRows.emplace_back(reduce, row);
+    }
   }
 
   std::printf("%zu orders from %s\n\n", orders.size(), path.c_str());
@@ -309,8 +416,25 @@ int main(int argc, char** argv) {
       "%-22s %6d/%-4d %12s %8s %10.2f %10.2f %10.2f\n", "lower bound alone", boundOnly.proven,
       boundOnly.runs, "", "", Quantile(boundOnly.ms, 0.5), Quantile(boundOnly.ms, 0.9),
       boundOnly.ms.empty() ? 0.0 : *std::max_element(boundOnly.ms.begin(), boundOnly.ms.end()));
-  std::printf("\nThe exact method on the first %d random orders under other rules\n",
-              kVariantOrders);
-  for (size_t v = 0; v < variantRows.size(); ++v) Print(variants[v].name, variantRows[v]);
+  std::printf(
+      "\nThe exact method under other rules (on the first %d random orders; the rules on "
+      "pieces per layout on every order and on %d shop orders)\n",
+      kVariantOrders, kShopOrders);
+  for (size_t v = 0; v < variantRows.size(); ++v) {
+    if (variantRows[v].runs > 0) Print(variants[v].name, variantRows[v]);
+    if (shopRows[v].runs > 0) Print("  shop orders", shopRows[v]);
+  }
+  if (!layoutRows.empty()) {
+    std::printf(
+        "\nDifferent layouts, search and exact method at intensity %d, orders of equal stock\n",
+        kUserEffort);
+    std::printf("%-12s %8s %12s %18s %14s %14s\n", "ReduceLays", "orders", "equal stock",
+                "exact no more", "exact layouts", "search layouts");
+    for (const auto& [reduce, r] : layoutRows) {
+      std::printf("%-12d %8d %12d %12d (%3.0f%%) %14d %14d\n", reduce, r.orders, r.equalStock,
+                  r.noMore, r.equalStock > 0 ? 100.0 * r.noMore / r.equalStock : 0.0,
+                  r.exactLayouts, r.searchLayouts);
+    }
+  }
   return 0;
 }

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <limits>
 
@@ -30,7 +32,21 @@ constexpr size_t kListLimit = 20000;
 // the gap, over the generated patterns, and for fewer layouts.
 constexpr int32_t kEnumerationMipNodes = 20000;
 constexpr int32_t kPoolMipNodes = 300;
-constexpr int32_t kLayoutMipNodes = 150;
+constexpr int32_t kLayoutMipNodes = 1000;
+// Numbers of bars per stock type for which the layout reduction adds a
+// pattern that can be cut so often, and the nodes of each search.
+constexpr int32_t kMostFrequencies = 40;
+constexpr int64_t kFrequentPatternNodes = 20000;
+// Under a limit on pieces or different pieces per layout, the integer
+// programme over every pattern in the gap of the whole problem: tried first
+// from this many stock types on when the rules leave few patterns, else
+// after this many stock profiles; the
+// most patterns it takes, its nodes and its share of the time left.
+constexpr size_t kManyStockTypes = 4;
+constexpr int32_t kProfilesBeforeWhole = 64;
+constexpr size_t kWholeListLimit = 3000;
+constexpr int32_t kWholeMipNodes = 2000;
+constexpr double kWholeTimeShare = 0.15;
 // Nodes of the search for the least load above a given one on a last bar.
 constexpr int64_t kNextLoadNodes = 200000;
 // Long loops ask the watch once in this many steps (a power of two less one).
@@ -161,7 +177,10 @@ class Engine {
     bestKey_ = KeyOf(m_, best_);
     if (in_.incumbent != nullptr && CheckPlan(in_, *in_.incumbent).empty()) {
       ModelPlan given;
-      if (ToModelPlan(in_, m_, *in_.incumbent, given)) Offer(NormalizePlan(m_, given));
+      if (ToModelPlan(in_, m_, *in_.incumbent, given)) {
+        given_ = NormalizePlan(m_, given);
+        Offer(given_);
+      }
     }
     master_ = std::make_unique<Master>(m_, Uncut(bestKey_), &watch_);
     SeedPool();
@@ -879,6 +898,12 @@ class Engine {
     return stopped || nodes > kNextLoadNodes ? load + 1 : best;
   }
 
+  // The least objective a plan can have at or above a bound: whole
+  // lengths in material mode.
+  double RoundedUp(double bound) const {
+    return m_.costObjective ? bound + Tolerance(bound) : std::ceil(bound - 1e-6) + 0.5;
+  }
+
   static double Tolerance(double objective) { return 1e-9 * std::max(1.0, std::fabs(objective)); }
 
   bool BeforeBest(const Candidate& c) const {
@@ -948,6 +973,62 @@ class Engine {
     }
   }
 
+  // Figure 2 settled at once for the whole problem: an integer programme
+  // over every pattern whose reduced cost under the root duals fits the gap
+  // between the root bound and the best plan (the only patterns a better
+  // plan can use). Pays where the rules keep that list short (pieces or
+  // different pieces per layout limited) and the profiles between bound and
+  // plan are many. True when the best plan is then proven optimal in
+  // figure 2; a better plan it finds is kept either way. The programme
+  // knows no limit on different stock groups: then it only bounds.
+  bool SettleWhole(const LpOutcome& root) {
+    const double target = bestKey_.objective;
+    const double gap = target - root.bound;
+    if (gap < 0 || Stopped()) return false;
+    // The root duals price the whole problem in the optimizing mode.
+    master_->SetMode(Mode::kOptimize);
+    master_->Restrict(master_->Whole());
+    bool complete = false;
+    std::vector<Column> columns = master_->ListColumns(root, gap, kWholeListLimit, complete);
+    if (!complete || Stopped()) return false;
+    ++stats_.enumerations;
+    stats_.enumeratedColumns += static_cast<int32_t>(columns.size());
+    // The best plan's own patterns, which need not be maximal, as the start.
+    for (const ModelPattern& p : best_.patterns)
+      columns.push_back(Column{p.stock, false, p.counts});
+    if (best_.hasLast) columns.push_back(Column{best_.last.stock, true, best_.last.counts});
+    Master all(m_, static_cast<int64_t>(allowance_), &watch_);
+    all.SetMode(Mode::kOptimize);
+    all.Restrict(all.Whole());
+    all.AddMany(columns);
+    MipRequest req;
+    req.start.assign(all.Pool().size(), 0.0);
+    const auto use = [&](const ModelPattern& p, bool last) {
+      const Column c{p.stock, last, p.counts};
+      for (size_t k = 0; k < all.Pool().size(); ++k) {
+        if (all.Pool()[k] == c) req.start[k] += p.bars;
+      }
+    };
+    for (const ModelPattern& p : best_.patterns) use(p, false);
+    if (best_.hasLast) use(best_.last, true);
+    const bool integral = !m_.costObjective;
+    req.cutoff = target + (integral ? 0.5 : 1e-6 * std::max(1.0, std::fabs(target)));
+    req.nodeLimit = kWholeMipNodes;
+    // A share of the time: when it cannot prove, the better plan it finds
+    // shortens the profile search that follows.
+    req.timeLimitMs = Remaining() * kWholeTimeShare;
+    req.probing = true;
+    req.watch = &watch_;
+    const double t0 = ClockMs();
+    const MipOutcome mip = SolveMip(all, req);
+    stats_.mips += 1;
+    stats_.mipMs += ClockMs() - t0;
+    if (mip.found) Offer(PlanFrom(all.Pool(), mip.x, {}));
+    if (!mip.optimal) return false;
+    const double least = mip.found ? mip.objective : target;
+    return bestKey_.objective <= least + (integral ? 0.5 : Tolerance(least));
+  }
+
   void CandidateSearch() {
     allowance_ = static_cast<double>(Uncut(bestKey_));
     master_->SetMode(Mode::kOptimize);
@@ -973,6 +1054,20 @@ class Engine {
       note_ = Stopped() ? "time limit or abort" : "column generation did not finish";
       return;
     }
+    // Under a limit on pieces or different pieces per layout the profiles
+    // between bound and plan are many: the whole problem's programme first.
+    const bool hardRules = !m_.large && (m_.maxPieces >= 1 || m_.diffPieces >= 1);
+    // With few stock types the profiles are few and quickly settled one
+    // by one: the whole problem's programme only when they take long. The
+    // list of patterns is short by the rules alone when a bar holds at most
+    // two pieces or one length.
+    const bool fewPatterns = (m_.maxPieces >= 1 && m_.maxPieces <= 2) || m_.diffPieces == 1;
+    const bool settleFirst = hardRules && fewPatterns && m_.stock.size() >= kManyStockTypes &&
+                             bestKey_.objective > RoundedUp(lp.bound);
+    if (settleFirst && SettleWhole(lp)) {
+      lowerBound_ = bestKey_.objective;
+      return;
+    }
     double globalBound = lp.bound;
     int64_t lo = 0;
     if (!m_.ignoreLast) {
@@ -993,7 +1088,16 @@ class Engine {
     std::vector<Candidate> heap;
     double open = std::numeric_limits<double>::infinity();  // least bound left undecided
     bool stopped = false;
+    bool settled = false;  // figure 2 proven by SettleWhole
+    bool wholeTried = settleFirst;
     for (;;) {
+      if (hardRules && !wholeTried && stats_.profiles >= kProfilesBeforeWhole) {
+        wholeTried = true;
+        if (SettleWhole(lp)) {
+          settled = true;
+          break;
+        }
+      }
       if (Stopped()) {
         stopped = true;
         note_ = "time limit or abort";
@@ -1014,6 +1118,13 @@ class Engine {
             std::min<int64_t>(lo + step - 1, static_cast<int64_t>(std::floor(bestObjective)));
         hi = std::max(hi, lo);
         if (!AddWindow(heap, lo, hi)) {
+          if (hardRules && !wholeTried && !Stopped()) {
+            wholeTried = true;
+            if (SettleWhole(lp)) {
+              settled = true;
+              break;
+            }
+          }
           stopped = true;
           note_ = Stopped() ? "time limit or abort" : "too many stock profiles";
           break;
@@ -1053,6 +1164,12 @@ class Engine {
       c.bound = static_cast<double>(c.regular) + LastRate(c.last) * static_cast<double>(c.load);
       Push(heap, std::move(c));
     }
+    if (settled) {
+      lowerBound_ = bestKey_.objective;
+      master_->SetMode(Mode::kOptimize);
+      master_->Restrict(master_->Whole());
+      return;
+    }
     double bound = bestKey_.objective;
     if (stopped) bound = std::min(bound, static_cast<double>(lo));
     if (stopped && !heap.empty()) bound = std::min(bound, heap.front().bound);
@@ -1069,19 +1186,53 @@ class Engine {
 
   // ---- Figure 4: fewer layouts ----
 
+  // Patterns that can be cut often: for each stock type the plan uses and
+  // each number of bars f it has of that type, the fullest bar whose pieces
+  // are at most a share 1/f of the demand. A plan of few layouts is made of
+  // such patterns; the column generation seldom finds them, since it
+  // prices bars, not layouts.
+  void AddFrequentPatterns(const std::vector<int32_t>& bars) {
+    const Restriction whole = master_->Whole();
+    std::vector<Column> columns;
+    for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
+      const int32_t most = std::min(bars[j], kMostFrequencies);
+      for (int32_t f = 1; f <= most && !Stopped(); ++f) {
+        PricingTask task;
+        task.capacity = task.loadLimit = m_.stock[j].capacity;
+        task.grip = m_.grip;
+        task.maxPieces = m_.maxPieces;
+        task.diffPieces = m_.diffPieces;
+        task.nodeLimit = kFrequentPatternNodes;
+        task.watch = &watch_;
+        bool any = false;
+        for (size_t i = 0; i < m_.parts.size(); ++i) {
+          task.work.push_back(m_.parts[i].work);
+          task.bound.push_back(whole.demand[i] / f);
+          task.profit.push_back(m_.parts[i].work);
+          any = any || whole.demand[i] / f > 0;
+        }
+        if (!any) break;
+        const PricingResult best = PriceBestPattern(task);
+        if (best.found) columns.push_back(Column{j, false, best.counts});
+      }
+    }
+    master_->AddMany(columns);
+  }
+
   void ReduceLayouts() {
     if (m_.reduceLays < 1 || Stopped() || best_.patterns.size() + (best_.hasLast ? 1 : 0) <= 1) {
       return;
     }
-    std::vector<ModelPattern> all = best_.patterns;
-    if (best_.hasLast) all.push_back(best_.last);
     for (const ModelPattern& p : best_.patterns) master_->Add(Column{p.stock, false, p.counts});
     if (best_.hasLast) master_->Add(Column{best_.last.stock, true, best_.last.counts});
+    // The caller's plan often has few layouts: its patterns may serve.
+    for (const ModelPattern& p : given_.patterns) master_->Add(Column{p.stock, false, p.counts});
     master_->SetMode(Mode::kOptimize);
     // The bars of the best plan, no more.
     Restriction r = master_->Whole();
     std::fill(r.regularBars.begin(), r.regularBars.end(), 0);
     for (const ModelPattern& p : best_.patterns) r.regularBars[p.stock] += p.bars;
+    AddFrequentPatterns(r.regularBars);
     r.bars = r.regularBars;
     r.lastOpen = best_.hasLast;
     if (best_.hasLast) {
@@ -1155,6 +1306,7 @@ class Engine {
   Model m_;
   ModelPlan best_;
   PlanKey bestKey_;
+  ModelPlan given_;  // the caller's plan to start from, normalized
   std::unique_ptr<Master> master_;
   std::vector<Certificate> certificates_;
   bool proven_ = true;

@@ -154,7 +154,12 @@ void SolveByExactMethod(SolverState& st, const TarvolinSettings& settings,
   // A stop request ended the exact method whatever the progress mode; the
   // search does not start after it.
   const bool stopped = EscPressed(st);
-  if (!proven && effort > 0 && !stopped) {
+  // With layout reduction the search also runs after a proven plan: its
+  // consolidation of layouts often reaches the same stock with fewer
+  // layouts than the column generation's patterns, and its plan is taken
+  // only when it is as good in stock and has fewer layouts.
+  const bool fewerLayouts = proven && settings.reduceLayouts >= 1;
+  if ((!proven || fewerLayouts) && effort > 0 && !stopped) {
     // The exact method may run past its share; the search still has the
     // rest of the limit to itself.
     se.deadlineMs = std::max(start + limitMs, NowMs(st) + limitMs * (1 - kExactShare));

@@ -77,8 +77,16 @@ MipOutcome SolveMip(const Master& master, const MipRequest& req) {
       const int column = si.getNumCols();
       si.addCol(CoinPackedVector(), 0.0, 1.0, 1.0);
       si.setInteger(column);
-      // No pattern is cut on more bars than its stock type offers.
-      const double most = std::min(100.0, lp.rowUpper()[master.StockRow(master.Pool()[p].stock)]);
+      // No pattern is cut on more bars than its stock type offers, nor
+      // more often than the demand of some piece it carries needs (a bar
+      // beyond that could be left out).
+      const Column& c = master.Pool()[p];
+      double most = std::min(100.0, lp.rowUpper()[master.StockRow(c.stock)]);
+      double needed = 0;
+      for (int i = 0; i < types; ++i) {
+        if (c.counts[i] > 0) needed = std::max(needed, std::ceil(lp.rowLower()[i] / c.counts[i]));
+      }
+      if (needed > 0) most = std::min(most, needed);
       CoinPackedVector link;
       link.insert(first + p, 1.0);
       link.insert(column, -std::max(1.0, most));

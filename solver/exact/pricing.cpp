@@ -11,6 +11,9 @@ namespace {
 
 // The stop is asked once in this many nodes (a power of two less one).
 constexpr int64_t kWatchEvery = 255;
+// Limits on different pieces up to which the bound counts the best items
+// one by one (above it the bound by length alone is used).
+constexpr int32_t kMostTopTypes = 8;
 
 class Knapsack {
  public:
@@ -78,6 +81,36 @@ class Knapsack {
     return limit - load;
   }
 
+  // With a limit on different pieces: each item can add at most what it
+  // is worth filling the room alone, and only the best `left` items count.
+  double ByTypes(int k, int64_t room, int32_t pieces, int32_t types) const {
+    const int32_t left = t_.diffPieces - types;
+    if (left <= 0) return 0;
+    const int32_t slots = t_.maxPieces >= 1 ? t_.maxPieces - pieces : -1;
+    double top[kMostTopTypes] = {};
+    const int32_t kept = std::min<int32_t>(left, kMostTopTypes);
+    for (int i = k; i < static_cast<int>(items_.size()); ++i) {
+      const Item& it = items_[i];
+      if (it.profit <= 0) continue;
+      double n = std::min<double>(it.bound, static_cast<double>(room) / it.work);
+      if (slots >= 0) n = std::min<double>(n, slots);
+      double v = n * it.profit;
+      // Insertion into the falling list of the `kept` largest.
+      for (int32_t s = 0; s < kept; ++s) {
+        if (v > top[s]) std::swap(v, top[s]);
+      }
+    }
+    double sum = 0;
+    for (int32_t s = 0; s < kept; ++s) sum += top[s];
+    return sum;
+  }
+
+  double Bound(int k, int64_t room, int32_t pieces, int32_t types) const {
+    const double byLength = Bound(k, room, pieces);
+    if (t_.diffPieces < 1 || t_.diffPieces > kMostTopTypes) return byLength;
+    return std::min(byLength, ByTypes(k, room, pieces, types));
+  }
+
   double Bound(int k, int64_t room, int32_t pieces) const {
     double byLength = 0;
     double left = static_cast<double>(room);
@@ -140,7 +173,7 @@ class Knapsack {
       }
       return;
     }
-    if (value + Bound(k, room, pieces) <= best_ + eps_) return;
+    if (value + Bound(k, room, pieces, types) <= best_ + eps_) return;
     const Item& it = items_[k];
     int64_t most = std::min<int64_t>(it.bound, (t_.loadLimit - load) / it.work);
     if (t_.maxPieces >= 1) most = std::min<int64_t>(most, t_.maxPieces - pieces);
