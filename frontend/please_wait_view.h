@@ -2,6 +2,8 @@
 // solver call while the process window is hidden. It takes no input.
 #pragma once
 
+#include "tarvolin/colours.h"
+
 namespace tarvolin {
 
 // How the window looks; the desktop view draws it from these values.
@@ -15,7 +17,7 @@ struct PleaseWaitLook {
   static constexpr const char* kLabelCaption = "Please wait...";
   static constexpr int kLabelLeft = 64, kLabelTop = 32, kLabelWidth = 126, kLabelHeight = 26;
   static constexpr int kLabelFontHeight = 23;
-  static constexpr unsigned kLabelColour = 0x0000FF;  // red, as 0xBBGGRR
+  static constexpr unsigned kLabelColour = TARVOLIN_COLOUR_RED;
 };
 
 class PleaseWaitView {

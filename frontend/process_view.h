@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "tarvolin/colours.h"
+
 namespace tarvolin {
 
 // The memo's lines begin with a material column; the window is sized for a
@@ -14,9 +16,9 @@ namespace tarvolin {
 inline constexpr int kFittingMaterialColumnWidth = 16;
 inline constexpr int kMemoFiguresWidth = 54;
 
-// Colours as 0xBBGGRR integers.
-inline constexpr uint32_t kColourGrey = 0x808080;
-inline constexpr uint32_t kColourRed = 0x0000FF;
+// Colours of the wait label (tarvolin/colours.h).
+inline constexpr uint32_t kColourGrey = TARVOLIN_COLOUR_GREY;
+inline constexpr uint32_t kColourRed = TARVOLIN_COLOUR_RED;
 
 class ProcessView {
  public:

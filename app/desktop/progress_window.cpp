@@ -8,14 +8,15 @@
 #include <QScreen>
 
 #include "qt_convert.h"
+#include "tarvolin/colours.h"
 #include "toolkit.h"
 
 namespace tarvolin::desktop {
 namespace {
 
-constexpr uint32_t kBlue = 0xFF0000;  // 0xBBGGRR
-constexpr uint32_t kNavy = 0x800000;
-constexpr uint32_t kGrey = 0x808080;
+constexpr uint32_t kBlue = TARVOLIN_COLOUR_BLUE;
+constexpr uint32_t kNavy = TARVOLIN_COLOUR_NAVY;
+constexpr uint32_t kGrey = TARVOLIN_COLOUR_GREY;
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, uint32_t colour,
                   const QRect& geometry, Qt::Alignment alignment = Qt::AlignLeft) {

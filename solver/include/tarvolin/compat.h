@@ -23,6 +23,7 @@
 
 #include <stdint.h>
 
+#include "tarvolin/colours.h"
 #include "tarvolin/export.h"
 #include "tarvolin/solver.h"
 
@@ -69,10 +70,9 @@ TARVOLIN_API int32_t BarDemandBoundWithLimits(const int32_t* partLth, const int1
 
 namespace solver {
 
-// Font colours as the window toolkit's colour integers (red in the low byte,
-// blue in the high byte).
-inline constexpr int32_t kColourNavy = 0x800000;
-inline constexpr int32_t kColourGrey = 0x808080;
+// Font colours of the best-plan labels (tarvolin/colours.h).
+inline constexpr int32_t kColourNavy = TARVOLIN_COLOUR_NAVY;
+inline constexpr int32_t kColourGrey = TARVOLIN_COLOUR_GREY;
 
 class TARVOLIN_API SolverView {
  public:
