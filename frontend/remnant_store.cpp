@@ -16,6 +16,7 @@
 #include "input_files.h"
 #include "input_text.h"
 #include "output_text.h"
+#include "quoted.h"
 #include "text_file.h"
 
 namespace tarvolin {
@@ -87,12 +88,7 @@ bool SplitStoreFields(std::string_view line, std::vector<std::string>& fields) {
 std::string StoreField(std::string_view text) {
   if (!text.empty() && text.find_first_of(" \t\"") == std::string_view::npos)
     return std::string(text);
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + '"';
+  return quoted::DoubleQuoted(text);
 }
 
 bool IsDate(std::string_view text) {

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cutting_order.h"
+#include "quoted.h"
 
 namespace tarvolin::plan {
 namespace {
@@ -16,12 +17,7 @@ char Separator(const NumberForm& form) {
 std::string Field(std::string_view text, char separator) {
   if (text.find_first_of(std::string{separator, '"', '\r', '\n'}) == std::string_view::npos)
     return std::string(text);
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + '"';
+  return quoted::DoubleQuoted(text);
 }
 
 class Row {
