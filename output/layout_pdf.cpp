@@ -7,6 +7,7 @@
 #include <new>
 #include <string_view>
 
+#include "memory_headroom.h"
 #include "text_file.h"
 
 namespace tarvolin::plan {
@@ -21,45 +22,21 @@ constexpr int kFooterSize = 7;
 // memory could still be had: before a material's pages, and before the
 // document is finished (which embeds the fonts and writes every page
 // again), the latter with room for copies of what is drawn so far.
-constexpr size_t kStartingHeadroom = size_t{32} << 20;  // the application as well
 constexpr size_t kDrawingHeadroom = size_t{8} << 20;
 constexpr size_t kFinishingHeadroom = size_t{16} << 20;
 constexpr size_t kCopiesOfTheDocument = 4;
 
-bool MemoryAvailable(size_t bytes) {
-  // Stored through a volatile pointer, so that the compiler keeps the
-  // allocation.
-  void* volatile block = std::malloc(bytes);
-  const bool available = block != nullptr;
-  std::free(block);
-  return available;
-}
-
 std::string NoMemoryText(const std::string& path) {
   return "not enough memory to draw the PDF document for " + path;
-}
-
-// Text needs the font database of a GUI application. A batch run without
-// windows has none, so one is started on the offscreen platform and kept
-// for the life of the process. Throws std::bad_alloc when memory is short.
-bool EnsureGuiApplication() {
-  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr) return true;
-  if (QCoreApplication::instance() != nullptr) return false;
-  if (!MemoryAvailable(kStartingHeadroom)) throw std::bad_alloc();
-  static int argc = 3;
-  static char name[] = "tarvolin";
-  static char option[] = "-platform";
-  static char platform[] = "offscreen";
-  static char* argv[] = {name, option, platform, nullptr};
-  static QGuiApplication app(argc, argv);
-  return true;
 }
 
 }  // namespace
 
 LayoutPdf::LayoutPdf(std::string path, DiagramStyle style)
     : path_(std::move(path)), style_(std::move(style)) {
-  if (!EnsureGuiApplication()) {
+  // Text needs the font database of a GUI application, which the
+  // application starts.
+  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
     error_ = "drawing the layouts needs a GUI application";
     return;
   }

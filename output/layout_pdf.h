@@ -5,8 +5,9 @@
 // The document is drawn in memory and written by Finish (or the
 // destructor) into a new temporary that is renamed over `path` once it is
 // on the disk whole, so an unfinished or truncated document never stands
-// under the real name. Drawing text needs a QGuiApplication; when the process has
-// no Qt application yet, the writer starts one on the offscreen platform.
+// under the real name. Drawing text needs a QGuiApplication, which the
+// application starts (offscreen when it has no windows); without one the
+// document reports an error.
 #pragma once
 
 #include <QBuffer>

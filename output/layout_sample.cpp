@@ -2,6 +2,7 @@
 // pictures in the documentation: page 1 a material with an end zone, page
 // 2 one with a gripping length, where a piece is cut last into the grip.
 // Usage: tarvolin_layout_sample OUTPUT.pdf
+#include <QGuiApplication>
 #include <iostream>
 
 #include "layout_pdf.h"
@@ -69,6 +70,13 @@ int main(int argc, char** argv) {
     std::cerr << "Usage: tarvolin_layout_sample OUTPUT.pdf\n";
     return 64;
   }
+  // Drawing text needs a GUI application; no display is needed.
+  int qtArgc = 3;
+  char name[] = "tarvolin_layout_sample";
+  char option[] = "-platform";
+  char platform[] = "offscreen";
+  char* qtArgv[] = {name, option, platform, nullptr};
+  QGuiApplication application(qtArgc, qtArgv);
   PlanRun run;
   run.programVersion = "sample";
   run.dateText = "2025-03-14";

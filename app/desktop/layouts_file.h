@@ -7,7 +7,7 @@
 namespace tarvolin::desktop {
 
 // Opens the layouts PDF for the batch; works with or without a running Qt
-// application (the PDF writer starts an offscreen one when there is none).
+// application (the first file starts an offscreen one when there is none).
 LayoutsWriterFactory PdfLayoutsWriterFactory();
 
 }  // namespace tarvolin::desktop
