@@ -43,16 +43,16 @@ int32_t RemainderOf(int32_t stockLength, const std::vector<PlanPiece>& pieces, i
 // every other bar it is the k-th piece of that length and mark, in item
 // order. Lines of pieces a bar has beyond the first bar's are not listed.
 void ListOrderLines(PlanLayout& layout, const std::vector<OrderedPiece>& pieces,
-                    const std::vector<std::vector<int>>& piecesOfBar) {
+                    const std::vector<PlanBar>& bars) {
   auto sameKind = [](const PlanPiece& a, const PlanPiece& b) {
     return a.length == b.length && a.mark == b.mark;
   };
   std::vector<std::set<int>> lines(layout.pieces.size());
   for (const int bar : layout.bars) {
-    std::vector<bool> taken(piecesOfBar[bar].size(), false);
+    std::vector<bool> taken(bars[bar].pieces.size(), false);
     for (size_t place = 0; place < layout.pieces.size(); ++place) {
-      for (size_t i = 0; i < piecesOfBar[bar].size(); ++i) {
-        const PlanPiece& piece = pieces[piecesOfBar[bar][i]].piece;
+      for (size_t i = 0; i < bars[bar].pieces.size(); ++i) {
+        const PlanPiece& piece = pieces[bars[bar].pieces[i]].piece;
         if (taken[i] || !sameKind(piece, layout.pieces[place])) continue;
         taken[i] = true;
         if (piece.orderLine > 0) lines[place].insert(piece.orderLine);
@@ -100,8 +100,7 @@ PlanFigures FiguresOfTotals(const MaterialPlanInput& in, const SolverTotals& t) 
 }
 
 // The figures counted from the bars, for an answer without totals.
-PlanFigures CountedFigures(const MaterialPlanInput& in, const MaterialPlan& plan,
-                           const std::vector<std::vector<int>>& piecesOfBar) {
+PlanFigures CountedFigures(const MaterialPlanInput& in, const MaterialPlan& plan) {
   PlanFigures f;
   f.pieces = static_cast<int>(plan.pieces.size());
   f.piecesLeft =
@@ -115,7 +114,7 @@ PlanFigures CountedFigures(const MaterialPlanInput& in, const MaterialPlan& plan
     f.cost += bar.stockCost;
     // Layout cuts: the pieces of one bar of every different layout.
     if (layoutNumbers.insert(At(in.barLayout, bar.stockItem)).second)
-      f.layoutCuts += static_cast<int>(piecesOfBar[bar.number - 1].size());
+      f.layoutCuts += static_cast<int>(bar.pieces.size());
   }
   f.differentLayouts = static_cast<int>(layoutNumbers.size());
   f.utilRate = UtilRateOf(f.stockLengthUsed, f.waste);
@@ -140,21 +139,12 @@ PlanSetting PlanSetting::Text(std::string name, std::string text) {
   return {std::move(name), Kind::kText, 0, std::move(text)};
 }
 
-MaterialPlan BuildMaterialPlan(const MaterialPlanInput& in) {
-  MaterialPlan plan;
-  plan.materialKey = in.materialKey;
-  plan.method = in.method;
-  plan.calculationMs = in.calculationMs;
-  plan.bound = in.bound;
-  plan.kerf = in.kerf;
-  plan.endZone = in.endZone;
-  plan.gripLength = in.gripLength;
-  plan.minReusable = in.minReusable;
+namespace {
 
+// The used bars in item order; returns, per stock item, its index in
+// plan.bars (-1: not used).
+std::vector<int> AddUsedBars(const MaterialPlanInput& in, MaterialPlan& plan) {
   const int barItems = static_cast<int>(in.barLayout.size());
-  const int pieceItems = static_cast<int>(in.pieceGroup.size());
-
-  // Used bars in item order; barIndex maps a stock item to its entry.
   std::vector<int> barIndex(barItems + 1, -1);
   for (int item = 1; item <= barItems; ++item) {
     if (At(in.barLayout, item) <= 0) continue;
@@ -173,29 +163,33 @@ MaterialPlan BuildMaterialPlan(const MaterialPlanInput& in) {
     barIndex[item] = static_cast<int>(plan.bars.size());
     plan.bars.push_back(bar);
   }
+  plan.stockItems = barItems;
+  return barIndex;
+}
 
-  // Pieces in item order, and per bar its pieces in the piece order: longest
-  // first, equal lengths in item order.
-  std::vector<std::vector<int>> piecesOfBar(plan.bars.size());
-  for (int item = 1; item <= pieceItems; ++item) {
+// The pieces in item order, each on its bar; a bar's pieces in the piece
+// order: longest first, equal lengths in item order.
+void AddPieces(const MaterialPlanInput& in, const std::vector<int>& barIndex, MaterialPlan& plan) {
+  const int barItems = static_cast<int>(barIndex.size()) - 1;
+  for (int item = 1; item <= static_cast<int>(in.pieceGroup.size()); ++item) {
     OrderedPiece ordered{PieceOfGroup(in.partGroups, At(in.pieceGroup, item)), std::nullopt};
     const int stockItem = At(in.pieceBar, item);
     if (stockItem >= 1 && stockItem <= barItems && barIndex[stockItem] >= 0) {
       ordered.bar = barIndex[stockItem];
-      piecesOfBar[barIndex[stockItem]].push_back(static_cast<int>(plan.pieces.size()));
+      plan.bars[barIndex[stockItem]].pieces.push_back(static_cast<int>(plan.pieces.size()));
     }
     plan.pieces.push_back(std::move(ordered));
   }
-  for (size_t b = 0; b < piecesOfBar.size(); ++b) {
-    std::vector<int>& list = piecesOfBar[b];
-    std::stable_sort(list.begin(), list.end(), [&](int a, int b) {
+  for (PlanBar& bar : plan.bars) {
+    std::stable_sort(bar.pieces.begin(), bar.pieces.end(), [&](int a, int b) {
       return plan.pieces[a].piece.length > plan.pieces[b].piece.length;
     });
-    plan.bars[b].pieces = list;
   }
-  plan.stockItems = barItems;
+}
 
-  // Layout rows by pattern number, as the report lists them.
+// The layout rows by pattern number, as the report lists them; a row shows
+// its first bar.
+void AddLayouts(const MaterialPlanInput& in, MaterialPlan& plan) {
   std::map<int, int> layoutOfPattern;
   for (const PlanBar& bar : plan.bars) layoutOfPattern[At(in.barPattern, bar.stockItem)] = 0;
   for (auto& [pattern, index] : layoutOfPattern) {
@@ -208,23 +202,38 @@ MaterialPlan BuildMaterialPlan(const MaterialPlanInput& in) {
     bar.layoutIndex = index;
     PlanLayout& layout = plan.layouts[index];
     if (layout.barCount++ == 0) {
-      layout.layoutNumber = At(in.barLayout, bar.stockItem);
+      layout.layoutNumber = bar.layoutNumber;
       layout.lastStock = bar.stockItem == in.lastStock;
       layout.stockLength = bar.stockLength;
       layout.stockCost = bar.stockCost;
       layout.waste = bar.waste;
-      for (const int p : piecesOfBar[bar.number - 1]) layout.pieces.push_back(plan.pieces[p].piece);
+      for (const int p : bar.pieces) layout.pieces.push_back(plan.pieces[p].piece);
       layout.remainder = RemainderOf(layout.stockLength, layout.pieces, in.kerf);
       layout.reusable = in.minReusable > 0 && layout.remainder >= in.minReusable;
     }
     layout.bars.push_back(bar.number - 1);
   }
-  for (PlanLayout& layout : plan.layouts) ListOrderLines(layout, plan.pieces, piecesOfBar);
+  for (PlanLayout& layout : plan.layouts) ListOrderLines(layout, plan.pieces, plan.bars);
+}
 
-  plan.figures =
-      in.totals ? FiguresOfTotals(in, *in.totals) : CountedFigures(in, plan, piecesOfBar);
-  plan.figures.lastStockApart = in.lastStock > 0;
+}  // namespace
+
+MaterialPlan BuildMaterialPlan(const MaterialPlanInput& in) {
+  MaterialPlan plan;
+  plan.materialKey = in.materialKey;
+  plan.method = in.method;
+  plan.calculationMs = in.calculationMs;
+  plan.bound = in.bound;
+  plan.kerf = in.kerf;
+  plan.endZone = in.endZone;
+  plan.gripLength = in.gripLength;
+  plan.minReusable = in.minReusable;
   plan.remnantStore = in.remnantStore;
+
+  AddPieces(in, AddUsedBars(in, plan), plan);
+  AddLayouts(in, plan);
+  plan.figures = in.totals ? FiguresOfTotals(in, *in.totals) : CountedFigures(in, plan);
+  plan.figures.lastStockApart = in.lastStock > 0;
   return plan;
 }
 
