@@ -29,24 +29,24 @@ constexpr PassPlan kLevelPasses[kSubLevels] = {
     {3, 18, 6, 2}, {4, 20, 7, 2}, {4, 20, 8, 3}, {5, 22, 9, 3}, {5, 25, 10, 3},
 };
 
-void ResetOrder(DriverTables& d) {
-  for (int i = 0; i < kCandidateSlots; ++i) d.order[i] = static_cast<int16_t>(i);
+void ResetOrder(DriverTables& driver) {
+  for (int i = 0; i < kCandidateSlots; ++i) driver.order[i] = static_cast<int16_t>(i);
 }
 
 // Sorts the order array by the criterion at sub-level s, best first, equal
 // criteria in their present order; candidates not evaluated at s keep
 // kNotEvaluated and sort last.
-void SortOrder(DriverTables& d, int s) {
-  StableSort(d.order + 1, kMaxCandidates, [&](int16_t a, int16_t b) {
-    return d.candidates[a].criterion[s] > d.candidates[b].criterion[s];
+void SortOrder(DriverTables& driver, int s) {
+  StableSort(driver.order + 1, kMaxCandidates, [&](int16_t a, int16_t b) {
+    return driver.candidates[a].criterion[s] > driver.candidates[b].criterion[s];
   });
 }
 
 // The best-ten list in the order its plans were found.
-void SortBestTen(DriverTables& d) {
-  StableSort(d.bestTen + 1, d.bestTenCount, [](const BestTenEntry& a, const BestTenEntry& b) {
-    return a.elapsedMs < b.elapsedMs;
-  });
+void SortBestTen(DriverTables& driver) {
+  StableSort(
+      driver.bestTen + 1, driver.bestTenCount,
+      [](const BestTenEntry& a, const BestTenEntry& b) { return a.elapsedMs < b.elapsedMs; });
 }
 
 }  // namespace
@@ -63,55 +63,55 @@ void RaiseConsistencyErrors(SolverState& st) {
 }
 
 bool StopSearch(SolverState& st) {
-  const SolverSettings& se = st.settings;
+  const SolverSettings& settings = st.settings;
   if (ErrorRaised(st)) return true;
   if (st.driver.targetReached) return true;
   if (st.driver.mode == kModeBundleGiven) return true;
-  if (se.escEnabled && EscPressed(st)) return true;
-  if (se.deadlineMs > 0 && NowMs(st) >= se.deadlineMs) return true;
-  return se.timeLimitMs > 0 && NowMs(st) - st.progress.callStartMs >= se.timeLimitMs;
+  if (settings.escEnabled && EscPressed(st)) return true;
+  if (settings.deadlineMs > 0 && NowMs(st) >= settings.deadlineMs) return true;
+  return settings.timeLimitMs > 0 && NowMs(st) - st.progress.callStartMs >= settings.timeLimitMs;
 }
 
 void RunOptimizationDriver(SolverState& st) {
-  DriverTables& d = st.driver;
-  d.startMs = NowMs(st);
+  DriverTables& driver = st.driver;
+  driver.startMs = NowMs(st);
   std::fill(std::begin(st.run.check), std::end(st.run.check), 0);
-  d.bestCriterion = 0;
-  d.bestMultiplicity = 0;
-  d.targetReached = false;
-  d.constructionCount = 0;
-  ClearResult(d);
+  driver.bestCriterion = 0;
+  driver.bestMultiplicity = 0;
+  driver.targetReached = false;
+  driver.constructionCount = 0;
+  ClearResult(driver);
 
   ComputeOrderWeights(st);
   BuildCandidateTable(st);
   const int effort = std::clamp(st.settings.effortLevel, 0, kSubLevels - 1);
 
-  if (d.mode == kModeBundleGiven) {
-    ResetOrder(d);
+  if (driver.mode == kModeBundleGiven) {
+    ResetOrder(driver);
     EvaluateCandidate(st, 1, effort);
   } else {
     for (int level = 0; level <= effort; ++level) {
-      ResetOrder(d);
+      ResetOrder(driver);
       const PassPlan& plan = kLevelPasses[level];
       bool stop = false;
       if (level > st.tuning.twoPassAboveLevel) {
-        const int firstCount = std::min(plan.firstCount, d.candidateCount);
+        const int firstCount = std::min(plan.firstCount, driver.candidateCount);
         for (int e = 1; e <= firstCount && !stop; ++e) {
           EvaluateCandidate(st, e, plan.firstSub);
           stop = StopSearch(st);
         }
-        if (!stop) SortOrder(d, plan.firstSub);
+        if (!stop) SortOrder(driver, plan.firstSub);
       }
-      const int count = std::min(plan.count, d.candidateCount);
+      const int count = std::min(plan.count, driver.candidateCount);
       for (int pos = 1; pos <= count && !stop; ++pos) {
-        EvaluateCandidate(st, d.order[pos], plan.sub);
+        EvaluateCandidate(st, driver.order[pos], plan.sub);
         stop = StopSearch(st);
       }
       if (stop) break;
       MultiProgressLevel(st, level);
     }
   }
-  SortBestTen(d);
+  SortBestTen(driver);
 }
 
 }  // namespace solver

@@ -20,18 +20,18 @@ constexpr int32_t kAboveEveryLayout = 25555;
 
 // First internal item of each group (items of a group are consecutive).
 void FirstItems(const SolverState& st, int32_t* firstPart, int32_t* firstStock) {
-  const ProblemTables& pr = st.problem;
-  for (int i = pr.partCount; i >= 1; --i) firstPart[pr.partGroup[i]] = i;
-  for (int i = pr.stockCount; i >= 1; --i) firstStock[pr.stockGroup[i]] = i;
+  const ProblemTables& problem = st.problem;
+  for (int i = problem.partCount; i >= 1; --i) firstPart[problem.partGroup[i]] = i;
+  for (int i = problem.stockCount; i >= 1; --i) firstStock[problem.stockGroup[i]] = i;
 }
 
 // Rebuilds the result tables in internal numbering from the bundle run and
 // the remainder run. Returns the internal item of the remainder run's last
 // bar (0 = none).
 int32_t MapRunsToItems(SolverState& st, int32_t m) {
-  DriverTables& d = st.driver;
-  const BundleRunTables& b = d.bundle;
-  const RunTables& r = st.run;
+  DriverTables& driver = st.driver;
+  const BundleRunTables& bundle = driver.bundle;
+  const RunTables& run = st.run;
   int32_t firstPart[kPartGroupSlots] = {};
   int32_t firstStock[kStockGroupSlots] = {};
   FirstItems(st, firstPart, firstStock);
@@ -40,28 +40,28 @@ int32_t MapRunsToItems(SolverState& st, int32_t m) {
   auto validBar = [&](int32_t bar) { return bar >= 1 && bar <= stockCount; };
   auto validPart = [&](int32_t part) { return part >= 1 && part <= partCount; };
 
-  if (d.bundleKept) {
+  if (driver.bundleKept) {
     bool barUsed[kItemSlots] = {};
-    for (int32_t p = 1; p <= b.pieceCount; ++p) {
-      const int16_t bar = b.stockOfPiece[p];
-      if (bar >= 1 && bar <= b.stockCount) barUsed[bar] = true;
+    for (int32_t p = 1; p <= bundle.pieceCount; ++p) {
+      const int16_t bar = bundle.stockOfPiece[p];
+      if (bar >= 1 && bar <= bundle.stockCount) barUsed[bar] = true;
     }
     int32_t barBase[kItemSlots] = {};
     int32_t usedOfGroup[kStockGroupSlots] = {};
-    for (int32_t s = 1; s <= b.stockCount; ++s) {
+    for (int32_t s = 1; s <= bundle.stockCount; ++s) {
       if (!barUsed[s]) continue;
-      const int g = b.stockGroup[s];
+      const int g = bundle.stockGroup[s];
       barBase[s] = firstStock[g] + usedOfGroup[g]++ * m;
     }
     int32_t cutOfGroup[kPartGroupSlots] = {};
-    for (int32_t p = 1; p <= b.pieceCount; ++p) {
-      const int16_t bar = b.stockOfPiece[p];
-      if (bar < 1 || bar > b.stockCount) continue;
-      const int g = b.pieceGroup[p];
+    for (int32_t p = 1; p <= bundle.pieceCount; ++p) {
+      const int16_t bar = bundle.stockOfPiece[p];
+      if (bar < 1 || bar > bundle.stockCount) continue;
+      const int g = bundle.pieceGroup[p];
       const int32_t base = firstPart[g] + cutOfGroup[g]++ * m;
       for (int32_t c = 0; c < m; ++c) {
         if (validPart(base + c) && validBar(barBase[bar] + c)) {
-          d.resultStockOfPiece[base + c] = static_cast<int16_t>(barBase[bar] + c);
+          driver.resultStockOfPiece[base + c] = static_cast<int16_t>(barBase[bar] + c);
         } else {
           CountFailure(st.run.check, Check::kResultItemMapping);
         }
@@ -69,29 +69,29 @@ int32_t MapRunsToItems(SolverState& st, int32_t m) {
     }
   }
 
-  if (!d.remainderRan) return 0;
-  const int32_t k = d.bundleKept ? m : 0;
+  if (!driver.remainderRan) return 0;
+  const int32_t k = driver.bundleKept ? m : 0;
   int32_t barItem[kItemSlots] = {};
   int32_t seen[kStockGroupSlots] = {};
-  for (int32_t s = 1; s <= r.stockCount; ++s) {
-    const int g = r.stockGroup[s];
-    barItem[s] = firstStock[g] + k * b.usedBars[g] + seen[g]++;
+  for (int32_t s = 1; s <= run.stockCount; ++s) {
+    const int g = run.stockGroup[s];
+    barItem[s] = firstStock[g] + k * bundle.usedBars[g] + seen[g]++;
   }
   int32_t seenPart[kPartGroupSlots] = {};
-  for (int32_t p = 1; p <= r.pieceCount; ++p) {
-    const int g = r.pieceGroup[p];
-    const int32_t item = firstPart[g] + k * b.usedPieces[g] + seenPart[g]++;
-    const int16_t bar = r.stockOfPiece[p];
+  for (int32_t p = 1; p <= run.pieceCount; ++p) {
+    const int g = run.pieceGroup[p];
+    const int32_t item = firstPart[g] + k * bundle.usedPieces[g] + seenPart[g]++;
+    const int16_t bar = run.stockOfPiece[p];
     if (!validPart(item)) {
       CountFailure(st.run.check, Check::kResultItemMapping);
       continue;
     }
-    if (bar >= 1 && bar <= r.stockCount && validBar(barItem[bar])) {
-      d.resultStockOfPiece[item] = static_cast<int16_t>(barItem[bar]);
+    if (bar >= 1 && bar <= run.stockCount && validBar(barItem[bar])) {
+      driver.resultStockOfPiece[item] = static_cast<int16_t>(barItem[bar]);
     }
   }
-  const int32_t last = r.current.lastStock;
-  return (last >= 1 && last <= r.stockCount) ? barItem[last] : 0;
+  const int32_t last = run.current.lastStock;
+  return (last >= 1 && last <= run.stockCount) ? barItem[last] : 0;
 }
 
 }  // namespace
@@ -100,101 +100,106 @@ int32_t MapRunsToItems(SolverState& st, int32_t m) {
 // are rebuilt in internal item numbering, consolidated, and checked against
 // the runs they came from.
 void TakeNewBest(SolverState& st, int32_t m) {
-  DriverTables& d = st.driver;
-  const RunRecord& cur = st.run.current;
-  d.bestCriterion = cur.criterion;
-  d.bestMultiplicity = m;
-  if (st.settings.showProgress) ShowBestPlan(st, d.bestCriterion);
+  DriverTables& driver = st.driver;
+  const RunRecord& current = st.run.current;
+  driver.bestCriterion = current.criterion;
+  driver.bestMultiplicity = m;
+  if (st.settings.showProgress) ShowBestPlan(st, driver.bestCriterion);
 
-  ClearResult(d);
+  ClearResult(driver);
   const int32_t lastItem = MapRunsToItems(st, m);
-  RunRecord& res = d.result;
-  res.criterion = cur.criterion;
-  res.lastStock = lastItem;
-  res.layouts = cur.layouts;
-  res.layoutCuts = cur.layoutCuts;
-  res.lastParts = cur.lastParts;
-  res.lastLength = cur.lastLength;
-  res.lastRemainder = cur.lastRemainder;
-  res.lastCost = cur.lastCost;
+  RunRecord& result = driver.result;
+  result.criterion = current.criterion;
+  result.lastStock = lastItem;
+  result.layouts = current.layouts;
+  result.layoutCuts = current.layoutCuts;
+  result.lastParts = current.lastParts;
+  result.lastLength = current.lastLength;
+  result.lastRemainder = current.lastRemainder;
+  result.lastCost = current.lastCost;
 
-  const RunRecord before = res;
+  const RunRecord before = result;
   ConsolidateBestPlan(st);
 
   int32_t* check = st.run.check;
-  const RunRecord& bestOfRun = d.bestOfRun;
-  if (res.lastParts != before.lastParts) CountFailure(check, Check::kResultLastParts);
-  if (res.lastLength != before.lastLength) CountFailure(check, Check::kResultLastLength);
-  if (res.lastRemainder != before.lastRemainder) CountFailure(check, Check::kResultLastRemainder);
-  if (res.lastCost != before.lastCost) CountFailure(check, Check::kResultLastCost);
-  if (res.maxRemainder < bestOfRun.maxRemainder || res.maxRemainder < cur.maxRemainder)
+  const RunRecord& bestOfRun = driver.bestOfRun;
+  if (result.lastParts != before.lastParts) CountFailure(check, Check::kResultLastParts);
+  if (result.lastLength != before.lastLength) CountFailure(check, Check::kResultLastLength);
+  if (result.lastRemainder != before.lastRemainder)
+    CountFailure(check, Check::kResultLastRemainder);
+  if (result.lastCost != before.lastCost) CountFailure(check, Check::kResultLastCost);
+  if (result.maxRemainder < bestOfRun.maxRemainder || result.maxRemainder < current.maxRemainder)
     CountFailure(check, Check::kResultMaxRemainder);
-  if (res.bars != bestOfRun.bars * m + cur.bars) CountFailure(check, Check::kResultBars);
-  if (res.parts != bestOfRun.parts * m + cur.parts) CountFailure(check, Check::kResultParts);
-  if (res.length != bestOfRun.length * m + cur.length) CountFailure(check, Check::kResultLength);
-  if (res.waste != bestOfRun.waste * m + cur.waste) CountFailure(check, Check::kResultWaste);
-  if (res.cost != bestOfRun.cost * m + cur.cost) CountFailure(check, Check::kResultCost);
+  if (result.bars != bestOfRun.bars * m + current.bars) CountFailure(check, Check::kResultBars);
+  if (result.parts != bestOfRun.parts * m + current.parts) CountFailure(check, Check::kResultParts);
+  if (result.length != bestOfRun.length * m + current.length)
+    CountFailure(check, Check::kResultLength);
+  if (result.waste != bestOfRun.waste * m + current.waste) CountFailure(check, Check::kResultWaste);
+  if (result.cost != bestOfRun.cost * m + current.cost) CountFailure(check, Check::kResultCost);
   RaiseConsistencyErrors(st);
 }
 
 bool UpdateBestTen(SolverState& st, int32_t m) {
-  DriverTables& d = st.driver;
-  const RunRecord& cur = st.run.current;
-  const RunRecord& bestOfRun = d.bestOfRun;
-  BestTenEntry e;
-  e.parts = bestOfRun.parts * m + cur.parts;
-  e.stocks = bestOfRun.bars * m + cur.bars;
-  e.cost = bestOfRun.cost * m + cur.cost;
-  const int64_t length = int64_t{bestOfRun.length} * m + cur.length;
-  const int64_t waste = int64_t{bestOfRun.waste} * m + cur.waste;
-  e.utilization =
+  DriverTables& driver = st.driver;
+  const RunRecord& current = st.run.current;
+  const RunRecord& bestOfRun = driver.bestOfRun;
+  BestTenEntry entry;
+  entry.parts = bestOfRun.parts * m + current.parts;
+  entry.stocks = bestOfRun.bars * m + current.bars;
+  entry.cost = bestOfRun.cost * m + current.cost;
+  const int64_t length = int64_t{bestOfRun.length} * m + current.length;
+  const int64_t waste = int64_t{bestOfRun.waste} * m + current.waste;
+  entry.utilization =
       length > 0
           ? static_cast<int32_t>(RoundEven(static_cast<double>(length - waste) / length * 100000))
           : 0;
-  e.criterion = ScaledFraction(cur.criterion);
-  e.layouts = cur.layouts;
-  e.layoutCuts = cur.layoutCuts;
-  e.elapsedMs = static_cast<int32_t>(RoundEven(NowMs(st) - st.progress.callStartMs));
-  if (cur.lastStock != 0) {
-    e.stocks += 1;
-    e.parts += cur.lastParts;
+  entry.criterion = ScaledFraction(current.criterion);
+  entry.layouts = current.layouts;
+  entry.layoutCuts = current.layoutCuts;
+  entry.elapsedMs = static_cast<int32_t>(RoundEven(NowMs(st) - st.progress.callStartMs));
+  if (current.lastStock != 0) {
+    entry.stocks += 1;
+    entry.parts += current.lastParts;
   }
 
   int smallest = 1;
   for (int i = 1; i <= kBestTenSlots; ++i) {
-    const BestTenEntry& s = d.bestTen[i];
-    if (s.criterion < d.bestTen[smallest].criterion) smallest = i;
-    if (s.utilization == e.utilization && s.cost == e.cost && s.layouts == e.layouts &&
-        s.layoutCuts == e.layoutCuts && s.stocks == e.stocks && s.parts == e.parts) {
+    const BestTenEntry& listed = driver.bestTen[i];
+    if (listed.criterion < driver.bestTen[smallest].criterion) smallest = i;
+    if (listed.utilization == entry.utilization && listed.cost == entry.cost &&
+        listed.layouts == entry.layouts && listed.layoutCuts == entry.layoutCuts &&
+        listed.stocks == entry.stocks && listed.parts == entry.parts) {
       return false;
     }
   }
-  if (e.criterion <= d.bestTen[smallest].criterion) return false;
-  d.bestTen[smallest] = e;
-  d.bestTenCount = std::min(d.bestTenCount + 1, kBestTenSlots);
+  if (entry.criterion <= driver.bestTen[smallest].criterion) return false;
+  driver.bestTen[smallest] = entry;
+  driver.bestTenCount = std::min(driver.bestTenCount + 1, kBestTenSlots);
 
-  const TargetSolution& t = st.target;
-  return e.utilization == t.utilRate && e.cost == t.costUsed && e.layouts == t.layoutNum &&
-         e.layoutCuts == t.layoutCuts && e.stocks == t.stockUsed && e.parts == t.partsCut;
+  const TargetSolution& target = st.target;
+  return entry.utilization == target.utilRate && entry.cost == target.costUsed &&
+         entry.layouts == target.layoutNum && entry.layoutCuts == target.layoutCuts &&
+         entry.stocks == target.stockUsed && entry.parts == target.partsCut;
 }
 
 void OrderLayoutsByWaste(SolverState& st) {
-  const ProblemTables& pr = st.problem;
-  DriverTables& d = st.driver;
-  int32_t* layout = d.resultBarLayout;
+  const ProblemTables& problem = st.problem;
+  DriverTables& driver = st.driver;
+  int32_t* layout = driver.resultBarLayout;
 
   int64_t load[kItemSlots] = {};
-  for (int p = 1; p <= pr.partCount; ++p) {
-    const int16_t bar = d.resultStockOfPiece[p];
-    if (bar >= 1 && bar <= pr.stockCount) load[bar] += int64_t{pr.partLength[p]} + st.settings.kerf;
+  for (int p = 1; p <= problem.partCount; ++p) {
+    const int16_t bar = driver.resultStockOfPiece[p];
+    if (bar >= 1 && bar <= problem.stockCount)
+      load[bar] += int64_t{problem.partLength[p]} + st.settings.kerf;
   }
   int64_t waste[kItemSlots] = {};
-  for (int s = 1; s <= pr.stockCount; ++s)
-    waste[s] = std::max<int64_t>(0, pr.stockLength[s] - load[s]);
+  for (int s = 1; s <= problem.stockCount; ++s)
+    waste[s] = std::max<int64_t>(0, problem.stockLength[s] - load[s]);
 
   int32_t first = 1;
-  for (int g = 1; g <= pr.stockGroupCount; ++g) {
-    const int32_t end = first + pr.stockGroupQty[g];  // one past the block
+  for (int g = 1; g <= problem.stockGroupCount; ++g) {
+    const int32_t end = first + problem.stockGroupQty[g];  // one past the block
     int32_t smallestPositive = 0;
     for (int32_t s = first; s < end; ++s) {
       if (layout[s] >= 1 && (smallestPositive == 0 || layout[s] < smallestPositive)) {
@@ -232,42 +237,43 @@ void OrderLayoutsByWaste(SolverState& st) {
 
 // Numbering, grouping and tidying of the result plan, then its summary.
 void ConsolidateBestPlan(SolverState& st) {
-  DriverTables& d = st.driver;
-  const SolverSettings& se = st.settings;
+  DriverTables& driver = st.driver;
+  const SolverSettings& settings = st.settings;
   int32_t* counters = st.run.check;
-  LayoutPlan p = ProblemLayoutPlan(st, d.resultBarLayout);
-  if (se.layoutsByMark && !se.groupPartsByMark) {
-    NumberLayouts(p, false, false);
-    CheckLayouts(p, counters);
+  LayoutPlan plan = ProblemLayoutPlan(st, driver.resultBarLayout);
+  if (settings.layoutsByMark && !settings.groupPartsByMark) {
+    NumberLayouts(plan, false, false);
+    CheckLayouts(plan, counters);
     OrderLayoutsByWaste(st);
-    GroupBarsByLayout(p);
-    d.result.lastStock = p.lastBar;
-    CheckLayouts(p, counters);
+    GroupBarsByLayout(plan);
+    driver.result.lastStock = plan.lastBar;
+    CheckLayouts(plan, counters);
   }
-  NumberLayouts(p, true, se.layoutsByMark);
-  CheckLayouts(p, counters);
+  NumberLayouts(plan, true, settings.layoutsByMark);
+  CheckLayouts(plan, counters);
   OrderLayoutsByWaste(st);
-  GroupBarsByLayout(p);
-  d.result.lastStock = p.lastBar;
-  TidyPieceBars(p, se.layoutsByMark);
-  CheckLayouts(p, counters);
-  d.result.layouts = p.layoutCount;
-  d.result.layoutCuts = p.layoutCuts;
+  GroupBarsByLayout(plan);
+  driver.result.lastStock = plan.lastBar;
+  TidyPieceBars(plan, settings.layoutsByMark);
+  CheckLayouts(plan, counters);
+  driver.result.layouts = plan.layoutCount;
+  driver.result.layoutCuts = plan.layoutCuts;
 
-  if (se.layoutsByMark) {
-    std::copy(std::begin(d.resultBarLayout), std::end(d.resultBarLayout), d.resultBarPattern);
-    d.result.patterns = p.layoutCount;
+  if (settings.layoutsByMark) {
+    std::copy(std::begin(driver.resultBarLayout), std::end(driver.resultBarLayout),
+              driver.resultBarPattern);
+    driver.result.patterns = plan.layoutCount;
   } else {
-    LayoutPlan q = ProblemLayoutPlan(st, d.resultBarPattern);
-    NumberLayouts(q, false, true);
-    CheckLayouts(q, counters);
-    d.result.patterns = q.layoutCount;
+    LayoutPlan patternPlan = ProblemLayoutPlan(st, driver.resultBarPattern);
+    NumberLayouts(patternPlan, false, true);
+    CheckLayouts(patternPlan, counters);
+    driver.result.patterns = patternPlan.layoutCount;
   }
 
   SummaryDetail detail;
-  detail.barParts = d.resultBarParts;
-  detail.barWaste = d.resultBarWaste;
-  FillSummary(d.result, p, &detail);
+  detail.barParts = driver.resultBarParts;
+  detail.barWaste = driver.resultBarWaste;
+  FillSummary(driver.result, plan, &detail);
 }
 
 }  // namespace solver

@@ -20,46 +20,46 @@ int32_t OrderWeight(int r, int n, int items) {
 }
 
 void ComputeOrderWeights(SolverState& st) {
-  ProblemTables& pr = st.problem;
-  const int n = pr.partGroupCount;
-  for (int g = 1; g <= n; ++g) pr.partGroupWeight[g] = OrderWeight(g, n, pr.partCount);
+  ProblemTables& problem = st.problem;
+  const int n = problem.partGroupCount;
+  for (int g = 1; g <= n; ++g) problem.partGroupWeight[g] = OrderWeight(g, n, problem.partCount);
 
   int32_t marks[kItemSlots] = {};
   int32_t rank[kItemSlots] = {};
   int distinct = 0;
-  for (int i = 1; i <= pr.partCount; ++i) {
-    if (pr.partMark[i] <= 0) continue;
+  for (int i = 1; i <= problem.partCount; ++i) {
+    if (problem.partMark[i] <= 0) continue;
     int r = 0;
     for (int j = 1; j <= distinct; ++j) {
-      if (marks[j] == pr.partMark[i]) r = j;
+      if (marks[j] == problem.partMark[i]) r = j;
     }
     if (r == 0) {
       r = ++distinct;
-      marks[r] = pr.partMark[i];
+      marks[r] = problem.partMark[i];
     }
     rank[i] = r;
   }
   if (distinct == 0) return;
-  for (int i = 1; i <= pr.partCount; ++i) {
-    const int32_t markWeight = OrderWeight(rank[i], distinct, pr.partCount);
-    pr.partMark[i] = static_cast<int32_t>(
-        RoundEven(0.5 * markWeight + 0.5 * pr.partGroupWeight[pr.partGroup[i]]));
+  for (int i = 1; i <= problem.partCount; ++i) {
+    const int32_t markWeight = OrderWeight(rank[i], distinct, problem.partCount);
+    problem.partMark[i] = static_cast<int32_t>(
+        RoundEven(0.5 * markWeight + 0.5 * problem.partGroupWeight[problem.partGroup[i]]));
   }
 }
 
 void MeasureCandidate(const SolverState& st, int32_t m, Candidate& c) {
-  const ProblemTables& pr = st.problem;
+  const ProblemTables& problem = st.problem;
   c.multiplicity = m;
   c.bundles = 0;
   c.remainderPieces = 0;
   c.bundleLength = 0;
   c.remainderLength = 0;
-  for (int g = 1; g <= pr.partGroupCount; ++g) {
-    const int32_t q = pr.partGroupQty[g];
+  for (int g = 1; g <= problem.partGroupCount; ++g) {
+    const int32_t q = problem.partGroupQty[g];
     c.bundles += q / m;
     c.remainderPieces += q % m;
-    c.bundleLength += int64_t{q / m} * pr.partGroupLength[g];
-    c.remainderLength += int64_t{q % m} * pr.partGroupLength[g];
+    c.bundleLength += int64_t{q / m} * problem.partGroupLength[g];
+    c.remainderLength += int64_t{q % m} * problem.partGroupLength[g];
   }
 }
 
@@ -88,37 +88,37 @@ double EstimateCandidate(const SolverState& st, const Candidate& c) {
 }
 
 int InsertCandidate(SolverState& st, const Candidate& c) {
-  DriverTables& d = st.driver;
-  int pos = d.candidateCount + 1;
-  for (int j = 1; j <= d.candidateCount; ++j) {
-    if (d.candidates[j].estimate < c.estimate) {
+  DriverTables& driver = st.driver;
+  int pos = driver.candidateCount + 1;
+  for (int j = 1; j <= driver.candidateCount; ++j) {
+    if (driver.candidates[j].estimate < c.estimate) {
       pos = j;
       break;
     }
   }
   if (pos >= kCandidateSlots) return 0;
-  for (int j = std::min(d.candidateCount, kMaxCandidates - 1); j >= pos; --j) {
-    d.candidates[j + 1] = d.candidates[j];
+  for (int j = std::min(driver.candidateCount, kMaxCandidates - 1); j >= pos; --j) {
+    driver.candidates[j + 1] = driver.candidates[j];
   }
-  d.candidates[pos] = c;
-  d.candidateCount = std::min(d.candidateCount + 1, kMaxCandidates);
+  driver.candidates[pos] = c;
+  driver.candidateCount = std::min(driver.candidateCount + 1, kMaxCandidates);
   return pos;
 }
 
 void BuildCandidateTable(SolverState& st) {
-  DriverTables& d = st.driver;
-  for (Candidate& c : d.candidates) c = Candidate{};
-  d.candidateCount = 0;
+  DriverTables& driver = st.driver;
+  for (Candidate& c : driver.candidates) c = Candidate{};
+  driver.candidateCount = 0;
   if (st.settings.bundle >= 1) {
-    d.mode = kModeBundleGiven;
+    driver.mode = kModeBundleGiven;
     Candidate c;
     MeasureCandidate(st, st.settings.bundle, c);
     c.estimate = EstimateCandidate(st, c);
-    d.candidates[1] = c;
-    d.candidateCount = 1;
+    driver.candidates[1] = c;
+    driver.candidateCount = 1;
     return;
   }
-  d.mode = kModeSearch;
+  driver.mode = kModeSearch;
   const int32_t start =
       std::max(1, std::min({st.problem.partCount, st.stats.maxPartQty, st.stats.maxStockQty}));
   for (int32_t m = start; m >= 1; --m) {

@@ -23,49 +23,50 @@ void RunSearch(SolverState& st, int k) {
 
 // Keeps the bundle run just finished as the best of run.
 void KeepBundleRun(SolverState& st) {
-  DriverTables& d = st.driver;
-  const RunTables& r = st.run;
-  BundleRunTables& b = d.bundle;
-  d.bestOfRun = r.current;
-  d.bundleKept = true;
-  b.pieceCount = r.pieceCount;
-  b.stockCount = r.stockCount;
-  std::copy(std::begin(r.pieceGroup), std::end(r.pieceGroup), b.pieceGroup);
-  std::copy(std::begin(r.stockOfPiece), std::end(r.stockOfPiece), b.stockOfPiece);
-  std::copy(std::begin(r.stockGroup), std::end(r.stockGroup), b.stockGroup);
-  std::copy(std::begin(r.barLayout), std::end(r.barLayout), b.barLayout);
-  std::copy(std::begin(r.barSignature), std::end(r.barSignature), b.barSignature);
-  b.layoutCount = r.layoutCount;
-  b.layoutCuts = r.layoutCuts;
+  DriverTables& driver = st.driver;
+  const RunTables& run = st.run;
+  BundleRunTables& bundle = driver.bundle;
+  driver.bestOfRun = run.current;
+  driver.bundleKept = true;
+  bundle.pieceCount = run.pieceCount;
+  bundle.stockCount = run.stockCount;
+  std::copy(std::begin(run.pieceGroup), std::end(run.pieceGroup), bundle.pieceGroup);
+  std::copy(std::begin(run.stockOfPiece), std::end(run.stockOfPiece), bundle.stockOfPiece);
+  std::copy(std::begin(run.stockGroup), std::end(run.stockGroup), bundle.stockGroup);
+  std::copy(std::begin(run.barLayout), std::end(run.barLayout), bundle.barLayout);
+  std::copy(std::begin(run.barSignature), std::end(run.barSignature), bundle.barSignature);
+  bundle.layoutCount = run.layoutCount;
+  bundle.layoutCuts = run.layoutCuts;
   bool barUsed[kItemSlots] = {};
-  for (int32_t p = 1; p <= b.pieceCount; ++p) {
-    const int16_t bar = b.stockOfPiece[p];
-    if (bar < 1 || bar > b.stockCount) continue;
-    ++b.usedPieces[b.pieceGroup[p]];
+  for (int32_t p = 1; p <= bundle.pieceCount; ++p) {
+    const int16_t bar = bundle.stockOfPiece[p];
+    if (bar < 1 || bar > bundle.stockCount) continue;
+    ++bundle.usedPieces[bundle.pieceGroup[p]];
     barUsed[bar] = true;
   }
-  for (int32_t s = 1; s <= b.stockCount; ++s) {
-    if (barUsed[s]) ++b.usedBars[b.stockGroup[s]];
+  for (int32_t s = 1; s <= bundle.stockCount; ++s) {
+    if (barUsed[s]) ++bundle.usedBars[bundle.stockGroup[s]];
   }
 }
 
 // The bundle run as the fixed part of the remainder run.
 void SetFixedPart(SolverState& st, int32_t m) {
-  const DriverTables& d = st.driver;
-  const BundleRunTables& b = d.bundle;
-  FixedPart& f = st.run.fixed;
-  f.present = true;
-  f.multiplicity = m;
-  f.record = d.bestOfRun;
-  f.layoutCount = b.layoutCount;
-  f.layoutCuts = b.layoutCuts;
-  f.barCount = b.stockCount;
-  std::copy(std::begin(b.stockGroup), std::end(b.stockGroup), f.barGroup);
-  std::copy(std::begin(b.barLayout), std::end(b.barLayout), f.barLayout);
-  std::copy(std::begin(b.barSignature), std::end(b.barSignature), f.barSignature);
-  f.usedStockGroupCount = 0;
+  const DriverTables& driver = st.driver;
+  const BundleRunTables& bundle = driver.bundle;
+  FixedPart& fixed = st.run.fixed;
+  fixed.present = true;
+  fixed.multiplicity = m;
+  fixed.record = driver.bestOfRun;
+  fixed.layoutCount = bundle.layoutCount;
+  fixed.layoutCuts = bundle.layoutCuts;
+  fixed.barCount = bundle.stockCount;
+  std::copy(std::begin(bundle.stockGroup), std::end(bundle.stockGroup), fixed.barGroup);
+  std::copy(std::begin(bundle.barLayout), std::end(bundle.barLayout), fixed.barLayout);
+  std::copy(std::begin(bundle.barSignature), std::end(bundle.barSignature), fixed.barSignature);
+  fixed.usedStockGroupCount = 0;
   for (int g = 1; g <= st.run.stockGroupCount; ++g) {
-    if (b.usedBars[g] > 0) f.usedStockGroups[++f.usedStockGroupCount] = static_cast<int16_t>(g);
+    if (bundle.usedBars[g] > 0)
+      fixed.usedStockGroups[++fixed.usedStockGroupCount] = static_cast<int16_t>(g);
   }
 }
 

@@ -54,17 +54,18 @@ int32_t DistinctOrders(const int32_t* qty, int groups) {
 // The bars of each stock group that a run keeps: at most the bar-demand
 // bound under the given layout rules.
 void KeptBars(const SolverState& st, const LayoutRules& rules, int32_t* keep) {
-  const RunTables& r = st.run;
-  const SolverSettings& se = st.settings;
+  const RunTables& run = st.run;
+  const SolverSettings& settings = st.settings;
   int16_t partQty[kPartGroupSlots] = {};
-  for (int g = 1; g <= r.partGroupCount; ++g) partQty[g] = static_cast<int16_t>(r.partGroupQty[g]);
-  for (int g = 1; g <= r.stockGroupCount; ++g) {
-    const int32_t q = r.stockGroupQty[g];
+  for (int g = 1; g <= run.partGroupCount; ++g)
+    partQty[g] = static_cast<int16_t>(run.partGroupQty[g]);
+  for (int g = 1; g <= run.stockGroupCount; ++g) {
+    const int32_t q = run.stockGroupQty[g];
     keep[g] = q;
     if (q < 1) continue;
     const int32_t bound =
-        BarDemand(r.partGroupLength, partQty, r.partGroupCount, TARVOLIN_BAR_DEMAND_SLACK,
-                  r.gripLength, se.endZone, se.kerf, r.stockGroupLength[g], rules);
+        BarDemand(run.partGroupLength, partQty, run.partGroupCount, TARVOLIN_BAR_DEMAND_SLACK,
+                  run.gripLength, settings.endZone, settings.kerf, run.stockGroupLength[g], rules);
     if (bound < q) keep[g] = std::max(bound, 0);
   }
 }
@@ -80,23 +81,23 @@ int64_t KeptLength(const SolverState& st, const int32_t* keep) {
 }
 
 bool TrimStock(SolverState& st) {
-  RunTables& r = st.run;
-  const SolverSettings& se = st.settings;
+  RunTables& run = st.run;
+  const SolverSettings& settings = st.settings;
   // The layout limits can need more bars than the lengths; a run plans its
   // own demand, so a bundle adds nothing here. The bars they add beyond the
   // bound by length are kept only while the run's stock stays within the
   // sum limit, group by group.
   LayoutRules rules;
-  rules.maxPieces = se.maxPiecesPerLayout;
-  rules.maxDifferentPieces = se.maxDifferentPieces;
+  rules.maxPieces = settings.maxPiecesPerLayout;
+  rules.maxDifferentPieces = settings.maxDifferentPieces;
   int32_t keptBars[kStockGroupSlots] = {};
   KeptBars(st, rules, keptBars);
   if (KeptLength(st, keptBars) > kMaxSum) {
     int32_t byLength[kStockGroupSlots] = {};
     KeptBars(st, LayoutRules{}, byLength);
     int64_t total = KeptLength(st, byLength);
-    for (int g = 1; g <= r.stockGroupCount; ++g) {
-      const int64_t bar = int64_t{r.stockGroupLength[g]} + se.kerf - se.endZone;
+    for (int g = 1; g <= run.stockGroupCount; ++g) {
+      const int64_t bar = int64_t{run.stockGroupLength[g]} + settings.kerf - settings.endZone;
       while (byLength[g] < keptBars[g] && total + bar <= kMaxSum) {
         ++byLength[g];
         total += bar;
@@ -106,20 +107,20 @@ bool TrimStock(SolverState& st) {
   }
   int16_t trimmed[kItemSlots] = {};
   int32_t trimmedCount = 0;
-  r.initialStockCount = 0;
-  r.trimmedStockGroups = 0;
+  run.initialStockCount = 0;
+  run.trimmedStockGroups = 0;
   int32_t first = 1;
-  for (int g = 1; g <= r.stockGroupCount; ++g) {
-    const int32_t q = r.stockGroupQty[g];
+  for (int g = 1; g <= run.stockGroupCount; ++g) {
+    const int32_t q = run.stockGroupQty[g];
     const int32_t keep = keptBars[g];
     if (keep < q) {
-      r.stockGroupQty[g] = keep;
-      if (keep == 0) ++r.trimmedStockGroups;
+      run.stockGroupQty[g] = keep;
+      if (keep == 0) ++run.trimmedStockGroups;
     }
     for (int32_t j = 0; j < q; ++j) {
       const auto bar = static_cast<int16_t>(first + j);
       if (j < keep) {
-        r.initialStockOrder[++r.initialStockCount] = bar;
+        run.initialStockOrder[++run.initialStockCount] = bar;
       } else {
         trimmed[++trimmedCount] = bar;
       }
@@ -127,72 +128,73 @@ bool TrimStock(SolverState& st) {
     first += q;
   }
   for (int32_t t = 1; t <= trimmedCount; ++t) {
-    r.initialStockOrder[r.initialStockCount + t] = trimmed[t];
+    run.initialStockOrder[run.initialStockCount + t] = trimmed[t];
   }
   int32_t pos = 0;
-  for (int g = r.stockGroupCount; g >= 1; --g) {
-    for (int32_t i = 1; i <= r.initialStockCount; ++i) {
-      const int16_t bar = r.initialStockOrder[i];
-      if (r.stockGroup[bar] == g) r.barsByGroup[++pos] = bar;
+  for (int g = run.stockGroupCount; g >= 1; --g) {
+    for (int32_t i = 1; i <= run.initialStockCount; ++i) {
+      const int16_t bar = run.initialStockOrder[i];
+      if (run.stockGroup[bar] == g) run.barsByGroup[++pos] = bar;
     }
   }
-  r.distinctStockOrders = DistinctOrders(r.stockGroupQty, r.stockGroupCount);
+  run.distinctStockOrders = DistinctOrders(run.stockGroupQty, run.stockGroupCount);
   int32_t counted = 0;
-  for (int g = 1; g <= r.stockGroupCount; ++g) counted += r.stockGroupQty[g];
-  if (counted != r.initialStockCount || pos != r.initialStockCount) {
+  for (int g = 1; g <= run.stockGroupCount; ++g) counted += run.stockGroupQty[g];
+  if (counted != run.initialStockCount || pos != run.initialStockCount) {
     RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_ORDER);
     return false;
   }
-  return r.initialStockCount > 0;
+  return run.initialStockCount > 0;
 }
 
 // Statistics of the run on working lengths: extremes, totals, means, the
 // estimated pieces per bar and bars needed, and how large the part groups
 // are against a bar (mixType).
 bool RunStatistics(SolverState& st) {
-  RunTables& r = st.run;
-  const GroupSpan stock = SpanOfGroups(r.stockGroupLength, r.stockGroupQty, r.stockGroupCount);
-  r.minStock = stock.minLength;
-  r.maxStock = stock.maxLength;
-  r.maxStockQty = stock.maxQty;
-  r.totalStockLength = stock.totalLength;
+  RunTables& run = st.run;
+  const GroupSpan stock =
+      SpanOfGroups(run.stockGroupLength, run.stockGroupQty, run.stockGroupCount);
+  run.minStock = stock.minLength;
+  run.maxStock = stock.maxLength;
+  run.maxStockQty = stock.maxQty;
+  run.totalStockLength = stock.totalLength;
   bool rateSet = false;
-  for (int g = 1; g <= r.stockGroupCount; ++g) {
-    const int32_t q = r.stockGroupQty[g];
+  for (int g = 1; g <= run.stockGroupCount; ++g) {
+    const int32_t q = run.stockGroupQty[g];
     if (q < 1) continue;
     const double rate =
-        static_cast<double>(r.stockGroupCost[g]) / std::max(r.stockGroupLength[g], 1);
-    if (!rateSet || rate < r.minCostRate) r.minCostRate = rate;
+        static_cast<double>(run.stockGroupCost[g]) / std::max(run.stockGroupLength[g], 1);
+    if (!rateSet || rate < run.minCostRate) run.minCostRate = rate;
     rateSet = true;
-    r.totalStockCost += int64_t{r.stockGroupCost[g]} * q;
+    run.totalStockCost += int64_t{run.stockGroupCost[g]} * q;
   }
-  const GroupSpan parts = SpanOfGroups(r.partGroupLength, r.partGroupQty, r.partGroupCount);
-  r.minPart = parts.minLength;
-  r.maxPart = parts.maxLength;
-  r.maxPartQty = parts.maxQty;
-  r.totalPartLength = parts.totalLength;
+  const GroupSpan parts = SpanOfGroups(run.partGroupLength, run.partGroupQty, run.partGroupCount);
+  run.minPart = parts.minLength;
+  run.maxPart = parts.maxLength;
+  run.maxPartQty = parts.maxQty;
+  run.totalPartLength = parts.totalLength;
   bool ok = true;
-  if (r.totalStockLength > kMaxSum) ok = (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_LENGTH), false);
-  if (r.totalPartLength > kMaxSum) ok = (RaiseError(st, TARVOLIN_ERROR_RUN_PART_LENGTH), false);
-  if (r.totalStockCost > kMaxSum) ok = (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_COST), false);
+  if (run.totalStockLength > kMaxSum) ok = (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_LENGTH), false);
+  if (run.totalPartLength > kMaxSum) ok = (RaiseError(st, TARVOLIN_ERROR_RUN_PART_LENGTH), false);
+  if (run.totalStockCost > kMaxSum) ok = (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_COST), false);
   if (!ok) return false;
 
-  r.meanPiece = static_cast<int32_t>(r.totalPartLength / r.pieceCount);
-  r.meanStock = static_cast<int32_t>(r.totalStockLength / r.initialStockCount);
-  r.meanCost = static_cast<int32_t>(r.totalStockCost / r.initialStockCount);
-  const double meanPiece = std::max(r.meanPiece, 1);
-  const double meanStock = std::max(r.meanStock, 1);
+  run.meanPiece = static_cast<int32_t>(run.totalPartLength / run.pieceCount);
+  run.meanStock = static_cast<int32_t>(run.totalStockLength / run.initialStockCount);
+  run.meanCost = static_cast<int32_t>(run.totalStockCost / run.initialStockCount);
+  const double meanPiece = std::max(run.meanPiece, 1);
+  const double meanStock = std::max(run.meanStock, 1);
   // Adding 0.51 before rounding rounds the estimates up.
-  r.estPieces = static_cast<int32_t>(
-      std::min<int64_t>(r.pieceCount, RoundEven(r.totalStockLength / meanPiece + 0.51)));
-  r.estStocks = static_cast<int32_t>(
-      std::min<int64_t>(r.initialStockCount, RoundEven(r.totalPartLength / meanStock + 0.51)));
+  run.estPieces = static_cast<int32_t>(
+      std::min<int64_t>(run.pieceCount, RoundEven(run.totalStockLength / meanPiece + 0.51)));
+  run.estStocks = static_cast<int32_t>(
+      std::min<int64_t>(run.initialStockCount, RoundEven(run.totalPartLength / meanStock + 0.51)));
 
   // Bars' worth of demand per open part group: up to half a bar, each group
   // is small against a bar; two bars or more, each group fills bars alone.
-  const int openGroups = r.partGroupCount - r.emptyPartGroups;
-  const double ratio = static_cast<double>(r.totalPartLength) / openGroups / meanStock;
-  r.mixType = ratio <= 0.5 ? kMixSmallGroups : (ratio >= 2 ? kMixLargeGroups : kMixMediumGroups);
+  const int openGroups = run.partGroupCount - run.emptyPartGroups;
+  const double ratio = static_cast<double>(run.totalPartLength) / openGroups / meanStock;
+  run.mixType = ratio <= 0.5 ? kMixSmallGroups : (ratio >= 2 ? kMixLargeGroups : kMixMediumGroups);
   return true;
 }
 
@@ -201,20 +203,21 @@ bool RunStatistics(SolverState& st) {
 // limits forbid them, triples only with three open groups. Without triples
 // pairs are tried more selectively.
 void CombinationFlags(SolverState& st) {
-  RunTables& r = st.run;
-  const SolverSettings& se = st.settings;
-  if (r.mixType == kMixSmallGroups) r.pairCombos = false;
-  if (se.maxDifferentPieces == 1 || se.maxPiecesPerLayout == 1) {
-    r.pairCombos = false;
-    r.tripleCombos = false;
+  RunTables& run = st.run;
+  const SolverSettings& settings = st.settings;
+  if (run.mixType == kMixSmallGroups) run.pairCombos = false;
+  if (settings.maxDifferentPieces == 1 || settings.maxPiecesPerLayout == 1) {
+    run.pairCombos = false;
+    run.tripleCombos = false;
   }
-  if (se.maxDifferentPieces == 2 || se.maxPiecesPerLayout == 2) r.tripleCombos = false;
-  const int openGroups = r.partGroupCount - r.emptyPartGroups;
-  if (openGroups < 3) r.tripleCombos = false;
-  if (openGroups < 2) r.pairCombos = false;
-  if (!r.tripleCombos) {
-    r.runShare = kPairOnlyRunShare;
-    r.pairFill = kPairOnlyFill;
+  if (settings.maxDifferentPieces == 2 || settings.maxPiecesPerLayout == 2)
+    run.tripleCombos = false;
+  const int openGroups = run.partGroupCount - run.emptyPartGroups;
+  if (openGroups < 3) run.tripleCombos = false;
+  if (openGroups < 2) run.pairCombos = false;
+  if (!run.tripleCombos) {
+    run.runShare = kPairOnlyRunShare;
+    run.pairFill = kPairOnlyFill;
   }
 }
 
@@ -224,19 +227,19 @@ void CombinationFlags(SolverState& st) {
 // does not set the rate (nor does one that is dearer than needed by less
 // than kRateTolerance).
 void ReferenceCostRate(SolverState& st) {
-  RunTables& r = st.run;
-  r.refCostRate = 0;
+  RunTables& run = st.run;
+  run.refCostRate = 0;
   if (!st.settings.effectiveCostMode) return;
   bool taken[kStockGroupSlots] = {};
-  int64_t remaining = r.totalPartLength;
+  int64_t remaining = run.totalPartLength;
   bool first = true;
   while (remaining >= 1) {
     int pick = 0;
     double pickRate = 0;
-    for (int g = 1; g <= r.stockGroupCount; ++g) {
-      if (taken[g] || r.stockGroupQty[g] < 1) continue;
+    for (int g = 1; g <= run.stockGroupCount; ++g) {
+      if (taken[g] || run.stockGroupQty[g] < 1) continue;
       const double rate =
-          static_cast<double>(r.stockGroupCost[g]) / std::max(r.stockGroupLength[g], 1);
+          static_cast<double>(run.stockGroupCost[g]) / std::max(run.stockGroupLength[g], 1);
       if (pick == 0 || rate < pickRate) {
         pick = g;
         pickRate = rate;
@@ -244,10 +247,11 @@ void ReferenceCostRate(SolverState& st) {
     }
     if (pick == 0) break;
     taken[pick] = true;
-    const double capacity = static_cast<double>(r.stockGroupQty[pick]) * r.stockGroupLength[pick];
-    if (first || pickRate <= r.refCostRate + kRateTolerance ||
+    const double capacity =
+        static_cast<double>(run.stockGroupQty[pick]) * run.stockGroupLength[pick];
+    if (first || pickRate <= run.refCostRate + kRateTolerance ||
         remaining > kRestShareSettingRate * capacity) {
-      r.refCostRate = pickRate;
+      run.refCostRate = pickRate;
     }
     first = false;
     remaining -= RoundEven(kUsableShareOfStock * capacity);
@@ -267,66 +271,66 @@ void ResetRunTables(SolverState& st) {
 
 bool PrepareRun(SolverState& st, int subLevel) {
   ResetRunTables(st);
-  RunTables& r = st.run;
-  const DriverTables& d = st.driver;
-  const SolverSettings& se = st.settings;
-  const ProblemTables& pr = st.problem;
+  RunTables& run = st.run;
+  const DriverTables& driver = st.driver;
+  const SolverSettings& settings = st.settings;
+  const ProblemTables& problem = st.problem;
 
-  r.subLevel = subLevel;
-  r.passLimit = subLevel;
-  r.driverMode = d.mode;
-  r.driverStartMs = d.startMs;
-  r.gripLength = se.gripLength;
+  run.subLevel = subLevel;
+  run.passLimit = subLevel;
+  run.driverMode = driver.mode;
+  run.driverStartMs = driver.startMs;
+  run.gripLength = settings.gripLength;
 
-  r.partGroupCount = pr.partGroupCount;
-  for (int g = 1; g <= pr.partGroupCount; ++g) {
-    const int32_t q = d.workPartQty[g];
-    r.partGroupLength[g] = pr.partGroupLength[g];
-    r.partGroupQty[g] = q;
+  run.partGroupCount = problem.partGroupCount;
+  for (int g = 1; g <= problem.partGroupCount; ++g) {
+    const int32_t q = driver.workPartQty[g];
+    run.partGroupLength[g] = problem.partGroupLength[g];
+    run.partGroupQty[g] = q;
     if (q < 0) return (RaiseError(st, TARVOLIN_ERROR_RUN_PART_QUANTITY), false);
-    if (q == 0) ++r.emptyPartGroups;
-    if (!AppendRunItems(r.pieceGroup, r.pieceCount, g, q)) {
+    if (q == 0) ++run.emptyPartGroups;
+    if (!AppendRunItems(run.pieceGroup, run.pieceCount, g, q)) {
       return (RaiseError(st, TARVOLIN_ERROR_RUN_PART_ITEMS), false);
     }
   }
-  r.distinctPieceOrders = DistinctOrders(r.partGroupQty, r.partGroupCount);
+  run.distinctPieceOrders = DistinctOrders(run.partGroupQty, run.partGroupCount);
 
-  r.stockGroupCount = pr.stockGroupCount;
-  for (int g = 1; g <= pr.stockGroupCount; ++g) {
-    const int32_t q = d.workStockQty[g];
-    r.stockGroupLength[g] = pr.stockGroupLength[g];
-    r.stockGroupCost[g] = pr.stockGroupCost[g];
-    r.stockGroupQty[g] = q;
+  run.stockGroupCount = problem.stockGroupCount;
+  for (int g = 1; g <= problem.stockGroupCount; ++g) {
+    const int32_t q = driver.workStockQty[g];
+    run.stockGroupLength[g] = problem.stockGroupLength[g];
+    run.stockGroupCost[g] = problem.stockGroupCost[g];
+    run.stockGroupQty[g] = q;
     if (q < 0) return (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_QUANTITY), false);
-    if (q == 0) ++r.emptyStockGroups;
-    if (!AppendRunItems(r.stockGroup, r.stockCount, g, q)) {
+    if (q == 0) ++run.emptyStockGroups;
+    if (!AppendRunItems(run.stockGroup, run.stockCount, g, q)) {
       return (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_ITEMS), false);
     }
   }
   // The stock orders are counted once the trim has set the quantities.
 
-  if (r.pieceCount == 0 || r.stockCount == 0) return false;
+  if (run.pieceCount == 0 || run.stockCount == 0) return false;
   if (!TrimStock(st)) return false;
 
   // Working lengths carry one kerf. Computed wide: a length beyond the sum
   // limit cannot belong to a plannable problem and must not wrap around.
-  for (int g = 1; g <= r.stockGroupCount; ++g) {
-    const int64_t w = int64_t{r.stockGroupLength[g]} + se.kerf - se.endZone;
+  for (int g = 1; g <= run.stockGroupCount; ++g) {
+    const int64_t w = int64_t{run.stockGroupLength[g]} + settings.kerf - settings.endZone;
     if (w > kMaxSum) return (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_LENGTH), false);
-    r.stockGroupLength[g] = static_cast<int32_t>(w);
+    run.stockGroupLength[g] = static_cast<int32_t>(w);
   }
-  for (int g = 1; g <= r.partGroupCount; ++g) {
-    const int64_t w = int64_t{r.partGroupLength[g]} + se.kerf;
+  for (int g = 1; g <= run.partGroupCount; ++g) {
+    const int64_t w = int64_t{run.partGroupLength[g]} + settings.kerf;
     if (w > kMaxSum) return (RaiseError(st, TARVOLIN_ERROR_RUN_PART_LENGTH), false);
-    r.partGroupLength[g] = static_cast<int32_t>(w);
+    run.partGroupLength[g] = static_cast<int32_t>(w);
   }
-  if (se.gripLength > 0) {
-    r.gripLength =
-        static_cast<int32_t>(std::min<int64_t>(int64_t{se.gripLength} + se.kerf, kMaxSum));
+  if (settings.gripLength > 0) {
+    run.gripLength = static_cast<int32_t>(
+        std::min<int64_t>(int64_t{settings.gripLength} + settings.kerf, kMaxSum));
   }
 
   if (!RunStatistics(st)) return false;
-  if (r.minStock >= r.totalPartLength) r.passLimit = 0;
+  if (run.minStock >= run.totalPartLength) run.passLimit = 0;
   CombinationFlags(st);
   ReferenceCostRate(st);
   return true;
