@@ -39,6 +39,50 @@ LpOutcome Engine::RootProgramme() {
   return lp;
 }
 
+double Engine::GlobalBound(const LpOutcome& root, int64_t& lo) const {
+  double globalBound = root.bound;
+  lo = 0;
+  if (!m_.ignoreLast) {
+    globalBound = static_cast<double>(SmallestProfileFrom(root.bound));
+    lo = static_cast<int64_t>(globalBound);
+  } else {
+    if (!m_.costObjective) globalBound = std::ceil(root.bound - 1e-6);
+    double lastMost = 0;
+    for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
+      lastMost = std::max(lastMost, LastRate(j) * static_cast<double>(m_.LastCapacity(j)));
+    }
+    lo = std::max<int64_t>(0, static_cast<int64_t>(std::floor(globalBound - lastMost)));
+  }
+  return globalBound;
+}
+
+void Engine::ExamineCandidate(std::vector<Candidate>& heap, Candidate c, double& open) {
+  ++stats_.profiles;
+  if (c.last < 0 && Refuted(c.bars)) return;
+  if (c.last < 0 || c.exact) {
+    const Outcome o = Check(RestrictionFor(c), c.last < 0, Mode::kOptimize, c.bound);
+    if (o == Outcome::kUnknown) open = std::min(open, c.bound);
+    if (o != Outcome::kInfeasible || c.last < 0) return;
+    const int64_t next = NextLoad(c.last, c.load);
+    if (next > m_.LastCapacity(c.last)) return;
+    c.load = next;
+  } else {
+    // The least the last bar must carry, from the linear programme.
+    master_->SetMode(Mode::kLastLoad);
+    master_->Restrict(RestrictionFor(c));
+    const LpOutcome least = Lp();
+    if (!least.solved || !least.converged) {
+      open = std::min(open, c.bound);
+      return;
+    }
+    c.load = std::max(c.load, static_cast<int64_t>(std::ceil(least.bound - 1e-6)));
+    if (c.load > m_.LastCapacity(c.last)) return;
+    c.exact = true;
+  }
+  c.bound = static_cast<double>(c.regular) + LastRate(c.last) * static_cast<double>(c.load);
+  Push(heap, std::move(c));
+}
+
 void Engine::CandidateSearch() {
   const LpOutcome lp = RootProgramme();
   if (!lp.solved || !lp.converged) {
@@ -60,19 +104,8 @@ void Engine::CandidateSearch() {
     lowerBound_ = bestKey_.objective;
     return;
   }
-  double globalBound = lp.bound;
   int64_t lo = 0;
-  if (!m_.ignoreLast) {
-    globalBound = static_cast<double>(SmallestProfileFrom(lp.bound));
-    lo = static_cast<int64_t>(globalBound);
-  } else {
-    if (!m_.costObjective) globalBound = std::ceil(lp.bound - 1e-6);
-    double lastMost = 0;
-    for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
-      lastMost = std::max(lastMost, LastRate(j) * static_cast<double>(m_.LastCapacity(j)));
-    }
-    lo = std::max<int64_t>(0, static_cast<int64_t>(std::floor(globalBound - lastMost)));
-  }
+  const double globalBound = GlobalBound(lp, lo);
   lowerBound_ = std::min(globalBound, bestKey_.objective);  // for the progress until the end
   int64_t step = 1;
   for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) step = std::max(step, Weight(j));
@@ -131,30 +164,7 @@ void Engine::CandidateSearch() {
       Push(heap, std::move(c));
       break;
     }
-    ++stats_.profiles;
-    if (c.last < 0 && Refuted(c.bars)) continue;
-    if (c.last < 0 || c.exact) {
-      const Outcome o = Check(RestrictionFor(c), c.last < 0, Mode::kOptimize, c.bound);
-      if (o == Outcome::kUnknown) open = std::min(open, c.bound);
-      if (o != Outcome::kInfeasible || c.last < 0) continue;
-      const int64_t next = NextLoad(c.last, c.load);
-      if (next > m_.LastCapacity(c.last)) continue;
-      c.load = next;
-    } else {
-      // The least the last bar must carry, from the linear programme.
-      master_->SetMode(Mode::kLastLoad);
-      master_->Restrict(RestrictionFor(c));
-      const LpOutcome least = Lp();
-      if (!least.solved || !least.converged) {
-        open = std::min(open, c.bound);
-        continue;
-      }
-      c.load = std::max(c.load, static_cast<int64_t>(std::ceil(least.bound - 1e-6)));
-      if (c.load > m_.LastCapacity(c.last)) continue;
-      c.exact = true;
-    }
-    c.bound = static_cast<double>(c.regular) + LastRate(c.last) * static_cast<double>(c.load);
-    Push(heap, std::move(c));
+    ExamineCandidate(heap, std::move(c), open);
   }
   CloseCandidateSearch(globalBound, lo, heap, open, stopped, settled);
 }

@@ -257,6 +257,18 @@ class Engine {
   // search), and above the search's limits the plans rounded from it.
   LpOutcome RootProgramme();
 
+  // The bound of figure 2 from the root programme: the least profile
+  // objective at or above its bound (or, when the last bar is ignored, the
+  // bound in whole lengths); lo is set to the least objective of regular
+  // bars the search must list.
+  double GlobalBound(const LpOutcome& root, int64_t& lo) const;
+
+  // Examines the candidate taken from the heap: a profile ruled out by a
+  // certificate, settled by Check, or (with a last bar) its bound raised to
+  // the least load the last bar can carry and pushed back. open: the least
+  // bound left undecided.
+  void ExamineCandidate(std::vector<Candidate>& heap, Candidate c, double& open);
+
   void CandidateSearch();
 
   // The epilogue of the search: the lower bound it leaves (the global
