@@ -25,51 +25,55 @@ void FirstItems(const SolverState& st, int32_t* firstPart, int32_t* firstStock) 
   for (int i = problem.stockCount; i >= 1; --i) firstStock[problem.stockGroup[i]] = i;
 }
 
-// Rebuilds the result tables in internal numbering from the bundle run and
-// the remainder run. Returns the internal item of the remainder run's last
-// bar (0 = none).
-int32_t MapRunsToItems(SolverState& st, int32_t m) {
+// The bundle run's pieces and bars in internal numbering: each used bar of
+// the bundle stands for m bars, each of its pieces for m pieces.
+void MapBundleRun(SolverState& st, int32_t m, const int32_t* firstPart, const int32_t* firstStock) {
   DriverTables& driver = st.driver;
   const BundleRunTables& bundle = driver.bundle;
-  const RunTables& run = st.run;
-  int32_t firstPart[kPartGroupSlots] = {};
-  int32_t firstStock[kStockGroupSlots] = {};
-  FirstItems(st, firstPart, firstStock);
   const int32_t stockCount = st.problem.stockCount;
   const int32_t partCount = st.problem.partCount;
   auto validBar = [&](int32_t bar) { return bar >= 1 && bar <= stockCount; };
   auto validPart = [&](int32_t part) { return part >= 1 && part <= partCount; };
-
-  if (driver.bundleKept) {
-    bool barUsed[kItemSlots] = {};
-    for (int32_t p = 1; p <= bundle.pieceCount; ++p) {
-      const int16_t bar = bundle.stockOfPiece[p];
-      if (bar >= 1 && bar <= bundle.stockCount) barUsed[bar] = true;
-    }
-    int32_t barBase[kItemSlots] = {};
-    int32_t usedOfGroup[kStockGroupSlots] = {};
-    for (int32_t s = 1; s <= bundle.stockCount; ++s) {
-      if (!barUsed[s]) continue;
-      const int g = bundle.stockGroup[s];
-      barBase[s] = firstStock[g] + usedOfGroup[g]++ * m;
-    }
-    int32_t cutOfGroup[kPartGroupSlots] = {};
-    for (int32_t p = 1; p <= bundle.pieceCount; ++p) {
-      const int16_t bar = bundle.stockOfPiece[p];
-      if (bar < 1 || bar > bundle.stockCount) continue;
-      const int g = bundle.pieceGroup[p];
-      const int32_t base = firstPart[g] + cutOfGroup[g]++ * m;
-      for (int32_t c = 0; c < m; ++c) {
-        if (validPart(base + c) && validBar(barBase[bar] + c)) {
-          driver.resultStockOfPiece[base + c] = static_cast<int16_t>(barBase[bar] + c);
-        } else {
-          CountFailure(st.run.check, Check::kResultItemMapping);
-        }
+  bool barUsed[kItemSlots] = {};
+  for (int32_t p = 1; p <= bundle.pieceCount; ++p) {
+    const int16_t bar = bundle.stockOfPiece[p];
+    if (bar >= 1 && bar <= bundle.stockCount) barUsed[bar] = true;
+  }
+  int32_t barBase[kItemSlots] = {};
+  int32_t usedOfGroup[kStockGroupSlots] = {};
+  for (int32_t s = 1; s <= bundle.stockCount; ++s) {
+    if (!barUsed[s]) continue;
+    const int g = bundle.stockGroup[s];
+    barBase[s] = firstStock[g] + usedOfGroup[g]++ * m;
+  }
+  int32_t cutOfGroup[kPartGroupSlots] = {};
+  for (int32_t p = 1; p <= bundle.pieceCount; ++p) {
+    const int16_t bar = bundle.stockOfPiece[p];
+    if (bar < 1 || bar > bundle.stockCount) continue;
+    const int g = bundle.pieceGroup[p];
+    const int32_t base = firstPart[g] + cutOfGroup[g]++ * m;
+    for (int32_t c = 0; c < m; ++c) {
+      if (validPart(base + c) && validBar(barBase[bar] + c)) {
+        driver.resultStockOfPiece[base + c] = static_cast<int16_t>(barBase[bar] + c);
+      } else {
+        CountFailure(st.run.check, Check::kResultItemMapping);
       }
     }
   }
+}
 
-  if (!driver.remainderRan) return 0;
+// The remainder run's pieces and bars in internal numbering, after the
+// items the kept bundle took. Returns the internal item of its last bar
+// (0 = none).
+int32_t MapRemainderRun(SolverState& st, int32_t m, const int32_t* firstPart,
+                        const int32_t* firstStock) {
+  DriverTables& driver = st.driver;
+  const BundleRunTables& bundle = driver.bundle;
+  const RunTables& run = st.run;
+  const int32_t stockCount = st.problem.stockCount;
+  const int32_t partCount = st.problem.partCount;
+  auto validBar = [&](int32_t bar) { return bar >= 1 && bar <= stockCount; };
+  auto validPart = [&](int32_t part) { return part >= 1 && part <= partCount; };
   const int32_t k = driver.bundleKept ? m : 0;
   int32_t barItem[kItemSlots] = {};
   int32_t seen[kStockGroupSlots] = {};
@@ -92,6 +96,18 @@ int32_t MapRunsToItems(SolverState& st, int32_t m) {
   }
   const int32_t last = run.current.lastStock;
   return (last >= 1 && last <= run.stockCount) ? barItem[last] : 0;
+}
+
+// Rebuilds the result tables in internal numbering from the bundle run and
+// the remainder run. Returns the internal item of the remainder run's last
+// bar (0 = none).
+int32_t MapRunsToItems(SolverState& st, int32_t m) {
+  int32_t firstPart[kPartGroupSlots] = {};
+  int32_t firstStock[kStockGroupSlots] = {};
+  FirstItems(st, firstPart, firstStock);
+  if (st.driver.bundleKept) MapBundleRun(st, m, firstPart, firstStock);
+  if (!st.driver.remainderRan) return 0;
+  return MapRemainderRun(st, m, firstPart, firstStock);
 }
 
 }  // namespace

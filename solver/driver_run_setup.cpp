@@ -48,9 +48,6 @@ int32_t DistinctOrders(const int32_t* qty, int groups) {
   return static_cast<int32_t>(orders + 1);
 }
 
-// Bars beyond the bar-demand bound of their group leave the initial order
-// (no plan can need them, and every bar offered costs search time); they
-// stay behind position initialStockCount.
 // The bars of each stock group that a run keeps: at most the bar-demand
 // bound under the given layout rules.
 void KeptBars(const SolverState& st, const LayoutRules& rules, int32_t* keep) {
@@ -80,31 +77,38 @@ int64_t KeptLength(const SolverState& st, const int32_t* keep) {
   return total;
 }
 
-bool TrimStock(SolverState& st) {
-  RunTables& run = st.run;
+// The bars of each stock group the run keeps. The layout limits can need
+// more bars than the lengths; a run plans its own demand, so a bundle adds
+// nothing here. The bars they add beyond the bound by length are kept only
+// while the run's stock stays within the sum limit, group by group.
+void KeptBarsWithinSum(const SolverState& st, int32_t* keptBars) {
+  const RunTables& run = st.run;
   const SolverSettings& settings = st.settings;
-  // The layout limits can need more bars than the lengths; a run plans its
-  // own demand, so a bundle adds nothing here. The bars they add beyond the
-  // bound by length are kept only while the run's stock stays within the
-  // sum limit, group by group.
   LayoutRules rules;
   rules.maxPieces = settings.maxPiecesPerLayout;
   rules.maxDifferentPieces = settings.maxDifferentPieces;
-  int32_t keptBars[kStockGroupSlots] = {};
   KeptBars(st, rules, keptBars);
-  if (KeptLength(st, keptBars) > kMaxSum) {
-    int32_t byLength[kStockGroupSlots] = {};
-    KeptBars(st, LayoutRules{}, byLength);
-    int64_t total = KeptLength(st, byLength);
-    for (int g = 1; g <= run.stockGroupCount; ++g) {
-      const int64_t bar = int64_t{run.stockGroupLength[g]} + settings.kerf - settings.endZone;
-      while (byLength[g] < keptBars[g] && total + bar <= kMaxSum) {
-        ++byLength[g];
-        total += bar;
-      }
-      keptBars[g] = byLength[g];
+  if (KeptLength(st, keptBars) <= kMaxSum) return;
+  int32_t byLength[kStockGroupSlots] = {};
+  KeptBars(st, LayoutRules{}, byLength);
+  int64_t total = KeptLength(st, byLength);
+  for (int g = 1; g <= run.stockGroupCount; ++g) {
+    const int64_t bar = int64_t{run.stockGroupLength[g]} + settings.kerf - settings.endZone;
+    while (byLength[g] < keptBars[g] && total + bar <= kMaxSum) {
+      ++byLength[g];
+      total += bar;
     }
+    keptBars[g] = byLength[g];
   }
+}
+
+// Bars beyond the bar-demand bound of their group leave the initial order
+// (no plan can need them, and every bar offered costs search time); they
+// stay behind position initialStockCount.
+bool TrimStock(SolverState& st) {
+  RunTables& run = st.run;
+  int32_t keptBars[kStockGroupSlots] = {};
+  KeptBarsWithinSum(st, keptBars);
   int16_t trimmed[kItemSlots] = {};
   int32_t trimmedCount = 0;
   run.initialStockCount = 0;
