@@ -271,21 +271,12 @@ void ResetRunTables(SolverState& st) {
   std::copy(std::begin(check), std::end(check), st.run.check);
 }
 
-}  // namespace
-
-bool PrepareRun(SolverState& st, int subLevel) {
-  ResetRunTables(st);
+// The run's part and stock groups and items from the driver's working
+// quantities. Returns false after an error.
+bool FillRunItems(SolverState& st) {
   RunTables& run = st.run;
   const DriverTables& driver = st.driver;
-  const SolverSettings& settings = st.settings;
   const ProblemTables& problem = st.problem;
-
-  run.subLevel = subLevel;
-  run.passLimit = subLevel;
-  run.driverMode = driver.mode;
-  run.driverStartMs = driver.startMs;
-  run.gripLength = settings.gripLength;
-
   run.partGroupCount = problem.partGroupCount;
   for (int g = 1; g <= problem.partGroupCount; ++g) {
     const int32_t q = driver.workPartQty[g];
@@ -312,12 +303,15 @@ bool PrepareRun(SolverState& st, int subLevel) {
     }
   }
   // The stock orders are counted once the trim has set the quantities.
+  return true;
+}
 
-  if (run.pieceCount == 0 || run.stockCount == 0) return false;
-  if (!TrimStock(st)) return false;
-
-  // Working lengths carry one kerf. Computed wide: a length beyond the sum
-  // limit cannot belong to a plannable problem and must not wrap around.
+// Working lengths carry one kerf. Computed wide: a length beyond the sum
+// limit cannot belong to a plannable problem and must not wrap around.
+// Returns false after an error.
+bool SetWorkingLengths(SolverState& st) {
+  RunTables& run = st.run;
+  const SolverSettings& settings = st.settings;
   for (int g = 1; g <= run.stockGroupCount; ++g) {
     const int64_t w = int64_t{run.stockGroupLength[g]} + settings.kerf - settings.endZone;
     if (w > kMaxSum) return (RaiseError(st, TARVOLIN_ERROR_RUN_STOCK_LENGTH), false);
@@ -332,6 +326,24 @@ bool PrepareRun(SolverState& st, int subLevel) {
     run.gripLength = static_cast<int32_t>(
         std::min<int64_t>(int64_t{settings.gripLength} + settings.kerf, kMaxSum));
   }
+  return true;
+}
+
+}  // namespace
+
+bool PrepareRun(SolverState& st, int subLevel) {
+  ResetRunTables(st);
+  RunTables& run = st.run;
+  run.subLevel = subLevel;
+  run.passLimit = subLevel;
+  run.driverMode = st.driver.mode;
+  run.driverStartMs = st.driver.startMs;
+  run.gripLength = st.settings.gripLength;
+
+  if (!FillRunItems(st)) return false;
+  if (run.pieceCount == 0 || run.stockCount == 0) return false;
+  if (!TrimStock(st)) return false;
+  if (!SetWorkingLengths(st)) return false;
 
   if (!RunStatistics(st)) return false;
   if (run.minStock >= run.totalPartLength) run.passLimit = 0;
