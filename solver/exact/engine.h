@@ -91,7 +91,7 @@ class Engine {
   BoundResult Bound();
 
  private:
-  // ---- Setting up ----
+  // ---- Setting up (first_plan.cpp) ----
 
   bool Prepare(ExactResult& r);
 
@@ -112,7 +112,7 @@ class Engine {
   // (0 = no limit).
   double Remaining() const { return watch_.Remaining(); }
 
-  // ---- Progress ----
+  // ---- Progress (engine.cpp) ----
 
   void EnterPhase(Phase phase);
 
@@ -123,7 +123,7 @@ class Engine {
 
   MipOutcome Mip(const MipRequest& req);
 
-  // ---- Plans ----
+  // ---- Plans (engine.cpp) ----
 
   void Offer(const ModelPlan& plan);
 
@@ -132,7 +132,7 @@ class Engine {
   ModelPlan PlanFrom(const std::vector<Column>& pool, const std::vector<int32_t>& x,
                      const std::vector<Column>& fixed) const;
 
-  // ---- Figure 1: the most length cut ----
+  // ---- Figure 1: the most length cut (most_cut.cpp) ----
 
   // Bar limits of the stock types a plan may use: every type, or with a
   // limit on different stock groups each choice of that many types.
@@ -142,7 +142,8 @@ class Engine {
   // Fewer uncut pieces, until no choice of stock types allows less.
   void Stage1();
 
-  // ---- Figure 2: candidates in the order of their bound ----
+  // ---- Figure 2: candidates in the order of their bound (profiles.cpp,
+  // profile_check.cpp, whole_problem.cpp, candidate_search.cpp) ----
   //
   // A candidate is a profile of regular bars, with or without a last bar
   // of a given stock type. Without a last bar its objective is fixed by
@@ -280,7 +281,7 @@ class Engine {
   void CloseCandidateSearch(double globalBound, int64_t lo, const std::vector<Candidate>& heap,
                             double open, bool stopped, bool settled);
 
-  // ---- Figure 4: fewer layouts ----
+  // ---- Figure 4: fewer layouts (layout_reduction.cpp) ----
 
   // Patterns that can be cut often: for each stock type the plan uses and
   // each number of bars f it has of that type, the fullest bar whose pieces
@@ -291,7 +292,7 @@ class Engine {
 
   void ReduceLayouts();
 
-  // ---- Result ----
+  // ---- Result (engine.cpp) ----
 
   double ToCaller(double v) const { return m_.costObjective ? v : v * m_.unit; }
 
