@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "exact.h"
+#include "method_run.h"
 #include "search_plan.h"
 #include "solver_services.h"
 

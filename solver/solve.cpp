@@ -3,8 +3,8 @@
 #include <memory>
 #include <new>
 
+#include "call_steps.h"
 #include "context.h"
-#include "driver.h"
 #include "exact_call.h"
 #include "prepare.h"
 #include "solver_services.h"
@@ -20,20 +20,6 @@ void TakeOverTarget(SolverState& st, const TarvolinTarget& t) {
   st.target = TargetSolution{t.utilization, t.stockUsed,   t.partsCut,
                              t.costUsed,    t.layoutCount, t.layoutCuts};
 }
-
-}  // namespace
-
-bool PrepareProblem(SolverState& st, const TarvolinProblem& problem, TarvolinPlan& plan) {
-  ClearProblemTables(st);
-  ExpandItems(st, problem, plan);
-  if (st.error.number != 0) return false;
-  SortAndRegroup(st);
-  if (st.error.number != 0) return false;
-  CheckProblem(st);
-  return st.error.number == 0;
-}
-
-namespace {
 
 // The call's steps; returns after the first step that raised an error.
 void RunSteps(SolverState& st, const TarvolinSettings& settings, const TarvolinProblem& problem,
@@ -61,9 +47,7 @@ void RunSteps(SolverState& st, const TarvolinSettings& settings, const TarvolinP
   if (UsesExactMethod(settings)) {
     SolveByExactMethod(st, settings, problem, plan);
   } else {
-    RunOptimizationDriver(st);
-    if (st.error.number != 0) return;
-    WriteResults(st, plan);
+    if (!SearchAndWrite(st, plan)) return;
     AddSearchBound(settings, problem, plan);
   }
   if (st.error.number != 0) return;

@@ -1,5 +1,6 @@
 // One solver call in a context: the steps shared by TarvolinSolve and the
-// flat CutOptimize call.
+// flat CutOptimize call. The call dispatches to the methods (the layout
+// search, the exact method in exact/exact_call.h); they do not call back.
 #pragma once
 
 #include <cstdint>
@@ -15,11 +16,6 @@ namespace solver {
 int32_t SolveInContext(TarvolinContext& context, const TarvolinSettings& settings,
                        const TarvolinProblem& problem, const TarvolinView* view, TarvolinPlan& plan,
                        ArrayCountMismatch mismatch = {});
-
-// Clears the problem tables and fills them from the call's groups: items
-// expanded (their counts and groups also into plan), sorted and regrouped,
-// the problem checked. Returns false after an error.
-bool PrepareProblem(SolverState& st, const TarvolinProblem& problem, TarvolinPlan& plan);
 
 // Reports a failure found before the call's steps could start (a null
 // argument): the error box when showBoxes, then the number is returned.

@@ -6,12 +6,12 @@
 #include <functional>
 #include <memory>
 
+#include "call_steps.h"
 #include "driver.h"
 #include "exact.h"
 #include "prepare.h"
 #include "search_plan.h"
 #include "settings_rules.h"
-#include "solve.h"
 #include "solver_services.h"
 #include "solver_state.h"
 #include "to_solution.h"
@@ -97,9 +97,7 @@ void SearchWithinLimit(SolverState& st, const exact::ExactInput& in, const Tarvo
   const auto kept = std::make_unique<TarvolinPlan>(plan);
   ResetRecord(st.driver);
   if (!PrepareProblem(st, problem, plan)) return;
-  RunOptimizationDriver(st);
-  if (st.error.number != 0) return;
-  WriteResults(st, plan);
+  if (!SearchAndWrite(st, plan)) return;
   if (exact::ComparePlans(in, PlanOfResult(in, plan), best) >= 0) plan = *kept;
 }
 

@@ -8,6 +8,7 @@
 
 #include "context.h"
 #include "exact_fixture.h"
+#include "method_run.h"
 #include "search_plan.h"
 #include "solver_services.h"
 #include "tarvolin/solver.h"

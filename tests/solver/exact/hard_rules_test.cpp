@@ -8,6 +8,7 @@
 
 #include "enumeration.h"
 #include "exact_fixture.h"
+#include "method_run.h"
 #include "pricing.h"
 #include "search_plan.h"
 

@@ -1,0 +1,195 @@
+// Figure 2 of the exact method: the search over stock profiles in the
+// order of their bound, and the lower bound and proof it leaves.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "engine.h"
+
+namespace solver::exact {
+
+namespace {
+
+// Lighter patterns per stock type and round in the first column generation
+// above the search's limits.
+constexpr int kRootExtraPatterns = 8;
+
+}  // namespace
+
+LpOutcome Engine::RootProgramme() {
+  allowance_ = static_cast<double>(Uncut(bestKey_));
+  master_->SetMode(Mode::kOptimize);
+  master_->Restrict(master_->Whole());
+  // The first programme over the whole problem gathers patterns in
+  // numbers; later ones, restricted, keep the pool small.
+  master_->SetExtraPatterns(m_.large ? kRootExtraPatterns : 0);
+  LpOutcome lp = Lp();
+  master_->SetExtraPatterns(0);
+  if (m_.large && lp.solved && !Stopped()) {
+    // The whole bars of the linear programme's solution, the rest filled
+    // in by patterns: near the bound when there are many bars.
+    Restriction whole = master_->Whole();
+    whole.lastOpen = false;
+    RoundAndFill(whole, lp);
+    for (const bool gentle : {false, true}) {
+      if (!lp.converged || bestKey_.objective <= std::ceil(lp.bound - 1e-6) + 0.5) break;
+      RoundingDive(master_->Whole(), gentle);
+    }
+  }
+  return lp;
+}
+
+double Engine::GlobalBound(const LpOutcome& root, int64_t& lo) const {
+  double globalBound = root.bound;
+  lo = 0;
+  if (!m_.ignoreLast) {
+    globalBound = static_cast<double>(SmallestProfileFrom(root.bound));
+    lo = static_cast<int64_t>(globalBound);
+  } else {
+    if (!m_.costObjective) globalBound = std::ceil(root.bound - 1e-6);
+    double lastMost = 0;
+    for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
+      lastMost = std::max(lastMost, LastRate(j) * static_cast<double>(m_.LastCapacity(j)));
+    }
+    lo = std::max<int64_t>(0, static_cast<int64_t>(std::floor(globalBound - lastMost)));
+  }
+  return globalBound;
+}
+
+void Engine::ExamineCandidate(std::vector<Candidate>& heap, Candidate c, double& open) {
+  ++stats_.profiles;
+  if (c.last < 0 && Refuted(c.bars)) return;
+  if (c.last < 0 || c.exact) {
+    const Outcome o = Check(RestrictionFor(c), c.last < 0, Mode::kOptimize, c.bound);
+    if (o == Outcome::kUnknown) open = std::min(open, c.bound);
+    if (o != Outcome::kInfeasible || c.last < 0) return;
+    const int64_t next = NextLoad(c.last, c.load);
+    if (next > m_.LastCapacity(c.last)) return;
+    c.load = next;
+  } else {
+    // The least the last bar must carry, from the linear programme.
+    master_->SetMode(Mode::kLastLoad);
+    master_->Restrict(RestrictionFor(c));
+    const LpOutcome least = Lp();
+    if (!least.solved || !least.converged) {
+      open = std::min(open, c.bound);
+      return;
+    }
+    c.load = std::max(c.load, static_cast<int64_t>(std::ceil(least.bound - 1e-6)));
+    if (c.load > m_.LastCapacity(c.last)) return;
+    c.exact = true;
+  }
+  c.bound = static_cast<double>(c.regular) + LastRate(c.last) * static_cast<double>(c.load);
+  Push(heap, std::move(c));
+}
+
+void Engine::CandidateSearch() {
+  const LpOutcome lp = RootProgramme();
+  if (!lp.solved || !lp.converged) {
+    proven_ = false;
+    note_ = Stopped() ? "time limit or abort" : "column generation did not finish";
+    return;
+  }
+  // Under a limit on pieces or different pieces per layout the profiles
+  // between bound and plan are many: the whole problem's programme first.
+  const bool hardRules = !m_.large && (m_.maxPieces >= 1 || m_.diffPieces >= 1);
+  // With few stock types the profiles are few and quickly settled one
+  // by one: the whole problem's programme only when they take long. The
+  // list of patterns is short by the rules alone when a bar holds at most
+  // two pieces or one length.
+  const bool fewPatterns = (m_.maxPieces >= 1 && m_.maxPieces <= 2) || m_.diffPieces == 1;
+  const bool settleFirst = hardRules && fewPatterns && m_.stock.size() >= kManyStockTypes &&
+                           bestKey_.objective > RoundedUp(lp.bound);
+  if (settleFirst && SettleWhole(lp)) {
+    lowerBound_ = bestKey_.objective;
+    return;
+  }
+  int64_t lo = 0;
+  const double globalBound = GlobalBound(lp, lo);
+  lowerBound_ = std::min(globalBound, bestKey_.objective);  // for the progress until the end
+  int64_t step = 1;
+  for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) step = std::max(step, Weight(j));
+
+  std::vector<Candidate> heap;
+  double open = std::numeric_limits<double>::infinity();  // least bound left undecided
+  bool stopped = false;
+  bool settled = false;  // figure 2 proven by SettleWhole
+  bool wholeTried = settleFirst;
+  for (;;) {
+    if (hardRules && !wholeTried && stats_.profiles >= kProfilesBeforeWhole) {
+      wholeTried = true;
+      if (SettleWhole(lp)) {
+        settled = true;
+        break;
+      }
+    }
+    if (Stopped()) {
+      stopped = true;
+      note_ = "time limit or abort";
+      break;
+    }
+    if (in_.profileLimit > 0 && stats_.profiles >= in_.profileLimit) {
+      stopped = true;
+      note_ = "stock profile limit";
+      break;
+    }
+    const double bestObjective = bestKey_.objective;
+    if (heap.empty() || heap.front().bound >= static_cast<double>(lo)) {
+      if (static_cast<double>(lo) > bestObjective + 1e-9) break;
+      // Above the search's limits a plan that meets the bound ends the
+      // search: equal plans of less stock length are not looked for.
+      if (m_.large && static_cast<double>(lo) >= bestObjective - Tolerance(bestObjective)) break;
+      int64_t hi =
+          std::min<int64_t>(lo + step - 1, static_cast<int64_t>(std::floor(bestObjective)));
+      hi = std::max(hi, lo);
+      if (!AddWindow(heap, lo, hi)) {
+        if (hardRules && !wholeTried && !Stopped()) {
+          wholeTried = true;
+          if (SettleWhole(lp)) {
+            settled = true;
+            break;
+          }
+        }
+        stopped = true;
+        note_ = Stopped() ? "time limit or abort" : "too many stock profiles";
+        break;
+      }
+      lo = hi + 1;
+      continue;
+    }
+    std::pop_heap(heap.begin(), heap.end(), After);
+    Candidate c = std::move(heap.back());
+    heap.pop_back();
+    if (!BeforeBest(c)) {
+      Push(heap, std::move(c));
+      break;
+    }
+    ExamineCandidate(heap, std::move(c), open);
+  }
+  CloseCandidateSearch(globalBound, lo, heap, open, stopped, settled);
+}
+
+void Engine::CloseCandidateSearch(double globalBound, int64_t lo,
+                                  const std::vector<Candidate>& heap, double open, bool stopped,
+                                  bool settled) {
+  if (settled) {
+    lowerBound_ = bestKey_.objective;
+    master_->SetMode(Mode::kOptimize);
+    master_->Restrict(master_->Whole());
+    return;
+  }
+  double bound = bestKey_.objective;
+  if (stopped) bound = std::min(bound, static_cast<double>(lo));
+  if (stopped && !heap.empty()) bound = std::min(bound, heap.front().bound);
+  bound = std::min(bound, open);
+  lowerBound_ = std::max(globalBound, bound);
+  lowerBound_ = std::min(lowerBound_, bestKey_.objective);
+  if (stopped || open < bestKey_.objective - 1e-9 * std::max(1.0, bestKey_.objective)) {
+    proven_ = false;
+    if (note_.empty()) note_ = "a stock profile could not be decided";
+  }
+  master_->SetMode(Mode::kOptimize);
+  master_->Restrict(master_->Whole());
+}
+
+}  // namespace solver::exact

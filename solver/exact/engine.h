@@ -1,0 +1,321 @@
+// The exact method: a quick plan to start from, column generation for the
+// lower bound, then a search over stock profiles (how many bars of each
+// stock type, and the last bar's type) in the order of their bound. Each
+// profile is ruled out by its linear programme (or the duals of an earlier
+// one), or settled by rounding, a short branch over patterns, or an integer
+// programme over every pattern whose reduced cost fits the gap; the first
+// profile that holds a plan gives the optimum.
+//
+// The engine is one object whose member functions are defined by stage:
+// engine.cpp (the run, progress, result), first_plan.cpp, most_cut.cpp
+// (figure 1), profiles.cpp, profile_check.cpp, whole_problem.cpp and
+// candidate_search.cpp (figure 2), layout_reduction.cpp (figure 4).
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "exact.h"
+#include "integer.h"
+#include "master.h"
+#include "model.h"
+#include "pricing.h"
+#include "solver_services.h"
+#include "watch.h"
+
+namespace solver::exact {
+
+constexpr size_t kProfileWindowLimit = 20000;
+constexpr int kDiveNodeLimit = 400;
+constexpr int kQuickDiveNodes = 40;
+constexpr size_t kListLimit = 20000;
+// Branch-and-bound nodes of one integer programme: over every pattern in
+// the gap, over the generated patterns, and for fewer layouts.
+constexpr int32_t kEnumerationMipNodes = 20000;
+constexpr int32_t kPoolMipNodes = 300;
+constexpr int32_t kLayoutMipNodes = 1000;
+// Under a limit on pieces or different pieces per layout, the integer
+// programme over every pattern in the gap of the whole problem: tried first
+// from this many stock types on when the rules leave few patterns, else
+// after this many stock profiles; the
+// most patterns it takes, its nodes and its share of the time left.
+constexpr size_t kManyStockTypes = 4;
+constexpr int32_t kProfilesBeforeWhole = 64;
+constexpr size_t kWholeListLimit = 3000;
+constexpr int32_t kWholeMipNodes = 2000;
+constexpr double kWholeTimeShare = 0.15;
+// Default interval of the progress callback.
+constexpr double kProgressIntervalMs = 100;
+// Choices of stock types (with a limit on different stock groups) that the
+// search for the most length cut tries one by one; beyond it the search
+// runs on every type at once and the most length cut stays unproven.
+constexpr size_t kMostTypeChoices = 64;
+
+// A stock profile: bars of each stock type.
+struct Profile {
+  std::vector<int32_t> bars;
+  int64_t objective = 0;
+  int64_t length = 0;
+  int32_t barOrder = 0;
+};
+
+// The bound that a converged feasibility programme gives on the uncut
+// length of any profile: its dual solution stays feasible when only the
+// bar limits change.
+struct Certificate {
+  double base = 0;
+  std::vector<double> perBar;  // per stock type: dual - pricing tolerance
+};
+
+enum class Outcome { kFound, kInfeasible, kUnknown };
+
+class Engine {
+ public:
+  explicit Engine(const ExactInput& in)
+      : in_(in),
+        start_(ClockMs()),
+        deadline_(in.timeLimitMs > 0 ? start_ + in.timeLimitMs : 0),
+        watch_(deadline_, in.abort) {
+    if (in.progress) {
+      watch_.SetTick([this] { return Report(); },
+                     in.progressIntervalMs > 0 ? in.progressIntervalMs : kProgressIntervalMs);
+    }
+  }
+
+  ExactResult Solve();
+
+  BoundResult Bound();
+
+ private:
+  // ---- Setting up (first_plan.cpp) ----
+
+  bool Prepare(ExactResult& r);
+
+  int64_t Uncut(const PlanKey& key) const { return key.uncut - m_.unfitLength; }
+
+  // Above the search's limits: per part type one pattern of that type
+  // alone, as many pieces as fit, on the stock type that carries them at
+  // the least weight per length.
+  void SeedLargePool();
+
+  void SeedPool();
+
+  // ---- Time ----
+
+  bool Stopped() const { return watch_.Stop(); }
+
+  // Time left for one integer programme: what the caller's limit leaves
+  // (0 = no limit).
+  double Remaining() const { return watch_.Remaining(); }
+
+  // ---- Progress (engine.cpp) ----
+
+  void EnterPhase(Phase phase);
+
+  // Tells the caller how far the method has got; true when it asks to stop.
+  bool Report();
+
+  LpOutcome Lp();
+
+  MipOutcome Mip(const MipRequest& req);
+
+  // ---- Plans (engine.cpp) ----
+
+  void Offer(const ModelPlan& plan);
+
+  ModelPlan PlanFrom(const std::vector<int32_t>& x, const std::vector<Column>& fixed) const;
+
+  ModelPlan PlanFrom(const std::vector<Column>& pool, const std::vector<int32_t>& x,
+                     const std::vector<Column>& fixed) const;
+
+  // ---- Figure 1: the most length cut (most_cut.cpp) ----
+
+  // Bar limits of the stock types a plan may use: every type, or with a
+  // limit on different stock groups each choice of that many types.
+  // Empty when there are more than kMostTypeChoices choices.
+  std::vector<std::vector<int32_t>> TypeChoices() const;
+
+  // Fewer uncut pieces, until no choice of stock types allows less.
+  void Stage1();
+
+  // ---- Figure 2: candidates in the order of their bound (profiles.cpp,
+  // profile_check.cpp, whole_problem.cpp, candidate_search.cpp) ----
+  //
+  // A candidate is a profile of regular bars, with or without a last bar
+  // of a given stock type. Without a last bar its objective is fixed by
+  // the profile; with one, the bound adds the least working length the
+  // last bar must carry (from the linear programme, then raised step by
+  // step while no plan carries that little). Candidates are examined in the
+  // order of their bound; the first that holds a plan gives the optimum.
+
+  struct Candidate {
+    std::vector<int32_t> bars;  // regular bars per stock type
+    int last = -1;              // stock type of the last bar, -1 = none
+    int64_t regular = 0;        // objective of the regular bars
+    int64_t length = 0;         // stock length, the last bar included
+    int32_t barOrder = 0;
+    int64_t load = 0;  // working length the bound allows the last bar
+    double bound = 0;
+    bool exact = false;  // the last bar's load comes from the linear programme
+  };
+
+  // Heap order: the smallest bound on top; ties by length, bar order, then
+  // the profile itself so that the order never depends on the heap.
+  static bool After(const Candidate& a, const Candidate& b);
+
+  int64_t Weight(int j) const { return static_cast<int64_t>(m_.BarWeight(j)); }
+
+  double LastRate(int j) const;
+
+  bool LastAllowed(const std::vector<int32_t>& bars, int j) const;
+
+  // What the bars must hold: working length and pieces, less what the
+  // uncut allowance may leave.
+  void Needed(double& work, double& pieces) const;
+
+  // Regular profiles with lo <= objective <= hi that could hold the pieces
+  // with `extra` working length more (the last bar), pruned by capacity,
+  // pieces per layout, different stock groups and, without `extra`, the
+  // stored certificates.
+  std::vector<Profile> ProfilesIn(int64_t lo, int64_t hi, double extra, bool& truncated) const;
+
+  int32_t BarOrder(int32_t bars) const;
+
+  // The smallest profile objective at or above `bound`.
+  int64_t SmallestProfileFrom(double bound) const;
+
+  Restriction RestrictionFor(const Candidate& c) const;
+
+  // Whether a stored certificate rules out a profile of regular bars.
+  bool Refuted(const std::vector<int32_t>& bars) const;
+
+  // The duals of an infeasible profile's programme as a certificate. The
+  // pricing covered only the stock types the profile uses; for the others
+  // the per-bar dual is lowered until no pattern of that type prices out,
+  // which keeps the duals feasible for every profile.
+  void StoreCertificate(const LpOutcome& lp, const Restriction& r);
+
+  // Whether a plan within r worth at most `target` in `mode` exists, by an
+  // integer programme over every pattern that such a plan could use: those
+  // whose reduced cost is within target - bound of the linear programme.
+  Outcome Enumerate(const Restriction& r, Mode mode, double target);
+
+  // A plan within the restriction (the uncut allowance kept), or proof
+  // that none exists. `certify`: the restriction differs from the whole
+  // problem only in its bar limits, so an infeasible programme's duals
+  // rule out other profiles as well.
+  Outcome Check(const Restriction& r, bool certify, Mode mode, double target);
+
+  // The linear programme's whole bars, the rest first fit decreasing.
+  bool RoundAndFill(const Restriction& r, const LpOutcome& lp);
+
+  // Above the search's limits: the linear programme's whole bars are cut
+  // (or, when it has none, one bar of its largest pattern), and the rest
+  // planned anew, until nothing is left. Finds plans near the bound in a
+  // few dozen programmes where a branch bar by bar would need thousands;
+  // proves nothing.
+  // With onePattern only the largest pattern's whole bars (at least one)
+  // are cut each time: more programmes, a gentler rounding.
+  Outcome RoundingDive(Restriction r, bool onePattern);
+
+  // Depth-first branch over patterns: one bar of the chosen pattern is cut
+  // (first branch), or the pattern is forbidden (second branch).
+  Outcome Dive(const Restriction& r, const std::vector<Column>& fixed);
+
+  // The least working length above `load` that a last bar of type j can
+  // carry; load + 1 when the search for it runs too long.
+  int64_t NextLoad(int j, int64_t load) const;
+
+  // The least objective a plan can have at or above a bound: whole
+  // lengths in material mode.
+  double RoundedUp(double bound) const;
+
+  static double Tolerance(double objective) { return 1e-9 * std::max(1.0, std::fabs(objective)); }
+
+  bool BeforeBest(const Candidate& c) const;
+
+  void Push(std::vector<Candidate>& heap, Candidate c);
+
+  // Adds the candidates whose regular bars cost lo..hi; false when there
+  // were too many to list.
+  bool AddWindow(std::vector<Candidate>& heap, int64_t lo, int64_t& hi);
+
+  // Figure 2 settled at once for the whole problem: an integer programme
+  // over every pattern whose reduced cost under the root duals fits the gap
+  // between the root bound and the best plan (the only patterns a better
+  // plan can use). Pays where the rules keep that list short (pieces or
+  // different pieces per layout limited) and the profiles between bound and
+  // plan are many. True when the best plan is then proven optimal in
+  // figure 2; a better plan it finds is kept either way. The programme
+  // knows no limit on different stock groups: then it only bounds.
+  bool SettleWhole(const LpOutcome& root);
+
+  // The first programme over the whole problem (its duals price the
+  // search), and above the search's limits the plans rounded from it.
+  LpOutcome RootProgramme();
+
+  // The bound of figure 2 from the root programme: the least profile
+  // objective at or above its bound (or, when the last bar is ignored, the
+  // bound in whole lengths); lo is set to the least objective of regular
+  // bars the search must list.
+  double GlobalBound(const LpOutcome& root, int64_t& lo) const;
+
+  // Examines the candidate taken from the heap: a profile ruled out by a
+  // certificate, settled by Check, or (with a last bar) its bound raised to
+  // the least load the last bar can carry and pushed back. open: the least
+  // bound left undecided.
+  void ExamineCandidate(std::vector<Candidate>& heap, Candidate c, double& open);
+
+  void CandidateSearch();
+
+  // The epilogue of the search: the lower bound it leaves (the global
+  // bound, raised to the least bound of a candidate not settled: left
+  // undecided, or not reached when the search stopped) and whether the best
+  // plan stays proven. `lo`: the least objective of the profiles not yet
+  // listed; `settled`: the whole problem's programme proved the best plan.
+  // Leaves the master on the whole problem.
+  void CloseCandidateSearch(double globalBound, int64_t lo, const std::vector<Candidate>& heap,
+                            double open, bool stopped, bool settled);
+
+  // ---- Figure 4: fewer layouts (layout_reduction.cpp) ----
+
+  // Patterns that can be cut often: for each stock type the plan uses and
+  // each number of bars f it has of that type, the fullest bar whose pieces
+  // are at most a share 1/f of the demand. A plan of few layouts is made of
+  // such patterns; the column generation seldom finds them, since it
+  // prices bars, not layouts.
+  void AddFrequentPatterns(const std::vector<int32_t>& bars);
+
+  void ReduceLayouts();
+
+  // ---- Result (engine.cpp) ----
+
+  double ToCaller(double v) const { return m_.costObjective ? v : v * m_.unit; }
+
+  ExactResult Finish(ExactResult& r);
+
+  const ExactInput& in_;
+  double start_ = 0;
+  double deadline_ = 0;
+  Watch watch_;
+  Phase phase_ = Phase::kFirstPlan;
+  Model m_;
+  ModelPlan best_;
+  PlanKey bestKey_;
+  ModelPlan given_;  // the caller's plan to start from, normalized
+  std::unique_ptr<Master> master_;
+  std::vector<Certificate> certificates_;
+  bool proven_ = true;
+  double uncutFloor_ = 0;  // proven least uncut length of any plan
+  double allowance_ = 0;   // the uncut length a plan may leave in checks
+  double lowerBound_ = 0;
+  std::string note_;
+  int nodes_ = 0;
+  ExactStats stats_;
+};
+
+}  // namespace solver::exact

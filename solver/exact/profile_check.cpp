@@ -1,0 +1,277 @@
+// Settling one stock profile: its linear programme (rules it out or gives
+// the duals of a certificate), rounding, rounding dives, a short branch
+// over patterns and integer programmes over the pool or over every pattern
+// whose reduced cost fits the gap.
+#include <algorithm>
+#include <cmath>
+
+#include "engine.h"
+
+namespace solver::exact {
+
+namespace {
+
+// Programmes of the rounding dive above the search's limits.
+constexpr int kRoundingDiveSteps = 60;
+// The same when one pattern is cut at a time.
+constexpr int kGentleDiveSteps = 400;
+
+}  // namespace
+
+// Whether a plan within r worth at most `target` in `mode` exists, by an
+// integer programme over every pattern that such a plan could use: those
+// whose reduced cost is within target - bound of the linear programme.
+Outcome Engine::Enumerate(const Restriction& r, Mode mode, double target) {
+  master_->SetMode(mode);
+  master_->Restrict(r);
+  const LpOutcome lp = Lp();
+  if (!lp.solved || !lp.converged) return Outcome::kUnknown;
+  const double gap = target - lp.bound;
+  if (gap < -1e-6 * std::max(1.0, std::fabs(target))) return Outcome::kInfeasible;
+  bool complete = false;
+  const std::vector<Column> columns =
+      master_->ListColumns(lp, std::max(gap, 0.0), kListLimit, complete);
+  if (!complete || Stopped()) return Outcome::kUnknown;
+  ++stats_.enumerations;
+  stats_.enumeratedColumns += static_cast<int32_t>(columns.size());
+  // Plans within r at or below the target, as an integer programme: the
+  // least uncut length cut off at the allowance (or at the target when that
+  // is what is asked), or with a last bar its worth cut off at the target.
+  Master all(m_, static_cast<int64_t>(allowance_), &watch_);
+  const bool worth = mode == Mode::kOptimize && r.lastOpen;
+  all.SetMode(worth ? Mode::kOptimize : Mode::kFeasibility);
+  all.Restrict(r);
+  all.AddMany(columns);
+  MipRequest req;
+  if (worth) {
+    const bool integral = !m_.costObjective;
+    req.cutoff = target + (integral ? 0.5 : 1e-6 * std::max(1.0, std::fabs(target)));
+  } else {
+    const double uncut = mode == Mode::kFeasibility ? target : allowance_;
+    req.cutoff = std::floor(uncut + 1e-6) + 0.5;
+  }
+  req.nodeLimit = kEnumerationMipNodes;
+  req.timeLimitMs = Remaining();
+  req.probing = !m_.large;
+  req.watch = &watch_;
+  const double t = ClockMs();
+  const MipOutcome mip = SolveMip(all, req);
+  stats_.mips += 1;
+  stats_.mipMs += ClockMs() - t;
+  if (mip.found) {
+    Offer(PlanFrom(all.Pool(), mip.x, {}));
+    return Outcome::kFound;
+  }
+  return mip.optimal ? Outcome::kInfeasible : Outcome::kUnknown;
+}
+
+// A plan within the restriction (the uncut allowance kept), or proof
+// that none exists. `certify`: the restriction differs from the whole
+// problem only in its bar limits, so an infeasible programme's duals
+// rule out other profiles as well.
+Outcome Engine::Check(const Restriction& r, bool certify, Mode mode, double target) {
+  master_->SetMode(Mode::kFeasibility);
+  master_->Restrict(r);
+  const LpOutcome lp = Lp();
+  if (!lp.solved) return Outcome::kUnknown;
+  const double allowance = allowance_;
+  if (lp.converged && lp.bound > allowance + 1e-6) {
+    if (certify) StoreCertificate(lp, r);
+    return Outcome::kInfeasible;
+  }
+  if (RoundAndFill(r, lp)) return Outcome::kFound;
+  if (Stopped()) return Outcome::kUnknown;
+  if (m_.large && (RoundingDive(r, false) == Outcome::kFound ||
+                   (!Stopped() && RoundingDive(r, true) == Outcome::kFound))) {
+    return Outcome::kFound;
+  }
+  if (Stopped()) return Outcome::kUnknown;
+  // A short branch first: it settles most profiles at once.
+  nodes_ = kDiveNodeLimit - kQuickDiveNodes;
+  const Outcome quick = Dive(r, {});
+  if (quick != Outcome::kUnknown || Stopped()) return quick;
+  const Outcome listed = Enumerate(r, mode, target);
+  if (listed != Outcome::kUnknown || Stopped()) return listed;
+  master_->SetMode(Mode::kFeasibility);
+  master_->Restrict(r);
+  MipRequest req;
+  req.cutoff = allowance + 0.5;
+  req.nodeLimit = kPoolMipNodes;
+  req.timeLimitMs = Remaining();
+  req.probing = !m_.large;
+  req.watch = &watch_;
+  const MipOutcome mip = Mip(req);
+  if (mip.found) {
+    Offer(PlanFrom(mip.x, {}));
+    return Outcome::kFound;
+  }
+  nodes_ = 0;
+  return Dive(r, {});
+}
+
+// The linear programme's whole bars, the rest first fit decreasing.
+bool Engine::RoundAndFill(const Restriction& r, const LpOutcome& lp) {
+  const std::vector<Column>& pool = master_->Pool();
+  std::vector<int32_t> demand = r.demand, bars = r.regularBars, x(lp.x.size(), 0);
+  bool lastFixed = !r.lastOpen;
+  for (size_t p = 0; p < lp.x.size(); ++p) {
+    const int32_t whole = static_cast<int32_t>(std::floor(lp.x[p] + 1e-6));
+    if (whole < 1) continue;
+    const Column& c = pool[p];
+    if (c.last) {
+      lastFixed = true;
+    } else {
+      bars[c.stock] -= whole;
+    }
+    x[p] = whole;
+    for (size_t i = 0; i < m_.parts.size(); ++i) {
+      demand[i] = std::max(0, demand[i] - whole * c.counts[i]);
+    }
+  }
+  if (!lastFixed) return false;
+  for (int32_t b : bars) {
+    if (b < 0) return false;
+  }
+  std::vector<ModelPattern> rest;
+  const bool filled =
+      m_.large ? FillByPatterns(m_, demand, bars, rest) : FillGreedy(m_, demand, bars, rest);
+  if (!filled) return false;
+  ModelPlan raw;
+  for (size_t p = 0; p < x.size(); ++p) {
+    if (x[p] < 1) continue;
+    if (pool[p].last) {
+      raw.hasLast = true;
+      raw.last = ModelPattern{pool[p].stock, pool[p].counts, 1};
+    } else {
+      raw.patterns.push_back(ModelPattern{pool[p].stock, pool[p].counts, x[p]});
+    }
+  }
+  for (const ModelPattern& p : rest) raw.patterns.push_back(p);
+  Offer(NormalizePlan(m_, raw));
+  return true;
+}
+
+// Above the search's limits: the linear programme's whole bars are cut
+// (or, when it has none, one bar of its largest pattern), and the rest
+// planned anew, until nothing is left. Finds plans near the bound in a
+// few dozen programmes where a branch bar by bar would need thousands;
+// proves nothing.
+// With onePattern only the largest pattern's whole bars (at least one)
+// are cut each time: more programmes, a gentler rounding.
+Outcome Engine::RoundingDive(Restriction r, bool onePattern) {
+  ModelPlan plan;
+  const int steps = onePattern ? kGentleDiveSteps : kRoundingDiveSteps;
+  for (int step = 0; step < steps && !Stopped(); ++step) {
+    master_->Restrict(r);
+    const LpOutcome lp = Lp();
+    if (!lp.solved || lp.bound > allowance_ + 1e-6) break;
+    const std::vector<Column>& pool = master_->Pool();
+    int pick = -1;
+    bool whole = false, integral = true;
+    for (size_t p = 0; p < lp.x.size(); ++p) {
+      whole = whole || lp.x[p] >= 1 - 1e-6;
+      integral = integral && std::fabs(lp.x[p] - std::round(lp.x[p])) <= 1e-6;
+      if (lp.x[p] > 1e-6 && (pick < 0 || lp.x[p] > lp.x[pick] + 1e-9)) pick = static_cast<int>(p);
+    }
+    for (double v : lp.slack) integral = integral && std::fabs(v - std::round(v)) <= 1e-6;
+    if (pick < 0 && !integral) break;
+    std::vector<std::pair<int, int32_t>> cut;  // pool column, bars
+    if (onePattern && !integral) {
+      cut.emplace_back(pick, std::max(1, static_cast<int32_t>(std::floor(lp.x[pick] + 1e-6))));
+    } else {
+      for (size_t p = 0; p < lp.x.size(); ++p) {
+        const int32_t bars =
+            static_cast<int32_t>(integral ? std::lround(lp.x[p]) : std::floor(lp.x[p] + 1e-6));
+        if (bars >= 1) cut.emplace_back(static_cast<int>(p), bars);
+      }
+      if (!whole && !integral) cut.emplace_back(pick, 1);
+    }
+    for (const auto& [p, bars] : cut) {
+      Column c = pool[p];
+      for (size_t i = 0; i < m_.parts.size(); ++i) c.counts[i] = std::min(c.counts[i], r.demand[i]);
+      for (size_t i = 0; i < m_.parts.size(); ++i) {
+        r.demand[i] = std::max(0, r.demand[i] - bars * c.counts[i]);
+      }
+      r.bars[c.stock] -= bars;
+      if (c.last) {
+        r.lastOpen = false;
+        plan.hasLast = true;
+        plan.last = ModelPattern{c.stock, c.counts, 1};
+      } else {
+        r.regularBars[c.stock] -= bars;
+        r.regularFixed += bars;
+        plan.patterns.push_back(ModelPattern{c.stock, c.counts, bars});
+      }
+    }
+    const bool done =
+        integral || std::all_of(r.demand.begin(), r.demand.end(), [](int32_t d) { return d == 0; });
+    if (done) {
+      Offer(NormalizePlan(m_, plan));
+      master_->Restrict(master_->Whole());
+      return Outcome::kFound;
+    }
+  }
+  master_->Restrict(master_->Whole());
+  return Outcome::kUnknown;
+}
+
+// Depth-first branch over patterns: one bar of the chosen pattern is cut
+// (first branch), or the pattern is forbidden (second branch).
+Outcome Engine::Dive(const Restriction& r, const std::vector<Column>& fixed) {
+  if (++nodes_ > kDiveNodeLimit || Stopped()) return Outcome::kUnknown;
+  ++stats_.branchNodes;
+  master_->Restrict(r);
+  const LpOutcome lp = Lp();
+  if (!lp.solved) return Outcome::kUnknown;
+  const double allowance = allowance_;
+  if (lp.bound > allowance + 1e-6) return lp.converged ? Outcome::kInfeasible : Outcome::kUnknown;
+
+  const std::vector<Column>& pool = master_->Pool();
+  int pick = -1;
+  bool integral = true;
+  for (size_t p = 0; p < lp.x.size(); ++p) {
+    const double v = lp.x[p];
+    if (std::fabs(v - std::round(v)) > 1e-6) integral = false;
+    if (v > 1e-6 && (pick < 0 || v > lp.x[pick] + 1e-9)) pick = static_cast<int>(p);
+  }
+  for (double s : lp.slack) integral = integral && std::fabs(s - std::round(s)) <= 1e-6;
+  if (integral) {
+    std::vector<int32_t> x(lp.x.size());
+    for (size_t p = 0; p < x.size(); ++p) x[p] = static_cast<int32_t>(std::lround(lp.x[p]));
+    Offer(PlanFrom(x, fixed));
+    return Outcome::kFound;
+  }
+  if (pick < 0) return Outcome::kUnknown;
+
+  // The pattern as far as the open demand needs it.
+  Column chosen = pool[pick];
+  for (size_t i = 0; i < m_.parts.size(); ++i) {
+    chosen.counts[i] = std::min<int32_t>(chosen.counts[i], r.demand[i]);
+  }
+  Restriction use = r;
+  for (size_t i = 0; i < m_.parts.size(); ++i) use.demand[i] -= chosen.counts[i];
+  use.bars[chosen.stock] -= 1;
+  if (chosen.last) {
+    use.lastOpen = false;
+  } else {
+    use.regularBars[chosen.stock] -= 1;
+    use.regularFixed += 1;
+  }
+  for (Column& f : use.forbidden) {
+    for (size_t i = 0; i < m_.parts.size(); ++i) {
+      f.counts[i] = std::min<int32_t>(f.counts[i], use.demand[i]);
+    }
+  }
+  std::vector<Column> withChosen = fixed;
+  withChosen.push_back(chosen);
+  const Outcome first = Dive(use, withChosen);
+  if (first == Outcome::kFound) return first;
+  Restriction avoid = r;
+  avoid.forbidden.push_back(chosen);
+  const Outcome second = Dive(avoid, fixed);
+  if (second == Outcome::kFound) return second;
+  return first == Outcome::kInfeasible && second == Outcome::kInfeasible ? Outcome::kInfeasible
+                                                                         : Outcome::kUnknown;
+}
+
+}  // namespace solver::exact

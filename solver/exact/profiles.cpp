@@ -1,0 +1,338 @@
+// Stock profiles for figure 2 of the exact method: listing the profiles
+// whose objective lies in a window, the candidates made of them (with or
+// without a last bar), their bounds and order, and the certificates that
+// rule profiles out without a programme.
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "engine.h"
+
+namespace solver::exact {
+
+namespace {
+
+// Nodes of the search for the least load above a given one on a last bar.
+constexpr int64_t kNextLoadNodes = 200000;
+// Long loops ask the watch once in this many steps (a power of two less one).
+constexpr int64_t kWatchEvery = 1023;
+
+}  // namespace
+
+// Heap order: the smallest bound on top; ties by length, bar order, then
+// the profile itself so that the order never depends on the heap.
+bool Engine::After(const Candidate& a, const Candidate& b) {
+  if (a.bound != b.bound) return a.bound > b.bound;
+  if (a.length != b.length) return a.length > b.length;
+  if (a.barOrder != b.barOrder) return a.barOrder > b.barOrder;
+  if (a.last != b.last) return a.last > b.last;
+  return a.bars > b.bars;
+}
+
+double Engine::LastRate(int j) const {
+  return m_.costObjective ? static_cast<double>(m_.stock[j].cost) / m_.stock[j].length : 1.0;
+}
+
+bool Engine::LastAllowed(const std::vector<int32_t>& bars, int j) const {
+  if (m_.LastCapacity(j) < 1 || bars[j] + 1 > m_.stock[j].quantity) return false;
+  int types = 0, count = 0;
+  for (size_t k = 0; k < bars.size(); ++k) {
+    types += bars[k] > 0 || static_cast<int>(k) == j ? 1 : 0;
+    count += bars[k];
+  }
+  return count >= 1 && (m_.diffStocks < 1 || types <= m_.diffStocks);
+}
+
+// What the bars must hold: working length and pieces, less what the
+// uncut allowance may leave.
+void Engine::Needed(double& work, double& pieces) const {
+  double stretch = 1;
+  int64_t w = 0, p = 0;
+  for (const PartType& t : m_.parts) {
+    w += int64_t{t.work} * t.demand;
+    p += t.demand;
+    stretch = std::max(stretch, static_cast<double>(t.work) / t.length);
+  }
+  const double uncut = allowance_;
+  const int64_t shortest = m_.parts.empty() ? 1 : m_.parts.back().length;
+  work = static_cast<double>(w) - uncut * stretch;
+  pieces = static_cast<double>(p) - uncut / shortest;
+}
+
+// Regular profiles with lo <= objective <= hi that could hold the pieces
+// with `extra` working length more (the last bar), pruned by capacity,
+// pieces per layout, different stock groups and, without `extra`, the
+// stored certificates.
+std::vector<Profile> Engine::ProfilesIn(int64_t lo, int64_t hi, double extra,
+                                        bool& truncated) const {
+  std::vector<Profile> out;
+  truncated = false;
+  const int types = static_cast<int>(m_.stock.size());
+  std::vector<int64_t> most(types + 1, 0);
+  for (int j = types - 1; j >= 0; --j) most[j] = most[j + 1] + Weight(j) * m_.stock[j].quantity;
+  std::vector<int> byRate(types);
+  for (int j = 0; j < types; ++j) byRate[j] = j;
+  std::stable_sort(byRate.begin(), byRate.end(), [&](int a, int b) {
+    return m_.BarWeight(a) / m_.stock[a].capacity < m_.BarWeight(b) / m_.stock[b].capacity;
+  });
+  double needWork = 0, needPieces = 0;
+  Needed(needWork, needPieces);
+  needWork -= extra;
+  if (extra > 0) needPieces -= m_.maxPieces >= 1 ? m_.maxPieces : needPieces;
+  const double allowance = allowance_ + 1e-6;
+  const bool certify = extra <= 0;
+
+  std::vector<int32_t> bars(types, 0);
+  int64_t visits = 0;
+  std::function<void(int, int64_t, double, double, int)> visit = [&](int j, int64_t objective,
+                                                                     double capacity, double slots,
+                                                                     int used) {
+    if ((++visits & kWatchEvery) == 0 && Stopped()) truncated = true;
+    if (truncated || objective > hi || objective + most[j] < lo) return;
+    // Least cost to add the capacity still missing, from the types left.
+    double missing = needWork - capacity, cost = 0, slotsLeft = 0;
+    for (int k : byRate) {
+      if (k < j) continue;
+      slotsLeft += m_.stock[k].quantity;
+      if (missing <= 0) continue;
+      const double take = std::min<double>(m_.stock[k].quantity, missing / m_.stock[k].capacity);
+      cost += take * m_.BarWeight(k);
+      missing -= take * m_.stock[k].capacity;
+    }
+    if (missing > 1e-9 || objective + cost > hi + 1e-9) return;
+    if (m_.maxPieces >= 1 && (slots + slotsLeft) * m_.maxPieces < needPieces) return;
+    if (certify) {
+      for (const Certificate& c : certificates_) {
+        double b = c.base;
+        for (int k = 0; k < types; ++k) {
+          b += c.perBar[k] * (k < j ? bars[k] : m_.stock[k].quantity);
+        }
+        if (b > allowance + 1e-6 * std::fabs(c.base)) return;
+      }
+    }
+    if (j == types) {
+      if (objective < lo || capacity < needWork) return;
+      Profile p;
+      p.bars = bars;
+      p.objective = objective;
+      int32_t count = 0;
+      for (int k = 0; k < types; ++k) {
+        p.length += int64_t{bars[k]} * m_.stock[k].length;
+        count += bars[k];
+      }
+      p.barOrder = count;
+      out.push_back(std::move(p));
+      if (out.size() > kProfileWindowLimit) truncated = true;
+      return;
+    }
+    // Fewer bars of this type than `first` leave the window out of reach.
+    int32_t first = 0;
+    if (Weight(j) > 0 && objective + most[j + 1] < lo) {
+      const int64_t w = Weight(j);
+      first = static_cast<int32_t>(
+          std::min<int64_t>(m_.stock[j].quantity, (lo - objective - most[j + 1] + w - 1) / w));
+    }
+    for (int32_t n = first; n <= m_.stock[j].quantity; ++n) {
+      const int nowUsed = used + (n > 0 ? 1 : 0);
+      if (m_.diffStocks >= 1 && nowUsed > m_.diffStocks) break;
+      if (objective + n * Weight(j) > hi) break;
+      bars[j] = n;
+      visit(j + 1, objective + n * Weight(j), capacity + double{1} * n * m_.stock[j].capacity,
+            slots + n, nowUsed);
+    }
+    bars[j] = 0;
+  };
+  visit(0, 0, 0, 0, 0);
+  return out;
+}
+
+int32_t Engine::BarOrder(int32_t bars) const {
+  return m_.prefShort < 0 ? -bars : (m_.prefShort > 0 ? bars : 0);
+}
+
+// The smallest profile objective at or above `bound`.
+int64_t Engine::SmallestProfileFrom(double bound) const {
+  int64_t lo = static_cast<int64_t>(std::ceil(bound - 1e-6));
+  int64_t total = 0, step = 1;
+  for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
+    total += Weight(j) * m_.stock[j].quantity;
+    step = std::max(step, Weight(j));
+  }
+  for (int64_t hi = lo + step;; hi += step) {
+    // No profile lies below lo: it bounds as well, if less tightly.
+    if (Stopped()) return lo;
+    bool truncated = false;
+    const std::vector<Profile> list = ProfilesIn(lo, hi, 0, truncated);
+    if (!list.empty()) {
+      int64_t least = list.front().objective;
+      for (const Profile& p : list) least = std::min(least, p.objective);
+      return least;
+    }
+    if (truncated || hi > total) return lo;
+    lo = hi + 1;
+  }
+}
+
+Restriction Engine::RestrictionFor(const Candidate& c) const {
+  Restriction r = master_->Whole();
+  r.regularBars = c.bars;
+  r.bars = c.bars;
+  r.lastOpen = c.last >= 0;
+  r.lastType = c.last;
+  if (c.last >= 0) {
+    r.bars[c.last] += 1;
+    if (c.exact) r.lastLoadLimit = c.load;
+  }
+  return r;
+}
+
+// Whether a stored certificate rules out a profile of regular bars.
+bool Engine::Refuted(const std::vector<int32_t>& bars) const {
+  for (const Certificate& c : certificates_) {
+    double b = c.base;
+    for (size_t j = 0; j < bars.size(); ++j) b += c.perBar[j] * bars[j];
+    if (b > allowance_ + 1e-6 + 1e-6 * std::fabs(c.base)) return true;
+  }
+  return false;
+}
+
+// The duals of an infeasible profile's programme as a certificate. The
+// pricing covered only the stock types the profile uses; for the others
+// the per-bar dual is lowered until no pattern of that type prices out,
+// which keeps the duals feasible for every profile.
+void Engine::StoreCertificate(const LpOutcome& lp, const Restriction& r) {
+  Certificate c;
+  const Restriction whole = master_->Whole();
+  const size_t types = m_.stock.size();
+  for (size_t i = 0; i < m_.parts.size(); ++i) {
+    const double pi = lp.dualDemand[i];
+    c.base += pi * whole.demand[i] + whole.demand[i] * std::min(0.0, m_.parts[i].length - pi);
+  }
+  for (size_t j = 0; j < types; ++j) {
+    double perBar = lp.dualStock[j] + lp.dualStock[types + j];
+    if (r.regularBars[j] < 1) {
+      PricingTask task;
+      task.capacity = task.loadLimit = m_.stock[j].capacity;
+      task.grip = m_.grip;
+      task.maxPieces = m_.maxPieces;
+      task.diffPieces = m_.diffPieces;
+      task.watch = &watch_;
+      for (size_t i = 0; i < m_.parts.size(); ++i) {
+        task.work.push_back(m_.parts[i].work);
+        task.bound.push_back(whole.demand[i]);
+        task.profit.push_back(lp.dualDemand[i]);
+      }
+      task.threshold = -1;
+      const PricingResult best = PriceBestPattern(task);
+      if (!best.complete) return;
+      perBar = std::min(perBar, lp.dualNeed - best.value);
+    }
+    c.perBar.push_back(perBar - master_->PricingTolerance());
+  }
+  certificates_.push_back(std::move(c));
+}
+
+// The least working length above `load` that a last bar of type j can
+// carry; load + 1 when the search for it runs too long.
+int64_t Engine::NextLoad(int j, int64_t load) const {
+  const int64_t limit = m_.LastCapacity(j);
+  int64_t best = limit + 1;
+  int64_t nodes = 0;
+  Counts c = m_.Zero();
+  bool stopped = false;
+  std::function<void(int, int64_t)> visit = [&](int i, int64_t sum) {
+    if (stopped || ++nodes > kNextLoadNodes || sum >= best) return;
+    if ((nodes & kWatchEvery) == 0 && Stopped()) {
+      stopped = true;
+      return;
+    }
+    if (i == static_cast<int>(m_.parts.size())) {
+      if (sum > load && FitsLastBar(m_, j, c)) best = sum;
+      return;
+    }
+    const int32_t most = static_cast<int32_t>(
+        std::min<int64_t>(m_.parts[i].demand, (limit - sum) / m_.parts[i].work));
+    for (int32_t n = 0; n <= most; ++n) {
+      c[i] = n;
+      visit(i + 1, sum + int64_t{n} * m_.parts[i].work);
+    }
+    c[i] = 0;
+  };
+  visit(0, 0);
+  return stopped || nodes > kNextLoadNodes ? load + 1 : best;
+}
+
+// The least objective a plan can have at or above a bound: whole
+// lengths in material mode.
+double Engine::RoundedUp(double bound) const {
+  return m_.costObjective ? bound + Tolerance(bound) : std::ceil(bound - 1e-6) + 0.5;
+}
+
+bool Engine::BeforeBest(const Candidate& c) const {
+  const double tol = 1e-9 * std::max(1.0, std::fabs(bestKey_.objective));
+  if (std::fabs(c.bound - bestKey_.objective) > tol) return c.bound < bestKey_.objective;
+  if (c.length != bestKey_.length) return c.length < bestKey_.length;
+  return c.barOrder < bestKey_.barOrder;
+}
+
+void Engine::Push(std::vector<Candidate>& heap, Candidate c) {
+  heap.push_back(std::move(c));
+  std::push_heap(heap.begin(), heap.end(), After);
+}
+
+// Adds the candidates whose regular bars cost lo..hi; false when there
+// were too many to list.
+bool Engine::AddWindow(std::vector<Candidate>& heap, int64_t lo, int64_t& hi) {
+  double lastMost = 0;
+  if (m_.ignoreLast) {
+    for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
+      lastMost = std::max<double>(lastMost, static_cast<double>(m_.LastCapacity(j)));
+    }
+  }
+  for (;;) {
+    bool truncated = false;
+    std::vector<Profile> plain = ProfilesIn(lo, hi, 0, truncated);
+    std::vector<Profile> withLast;
+    if (!truncated && m_.ignoreLast) withLast = ProfilesIn(lo, hi, lastMost, truncated);
+    if (truncated) {
+      if (hi == lo || Stopped()) return false;
+      hi = lo + (hi - lo) / 4;
+      continue;
+    }
+    for (const Profile& p : plain) {
+      Candidate c{p.bars,
+                  -1,
+                  p.objective,
+                  p.length,
+                  BarOrder(p.barOrder),
+                  0,
+                  static_cast<double>(p.objective),
+                  true};
+      Push(heap, std::move(c));
+    }
+    double needWork = 0, needPieces = 0;
+    Needed(needWork, needPieces);
+    for (const Profile& p : withLast) {
+      double capacity = 0;
+      for (size_t k = 0; k < p.bars.size(); ++k)
+        capacity += double{1} * p.bars[k] * m_.stock[k].capacity;
+      for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
+        if (!LastAllowed(p.bars, j)) continue;
+        const double least = std::max(0.0, std::ceil(needWork - capacity - 1e-9));
+        if (least > static_cast<double>(m_.LastCapacity(j))) continue;
+        Candidate c{p.bars,
+                    j,
+                    p.objective,
+                    p.length + m_.stock[j].length,
+                    BarOrder(p.barOrder + 1),
+                    static_cast<int64_t>(least),
+                    static_cast<double>(p.objective) + LastRate(j) * least,
+                    false};
+        Push(heap, std::move(c));
+      }
+    }
+    return true;
+  }
+}
+
+}  // namespace solver::exact
