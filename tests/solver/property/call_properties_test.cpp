@@ -469,12 +469,23 @@ TEST(CallProperties, ExactMethodPlansAreValidAndNeverWorse) {
       EXPECT_LE(plan->lowerBound, a.objective + slack);
       EXPECT_LE(plan->lowerBound, b.objective + slack);
     }
-    // A proof ends the work before any time limit, so a proven plan comes
-    // back the same when asked again.
+    // A proof ends the exact method before any time limit, so a proven
+    // plan comes back the same when asked again. With layout reduction the
+    // search then looks for fewer layouts at equal stock within the rest of
+    // the time, which a loaded machine may cut short: the plan comes back
+    // as good as proven, its layouts may differ.
     if (plan->proven != 0) {
       ASSERT_EQ(TarvolinSolve(context.get(), &settings, &problem, nullptr, again.get()), 0);
       again->exactMs = plan->exactMs;
-      EXPECT_EQ(std::memcmp(plan.get(), again.get(), sizeof(TarvolinPlan)), 0) << "not repeatable";
+      if (settings.reduceLayouts == 0) {
+        EXPECT_EQ(std::memcmp(plan.get(), again.get(), sizeof(TarvolinPlan)), 0)
+            << "not repeatable";
+      } else {
+        const exact::PlanFigures c = exact::MeasurePlan(ein, ExactPlanOf(ein, *again));
+        EXPECT_NE(again->proven, 0);
+        EXPECT_EQ(c.lengthCut, a.lengthCut);
+        EXPECT_NEAR(c.objective, a.objective, 1e-9 * std::max(1.0, std::abs(a.objective)));
+      }
     }
     if (HasFailure()) break;
   }
