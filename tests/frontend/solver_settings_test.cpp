@@ -221,6 +221,16 @@ std::vector<SettingCase> SettingCases() {
        },
        {.bars = 1, .lastParts = 1},
        {.bars = 2, .lastParts = 0}},
+      // A bar of 6000 holds one piece of 4000 and at most two of 1000:
+      // four bars at least. The three pieces of 1000 on three of these
+      // give the fewest layouts, two; the layouts matter only when asked
+      // for.
+      {"fewer layouts",
+       Material({{4000, 4}, {1000, 3}}, {{6000, 20}}),
+       Keep,
+       [](OptimizerSettings& o) { o.reduceLayouts = 6; },
+       {.bars = 4, .pieces = 7},
+       {.bars = 4, .pieces = 7, .layouts = 2}},
       // Same lengths, different marks: one layout by length, two by mark.
       {"layouts by mark",
        Material({{2000, 3, 1}, {2000, 3, 2}}, {{6000, 2}}),
