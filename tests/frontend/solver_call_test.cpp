@@ -22,38 +22,6 @@ MaterialPlan SmallMaterial() {
   return plan;
 }
 
-TEST(BuildSolverProblemTest, CopiesTheGroupsInFileOrder) {
-  const TarvolinProblem p = BuildSolverProblem(SmallMaterial());
-  ASSERT_EQ(p.partGroupCount, 2);
-  EXPECT_EQ(p.partGroups[1].length, 1000);
-  EXPECT_EQ(p.partGroups[1].markId, 1);
-  EXPECT_EQ(p.partGroups[1].quantity, 2);
-  EXPECT_EQ(p.partGroups[2].length, 2000);
-  EXPECT_EQ(p.partGroups[2].quantity, 3);
-  ASSERT_EQ(p.stockGroupCount, 1);
-  EXPECT_EQ(p.stockGroups[1].length, 6000);
-  EXPECT_EQ(p.stockGroups[1].cost, 250);
-  EXPECT_EQ(p.stockGroups[1].quantity, 4);
-  EXPECT_EQ(p.target.stockUsed, 0);  // no target
-}
-
-TEST(BuildSolverSettingsTest, TheBundleTravelsApartFromTheDifferentPieces) {
-  OptimizerSettings o;
-  o.maxDifferentPieces = 4;
-  TarvolinSettings s = BuildSolverSettings(o, 2, true);
-  EXPECT_EQ(s.maxDifferentPieces, 4);
-  EXPECT_EQ(s.bundleSize, 0);
-  EXPECT_EQ(s.progressMode, 2);
-  EXPECT_EQ(s.showErrorBoxes, 1);
-
-  o.maxDifferentPieces = 0;
-  o.bundleSize = 3;
-  s = BuildSolverSettings(o, 0, false);
-  EXPECT_EQ(s.maxDifferentPieces, 0);
-  EXPECT_EQ(s.bundleSize, 3);
-  EXPECT_EQ(s.showErrorBoxes, 0);
-}
-
 // The batch's call gives exactly what the flat call gives for the same input.
 TEST(CallSolverTest, AgreesWithTheFlatCall) {
   OptimizerSettings o;
