@@ -58,8 +58,7 @@ std::string CalcTimeText(const plan::MaterialPlan& plan, char decimalSeparator) 
 // lower bound ("unknown" when the solver has none) and whether the plan
 // meets it.
 void WriteBoundLines(TextOutFile& out, const RunRecord& run, const plan::MaterialPlan& plan,
-                     const ReportWidths& widths) {
-  const plan::PlanObjective o = plan.bound.objective.value_or(plan::PlanObjective{});
+                     const plan::PlanObjective& o, const ReportWidths& widths) {
   auto figure = [&](int64_t value) {
     return o.InCost() ? CostText(value, run.format) : LengthText(value, run.format);
   };
@@ -143,8 +142,8 @@ void WriteTotals(TextOutFile& out, const RunRecord& run, const plan::MaterialPla
   out.WriteLine(
       "Total Utilization,%:" + RightAligned(plan::UtilisationText(f.utilRate), kUtilizationWidth) +
       "     Calc.time: " + CalcTimeText(plan, format.decimalSeparator) + " sec");
-  if (run.opt.method == kMethodExact || plan.bound.objective)
-    WriteBoundLines(out, run, plan, widths);
+  // The plan carries an objective when the exact method ran.
+  if (plan.bound.objective) WriteBoundLines(out, run, plan, *plan.bound.objective, widths);
   out.WriteLine("");
 }
 
