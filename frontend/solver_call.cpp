@@ -76,6 +76,7 @@ void PreferRemnants(const MaterialPlan& plan, const OptimizerSettings& settings,
                     TarvolinSettings& solverSettings, TarvolinProblem& problem) {
   if (!OffersRemnants(plan)) return;
   solverSettings.costMode = 1;
+  solverSettings.preferFreeStock = 1;
   for (int g = 1; g <= problem.stockGroupCount; ++g)
     problem.stockGroups[g].cost = SolverStockCost(plan, settings, g);
 }
@@ -286,6 +287,7 @@ LargeOutcome SolveLargeMaterial(const MaterialPlan& plan, const OptimizerSetting
       static_cast<int32_t>(groups.parts.size())};
   TarvolinPlannerSettings plannerSettings = BuildPlannerSettings(settings);
   plannerSettings.costMode = SolverCostMode(plan, settings) ? 1 : 0;
+  plannerSettings.preferFreeStock = OffersRemnants(plan) ? 1 : 0;
   ReportedFigures figures;
   TarvolinPlannerPlan answer{};
   // The planning runs beside the caller, who sees its progress and may stop

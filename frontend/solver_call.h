@@ -28,7 +28,8 @@ TarvolinProblem BuildSolverProblem(const MaterialPlan& plan);
 // least new stock: the solver runs in cost mode with every remnant at cost
 // 0 and every bar of the stock file at its cost when the settings ask for
 // cost mode and some bar of the file is priced, else at its length (in
-// cost units). OffersRemnants tells such a material; SolverStockCost is a
+// cost units), and among plans of the least new stock the solver cuts from
+// as much remnant length as it can. OffersRemnants tells such a material; SolverStockCost is a
 // group's cost as the solver sees it; PreferRemnants makes the problem and
 // settings so (nothing changes without remnants); RealStockCosts puts the
 // stock file's costs back into the plan's cost figures afterwards.

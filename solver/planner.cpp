@@ -102,6 +102,7 @@ TarvolinSettings StructSettings(const TarvolinPlannerSettings& s) {
   t.method = s.method;
   t.exactTimeLimitSeconds = s.exactTimeLimitSeconds;
   t.computeBound = s.computeBound;
+  t.preferFreeStock = s.preferFreeStock;
   return t;
 }
 

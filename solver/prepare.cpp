@@ -148,7 +148,7 @@ bool CheckSettings(SolverState& st, const TarvolinSettings& in) {
                   InRange(in.maxPiecesPerLayout, 0, kMaxItems) && in.kerf >= 0 && in.endZone >= 0 &&
                   in.gripLength >= 0 && in.minReusable >= 0 && in.progressMode >= 0 &&
                   InRange(in.method, 0, 1) && InRange(in.exactTimeLimitSeconds, 0, 100) &&
-                  InRange(in.computeBound, 0, 1);
+                  InRange(in.computeBound, 0, 1) && InRange(in.preferFreeStock, 0, 1);
   if (!ok) {
     RaiseError(st, TARVOLIN_ERROR_SETTINGS);
     return false;

@@ -48,6 +48,8 @@ void RunSteps(SolverState& st, const TarvolinSettings& settings, const TarvolinP
     SolveByExactMethod(st, settings, problem, plan);
   } else {
     if (!SearchAndWrite(st, plan)) return;
+    MoreFreeStockAfterSearch(st, settings, problem, plan);
+    if (st.error.number != 0) return;
     AddSearchBound(settings, problem, plan);
   }
   if (st.error.number != 0) return;

@@ -28,6 +28,7 @@ ExactResult Engine::Solve() {
   Stage1();
   EnterPhase(Phase::kProfiles);
   CandidateSearch();
+  MoreFreeStock();
   EnterPhase(Phase::kFewerLayouts);
   ReduceLayouts();
   return Finish(r);

@@ -9,7 +9,8 @@
 // The engine is one object whose member functions are defined by stage:
 // engine.cpp (the run, progress, result), first_plan.cpp, most_cut.cpp
 // (figure 1), profiles.cpp, profile_check.cpp, whole_problem.cpp and
-// candidate_search.cpp (figure 2), layout_reduction.cpp (figure 4).
+// candidate_search.cpp (figure 2), free_stock.cpp (figure 2b),
+// layout_reduction.cpp (figure 4).
 #pragma once
 
 #include <algorithm>
@@ -89,6 +90,9 @@ class Engine {
   ExactResult Solve();
 
   BoundResult Bound();
+
+  // Figure 2b alone, on the caller's plan (free_stock.cpp).
+  ExactResult FreeStockOnly();
 
  private:
   // ---- Setting up (first_plan.cpp) ----
@@ -280,6 +284,18 @@ class Engine {
   // Leaves the master on the whole problem.
   void CloseCandidateSearch(double globalBound, int64_t lo, const std::vector<Candidate>& heap,
                             double open, bool stopped, bool settled);
+
+  // ---- Figure 2b: more free stock (free_stock.cpp) ----
+
+  // Patterns of one piece type on each free stock type, and the fullest
+  // ones within the demand.
+  void AddFreePatterns();
+
+  // Every pattern of every stock type within the demand, when they are few.
+  bool AddEveryPattern();
+
+  // With free bars: the most free length at the cost of the best plan.
+  void MoreFreeStock();
 
   // ---- Figure 4: fewer layouts (layout_reduction.cpp) ----
 

@@ -7,6 +7,9 @@
 //      and is the plan's last bar: the objective is the stock length used
 //      minus that remainder (cost mode: minus the remainder's value at its
 //      bar's cost per length);
+//   2b. with preferFree in cost mode: the greatest length of free bars
+//      (cost 0) cut, best effort within the time limit (an integer
+//      programme over the patterns at the cost of the best plan);
 //   3. among plans equal in 1 and 2: the smaller total stock length, then
 //      more and shorter bars (prefShort < 0) or fewer and longer bars
 //      (prefShort > 0);
@@ -70,6 +73,9 @@ struct Rules {
   // Part groups of equal length and different marks are different pieces
   // (for diffPieces), as when the search tells layouts apart by mark.
   bool piecesByMark = false;
+  // Cost mode: bars of cost 0 are free (offcuts kept as stock); among
+  // plans of the least cost, more of their length cut is better.
+  bool preferFree = false;
 };
 
 // One cutting pattern and the number of bars cut so. The counts hold one
@@ -210,5 +216,17 @@ PlanFigures MeasurePlan(const ExactInput& input, const Plan& plan);
 // Orders two plans of the same input by figures 1 to 4: negative when a is
 // better, positive when b is better, 0 when equal.
 int ComparePlans(const ExactInput& input, const Plan& a, const Plan& b);
+
+// The same by figures 1, 2 and 2b only: whether a plan is better in what
+// it cuts, what it costs or, with preferFree, the free length it uses.
+int ComparePlansByCost(const ExactInput& input, const Plan& a, const Plan& b);
+
+// With preferFree: the free bars' share of a given plan raised at no more
+// cost (the integer programme of figure 2b over the given plan's patterns,
+// the pool's first patterns and those of the root programme), without the
+// search over stock profiles. The result's plan is the given one when
+// nothing better is found; nothing is proven. For plans that another
+// method made.
+ExactResult MoreFreeStock(const ExactInput& input);
 
 }  // namespace solver::exact

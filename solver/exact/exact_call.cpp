@@ -171,6 +171,25 @@ void SolveByExactMethod(SolverState& st, const TarvolinSettings& settings,
   plan.exactMs = Ms(r.elapsedMs);
 }
 
+void MoreFreeStockAfterSearch(SolverState& st, const TarvolinSettings& settings,
+                              const TarvolinProblem& problem, TarvolinPlan& plan) {
+  if (settings.method != 0 || settings.preferFreeStock != 1 || settings.costMode != 1 ||
+      settings.bundleSize != 0 || !exact::ExactAvailable() || EscPressed(st)) {
+    return;
+  }
+  exact::ExactInput in = InputOf(settings, problem);
+  const exact::Plan searched = PlanOfResult(in, plan);
+  in.timeLimitMs = exact::ExactTimeLimitMs(settings);
+  in.abort = &st.progress.abort;
+  in.incumbent = &searched;
+  const exact::ExactResult r = exact::MoreFreeStock(in);
+  const bool found = r.status == exact::Status::kOptimal || r.status == exact::Status::kFeasible;
+  if (found && exact::ComparePlansByCost(in, r.plan, searched) < 0 &&
+      exact::StorePlanAsResult(st, in, r.plan)) {
+    WriteResults(st, plan);
+  }
+}
+
 void AddSearchBound(const TarvolinSettings& settings, const TarvolinProblem& problem,
                     TarvolinPlan& plan) {
   if (settings.method != 0 || settings.computeBound != 1) return;

@@ -24,6 +24,12 @@ bool UsesExactMethod(const TarvolinSettings& settings);
 void SolveByExactMethod(SolverState& st, const TarvolinSettings& settings,
                         const TarvolinProblem& problem, TarvolinPlan& plan);
 
+// Runs after the search's WriteResults (method 0): with preferFreeStock in
+// cost mode the exact method's integer programme moves pieces onto free
+// bars (cost 0) where that costs nothing more, and writes that plan.
+void MoreFreeStockAfterSearch(SolverState& st, const TarvolinSettings& settings,
+                              const TarvolinProblem& problem, TarvolinPlan& plan);
+
 // Runs after the search's WriteResults: with computeBound the plan gets the
 // column-generation lower bound and its time.
 void AddSearchBound(const TarvolinSettings& settings, const TarvolinProblem& problem,

@@ -19,6 +19,10 @@ ExactResult SolveExact(const ExactInput&) {
   return r;
 }
 
+ExactResult MoreFreeStock(const ExactInput& input) {
+  return SolveExact(input);
+}
+
 BoundResult ExactLowerBound(const ExactInput&) {
   BoundResult b;
   b.status = Status::kNotAvailable;

@@ -56,6 +56,9 @@ MipOutcome SolveMip(const Master& master, const MipRequest& req) {
   for (int c = 0; c < first + patterns; ++c) {
     if (c != master.ArtificialColumn()) si.setInteger(c);
   }
+  if (req.exactDemand) {
+    for (int i = 0; i < types; ++i) si.setRowUpper(i, lp.rowLower()[i]);
+  }
   if (!req.uncutCost.empty()) {
     for (int i = 0; i < types; ++i) si.setObjCoeff(i, req.uncutCost[i]);
   }

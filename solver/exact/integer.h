@@ -32,6 +32,9 @@ struct MipRequest {
   bool probing = true;
   const Watch* watch = nullptr;  // a stop ends the branch and bound
   std::vector<double> start;     // pool column values of a known solution; may be empty
+  // Every piece cut exactly as often as the restriction's demand asks (cut
+  // plus uncut); otherwise more may be cut.
+  bool exactDemand = false;
 };
 
 struct MipOutcome {

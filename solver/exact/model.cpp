@@ -146,6 +146,10 @@ std::string BuildModel(const ExactInput& in, Model& m) {
   if (r.costMode) {
     for (const StockType& s : m.stock) m.costObjective = m.costObjective || s.cost > 0;
   }
+  m.preferFree = false;
+  if (m.costObjective && r.preferFree) {
+    for (const StockType& s : m.stock) m.preferFree = m.preferFree || s.cost == 0;
+  }
 
   // Pieces that fit no bar on their own stay uncut in every plan.
   for (PartType& t : m.parts) {

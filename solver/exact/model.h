@@ -43,6 +43,8 @@ struct Model {
   int32_t diffPieces = 0;
   int32_t diffStocks = 0;      // 0 also when it cannot bind
   bool costObjective = false;  // cost mode with some bar cost above 0
+  // Cost mode with free bars (cost 0) whose length cut counts (figure 2b).
+  bool preferFree = false;
   bool ignoreLast = false;
   int32_t minRemainder = 0;  // reduced, rounded up
   int32_t prefShort = 0;
@@ -56,6 +58,9 @@ struct Model {
 
   // No pieces of any type.
   Counts Zero() const { return Counts(parts.size(), 0); }
+
+  // Whether bars of stock type j are free and their length counts.
+  bool Free(int j) const { return preferFree && stock[j].cost == 0; }
 
   // Objective weight of one bar of stock type j (figure 2).
   double BarWeight(int j) const {
@@ -88,11 +93,12 @@ struct ModelPlan {
 
 // The order of figures 1 to 4 in model terms; smaller is better.
 struct PlanKey {
-  int64_t uncut = 0;     // real length of the pieces not cut
-  double objective = 0;  // figure 2
-  int64_t length = 0;    // total stock length
-  int32_t barOrder = 0;  // bars, signed by the preference for shorter or longer bars
-  int32_t layouts = 0;   // with layout reduction only
+  int64_t uncut = 0;       // real length of the pieces not cut
+  double objective = 0;    // figure 2
+  int64_t freeLength = 0;  // with preferFree: length of the free bars cut (more is better)
+  int64_t length = 0;      // total stock length
+  int32_t barOrder = 0;    // bars, signed by the preference for shorter or longer bars
+  int32_t layouts = 0;     // with layout reduction only
 };
 // Negative when a is better, positive when b is better.
 int CompareKeys(const PlanKey& a, const PlanKey& b);

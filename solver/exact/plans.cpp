@@ -99,6 +99,7 @@ int CompareKeys(const PlanKey& a, const PlanKey& b) {
   if (a.uncut != b.uncut) return a.uncut < b.uncut ? -1 : 1;
   const double tol = 1e-9 * std::max({1.0, std::fabs(a.objective), std::fabs(b.objective)});
   if (std::fabs(a.objective - b.objective) > tol) return Sign(a.objective - b.objective);
+  if (a.freeLength != b.freeLength) return a.freeLength > b.freeLength ? -1 : 1;
   if (a.length != b.length) return a.length < b.length ? -1 : 1;
   if (a.barOrder != b.barOrder) return a.barOrder < b.barOrder ? -1 : 1;
   if (a.layouts != b.layouts) return a.layouts < b.layouts ? -1 : 1;
@@ -161,6 +162,7 @@ PlanKey KeyOf(const Model& m, const ModelPlan& plan) {
   for (const Run& run : RunsOf(plan)) {
     bars += run.count;
     key.length += int64_t{run.count} * m.stock[run.stock].length;
+    if (m.Free(run.stock)) key.freeLength += int64_t{run.count} * m.stock[run.stock].length;
     for (size_t i = 0; i < m.parts.size(); ++i) cut[i] += int64_t{run.count} * run.counts[i];
   }
   key.uncut = m.unfitLength;
@@ -637,13 +639,55 @@ PlanFigures MeasurePlan(const ExactInput& in, const Plan& plan) {
   return f;
 }
 
-int ComparePlans(const ExactInput& in, const Plan& a, const Plan& b) {
-  const PlanFigures fa = MeasurePlan(in, a), fb = MeasurePlan(in, b);
+namespace {
+
+// Cost mode with some bar priced and some free: the free bars' length counts.
+bool CountsFreeLength(const ExactInput& in) {
+  if (!in.rules.preferFree || !in.rules.costMode) return false;
+  bool priced = false, free = false;
+  for (const StockGroupIn& s : in.stock) {
+    priced = priced || s.cost > 0;
+    free = free || s.cost == 0;
+  }
+  return priced && free;
+}
+
+int64_t FreeLengthOf(const ExactInput& in, const Plan& plan) {
+  int64_t length = 0;
+  const auto add = [&](const Pattern& p, int64_t bars) {
+    const StockGroupIn& s = in.stock[p.stockGroup];
+    if (s.cost == 0) length += bars * s.length;
+  };
+  for (const Pattern& p : plan.patterns) add(p, std::max(0, p.bars));
+  if (plan.hasLast) add(plan.last, 1);
+  return length;
+}
+
+// Figures 1, 2 and 2b of two plans as keys.
+std::pair<PlanKey, PlanKey> CostKeys(const ExactInput& in, const Plan& a, const Plan& b,
+                                     const PlanFigures& fa, const PlanFigures& fb) {
   PlanKey ka, kb;
   ka.uncut = fa.lengthUncut;
   kb.uncut = fb.lengthUncut;
   ka.objective = fa.objective;
   kb.objective = fb.objective;
+  if (CountsFreeLength(in)) {
+    ka.freeLength = FreeLengthOf(in, a);
+    kb.freeLength = FreeLengthOf(in, b);
+  }
+  return {ka, kb};
+}
+
+}  // namespace
+
+int ComparePlansByCost(const ExactInput& in, const Plan& a, const Plan& b) {
+  const auto [ka, kb] = CostKeys(in, a, b, MeasurePlan(in, a), MeasurePlan(in, b));
+  return CompareKeys(ka, kb);
+}
+
+int ComparePlans(const ExactInput& in, const Plan& a, const Plan& b) {
+  const PlanFigures fa = MeasurePlan(in, a), fb = MeasurePlan(in, b);
+  auto [ka, kb] = CostKeys(in, a, b, fa, fb);
   ka.length = fa.stockLength;
   kb.length = fb.stockLength;
   const int32_t pref = in.rules.prefShort;

@@ -20,6 +20,7 @@ Rules RulesOf(const TarvolinSettings& s) {
   r.ignoreLast = s.ignoreLast != 0;
   // Layouts told apart by mark only matter where layouts are reduced.
   r.piecesByMark = s.layoutsByMark != 0 && s.reduceLayouts > 0;
+  r.preferFree = s.preferFreeStock != 0;
   return r;
 }
 
@@ -46,6 +47,7 @@ TarvolinSettings SettingsOf(const Rules& r) {
   s.gripLength = r.gripLength;
   s.maxPiecesPerLayout = r.maxPieces;
   s.layoutsByMark = r.piecesByMark ? 1 : 0;
+  s.preferFreeStock = r.preferFree ? 1 : 0;
   return s;
 }
 

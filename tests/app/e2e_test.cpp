@@ -2128,6 +2128,27 @@ TEST_F(RemnantsE2e, ARemnantThatHoldsAPieceIsCutBeforeANewBar) {
   }
 }
 
+// Among plans that need no new bar, the one that cuts the most remnant
+// length: each remnant takes one piece of 400 (500 + 900 used), where the
+// shortest total length would put both on the 900. Both go from the store.
+TEST_F(RemnantsE2e, AtEqualNewStockTheMostRemnantLengthIsCut) {
+  for (const int method : Methods()) {
+    SCOPED_TRACE(method);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    RemnantFiles(
+        method, "A x 400 2 M\r\n",
+        std::string(kStoreHeader) + "A x 500 1 0 R00002 - -\r\n" + "A x 900 1 0 R00003 - -\r\n");
+    const RunResult r = Run({"--console", "--yes"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string report = Read("QM_Report.txt");
+    EXPECT_NE(report.find("Total Length used:        1400.00"), std::string::npos) << report;
+    const std::string store = Read("QM_Remnants.txt");
+    EXPECT_EQ(store.find("R00002 - -"), std::string::npos) << store;
+    EXPECT_EQ(store.find("R00003 - -"), std::string::npos) << store;
+  }
+}
+
 // The store off (and any value but 1): nothing is read or written, the
 // stock file's bar is cut; a value other than 0 and 1 warns.
 TEST_F(RemnantsE2e, OffTheStoreIsLeftAloneAndValuesOtherThanOneWarn) {

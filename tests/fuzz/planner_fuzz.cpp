@@ -47,6 +47,9 @@ TarvolinPlannerSettings DecodeSettings(Bytes& in) {
   s.iterationMultiplier = in.Setting(1, 3);
   s.exactTimeLimitSeconds = in.Setting(1, 2);
   s.computeBound = in.Setting(0, 1);
+  // Drawn from values already decoded, so that the kept corpus decodes as
+  // before: the preference for free bars on half the cost-mode inputs.
+  s.preferFreeStock = s.costMode == 1 && s.minReusable % 2 == 1 ? 1 : 0;
   return s;
 }
 

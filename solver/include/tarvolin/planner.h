@@ -181,6 +181,11 @@ typedef struct TarvolinPlannerSettings {
   /* 0 or 1 [0]. 1 with method 0: the plan also carries the exact method's
    * lower bound (a few milliseconds), so that its gap can be shown. */
   int32_t computeBound;
+  /* 0 or 1 [0]. 1 with costMode: bars of cost 0 (offcuts kept as stock)
+   * are free, and among plans of the least cost the plan cuts from as much
+   * of their length as it can (method 1 takes it into its objective; after
+   * method 0 the exact method moves pieces onto free bars at the same cost). */
+  int32_t preferFreeStock;
 } TarvolinPlannerSettings;
 
 /* Fills the recommended settings: the values in brackets above. NULL is

@@ -26,6 +26,7 @@ using solver::exact::Plan;
 struct Rating {
   int64_t uncut = 0;
   double objective = 0;
+  int64_t freeLength = 0;  // with preferFree: length of the bars of cost 0 (more is better)
   int64_t length = 0;
   int32_t barOrder = 0;
 };
@@ -34,6 +35,7 @@ inline int CompareRatings(const Rating& a, const Rating& b) {
   if (a.uncut != b.uncut) return a.uncut < b.uncut ? -1 : 1;
   const double tol = 1e-7 * std::max({1.0, std::fabs(a.objective), std::fabs(b.objective)});
   if (std::fabs(a.objective - b.objective) > tol) return a.objective < b.objective ? -1 : 1;
+  if (a.freeLength != b.freeLength) return a.freeLength > b.freeLength ? -1 : 1;
   if (a.length != b.length) return a.length < b.length ? -1 : 1;
   if (a.barOrder != b.barOrder) return a.barOrder < b.barOrder ? -1 : 1;
   return 0;
@@ -81,6 +83,9 @@ inline Rating RateBars(const ExactInput& in, const std::vector<RefBar>& bars, in
   for (const RefBar& b : bars) {
     total += cost ? in.stock[b.group].cost : in.stock[b.group].length;
     r.length += in.stock[b.group].length;
+    if (cost && in.rules.preferFree && in.stock[b.group].cost == 0) {
+      r.freeLength += in.stock[b.group].length;
+    }
   }
   const auto value = [&](const RefBar& b) {
     const double rest = static_cast<double>(Rest(in, b));
