@@ -294,6 +294,9 @@ class Engine {
   // Every pattern of every stock type within the demand, when they are few.
   bool AddEveryPattern();
 
+  // The most free length any plan could cut.
+  int64_t MostFreeLength() const;
+
   // With free bars: the most free length at the cost of the best plan.
   void MoreFreeStock();
 

@@ -11,7 +11,10 @@ namespace solver::exact {
 
 namespace {
 
-constexpr int32_t kFreeStockMipNodes = 2000;
+constexpr int32_t kFreeStockMipNodes = 500;
+// Share of the time left that the programme may take: the proof of figure 2
+// is done, and this figure only tells apart plans of equal cost.
+constexpr double kFreeStockTimeShare = 0.1;
 // Within the search's limits every pattern within the demand is listed
 // when there are at most this many: the programme then holds every plan.
 constexpr size_t kEveryPatternLimit = 20000;
@@ -84,8 +87,24 @@ bool Engine::AddEveryPattern() {
   return true;
 }
 
+// The most free length any plan could cut: every free bar that can hold
+// some piece.
+int64_t Engine::MostFreeLength() const {
+  int64_t most = 0;
+  for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
+    if (!m_.Free(j)) continue;
+    for (int i = 0; i < static_cast<int>(m_.parts.size()); ++i) {
+      if (m_.parts[i].demand > 0 && MostThatFit(m_, m_.stock[j].capacity, Load{}, i, 0, 1) > 0) {
+        most += int64_t{m_.stock[j].quantity} * m_.stock[j].length;
+        break;
+      }
+    }
+  }
+  return most;
+}
+
 void Engine::MoreFreeStock() {
-  if (!m_.preferFree || Stopped()) return;
+  if (!m_.preferFree || Stopped() || bestKey_.freeLength >= MostFreeLength()) return;
   for (const ModelPlan* plan : {&best_, &given_}) {
     for (const ModelPattern& p : plan->patterns) master_->Add(Column{p.stock, false, p.counts});
     if (plan->hasLast) master_->Add(Column{plan->last.stock, true, plan->last.counts});
@@ -118,8 +137,11 @@ void Engine::MoreFreeStock() {
   };
   for (const ModelPattern& p : best_.patterns) use(p, false);
   if (best_.hasLast) use(best_.last, true);
+  // Only a plan with more free length is wanted.
+  req.cutoff = -static_cast<double>(bestKey_.freeLength) - 0.5;
   req.nodeLimit = kFreeStockMipNodes;
-  req.timeLimitMs = Remaining();
+  const double left = Remaining();
+  req.timeLimitMs = left > 0 ? std::max(1.0, left * kFreeStockTimeShare) : 0;
   req.probing = !m_.large;
   req.watch = &watch_;
   const MipOutcome mip = Mip(req);
