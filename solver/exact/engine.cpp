@@ -28,7 +28,7 @@ ExactResult Engine::Solve() {
   Stage1();
   EnterPhase(Phase::kProfiles);
   CandidateSearch();
-  MoreFreeStock();
+  MoreFreeStock(kFreeStockTimeShare);
   EnterPhase(Phase::kFewerLayouts);
   ReduceLayouts();
   return Finish(r);

@@ -49,6 +49,9 @@ constexpr int32_t kProfilesBeforeWhole = 64;
 constexpr size_t kWholeListLimit = 3000;
 constexpr int32_t kWholeMipNodes = 2000;
 constexpr double kWholeTimeShare = 0.15;
+// Share of the time left for the free bars' programme after the search:
+// figure 2 is settled, and this one only tells apart plans of equal cost.
+constexpr double kFreeStockTimeShare = 0.1;
 // Default interval of the progress callback.
 constexpr double kProgressIntervalMs = 100;
 // Choices of stock types (with a limit on different stock groups) that the
@@ -297,8 +300,9 @@ class Engine {
   // The most free length any plan could cut.
   int64_t MostFreeLength() const;
 
-  // With free bars: the most free length at the cost of the best plan.
-  void MoreFreeStock();
+  // With free bars: the most free length at the cost of the best plan, the
+  // integer programme taking at most `timeShare` of the time left.
+  void MoreFreeStock(double timeShare);
 
   // ---- Figure 4: fewer layouts (layout_reduction.cpp) ----
 

@@ -25,6 +25,9 @@ constexpr double kExactShare = 0.5;
 // How often the progress window follows the exact method (and lets window
 // messages run).
 constexpr int32_t kProgressIntervalMs = 50;
+// Time for moving pieces onto free bars after the search: short enough
+// that a material still ends near the search's own time limit.
+constexpr int32_t kFreeStockPassMs = 400;
 
 exact::ExactInput InputOf(const TarvolinSettings& s, const TarvolinProblem& p) {
   exact::ExactInput in;
@@ -179,7 +182,7 @@ void MoreFreeStockAfterSearch(SolverState& st, const TarvolinSettings& settings,
   }
   exact::ExactInput in = InputOf(settings, problem);
   const exact::Plan searched = PlanOfResult(in, plan);
-  in.timeLimitMs = exact::ExactTimeLimitMs(settings);
+  in.timeLimitMs = kFreeStockPassMs;
   in.abort = &st.progress.abort;
   in.incumbent = &searched;
   const exact::ExactResult r = exact::MoreFreeStock(in);

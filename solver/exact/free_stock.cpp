@@ -12,9 +12,6 @@ namespace solver::exact {
 namespace {
 
 constexpr int32_t kFreeStockMipNodes = 500;
-// Share of the time left that the programme may take: the proof of figure 2
-// is done, and this figure only tells apart plans of equal cost.
-constexpr double kFreeStockTimeShare = 0.1;
 // Within the search's limits every pattern within the demand is listed
 // when there are at most this many: the programme then holds every plan.
 constexpr size_t kEveryPatternLimit = 20000;
@@ -103,7 +100,7 @@ int64_t Engine::MostFreeLength() const {
   return most;
 }
 
-void Engine::MoreFreeStock() {
+void Engine::MoreFreeStock(double timeShare) {
   if (!m_.preferFree || Stopped() || bestKey_.freeLength >= MostFreeLength()) return;
   for (const ModelPlan* plan : {&best_, &given_}) {
     for (const ModelPattern& p : plan->patterns) master_->Add(Column{p.stock, false, p.counts});
@@ -141,7 +138,7 @@ void Engine::MoreFreeStock() {
   req.cutoff = -static_cast<double>(bestKey_.freeLength) - 0.5;
   req.nodeLimit = kFreeStockMipNodes;
   const double left = Remaining();
-  req.timeLimitMs = left > 0 ? std::max(1.0, left * kFreeStockTimeShare) : 0;
+  req.timeLimitMs = left > 0 ? std::max(1.0, left * timeShare) : 0;
   req.probing = !m_.large;
   req.watch = &watch_;
   const MipOutcome mip = Mip(req);
@@ -160,7 +157,7 @@ ExactResult Engine::FreeStockOnly() {
     master_->SetMode(Mode::kOptimize);
     master_->Restrict(master_->Whole());
     if (!m_.large) Lp();
-    MoreFreeStock();
+    MoreFreeStock(1.0);
   }
   return Finish(r);
 }

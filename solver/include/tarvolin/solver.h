@@ -124,9 +124,10 @@ typedef struct TarvolinSettings {
   /* 0..1. 1 with costMode: bars of cost 0 (offcuts kept as stock) are
    * free, and among plans of the least cost the plan cuts from as much of
    * their length as it can. Method 1 takes it into its objective; after
-   * method 0 the exact method's integer programme over the patterns then
-   * moves pieces onto free bars at the same cost, when the build has the
-   * exact method. 0: plans of equal cost are told apart as without it. */
+   * method 0 the exact method's integer programme over the patterns (for
+   * at most 0.4 seconds) moves pieces onto free bars at the same cost, when
+   * the build has the exact method. 0: plans of equal cost are told apart
+   * as without it. */
   int32_t preferFreeStock;
 } TarvolinSettings;
 
