@@ -300,6 +300,15 @@ class Engine {
   // The most free length any plan could cut.
   int64_t MostFreeLength() const;
 
+  // The whole problem, or with a limit on different stock groups only the
+  // best plan's priced types (all its types with keepFree) and the free
+  // types that the limit leaves room for.
+  Restriction FreeStockRestriction(bool keepFree) const;
+
+  // The integer programme of figure 2b over the pool, within the master's
+  // restriction.
+  void FreeStockProgramme(double timeShare);
+
   // With free bars: the most free length at the cost of the best plan, the
   // integer programme taking at most `timeShare` of the time left.
   void MoreFreeStock(double timeShare);

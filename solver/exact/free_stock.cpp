@@ -100,6 +100,41 @@ int64_t Engine::MostFreeLength() const {
   return most;
 }
 
+// The programme does not count the stock types it uses: with a limit on
+// them it may use the best plan's priced types (or, with `keepFree`, all
+// of its types) and as many free types, longest first, as the limit leaves.
+Restriction Engine::FreeStockRestriction(bool keepFree) const {
+  Restriction r = master_->Whole();
+  if (m_.diffStocks < 1) return r;
+  std::vector<bool> allowed(m_.stock.size(), false);
+  int32_t types = 0;
+  const auto allow = [&](int j) {
+    if (!allowed[j]) ++types;
+    allowed[j] = true;
+  };
+  const auto allowUsed = [&](int j) {
+    if (keepFree || !m_.Free(j)) allow(j);
+  };
+  for (const ModelPattern& p : best_.patterns) allowUsed(p.stock);
+  if (best_.hasLast) allowUsed(best_.last.stock);
+  std::vector<int> free;
+  for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
+    if (m_.Free(j) && !allowed[j]) free.push_back(j);
+  }
+  std::stable_sort(free.begin(), free.end(),
+                   [&](int a, int b) { return m_.stock[a].length > m_.stock[b].length; });
+  for (const int j : free) {
+    if (types >= m_.diffStocks) break;
+    allow(j);
+  }
+  for (size_t j = 0; j < m_.stock.size(); ++j) {
+    if (allowed[j]) continue;
+    r.bars[j] = 0;
+    r.regularBars[j] = 0;
+  }
+  return r;
+}
+
 void Engine::MoreFreeStock(double timeShare) {
   if (!m_.preferFree || Stopped() || bestKey_.freeLength >= MostFreeLength()) return;
   for (const ModelPlan* plan : {&best_, &given_}) {
@@ -107,9 +142,20 @@ void Engine::MoreFreeStock(double timeShare) {
     if (plan->hasLast) master_->Add(Column{plan->last.stock, true, plan->last.counts});
   }
   if (m_.large || !AddEveryPattern()) AddFreePatterns();
-  if (Stopped()) return;
   master_->SetMode(Mode::kOptimize);
+  // With a limit on stock types: the longest free types beside the best
+  // plan's priced ones first, then beside all of its types.
+  for (const bool keepFree : {false, true}) {
+    if (Stopped() || (keepFree && m_.diffStocks < 1)) break;
+    master_->Restrict(FreeStockRestriction(keepFree));
+    const int64_t before = bestKey_.freeLength;
+    FreeStockProgramme(timeShare);
+    if (bestKey_.freeLength > before) break;
+  }
   master_->Restrict(master_->Whole());
+}
+
+void Engine::FreeStockProgramme(double timeShare) {
   const std::vector<Column>& pool = master_->Pool();
 
   double freeTotal = 0;
@@ -143,7 +189,6 @@ void Engine::MoreFreeStock(double timeShare) {
   req.watch = &watch_;
   const MipOutcome mip = Mip(req);
   if (mip.found) Offer(PlanFrom(mip.x, {}));
-  master_->Restrict(master_->Whole());
 }
 
 ExactResult Engine::FreeStockOnly() {

@@ -17,6 +17,7 @@ struct FreeCase {
   std::vector<TarvolinPlannerPartGroup> parts;
   int64_t cost;        // the least cost of new bars
   int64_t freeLength;  // the most offcut length at that cost
+  int32_t maxStockGroups = 0;
 };
 
 int64_t FreeLengthUsed(const TarvolinPlannerPlan& plan, const FreeCase& c) {
@@ -49,6 +50,15 @@ const FreeCase kCases[] = {
     // One new bar is needed; it takes one piece so that both offcuts take
     // one each (two on it would leave the 800 unused).
     {"one_new_bar", {{1500, 1500, 5}, {800, 0, 1}, {750, 0, 1}}, {{700, 0, 3}}, 1500, 1550},
+    // Two stock groups at most: no plan without a new bar (the three
+    // offcuts are three groups), and the new bar holds two pieces, so one
+    // offcut takes the third: the longest.
+    {"two_stock_groups",
+     {{1500, 1500, 5}, {800, 0, 1}, {750, 0, 1}, {760, 0, 1}},
+     {{700, 0, 3}},
+     1500,
+     800,
+     2},
     ManyOffcuts(),
 };
 
@@ -69,6 +79,7 @@ TEST_P(PlannerFreeStock, LeastCostThenMostOffcutLength) {
     s.costMode = 1;
     s.ignoreLast = 0;
     s.preferFreeStock = 1;
+    s.maxStockGroups = c.maxStockGroups;
     TarvolinPlannerPlan plan{};
     const TarvolinPlannerStatus status =
         TarvolinPlannerSolve(planner.get(), &s, &problem, nullptr, nullptr, &plan);
