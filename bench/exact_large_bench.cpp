@@ -5,6 +5,7 @@
 //   exact_large_bench              a short run: few materials, 2 s limit
 //   EXACT_LARGE_FULL=1             every family in full, 10 s limit
 //   EXACT_LARGE_FAMILY=NAME        only the families whose name starts so
+//   EXACT_LARGE_NAME=NAME          only the materials whose name starts so
 //   EXACT_LARGE_MILLION=1          also the material of 1,000,000 pieces
 //   EXACT_LARGE_VERBOSE=1          one line per material
 //   EXACT_LARGE_TRACE=1            the phases of each material
@@ -254,6 +255,7 @@ int main() {
   const bool full = Flag("EXACT_LARGE_FULL");
   const bool verbose = Flag("EXACT_LARGE_VERBOSE");
   const char* only = std::getenv("EXACT_LARGE_FAMILY");
+  const char* name = std::getenv("EXACT_LARGE_NAME");
   const char* limitText = std::getenv("EXACT_LARGE_LIMIT_MS");
   const int32_t limitMs = limitText != nullptr ? std::atoi(limitText) : (full ? 10000 : 2000);
   const std::vector<Material> materials = Families(full, Flag("EXACT_LARGE_MILLION"));
@@ -265,6 +267,7 @@ int main() {
   std::vector<std::string> order;
   for (size_t k = 0; k < materials.size(); ++k) {
     if (only != nullptr && materials[k].family.rfind(only, 0) != 0) continue;
+    if (name != nullptr && materials[k].name.rfind(name, 0) != 0) continue;
     if (byFamily.count(materials[k].family) == 0) order.push_back(materials[k].family);
     byFamily[materials[k].family].push_back(k);
   }

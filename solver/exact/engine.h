@@ -229,6 +229,41 @@ class Engine {
   // are cut each time: more programmes, a gentler rounding.
   Outcome RoundingDive(Restriction r, bool onePattern);
 
+  // Above the search's limits: the diving heuristic (dive.cpp). Whole bars
+  // of the linear programme are cut, least waste first (one bar of the
+  // pattern nearest to one when none is whole), and the rest planned anew
+  // with new patterns, until few bars are open; the rest is filled by
+  // corrected prices or an integer programme, with bars fixed last given
+  // back when both fail. Proves nothing; leaves the master's mode as it
+  // found it.
+  Outcome FractionalDive(const Restriction& start);
+
+  // Cuts `bars` bars of pool column p, as far as the open demand needs its
+  // pieces, from r into the plan; false when that would cut nothing.
+  bool FixPattern(Restriction& r, ModelPlan& plan, int p, int32_t bars) const;
+
+  // The working length a bar of column c leaves unused once its pieces are
+  // cut down to the open demand.
+  int64_t Waste(const Column& c, const std::vector<int32_t>& demand) const;
+
+  // Gives up to `bars` regular bars of the plan back to r, the last fixed
+  // first; returns how many it gave back.
+  int32_t Release(Restriction& r, ModelPlan& plan, int32_t bars) const;
+
+  // The rest of a dive by sequential value correction: bars filled one
+  // pattern at a time by the pieces' prices, each round raising the price
+  // of pieces that ended on bars with waste; true with the plan of the
+  // rest in `out` when it fits the rest's bars. Regular bars only.
+  bool CorrectedFill(const Restriction& r, ModelPlan& out) const;
+
+  // The rest of a dive (r, with `fixed` cut already) by an integer
+  // programme over every pattern whose reduced cost under the duals of the
+  // least stock fits the rest's bars: kFound with the whole plan offered,
+  // kInfeasible when the rest has no plan, kUnknown when the patterns are
+  // too many or the programme too long. Regular bars only; changes the
+  // master's mode.
+  Outcome SettleRest(const Restriction& r, const ModelPlan& fixed);
+
   // Depth-first branch over patterns: one bar of the chosen pattern is cut
   // (first branch), or the pattern is forbidden (second branch).
   Outcome Dive(const Restriction& r, const std::vector<Column>& fixed);

@@ -122,6 +122,10 @@ MipOutcome SolveMip(const Master& master, const MipRequest& req) {
   model.addCutGenerator(&rounding, -1, "MIR");
   CbcRounding heuristic(model);
   model.addHeuristic(&heuristic);
+  if (!req.strongBranching) {
+    model.setNumberStrong(0);
+    model.setNumberBeforeTrust(0);
+  }
   StopHandler handler(req.watch);
   model.passInEventHandler(&handler);
   if (!req.start.empty()) {

@@ -30,6 +30,10 @@ struct MipRequest {
   // Probing cuts; off above the search's limits, where one probing pass
   // can outlast the stop time (it asks no event handler).
   bool probing = true;
+  // Strong branching (trial programmes for the branch to take); off where
+  // a feasible plan is all that is asked and plain branching finds it
+  // sooner.
+  bool strongBranching = true;
   const Watch* watch = nullptr;  // a stop ends the branch and bound
   std::vector<double> start;     // pool column values of a known solution; may be empty
   // Every piece cut exactly as often as the restriction's demand asks (cut

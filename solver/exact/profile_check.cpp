@@ -81,6 +81,11 @@ Outcome Engine::Check(const Restriction& r, bool certify, Mode mode, double targ
   }
   if (RoundAndFill(r, lp)) return Outcome::kFound;
   if (Stopped()) return Outcome::kUnknown;
+  // With one stock type the profile of the bound is nearly always the
+  // optimum's: the dive finds its plan.
+  if (m_.large && m_.stock.size() == 1 && FractionalDive(r) == Outcome::kFound) {
+    return Outcome::kFound;
+  }
   if (m_.large && (RoundingDive(r, false) == Outcome::kFound ||
                    (!Stopped() && RoundingDive(r, true) == Outcome::kFound))) {
     return Outcome::kFound;
