@@ -85,7 +85,9 @@ MipOutcome Engine::WholeProgramme(std::vector<Column> columns, bool heuristics, 
   // A share of the time: when it cannot prove, the better plan it finds
   // shortens the profile search that follows.
   req.timeLimitMs = Remaining() * share;
-  req.probing = true;
+  // A probing pass over a long list can outlast the stop time (it asks no
+  // event handler).
+  req.probing = !heuristics;
   req.heuristics = heuristics;
   req.watch = &watch_;
   const double t0 = ClockMs();
