@@ -96,16 +96,30 @@ void Engine::CandidateSearch() {
   // With few stock types the profiles are few and quickly settled one
   // by one: the whole problem's programme only when they take long. The
   // list of patterns is short by the rules alone when a bar holds at most
-  // two pieces or one length.
-  const bool fewPatterns = (m_.maxPieces >= 1 && m_.maxPieces <= 2) || m_.diffPieces == 1;
+  // two pieces or two lengths.
+  const bool fewPatterns =
+      (m_.maxPieces >= 1 && m_.maxPieces <= 2) || (m_.diffPieces >= 1 && m_.diffPieces <= 2);
   const bool settleFirst = hardRules && fewPatterns && m_.stock.size() >= kManyStockTypes &&
                            bestKey_.objective > RoundedUp(lp.bound);
-  if (settleFirst && SettleWhole(lp)) {
+  // The bound the whole problem's programme proves, when it cannot settle.
+  double wholeBound = lp.bound;
+  if (settleFirst && SettleWhole(lp, wholeBound)) {
     lowerBound_ = bestKey_.objective;
     return;
   }
   int64_t lo = 0;
-  const double globalBound = GlobalBound(lp, lo);
+  double globalBound = GlobalBound(lp, lo);
+  // A bound raised by the whole problem's programme: the profiles below it
+  // need no listing, the candidates no examining below it.
+  const auto raise = [&] {
+    if (wholeBound <= lp.bound) return;
+    LpOutcome raised;
+    raised.bound = wholeBound;
+    int64_t raisedLo = 0;
+    globalBound = std::max(globalBound, GlobalBound(raised, raisedLo));
+    lo = std::max(lo, raisedLo);
+  };
+  raise();
   lowerBound_ = std::min(globalBound, bestKey_.objective);  // for the progress until the end
   int64_t step = 1;
   for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) step = std::max(step, Weight(j));
@@ -118,10 +132,11 @@ void Engine::CandidateSearch() {
   for (;;) {
     if (hardRules && !wholeTried && stats_.profiles >= kProfilesBeforeWhole) {
       wholeTried = true;
-      if (SettleWhole(lp)) {
+      if (SettleWhole(lp, wholeBound)) {
         settled = true;
         break;
       }
+      raise();
     }
     if (Stopped()) {
       stopped = true;
@@ -138,17 +153,25 @@ void Engine::CandidateSearch() {
       if (static_cast<double>(lo) > bestObjective + 1e-9) break;
       // Above the search's limits a plan that meets the bound ends the
       // search: equal plans of less stock length are not looked for.
-      if (m_.large && static_cast<double>(lo) >= bestObjective - Tolerance(bestObjective)) break;
+      // So also where the objective is the stock length and no bar order is
+      // preferred: then no plan of equal objective is better.
+      const bool ties = m_.costObjective || m_.ignoreLast || m_.prefShort != 0;
+      if ((m_.large || !ties) &&
+          static_cast<double>(lo) >= bestObjective - Tolerance(bestObjective)) {
+        break;
+      }
       int64_t hi =
           std::min<int64_t>(lo + step - 1, static_cast<int64_t>(std::floor(bestObjective)));
       hi = std::max(hi, lo);
       if (!AddWindow(heap, lo, hi)) {
         if (hardRules && !wholeTried && !Stopped()) {
           wholeTried = true;
-          if (SettleWhole(lp)) {
+          if (SettleWhole(lp, wholeBound)) {
             settled = true;
             break;
           }
+          raise();
+          if (!Stopped() && static_cast<double>(lo) > hi) continue;
         }
         stopped = true;
         note_ = Stopped() ? "time limit or abort" : "too many stock profiles";
@@ -160,6 +183,12 @@ void Engine::CandidateSearch() {
     std::pop_heap(heap.begin(), heap.end(), After);
     Candidate c = std::move(heap.back());
     heap.pop_back();
+    if (c.bound < globalBound) {
+      // Every plan is worth the global bound at least.
+      c.bound = globalBound;
+      Push(heap, std::move(c));
+      continue;
+    }
     if (!BeforeBest(c)) {
       Push(heap, std::move(c));
       break;

@@ -47,6 +47,11 @@ constexpr int32_t kLayoutMipNodes = 1000;
 constexpr size_t kManyStockTypes = 4;
 constexpr int32_t kProfilesBeforeWhole = 64;
 constexpr size_t kWholeListLimit = 3000;
+// The same under two pieces or two different pieces per layout, where the
+// list is taken in turns (the first with search heuristics).
+constexpr size_t kWholePairListLimit = 8000;
+constexpr int kWholeTurns = 3;
+constexpr double kWholePairTimeShare = 0.3;
 constexpr int32_t kWholeMipNodes = 2000;
 constexpr double kWholeTimeShare = 0.15;
 // Share of the time left for the free bars' programme after the search:
@@ -58,6 +63,13 @@ constexpr double kProgressIntervalMs = 100;
 // search for the most length cut tries one by one; beyond it the search
 // runs on every type at once and the most length cut stays unproven.
 constexpr size_t kMostTypeChoices = 64;
+
+// The objectives some bars can sum to, as a bit set, with the number of
+// set bits before each word (so that a range is asked at once).
+struct ReachSet {
+  std::vector<uint64_t> bits;
+  std::vector<int64_t> before;
+};
 
 // A stock profile: bars of each stock type.
 struct Profile {
@@ -188,9 +200,15 @@ class Engine {
   // with `extra` working length more (the last bar), pruned by capacity,
   // pieces per layout, different stock groups and, without `extra`, the
   // stored certificates.
-  std::vector<Profile> ProfilesIn(int64_t lo, int64_t hi, double extra, bool& truncated) const;
+  // `enough` > 0: the listing ends after that many profiles.
+  std::vector<Profile> ProfilesIn(int64_t lo, int64_t hi, double extra, bool& truncated,
+                                  size_t enough = 0) const;
 
   int32_t BarOrder(int32_t bars) const;
+
+  // The objectives the bars of stock types j.. can sum to, per j, as bit
+  // sets (computed once); empty when they would be too large.
+  const std::vector<ReachSet>& ReachableSums() const;
 
   // The smallest profile objective at or above `bound`.
   int64_t SmallestProfileFrom(double bound) const;
@@ -294,7 +312,13 @@ class Engine {
   // plan are many. True when the best plan is then proven optimal in
   // figure 2; a better plan it finds is kept either way. The programme
   // knows no limit on different stock groups: then it only bounds.
-  bool SettleWhole(const LpOutcome& root);
+  // `bound` is raised to the least objective the programme leaves open.
+  bool SettleWhole(const LpOutcome& root, double& bound);
+
+  // The integer programme over `columns` and the best plan's patterns,
+  // cut off at the best plan (with heuristics: not cut off), within a
+  // share of the time left; a better plan it finds is offered.
+  MipOutcome WholeProgramme(std::vector<Column> columns, bool heuristics, double share);
 
   // The first programme over the whole problem (its duals price the
   // search), and above the search's limits the plans rounded from it.
@@ -383,6 +407,8 @@ class Engine {
   std::string note_;
   int nodes_ = 0;
   ExactStats stats_;
+  mutable std::vector<ReachSet> reach_;
+  mutable bool reachDone_ = false;
 };
 
 }  // namespace solver::exact

@@ -2,6 +2,10 @@
 
 #include <CbcEventHandler.hpp>
 #include <CbcHeuristic.hpp>
+#include <CbcHeuristicDiveCoefficient.hpp>
+#include <CbcHeuristicFPump.hpp>
+#include <CbcHeuristicLocal.hpp>
+#include <CbcHeuristicRINS.hpp>
 #include <CbcModel.hpp>
 #include <CglGomory.hpp>
 #include <CglKnapsackCover.hpp>
@@ -126,6 +130,15 @@ MipOutcome SolveMip(const Master& master, const MipRequest& req) {
     model.setNumberStrong(0);
     model.setNumberBeforeTrust(0);
   }
+  CbcHeuristicFPump pump(model);
+  CbcHeuristicRINS rins(model);
+  CbcHeuristicDiveCoefficient dive(model);
+  CbcHeuristicLocal local(model);
+  if (req.heuristics) {
+    for (CbcHeuristic* h : std::initializer_list<CbcHeuristic*>{&pump, &rins, &dive, &local}) {
+      model.addHeuristic(h);
+    }
+  }
   StopHandler handler(req.watch);
   model.passInEventHandler(&handler);
   if (!req.start.empty()) {
@@ -145,6 +158,7 @@ MipOutcome SolveMip(const Master& master, const MipRequest& req) {
   // can take for an infeasible node: after a stop nothing is proven.
   const bool stopped = req.watch != nullptr && req.watch->Stop();
   out.optimal = !stopped && (model.isProvenOptimal() || model.isProvenInfeasible());
+  if (!stopped && !model.isProvenInfeasible()) out.bound = model.getBestPossibleObjValue();
   if (best == nullptr) return out;
   if (std::isfinite(req.cutoff) && model.getObjValue() >= req.cutoff) return out;
   out.found = true;

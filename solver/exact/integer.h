@@ -34,6 +34,10 @@ struct MipRequest {
   // a feasible plan is all that is asked and plain branching finds it
   // sooner.
   bool strongBranching = true;
+  // Search heuristics beyond rounding (feasibility pump, neighbourhood
+  // searches, diving): better plans early where the pool is large and
+  // the bound leaves a gap; they cost time at every node otherwise.
+  bool heuristics = false;
   const Watch* watch = nullptr;  // a stop ends the branch and bound
   std::vector<double> start;     // pool column values of a known solution; may be empty
   // Every piece cut exactly as often as the restriction's demand asks (cut
@@ -45,6 +49,10 @@ struct MipOutcome {
   bool found = false;
   bool optimal = false;  // proven optimal (or proven infeasible when !found)
   double objective = 0;
+  // The least objective any solution better than the cutoff can have, as
+  // far as the branch and bound got (its open nodes' least bound); valid
+  // only when it ran undisturbed by a stop.
+  double bound = -std::numeric_limits<double>::infinity();
   std::vector<int32_t> x;      // per pool column
   std::vector<int32_t> uncut;  // per part type
 };

@@ -3,6 +3,7 @@
 // without a last bar), their bounds and order, and the certificates that
 // rule profiles out without a programme.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <functional>
 
@@ -16,6 +17,27 @@ namespace {
 constexpr int64_t kNextLoadNodes = 200000;
 // Long loops ask the watch once in this many steps (a power of two less one).
 constexpr int64_t kWatchEvery = 1023;
+// Largest profile objective up to which the sums the stock types can reach
+// are kept as bit sets (one per suffix of the types).
+// Growth factor of the windows in which the least profile is looked for.
+constexpr int64_t kWindowGrowth = 8;
+constexpr int64_t kReachLimit = int64_t{1} << 24;
+
+// Set bits before position p (0 <= p <= 64 * words).
+int64_t Rank(const ReachSet& set, int64_t p) {
+  const size_t word = static_cast<size_t>(p / 64);
+  const int bit = static_cast<int>(p % 64);
+  int64_t rank = set.before[word];
+  if (bit > 0) rank += std::popcount(set.bits[word] & ((uint64_t{1} << bit) - 1));
+  return rank;
+}
+
+// Whether a bit in [from, to] is set.
+bool AnyIn(const ReachSet& set, int64_t from, int64_t to) {
+  from = std::max<int64_t>(from, 0);
+  to = std::min<int64_t>(to, static_cast<int64_t>(set.bits.size()) * 64 - 1);
+  return from <= to && Rank(set, to + 1) > Rank(set, from);
+}
 
 }  // namespace
 
@@ -63,13 +85,54 @@ void Engine::Needed(double& work, double& pieces) const {
 // with `extra` working length more (the last bar), pruned by capacity,
 // pieces per layout, different stock groups and, without `extra`, the
 // stored certificates.
-std::vector<Profile> Engine::ProfilesIn(int64_t lo, int64_t hi, double extra,
-                                        bool& truncated) const {
+// The objectives the bars of stock types j.. can sum to, per j, as bit
+// sets; empty when the objectives are too large (or not whole).
+const std::vector<ReachSet>& Engine::ReachableSums() const {
+  if (reachDone_) return reach_;
+  reachDone_ = true;
+  const int types = static_cast<int>(m_.stock.size());
+  int64_t total = 0;
+  for (int j = 0; j < types; ++j) total += Weight(j) * m_.stock[j].quantity;
+  if (total >= kReachLimit || m_.costObjective) return reach_;
+  const size_t words = static_cast<size_t>(total / 64 + 1);
+  std::vector<std::vector<uint64_t>> reach(types + 1, std::vector<uint64_t>(words, 0));
+  reach[types][0] = 1;
+  for (int j = types - 1; j >= 0; --j) {
+    std::vector<uint64_t>& to = reach[j];
+    const std::vector<uint64_t>& from = reach[j + 1];
+    for (int32_t n = 0; n <= m_.stock[j].quantity; ++n) {
+      // to |= from << n * weight
+      const int64_t shift = n * Weight(j);
+      const size_t whole = static_cast<size_t>(shift / 64);
+      const int part = static_cast<int>(shift % 64);
+      for (size_t w = words; w-- > whole;) {
+        uint64_t v = from[w - whole] << part;
+        if (part > 0 && w > whole) v |= from[w - whole - 1] >> (64 - part);
+        to[w] |= v;
+      }
+      if (Stopped()) return reach_;
+    }
+  }
+  for (std::vector<uint64_t>& bits : reach) {
+    ReachSet set;
+    set.before.assign(bits.size() + 1, 0);
+    for (size_t w = 0; w < bits.size(); ++w) {
+      set.before[w + 1] = set.before[w] + std::popcount(bits[w]);
+    }
+    set.bits = std::move(bits);
+    reach_.push_back(std::move(set));
+  }
+  return reach_;
+}
+
+std::vector<Profile> Engine::ProfilesIn(int64_t lo, int64_t hi, double extra, bool& truncated,
+                                        size_t enough) const {
   std::vector<Profile> out;
   truncated = false;
   const int types = static_cast<int>(m_.stock.size());
   std::vector<int64_t> most(types + 1, 0);
   for (int j = types - 1; j >= 0; --j) most[j] = most[j + 1] + Weight(j) * m_.stock[j].quantity;
+  const std::vector<ReachSet>& reach = ReachableSums();
   std::vector<int> byRate(types);
   for (int j = 0; j < types; ++j) byRate[j] = j;
   std::stable_sort(byRate.begin(), byRate.end(), [&](int a, int b) {
@@ -88,7 +151,12 @@ std::vector<Profile> Engine::ProfilesIn(int64_t lo, int64_t hi, double extra,
                                                                      double capacity, double slots,
                                                                      int used) {
     if ((++visits & kWatchEvery) == 0 && Stopped()) truncated = true;
-    if (truncated || objective > hi || objective + most[j] < lo) return;
+    if (truncated || (enough > 0 && out.size() >= enough) || objective > hi ||
+        objective + most[j] < lo) {
+      return;
+    }
+    // No choice of the bars left reaches the window.
+    if (!reach.empty() && !AnyIn(reach[j], lo - objective, hi - objective)) return;
     // Least cost to add the capacity still missing, from the types left.
     double missing = needWork - capacity, cost = 0, slotsLeft = 0;
     for (int k : byRate) {
@@ -158,7 +226,11 @@ int64_t Engine::SmallestProfileFrom(double bound) const {
     total += Weight(j) * m_.stock[j].quantity;
     step = std::max(step, Weight(j));
   }
-  for (int64_t hi = lo + step;; hi += step) {
+  // Windows from one unit wide, growing to the longest bar: with many
+  // stock types the profiles near the bound are dense, and a wide window
+  // would list them all.
+  for (int64_t width = 1;; width = std::min(kWindowGrowth * width, step)) {
+    const int64_t hi = lo + width - 1;
     // No profile lies below lo: it bounds as well, if less tightly.
     if (Stopped()) return lo;
     bool truncated = false;

@@ -27,15 +27,15 @@ using solver::exact::SolveExact;
 using solver::exact::Status;
 
 // 20 order lines of 1500..3100 (5 each), 10 stock lengths 6001..12999 (10
-// each), kerf 3.2, end zone 17, at most 2 pieces a layout, in hundredths:
-// the method cannot prove it within a second.
+// each), kerf 3.2, end zone 17, at most 2 different pieces a layout, in
+// hundredths: the method cannot prove it within a second.
 ExactInput SlowMaterial() {
   ExactInput in;
   for (int i = 0; i < 20; ++i) in.parts.push_back({(1500 + (i * 1600 + 9) / 19) * 100, 5, i + 1});
   for (int j = 0; j < 10; ++j) in.stock.push_back({(6001 + (j * 6998 + 4) / 9) * 100, 0, 10});
   in.rules.kerf = 320;
   in.rules.endZone = 1700;
-  in.rules.maxPieces = 2;
+  in.rules.diffPieces = 2;
   return in;
 }
 
@@ -52,6 +52,26 @@ TEST(ExactTime, TimeLimitEndsTheSlowMaterialWithAValidPlan) {
   ASSERT_EQ(CheckPlan(in, r.plan), "");
   EXPECT_EQ(r.figures.piecesUncut, 0);
   EXPECT_LE(r.lowerBound, r.figures.objective);
+}
+
+// The same material under at most 2 pieces a layout, started from its own
+// optimal plan: the plan meets the bound, and with the stock length as the
+// objective no plan of equal length is better, so the method proves it at
+// once instead of listing the dense stock profiles at the bound.
+TEST(ExactTime, PlanAtTheBoundIsProvenWithManyStockLengths) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  ExactInput in = SlowMaterial();
+  in.rules.diffPieces = 0;
+  in.rules.maxPieces = 2;
+  in.timeLimitMs = 20000;
+  const ExactResult first = SolveExact(in);
+  ASSERT_TRUE(first.proven) << first.message;
+  in.incumbent = &first.plan;
+  const ExactResult again = SolveExact(in);
+  ASSERT_EQ(CheckPlan(in, again.plan), "");
+  EXPECT_TRUE(again.proven) << again.message;
+  EXPECT_DOUBLE_EQ(again.figures.objective, first.figures.objective);
+  EXPECT_DOUBLE_EQ(again.lowerBound, first.lowerBound);
 }
 
 std::unique_ptr<TarvolinProblem> ProblemOf(const ExactInput& in) {
@@ -89,7 +109,7 @@ TEST(ExactTime, StructCallOnTheSlowMaterialEndsUnproven) {
   TarvolinSettings s{};
   s.kerf = 320;
   s.endZone = 1700;
-  s.maxPiecesPerLayout = 2;
+  s.maxDifferentPieces = 2;
   s.iterationMultiplier = 1;
   s.method = 1;
   s.exactTimeLimitSeconds = 1;
@@ -115,7 +135,7 @@ TEST(ExactTime, ProgressWindowFollowsTheExactMethod) {
   TarvolinSettings s{};
   s.kerf = 320;
   s.endZone = 1700;
-  s.maxPiecesPerLayout = 2;
+  s.maxDifferentPieces = 2;
   s.iterationMultiplier = 1;
   s.method = 1;
   s.exactTimeLimitSeconds = 1;

@@ -8,6 +8,10 @@
 
 #include "enumeration.h"
 #include "exact_fixture.h"
+#if TARVOLIN_HAVE_EXACT
+#include "integer.h"
+#include "master.h"
+#endif
 #include "method_run.h"
 #include "pricing.h"
 #include "search_plan.h"
@@ -211,20 +215,20 @@ TEST(ExactLayouts, CallNeverMoreLayoutsThanTheSearchAtEqualStock) {
   }
 }
 
-// Many stock lengths under rules that leave few patterns, where the whole
-// problem's programme settles the objective: the most length cut and the
-// objective equal the enumeration's, in material and cost mode and with the
-// last stock apart.
+// Many stock lengths under rules that leave few patterns (two pieces, one
+// or two different pieces a bar), where the whole problem's programme
+// settles the objective: the most length cut and the objective equal the
+// enumeration's, in material and cost mode and with the last stock apart.
 TEST(ExactHardRules, ManyStockLengthsEqualTheEnumeration) {
   if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
   std::mt19937 rng(7741);
   const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  for (int seed = 0; seed < 24; ++seed) {
+  for (int seed = 0; seed < 36; ++seed) {
     ExactInput in;
-    in.rules.maxPieces = seed % 2 == 0 ? 2 : 0;
-    in.rules.diffPieces = seed % 2 == 0 ? 0 : 1;
-    in.rules.costMode = seed % 3 == 1;
-    in.rules.ignoreLast = seed % 3 == 2;
+    in.rules.maxPieces = seed % 3 == 0 ? 2 : 0;
+    in.rules.diffPieces = seed % 3 == 0 ? 0 : seed % 3;
+    in.rules.costMode = seed % 4 == 1;
+    in.rules.ignoreLast = seed % 4 == 2;
     in.rules.minReusable = 300;
     for (int g = 0; g < 4; ++g) {
       in.stock.push_back(
@@ -249,6 +253,45 @@ TEST(ExactHardRules, ManyStockLengthsEqualTheEnumeration) {
         << "seed " << seed;
   }
 }
+
+#if TARVOLIN_HAVE_EXACT
+// The whole problem's integer programme over every pattern of the material
+// of three lengths under 2 different pieces a bar (11 bars of 1000 by hand,
+// above): with the search heuristics and no cutoff it finds the optimum
+// and proves it, its bound then equal to the objective; stopped after the
+// root it keeps a bound between the linear programme's and the optimum.
+TEST(ExactHardRules, WholeProgrammeBoundsAndFindsTheOptimum) {
+  Rules rules;
+  rules.diffPieces = 2;
+  const ExactInput in = ThreeLengths(rules);
+  solver::exact::Model model;
+  ASSERT_EQ(solver::exact::BuildModel(in, model), "");
+  solver::exact::Master master(model, 0, nullptr);
+  master.SetMode(solver::exact::Mode::kOptimize);
+  const solver::exact::LpOutcome lp = master.Solve();
+  ASSERT_TRUE(lp.solved && lp.converged);
+  const double optimum = 11000.0 / model.unit;
+  ASSERT_LE(lp.bound, optimum);
+  bool complete = false;
+  const auto columns = master.ListColumns(lp, optimum - lp.bound, 100000, complete);
+  ASSERT_TRUE(complete);
+  solver::exact::Master all(model, 0, nullptr);
+  all.SetMode(solver::exact::Mode::kOptimize);
+  all.AddMany(columns);
+  for (const int32_t nodes : {100000, 0}) {
+    solver::exact::MipRequest req;
+    req.heuristics = true;
+    req.nodeLimit = nodes;
+    const solver::exact::MipOutcome mip = solver::exact::SolveMip(all, req);
+    EXPECT_LE(mip.bound, optimum + 1e-6) << nodes;
+    EXPECT_GE(mip.bound, lp.bound - 1e-6) << nodes;
+    if (nodes == 0) continue;
+    ASSERT_TRUE(mip.found && mip.optimal);
+    EXPECT_NEAR(mip.objective, optimum, 1e-6);
+    EXPECT_NEAR(mip.bound, optimum, 1e-6);
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace exact_test
