@@ -269,7 +269,7 @@ bool Master::Price(LpOutcome& lp) {
       tasks.push_back(std::move(task));
       tabled[j] = true;
     }
-    const std::vector<PricingResult> results = PriceByTable(tasks, extraPatterns_);
+    const std::vector<PricingResult> results = PriceWithoutRules(tasks, extraPatterns_);
     for (size_t k = 0; k < results.size(); ++k) {
       take(types[k], false, results[k]);
       for (const Counts& c : results[k].more) Add(Column{types[k], false, c});

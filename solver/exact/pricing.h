@@ -56,6 +56,21 @@ bool TableApplies(const PricingTask& task);
 // then pay for the larger pool.
 std::vector<PricingResult> PriceByTable(const std::vector<PricingTask>& tasks, int extra);
 
+// Whether a task the table applies to holds so few pieces per bar (at
+// most four) that pricing it by pairs of types costs less than the table.
+bool PairsApply(const PricingTask& task);
+
+// The best pattern of a task that PairsApply to, of the value PriceByTable
+// finds (among equal values maybe another pattern); `more` holds up to
+// `extra` further patterns that price out, the most valuable first. The
+// cost grows with the pairs of types instead of the load.
+PricingResult PriceByPairs(const PricingTask& task, int extra);
+
+// Prices tasks for PriceByTable: by pairs when all of them allow it (with
+// more further patterns than asked, as they cost little), else with one
+// table.
+std::vector<PricingResult> PriceWithoutRules(const std::vector<PricingTask>& tasks, int extra);
+
 // Every pattern worth at least `minValue` (the threshold and the forbidden
 // patterns of the task are not used). With `maximalOnly` a pattern that
 // could take one more piece is left out. `complete` is false when the node

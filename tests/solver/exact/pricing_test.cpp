@@ -4,14 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <random>
+#include <string>
 
 namespace exact_test {
 namespace {
 
 using solver::exact::Counts;
+using solver::exact::PairsApply;
 using solver::exact::PriceBestPattern;
+using solver::exact::PriceByPairs;
 using solver::exact::PriceByTable;
+using solver::exact::PriceWithoutRules;
 using solver::exact::PricingResult;
 using solver::exact::PricingTask;
 using solver::exact::TableApplies;
@@ -171,6 +176,167 @@ TEST(Pricing, TableOnlyWithoutBarRules) {
   const std::vector<Counts> forbidden{{1, 0}};
   t.forbidden = &forbidden;
   EXPECT_FALSE(TableApplies(t)) << "forbidden patterns";
+}
+
+// Pricing by pairs of types, on long bars that hold at most four pieces,
+// against the enumeration and the table, in shapes that stress the halves:
+// bounds of one (a type in both halves would break them), equal lengths,
+// bars filled exactly, values that are not positive.
+TEST(Pricing, PairsEqualTheEnumeration) {
+  std::mt19937 rng(20261209);
+  const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const struct {
+    const char* shape;
+    int loadFrom, loadTo;
+    int (*work)(int load, int i, const std::function<int(int, int)>& pick);
+    int boundFrom, boundTo;
+    bool someNotPositive;
+  } shapes[] = {
+      {"long pieces", 1000, 100000,
+       [](int load, int, const std::function<int(int, int)>& p) { return p(load / 5 + 1, load); },
+       0, 3, false},
+      {"bounds of one", 1000, 100000,
+       [](int load, int, const std::function<int(int, int)>& p) { return p(load / 5 + 1, load); },
+       1, 1, false},
+      {"equal lengths", 1000, 100000,
+       [](int load, int, const std::function<int(int, int)>&) { return load / 4; }, 1, 4, false},
+      {"bars filled exactly", 12, 1200,
+       [](int load, int, const std::function<int(int, int)>& p) {
+         const int parts[] = {4, 3, 2};
+         return load / 12 * 12 / parts[p(0, 2)];
+       },
+       0, 4, false},
+      {"values not positive", 1000, 100000,
+       [](int load, int, const std::function<int(int, int)>& p) { return p(load / 5 + 1, load); },
+       0, 3, true},
+  };
+  const std::function<int(int, int)> pickFn = pick;
+  for (const auto& shape : shapes) {
+    for (int trial = 0; trial < 150; ++trial) {
+      PricingTask t;
+      t.capacity = t.loadLimit = pick(shape.loadFrom, shape.loadTo);
+      const int n = pick(1, 6);
+      for (int i = 0; i < n; ++i) {
+        t.work.push_back(shape.work(static_cast<int>(t.loadLimit), i, pickFn));
+        t.bound.push_back(pick(shape.boundFrom, shape.boundTo));
+        const int lowest = shape.someNotPositive ? -3 : 1;
+        t.profit.push_back(pick(lowest, 12) * 2.5 + pick(0, 3) * 0.125);
+      }
+      t.threshold = pick(-1, 16) * 2.5;
+      const std::string where = std::string(shape.shape) + " trial " + std::to_string(trial);
+      const double expected = BruteForce(t);
+      const PricingResult got = PriceByPairs(t, 3);
+      const PricingResult table = PriceByTable({t}, 0).front();
+      ASSERT_TRUE(got.complete) << where;
+      ASSERT_EQ(got.found, std::isfinite(expected)) << where;
+      ASSERT_EQ(got.found, table.found) << where;
+      if (!got.found) continue;
+      EXPECT_NEAR(got.value, expected, 1e-7) << where;
+      EXPECT_NEAR(got.value, table.value, 1e-7) << where;
+      EXPECT_NEAR(ValueOf(t, got.counts), got.value, 1e-7) << where;
+      EXPECT_TRUE(Obeys(t, got.counts)) << where;
+      EXPECT_LE(got.more.size(), 3u) << where;
+      double before = got.value;
+      for (size_t k = 0; k < got.more.size(); ++k) {
+        const Counts& more = got.more[k];
+        EXPECT_TRUE(Obeys(t, more)) << where;
+        EXPECT_GT(ValueOf(t, more), t.threshold) << where;
+        EXPECT_LE(ValueOf(t, more), before + 1e-9) << where;  // best first
+        before = ValueOf(t, more);
+        EXPECT_NE(more, got.counts) << where;
+        for (size_t j = 0; j < k; ++j) EXPECT_NE(more, got.more[j]) << where;
+      }
+    }
+  }
+}
+
+// Pairs price a task only where the table would, at most four pieces fit
+// one bar (the bounds counted), and the pairs cost less than the table.
+TEST(Pricing, PairsOnlyWhereFewPiecesFit) {
+  PricingTask base;
+  base.capacity = base.loadLimit = 1000000;
+  base.work = {300000, 260000, 210000};
+  base.bound = {2, 3, 1};
+  base.profit = {3, 2.5, 2};
+  // The five lightest pieces: 210000 + 3 x 260000 + 300000 > 1000000.
+  EXPECT_TRUE(PairsApply(base));
+  const auto add = [](PricingTask& t, int32_t work, int32_t bound, double profit) {
+    t.work.push_back(work);
+    t.bound.push_back(bound);
+    t.profit.push_back(profit);
+  };
+  const auto retype = [](PricingTask& t, int64_t load, int types, int32_t from) {
+    t.capacity = t.loadLimit = load;
+    t.work.clear();
+    t.bound.clear();
+    t.profit.clear();
+    for (int i = 0; i < types; ++i) {
+      t.work.push_back(from + i * 10);
+      t.bound.push_back(1);
+      t.profit.push_back(1);
+    }
+  };
+  const struct {
+    const char* change;
+    std::function<void(PricingTask&)> set;
+    bool applies;
+  } cases[] = {
+      {"five pieces fill the bar exactly", [&](PricingTask& t) { add(t, 200000, 5, 1); }, false},
+      {"five pieces fit over two types", [&](PricingTask& t) { add(t, 190000, 4, 1); }, false},
+      {"the bound keeps it to four", [&](PricingTask& t) { add(t, 200000, 4, 1); }, true},
+      {"the load keeps it to four",
+       [&](PricingTask& t) {
+         t.loadLimit = 999999;
+         add(t, 200000, 5, 1);
+       },
+       true},
+      {"a short piece worth nothing is never cut", [&](PricingTask& t) { add(t, 1000, 9, 0); },
+       true},
+      {"gripping length", [](PricingTask& t) { t.grip = 500; }, false},
+      {"pieces per layout", [](PricingTask& t) { t.maxPieces = 3; }, false},
+      {"a short bar, where the table is cheap", [&](PricingTask& t) { retype(t, 100, 3, 21); },
+       false},
+      {"a hundred types", [&](PricingTask& t) { retype(t, 20000, 100, 4001); }, true},
+      {"so many types that their pairs cost more than the table",
+       [&](PricingTask& t) { retype(t, 20000, 400, 4001); }, false},
+  };
+  for (const auto& c : cases) {
+    PricingTask t = base;
+    c.set(t);
+    EXPECT_EQ(PairsApply(t), c.applies) << c.change;
+  }
+  const std::vector<Counts> forbidden{{1, 0, 0}};
+  base.forbidden = &forbidden;
+  EXPECT_FALSE(PairsApply(base)) << "forbidden patterns";
+}
+
+// Bars of several lengths: by pairs when every length allows it, else all
+// by the table; either way each length gets its own best pattern.
+TEST(Pricing, SeveralLengthsByPairsOrTable) {
+  PricingTask base;
+  base.work = {300000, 260000, 210000, 450000};
+  base.bound = {2, 3, 1, 1};
+  base.profit = {3.1, 2.5, 2.2, 4.4};
+  base.threshold = 5;
+  for (const int64_t shortest : {600000, 1000}) {
+    std::vector<PricingTask> tasks;
+    for (const int64_t load : {int64_t{1000000}, int64_t{900000}, shortest}) {
+      PricingTask t = base;
+      t.capacity = t.loadLimit = load;
+      tasks.push_back(t);
+    }
+    const std::vector<PricingResult> got = PriceWithoutRules(tasks, 2);
+    ASSERT_EQ(got.size(), tasks.size());
+    for (size_t k = 0; k < tasks.size(); ++k) {
+      const double expected = BruteForce(tasks[k]);
+      ASSERT_TRUE(got[k].complete);
+      ASSERT_EQ(got[k].found, std::isfinite(expected)) << tasks[k].loadLimit;
+      if (got[k].found) {
+        EXPECT_NEAR(got[k].value, expected, 1e-9) << tasks[k].loadLimit;
+      }
+      for (const Counts& more : got[k].more) EXPECT_TRUE(Obeys(tasks[k], more));
+    }
+  }
 }
 
 // Long bars in fine units cost the branch and bound nothing extra: a 6 m
