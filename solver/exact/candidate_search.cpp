@@ -31,10 +31,6 @@ LpOutcome Engine::RootProgramme() {
     Restriction whole = master_->Whole();
     whole.lastOpen = false;
     RoundAndFill(whole, lp);
-    for (const bool gentle : {false, true}) {
-      if (!lp.converged || bestKey_.objective <= std::ceil(lp.bound - 1e-6) + 0.5) break;
-      RoundingDive(master_->Whole(), gentle);
-    }
   }
   return lp;
 }

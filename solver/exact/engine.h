@@ -242,7 +242,9 @@ class Engine {
   // (or, when it has none, one bar of its largest pattern), and the rest
   // planned anew, until nothing is left. Finds plans near the bound in a
   // few dozen programmes where a branch bar by bar would need thousands;
-  // proves nothing.
+  // proves nothing. Runs in the feasibility mode, where the programme's
+  // value is the uncut length (in the optimizing mode it would stop at
+  // once).
   // With onePattern only the largest pattern's whole bars (at least one)
   // are cut each time: more programmes, a gentler rounding.
   Outcome RoundingDive(Restriction r, bool onePattern);
