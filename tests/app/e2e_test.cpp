@@ -46,6 +46,21 @@ std::string ReadFile(const fs::path& p) {
   return s.str();
 }
 
+// The text pdftotext extracted, with the typographic ligatures that the
+// text shaping may have set (ff, fi, fl, ffi, ffl) written out.
+std::string PdfTextFile(const fs::path& p) {
+  std::string text = ReadFile(p);
+  static const std::pair<const char*, const char*> kLigatures[] = {
+      {"\uFB00", "ff"}, {"\uFB01", "fi"}, {"\uFB02", "fl"}, {"\uFB03", "ffi"}, {"\uFB04", "ffl"}};
+  for (const auto& [ligature, letters] : kLigatures) {
+    const std::string from = ligature;
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+      text.replace(at, from.size(), letters);
+    }
+  }
+  return text;
+}
+
 std::string ReadAll(int fd) {
   std::string s;
   char buf[4096];
@@ -635,7 +650,7 @@ TEST_F(E2e, ExactExampleNamesItsObjectiveAndBoundInEveryOutput) {
   ASSERT_EQ(
       std::system(("pdftotext '" + (dir_ / "QM_Layouts.pdf").string() + "' '" + txt + "'").c_str()),
       0);
-  const std::string text = ReadFile(txt);
+  const std::string text = PdfTextFile(txt);
   for (const char* part : {"Lower bound: length 12450.00", "Proven optimal: yes",
                            "Objective (length used less last stock remainder): 12450.00"})
     EXPECT_NE(text.find(part), std::string::npos) << part << " missing from\n" << text;
@@ -663,7 +678,7 @@ TEST_F(E2e, LayoutsPageOfAMaterialWithoutStockShowsTheRunsSettings) {
   ASSERT_EQ(
       std::system(("pdftotext '" + (dir_ / "QM_Layouts.pdf").string() + "' '" + txt + "'").c_str()),
       0);
-  const std::string text = ReadFile(txt);
+  const std::string text = PdfTextFile(txt);
   const size_t page = text.find("Mater/Sect: N o");
   ASSERT_NE(page, std::string::npos) << text;
   const std::string noStock = text.substr(page);
@@ -2318,7 +2333,7 @@ TEST_F(RemnantsE2e, TheOutputsNameTheRemnantsAndOffcuts) {
     ASSERT_EQ(std::system(
                   ("pdftotext '" + (dir_ / "QM_Layouts.pdf").string() + "' '" + txt + "'").c_str()),
               0);
-    const std::string text = ReadFile(txt);
+    const std::string text = PdfTextFile(txt);
     EXPECT_NE(text.find("Offcut id R00004"), std::string::npos) << text;
     EXPECT_NE(text.find("Remnant R00003"), std::string::npos) << text;
     EXPECT_NE(text.find("Offcut id R00005"), std::string::npos) << text;
