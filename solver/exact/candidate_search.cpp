@@ -125,6 +125,7 @@ void Engine::CandidateSearch() {
   bool stopped = false;
   bool settled = false;  // figure 2 proven by SettleWhole
   bool wholeTried = settleFirst;
+  bool nearTried = false;
   for (;;) {
     if (hardRules && !wholeTried && stats_.profiles >= kProfilesBeforeWhole) {
       wholeTried = true;
@@ -168,6 +169,10 @@ void Engine::CandidateSearch() {
           }
           raise();
           if (!Stopped() && static_cast<double>(lo) > hi) continue;
+        }
+        if (m_.large && !nearTried && !Stopped()) {
+          nearTried = true;
+          if (CheckNearProfiles(lp, lo)) continue;
         }
         stopped = true;
         note_ = Stopped() ? "time limit or abort" : "too many stock profiles";
@@ -215,6 +220,79 @@ void Engine::CloseCandidateSearch(double globalBound, int64_t lo,
   }
   master_->SetMode(Mode::kOptimize);
   master_->Restrict(master_->Whole());
+}
+
+bool Engine::CheckNearProfiles(const LpOutcome& root, int64_t level) {
+  if (m_.ignoreLast || root.x.empty()) return false;
+  const int types = static_cast<int>(m_.stock.size());
+  std::vector<double> use(m_.stock.size(), 0.0);
+  const std::vector<Column>& pool = master_->Pool();
+  for (size_t p = 0; p < root.x.size() && p < pool.size(); ++p) use[pool[p].stock] += root.x[p];
+  double needWork = 0, needPieces = 0;
+  Needed(needWork, needPieces);
+  // Profiles of exactly `level`, each type's bars within a few of its use,
+  // the nearest kept.
+  struct Near {
+    double distance;
+    std::vector<int32_t> bars;
+  };
+  std::vector<Near> nearest;
+  std::vector<int32_t> bars(m_.stock.size(), 0), from(m_.stock.size()), to(m_.stock.size());
+  // The most the types from j on can add within their ranges.
+  std::vector<int64_t> most(m_.stock.size() + 1, 0);
+  for (int j = types - 1; j >= 0; --j) {
+    const int32_t around = static_cast<int32_t>(std::floor(use[j]));
+    from[j] = std::max(0, around - kNearBarsAround);
+    to[j] = std::max(from[j], std::min(m_.stock[j].quantity, around + 1 + kNearBarsAround));
+    most[j] = most[j + 1] + Weight(j) * to[j];
+  }
+  int64_t visits = 0;
+  const auto visit = [&](const auto& self, int j, int64_t objective, double capacity,
+                         double distance) -> void {
+    if (++visits > kNearVisitLimit || objective + most[j] < level) return;
+    if ((visits & 1023) == 0 && Stopped()) visits = kNearVisitLimit;
+    if (j == types) {
+      if (objective != level || capacity + 1e-9 < needWork) return;
+      if (m_.diffStocks > 0 && std::count_if(bars.begin(), bars.end(),
+                                             [](int32_t b) { return b > 0; }) > m_.diffStocks) {
+        return;
+      }
+      nearest.push_back({distance, bars});
+      std::stable_sort(nearest.begin(), nearest.end(),
+                       [](const Near& a, const Near& b) { return a.distance < b.distance; });
+      if (nearest.size() > kNearProfiles) nearest.pop_back();
+      return;
+    }
+    for (int32_t b = from[j]; b <= to[j]; ++b) {
+      const int64_t next = objective + Weight(j) * b;
+      if (next > level) break;
+      bars[j] = b;
+      self(self, j + 1, next, capacity + double{1} * b * m_.stock[j].capacity,
+           distance + std::fabs(b - use[j]));
+    }
+    bars[j] = 0;
+  };
+  visit(visit, 0, 0, 0.0, 0.0);
+  const double remaining = Remaining();
+  const double until = remaining > 0 ? ClockMs() + remaining * kNearTimeShare : 0;
+  // First every profile without the integer programme over the pool, then
+  // the undecided ones with it.
+  std::vector<bool> undecided(nearest.size(), true);
+  for (const bool poolProgramme : {false, true}) {
+    for (size_t k = 0; k < nearest.size(); ++k) {
+      if (Stopped() || (until > 0 && ClockMs() > until)) return false;
+      if (!undecided[k] || Refuted(nearest[k].bars)) continue;
+      ++stats_.profiles;
+      Candidate c{nearest[k].bars, -1, level, 0, 0, 0, static_cast<double>(level), true};
+      const Outcome o = Check(RestrictionFor(c), true, Mode::kOptimize, c.bound, poolProgramme);
+      undecided[k] = o == Outcome::kUnknown;
+      if (bestKey_.objective <=
+          static_cast<double>(level) + Tolerance(static_cast<double>(level))) {
+        return true;
+      }
+    }
+  }
+  return false;
 }
 
 }  // namespace solver::exact

@@ -63,6 +63,17 @@ constexpr double kProgressIntervalMs = 100;
 // search for the most length cut tries one by one; beyond it the search
 // runs on every type at once and the most length cut stays unproven.
 constexpr size_t kMostTypeChoices = 64;
+// Most objective levels that the least profile objective is tabulated over.
+constexpr int64_t kProfileLevelLimit = int64_t{1} << 20;
+// Nodes of one listing of profiles above the search's limits at most.
+constexpr int64_t kListVisitLimit = 4000000;
+// Profiles of the bound's level checked when they are too many to list:
+// how many, how far each stock type's bars may be from the root
+// programme's, the nodes of their search and the share of the time left.
+constexpr size_t kNearProfiles = 8;
+constexpr int32_t kNearBarsAround = 2;
+constexpr int64_t kNearVisitLimit = 2000000;
+constexpr double kNearTimeShare = 0.5;
 
 // The objectives some bars can sum to, as a bit set, with the number of
 // set bits before each word (so that a range is asked at once).
@@ -201,8 +212,10 @@ class Engine {
   // pieces per layout, different stock groups and, without `extra`, the
   // stored certificates.
   // `enough` > 0: the listing ends after that many profiles.
+  // `visitLimit` > 0: the listing ends (truncated) after about that many
+  // nodes.
   std::vector<Profile> ProfilesIn(int64_t lo, int64_t hi, double extra, bool& truncated,
-                                  size_t enough = 0) const;
+                                  size_t enough = 0, int64_t visitLimit = 0) const;
 
   int32_t BarOrder(int32_t bars) const;
 
@@ -212,6 +225,14 @@ class Engine {
 
   // The smallest profile objective at or above `bound`.
   int64_t SmallestProfileFrom(double bound) const;
+
+  // The same above the search's limits without a limit on stock groups,
+  // from lo (a multiple of `unit`, the weights' common divisor) up to the
+  // best plan: the least objective whose profiles can have the capacity
+  // and, with a limit on pieces per layout, the bars that the pieces need
+  // (certificates aside, so it may lie below the listing's). False when
+  // the objectives are too many to tabulate.
+  bool SmallestLevelFrom(int64_t lo, int64_t unit, int64_t& least) const;
 
   Restriction RestrictionFor(const Candidate& c) const;
 
@@ -233,7 +254,10 @@ class Engine {
   // that none exists. `certify`: the restriction differs from the whole
   // problem only in its bar limits, so an infeasible programme's duals
   // rule out other profiles as well.
-  Outcome Check(const Restriction& r, bool certify, Mode mode, double target);
+  // `poolProgramme`: an integer programme over the generated patterns
+  // before the last, long branch (it seldom pays on large profiles).
+  Outcome Check(const Restriction& r, bool certify, Mode mode, double target,
+                bool poolProgramme = true);
 
   // The linear programme's whole bars, the rest first fit decreasing.
   bool RoundAndFill(const Restriction& r, const LpOutcome& lp);
@@ -305,6 +329,12 @@ class Engine {
   // Adds the candidates whose regular bars cost lo..hi; false when there
   // were too many to list.
   bool AddWindow(std::vector<Candidate>& heap, int64_t lo, int64_t& hi);
+
+  // Above the search's limits, when the profiles of objective `level` are
+  // too many to list: the few of them nearest to the root programme's use
+  // of each stock type are checked, within a share of the time left. A plan
+  // found there meets the bound. True when one was found.
+  bool CheckNearProfiles(const LpOutcome& root, int64_t level);
 
   // Figure 2 settled at once for the whole problem: an integer programme
   // over every pattern whose reduced cost under the root duals fits the gap

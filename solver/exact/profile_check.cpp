@@ -69,7 +69,8 @@ Outcome Engine::Enumerate(const Restriction& r, Mode mode, double target) {
 // that none exists. `certify`: the restriction differs from the whole
 // problem only in its bar limits, so an infeasible programme's duals
 // rule out other profiles as well.
-Outcome Engine::Check(const Restriction& r, bool certify, Mode mode, double target) {
+Outcome Engine::Check(const Restriction& r, bool certify, Mode mode, double target,
+                      bool poolProgramme) {
   master_->SetMode(Mode::kFeasibility);
   master_->Restrict(r);
   const LpOutcome lp = Lp();
@@ -99,6 +100,10 @@ Outcome Engine::Check(const Restriction& r, bool certify, Mode mode, double targ
   if (listed != Outcome::kUnknown || Stopped()) return listed;
   master_->SetMode(Mode::kFeasibility);
   master_->Restrict(r);
+  if (!poolProgramme) {
+    nodes_ = 0;
+    return Dive(r, {});
+  }
   MipRequest req;
   req.cutoff = allowance + 0.5;
   req.nodeLimit = kPoolMipNodes;

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <functional>
+#include <numeric>
 
 #include "engine.h"
 
@@ -126,7 +127,7 @@ const std::vector<ReachSet>& Engine::ReachableSums() const {
 }
 
 std::vector<Profile> Engine::ProfilesIn(int64_t lo, int64_t hi, double extra, bool& truncated,
-                                        size_t enough) const {
+                                        size_t enough, int64_t visitLimit) const {
   std::vector<Profile> out;
   truncated = false;
   const int types = static_cast<int>(m_.stock.size());
@@ -150,7 +151,9 @@ std::vector<Profile> Engine::ProfilesIn(int64_t lo, int64_t hi, double extra, bo
   std::function<void(int, int64_t, double, double, int)> visit = [&](int j, int64_t objective,
                                                                      double capacity, double slots,
                                                                      int used) {
-    if ((++visits & kWatchEvery) == 0 && Stopped()) truncated = true;
+    if ((++visits & kWatchEvery) == 0 && (Stopped() || (visitLimit > 0 && visits > visitLimit))) {
+      truncated = true;
+    }
     if (truncated || (enough > 0 && out.size() >= enough) || objective > hi ||
         objective + most[j] < lo) {
       return;
@@ -221,28 +224,102 @@ int32_t Engine::BarOrder(int32_t bars) const {
 // The smallest profile objective at or above `bound`.
 int64_t Engine::SmallestProfileFrom(double bound) const {
   int64_t lo = static_cast<int64_t>(std::ceil(bound - 1e-6));
-  int64_t total = 0, step = 1;
+  int64_t total = 0, step = 1, unit = 0;
   for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
     total += Weight(j) * m_.stock[j].quantity;
     step = std::max(step, Weight(j));
+    if (m_.stock[j].quantity > 0) unit = std::gcd(unit, Weight(j));
   }
-  // Windows from one unit wide, growing to the longest bar: with many
+  // Every profile's objective is a sum of bar weights, a multiple of their
+  // greatest common divisor: the levels between are skipped (listing them
+  // would search for sums that do not exist).
+  if (unit > 1) lo = (lo + unit - 1) / unit * unit;
+  unit = std::max<int64_t>(unit, 1);
+  int64_t least = 0;
+  if (m_.large && m_.diffStocks == 0 && SmallestLevelFrom(lo, unit, least)) return least;
+  // Windows from one level wide, growing to the longest bar: with many
   // stock types the profiles near the bound are dense, and a wide window
-  // would list them all.
-  for (int64_t width = 1;; width = std::min(kWindowGrowth * width, step)) {
+  // would list them all. A list cut short proves nothing about the
+  // profiles it did not reach: the window narrows, and a window of one
+  // level that holds a profile gives that level.
+  int64_t width = unit;
+  int64_t widest = std::max(unit, step / unit * unit);
+  for (;;) {
     const int64_t hi = lo + width - 1;
     // No profile lies below lo: it bounds as well, if less tightly.
     if (Stopped()) return lo;
     bool truncated = false;
-    const std::vector<Profile> list = ProfilesIn(lo, hi, 0, truncated);
+    // In a window of one level any profile will do.
+    const std::vector<Profile> list = ProfilesIn(lo, hi, 0, truncated, width == unit ? 1 : 0);
+    if (truncated) {
+      if (width == unit) return lo;
+      // Windows this wide hold too many profiles from here on as well.
+      width = std::max(unit, width / kWindowGrowth / unit * unit);
+      widest = width;
+      continue;
+    }
     if (!list.empty()) {
       int64_t least = list.front().objective;
       for (const Profile& p : list) least = std::min(least, p.objective);
       return least;
     }
-    if (truncated || hi > total) return lo;
+    if (hi > total) return lo;
     lo = hi + 1;
+    width = std::min(kWindowGrowth * width, widest);
   }
+}
+
+bool Engine::SmallestLevelFrom(int64_t lo, int64_t unit, int64_t& least) const {
+  const int types = static_cast<int>(m_.stock.size());
+  int64_t top = 0;
+  for (int j = 0; j < types; ++j) top += Weight(j) * m_.stock[j].quantity;
+  top = std::min<int64_t>(top, static_cast<int64_t>(std::ceil(bestKey_.objective)));
+  least = lo;
+  if (top < lo) return true;
+  const int64_t levels = top / unit + 1;
+  if (levels > kProfileLevelLimit) return false;
+  double needWork = 0, needPieces = 0;
+  Needed(needWork, needPieces);
+  // Per level (objective / unit): the most capacity and the most bars that
+  // profiles of exactly that objective have; bars of weight 0 add to every
+  // level. A bounded knapsack, each type's bars split into 1, 2, 4, ...
+  constexpr double kNone = -1;
+  std::vector<double> capacity(static_cast<size_t>(levels), kNone);
+  std::vector<double> bars(static_cast<size_t>(levels), kNone);
+  capacity[0] = 0;
+  bars[0] = 0;
+  double freeCapacity = 0, freeBars = 0;
+  for (int j = 0; j < types; ++j) {
+    const StockType& s = m_.stock[j];
+    if (Weight(j) == 0) {
+      freeCapacity += double{1} * s.capacity * s.quantity;
+      freeBars += s.quantity;
+      continue;
+    }
+    const int64_t step = Weight(j) / unit;
+    for (int32_t left = s.quantity, chunk = 1; left > 0; chunk *= 2) {
+      const int32_t take = std::min(chunk, left);
+      left -= take;
+      const int64_t shift = step * take;
+      for (int64_t l = levels - 1; l >= shift; --l) {
+        const size_t from = static_cast<size_t>(l - shift);
+        if (capacity[from] == kNone) continue;
+        const size_t to = static_cast<size_t>(l);
+        capacity[to] = std::max(capacity[to], capacity[from] + double{1} * take * s.capacity);
+        bars[to] = std::max(bars[to], bars[from] + take);
+      }
+      if (Stopped()) return true;
+    }
+  }
+  for (int64_t l = lo / unit; l < levels; ++l) {
+    const size_t at = static_cast<size_t>(l);
+    if (capacity[at] == kNone || capacity[at] + freeCapacity < needWork) continue;
+    if (m_.maxPieces >= 1 && (bars[at] + freeBars) * m_.maxPieces < needPieces) continue;
+    least = l * unit;
+    return true;
+  }
+  least = top + 1;
+  return true;
 }
 
 Restriction Engine::RestrictionFor(const Candidate& c) const {
@@ -363,9 +440,12 @@ bool Engine::AddWindow(std::vector<Candidate>& heap, int64_t lo, int64_t& hi) {
   }
   for (;;) {
     bool truncated = false;
-    std::vector<Profile> plain = ProfilesIn(lo, hi, 0, truncated);
+    // Above the search's limits a listing that finds few profiles in much
+    // work is given up like one that finds too many.
+    const int64_t visits = m_.large ? kListVisitLimit : 0;
+    std::vector<Profile> plain = ProfilesIn(lo, hi, 0, truncated, 0, visits);
     std::vector<Profile> withLast;
-    if (!truncated && m_.ignoreLast) withLast = ProfilesIn(lo, hi, lastMost, truncated);
+    if (!truncated && m_.ignoreLast) withLast = ProfilesIn(lo, hi, lastMost, truncated, 0, visits);
     if (truncated) {
       if (hi == lo || Stopped()) return false;
       hi = lo + (hi - lo) / 4;

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "exact_fixture.h"
@@ -134,6 +136,101 @@ TEST(LargeFamilies, LastBarAndKerfKeepTheRules) {
       EXPECT_NEAR(r.lowerBound, r.figures.objective, tol) << name;
     }
   }
+}
+
+// Bars of several stock lengths, each cut into pieces that fill it exactly
+// (kerf 3, end zone 3: a bar holds its length in pieces plus one kerf
+// each). With `drop` > 0 every drop-th piece is left out. Returns the
+// order on stock lines with a few bars to spare, and the stock length of
+// the construction, which no plan can undercut when nothing is dropped.
+ExactInput ExactFillsOnSeveralLengths(uint32_t seed, int bars, int drop, int64_t& constructed) {
+  std::mt19937 rng(seed);
+  const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const int32_t lengths[] = {6000, 6500, 5000, 7000, 4000};
+  std::vector<int32_t> used(std::size(lengths), 0), pieces;
+  constructed = 0;
+  for (int b = 0; b < bars; ++b) {
+    const int j = pick(0, static_cast<int>(std::size(lengths)) - 1);
+    ++used[j];
+    constructed += lengths[j];
+    int left = lengths[j];  // working length: pieces plus their kerfs
+    while (left > 2803) {
+      const int work = pick(153, std::min(2803, left - 153));
+      pieces.push_back(work - 3);
+      left -= work;
+    }
+    pieces.push_back(left - 3);
+  }
+  std::vector<int32_t> kept;
+  for (size_t k = 0; k < pieces.size(); ++k) {
+    if (drop == 0 || (k + 1) % drop != 0) kept.push_back(pieces[k]);
+  }
+  std::map<int32_t, int32_t, std::greater<>> count;
+  for (int32_t l : kept) ++count[l];
+  ExactInput in;
+  for (const auto& [length, q] : count) {
+    in.parts.push_back({length, q, static_cast<int32_t>(in.parts.size()) + 1});
+  }
+  for (size_t j = 0; j < std::size(lengths); ++j) {
+    in.stock.push_back({lengths[j], 0, used[j] + pick(0, 3)});
+  }
+  in.rules.kerf = 3;
+  in.rules.endZone = 3;
+  return in;
+}
+
+// Several stock lengths above the search's limits: the bound is a stock
+// length some profile reaches (a multiple of 500 here), never above a plan
+// known to exist, and a plan is proven only when it meets the bound. With
+// exact fills the construction is optimal, so a proven plan equals it.
+TEST(LargeFamilies, SeveralStockLengthsKeepASoundBound) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  struct Case {
+    uint32_t seed;
+    int bars;
+    int drop;
+    int32_t limitMs;
+  };
+  for (const Case& c : {Case{5u, 60, 0, 1000}, Case{9u, 60, 9, 1000}, Case{12u, 80, 13, 4000}}) {
+    int64_t constructed = 0;
+    ExactInput in = ExactFillsOnSeveralLengths(c.seed, c.bars, c.drop, constructed);
+    in.timeLimitMs = c.limitMs;
+    const std::string name = "seed " + std::to_string(c.seed);
+    const solver::exact::BoundResult alone = solver::exact::ExactLowerBound(in);
+    EXPECT_LE(alone.lowerBound, static_cast<double>(constructed)) << name;
+    EXPECT_EQ(std::fmod(alone.lowerBound, 500.0), 0.0) << name << ": " << alone.lowerBound;
+    const ExactResult r = SolveExact(in);
+    ASSERT_EQ(CheckPlan(in, r.plan), "") << name;
+    EXPECT_EQ(r.figures.piecesUncut, 0) << name;
+    EXPECT_LE(r.lowerBound, static_cast<double>(constructed)) << name;
+    EXPECT_LE(r.lowerBound, r.figures.objective) << name;
+    if (r.proven) {
+      EXPECT_DOUBLE_EQ(r.lowerBound, r.figures.objective) << name;
+      if (c.drop == 0) {
+        EXPECT_DOUBLE_EQ(r.figures.objective, static_cast<double>(constructed)) << name;
+      }
+    }
+  }
+}
+
+// Stock in such numbers that the sums the bars can reach are too many to
+// tabulate: the bound is still raised to a sum some bars reach (every
+// stock length is a multiple of 500), not left at the linear programme's
+// value while a listing of profiles runs out the time.
+TEST(LargeFamilies, BoundOnAbundantStockIsAReachableSum) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  ExactInput in;
+  for (int g = 0; g < 40; ++g) in.parts.push_back({300 + g * 61, 50, g + 1});
+  for (const int32_t length : {6000, 6500, 5000, 7000, 4000}) in.stock.push_back({length, 0, 2000});
+  in.rules.kerf = 3;
+  in.rules.endZone = 10;
+  in.timeLimitMs = 3000;
+  const solver::exact::BoundResult bound = solver::exact::ExactLowerBound(in);
+  ASSERT_EQ(bound.status, Status::kOptimal) << bound.message;
+  EXPECT_EQ(std::fmod(bound.lowerBound, 500.0), 0.0) << bound.lowerBound;
+  double work = 0;
+  for (const auto& p : in.parts) work += double{1} * (p.length + in.rules.kerf) * p.quantity;
+  EXPECT_GE(bound.lowerBound, work);
 }
 
 }  // namespace
