@@ -69,11 +69,10 @@ constexpr int64_t kProfileLevelLimit = int64_t{1} << 20;
 constexpr int64_t kListVisitLimit = 4000000;
 // Profiles of the bound's level checked when they are too many to list:
 // how many, how far each stock type's bars may be from the root
-// programme's, the nodes of their search and the share of the time left.
+// programme's, and the nodes of the search for them.
 constexpr size_t kNearProfiles = 8;
 constexpr int32_t kNearBarsAround = 2;
 constexpr int64_t kNearVisitLimit = 2000000;
-constexpr double kNearTimeShare = 0.5;
 
 // The objectives some bars can sum to, as a bit set, with the number of
 // set bits before each word (so that a range is asked at once).
@@ -332,8 +331,9 @@ class Engine {
 
   // Above the search's limits, when the profiles of objective `level` are
   // too many to list: the few of them nearest to the root programme's use
-  // of each stock type are checked, within a share of the time left. A plan
-  // found there meets the bound. True when one was found.
+  // of each stock type are checked (without the integer programme over
+  // the pool). A plan found there meets the bound. True when one was
+  // found.
   bool CheckNearProfiles(const LpOutcome& root, int64_t level);
 
   // Figure 2 settled at once for the whole problem: an integer programme
