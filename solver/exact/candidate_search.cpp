@@ -125,7 +125,16 @@ void Engine::CandidateSearch() {
   bool stopped = false;
   bool settled = false;  // figure 2 proven by SettleWhole
   bool wholeTried = settleFirst;
-  bool nearTried = false;
+  // Above the search's limits with several stock types a plan at the
+  // bound is looked for first among the profiles nearest the linear
+  // programme's: when it is there, the walk over the bound's profiles in
+  // their order would mostly reach it late.
+  int64_t nearLevel = -1;  // the level whose nearest profiles were checked
+  if (m_.large && m_.stock.size() > 1 &&
+      bestKey_.objective > globalBound + Tolerance(globalBound) && !Stopped()) {
+    nearLevel = static_cast<int64_t>(globalBound);
+    CheckNearProfiles(lp, nearLevel);
+  }
   for (;;) {
     if (hardRules && !wholeTried && stats_.profiles >= kProfilesBeforeWhole) {
       wholeTried = true;
@@ -170,8 +179,8 @@ void Engine::CandidateSearch() {
           raise();
           if (!Stopped() && static_cast<double>(lo) > hi) continue;
         }
-        if (m_.large && !nearTried && !Stopped()) {
-          nearTried = true;
+        if (m_.large && lo != nearLevel && !Stopped()) {
+          nearLevel = lo;
           if (CheckNearProfiles(lp, lo)) continue;
         }
         stopped = true;

@@ -329,11 +329,11 @@ class Engine {
   // were too many to list.
   bool AddWindow(std::vector<Candidate>& heap, int64_t lo, int64_t& hi);
 
-  // Above the search's limits, when the profiles of objective `level` are
-  // too many to list: the few of them nearest to the root programme's use
-  // of each stock type are checked (without the integer programme over
-  // the pool). A plan found there meets the bound. True when one was
-  // found.
+  // Above the search's limits: the few profiles of objective `level`
+  // nearest to the root programme's use of each stock type are checked
+  // (without the integer programme over the pool), before the walk over
+  // the bound's profiles and at a level whose profiles are too many to
+  // list. A plan found there meets the level. True when one was found.
   bool CheckNearProfiles(const LpOutcome& root, int64_t level);
 
   // Figure 2 settled at once for the whole problem: an integer programme
