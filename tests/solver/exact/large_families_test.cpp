@@ -233,5 +233,41 @@ TEST(LargeFamilies, BoundOnAbundantStockIsAReachableSum) {
   EXPECT_GE(bound.lowerBound, work);
 }
 
+// A shop order of 300 pieces in 78 lengths on eight stock lengths (kerf
+// 3, end zone 10), as a workshop sends it: the stock profiles at the bound
+// are far too many to examine one by one, so the plan at the bound must
+// be found among those nearest to the linear programme's, which proves it.
+TEST(LargeFamilies, AShopOrderOnEightStockLengthsIsProven) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  const std::vector<std::pair<int32_t, int32_t>> pieces = {
+      {2766, 4}, {2733, 4}, {2700, 5}, {2667, 7}, {2634, 8}, {2601, 3}, {2568, 6}, {2535, 4},
+      {2501, 3}, {2468, 1}, {2435, 2}, {2402, 3}, {2369, 5}, {2336, 3}, {2303, 3}, {2270, 4},
+      {2236, 4}, {2203, 2}, {2170, 4}, {2137, 6}, {2104, 3}, {2071, 4}, {2038, 4}, {2005, 2},
+      {1971, 1}, {1938, 4}, {1905, 1}, {1872, 1}, {1839, 3}, {1806, 7}, {1773, 4}, {1740, 1},
+      {1706, 5}, {1673, 5}, {1640, 5}, {1607, 3}, {1574, 1}, {1541, 7}, {1508, 3}, {1475, 3},
+      {1441, 5}, {1375, 6}, {1342, 3}, {1309, 5}, {1276, 5}, {1243, 1}, {1210, 4}, {1176, 3},
+      {1143, 4}, {1110, 5}, {1077, 4}, {1044, 2}, {1011, 6}, {978, 3},  {945, 1},  {911, 5},
+      {878, 6},  {845, 3},  {812, 5},  {779, 7},  {746, 2},  {713, 4},  {680, 3},  {646, 4},
+      {613, 6},  {580, 2},  {547, 5},  {514, 5},  {481, 8},  {448, 3},  {415, 3},  {381, 3},
+      {315, 4},  {282, 5},  {249, 1},  {216, 6},  {183, 2},  {150, 3}};
+  const std::vector<std::pair<int32_t, int32_t>> stock = {{6000, 15}, {6500, 14}, {5000, 15},
+                                                          {7000, 12}, {4000, 21}, {12000, 6},
+                                                          {3000, 26}, {8000, 9}};
+  ExactInput in;
+  for (const auto& [length, quantity] : pieces) {
+    in.parts.push_back({length, quantity, static_cast<int32_t>(in.parts.size()) + 1});
+  }
+  for (const auto& [length, quantity] : stock) in.stock.push_back({length, 0, quantity});
+  in.rules.kerf = 3;
+  in.rules.endZone = 10;
+  // The work is bounded; the limit only keeps a slow build from failing.
+  in.timeLimitMs = 120000;
+  const ExactResult r = SolveExact(in);
+  ASSERT_EQ(CheckPlan(in, r.plan), "");
+  EXPECT_EQ(r.figures.piecesUncut, 0);
+  EXPECT_TRUE(r.proven) << r.message;
+  EXPECT_DOUBLE_EQ(r.lowerBound, r.figures.objective);
+}
+
 }  // namespace
 }  // namespace exact_test
