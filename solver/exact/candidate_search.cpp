@@ -183,6 +183,7 @@ void Engine::CandidateSearch() {
           nearLevel = lo;
           if (CheckNearProfiles(lp, lo)) continue;
         }
+        if (m_.large && m_.stock.size() > 1) CheckLevelsAbove(lp, lo);
         stopped = true;
         note_ = Stopped() ? "time limit or abort" : "too many stock profiles";
         break;
@@ -298,6 +299,15 @@ bool Engine::CheckNearProfiles(const LpOutcome& root, int64_t level) {
     }
   }
   return false;
+}
+
+void Engine::CheckLevelsAbove(const LpOutcome& root, int64_t level) {
+  for (int64_t above = SmallestProfileFrom(static_cast<double>(level) + 1);
+       !Stopped() &&
+       static_cast<double>(above) < bestKey_.objective - Tolerance(bestKey_.objective);
+       above = SmallestProfileFrom(static_cast<double>(above) + 1)) {
+    if (CheckNearProfiles(root, above)) return;
+  }
 }
 
 }  // namespace solver::exact

@@ -336,6 +336,12 @@ class Engine {
   // list. A plan found there meets the level. True when one was found.
   bool CheckNearProfiles(const LpOutcome& root, int64_t level);
 
+  // When the profiles of `level` are too many to list and none of the
+  // nearest held a plan: the nearest profiles of each level above it and
+  // below the best plan, lowest first, until one holds a plan. It is not
+  // proven, but it uses less stock.
+  void CheckLevelsAbove(const LpOutcome& root, int64_t level);
+
   // Figure 2 settled at once for the whole problem: an integer programme
   // over every pattern whose reduced cost under the root duals fits the gap
   // between the root bound and the best plan (the only patterns a better
