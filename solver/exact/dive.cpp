@@ -124,10 +124,7 @@ Outcome Engine::SettleRest(const Restriction& r, const ModelPlan& fixed) {
   req.probing = false;
   req.strongBranching = false;
   req.watch = &watch_;
-  const double t = ClockMs();
-  const MipOutcome mip = SolveMip(rest, req);
-  stats_.mips += 1;
-  stats_.mipMs += ClockMs() - t;
+  const MipOutcome mip = Mip(rest, req);
   if (!mip.found) return mip.optimal ? Outcome::kInfeasible : Outcome::kUnknown;
   ModelPlan plan = fixed;
   const ModelPlan tail = PlanFrom(rest.Pool(), mip.x, {});
@@ -156,18 +153,10 @@ bool Engine::CorrectedFill(const Restriction& r, ModelPlan& out) const {
       PricingResult pattern;
       for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
         if (bars[j] < 1) continue;
-        PricingTask task;
-        task.capacity = m_.stock[j].capacity;
-        task.loadLimit = task.capacity;
-        task.grip = m_.grip;
-        task.maxPieces = m_.maxPieces;
-        task.diffPieces = m_.diffPieces;
-        task.work.resize(n);
-        for (size_t i = 0; i < n; ++i) task.work[i] = m_.parts[i].work;
+        PricingTask task = BarTask(m_, j, &watch_);
         task.bound = demand;
         task.profit = price;
         task.nodeLimit = kFillNodes;
-        task.watch = &watch_;
         int64_t open = 0;
         for (int32_t d : demand) open += d > 0 ? 1 : 0;
         const int64_t cells = open * task.capacity;

@@ -103,8 +103,12 @@ LpOutcome Engine::Lp() {
 }
 
 MipOutcome Engine::Mip(const MipRequest& req) {
+  return Mip(*master_, req);
+}
+
+MipOutcome Engine::Mip(const Master& master, const MipRequest& req) {
   const double t = ClockMs();
-  MipOutcome mip = SolveMip(*master_, req);
+  MipOutcome mip = SolveMip(master, req);
   stats_.mips += 1;
   stats_.mipMs += ClockMs() - t;
   return mip;

@@ -152,6 +152,9 @@ class Engine {
 
   MipOutcome Mip(const MipRequest& req);
 
+  // The same over another master's pool (counted and timed alike).
+  MipOutcome Mip(const Master& master, const MipRequest& req);
+
   // ---- Plans (engine.cpp) ----
 
   void Offer(const ModelPlan& plan);
@@ -230,8 +233,9 @@ class Engine {
   // best plan: the least objective whose profiles can have the capacity
   // and, with a limit on pieces per layout, the bars that the pieces need
   // (certificates aside, so it may lie below the listing's). False when
-  // the objectives are too many to tabulate.
-  bool SmallestLevelFrom(int64_t lo, int64_t unit, int64_t& least) const;
+  // the objectives are too many to tabulate. `total`: the objective of
+  // every bar there is.
+  bool SmallestLevelFrom(int64_t lo, int64_t unit, int64_t total, int64_t& least) const;
 
   Restriction RestrictionFor(const Candidate& c) const;
 

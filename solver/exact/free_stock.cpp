@@ -59,15 +59,9 @@ bool Engine::AddEveryPattern() {
   std::vector<Column> columns;
   for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
     if (m_.stock[j].quantity < 1) continue;
-    PricingTask task;
-    task.capacity = task.loadLimit = m_.stock[j].capacity;
-    task.grip = m_.grip;
-    task.maxPieces = m_.maxPieces;
-    task.diffPieces = m_.diffPieces;
+    PricingTask task = BarTask(m_, j, &watch_);
     task.nodeLimit = kEveryPatternNodes;
-    task.watch = &watch_;
     for (const PartType& part : m_.parts) {
-      task.work.push_back(part.work);
       task.bound.push_back(part.demand);
       task.profit.push_back(part.work);
     }

@@ -27,16 +27,10 @@ void Engine::AddFrequentPatterns(const std::vector<int32_t>& bars) {
   for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
     const int32_t most = std::min(bars[j], kMostFrequencies);
     for (int32_t f = 1; f <= most && !Stopped(); ++f) {
-      PricingTask task;
-      task.capacity = task.loadLimit = m_.stock[j].capacity;
-      task.grip = m_.grip;
-      task.maxPieces = m_.maxPieces;
-      task.diffPieces = m_.diffPieces;
+      PricingTask task = BarTask(m_, j, &watch_);
       task.nodeLimit = kFrequentPatternNodes;
-      task.watch = &watch_;
       bool any = false;
       for (size_t i = 0; i < m_.parts.size(); ++i) {
-        task.work.push_back(m_.parts[i].work);
         task.bound.push_back(whole.demand[i] / f);
         task.profit.push_back(m_.parts[i].work);
         any = any || whole.demand[i] / f > 0;

@@ -211,19 +211,13 @@ PricingTask Master::TaskFor(int j, bool last, const LpOutcome& lp) const {
   const int n = static_cast<int>(model_.parts.size());
   const int m = static_cast<int>(model_.stock.size());
   const StockType& s = model_.stock[j];
-  PricingTask task;
-  task.capacity = s.capacity;
-  task.loadLimit = s.capacity;
+  PricingTask task = BarTask(model_, j, watch_);
   if (last) {
     task.loadLimit = model_.LastCapacity(j);
     if (restriction_.lastLoadLimit >= 0) {
       task.loadLimit = std::min(task.loadLimit, restriction_.lastLoadLimit);
     }
   }
-  task.grip = model_.grip;
-  task.maxPieces = model_.maxPieces;
-  task.diffPieces = model_.diffPieces;
-  task.watch = watch_;
   double rate = 0.0;  // objective per working length on the last bar
   if (last && mode_ == Mode::kOptimize) {
     rate = model_.costObjective ? static_cast<double>(s.cost) / s.length : 1.0;
@@ -231,7 +225,6 @@ PricingTask Master::TaskFor(int j, bool last, const LpOutcome& lp) const {
     rate = 1.0;
   }
   for (int i = 0; i < n; ++i) {
-    task.work.push_back(model_.parts[i].work);
     task.bound.push_back(restriction_.demand[i]);
     task.profit.push_back(lp.dualDemand[i] - rate * model_.parts[i].work);
   }

@@ -329,6 +329,17 @@ std::vector<PricingResult> PriceByTable(const std::vector<PricingTask>& tasks, i
   return out;
 }
 
+PricingTask BarTask(const Model& model, int j, const Watch* watch) {
+  PricingTask task;
+  task.capacity = task.loadLimit = model.stock[j].capacity;
+  task.grip = model.grip;
+  task.maxPieces = model.maxPieces;
+  task.diffPieces = model.diffPieces;
+  for (const PartType& part : model.parts) task.work.push_back(part.work);
+  task.watch = watch;
+  return task;
+}
+
 PricingResult PriceBestPattern(const PricingTask& task) {
   Knapsack knapsack(task);
   return knapsack.Run();

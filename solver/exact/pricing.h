@@ -39,6 +39,12 @@ struct PricingResult {
 
 PricingResult PriceBestPattern(const PricingTask& task);
 
+// The task of one bar of stock type j under the model's bar rules: its
+// capacity (also the load limit), the gripping length, the limits on pieces
+// and different pieces and every part type's working length. Bounds,
+// profits, threshold and node limit are the caller's.
+PricingTask BarTask(const Model& model, int j, const Watch* watch);
+
 // Whether a task can be priced by a table over its loads: no gripping
 // length, no limit on pieces or different pieces per layout, nothing
 // forbidden, and a table of a bounded size.

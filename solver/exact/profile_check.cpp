@@ -54,10 +54,7 @@ Outcome Engine::Enumerate(const Restriction& r, Mode mode, double target) {
   req.timeLimitMs = Remaining();
   req.probing = !m_.large;
   req.watch = &watch_;
-  const double t = ClockMs();
-  const MipOutcome mip = SolveMip(all, req);
-  stats_.mips += 1;
-  stats_.mipMs += ClockMs() - t;
+  const MipOutcome mip = Mip(all, req);
   if (mip.found) {
     Offer(PlanFrom(all.Pool(), mip.x, {}));
     return Outcome::kFound;

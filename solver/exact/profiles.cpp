@@ -236,7 +236,9 @@ int64_t Engine::SmallestProfileFrom(double bound) const {
   if (unit > 1) lo = (lo + unit - 1) / unit * unit;
   unit = std::max<int64_t>(unit, 1);
   int64_t least = 0;
-  if (m_.large && m_.diffStocks == 0 && SmallestLevelFrom(lo, unit, least)) return least;
+  if (m_.large && m_.diffStocks == 0 && SmallestLevelFrom(lo, unit, total, least)) {
+    return least;
+  }
   // Windows from one level wide, growing to the longest bar: with many
   // stock types the profiles near the bound are dense, and a wide window
   // would list them all. A list cut short proves nothing about the
@@ -269,11 +271,9 @@ int64_t Engine::SmallestProfileFrom(double bound) const {
   }
 }
 
-bool Engine::SmallestLevelFrom(int64_t lo, int64_t unit, int64_t& least) const {
+bool Engine::SmallestLevelFrom(int64_t lo, int64_t unit, int64_t total, int64_t& least) const {
   const int types = static_cast<int>(m_.stock.size());
-  int64_t top = 0;
-  for (int j = 0; j < types; ++j) top += Weight(j) * m_.stock[j].quantity;
-  top = std::min<int64_t>(top, static_cast<int64_t>(std::ceil(bestKey_.objective)));
+  const int64_t top = std::min<int64_t>(total, static_cast<int64_t>(std::ceil(bestKey_.objective)));
   least = lo;
   if (top < lo) return true;
   const int64_t levels = top / unit + 1;
@@ -360,14 +360,8 @@ void Engine::StoreCertificate(const LpOutcome& lp, const Restriction& r) {
   for (size_t j = 0; j < types; ++j) {
     double perBar = lp.dualStock[j] + lp.dualStock[types + j];
     if (r.regularBars[j] < 1) {
-      PricingTask task;
-      task.capacity = task.loadLimit = m_.stock[j].capacity;
-      task.grip = m_.grip;
-      task.maxPieces = m_.maxPieces;
-      task.diffPieces = m_.diffPieces;
-      task.watch = &watch_;
+      PricingTask task = BarTask(m_, static_cast<int>(j), &watch_);
       for (size_t i = 0; i < m_.parts.size(); ++i) {
-        task.work.push_back(m_.parts[i].work);
         task.bound.push_back(whole.demand[i]);
         task.profit.push_back(lp.dualDemand[i]);
       }

@@ -90,10 +90,7 @@ MipOutcome Engine::WholeProgramme(std::vector<Column> columns, bool heuristics, 
   req.probing = !heuristics;
   req.heuristics = heuristics;
   req.watch = &watch_;
-  const double t0 = ClockMs();
-  const MipOutcome mip = SolveMip(all, req);
-  stats_.mips += 1;
-  stats_.mipMs += ClockMs() - t0;
+  const MipOutcome mip = Mip(all, req);
   if (mip.found) Offer(PlanFrom(all.Pool(), mip.x, {}));
   return mip;
 }

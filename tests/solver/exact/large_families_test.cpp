@@ -23,15 +23,19 @@ using solver::exact::ExactResult;
 using solver::exact::SolveExact;
 using solver::exact::Status;
 
-// Pieces as part groups, equal lengths counted together, on one stock line
-// of `capacity` with a bar for every piece.
-ExactInput OneBarLength(int32_t capacity, const std::vector<int32_t>& lengths) {
+// Pieces as part groups, equal lengths counted together, longest first.
+void AddPartGroups(ExactInput& in, const std::vector<int32_t>& lengths) {
   std::map<int32_t, int32_t, std::greater<>> count;
   for (int32_t l : lengths) ++count[l];
-  ExactInput in;
   for (const auto& [length, q] : count) {
     in.parts.push_back({length, q, static_cast<int32_t>(in.parts.size()) + 1});
   }
+}
+
+// The pieces on one stock line of `capacity` with a bar for every piece.
+ExactInput OneBarLength(int32_t capacity, const std::vector<int32_t>& lengths) {
+  ExactInput in;
+  AddPartGroups(in, lengths);
   in.stock.push_back({capacity, 0, static_cast<int32_t>(lengths.size())});
   return in;
 }
@@ -165,12 +169,8 @@ ExactInput ExactFillsOnSeveralLengths(uint32_t seed, int bars, int drop, int64_t
   for (size_t k = 0; k < pieces.size(); ++k) {
     if (drop == 0 || (k + 1) % drop != 0) kept.push_back(pieces[k]);
   }
-  std::map<int32_t, int32_t, std::greater<>> count;
-  for (int32_t l : kept) ++count[l];
   ExactInput in;
-  for (const auto& [length, q] : count) {
-    in.parts.push_back({length, q, static_cast<int32_t>(in.parts.size()) + 1});
-  }
+  AddPartGroups(in, kept);
   for (size_t j = 0; j < std::size(lengths); ++j) {
     in.stock.push_back({lengths[j], 0, used[j] + pick(0, 3)});
   }
