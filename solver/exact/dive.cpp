@@ -55,6 +55,11 @@ bool Engine::FixPattern(Restriction& r, ModelPlan& plan, int p, int32_t bars) co
     c.counts[i] = std::min(c.counts[i], r.demand[i]);
     useful = useful || c.counts[i] > 0;
   }
+  // No more bars than the open demand needs: a piece counted twice would
+  // leave the demand below zero and every later programme infeasible.
+  for (size_t i = 0; i < m_.parts.size(); ++i) {
+    if (c.counts[i] > 0) bars = std::min(bars, r.demand[i] / c.counts[i]);
+  }
   if (!useful || bars < 1 || r.bars[c.stock] < bars) return false;
   if (c.last ? !r.lastOpen || bars != 1 : r.regularBars[c.stock] < bars) return false;
   for (size_t i = 0; i < m_.parts.size(); ++i) r.demand[i] -= bars * c.counts[i];

@@ -286,7 +286,8 @@ class Engine {
   Outcome FractionalDive(const Restriction& start);
 
   // Cuts `bars` bars of pool column p, as far as the open demand needs its
-  // pieces, from r into the plan; false when that would cut nothing.
+  // pieces (pieces beyond it dropped, bars beyond it not cut), from r into
+  // the plan; false when that would cut nothing.
   bool FixPattern(Restriction& r, ModelPlan& plan, int p, int32_t bars) const;
 
   // The working length a bar of column c leaves unused once its pieces are

@@ -172,7 +172,6 @@ Outcome Engine::RoundingDive(Restriction r, bool onePattern) {
     master_->Restrict(r);
     const LpOutcome lp = Lp();
     if (!lp.solved || lp.bound > allowance_ + 1e-6) break;
-    const std::vector<Column>& pool = master_->Pool();
     int pick = -1;
     bool whole = false, integral = true;
     for (size_t p = 0; p < lp.x.size(); ++p) {
@@ -193,23 +192,7 @@ Outcome Engine::RoundingDive(Restriction r, bool onePattern) {
       }
       if (!whole && !integral) cut.emplace_back(pick, 1);
     }
-    for (const auto& [p, bars] : cut) {
-      Column c = pool[p];
-      for (size_t i = 0; i < m_.parts.size(); ++i) c.counts[i] = std::min(c.counts[i], r.demand[i]);
-      for (size_t i = 0; i < m_.parts.size(); ++i) {
-        r.demand[i] = std::max(0, r.demand[i] - bars * c.counts[i]);
-      }
-      r.bars[c.stock] -= bars;
-      if (c.last) {
-        r.lastOpen = false;
-        plan.hasLast = true;
-        plan.last = ModelPattern{c.stock, c.counts, 1};
-      } else {
-        r.regularBars[c.stock] -= bars;
-        r.regularFixed += bars;
-        plan.patterns.push_back(ModelPattern{c.stock, c.counts, bars});
-      }
-    }
+    for (const auto& [p, bars] : cut) FixPattern(r, plan, p, bars);
     const bool done =
         integral || std::all_of(r.demand.begin(), r.demand.end(), [](int32_t d) { return d == 0; });
     if (done) {
