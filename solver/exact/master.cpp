@@ -247,25 +247,41 @@ bool Master::Price(LpOutcome& lp) {
     Add(Column{j, last, r.counts});
     added = added || pool_.size() > before;
   };
+  const auto forbiddenOf = [&](int j, bool last) {
+    std::vector<Counts> out;
+    for (const Column& f : restriction_.forbidden) {
+      if (f.stock == j && f.last == last) out.push_back(f.counts);
+    }
+    return out;
+  };
   // Above the search's limits the regular bars of every stock type share
-  // one table where the rules allow it.
+  // one table where the rules allow it. A type with forbidden patterns
+  // takes the table's pattern unless it is one of them; then its own
+  // search runs below.
   std::vector<bool> tabled(model_.stock.size(), false);
   if (model_.large) {
     std::vector<int> types;
     std::vector<PricingTask> tasks;
     for (int j = 0; j < static_cast<int>(model_.stock.size()); ++j) {
-      if (!Priced(j, false) || !restriction_.forbidden.empty()) continue;
+      if (!Priced(j, false)) continue;
       PricingTask task = TaskFor(j, false, lp);
       task.threshold += tolerance_;
       if (!TableApplies(task)) continue;
       types.push_back(j);
       tasks.push_back(std::move(task));
-      tabled[j] = true;
     }
     const std::vector<PricingResult> results = PriceWithoutRules(tasks, extraPatterns_);
     for (size_t k = 0; k < results.size(); ++k) {
+      const std::vector<Counts> forbidden = forbiddenOf(types[k], false);
+      const auto allowed = [&](const Counts& c) {
+        return std::find(forbidden.begin(), forbidden.end(), c) == forbidden.end();
+      };
+      if (results[k].found && !allowed(results[k].counts)) continue;
+      tabled[types[k]] = true;
       take(types[k], false, results[k]);
-      for (const Counts& c : results[k].more) Add(Column{types[k], false, c});
+      for (const Counts& c : results[k].more) {
+        if (allowed(c)) Add(Column{types[k], false, c});
+      }
     }
   }
   for (int j = 0; j < static_cast<int>(model_.stock.size()); ++j) {
@@ -279,10 +295,7 @@ bool Master::Price(LpOutcome& lp) {
       if (!Priced(j, last) || (!last && tabled[j])) continue;
       PricingTask task = TaskFor(j, last, lp);
       task.threshold += tolerance_;
-      std::vector<Counts> forbidden;
-      for (const Column& f : restriction_.forbidden) {
-        if (f.stock == j && f.last == last) forbidden.push_back(f.counts);
-      }
+      const std::vector<Counts> forbidden = forbiddenOf(j, last);
       task.forbidden = &forbidden;
       take(j, last, PriceBestPattern(task));
     }

@@ -4,6 +4,7 @@
 // here as well as by the method's own plan check.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <set>
@@ -12,6 +13,10 @@
 
 #include "enumeration.h"
 #include "exact_fixture.h"
+#if TARVOLIN_HAVE_EXACT
+#include "master.h"
+#include "model.h"
+#endif
 
 namespace exact_test {
 namespace {
@@ -217,6 +222,52 @@ TEST(LargeMaterialSizes, HundredThousandPieces) {
   EXPECT_GT(r.lowerBound, 0);
   EXPECT_LE(r.figures.objective, r.lowerBound * 1.01);
 }
+
+#if TARVOLIN_HAVE_EXACT
+// The branch over patterns forbids the patterns it has tried. Above the
+// search's limits the patterns are priced by one table for every stock
+// length; a forbidden pattern that the table finds best must not end the
+// column generation: the programme with the linear programme's most used
+// patterns forbidden is worth what the pattern-by-pattern pricing (which
+// skips forbidden patterns itself) finds.
+TEST(LargeMaterialSizes, ForbiddenPatternsPricedAsWithoutTheTable) {
+  for (const uint32_t seed : {3u, 17u}) {
+    const ExactInput in = ShopOrder(seed, 30, 140, 3, Rules{});
+    solver::exact::Model large;
+    ASSERT_EQ(solver::exact::BuildModel(in, large), "");
+    ASSERT_TRUE(large.large);
+    solver::exact::Model small = large;
+    small.large = false;
+    solver::exact::Master byTable(large, 0, nullptr);
+    byTable.SetMode(solver::exact::Mode::kOptimize);
+    const solver::exact::LpOutcome open = byTable.Solve();
+    ASSERT_TRUE(open.solved && open.converged);
+    // The three most used patterns are forbidden.
+    std::vector<size_t> used(open.x.size());
+    for (size_t p = 0; p < used.size(); ++p) used[p] = p;
+    std::sort(used.begin(), used.end(), [&](size_t a, size_t b) { return open.x[a] > open.x[b]; });
+    solver::exact::Restriction r = byTable.Whole();
+    for (size_t k = 0; k < 3 && k < used.size(); ++k)
+      r.forbidden.push_back(byTable.Pool()[used[k]]);
+    byTable.Restrict(r);
+    const solver::exact::LpOutcome tabled = byTable.Solve();
+    solver::exact::Master oneByOne(small, 0, nullptr);
+    oneByOne.SetMode(solver::exact::Mode::kOptimize);
+    oneByOne.Restrict(r);
+    const solver::exact::LpOutcome reference = oneByOne.Solve();
+    ASSERT_TRUE(tabled.converged && reference.converged) << seed;
+    EXPECT_GE(tabled.value, open.value - 1e-6 * open.value) << seed;
+    EXPECT_NEAR(tabled.value, reference.value, 1e-6 * reference.value) << seed;
+    for (size_t p = 0; p < tabled.x.size(); ++p) {
+      const bool forbidden =
+          std::find(r.forbidden.begin(), r.forbidden.end(), byTable.Pool()[p]) != r.forbidden.end();
+      if (forbidden) {
+        EXPECT_LE(tabled.x[p], 1e-9) << seed;
+      }
+    }
+  }
+}
+#endif
 
 // A stop in any phase of a large material still returns a valid plan that
 // cuts every piece.
