@@ -84,23 +84,37 @@ Outcome Engine::Check(const Restriction& r, bool certify, Mode mode, double targ
   if (m_.large && m_.stock.size() == 1 && FractionalDive(r) == Outcome::kFound) {
     return Outcome::kFound;
   }
+  // With several stock types the branch over patterns finds the plans of
+  // a profile it can reach within its nodes (a bar a node) sooner than the
+  // rounding dives, which seldom find them there; it runs once.
+  int32_t bars = 0;
+  for (int32_t b : r.bars) bars += b;
+  bool branched = false;
+  const auto branch = [&] {
+    branched = true;
+    nodes_ = 0;
+    return Dive(r, {});
+  };
+  if (m_.large && m_.stock.size() > 1 && bars < kDiveNodeLimit) {
+    const Outcome o = branch();
+    if (o != Outcome::kUnknown || Stopped()) return o;
+  }
   if (m_.large && (RoundingDive(r, false) == Outcome::kFound ||
                    (!Stopped() && RoundingDive(r, true) == Outcome::kFound))) {
     return Outcome::kFound;
   }
   if (Stopped()) return Outcome::kUnknown;
-  // A short branch first: it settles most profiles at once.
-  nodes_ = kDiveNodeLimit - kQuickDiveNodes;
-  const Outcome quick = Dive(r, {});
-  if (quick != Outcome::kUnknown || Stopped()) return quick;
+  if (!branched) {
+    // A short branch first: it settles most profiles at once.
+    nodes_ = kDiveNodeLimit - kQuickDiveNodes;
+    const Outcome quick = Dive(r, {});
+    if (quick != Outcome::kUnknown || Stopped()) return quick;
+  }
   const Outcome listed = Enumerate(r, mode, target);
   if (listed != Outcome::kUnknown || Stopped()) return listed;
   master_->SetMode(Mode::kFeasibility);
   master_->Restrict(r);
-  if (!poolProgramme) {
-    nodes_ = 0;
-    return Dive(r, {});
-  }
+  if (!poolProgramme) return branched ? Outcome::kUnknown : branch();
   MipRequest req;
   req.cutoff = allowance + 0.5;
   req.nodeLimit = kPoolMipNodes;
@@ -112,8 +126,7 @@ Outcome Engine::Check(const Restriction& r, bool certify, Mode mode, double targ
     Offer(PlanFrom(mip.x, {}));
     return Outcome::kFound;
   }
-  nodes_ = 0;
-  return Dive(r, {});
+  return branched ? Outcome::kUnknown : branch();
 }
 
 // The linear programme's whole bars, the rest first fit decreasing.
