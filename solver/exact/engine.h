@@ -314,7 +314,9 @@ class Engine {
 
   // Depth-first branch over patterns: one bar of the chosen pattern is cut
   // (first branch), or the pattern is forbidden (second branch).
-  Outcome Dive(const Restriction& r, const std::vector<Column>& fixed);
+  // `base`: bars cut before the branch, part of every plan it finds.
+  Outcome Dive(const Restriction& r, const std::vector<Column>& fixed,
+               const ModelPlan& base = ModelPlan{});
 
   // The least working length above `load` that a last bar of type j can
   // carry; load + 1 when the search for it runs too long.

@@ -15,6 +15,8 @@ namespace {
 constexpr int kRoundingDiveSteps = 60;
 // The same when one pattern is cut at a time.
 constexpr int kGentleDiveSteps = 400;
+// Open bars below which the rest goes to the branch over patterns.
+constexpr int32_t kBranchRestBars = 100;
 
 }  // namespace
 
@@ -181,7 +183,20 @@ bool Engine::RoundAndFill(const Restriction& r, const LpOutcome& lp) {
 Outcome Engine::RoundingDive(Restriction r, bool onePattern) {
   ModelPlan plan;
   const int steps = onePattern ? kGentleDiveSteps : kRoundingDiveSteps;
+  bool branched = false;
   for (int step = 0; step < steps && !Stopped(); ++step) {
+    int32_t open = 0;
+    for (int32_t b : r.bars) open += b;
+    if (!branched && open < kBranchRestBars) {
+      // The rest is small enough for the branch over patterns, which can
+      // step back where the rounding cannot.
+      branched = true;
+      nodes_ = 0;
+      if (Dive(r, {}, plan) == Outcome::kFound) {
+        master_->Restrict(master_->Whole());
+        return Outcome::kFound;
+      }
+    }
     master_->Restrict(r);
     const LpOutcome lp = Lp();
     if (!lp.solved || lp.bound > allowance_ + 1e-6) break;
@@ -220,7 +235,8 @@ Outcome Engine::RoundingDive(Restriction r, bool onePattern) {
 
 // Depth-first branch over patterns: one bar of the chosen pattern is cut
 // (first branch), or the pattern is forbidden (second branch).
-Outcome Engine::Dive(const Restriction& r, const std::vector<Column>& fixed) {
+Outcome Engine::Dive(const Restriction& r, const std::vector<Column>& fixed,
+                     const ModelPlan& base) {
   if (++nodes_ > kDiveNodeLimit || Stopped()) return Outcome::kUnknown;
   ++stats_.branchNodes;
   master_->Restrict(r);
@@ -241,7 +257,13 @@ Outcome Engine::Dive(const Restriction& r, const std::vector<Column>& fixed) {
   if (integral) {
     std::vector<int32_t> x(lp.x.size());
     for (size_t p = 0; p < x.size(); ++p) x[p] = static_cast<int32_t>(std::lround(lp.x[p]));
-    Offer(PlanFrom(x, fixed));
+    ModelPlan plan = PlanFrom(x, fixed);
+    for (const ModelPattern& p : base.patterns) plan.patterns.push_back(p);
+    if (base.hasLast) {
+      plan.hasLast = true;
+      plan.last = base.last;
+    }
+    Offer(NormalizePlan(m_, plan));
     return Outcome::kFound;
   }
   if (pick < 0) return Outcome::kUnknown;
@@ -267,11 +289,11 @@ Outcome Engine::Dive(const Restriction& r, const std::vector<Column>& fixed) {
   }
   std::vector<Column> withChosen = fixed;
   withChosen.push_back(chosen);
-  const Outcome first = Dive(use, withChosen);
+  const Outcome first = Dive(use, withChosen, base);
   if (first == Outcome::kFound) return first;
   Restriction avoid = r;
   avoid.forbidden.push_back(chosen);
-  const Outcome second = Dive(avoid, fixed);
+  const Outcome second = Dive(avoid, fixed, base);
   if (second == Outcome::kFound) return second;
   return first == Outcome::kInfeasible && second == Outcome::kInfeasible ? Outcome::kInfeasible
                                                                          : Outcome::kUnknown;
