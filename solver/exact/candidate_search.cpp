@@ -11,8 +11,9 @@ namespace solver::exact {
 namespace {
 
 // Lighter patterns per stock type and round in the first column generation
-// above the search's limits.
-constexpr int kRootExtraPatterns = 8;
+// above the search's limits: fewer rounds, but more make the pool, and so
+// every later programme, large.
+constexpr int kRootExtraPatterns = 2;
 
 }  // namespace
 
