@@ -217,7 +217,7 @@ bool BatchController::OpenOutputs() {
     return StopOnLockedOutput(run_.labelsFile);
   }
   if (run_.init.reportFrame)
-    WriteReportHeading(run_.report, run_, ReportContext{toolkit_.ShortDateToday()});
+    WriteReportHeading(run_.report, RunRecordOf(run_), ReportContext{toolkit_.ShortDateToday()});
   if (run_.report.Errors() > 0) {
     FinishRun(run_, toolkit_, true, OutputFailure("Error writing Report file", run_.report));
     return false;
@@ -616,7 +616,7 @@ void BatchController::WarnUncutPieces() {
 
 // Report section and labels. False when the run was ended.
 bool BatchController::HandOnResult(const plan::MaterialPlan& material) {
-  WriteReportSection(run_.report, run_, material);
+  WriteReportSection(run_.report, RunRecordOf(run_), material);
   if (run_.init.writeLabelsFile) {
     const LabelStatus status = WriteLabels(material, run_.format, run_.labels);
     if (status != LabelStatus::kOk) {
@@ -653,7 +653,7 @@ void BatchController::EndPlans(plan::RunEnd end) {
 
 void BatchController::FinishBatch() {
   if (run_.init.reportFrame)
-    WriteReportEnd(run_.report, run_, ReportContext{toolkit_.ShortDateToday()});
+    WriteReportEnd(run_.report, RunRecordOf(run_), ReportContext{toolkit_.ShortDateToday()});
   // The report and labels are complete: put in place now, so that the plan
   // file's end can say whether they reached the disk.
   CloseOutputs(run_, toolkit_);

@@ -78,7 +78,7 @@ plan::PlanRun MakePlanRun(const RunState& run, std::string dateText, std::string
 }
 
 plan::MaterialPlan SolvedMaterialPlan(const RunState& run, int64_t calculationMs) {
-  return SolvedPlanOf(run, run.pass, calculationMs);
+  return SolvedPlanOf(run.opt, run.pass, calculationMs);
 }
 
 plan::MaterialPlan UnsolvedMaterialPlan(const RunState& run, plan::PlanError error) {

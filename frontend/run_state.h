@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "fract.h"
 #include "plan_records.h"
+#include "run_record.h"
 #include "text_file.h"  // platform: output files with I/O results
 
 namespace tarvolin {
@@ -59,7 +61,13 @@ struct Remnant {
 };
 
 // Run-wide state: one instance for the whole batch run.
-struct RunState : RunRecord {
+struct RunState {
+  std::string banner = "Velmora";  // the report's first line
+  std::string orderFile, stockFile;
+  InitialSettings init;
+  OptimizerSettings opt;
+  fract::NumberFormat format;  // how lengths and costs are read and written
+
   std::string configFile = "QM_Config.txt";
   std::string errorLogFile = "QM^ErrLog.txt";
   std::string warningLogFile = "QM^WrnLog.txt";
@@ -87,5 +95,9 @@ struct RunState : RunRecord {
 
   MaterialPass pass;
 };
+
+// The run as the report and label writers see it, made afresh from the run's
+// settings for every write so that it never lags behind them.
+RunRecord RunRecordOf(const RunState& run);
 
 }  // namespace tarvolin

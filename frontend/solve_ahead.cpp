@@ -39,7 +39,10 @@ class SilentToolkit final : public Toolkit {
 // loaded contents. Its logs are never opened, so nothing it logs is kept.
 std::unique_ptr<RunState> SilentCopy(const RunState& run) {
   auto copy = std::make_unique<RunState>();
-  static_cast<RunRecord&>(*copy) = static_cast<const RunRecord&>(run);
+  copy->banner = run.banner;
+  copy->init = run.init;
+  copy->opt = run.opt;
+  copy->format = run.format;
   copy->configFile = run.configFile;
   copy->optSetFile = run.optSetFile;
   copy->orderFile = run.orderFile;

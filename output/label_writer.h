@@ -13,7 +13,6 @@
 
 #include "fract.h"
 #include "material_plan.h"
-#include "plan_records.h"
 #include "printer.h"
 #include "text_file.h"
 

@@ -177,7 +177,7 @@ plan::PlanBound ExactBound(const OptimizerSettings& settings, const MaterialPlan
 
 }  // namespace
 
-plan::MaterialPlan SolvedPlanOf(const RunRecord& run, const MaterialPlan& answer,
+plan::MaterialPlan SolvedPlanOf(const OptimizerSettings& settings, const MaterialPlan& answer,
                                 int64_t calculationMs) {
   const SolverResults& r = answer.results;
   const int bars = BarCount(r);
@@ -202,14 +202,14 @@ plan::MaterialPlan SolvedPlanOf(const RunRecord& run, const MaterialPlan& answer
   }
   in.totals = plan::SolverTotals{r.stockUsed,   r.partsCut,   r.lengthUsed, r.wasteSum, r.costUsed,
                                  r.layoutCount, r.layoutCuts, r.lastParts,  r.lastWaste};
-  in.kerf = run.opt.kerf;
-  in.endZone = run.opt.endZone;
-  in.gripLength = run.opt.gripLength;
-  in.minReusable = run.opt.minReusableLength;
+  in.kerf = settings.kerf;
+  in.endZone = settings.endZone;
+  in.gripLength = settings.gripLength;
+  in.minReusable = settings.minReusableLength;
   in.calculationMs = calculationMs;
-  if (r.exactMethod || run.opt.method == kMethodExact) {
+  if (r.exactMethod || settings.method == kMethodExact) {
     in.method = kMethodExactName;
-    in.bound = ExactBound(run.opt, answer);
+    in.bound = ExactBound(settings, answer);
   }
   return plan::BuildMaterialPlan(in);
 }

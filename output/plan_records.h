@@ -34,9 +34,6 @@ inline constexpr int kMaterialKeyChars = 32;
 inline constexpr int kMarkChars = 16;
 inline constexpr int kSourceLineChars = 254;
 
-// The word that names a material in messages and in the report.
-inline constexpr const char* kMaterialHeader = "Mater/Sect";
-
 // Switches of the initial settings file, with their defaults.
 struct InitialSettings {
   bool showWindow = true;
@@ -98,16 +95,6 @@ inline bool CutsBundles(const OptimizerSettings& settings) {
 // Solution methods (optimizer settings line 14).
 inline constexpr int32_t kMethodSearch = 0;
 inline constexpr int32_t kMethodExact = 1;
-
-// The run as the writers see it: the banner and the input files the report
-// names, the settings it ran with and how numbers are written.
-struct RunRecord {
-  std::string banner = "Velmora";
-  std::string orderFile, stockFile;
-  InitialSettings init;
-  OptimizerSettings opt;
-  fract::NumberFormat format;
-};
 
 // One accepted order line of the current material.
 struct PartGroup {
@@ -229,8 +216,8 @@ std::vector<plan::PlanPartGroup> PlanPartGroupsOf(const MaterialPlan& answer);
 
 // The plan of a solved material: the solver's answer with its groups
 // turned into the plan that every output reads, once. `calculationMs` is
-// the time the solver took.
-plan::MaterialPlan SolvedPlanOf(const RunRecord& run, const MaterialPlan& answer,
+// the time the solver took; `settings` are those the material was solved with.
+plan::MaterialPlan SolvedPlanOf(const OptimizerSettings& settings, const MaterialPlan& answer,
                                 int64_t calculationMs);
 
 }  // namespace tarvolin

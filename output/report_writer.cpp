@@ -9,6 +9,7 @@
 
 #include "fract.h"
 #include "output_text.h"
+#include "tarvolin/limits.h"
 
 namespace tarvolin {
 
@@ -66,7 +67,7 @@ void WriteBoundLines(TextOutFile& out, const RunRecord& run, const plan::Materia
     out.WriteLine(
         "Short stock:        greatest length cut first; the bound holds for plans "
         "that cut as much");
-  if (o.LessLastRemainder() || (o.InCost() && !run.init.reportCosts) || o.newStockOnly) {
+  if (o.LessLastRemainder() || (o.InCost() && !run.style.costs) || o.newStockOnly) {
     const char* what = !o.LessLastRemainder() ? (o.InCost() ? "cost used" : "length used")
                        : o.InCost()           ? "cost used less last stock remainder's worth"
                                               : "length used less last stock remainder";
@@ -133,7 +134,7 @@ void WriteTotals(TextOutFile& out, const RunRecord& run, const plan::MaterialPla
 
   out.WriteLine("Total Length used:  " +
                 RightAligned(LengthText(f.stockLengthUsed, format), widths.totalsLength));
-  if (run.init.reportCosts)
+  if (run.style.costs)
     out.WriteLine("Total Cost used:    " +
                   RightAligned(CostText(f.cost, format), widths.totalsLength));
   out.WriteLine("Total Waste:        " +
@@ -172,7 +173,8 @@ int LabelNumber(const plan::PlanLayout& layout, int partsMode) {
 
 RowWidths WidthsOf(const plan::MaterialPlan& plan, int partsMode) {
   RowWidths widths;
-  if (plan.stockItems <= kMaxItems && static_cast<int>(plan.pieces.size()) <= kMaxItems)
+  constexpr int kSearchItems = TARVOLIN_MAX_ITEMS;
+  if (plan.stockItems <= kSearchItems && static_cast<int>(plan.pieces.size()) <= kSearchItems)
     return widths;
   for (const plan::PlanLayout& layout : plan.layouts) {
     widths.number = std::max(widths.number,
@@ -185,21 +187,21 @@ RowWidths WidthsOf(const plan::MaterialPlan& plan, int partsMode) {
 
 void WriteTableHeader(TextOutFile& out, const RunRecord& run, int partsMode,
                       const RowWidths& widths) {
-  const InitialSettings& s = run.init;
+  const ReportStyle& s = run.style;
   const int w = s.numberColumnWidth;
   const int labelExtra = widths.LabelExtra(partsMode);
   std::string line;
   // The label and multiplicity headings are wider than their columns; the
   // material heading gives up the difference so that "Stock" ends where the
   // stock lengths end. A mode-1 layout label is three columns wider.
-  if (s.reportMaterialColumn)
+  if (s.materialColumn)
     line = LeftAligned(kMaterialHeader, s.materialColumnWidth - 6 + 3 * partsMode + labelExtra) +
            " Lay#/Pat# ";
   else
     line = LeftAligned("LayNo", 5 + labelExtra) + " ";
   line += std::string(widths.MultiplicityExtra(), ' ');
   line += "  Mult " + RightAligned("Stock", w - 2) + " " + RightAligned("Waste", w) + " ";
-  if (s.reportCosts) line += RightAligned("Cost", w) + " ";
+  if (s.costs) line += RightAligned("Cost", w) + " ";
   line += partsMode == 0 ? "    Parts in Layout: " : "    Parts/Marks in Layout: ";
   out.WriteLine(line);
 }
@@ -231,25 +233,25 @@ struct TableContext {
 };
 
 void WriteLayoutRow(TextOutFile& out, const TableContext& t, const plan::PlanLayout& layout) {
-  const InitialSettings& s = t.run.init;
+  const ReportStyle& s = t.run.style;
   const fract::NumberFormat& format = t.run.format;
   const int w = s.numberColumnWidth;
 
   std::string line;
-  if (s.reportMaterialColumn) line += LeftAligned(t.plan.materialKey, s.materialColumnWidth) + " ";
+  if (s.materialColumn) line += LeftAligned(t.plan.materialKey, s.materialColumnWidth) + " ";
   line += LayoutLabel(layout, t.partsMode, t.widths) + " ";
   line += RightAligned(layout.barCount, t.widths.multiplicity) + " ";
   line += RightAligned(LengthText(layout.stockLength, format), w) + " ";
   line += RightAligned(LengthText(layout.waste, format), w) + " ";
-  if (s.reportCosts) line += RightAligned(CostText(layout.stockCost, format), w) + " ";
+  if (s.costs) line += RightAligned(CostText(layout.stockCost, format), w) + " ";
 
   std::string pieceIndent;
   if (t.partsMode == 1) {
     out.WriteLine(line);
     line.clear();
-    const int indent = (s.reportMaterialColumn ? s.materialColumnWidth : 0) +
-                       (s.reportCosts ? w + 1 : 0) + 2 * w + kPieceIndentFixed +
-                       t.widths.LabelExtra(1) + t.widths.MultiplicityExtra();
+    const int indent = (s.materialColumn ? s.materialColumnWidth : 0) + (s.costs ? w + 1 : 0) +
+                       2 * w + kPieceIndentFixed + t.widths.LabelExtra(1) +
+                       t.widths.MultiplicityExtra();
     pieceIndent.assign(std::max(indent, 0), ' ');
   }
   for (const plan::PlanPiece& piece : layout.pieces) {
@@ -266,8 +268,8 @@ void WriteLayoutRow(TextOutFile& out, const TableContext& t, const plan::PlanLay
 }  // namespace
 
 void WriteReportHeading(TextOutFile& out, const RunRecord& run, const ReportContext& context) {
-  const OptimizerSettings& o = run.opt;
-  const ReportWidths widths = WidthsFor(run.init.numberColumnWidth, run.format);
+  const ReportedSettings& o = run.settings;
+  const ReportWidths widths = WidthsFor(run.style.numberColumnWidth, run.format);
 
   out.WriteLine(run.banner);
   out.WriteLine(FileLine(context, run, "   REPORT for:  "));
@@ -298,16 +300,16 @@ void WriteReportHeading(TextOutFile& out, const RunRecord& run, const ReportCont
     length("Gripping (usable):     ", o.gripLength);
   else
     length("End-zone (non-usable): ", o.endZone);
-  if (o.method == kMethodExact) out.WriteLine("Solution method:            Exact");
+  if (o.exactMethod) out.WriteLine("Solution method:            Exact");
   out.WriteLine("");
   out.WriteLine("");
 }
 
 void WriteReportSection(TextOutFile& out, const RunRecord& run, const plan::MaterialPlan& plan) {
-  const int partsMode = run.init.reportPartsMode == 1 ? 1 : 0;
+  const int partsMode = run.style.partsMode == 1 ? 1 : 0;
   const RowWidths widths = WidthsOf(plan, partsMode);
-  if (run.init.reportTotals) {
-    WriteTotals(out, run, plan, WidthsFor(run.init.numberColumnWidth, run.format));
+  if (run.style.totals) {
+    WriteTotals(out, run, plan, WidthsFor(run.style.numberColumnWidth, run.format));
     WriteTableHeader(out, run, partsMode, widths);
   }
   const TableContext table{run, plan, widths, partsMode};

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "material_plan.h"
-#include "plan_records.h"
+#include "run_record.h"
 #include "text_file.h"
 
 namespace tarvolin {

@@ -73,8 +73,18 @@ std::string TempPath(const std::string& name) {
   return ::testing::TempDir() + "tarvolin_output_" + info->name() + "_" + name;
 }
 
+PlanCase::PlanCase() {
+  banner = "Velmora";
+  style = ReportStyle{.totals = true,
+                      .materialColumn = true,
+                      .partsMode = 0,
+                      .costs = false,
+                      .materialColumnWidth = 18,
+                      .numberColumnWidth = 8};
+}
+
 plan::MaterialPlan Model(const PlanCase& run) {
-  return SolvedPlanOf(run, run.plan,
+  return SolvedPlanOf(run.opt, run.plan,
                       static_cast<int64_t>(kWritingClockMs - run.plan.solverStartMs));
 }
 

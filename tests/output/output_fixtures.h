@@ -7,6 +7,7 @@
 #include <string>
 
 #include "plan_records.h"
+#include "run_record.h"
 #include "text_file.h"
 
 namespace tarvolin::testing_support {
@@ -16,8 +17,12 @@ std::string ReadBytes(const std::string& path);
 std::string TempPath(const std::string& name);
 
 // One material's plan with the run record the writers read and the two
-// files they write.
+// files they write. The record starts with the banner and the report style
+// the golden files were written with; `opt` are the settings the plan was
+// solved with, which the plan every output reads is made from.
 struct PlanCase : RunRecord {
+  PlanCase();
+  OptimizerSettings opt;
   MaterialPlan plan;
   TextOutFile report, labels;
 };

@@ -28,7 +28,7 @@ plan::MaterialPlan OnOneBar(MaterialPlan& answer) {
   r.stockItemLayout[1] = 1;
   r.stockItemPattern[1] = 1;
   for (int i = 1; i <= r.partItemCount; ++i) r.partItemStock[i] = 1;
-  return SolvedPlanOf(RunRecord{}, answer, 0);
+  return SolvedPlanOf(OptimizerSettings{}, answer, 0);
 }
 
 // The exchange sort the piece order was built with before: a bubble sort
@@ -155,7 +155,7 @@ TEST(PlanLookupTest, PiecesOfABarFollowThePieceOrder) {
     r.stockItemLayout[bar] = 1;
     r.stockItemPattern[bar] = 1;
   }
-  const plan::MaterialPlan model = SolvedPlanOf(RunRecord{}, plan, 0);
+  const plan::MaterialPlan model = SolvedPlanOf(OptimizerSettings{}, plan, 0);
   ASSERT_EQ(model.bars.size(), 2u);
   EXPECT_EQ(model.bars[0].stockItem, 1);
   EXPECT_EQ(ItemsOn(model.bars[0]), (std::vector<int>{4, 2}));

@@ -44,8 +44,9 @@ class ReportTest : public OutputTest {
   }
 };
 
-void SetDefaultOptimizerSettings(OptimizerSettings& o) {
-  o = OptimizerSettings{};
+// The heading's settings as a settings file without optimizer lines gives them.
+void SetDefaultHeadingSettings(ReportedSettings& o) {
+  o = ReportedSettings{};
   o.optimizeCost = 0;
   o.ignoreLastStock = 1;
   o.stockLengthPreference = 0;
@@ -58,14 +59,14 @@ void SetDefaultOptimizerSettings(OptimizerSettings& o) {
 
 TEST_F(ReportTest, HeadingWithDefaultSettings) {
   auto run = SteelPlan();
-  SetDefaultOptimizerSettings(run->opt);
+  SetDefaultHeadingSettings(run->settings);
   EXPECT_EQ(Written(*run, [](PlanCase& r) { WriteReportHeading(r.report, r, kContext); }),
             Golden("heading_default.txt"));
 }
 
 TEST_F(ReportTest, HeadingWithGrippingLengthAndBundle) {
   auto run = SteelPlan();
-  OptimizerSettings& o = run->opt;
+  ReportedSettings& o = run->settings;
   o.optimizeCost = 1;
   o.ignoreLastStock = 0;
   o.stockLengthPreference = -3;
@@ -86,9 +87,9 @@ TEST_F(ReportTest, HeadingWithGrippingLengthAndBundle) {
 TEST_F(ReportTest, HeadingLengthsFollowLocaleAndColumnWidth) {
   auto run = SteelPlan();
   UseCommaLocale(*run);
-  run->opt.endZone = 500;
-  run->opt.maxDifferentPieces = 7;
-  run->init.numberColumnWidth = 12;
+  run->settings.endZone = 500;
+  run->settings.maxDifferentPieces = 7;
+  run->style.numberColumnWidth = 12;
   const std::string text =
       Written(*run, [](PlanCase& r) { WriteReportHeading(r.report, r, kContext); });
   EXPECT_NE(text.find("\r\nMax.Differ.Pieces :              7\r\n"), std::string::npos);
@@ -109,22 +110,22 @@ TEST_F(ReportTest, SectionWithTotalsInPartsMode0) {
 
 TEST_F(ReportTest, SectionWithoutTotals) {
   auto run = SteelPlan();
-  run->init.reportTotals = false;
+  run->style.totals = false;
   EXPECT_EQ(Section(*run), Golden("section_totals_off.txt"));
 }
 
 TEST_F(ReportTest, SectionWithCostsLastStockInPartsMode1) {
   auto run = SteelPlanWithLastStock();
-  run->init.reportCosts = true;
-  run->init.reportPartsMode = 1;
+  run->style.costs = true;
+  run->style.partsMode = 1;
   EXPECT_EQ(Section(*run), Golden("section_mode1_costs_last.txt"));
 }
 
 TEST_F(ReportTest, SectionWithoutMaterialColumnOnCommaLocale) {
   auto run = SteelPlanWithLastStock();
   UseCommaLocale(*run);
-  run->init.reportCosts = true;
-  run->init.reportMaterialColumn = false;
+  run->style.costs = true;
+  run->style.materialColumn = false;
   EXPECT_EQ(Section(*run), Golden("section_no_matcol_comma.txt"));
 }
 
@@ -159,8 +160,9 @@ TEST_F(ReportTest, UtilisationKeepsAPointAndRoundsHalvesUp) {
   SolverResults& r = run->plan.results;
   r.lengthUsed = 100000;
   r.wasteSum = 15;
-  const std::string text = Written(
-      *run, [](PlanCase& s) { WriteReportSection(s.report, s, SolvedPlanOf(s, s.plan, 62460)); });
+  const std::string text = Written(*run, [](PlanCase& s) {
+    WriteReportSection(s.report, s, SolvedPlanOf(s.opt, s.plan, 62460));
+  });
   EXPECT_EQ(Model(*run).figures.utilRate, 99985);
   EXPECT_NE(text.find("\r\nTotal Utilization,%:        99.99     Calc.time: 62,5 sec\r\n"),
             std::string::npos);
@@ -171,7 +173,7 @@ TEST_F(ReportTest, UtilisationKeepsAPointAndRoundsHalvesUp) {
 // the length lines above them.
 TEST_F(ReportTest, ExactMethodAddsItsLines) {
   auto search = SteelPlan();
-  SetDefaultOptimizerSettings(search->opt);
+  SetDefaultHeadingSettings(search->settings);
   std::string expected =
       Written(*search, [](PlanCase& r) { WriteReportHeading(r.report, r, kContext); });
   const size_t endZone = expected.find("End-zone (non-usable):");
@@ -179,7 +181,8 @@ TEST_F(ReportTest, ExactMethodAddsItsLines) {
   expected.insert(lineEnd, "Solution method:            Exact\r\n");
 
   auto run = SteelPlan();
-  SetDefaultOptimizerSettings(run->opt);
+  SetDefaultHeadingSettings(run->settings);
+  run->settings.exactMethod = true;
   run->opt.method = kMethodExact;
   EXPECT_EQ(Written(*run, [](PlanCase& r) { WriteReportHeading(r.report, r, kContext); }),
             expected);
@@ -247,7 +250,7 @@ TEST_F(ReportTest, ExactMethodNamesItsObjectiveAndAnUnknownBound) {
       {"a cost the totals show", SteelPlan,
        [](PlanCase& c) {
          c.opt.optimizeCost = 1;
-         c.init.reportCosts = true;
+         c.style.costs = true;
          c.plan.results.lowerBound = 10200;
        },
        line(costBound, "102.00") + line(proof, "N")},
@@ -267,7 +270,6 @@ TEST_F(ReportTest, ExactMethodNamesItsObjectiveAndAnUnknownBound) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     auto run = c.plan();
-    SetDefaultOptimizerSettings(run->opt);
     run->opt.method = kMethodExact;
     c.change(*run);
     const std::string text = Section(*run);
@@ -283,7 +285,6 @@ TEST_F(ReportTest, ExactMethodNamesItsObjectiveAndAnUnknownBound) {
 TEST_F(ReportTest, ExactLinesFollowThePlansMethod) {
   for (const bool exact : {false, true}) {
     auto run = SteelPlan();
-    SetDefaultOptimizerSettings(run->opt);
     run->plan.results.exactMethod = exact;
     run->plan.results.lowerBound = 2600000;
     EXPECT_EQ(Section(*run).find("Lower bound length:") != std::string::npos, exact);
@@ -302,8 +303,8 @@ TEST_F(ReportTest, TotalsHeadingWithoutMaterialKey) {
 
 TEST_F(ReportTest, RowShowsLowestBarAndPiecesLongestFirst) {
   auto run = SteelPlan();
-  run->init.reportTotals = false;
-  run->init.reportMaterialColumn = false;
+  run->style.totals = false;
+  run->style.materialColumn = false;
   SolverResults& r = run->plan.results;
   // Bar 2 is the last stock but bar 1 is the lowest-numbered bar of pattern
   // 1, so its row has no "L"; bar 1 holds 1200.00 before two 2500.00 pieces
@@ -363,11 +364,11 @@ TEST_F(ReportTest, TableHeaderAndFirstPieceLineInEverySwitchCombination) {
   };
   for (const auto& c : cases) {
     auto run = SteelPlan();
-    run->init.reportMaterialColumn = c.materialColumn;
-    run->init.reportPartsMode = c.partsMode;
-    run->init.reportCosts = c.costs;
-    run->init.numberColumnWidth = c.w;
-    run->init.materialColumnWidth = c.m;
+    run->style.materialColumn = c.materialColumn;
+    run->style.partsMode = c.partsMode;
+    run->style.costs = c.costs;
+    run->style.numberColumnWidth = c.w;
+    run->style.materialColumnWidth = c.m;
     const std::vector<std::string> lines = Lines(Section(*run));
     const auto header = std::find(lines.begin(), lines.end(), c.header);
     ASSERT_NE(header, lines.end()) << c.header;
@@ -390,8 +391,8 @@ TEST_F(ReportTest, GrippingOrEndZoneLine) {
   };
   for (const auto& c : cases) {
     auto run = SteelPlan();
-    run->opt.gripLength = c.grip;
-    run->opt.endZone = c.endZone;
+    run->settings.gripLength = c.grip;
+    run->settings.endZone = c.endZone;
     const std::string text =
         Written(*run, [](PlanCase& r) { WriteReportHeading(r.report, r, kContext); });
     EXPECT_NE(text.find(c.line), std::string::npos) << c.line;
@@ -401,9 +402,9 @@ TEST_F(ReportTest, GrippingOrEndZoneLine) {
 
 TEST_F(ReportTest, WideNumbersAreWrittenWhole) {
   auto run = SteelPlan();
-  run->init.reportTotals = false;
-  run->init.reportMaterialColumn = false;
-  run->init.numberColumnWidth = 6;
+  run->style.totals = false;
+  run->style.materialColumn = false;
+  run->style.numberColumnWidth = 6;
   run->plan.stockGroups[1].length = 12345678;
   EXPECT_EQ(Section(*run),
             "  1    3 123456.78 300.00 2500.00 2500.00 1200.00  \r\n"
@@ -465,7 +466,7 @@ TEST_F(ReportTest, ALargePlanWidensTheLabelAndMultiplicityColumns) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.partsMode);
     auto run = LargePlan();
-    run->init.reportPartsMode = c.partsMode;
+    run->style.partsMode = c.partsMode;
     const std::vector<std::string> lines = Lines(Section(*run));
     const auto header = std::find(lines.begin(), lines.end(), c.table[0]);
     ASSERT_NE(header, lines.end()) << lines[15];
