@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "plan_records.h"
+#include "batch_records.h"
 
 namespace tarvolin {
 

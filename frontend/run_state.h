@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "batch_records.h"
 #include "fract.h"
-#include "plan_records.h"
 #include "run_record.h"
 #include "text_file.h"  // platform: output files with I/O results
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "plan_records.h"
+#include "batch_records.h"
 #include "tarvolin/solver.h"
 
 namespace tarvolin {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "plan_records.h"
+#include "batch_records.h"
 #include "run_record.h"
 #include "text_file.h"
 

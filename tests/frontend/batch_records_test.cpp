@@ -1,4 +1,4 @@
-#include "plan_records.h"
+#include "batch_records.h"
 
 #include <gtest/gtest.h>
 
@@ -6,12 +6,25 @@
 #include <utility>
 #include <vector>
 
-#include "output_fixtures.h"
-
 namespace tarvolin {
 namespace {
 
-using testing_support::SevenPieces;
+// Eight pieces, one per order line, of these lengths in item order; one
+// stock line.
+MaterialPlan EightPieces() {
+  MaterialPlan answer;
+  answer.stockGroupCount = 1;
+  answer.stockGroups[1] = {900000, 0, 3, "ALU", ""};
+  for (const int32_t length : {120000, 250000, 80000, 250000, 80000, 120000, 300000, 100000}) {
+    const int g = ++answer.partGroupCount;
+    answer.partGroups[g].length = length;
+    answer.partGroups[g].markId = g;
+    answer.partGroups[g].quantity = 1;
+    answer.results.partItemGroup[g] = g;
+  }
+  answer.results.partItemCount = answer.partGroupCount;
+  return answer;
+}
 
 // The item numbers of a bar's pieces, in the order the plan lists them.
 std::vector<int> ItemsOn(const plan::PlanBar& bar) {
@@ -58,8 +71,8 @@ std::vector<int> ExchangeSortedPieces(const MaterialPlan& plan) {
 }
 
 TEST(PieceOrderTest, LongestFirstEqualLengthsInItemOrder) {
-  auto run = SevenPieces();
-  const plan::MaterialPlan model = OnOneBar(run->plan);
+  MaterialPlan answer = EightPieces();
+  const plan::MaterialPlan model = OnOneBar(answer);
   ASSERT_EQ(model.bars.size(), 1u);
   EXPECT_EQ(ItemsOn(model.bars[0]), (std::vector<int>{7, 2, 4, 1, 6, 8, 3, 5}));
 }

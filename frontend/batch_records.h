@@ -1,7 +1,7 @@
-// The plain records of a batch run that the run fills and the report and
-// label writers read: the settings of the run, the groups of one material,
-// the solver's plan for them, and the piece order both writers list the cut
-// pieces in. Nothing here reads files or talks to the operator.
+// The plain records of a batch run: the settings of the run, the groups of
+// one material, the solver's answer for them, and the plan every output
+// reads made from that answer once. Nothing here reads files or talks to the
+// operator; the writers see the run only through their own RunRecord.
 #pragma once
 
 #include <array>
@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "fract.h"
 #include "material_plan.h"
 #include "tarvolin/limits.h"
 

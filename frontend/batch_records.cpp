@@ -1,4 +1,4 @@
-#include "plan_records.h"
+#include "batch_records.h"
 
 #include <algorithm>
 #include <climits>
