@@ -187,9 +187,10 @@ Outcome Engine::RoundingDive(Restriction r, bool onePattern) {
   for (int step = 0; step < steps && !Stopped(); ++step) {
     int32_t open = 0;
     for (int32_t b : r.bars) open += b;
-    if (!branched && open < kBranchRestBars) {
+    if (!branched && step > 0 && open < kBranchRestBars) {
       // The rest is small enough for the branch over patterns, which can
-      // step back where the rounding cannot.
+      // step back where the rounding cannot (the whole profile has its own
+      // branch in Check).
       branched = true;
       nodes_ = 0;
       if (Dive(r, {}, plan) == Outcome::kFound) {
