@@ -355,8 +355,7 @@ LpOutcome Master::Solve() {
     out.artificial = x[ArtificialColumn()];
     out.slack.assign(x, x + n);
     out.x.assign(x + firstPattern_, x + firstPattern_ + pool_.size());
-    double bars = 1;
-    for (int32_t b : restriction_.bars) bars += b;
+    const double bars = 1.0 + static_cast<double>(BarsAllowed(restriction_));
     out.bound = out.value - tolerance_ * bars;
     // An overflowing uncut row means the penalty was too low to tell: raise
     // it and solve again. The value is a valid bound either way, since no

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <numeric>
 #include <set>
 #include <vector>
 
@@ -46,6 +47,11 @@ struct Restriction {
   int64_t lastLoadLimit = -1;        // most working length on the last bar, -1 = its own limit
   std::vector<Column> forbidden;     // patterns that may not be used
 };
+
+// The bars a restriction still allows, the last bar included.
+inline int64_t BarsAllowed(const Restriction& r) {
+  return std::accumulate(r.bars.begin(), r.bars.end(), int64_t{0});
+}
 
 // kOptimize: figure 2. kFeasibility: the real length left uncut.
 // kLastLoad: the working length on the last bar (regular bars are free).

@@ -89,15 +89,13 @@ Outcome Engine::Check(const Restriction& r, bool certify, Mode mode, double targ
   // With several stock types the branch over patterns finds the plans of
   // a profile it can reach within its nodes (a bar a node) sooner than the
   // rounding dives, which seldom find them there; it runs once.
-  int32_t bars = 0;
-  for (int32_t b : r.bars) bars += b;
   bool branched = false;
   const auto branch = [&] {
     branched = true;
     nodes_ = 0;
     return Dive(r, {});
   };
-  if (m_.large && m_.stock.size() > 1 && bars < kDiveNodeLimit) {
+  if (m_.large && m_.stock.size() > 1 && BarsAllowed(r) < kDiveNodeLimit) {
     const Outcome o = branch();
     if (o != Outcome::kUnknown || Stopped()) return o;
   }
@@ -185,9 +183,7 @@ Outcome Engine::RoundingDive(Restriction r, bool onePattern) {
   const int steps = onePattern ? kGentleDiveSteps : kRoundingDiveSteps;
   bool branched = false;
   for (int step = 0; step < steps && !Stopped(); ++step) {
-    int32_t open = 0;
-    for (int32_t b : r.bars) open += b;
-    if (!branched && step > 0 && open < kBranchRestBars) {
+    if (!branched && step > 0 && BarsAllowed(r) < kBranchRestBars) {
       // The rest is small enough for the branch over patterns, which can
       // step back where the rounding cannot (the whole profile has its own
       // branch in Check).
