@@ -94,9 +94,9 @@ Material Bins(const std::string& family, const std::string& name, int32_t capaci
   return m;
 }
 
-std::vector<Material> Families(bool full, bool million) {
+std::vector<Material> Families(bool full, bool million, uint32_t seed) {
   std::vector<Material> out;
-  std::mt19937 rng(20251209u);
+  std::mt19937 rng(seed);
   const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   const int per = full ? 5 : 2;
   const auto sizes = [&](int n, int lo, int hi) {
@@ -277,7 +277,11 @@ int main() {
   const char* name = std::getenv("EXACT_LARGE_NAME");
   const char* limitText = std::getenv("EXACT_LARGE_LIMIT_MS");
   const int32_t limitMs = limitText != nullptr ? std::atoi(limitText) : (full ? 10000 : 2000);
-  const std::vector<Material> materials = Families(full, Flag("EXACT_LARGE_MILLION"));
+  // Another seed draws other materials of the same families.
+  const char* seedText = std::getenv("EXACT_LARGE_SEED");
+  const uint32_t seed =
+      seedText != nullptr ? static_cast<uint32_t>(std::strtoul(seedText, nullptr, 10)) : 20251209u;
+  const std::vector<Material> materials = Families(full, Flag("EXACT_LARGE_MILLION"), seed);
 
   std::printf("limit %d ms per material\n", limitMs);
   std::printf("%-9s %5s %9s %9s %9s %9s %9s %8s %9s %11s\n", "family", "count", "proven", "median",

@@ -151,6 +151,41 @@ TEST(Pricing, TableEqualsTheEnumeration) {
   }
 }
 
+// The table fills whole words of loads 64 at a time where a lot is at
+// least a word long: lengths and load limits on each side of a word's
+// edge, against the enumeration; the pattern read back from the table's
+// bits must be worth what the table says.
+TEST(Pricing, TableAtWordEdges) {
+  const int32_t works[] = {1, 63, 64, 65, 127, 128, 129, 191, 192};
+  const int64_t loads[] = {63, 64, 65, 127, 128, 129, 255, 256, 640, 1000};
+  std::mt19937 rng(20261209);
+  const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  for (const int64_t load : loads) {
+    for (int trial = 0; trial < 40; ++trial) {
+      PricingTask t;
+      t.capacity = t.loadLimit = load;
+      for (int i = pick(1, 4); i > 0; --i) {
+        t.work.push_back(works[pick(0, 8)]);
+        t.bound.push_back(pick(1, 6));
+        t.profit.push_back(pick(1, 40) * 0.5);
+      }
+      t.threshold = pick(0, 10) * 1.5;
+      const std::string where = "load " + std::to_string(load) + " trial " + std::to_string(trial);
+      const double expected = BruteForce(t);
+      const PricingResult got = PriceByTable({t}, 4).front();
+      ASSERT_EQ(got.found, std::isfinite(expected)) << where;
+      if (!got.found) continue;
+      EXPECT_NEAR(got.value, expected, 1e-9) << where;
+      EXPECT_NEAR(ValueOf(t, got.counts), got.value, 1e-9) << where;
+      EXPECT_TRUE(Obeys(t, got.counts)) << where;
+      for (const Counts& more : got.more) {
+        EXPECT_TRUE(Obeys(t, more)) << where;
+        EXPECT_GT(ValueOf(t, more), t.threshold) << where;
+      }
+    }
+  }
+}
+
 // The table leaves the rules it does not model to the branch and bound.
 TEST(Pricing, TableOnlyWithoutBarRules) {
   PricingTask t;
