@@ -313,10 +313,18 @@ class Engine {
   Outcome SettleRest(const Restriction& r, const ModelPlan& fixed);
 
   // Depth-first branch over patterns: one bar of the chosen pattern is cut
-  // (first branch), or the pattern is forbidden (second branch).
+  // (first branch), or the pattern is forbidden (second branch); above the
+  // search's limits DiveWholeBars comes first.
   // `base`: bars cut before the branch, part of every plan it finds.
   Outcome Dive(const Restriction& r, const std::vector<Column>& fixed,
                const ModelPlan& base = ModelPlan{});
+
+  // The child of a branch node that cuts every whole bar of the node's
+  // programme at once (kUnknown without trying when that is under two
+  // bars). It is tried before the node's own branches and proves nothing:
+  // they still decide when it finds no plan.
+  Outcome DiveWholeBars(const Restriction& r, const std::vector<Column>& fixed,
+                        const ModelPlan& base, const LpOutcome& lp);
 
   // The least working length above `load` that a last bar of type j can
   // carry; load + 1 when the search for it runs too long.

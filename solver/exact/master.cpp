@@ -15,6 +15,10 @@ const double kInfinity = COIN_DBL_MAX;
 constexpr int kMaxRounds = 2000;
 constexpr int kMaxPenaltyRaises = 3;
 constexpr double kPenaltyCeiling = 1e6;
+// CLP's start and finish options between the solves of one master: keep
+// the work areas and the factorization (1), and reuse the factorization
+// while the rows are the same (2).
+constexpr int kKeepFactorization = 1 | 2;
 
 }  // namespace
 
@@ -113,6 +117,18 @@ void Master::AddMany(const std::vector<Column>& columns) {
                   starts.data(), rows.data(), values.data());
 }
 
+// Above the search's limits a pattern with more pieces of a type than are
+// still open is left out of the programme: the pricing offers the pattern
+// cut down to the demand when it is worth it, and a dive's programmes carry
+// fewer columns as its demand falls. (Small materials keep every pattern,
+// so that their plans stay as they were.)
+bool Master::WithinDemand(const Column& c) const {
+  for (size_t i = 0; i < model_.parts.size(); ++i) {
+    if (c.counts[i] > restriction_.demand[i]) return false;
+  }
+  return true;
+}
+
 // A forbidden pattern also rules out every pool pattern that comes to the
 // same pieces once cut down to the open demand.
 bool Master::Allowed(const Column& c) const {
@@ -124,6 +140,7 @@ bool Master::Allowed(const Column& c) const {
       LoadOf(model_, c.counts).work > restriction_.lastLoadLimit) {
     return false;
   }
+  if (model_.large && !WithinDemand(c)) return false;
   if (restriction_.forbidden.empty()) return true;
   Column clamped = c;
   for (size_t i = 0; i < model_.parts.size(); ++i) {
@@ -239,13 +256,20 @@ PricingTask Master::TaskFor(int j, bool last, const LpOutcome& lp) const {
 bool Master::Price(LpOutcome& lp) {
   bool added = false;
   bool complete = true;
+  // The round's new patterns go to the programme together: CLP copies its
+  // matrix at every addition.
+  std::vector<Column> found;
+  const auto keep = [&](Column c) {
+    const bool fresh =
+        index_.find(c) == index_.end() && std::find(found.begin(), found.end(), c) == found.end();
+    if (fresh) found.push_back(std::move(c));
+    return fresh;
+  };
   const auto take = [&](int j, bool last, const PricingResult& r) {
     lp.pricingNodes += r.nodes;
     complete = complete && r.complete;
     if (!r.found) return;
-    const auto before = pool_.size();
-    Add(Column{j, last, r.counts});
-    added = added || pool_.size() > before;
+    if (keep(Column{j, last, r.counts})) added = true;
   };
   const auto forbiddenOf = [&](int j, bool last) {
     std::vector<Counts> out;
@@ -280,7 +304,7 @@ bool Master::Price(LpOutcome& lp) {
       tabled[types[k]] = true;
       take(types[k], false, results[k]);
       for (const Counts& c : results[k].more) {
-        if (allowed(c)) Add(Column{types[k], false, c});
+        if (allowed(c)) keep(Column{types[k], false, c});
       }
     }
   }
@@ -289,6 +313,7 @@ bool Master::Price(LpOutcome& lp) {
     // the types (a stop leaves the round incomplete).
     if (model_.large && watch_ != nullptr && watch_->Stop()) {
       pricingComplete_ = false;
+      AddMany(found);
       return added;
     }
     for (const bool last : {false, true}) {
@@ -301,6 +326,7 @@ bool Master::Price(LpOutcome& lp) {
     }
   }
   pricingComplete_ = complete;
+  AddMany(found);
   return added;
 }
 
@@ -333,7 +359,10 @@ LpOutcome Master::Solve() {
   for (int raise = 0;; ++raise) {
     bool priced = false;
     for (int round = 0; round < kMaxRounds; ++round) {
-      lp_->primal();
+      // Above the search's limits a solve's set-up costs as much as its
+      // few pivots. Small materials solve as they always did: other
+      // pivots could give other plans of equal worth.
+      lp_->primal(0, model_.large ? kKeepFactorization : 0);
       if (lp_->status() != 0) lp_->dual();
       if (lp_->status() != 0) return out;
       ++out.iterations;

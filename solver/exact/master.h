@@ -128,6 +128,7 @@ class Master {
   void ApplyBounds();
   void ApplyObjective();
   bool Allowed(const Column& c) const;
+  bool WithinDemand(const Column& c) const;
   bool Priced(int j, bool last) const;
   PricingTask TaskFor(int j, bool last, const LpOutcome& lp) const;
   bool Price(LpOutcome& lp);

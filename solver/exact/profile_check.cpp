@@ -231,7 +231,9 @@ Outcome Engine::RoundingDive(Restriction r, bool onePattern) {
 }
 
 // Depth-first branch over patterns: one bar of the chosen pattern is cut
-// (first branch), or the pattern is forbidden (second branch).
+// (first branch), or the pattern is forbidden (second branch); above the
+// search's limits the programme's whole bars are cut first, in a child of
+// their own.
 Outcome Engine::Dive(const Restriction& r, const std::vector<Column>& fixed,
                      const ModelPlan& base) {
   if (++nodes_ > kDiveNodeLimit || Stopped()) return Outcome::kUnknown;
@@ -264,6 +266,10 @@ Outcome Engine::Dive(const Restriction& r, const std::vector<Column>& fixed,
     return Outcome::kFound;
   }
   if (pick < 0) return Outcome::kUnknown;
+  // Above the search's limits the programme's whole bars are tried at
+  // once before one bar at a time: its solution stays feasible without
+  // them, and a profile of hundreds of bars would take as many nodes.
+  if (m_.large && DiveWholeBars(r, fixed, base, lp) == Outcome::kFound) return Outcome::kFound;
 
   // The pattern as far as the open demand needs it.
   Column chosen = pool[pick];
@@ -294,6 +300,25 @@ Outcome Engine::Dive(const Restriction& r, const std::vector<Column>& fixed,
   if (second == Outcome::kFound) return second;
   return first == Outcome::kInfeasible && second == Outcome::kInfeasible ? Outcome::kInfeasible
                                                                          : Outcome::kUnknown;
+}
+
+Outcome Engine::DiveWholeBars(const Restriction& r, const std::vector<Column>& fixed,
+                              const ModelPlan& base, const LpOutcome& lp) {
+  Restriction use = r;
+  ModelPlan plan = base;
+  int32_t cut = 0;
+  for (size_t p = 0; p < lp.x.size(); ++p) {
+    const int32_t whole = static_cast<int32_t>(std::floor(lp.x[p] + 1e-6));
+    if (whole >= 1 && FixPattern(use, plan, static_cast<int>(p), whole)) cut += whole;
+  }
+  // One bar is what the branch below cuts anyway.
+  if (cut < 2) return Outcome::kUnknown;
+  for (Column& f : use.forbidden) {
+    for (size_t i = 0; i < m_.parts.size(); ++i) {
+      f.counts[i] = std::min<int32_t>(f.counts[i], use.demand[i]);
+    }
+  }
+  return Dive(use, fixed, plan);
 }
 
 }  // namespace solver::exact

@@ -267,6 +267,41 @@ TEST(LargeMaterialSizes, ForbiddenPatternsPricedAsWithoutTheTable) {
     }
   }
 }
+
+// Once the open demand falls (a dive's bars cut), a pattern with more
+// pieces of a type than are open stays out of the programme: its value is
+// the one of patterns within the demand alone (what the pattern-by-pattern
+// pricing of a fresh master finds), never below it.
+TEST(LargeMaterialSizes, PatternsBeyondTheOpenDemandLeftOut) {
+  for (const uint32_t seed : {3u, 17u}) {
+    const ExactInput in = ShopOrder(seed, 30, 140, 3, Rules{});
+    solver::exact::Model large;
+    ASSERT_EQ(solver::exact::BuildModel(in, large), "");
+    ASSERT_TRUE(large.large);
+    solver::exact::Model small = large;
+    small.large = false;
+    solver::exact::Master pooled(large, 0, nullptr);
+    pooled.SetMode(solver::exact::Mode::kOptimize);
+    ASSERT_TRUE(pooled.Solve().converged);
+    // At most one piece of each type left open.
+    solver::exact::Restriction r = pooled.Whole();
+    for (int32_t& d : r.demand) d = std::min(d, 1);
+    pooled.Restrict(r);
+    const solver::exact::LpOutcome rest = pooled.Solve();
+    solver::exact::Master fresh(small, 0, nullptr);
+    fresh.SetMode(solver::exact::Mode::kOptimize);
+    fresh.Restrict(r);
+    const solver::exact::LpOutcome reference = fresh.Solve();
+    ASSERT_TRUE(rest.converged && reference.converged) << seed;
+    EXPECT_NEAR(rest.value, reference.value, 1e-6 * reference.value) << seed;
+    for (size_t p = 0; p < rest.x.size(); ++p) {
+      if (rest.x[p] <= 1e-9) continue;
+      for (size_t i = 0; i < r.demand.size(); ++i) {
+        EXPECT_LE(pooled.Pool()[p].counts[i], r.demand[i]) << seed << " pattern " << p;
+      }
+    }
+  }
+}
 #endif
 
 // A stop in any phase of a large material still returns a valid plan that
