@@ -251,12 +251,6 @@ bool Engine::CheckNearProfiles(const LpOutcome& root, int64_t level) {
   std::vector<int32_t> bars(m_.stock.size(), 0), from(m_.stock.size()), to(m_.stock.size());
   // The most the types from j on can add within their ranges.
   std::vector<int64_t> most(m_.stock.size() + 1, 0);
-  for (int j = types - 1; j >= 0; --j) {
-    const int32_t around = static_cast<int32_t>(std::floor(use[j]));
-    from[j] = std::max(0, around - kNearBarsAround);
-    to[j] = std::max(from[j], std::min(m_.stock[j].quantity, around + 1 + kNearBarsAround));
-    most[j] = most[j + 1] + Weight(j) * to[j];
-  }
   int64_t visits = 0;
   const auto visit = [&](const auto& self, int j, int64_t objective, double capacity,
                          double distance) -> void {
@@ -283,7 +277,18 @@ bool Engine::CheckNearProfiles(const LpOutcome& root, int64_t level) {
     }
     bars[j] = 0;
   };
-  visit(visit, 0, 0, 0.0, 0.0);
+  // The ranges widen while they hold no profile of the level: the bars of
+  // the level's profiles can lie further from the programme's than a few.
+  for (int32_t around = kNearBarsAround;
+       nearest.empty() && around <= kNearBarsAroundMost && visits < kNearVisitLimit; around *= 2) {
+    for (int j = types - 1; j >= 0; --j) {
+      const int32_t centre = static_cast<int32_t>(std::floor(use[j]));
+      from[j] = std::max(0, centre - around);
+      to[j] = std::max(from[j], std::min(m_.stock[j].quantity, centre + 1 + around));
+      most[j] = most[j + 1] + Weight(j) * to[j];
+    }
+    visit(visit, 0, 0, 0.0, 0.0);
+  }
   // Each check is bounded in work, not in time, so that a material that
   // ends before its limit ends with the same plan on any machine. The
   // integer programme over the generated patterns is left out: on

@@ -69,9 +69,11 @@ constexpr int64_t kProfileLevelLimit = int64_t{1} << 20;
 constexpr int64_t kListVisitLimit = 4000000;
 // Profiles of the bound's level checked when they are too many to list:
 // how many, how far each stock type's bars may be from the root
-// programme's, and the nodes of the search for them.
+// programme's (doubled up to the most while the level has none that near),
+// and the nodes of the search for them.
 constexpr size_t kNearProfiles = 8;
 constexpr int32_t kNearBarsAround = 2;
+constexpr int32_t kNearBarsAroundMost = 16;
 constexpr int64_t kNearVisitLimit = 2000000;
 
 // The objectives some bars can sum to, as a bit set, with the number of

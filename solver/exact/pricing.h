@@ -74,7 +74,9 @@ PricingResult PriceByPairs(const PricingTask& task, int extra);
 
 // Prices tasks for PriceByTable: by pairs when all of them allow it (with
 // more further patterns than asked, as they cost little), else with one
-// table.
+// table, and a second one without the piece types of the first one's best
+// patterns: `more` then ends with each task's best pattern of other pieces
+// when one prices out.
 std::vector<PricingResult> PriceWithoutRules(const std::vector<PricingTask>& tasks, int extra);
 
 // Every pattern worth at least `minValue` (the threshold and the forbidden

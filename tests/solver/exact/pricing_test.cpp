@@ -374,6 +374,52 @@ TEST(Pricing, SeveralLengthsByPairsOrTable) {
   }
 }
 
+// With the table, each length also gets its best pattern of the piece
+// types that no length's best pattern holds, when that one prices out.
+TEST(Pricing, TableAddsTheBestPatternOfOtherPieces) {
+  std::mt19937 rng(20261210);
+  const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  int compared = 0;
+  for (int trial = 0; trial < 300; ++trial) {
+    PricingTask base;
+    for (int i = pick(2, 6); i > 0; --i) {
+      base.work.push_back(pick(20, 300));
+      base.bound.push_back(pick(1, 4));
+      base.profit.push_back(pick(1, 30) * 0.5);
+    }
+    base.threshold = pick(0, 8) * 1.0;
+    std::vector<PricingTask> tasks;
+    for (int k = pick(1, 3); k > 0; --k) {
+      PricingTask t = base;
+      t.capacity = t.loadLimit = pick(100, 900);
+      tasks.push_back(t);
+    }
+    ASSERT_FALSE(PairsApply(tasks.front()));
+    const std::vector<PricingResult> got = PriceWithoutRules(tasks, 0);
+    std::vector<bool> used(base.work.size(), false);
+    for (const PricingResult& r : got) {
+      for (size_t i = 0; r.found && i < used.size(); ++i) used[i] = used[i] || r.counts[i] > 0;
+    }
+    for (size_t k = 0; k < tasks.size(); ++k) {
+      PricingTask other = tasks[k];
+      for (size_t i = 0; i < used.size(); ++i) {
+        if (used[i]) other.bound[i] = 0;
+      }
+      const double expected = BruteForce(other);
+      const std::string where = "trial " + std::to_string(trial) + " length " + std::to_string(k);
+      if (!std::isfinite(expected)) {
+        EXPECT_TRUE(got[k].more.empty()) << where;
+        continue;
+      }
+      ++compared;
+      ASSERT_EQ(got[k].more.size(), 1u) << where;
+      EXPECT_TRUE(Obeys(other, got[k].more.back())) << where;
+      EXPECT_NEAR(ValueOf(other, got[k].more.back()), expected, 1e-9) << where;
+    }
+  }
+  EXPECT_GT(compared, 50);
+}
+
 // Long bars in fine units cost the branch and bound nothing extra: a 6 m
 // bar in hundredths of a millimetre with 20 part types prices at once.
 TEST(Pricing, LongBarsInFineUnits) {
