@@ -224,6 +224,16 @@ TEST(LargeMaterialSizes, HundredThousandPieces) {
 }
 
 #if TARVOLIN_HAVE_EXACT
+// A shop order's model above the search's limits, and the same model
+// priced pattern by pattern as below them.
+void ShopModels(uint32_t seed, solver::exact::Model& large, solver::exact::Model& small) {
+  const ExactInput in = ShopOrder(seed, 30, 140, 3, Rules{});
+  ASSERT_EQ(solver::exact::BuildModel(in, large), "");
+  ASSERT_TRUE(large.large);
+  small = large;
+  small.large = false;
+}
+
 // The branch over patterns forbids the patterns it has tried. Above the
 // search's limits the patterns are priced by one table for every stock
 // length; a forbidden pattern that the table finds best must not end the
@@ -232,12 +242,8 @@ TEST(LargeMaterialSizes, HundredThousandPieces) {
 // skips forbidden patterns itself) finds.
 TEST(LargeMaterialSizes, ForbiddenPatternsPricedAsWithoutTheTable) {
   for (const uint32_t seed : {3u, 17u}) {
-    const ExactInput in = ShopOrder(seed, 30, 140, 3, Rules{});
-    solver::exact::Model large;
-    ASSERT_EQ(solver::exact::BuildModel(in, large), "");
-    ASSERT_TRUE(large.large);
-    solver::exact::Model small = large;
-    small.large = false;
+    solver::exact::Model large, small;
+    ASSERT_NO_FATAL_FAILURE(ShopModels(seed, large, small));
     solver::exact::Master byTable(large, 0, nullptr);
     byTable.SetMode(solver::exact::Mode::kOptimize);
     const solver::exact::LpOutcome open = byTable.Solve();
@@ -274,12 +280,8 @@ TEST(LargeMaterialSizes, ForbiddenPatternsPricedAsWithoutTheTable) {
 // pricing of a fresh master finds), never below it.
 TEST(LargeMaterialSizes, PatternsBeyondTheOpenDemandLeftOut) {
   for (const uint32_t seed : {3u, 17u}) {
-    const ExactInput in = ShopOrder(seed, 30, 140, 3, Rules{});
-    solver::exact::Model large;
-    ASSERT_EQ(solver::exact::BuildModel(in, large), "");
-    ASSERT_TRUE(large.large);
-    solver::exact::Model small = large;
-    small.large = false;
+    solver::exact::Model large, small;
+    ASSERT_NO_FATAL_FAILURE(ShopModels(seed, large, small));
     solver::exact::Master pooled(large, 0, nullptr);
     pooled.SetMode(solver::exact::Mode::kOptimize);
     ASSERT_TRUE(pooled.Solve().converged);
