@@ -440,7 +440,11 @@ class Engine {
 
   // ---- Result (engine.cpp) ----
 
-  double ToCaller(double v) const { return m_.costObjective ? v : v * m_.unit; }
+  // An objective or bound of the model as the caller measures plans.
+  double ToCaller(double v) const {
+    if (m_.everyPlanFree) return 0;
+    return m_.costObjective ? v : v * m_.unit;
+  }
 
   ExactResult Finish(ExactResult& r);
 

@@ -143,8 +143,12 @@ std::string BuildModel(const ExactInput& in, Model& m) {
   m.prefShort = r.prefShort;
   m.reduceLays = r.reduceLays;
   m.costObjective = false;
+  m.everyPlanFree = false;
   if (r.costMode) {
     for (const StockType& s : m.stock) m.costObjective = m.costObjective || s.cost > 0;
+    for (const StockGroupIn& s : in.stock) {
+      m.everyPlanFree = m.everyPlanFree || (!m.costObjective && s.cost > 0 && s.quantity > 0);
+    }
   }
   m.preferFree = false;
   if (m.costObjective && r.preferFree) {

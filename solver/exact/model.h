@@ -42,7 +42,11 @@ struct Model {
   int32_t maxPieces = 0;
   int32_t diffPieces = 0;
   int32_t diffStocks = 0;      // 0 also when it cannot bind
-  bool costObjective = false;  // cost mode with some bar cost above 0
+  bool costObjective = false;  // cost mode with some usable bar cost above 0
+  // Cost mode whose only bars with a cost are too short to use: the caller
+  // measures every plan by its cost, which is 0, while the model tells
+  // plans apart by their stock length.
+  bool everyPlanFree = false;
   // Cost mode with free bars (cost 0) whose length cut counts (figure 2b).
   bool preferFree = false;
   bool ignoreLast = false;

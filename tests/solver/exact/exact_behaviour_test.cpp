@@ -222,6 +222,38 @@ TEST(ExactBehaviour, NeverWorseThanTheSearch) {
   EXPECT_GE(proven, total - 2);
 }
 
+// In cost mode the only bars with a cost may be too short for any piece:
+// every plan then costs nothing, and so does the bound (not the stock
+// length that the free bars tell plans apart by), whether the last bar
+// is kept apart or not, at the end and in the progress.
+TEST(ExactBehaviour, CostlyBarsTooShortToUseLeaveABoundOfNothing) {
+  if (!ExactAvailable()) GTEST_SKIP() << "exact method not in this build";
+  for (const bool ignoreLast : {false, true}) {
+    ExactInput in;
+    in.rules.costMode = true;
+    in.rules.ignoreLast = ignoreLast;
+    in.rules.kerf = 19;
+    in.rules.endZone = 55;
+    in.stock = {{4, 479, 14}, {65535, 0, 5}, {30, 3, 12}};
+    in.parts = {{1217, 6, 3}, {5536, 1, 0}};
+    double lastBound = -1;
+    in.progress = [&](const solver::exact::Progress& p) {
+      lastBound = p.lowerBound;
+      return false;
+    };
+    const ExactResult r = SolveExact(in);
+    ASSERT_EQ(CheckPlan(in, r.plan), "") << ignoreLast;
+    EXPECT_EQ(r.figures.piecesUncut, 0) << ignoreLast;
+    EXPECT_EQ(r.figures.objective, 0) << ignoreLast;
+    EXPECT_EQ(r.lowerBound, 0) << ignoreLast;
+    EXPECT_EQ(lastBound, 0) << ignoreLast;
+    EXPECT_TRUE(r.proven) << ignoreLast;
+    const BoundResult bound = ExactLowerBound(in);
+    ASSERT_EQ(bound.status, Status::kOptimal) << ignoreLast;
+    EXPECT_EQ(bound.lowerBound, 0) << ignoreLast;
+  }
+}
+
 // Fewer layouts come after figures 1 to 3: the same stock, never more
 // layouts than without the setting.
 TEST(ExactBehaviour, FewerLayoutsKeepTheOptimum) {
