@@ -132,8 +132,7 @@ Outcome Engine::SettleRest(const Restriction& r, const ModelPlan& fixed) {
   const MipOutcome mip = Mip(rest, req);
   if (!mip.found) return mip.optimal ? Outcome::kInfeasible : Outcome::kUnknown;
   ModelPlan plan = fixed;
-  const ModelPlan tail = PlanFrom(rest.Pool(), mip.x, {});
-  for (const ModelPattern& p : tail.patterns) plan.patterns.push_back(p);
+  AppendPlan(plan, PlanFrom(rest.Pool(), mip.x, {}));
   Offer(NormalizePlan(m_, plan));
   return Outcome::kFound;
 }

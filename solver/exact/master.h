@@ -13,6 +13,7 @@
 // The objective is one of three modes (below).
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -51,6 +52,14 @@ struct Restriction {
 // The bars a restriction still allows, the last bar included.
 inline int64_t BarsAllowed(const Restriction& r) {
   return std::accumulate(r.bars.begin(), r.bars.end(), int64_t{0});
+}
+
+// Cuts the forbidden patterns down to the open demand, the form in which
+// the master compares its patterns with them.
+inline void ClampForbidden(Restriction& r) {
+  for (Column& f : r.forbidden) {
+    for (size_t i = 0; i < f.counts.size(); ++i) f.counts[i] = std::min(f.counts[i], r.demand[i]);
+  }
 }
 
 // kOptimize: figure 2. kFeasibility: the real length left uncut.

@@ -95,6 +95,15 @@ struct ModelPlan {
   ModelPattern last;  // one bar
 };
 
+// Adds the bars of `from` to `to`; a last bar of `from` becomes `to`'s.
+inline void AppendPlan(ModelPlan& to, const ModelPlan& from) {
+  to.patterns.insert(to.patterns.end(), from.patterns.begin(), from.patterns.end());
+  if (from.hasLast) {
+    to.hasLast = true;
+    to.last = from.last;
+  }
+}
+
 // The order of figures 1 to 4 in model terms; smaller is better.
 struct PlanKey {
   int64_t uncut = 0;       // real length of the pieces not cut

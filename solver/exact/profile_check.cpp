@@ -257,11 +257,7 @@ Outcome Engine::Dive(const Restriction& r, const std::vector<Column>& fixed,
     std::vector<int32_t> x(lp.x.size());
     for (size_t p = 0; p < x.size(); ++p) x[p] = static_cast<int32_t>(std::lround(lp.x[p]));
     ModelPlan plan = PlanFrom(x, fixed);
-    for (const ModelPattern& p : base.patterns) plan.patterns.push_back(p);
-    if (base.hasLast) {
-      plan.hasLast = true;
-      plan.last = base.last;
-    }
+    AppendPlan(plan, base);
     Offer(NormalizePlan(m_, plan));
     return Outcome::kFound;
   }
@@ -285,11 +281,7 @@ Outcome Engine::Dive(const Restriction& r, const std::vector<Column>& fixed,
     use.regularBars[chosen.stock] -= 1;
     use.regularFixed += 1;
   }
-  for (Column& f : use.forbidden) {
-    for (size_t i = 0; i < m_.parts.size(); ++i) {
-      f.counts[i] = std::min<int32_t>(f.counts[i], use.demand[i]);
-    }
-  }
+  ClampForbidden(use);
   std::vector<Column> withChosen = fixed;
   withChosen.push_back(chosen);
   const Outcome first = Dive(use, withChosen, base);
@@ -313,11 +305,7 @@ Outcome Engine::DiveWholeBars(const Restriction& r, const std::vector<Column>& f
   }
   // One bar is what the branch below cuts anyway.
   if (cut < 2) return Outcome::kUnknown;
-  for (Column& f : use.forbidden) {
-    for (size_t i = 0; i < m_.parts.size(); ++i) {
-      f.counts[i] = std::min<int32_t>(f.counts[i], use.demand[i]);
-    }
-  }
+  ClampForbidden(use);
   return Dive(use, fixed, plan);
 }
 
