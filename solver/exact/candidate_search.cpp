@@ -14,6 +14,10 @@ namespace {
 // above the search's limits: fewer rounds, but more make the pool, and so
 // every later programme, large.
 constexpr int kRootExtraPatterns = 2;
+// Profiles of the least objective that holds the pieces' length filled bar
+// by bar at most, and the words of all their tables.
+constexpr size_t kLevelProfiles = 8;
+constexpr int64_t kLevelFillWork = 30000000;
 
 }  // namespace
 
@@ -34,6 +38,45 @@ LpOutcome Engine::RootProgramme() {
     RoundAndFill(whole, lp);
   }
   return lp;
+}
+
+bool Engine::PlanAtCapacityLevel() {
+  if (!m_.large || m_.ignoreLast || Uncut(bestKey_) != 0 || Stopped()) return false;
+  if (m_.grip != 0 || m_.maxPieces >= 1 || m_.diffPieces >= 1) return false;
+  // Only where the least profile objective is tabulated at once: the
+  // search for it level by level can take long from this far below.
+  const int64_t unit = ObjectiveUnit();
+  if (m_.diffStocks != 0 || unit < 1 ||
+      bestKey_.objective / static_cast<double>(unit) >= static_cast<double>(kProfileLevelLimit)) {
+    return false;
+  }
+  allowance_ = 0;
+  const int64_t level = SmallestProfileFrom(CapacityBound());
+  const double best = bestKey_.objective;
+  if (static_cast<double>(level) >= best - Tolerance(best)) return true;
+  const std::vector<std::vector<int32_t>> profiles = CapaciousProfiles(level, kLevelProfiles);
+  std::vector<Column> columns;
+  int64_t work = kLevelFillWork;
+  for (const std::vector<int32_t>& p : profiles) {
+    if (Stopped()) return false;
+    std::vector<int32_t> demand, bars = p;
+    for (const PartType& t : m_.parts) demand.push_back(t.demand);
+    ModelPlan plan;
+    FillFullest(m_, demand, bars, std::numeric_limits<int64_t>::max(), 0, work, plan.patterns);
+    for (const ModelPattern& mp : plan.patterns)
+      columns.push_back(Column{mp.stock, false, mp.counts});
+    if (std::all_of(demand.begin(), demand.end(), [](int32_t d) { return d == 0; })) {
+      Offer(NormalizePlan(m_, plan));
+      if (bestKey_.objective <=
+          static_cast<double>(level) + Tolerance(static_cast<double>(level))) {
+        return true;
+      }
+    }
+  }
+  std::sort(columns.begin(), columns.end());
+  columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+  master_->AddMany(columns);
+  return false;
 }
 
 double Engine::GlobalBound(const LpOutcome& root, int64_t& lo) const {
@@ -81,6 +124,10 @@ void Engine::ExamineCandidate(std::vector<Candidate>& heap, Candidate c, double&
 }
 
 void Engine::CandidateSearch() {
+  if (PlanAtCapacityLevel()) {
+    lowerBound_ = bestKey_.objective;
+    return;
+  }
   const LpOutcome lp = RootProgramme();
   if (!lp.solved || !lp.converged) {
     proven_ = false;

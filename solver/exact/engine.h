@@ -221,6 +221,21 @@ class Engine {
   std::vector<Profile> ProfilesIn(int64_t lo, int64_t hi, double extra, bool& truncated,
                                   size_t enough = 0, int64_t visitLimit = 0) const;
 
+  // The greatest common divisor of the weights of the stock types there are
+  // bars of (0 when every bar is free): every profile objective is a
+  // multiple of it.
+  int64_t ObjectiveUnit() const;
+
+  // The least objective of bars whose capacity holds the pieces' working
+  // length, bars taken in parts: a bound below every profile's.
+  double CapacityBound() const;
+
+  // Up to `count` profiles of objective `level` that could hold the pieces,
+  // those with the most bars of the stock types of most capacity per
+  // weight first (free bars all taken). Empty when the levels are too many
+  // to tabulate.
+  std::vector<std::vector<int32_t>> CapaciousProfiles(int64_t level, size_t count) const;
+
   int32_t BarOrder(int32_t bars) const;
 
   // The objectives the bars of stock types j.. can sum to, per j, as bit
@@ -374,6 +389,15 @@ class Engine {
   // cut off at the best plan (with heuristics: not cut off), within a
   // share of the time left; a better plan it finds is offered.
   MipOutcome WholeProgramme(std::vector<Column> columns, bool heuristics, double share);
+
+  // Above the search's limits, with no bar rule beyond the length: the
+  // profiles of the least objective that holds the pieces' length filled
+  // by FillFullest. No plan costs less than that level, so a plan found
+  // there is optimal without any linear programme: true then. Else the
+  // fills' patterns, most of them full to the last unit, join the pool:
+  // they are what the first column generation looks for, which then takes
+  // about half the rounds.
+  bool PlanAtCapacityLevel();
 
   // The first programme over the whole problem (its duals price the
   // search), and above the search's limits the plans rounded from it.

@@ -8,6 +8,7 @@
 #include <functional>
 #include <numeric>
 
+#include "bit_rows.h"
 #include "engine.h"
 
 namespace solver::exact {
@@ -18,6 +19,10 @@ namespace {
 constexpr int64_t kNextLoadNodes = 200000;
 // Long loops ask the watch once in this many steps (a power of two less one).
 constexpr int64_t kWatchEvery = 1023;
+// Words of the reachable levels of CapaciousProfiles at most, and the nodes
+// of its search.
+constexpr int64_t kCapaciousWords = int64_t{1} << 22;
+constexpr int64_t kCapaciousVisits = 200000;
 // Largest profile objective up to which the sums the stock types can reach
 // are kept as bit sets (one per suffix of the types).
 // Growth factor of the windows in which the least profile is looked for.
@@ -217,6 +222,104 @@ std::vector<Profile> Engine::ProfilesIn(int64_t lo, int64_t hi, double extra, bo
   return out;
 }
 
+int64_t Engine::ObjectiveUnit() const {
+  int64_t unit = 0;
+  for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
+    if (m_.stock[j].quantity > 0) unit = std::gcd(unit, Weight(j));
+  }
+  return unit;
+}
+
+double Engine::CapacityBound() const {
+  double needWork = 0, needPieces = 0;
+  Needed(needWork, needPieces);
+  std::vector<int> order;
+  for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) order.push_back(j);
+  // Free bars first, then the most capacity per weight.
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    return double{1} * m_.stock[a].capacity * Weight(b) >
+           double{1} * m_.stock[b].capacity * Weight(a);
+  });
+  double bound = 0;
+  for (const int j : order) {
+    if (needWork <= 0) break;
+    const double capacity = m_.stock[j].capacity;
+    const double bars = std::min<double>(m_.stock[j].quantity, needWork / capacity);
+    bound += bars * Weight(j);
+    needWork -= bars * capacity;
+  }
+  return bound;
+}
+
+std::vector<std::vector<int32_t>> Engine::CapaciousProfiles(int64_t level, size_t count) const {
+  std::vector<std::vector<int32_t>> out;
+  const int types = static_cast<int>(m_.stock.size());
+  double needWork = 0, needPieces = 0;
+  Needed(needWork, needPieces);
+  std::vector<int32_t> bars(m_.stock.size(), 0);
+  std::vector<int> order;  // priced types, the most capacity per weight first
+  const int64_t unit = ObjectiveUnit();
+  double capacity = 0;
+  for (int j = 0; j < types; ++j) {
+    if (m_.stock[j].quantity < 1) continue;
+    if (Weight(j) == 0) {
+      // Free bars add capacity at no cost: all of them.
+      bars[j] = m_.stock[j].quantity;
+      capacity += double{1} * bars[j] * m_.stock[j].capacity;
+      continue;
+    }
+    order.push_back(j);
+  }
+  if (unit < 1 || level % unit != 0) return out;
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    return double{1} * m_.stock[a].capacity * Weight(b) >
+           double{1} * m_.stock[b].capacity * Weight(a);
+  });
+  const int64_t levels = level / unit;
+  const size_t words = static_cast<size_t>(levels / 64 + 1);
+  if (static_cast<int64_t>(words * (order.size() + 1)) > kCapaciousWords) return out;
+  // reach[k]: the levels the types order[k..] can sum to.
+  std::vector<uint64_t> reach(words * (order.size() + 1), 0);
+  const auto has = [&](size_t k, int64_t at) { return HasBit(reach.data() + k * words, at); };
+  reach[order.size() * words] = 1;
+  for (size_t k = order.size(); k-- > 0;) {
+    uint64_t* bits = reach.data() + k * words;
+    std::copy(bits + words, bits + 2 * words, bits);
+    const int64_t step = Weight(order[k]) / unit;
+    for (int32_t left = m_.stock[order[k]].quantity, chunk = 1; left > 0; chunk *= 2) {
+      const int32_t take = std::min(chunk, left);
+      left -= take;
+      if (step * take <= levels) OrShifted(bits, bits, words, step * take);
+    }
+  }
+  // Capacity the types order[k..] add at most.
+  std::vector<double> most(order.size() + 1, 0);
+  for (size_t k = order.size(); k-- > 0;) {
+    most[k] = most[k + 1] + double{1} * m_.stock[order[k]].quantity * m_.stock[order[k]].capacity;
+  }
+  int64_t visits = 0;
+  const auto visit = [&](const auto& self, size_t k, int64_t left, double cap, int used) -> void {
+    if (out.size() >= count || ++visits > kCapaciousVisits || cap + most[k] < needWork) return;
+    if (k == order.size()) {
+      if (left == 0) out.push_back(bars);
+      return;
+    }
+    const int j = order[k];
+    const int64_t step = Weight(j) / unit;
+    const auto top = static_cast<int32_t>(std::min<int64_t>(m_.stock[j].quantity, left / step));
+    for (int32_t n = top; n >= 0; --n) {
+      if (!has(k + 1, left - n * step)) continue;
+      if (n > 0 && m_.diffStocks >= 1 && used >= m_.diffStocks) continue;
+      bars[j] = n;
+      self(self, k + 1, left - n * step, cap + double{1} * n * m_.stock[j].capacity,
+           used + (n > 0 ? 1 : 0));
+    }
+    bars[j] = 0;
+  };
+  visit(visit, 0, levels, capacity, 0);
+  return out;
+}
+
 int32_t Engine::BarOrder(int32_t bars) const {
   return m_.prefShort < 0 ? -bars : (m_.prefShort > 0 ? bars : 0);
 }
@@ -224,11 +327,10 @@ int32_t Engine::BarOrder(int32_t bars) const {
 // The smallest profile objective at or above `bound`.
 int64_t Engine::SmallestProfileFrom(double bound) const {
   int64_t lo = static_cast<int64_t>(std::ceil(bound - 1e-6));
-  int64_t total = 0, step = 1, unit = 0;
+  int64_t total = 0, step = 1, unit = ObjectiveUnit();
   for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
     total += Weight(j) * m_.stock[j].quantity;
     step = std::max(step, Weight(j));
-    if (m_.stock[j].quantity > 0) unit = std::gcd(unit, Weight(j));
   }
   // Every profile's objective is a sum of bar weights, a multiple of their
   // greatest common divisor: the levels between are skipped (listing them
