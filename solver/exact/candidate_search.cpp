@@ -28,7 +28,9 @@ LpOutcome Engine::RootProgramme() {
   // The first programme over the whole problem gathers patterns in
   // numbers; later ones, restricted, keep the pool small.
   master_->SetExtraPatterns(m_.large ? kRootExtraPatterns : 0);
+  TRACE("seeded");
   LpOutcome lp = Lp();
+  TRACE("rootlp");
   master_->SetExtraPatterns(0);
   if (m_.large && lp.solved && !Stopped()) {
     // The whole bars of the linear programme's solution, the rest filled
@@ -42,7 +44,7 @@ LpOutcome Engine::RootProgramme() {
 
 bool Engine::PlanAtCapacityLevel() {
   if (!m_.large || m_.ignoreLast || Uncut(bestKey_) != 0 || Stopped()) return false;
-  if (m_.grip != 0 || m_.maxPieces >= 1 || m_.diffPieces >= 1) return false;
+  if (!m_.LengthRulesOnly()) return false;
   // Only where the least profile objective is tabulated at once: the
   // search for it level by level can take long from this far below.
   const int64_t unit = ObjectiveUnit();
@@ -181,7 +183,9 @@ void Engine::CandidateSearch() {
   if (m_.large && m_.stock.size() > 1 &&
       bestKey_.objective > globalBound + Tolerance(globalBound) && !Stopped()) {
     nearLevel = static_cast<int64_t>(globalBound);
+    TRACE("beforenear");
     CheckNearProfiles(lp, nearLevel);
+    TRACE("near");
   }
   for (;;) {
     if (hardRules && !wholeTried && stats_.profiles >= kProfilesBeforeWhole) {

@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,7 +29,13 @@
 #include "pricing.h"
 #include "solver_services.h"
 #include "watch.h"
-
+#define TRACE(what)                                                                                \
+  do {                                                                                             \
+    if (std::getenv("TRACE"))                                                                      \
+      std::fprintf(stderr, "  %8.1f ms %-12s lp %d nodes %d profiles %d best %.0f\n",              \
+                   ClockMs() - start_, what, stats_.lpRounds, stats_.branchNodes, stats_.profiles, \
+                   (double)bestKey_.objective);                                                    \
+  } while (0)
 namespace solver::exact {
 
 constexpr size_t kProfileWindowLimit = 20000;
@@ -279,8 +287,12 @@ class Engine {
   Outcome Check(const Restriction& r, bool certify, Mode mode, double target,
                 bool poolProgramme = true);
 
-  // The linear programme's whole bars, the rest first fit decreasing.
-  bool RoundAndFill(const Restriction& r, const LpOutcome& lp);
+  // The linear programme's whole bars, the rest filled (above the search's
+  // limits under no bar rule but the length by FillFullest, else or when
+  // that fails first fit decreasing); with `fixed` (a bar each) and `base`
+  // cut already. True with the plan offered when every piece is placed.
+  bool RoundAndFill(const Restriction& r, const LpOutcome& lp,
+                    const std::vector<Column>& fixed = {}, const ModelPlan& base = ModelPlan{});
 
   // Above the search's limits: the linear programme's whole bars are cut
   // (or, when it has none, one bar of its largest pattern), and the rest

@@ -63,6 +63,10 @@ struct Model {
   // No pieces of any type.
   Counts Zero() const { return Counts(parts.size(), 0); }
 
+  // No bar rule beyond the length: no gripping length, no limit on pieces
+  // or different pieces per layout.
+  bool LengthRulesOnly() const { return grip == 0 && maxPieces < 1 && diffPieces < 1; }
+
   // Whether bars of stock type j are free and their length counts.
   bool Free(int j) const { return preferFree && stock[j].cost == 0; }
 

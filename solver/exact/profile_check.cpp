@@ -4,6 +4,7 @@
 // whose reduced cost fits the gap.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine.h"
 
@@ -17,6 +18,8 @@ constexpr int kRoundingDiveSteps = 60;
 constexpr int kGentleDiveSteps = 400;
 // Open bars below which the rest goes to the branch over patterns.
 constexpr int32_t kBranchRestBars = 100;
+// Words of the tables of one rounding's fill at most.
+constexpr int64_t kRestFillWork = 4000000;
 
 }  // namespace
 
@@ -129,8 +132,8 @@ Outcome Engine::Check(const Restriction& r, bool certify, Mode mode, double targ
   return branched ? Outcome::kUnknown : branch();
 }
 
-// The linear programme's whole bars, the rest first fit decreasing.
-bool Engine::RoundAndFill(const Restriction& r, const LpOutcome& lp) {
+bool Engine::RoundAndFill(const Restriction& r, const LpOutcome& lp,
+                          const std::vector<Column>& fixed, const ModelPlan& base) {
   const std::vector<Column>& pool = master_->Pool();
   std::vector<int32_t> demand = r.demand, bars = r.regularBars, x(lp.x.size(), 0);
   bool lastFixed = !r.lastOpen;
@@ -153,8 +156,19 @@ bool Engine::RoundAndFill(const Restriction& r, const LpOutcome& lp) {
     if (b < 0) return false;
   }
   std::vector<ModelPattern> rest;
-  const bool filled =
-      m_.large ? FillByPatterns(m_, demand, bars, rest) : FillGreedy(m_, demand, bars, rest);
+  bool filled = false;
+  if (m_.large && m_.LengthRulesOnly()) {
+    // Bars filled to the last unit where first fit decreasing leaves a
+    // little waste in each: a profile at the bound has no room for it.
+    std::vector<int32_t> open = demand, left = bars;
+    int64_t work = kRestFillWork;
+    filled = FillFullest(m_, open, left, std::numeric_limits<int64_t>::max(), 0, work, rest) &&
+             std::all_of(open.begin(), open.end(), [](int32_t d) { return d == 0; });
+    if (!filled) rest.clear();
+  }
+  if (!filled) {
+    filled = m_.large ? FillByPatterns(m_, demand, bars, rest) : FillGreedy(m_, demand, bars, rest);
+  }
   if (!filled) return false;
   ModelPlan raw;
   for (size_t p = 0; p < x.size(); ++p) {
@@ -167,6 +181,15 @@ bool Engine::RoundAndFill(const Restriction& r, const LpOutcome& lp) {
     }
   }
   for (const ModelPattern& p : rest) raw.patterns.push_back(p);
+  for (const Column& c : fixed) {
+    if (c.last) {
+      raw.hasLast = true;
+      raw.last = ModelPattern{c.stock, c.counts, 1};
+    } else {
+      raw.patterns.push_back(ModelPattern{c.stock, c.counts, 1});
+    }
+  }
+  AppendPlan(raw, base);
   Offer(NormalizePlan(m_, raw));
   return true;
 }
@@ -262,6 +285,10 @@ Outcome Engine::Dive(const Restriction& r, const std::vector<Column>& fixed,
     return Outcome::kFound;
   }
   if (pick < 0) return Outcome::kUnknown;
+  // Above the search's limits a programme with nothing left uncut is
+  // rounded at every node: its solutions are many, spread thin over the
+  // patterns, and the bar-by-bar branch would need a node for each bar.
+  if (m_.large && RoundAndFill(r, lp, fixed, base)) return Outcome::kFound;
   // Above the search's limits the programme's whole bars are tried at
   // once before one bar at a time: its solution stays feasible without
   // them, and a profile of hundreds of bars would take as many nodes.
