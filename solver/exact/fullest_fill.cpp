@@ -33,7 +33,7 @@ Counts Fullest(const Model& m, const std::vector<int32_t>& demand, int64_t capac
   std::vector<SumLot> lots;
   for (int i = 0; i < static_cast<int>(m.parts.size()); ++i) {  // longest first
     const int32_t work = m.parts[i].work;
-    if (work > capacity) continue;
+    if (work < 1 || work > capacity) continue;
     const int32_t most = static_cast<int32_t>(std::min<int64_t>(demand[i], capacity / work));
     for (int32_t left = most, chunk = 1; left > 0; chunk *= 2) {
       const int32_t take = std::min(chunk, left);

@@ -190,7 +190,11 @@ bool Engine::RoundAndFill(const Restriction& r, const LpOutcome& lp,
     }
   }
   AppendPlan(raw, base);
-  Offer(NormalizePlan(m_, raw));
+  // A fill knows no limit on stock groups: only a plan that keeps every
+  // rule settles the restriction.
+  const ModelPlan plan = NormalizePlan(m_, raw);
+  if (!ValidPlan(m_, plan)) return false;
+  Offer(plan);
   return true;
 }
 

@@ -307,7 +307,10 @@ std::vector<std::vector<int32_t>> Engine::CapaciousProfiles(int64_t level, size_
     const int j = order[k];
     const int64_t step = Weight(j) / unit;
     const auto top = static_cast<int32_t>(std::min<int64_t>(m_.stock[j].quantity, left / step));
-    for (int32_t n = top; n >= 0; --n) {
+    for (int32_t n = top; n >= 0 && visits <= kCapaciousVisits; --n) {
+      ++visits;
+      // Fewer bars of this type leave less capacity still.
+      if (cap + double{1} * n * m_.stock[j].capacity + most[k + 1] < needWork) break;
       if (!has(k + 1, left - n * step)) continue;
       if (n > 0 && m_.diffStocks >= 1 && used >= m_.diffStocks) continue;
       bars[j] = n;
@@ -326,7 +329,9 @@ int32_t Engine::BarOrder(int32_t bars) const {
 
 // The smallest profile objective at or above `bound`.
 int64_t Engine::SmallestProfileFrom(double bound) const {
-  int64_t lo = static_cast<int64_t>(std::ceil(bound - 1e-6));
+  // No profile costs less than nothing; a programme's bound can lie below
+  // it, by a pricing tolerance that grows with the bars' working lengths.
+  int64_t lo = std::max<int64_t>(0, static_cast<int64_t>(std::ceil(bound - 1e-6)));
   int64_t total = 0, step = 1, unit = ObjectiveUnit();
   for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) {
     total += Weight(j) * m_.stock[j].quantity;
