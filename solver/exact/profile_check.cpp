@@ -20,6 +20,37 @@ constexpr int kGentleDiveSteps = 400;
 constexpr int32_t kBranchRestBars = 100;
 // Words of the tables of one rounding's fill at most.
 constexpr int64_t kRestFillWork = 4000000;
+// What counts of a pattern's bars beyond the whole ones as a fraction.
+constexpr double kFractionalPart = 1e-6;
+
+// The rest of a rounding where only the length binds: the programme's
+// fractional patterns rounded up, the most used first, while their pieces
+// and bars are open, and what is left filled by FillFullest (bars filled
+// to the last unit, where first fit decreasing leaves a little waste in
+// each, more than a profile at the bound has room for). `whole`: the bars
+// of each pattern cut already. True with every piece placed.
+bool RoundUpAndFill(const Model& m, const std::vector<Column>& pool, const LpOutcome& lp,
+                    const std::vector<int32_t>& whole, std::vector<int32_t> demand,
+                    std::vector<int32_t> bars, std::vector<ModelPattern>& rest) {
+  std::vector<size_t> fractional;
+  for (size_t p = 0; p < lp.x.size(); ++p) {
+    if (lp.x[p] - whole[p] > kFractionalPart && !pool[p].last) fractional.push_back(p);
+  }
+  std::stable_sort(fractional.begin(), fractional.end(),
+                   [&](size_t a, size_t b) { return lp.x[a] - whole[a] > lp.x[b] - whole[b]; });
+  for (const size_t p : fractional) {
+    const Column& c = pool[p];
+    bool open = bars[c.stock] >= 1;
+    for (size_t i = 0; open && i < demand.size(); ++i) open = c.counts[i] <= demand[i];
+    if (!open) continue;
+    for (size_t i = 0; i < demand.size(); ++i) demand[i] -= c.counts[i];
+    bars[c.stock] -= 1;
+    rest.push_back(ModelPattern{c.stock, c.counts, 1});
+  }
+  int64_t work = kRestFillWork;
+  return FillFullest(m, demand, bars, std::numeric_limits<int64_t>::max(), 0, work, rest) &&
+         std::all_of(demand.begin(), demand.end(), [](int32_t d) { return d == 0; });
+}
 
 }  // namespace
 
@@ -156,17 +187,10 @@ bool Engine::RoundAndFill(const Restriction& r, const LpOutcome& lp,
     if (b < 0) return false;
   }
   std::vector<ModelPattern> rest;
-  bool filled = false;
-  if (m_.large && m_.LengthRulesOnly()) {
-    // Bars filled to the last unit where first fit decreasing leaves a
-    // little waste in each: a profile at the bound has no room for it.
-    std::vector<int32_t> open = demand, left = bars;
-    int64_t work = kRestFillWork;
-    filled = FillFullest(m_, open, left, std::numeric_limits<int64_t>::max(), 0, work, rest) &&
-             std::all_of(open.begin(), open.end(), [](int32_t d) { return d == 0; });
-    if (!filled) rest.clear();
-  }
+  bool filled =
+      m_.large && m_.LengthRulesOnly() && RoundUpAndFill(m_, pool, lp, x, demand, bars, rest);
   if (!filled) {
+    rest.clear();
     filled = m_.large ? FillByPatterns(m_, demand, bars, rest) : FillGreedy(m_, demand, bars, rest);
   }
   if (!filled) return false;
