@@ -28,9 +28,7 @@ LpOutcome Engine::RootProgramme() {
   // The first programme over the whole problem gathers patterns in
   // numbers; later ones, restricted, keep the pool small.
   master_->SetExtraPatterns(m_.large ? kRootExtraPatterns : 0);
-  TRACE("seeded");
   LpOutcome lp = Lp();
-  TRACE("rootlp");
   master_->SetExtraPatterns(0);
   if (m_.large && lp.solved && !Stopped()) {
     // The whole bars of the linear programme's solution, the rest filled
@@ -183,9 +181,7 @@ void Engine::CandidateSearch() {
   if (m_.large && m_.stock.size() > 1 &&
       bestKey_.objective > globalBound + Tolerance(globalBound) && !Stopped()) {
     nearLevel = static_cast<int64_t>(globalBound);
-    TRACE("beforenear");
     CheckNearProfiles(lp, nearLevel);
-    TRACE("near");
   }
   for (;;) {
     if (hardRules && !wholeTried && stats_.profiles >= kProfilesBeforeWhole) {

@@ -16,8 +16,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,13 +27,7 @@
 #include "pricing.h"
 #include "solver_services.h"
 #include "watch.h"
-#define TRACE(what)                                                                                \
-  do {                                                                                             \
-    if (std::getenv("TRACE"))                                                                      \
-      std::fprintf(stderr, "  %8.1f ms %-12s lp %d nodes %d profiles %d best %.0f\n",              \
-                   ClockMs() - start_, what, stats_.lpRounds, stats_.branchNodes, stats_.profiles, \
-                   (double)bestKey_.objective);                                                    \
-  } while (0)
+
 namespace solver::exact {
 
 constexpr size_t kProfileWindowLimit = 20000;
