@@ -55,17 +55,17 @@ bool Engine::PlanAtCapacityLevel() {
   const double best = bestKey_.objective;
   if (static_cast<double>(level) >= best - Tolerance(best)) return true;
   const std::vector<std::vector<int32_t>> profiles = CapaciousProfiles(level, kLevelProfiles);
+  const std::vector<int32_t> pieces = master_->Whole().demand;
   std::vector<Column> columns;
   int64_t work = kLevelFillWork;
   for (const std::vector<int32_t>& p : profiles) {
     if (Stopped()) return false;
-    std::vector<int32_t> demand, bars = p;
-    for (const PartType& t : m_.parts) demand.push_back(t.demand);
+    std::vector<int32_t> demand = pieces, bars = p;
     ModelPlan plan;
-    FillFullest(m_, demand, bars, std::numeric_limits<int64_t>::max(), 0, work, plan.patterns);
+    const bool placed = FillFullest(m_, demand, bars, work, plan.patterns);
     for (const ModelPattern& mp : plan.patterns)
       columns.push_back(Column{mp.stock, false, mp.counts});
-    if (std::all_of(demand.begin(), demand.end(), [](int32_t d) { return d == 0; })) {
+    if (placed) {
       Offer(NormalizePlan(m_, plan));
       if (bestKey_.objective <=
           static_cast<double>(level) + Tolerance(static_cast<double>(level))) {

@@ -130,17 +130,8 @@ ModelPlan Engine::PlanFrom(const std::vector<int32_t>& x, const std::vector<Colu
 ModelPlan Engine::PlanFrom(const std::vector<Column>& pool, const std::vector<int32_t>& x,
                            const std::vector<Column>& fixed) const {
   ModelPlan plan;
-  const auto add = [&](const Column& c, int32_t bars) {
-    if (bars < 1) return;
-    if (c.last) {
-      plan.hasLast = true;
-      plan.last = ModelPattern{c.stock, c.counts, 1};
-    } else {
-      plan.patterns.push_back(ModelPattern{c.stock, c.counts, bars});
-    }
-  };
-  for (size_t p = 0; p < x.size() && p < pool.size(); ++p) add(pool[p], x[p]);
-  for (const Column& c : fixed) add(c, 1);
+  for (size_t p = 0; p < x.size() && p < pool.size(); ++p) AddBars(plan, pool[p], x[p]);
+  for (const Column& c : fixed) AddBars(plan, c, 1);
   return NormalizePlan(m_, plan);
 }
 

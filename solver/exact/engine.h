@@ -226,6 +226,10 @@ class Engine {
   // multiple of it.
   int64_t ObjectiveUnit() const;
 
+  // Every stock type, free ones first, then the most capacity per weight
+  // first (ties in input order).
+  std::vector<int> ByCapacityPerWeight() const;
+
   // The least objective of bars whose capacity holds the pieces' working
   // length, bars taken in parts: a bound below every profile's.
   double CapacityBound() const;

@@ -32,13 +32,13 @@ Counts Fullest(const Model& m, const std::vector<int32_t>& demand, int64_t capac
                int64_t& work) {
   std::vector<SumLot> lots;
   for (int i = 0; i < static_cast<int>(m.parts.size()); ++i) {  // longest first
-    const int32_t work = m.parts[i].work;
-    if (work < 1 || work > capacity) continue;
-    const int32_t most = static_cast<int32_t>(std::min<int64_t>(demand[i], capacity / work));
+    const int32_t piece = m.parts[i].work;
+    if (piece < 1 || piece > capacity) continue;
+    const int32_t most = static_cast<int32_t>(std::min<int64_t>(demand[i], capacity / piece));
     for (int32_t left = most, chunk = 1; left > 0; chunk *= 2) {
       const int32_t take = std::min(chunk, left);
       left -= take;
-      lots.push_back({i, take, int64_t{take} * work});
+      lots.push_back({i, take, int64_t{take} * piece});
     }
   }
   if (lots.empty()) return {};
@@ -71,7 +71,7 @@ Counts Fullest(const Model& m, const std::vector<int32_t>& demand, int64_t capac
 }  // namespace
 
 bool FillFullest(const Model& m, std::vector<int32_t>& demand, std::vector<int32_t>& bars,
-                 int64_t slack, int32_t keepOpen, int64_t& work, std::vector<ModelPattern>& out) {
+                 int64_t& work, std::vector<ModelPattern>& out) {
   std::vector<int> order(m.stock.size());
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(),
@@ -79,27 +79,20 @@ bool FillFullest(const Model& m, std::vector<int32_t>& demand, std::vector<int32
   const auto done = [&] {
     return std::all_of(demand.begin(), demand.end(), [](int32_t d) { return d < 1; });
   };
-  int32_t open = std::accumulate(bars.begin(), bars.end(), 0);
-  int64_t waste = 0;
   for (const int j : order) {
-    while (bars[j] > 0 && open > keepOpen && !done()) {
-      const int64_t capacity = m.stock[j].capacity;
-      Counts counts = Fullest(m, demand, capacity, work);
+    while (bars[j] > 0 && !done()) {
+      Counts counts = Fullest(m, demand, m.stock[j].capacity, work);
       if (counts.empty()) return false;
-      int32_t times = std::min(bars[j], open - keepOpen);
+      int32_t times = bars[j];
       for (size_t i = 0; i < counts.size(); ++i) {
         if (counts[i] > 0) times = std::min(times, demand[i] / counts[i]);
       }
-      waste += (capacity - LoadOf(m, counts).work) * times;
-      // The pieces left would no longer fit the bars left.
-      if (waste > slack) return false;
       for (size_t i = 0; i < counts.size(); ++i) demand[i] -= counts[i] * times;
       bars[j] -= times;
-      open -= times;
       out.push_back(ModelPattern{j, std::move(counts), times});
     }
   }
-  return true;
+  return done();
 }
 
 }  // namespace solver::exact

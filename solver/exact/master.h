@@ -36,6 +36,18 @@ struct Column {
   auto operator<=>(const Column&) const = default;
 };
 
+// Adds `bars` bars cut as column c to a plan (none when bars < 1); a last
+// bar becomes the plan's last bar.
+inline void AddBars(ModelPlan& plan, const Column& c, int32_t bars) {
+  if (bars < 1) return;
+  if (c.last) {
+    plan.hasLast = true;
+    plan.last = ModelPattern{c.stock, c.counts, 1};
+  } else {
+    plan.patterns.push_back(ModelPattern{c.stock, c.counts, bars});
+  }
+}
+
 // What the master is asked about: the demand still open, the bars still
 // free, what is forbidden, and whether the last bar is still open.
 struct Restriction {

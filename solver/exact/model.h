@@ -187,15 +187,14 @@ bool FillByPatterns(const Model& model, const std::vector<int32_t>& demand,
 
 // Fills `bars` (per stock type), the longest first, one bar at a time with
 // the fullest choice of the open pieces (the longest pieces among equally
-// full choices), each pattern cut as often as its pieces allow, until every
-// piece is placed or `keepOpen` bars are left; `demand` and `bars` are what
-// is left. False once the bars' waste exceeds `slack` (the pieces left
-// could no longer fit the bars left), a piece finds no place or the tables
-// would take more than `work` words (lowered by what they take). Knows no
-// bar rule beyond the length: no gripping length, no limit on pieces per
-// layout.
+// full choices), each pattern cut as often as its pieces allow; `demand`
+// and `bars` are what is left, `out` gets the patterns. True when every
+// piece is placed; false when the bars run out, a piece finds no place or
+// the tables would take more than `work` words (lowered by what they
+// take). Knows no bar rule beyond the length: no gripping length, no limit
+// on pieces per layout.
 bool FillFullest(const Model& model, std::vector<int32_t>& demand, std::vector<int32_t>& bars,
-                 int64_t slack, int32_t keepOpen, int64_t& work, std::vector<ModelPattern>& out);
+                 int64_t& work, std::vector<ModelPattern>& out);
 
 // The plan of FillByPatterns on the whole demand, what it cannot place left
 // uncut.

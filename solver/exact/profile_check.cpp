@@ -4,7 +4,6 @@
 // whose reduced cost fits the gap.
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "engine.h"
 
@@ -48,8 +47,7 @@ bool RoundUpAndFill(const Model& m, const std::vector<Column>& pool, const LpOut
     rest.push_back(ModelPattern{c.stock, c.counts, 1});
   }
   int64_t work = kRestFillWork;
-  return FillFullest(m, demand, bars, std::numeric_limits<int64_t>::max(), 0, work, rest) &&
-         std::all_of(demand.begin(), demand.end(), [](int32_t d) { return d == 0; });
+  return FillFullest(m, demand, bars, work, rest);
 }
 
 }  // namespace
@@ -195,24 +193,9 @@ bool Engine::RoundAndFill(const Restriction& r, const LpOutcome& lp,
   }
   if (!filled) return false;
   ModelPlan raw;
-  for (size_t p = 0; p < x.size(); ++p) {
-    if (x[p] < 1) continue;
-    if (pool[p].last) {
-      raw.hasLast = true;
-      raw.last = ModelPattern{pool[p].stock, pool[p].counts, 1};
-    } else {
-      raw.patterns.push_back(ModelPattern{pool[p].stock, pool[p].counts, x[p]});
-    }
-  }
+  for (size_t p = 0; p < x.size(); ++p) AddBars(raw, pool[p], x[p]);
   for (const ModelPattern& p : rest) raw.patterns.push_back(p);
-  for (const Column& c : fixed) {
-    if (c.last) {
-      raw.hasLast = true;
-      raw.last = ModelPattern{c.stock, c.counts, 1};
-    } else {
-      raw.patterns.push_back(ModelPattern{c.stock, c.counts, 1});
-    }
-  }
+  for (const Column& c : fixed) AddBars(raw, c, 1);
   AppendPlan(raw, base);
   // A fill knows no limit on stock groups: only a plan that keeps every
   // rule settles the restriction.

@@ -107,15 +107,7 @@ const std::vector<ReachSet>& Engine::ReachableSums() const {
     std::vector<uint64_t>& to = reach[j];
     const std::vector<uint64_t>& from = reach[j + 1];
     for (int32_t n = 0; n <= m_.stock[j].quantity; ++n) {
-      // to |= from << n * weight
-      const int64_t shift = n * Weight(j);
-      const size_t whole = static_cast<size_t>(shift / 64);
-      const int part = static_cast<int>(shift % 64);
-      for (size_t w = words; w-- > whole;) {
-        uint64_t v = from[w - whole] << part;
-        if (part > 0 && w > whole) v |= from[w - whole - 1] >> (64 - part);
-        to[w] |= v;
-      }
+      OrShifted(to.data(), from.data(), words, n * Weight(j));
       if (Stopped()) return reach_;
     }
   }
@@ -230,18 +222,21 @@ int64_t Engine::ObjectiveUnit() const {
   return unit;
 }
 
-double Engine::CapacityBound() const {
-  double needWork = 0, needPieces = 0;
-  Needed(needWork, needPieces);
-  std::vector<int> order;
-  for (int j = 0; j < static_cast<int>(m_.stock.size()); ++j) order.push_back(j);
-  // Free bars first, then the most capacity per weight.
+std::vector<int> Engine::ByCapacityPerWeight() const {
+  std::vector<int> order(m_.stock.size());
+  std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
     return double{1} * m_.stock[a].capacity * Weight(b) >
            double{1} * m_.stock[b].capacity * Weight(a);
   });
+  return order;
+}
+
+double Engine::CapacityBound() const {
+  double needWork = 0, needPieces = 0;
+  Needed(needWork, needPieces);
   double bound = 0;
-  for (const int j : order) {
+  for (const int j : ByCapacityPerWeight()) {
     if (needWork <= 0) break;
     const double capacity = m_.stock[j].capacity;
     const double bars = std::min<double>(m_.stock[j].quantity, needWork / capacity);
@@ -253,14 +248,13 @@ double Engine::CapacityBound() const {
 
 std::vector<std::vector<int32_t>> Engine::CapaciousProfiles(int64_t level, size_t count) const {
   std::vector<std::vector<int32_t>> out;
-  const int types = static_cast<int>(m_.stock.size());
   double needWork = 0, needPieces = 0;
   Needed(needWork, needPieces);
   std::vector<int32_t> bars(m_.stock.size(), 0);
   std::vector<int> order;  // priced types, the most capacity per weight first
   const int64_t unit = ObjectiveUnit();
   double capacity = 0;
-  for (int j = 0; j < types; ++j) {
+  for (const int j : ByCapacityPerWeight()) {
     if (m_.stock[j].quantity < 1) continue;
     if (Weight(j) == 0) {
       // Free bars add capacity at no cost: all of them.
@@ -271,10 +265,6 @@ std::vector<std::vector<int32_t>> Engine::CapaciousProfiles(int64_t level, size_
     order.push_back(j);
   }
   if (unit < 1 || level % unit != 0) return out;
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-    return double{1} * m_.stock[a].capacity * Weight(b) >
-           double{1} * m_.stock[b].capacity * Weight(a);
-  });
   const int64_t levels = level / unit;
   const size_t words = static_cast<size_t>(levels / 64 + 1);
   if (static_cast<int64_t>(words * (order.size() + 1)) > kCapaciousWords) return out;
